@@ -1,0 +1,53 @@
+#pragma once
+
+#include "parse/keywords.h"
+#include "parse/node_key.h"
+
+#include <string_view>
+#include <vector>
+
+namespace ini {
+
+enum class LineClass : int { Opener = 1, Ordinary = 2, End = 3 };
+
+// What the classifier found out about one line's content.
+struct Classification {
+    LineClass lineClass = LineClass::Ordinary;
+    // The lower-cased first word for an opener, owned by the keyword table; "end" for an end
+    // line; empty for an ordinary line, whose first word nobody needs.
+    std::string_view firstWord;
+    // The block path the opener reaches; noBlockOpen for other lines.
+    PathNode path = noBlockOpen;
+};
+
+// The blocks open at one point of a line walk, outermost first. `OpenKeys` holds the key of each
+// block's opening line, `OpenNames` its lower-cased name; both always have the same depth,
+// because only UpdateOpenBlocks changes them. Openers are pushed only when their whole path is
+// known, so the depth never exceeds the longest path in the keyword table.
+class BlockStacks {
+public:
+    const std::vector<NodeKey>& OpenKeys() const noexcept { return m_keys; }
+    const std::vector<std::string_view>& OpenNames() const noexcept { return m_names; }
+    bool Empty() const noexcept { return m_keys.empty(); }
+    std::size_t Depth() const noexcept { return m_keys.size(); }
+    // The path of the innermost open block, noBlockOpen when none is open.
+    PathNode TopPath() const noexcept { return m_paths.empty() ? noBlockOpen : m_paths.back(); }
+
+    // Opener: push. End: pop the innermost block; an end with nothing open changes nothing (a
+    // stray "End" must not stop the walk). Ordinary line: nothing.
+    void UpdateOpenBlocks(const Classification& line, NodeKey key);
+
+private:
+    std::vector<NodeKey> m_keys;
+    std::vector<std::string_view> m_names;
+    std::vector<PathNode> m_paths;
+};
+
+// Classifies a non-empty content: an opener when the open blocks' names followed by the
+// content's lower-cased first word form a known block path; an end line when that first word is
+// "end" in any case (this wins over the table); otherwise an ordinary line. Only the space
+// separates words, so "Object=Alpha" and a first word starting with a tab never open a block.
+Classification ClassifyLine(std::string_view content, const BlockStacks& stacks,
+                            const Keywords& keywords) noexcept;
+
+} // namespace ini

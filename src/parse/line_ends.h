@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string_view>
+
+// The one place that knows how a block file is cut into lines.
+//
+// A CR, a CR LF pair and a lone LF each end a line; the terminator is not part of the line.
+// A last line without terminator is a line; a terminator at the very end starts no further
+// empty line; an empty text has no lines. A UTF-8 byte order mark at the very start of a file
+// belongs to no line.
+
+namespace ini {
+
+// The text without a leading UTF-8 byte order mark, if it has one.
+std::string_view StripUtf8Bom(std::string_view text) noexcept;
+
+// Walks the lines of one text in order. Each byte is searched at most twice (once for CR,
+// once for LF), so a whole file costs linear time whatever its line ends.
+class LineEndScanner {
+public:
+    explicit LineEndScanner(std::string_view text) noexcept : m_text(text) {}
+
+    // The next line without its terminator, or nothing once the text is used up.
+    std::optional<std::string_view> Next() noexcept;
+
+    // Offset of the first byte not consumed yet (the start of the next line).
+    std::size_t Position() const noexcept { return m_pos; }
+
+private:
+    std::string_view m_text;
+    std::size_t m_pos = 0;
+    std::size_t m_nextCr = 0; // cached search results; npos once nothing is left
+    std::size_t m_nextLf = 0;
+    bool m_crValid = false;
+    bool m_lfValid = false;
+};
+
+// Length of the line terminator at the end of a raw line span (0, 1 or 2 bytes).
+// A span is the bytes from one line's start up to the next line's start.
+std::size_t TerminatorLength(std::string_view span) noexcept;
+
+} // namespace ini

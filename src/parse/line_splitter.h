@@ -1,0 +1,40 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace ini {
+
+// One line cut into what the outline shows.
+//
+// `content` is the text before the first ";" with leading and trailing spaces removed and every
+// run of spaces inside collapsed to one. Only the space counts as white space: a tab is an
+// ordinary character. `commentTail` is the line's untouched text from its first ";" to the end
+// when comments are shown, else empty. The comment as a node shows it is four spaces followed
+// by that tail; the four spaces are implied here so that no line needs a copy of its own.
+struct SplitLine {
+    std::string_view content;
+    std::string_view commentTail;
+
+    static constexpr std::string_view commentLead = "    ";
+
+    bool HasComment() const noexcept { return !commentTail.empty(); }
+    // The comment with its four leading spaces, or empty.
+    std::string Comment() const;
+    // Content immediately followed by the comment: the text of an outline node.
+    std::string NodeText() const;
+    void AppendNodeText(std::string& out) const;
+};
+
+// Splits lines into content and comment. The views it returns point into the line passed in,
+// or into this splitter's own buffer when spaces had to be collapsed; they stay valid until the
+// next call.
+class LineSplitter {
+public:
+    SplitLine ParseLine(std::string_view data, bool showComments);
+
+private:
+    std::string m_collapsed;
+};
+
+} // namespace ini

@@ -1,0 +1,120 @@
+#include "parse/block_stacks.h"
+
+#include <gtest/gtest.h>
+
+namespace ini {
+namespace {
+
+class ClassifierTest : public ::testing::Test {
+protected:
+    void SetUp() override { keywords.InitKeywords(); }
+
+    // Feeds contents through the classifier as a walk would, one line index each.
+    void Open(std::initializer_list<std::string_view> contents) {
+        for (std::string_view content : contents) {
+            const Classification c = ClassifyLine(content, stacks, keywords);
+            ASSERT_EQ(c.lineClass, LineClass::Opener) << content;
+            stacks.UpdateOpenBlocks(c, NodeKey{next++});
+        }
+    }
+    LineClass ClassOf(std::string_view content) const {
+        return ClassifyLine(content, stacks, keywords).lineClass;
+    }
+
+    Keywords keywords;
+    BlockStacks stacks;
+    LineIndex next = 0;
+};
+
+TEST_F(ClassifierTest, TopLevel) {
+    struct Case {
+        std::string_view content;
+        LineClass expected;
+    };
+    const Case cases[] = {
+        {"Object Alpha", LineClass::Opener},
+        {"OBJECT Alpha", LineClass::Opener},
+        {"object", LineClass::Opener},
+        {"MuStGrOw x", LineClass::Opener},
+        {"Draw = ModelA", LineClass::Ordinary},
+        {"Object=Alpha", LineClass::Ordinary},
+        {"\tObject Alpha", LineClass::Ordinary},
+        {"\"Object\" Alpha", LineClass::Ordinary},
+        {"Version = 1", LineClass::Ordinary},
+        {"End", LineClass::End},
+        {"END", LineClass::End},
+        {"end", LineClass::End},
+        {"End = 1", LineClass::End},
+        {"Ending", LineClass::Ordinary},
+        {"End\t", LineClass::Ordinary},
+        {"SuperweaponScatterAreaRadiusCursorX", LineClass::Ordinary},
+        {"ParticleSystem Sparks", LineClass::Opener},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ClassOf(c.content), c.expected) << c.content;
+}
+
+TEST_F(ClassifierTest, OpenerPushesKeyAndLowerCasedName) {
+    Open({"OBJECT Alpha"});
+    ASSERT_EQ(stacks.Depth(), 1u);
+    EXPECT_EQ(stacks.OpenKeys()[0].ToString(), "Key_0");
+    EXPECT_EQ(stacks.OpenNames()[0], "object");
+}
+
+TEST_F(ClassifierTest, InsideObject) {
+    Open({"Object Alpha"});
+    EXPECT_EQ(ClassOf("Draw = ModelA"), LineClass::Opener);
+    EXPECT_EQ(ClassOf("Draw=ModelA"), LineClass::Ordinary);
+    EXPECT_EQ(ClassOf("Object Beta"), LineClass::Ordinary);
+    EXPECT_EQ(ClassOf("ParticleSystem P"), LineClass::Ordinary);
+    EXPECT_EQ(ClassOf("Body ActiveBody"), LineClass::Opener);
+    EXPECT_EQ(ClassOf("ClientUpdate X"), LineClass::Opener);
+    EXPECT_EQ(ClassOf("DefaultConditionState"), LineClass::Ordinary);
+}
+
+TEST_F(ClassifierTest, ThreeDeep) {
+    Open({"Object Alpha", "Draw = ModelA"});
+    EXPECT_EQ(ClassOf("DefaultConditionState"), LineClass::Opener);
+    EXPECT_EQ(ClassOf("AliasConditionState"), LineClass::Opener);
+    Open({"ConditionState = DAMAGED"});
+    EXPECT_EQ(stacks.Depth(), 3u);
+    // Nothing is known four deep, and "end" still closes.
+    EXPECT_EQ(ClassOf("ConditionState"), LineClass::Ordinary);
+    EXPECT_EQ(ClassOf("eNd"), LineClass::End);
+}
+
+TEST_F(ClassifierTest, ReskinDrawKnowsNoAliasState) {
+    Open({"ObjectReskin Beta", "Draw = ModelB"});
+    EXPECT_EQ(ClassOf("AliasConditionState"), LineClass::Ordinary);
+    EXPECT_EQ(ClassOf("TransitionState"), LineClass::Opener);
+}
+
+TEST_F(ClassifierTest, DeliveryDecalOnlyThreeDeep) {
+    Open({"ObjectCreationList OCL"});
+    EXPECT_EQ(ClassOf("DeliveryDecal"), LineClass::Ordinary);
+    Open({"DeliverPayload"});
+    EXPECT_EQ(ClassOf("DeliveryDecal"), LineClass::Opener);
+}
+
+TEST_F(ClassifierTest, EndPopsAndStrayEndLeavesStacksEmpty) {
+    Open({"Object Alpha", "Behavior = X"});
+    const Classification end = ClassifyLine("End", stacks, keywords);
+    stacks.UpdateOpenBlocks(end, NodeKey{9});
+    ASSERT_EQ(stacks.Depth(), 1u);
+    EXPECT_EQ(stacks.OpenNames().back(), "object");
+    stacks.UpdateOpenBlocks(end, NodeKey{10});
+    stacks.UpdateOpenBlocks(end, NodeKey{11});
+    EXPECT_TRUE(stacks.Empty());
+    EXPECT_EQ(stacks.OpenNames().size(), stacks.OpenKeys().size());
+    // The walk goes on normally after the stray end.
+    EXPECT_EQ(ClassOf("Weapon Gun"), LineClass::Opener);
+}
+
+TEST_F(ClassifierTest, OrdinaryLineLeavesStacksAlone) {
+    Open({"Object Alpha"});
+    stacks.UpdateOpenBlocks(ClassifyLine("Speed = 10", stacks, keywords), NodeKey{5});
+    EXPECT_EQ(stacks.Depth(), 1u);
+}
+
+} // namespace
+} // namespace ini

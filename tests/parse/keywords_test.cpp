@@ -1,0 +1,134 @@
+#include "parse/keywords.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <set>
+
+namespace ini {
+namespace {
+
+class KeywordTableTest : public ::testing::Test {
+protected:
+    void SetUp() override { keywords.InitKeywords(); }
+    Keywords keywords;
+};
+
+TEST_F(KeywordTableTest, HoldsTheListedPathsInOrderLowerCased) {
+    const auto& grow = keywords.Grow();
+    const auto& table = keywords.KeywordTable();
+    ASSERT_EQ(grow.size(), 115u);
+    ASSERT_EQ(table.size(), 115u);
+    EXPECT_EQ(grow.front(), ";mustgrow;");
+    EXPECT_EQ(grow[1], ";AIData;");
+    EXPECT_EQ(grow[14], ";Object;");
+    EXPECT_EQ(grow[95], ";Object;;Draw;;ConditionState;");
+    EXPECT_EQ(grow.back(), ";Object;;ClientUpdate;");
+    EXPECT_EQ(table.front(), ";mustgrow;");
+    EXPECT_EQ(table[16], ";object;;draw;;defaultconditionstate;");
+    EXPECT_EQ(table.back(), ";object;;clientupdate;");
+    for (std::size_t i = 0; i < grow.size(); ++i)
+        EXPECT_EQ(table[i], ToLowerAscii(grow[i])) << i;
+}
+
+TEST_F(KeywordTableTest, HasFiftyTopLevelAndSixtyFiveNestedDistinctPaths) {
+    std::size_t topLevel = 0;
+    for (const std::string& path : keywords.KeywordTable())
+        topLevel += path.find(";;") == std::string::npos;
+    EXPECT_EQ(topLevel, 50u);
+    const std::set<std::string> distinct(keywords.KeywordTable().begin(),
+                                         keywords.KeywordTable().end());
+    EXPECT_EQ(distinct.size(), 115u);
+}
+
+TEST_F(KeywordTableTest, WholePathLookupIsExactAndLowerCaseOnly) {
+    EXPECT_TRUE(keywords.IsKnownPath(";object;"));
+    EXPECT_FALSE(keywords.IsKnownPath(";Object;"));
+    EXPECT_FALSE(keywords.IsKnownPath(";draw;"));
+    EXPECT_TRUE(keywords.IsKnownPath(";mustgrow;"));
+}
+
+// Walks a path of names through the name tree the way the classifier does.
+PathNode Reach(const Keywords& keywords, std::initializer_list<std::string_view> names) {
+    PathNode node = noBlockOpen;
+    for (std::string_view name : names) {
+        node = keywords.FindChild(node, name);
+        if (node == noBlockOpen)
+            return noBlockOpen;
+    }
+    return node;
+}
+
+TEST_F(KeywordTableTest, NamesAreKnownOnlyAtTheirListedDepth) {
+    struct Case {
+        std::initializer_list<std::string_view> names;
+        bool known;
+    };
+    const Case cases[] = {
+        {{"draw"}, false},
+        {{"object", "draw"}, true},
+        {{"objectreskin", "draw"}, true},
+        {{"object", "draw", "aliasconditionstate"}, true},
+        {{"objectreskin", "draw", "aliasconditionstate"}, false},
+        {{"particlesystem"}, true},
+        {{"fxlist", "particlesystem"}, true},
+        {{"object", "particlesystem"}, false},
+        {{"objectcreationlist", "deliverydecal"}, false},
+        {{"objectcreationlist", "deliverpayload", "deliverydecal"}, true},
+        {{"objectcreationlist", "attack", "deliverydecal"}, true},
+        {{"object", "behavior", "deliverydecal"}, true},
+        {{"object", "object"}, false},
+        {{"inguiui"}, false},
+        {{"ingameui", "radarradiuscursor"}, true},
+    };
+    for (const Case& c : cases) {
+        std::string path;
+        for (std::string_view n : c.names)
+            path.append(";").append(n).append(";");
+        EXPECT_EQ(Reach(keywords, c.names) != noBlockOpen, c.known) << path;
+        EXPECT_EQ(keywords.IsKnownPath(path), c.known) << path;
+    }
+}
+
+TEST_F(KeywordTableTest, NameTreeAgreesWithTheTableOnRandomPaths) {
+    // Build paths from the table's own names so that many of them are near misses.
+    std::vector<std::string> names;
+    for (const std::string& path : keywords.KeywordTable()) {
+        for (std::size_t start = 1; start < path.size();) {
+            const std::size_t end = path.find(';', start);
+            names.push_back(path.substr(start, end - start));
+            start = end + 2;
+        }
+    }
+    names.push_back("end");
+    names.push_back("speed");
+    std::mt19937 random(7);
+    for (int round = 0; round < 20000; ++round) {
+        const int depth = 1 + static_cast<int>(random() % 4);
+        std::string path;
+        PathNode node = noBlockOpen;
+        bool reachable = true;
+        for (int d = 0; d < depth; ++d) {
+            const std::string& name = names[random() % names.size()];
+            path += ";" + name + ";";
+            if (reachable)
+                node = keywords.FindChild(node, name);
+            reachable = reachable && node != noBlockOpen;
+        }
+        // A walk only ever extends known paths, so "reachable" is the tree's answer.
+        EXPECT_EQ(reachable, keywords.IsKnownPath(path)) << path;
+    }
+}
+
+TEST(KeywordTableBeforeInit, KnowsNothing) {
+    const Keywords keywords;
+    EXPECT_TRUE(keywords.KeywordTable().empty());
+    EXPECT_EQ(keywords.FindChild(noBlockOpen, "object"), noBlockOpen);
+}
+
+TEST(LowerCase, ChangesAsciiLettersOnly) {
+    EXPECT_EQ(ToLowerAscii("ObJeCt_9;\xC3\x89\xC0"), "object_9;\xC3\x89\xC0");
+}
+
+} // namespace
+} // namespace ini

@@ -1,0 +1,69 @@
+#include "parse/line_ends.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace ini {
+namespace {
+
+std::vector<std::string> Lines(std::string_view text) {
+    std::vector<std::string> lines;
+    LineEndScanner scanner(StripUtf8Bom(text));
+    while (auto line = scanner.Next())
+        lines.emplace_back(*line);
+    return lines;
+}
+
+using V = std::vector<std::string>;
+
+TEST(LineEnds, Matrix) {
+    struct Case {
+        std::string_view text;
+        V lines;
+    };
+    using namespace std::string_view_literals;
+    const Case cases[] = {
+        {"", {}},
+        {"a", {"a"}},
+        {"a\r\nb\r\n", {"a", "b"}},
+        {"a\rb\r", {"a", "b"}},
+        {"a\nb\n", {"a", "b"}},
+        {"a\r\nb\rc\nd", {"a", "b", "c", "d"}},
+        {"\r\n", {""}},
+        {"\n\n", {"", ""}},
+        {"\r\r\n\n", {"", "", ""}},
+        {"a\n\rb", {"a", "", "b"}},
+        {"\xEF\xBB\xBFObject A\r\nEnd", {"Object A", "End"}},
+        {"\xEF\xBB\xBF", {}},
+        {"x\xEF\xBB\xBF", {"x\xEF\xBB\xBF"}},
+        {"a\0b\nc"sv, {std::string("a\0b", 3), "c"}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Lines(c.text), c.lines) << testing::PrintToString(std::string(c.text));
+}
+
+TEST(LineEnds, TerminatorLengthMatchesTheScanner) {
+    const std::string text = "a\r\nbb\rccc\ndddd";
+    LineEndScanner scanner(text);
+    std::size_t start = 0;
+    while (auto line = scanner.Next()) {
+        const std::string_view span(text.data() + start, scanner.Position() - start);
+        EXPECT_EQ(span.size() - TerminatorLength(span), line->size());
+        start = scanner.Position();
+    }
+}
+
+TEST(LineEnds, LoneTerminatorsOfOneKindStayLinear) {
+    // A file of only CRs must not rescan for LF at every line.
+    const std::string text(2'000'000, '\r');
+    LineEndScanner scanner(text);
+    std::size_t count = 0;
+    while (scanner.Next())
+        ++count;
+    EXPECT_EQ(count, text.size());
+}
+
+} // namespace
+} // namespace ini

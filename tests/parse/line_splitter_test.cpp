@@ -1,0 +1,75 @@
+#include "parse/line_splitter.h"
+
+#include <gtest/gtest.h>
+
+namespace ini {
+namespace {
+
+struct SplitCase {
+    const char* name;
+    std::string_view line;
+    bool showComments;
+    std::string_view content;
+    std::string_view comment; // as a node shows it, with its four leading spaces
+};
+
+class SplitterTable : public ::testing::TestWithParam<SplitCase> {};
+
+TEST_P(SplitterTable, ContentAndComment) {
+    const SplitCase& c = GetParam();
+    LineSplitter splitter;
+    const SplitLine parts = splitter.ParseLine(c.line, c.showComments);
+    EXPECT_EQ(parts.content, c.content);
+    EXPECT_EQ(parts.Comment(), c.comment);
+}
+
+using namespace std::string_view_literals;
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, SplitterTable,
+    ::testing::Values(
+        SplitCase{"Empty", "", true, "", ""}, SplitCase{"SpacesOnly", "     ", true, "", ""},
+        SplitCase{"WholeLineComment", "; note", true, "", "    ; note"},
+        SplitCase{"WholeLineCommentHidden", "; note", false, "", ""},
+        SplitCase{"CommentHidden", "Speed = 10 ; x", false, "Speed = 10", ""},
+        SplitCase{"CommentShown", "Speed = 10 ; x", true, "Speed = 10", "    ; x"},
+        SplitCase{"CollapseAndKeepTrailingInComment", "   Draw  =   ModelA    Tag1  ;a;b  ", true,
+                  "Draw = ModelA Tag1", "    ;a;b  "},
+        SplitCase{"LeadingTabIsContent", "\tSpeed = 1", false, "\tSpeed = 1", ""},
+        SplitCase{"TabsNeverTrimmedOrCollapsed", " \t a\t\tb \t ", false, "\t a\t\tb \t", ""},
+        SplitCase{"SemicolonInQuotesStillCuts", "Name = \"a;b\"", true, "Name = \"a", "    ;b\""},
+        SplitCase{"CommentWithoutSpaceBefore", "End;done", true, "End", "    ;done"},
+        SplitCase{"OnlySemicolon", ";", true, "", "    ;"},
+        SplitCase{"LongSpaceRunsBecomeOne", "a      b  c   d", false, "a b c d", ""},
+        SplitCase{"NulAndHighBytesAreOrdinary", "a\0\xff  \xc3\xa9 ;\x80"sv, true,
+                  "a\0\xff \xc3\xa9"sv, "    ;\x80"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Splitter, ResultsOfEarlierCallsDoNotLeak) {
+    LineSplitter splitter;
+    (void)splitter.ParseLine("a    b ; first", true);
+    const SplitLine second = splitter.ParseLine("c", true);
+    EXPECT_EQ(second.content, "c");
+    EXPECT_FALSE(second.HasComment());
+}
+
+TEST(Splitter, NodeTextJoinsContentAndCommentWithFourSpaces) {
+    LineSplitter splitter;
+    EXPECT_EQ(splitter.ParseLine("Object Alpha ; first", true).NodeText(),
+              "Object Alpha    ; first");
+    EXPECT_EQ(splitter.ParseLine("Object   Alpha;first", true).NodeText(),
+              "Object Alpha    ;first");
+    EXPECT_EQ(splitter.ParseLine("Object Alpha ; first", false).NodeText(), "Object Alpha");
+}
+
+TEST(Splitter, ContentWithoutDoubleSpacesPointsIntoTheLine) {
+    // The common line must not be copied: that keeps the walk allocation-free.
+    const std::string line = "   Speed = 10   ; x";
+    LineSplitter splitter;
+    const SplitLine parts = splitter.ParseLine(line, true);
+    EXPECT_GE(parts.content.data(), line.data());
+    EXPECT_LE(parts.content.data() + parts.content.size(), line.data() + line.size());
+}
+
+} // namespace
+} // namespace ini
