@@ -1,0 +1,36 @@
+#pragma once
+
+#include "parse/line_splitter.h"
+#include "parse/node_key.h"
+
+#include <cstddef>
+#include <optional>
+
+namespace ini {
+
+// What adding a node can come to. A refused add changes nothing.
+enum class AddResult { Added, KeyInUse, NoSuchRelative };
+
+// The tree operations the outline builders need. Keys are unique across the whole tree, not
+// only among siblings; nodes keep the order in which they were added.
+//
+// A node's text is the line's content followed by its comment. Implementations keep only the
+// line and whether the comment was shown, and make the text again from the line store when it is
+// asked for, so an outline of a large file costs a few bytes per node.
+class OutlineTree {
+public:
+    virtual ~OutlineTree() = default;
+
+    virtual void RemoveAll() = 0;
+    // A new root after all existing roots.
+    virtual AddResult AddRoot(NodeKey key, const SplitLine& text) = 0;
+    // A new node after all existing children of `relative`.
+    virtual AddResult AddChild(NodeKey relative, NodeKey key, const SplitLine& text) = 0;
+
+    virtual bool Contains(NodeKey key) const = 0;
+    virtual std::size_t ChildCount(NodeKey key) const = 0;
+    virtual std::optional<NodeKey> Parent(NodeKey key) const = 0;
+    virtual std::optional<NodeKey> NextSibling(NodeKey key) const = 0;
+};
+
+} // namespace ini

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "outline/outline_nodes.h"
+#include "outline/outline_tree.h"
+
+namespace ini {
+
+// The outline without any widget: what the command-line tool and the core tests build.
+class PlainOutline final : public OutlineTree {
+public:
+    void RemoveAll() override { m_nodes.Clear(); }
+    AddResult AddRoot(NodeKey key, const SplitLine& text) override {
+        return m_nodes.AddRoot(key, text.HasComment());
+    }
+    AddResult AddChild(NodeKey relative, NodeKey key, const SplitLine& text) override {
+        return m_nodes.AddChild(relative, key, text.HasComment());
+    }
+    bool Contains(NodeKey key) const override { return m_nodes.Find(key) != OutlineNodes::none; }
+    std::size_t ChildCount(NodeKey key) const override { return m_nodes.ChildCount(key); }
+    std::optional<NodeKey> Parent(NodeKey key) const override { return m_nodes.Parent(key); }
+    std::optional<NodeKey> NextSibling(NodeKey key) const override {
+        return m_nodes.NextSibling(key);
+    }
+
+    const OutlineNodes& Nodes() const noexcept { return m_nodes; }
+
+private:
+    OutlineNodes m_nodes;
+};
+
+} // namespace ini
