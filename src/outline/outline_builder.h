@@ -19,18 +19,18 @@ struct WalkHooks {
 };
 
 enum class WalkStatus {
-    Done,     // the walk ran to its end
-    Busy,     // turned away: another load is running
-    Failed,   // the file could not be read; store and outline are as they were
-    Stopped,  // the hooks stopped the walk; the outline holds what was built so far
-    Nothing,  // a click that builds nothing: a child node, or a root that has children already
+    Done,    // the walk ran to its end
+    Busy,    // turned away: another load is running
+    Failed,  // the file could not be read; store and outline are as they were
+    Stopped, // the hooks stopped the walk; the outline holds what was built so far
+    Nothing, // a click that builds nothing: a child node, or a root that has children already
 };
 
 struct WalkResult {
     WalkStatus status = WalkStatus::Done;
     std::optional<LoadError> error; // set when status is Failed
     std::size_t nodesAdded = 0;
-    std::size_t addsRefused = 0;    // keys already in use or missing relatives (never in a sound run)
+    std::size_t addsRefused = 0; // keys already in use or missing relatives (never in a sound run)
 };
 
 // Loads files into a line store and shows their top level in an outline. Owns the `Loading`
