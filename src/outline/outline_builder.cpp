@@ -20,6 +20,12 @@ private:
     bool& m_flag;
 };
 
+WalkResult WithStatus(WalkStatus status) {
+    WalkResult result;
+    result.status = status;
+    return result;
+}
+
 void Count(WalkResult& result, AddResult added) {
     if (added == AddResult::Added)
         ++result.nodesAdded;
@@ -45,7 +51,7 @@ WalkResult Walk(const LineStore& store, LineIndex first, LineIndex last, const K
 WalkResult FileLoader::LoadFile(const std::string& path, LineStore& store, OutlineTree& tree,
                                 const Keywords& keywords, const WalkHooks& hooks) {
     if (m_loading)
-        return WalkResult{.status = WalkStatus::Busy};
+        return WithStatus(WalkStatus::Busy);
     const LoadingFlag loading(m_loading);
 
     auto read = LineStore::ReadFile(path);
@@ -71,9 +77,9 @@ WalkResult FileLoader::LoadFile(const std::string& path, LineStore& store, Outli
 WalkResult ClickNode(NodeKey clicked, const LineStore& store, OutlineTree& tree,
                      const Keywords& keywords, const WalkHooks& hooks) {
     if (!tree.Contains(clicked) || tree.ChildCount(clicked) > 0 || tree.Parent(clicked))
-        return WalkResult{.status = WalkStatus::Nothing};
+        return WithStatus(WalkStatus::Nothing);
     if (store.Empty())
-        return WalkResult{.status = WalkStatus::Nothing};
+        return WithStatus(WalkStatus::Nothing);
     const NodeKey end = tree.NextSibling(clicked).value_or(NodeKey{store.Count() - 1});
     return BuildSubtree(clicked, end, store, tree, keywords, hooks);
 }
