@@ -1,0 +1,22 @@
+#include "editor_window.h"
+
+#include <QApplication>
+#include <QFile>
+
+int main(int argc, char* argv[]) {
+    // The one argument is a path, whatever it looks like ("-style x.ini" included), so Qt is
+    // shown only the program name and never reads options from it.
+    int qtArgc = 1;
+    QApplication app(qtArgc, argv);
+    QApplication::setApplicationName(QStringLiteral("notepad"));
+
+    ini::EditorWindow window;
+    if (argc == 2)
+        window.Open(QFile::decodeName(argv[1]));
+    else if (argc > 2)
+        window.ShowError(QObject::tr("Expected one file path, got %1 arguments; nothing opened. "
+                                     "Quote a path that holds spaces.")
+                             .arg(argc - 1));
+    window.show();
+    return QApplication::exec();
+}

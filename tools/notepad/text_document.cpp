@@ -1,0 +1,174 @@
+#include "text_document.h"
+
+#include "cp1252.h"
+#include "parse/line_ends.h"
+
+#include <QByteArrayView>
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+#include <array>
+#include <optional>
+
+namespace ini {
+
+namespace {
+
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+// Each line is converted on its own, and a U+FEFF at the start of a line is text, not a mark
+// to drop.
+constexpr auto kLineByLine =
+    QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom;
+
+LineEnd EndOfSpan(std::string_view span) noexcept {
+    switch (TerminatorLength(span)) {
+    case 0:
+        return LineEnd::None;
+    case 2:
+        return LineEnd::CrLf;
+    default:
+        return span.back() == '\n' ? LineEnd::Lf : LineEnd::Cr;
+    }
+}
+
+std::string_view TerminatorBytes(LineEnd end) noexcept {
+    switch (end) {
+    case LineEnd::Lf:
+        return "\n";
+    case LineEnd::CrLf:
+        return "\r\n";
+    case LineEnd::Cr:
+        return "\r";
+    case LineEnd::None:
+    case LineEnd::Unset:
+        break;
+    }
+    return {};
+}
+
+// The most common terminator; LF when there is none, ties go to LF, then CR LF.
+LineEnd MostCommonEnd(const std::vector<Line>& lines) noexcept {
+    std::array<std::size_t, 4> counts{};
+    for (const Line& line : lines) {
+        if (line.end != LineEnd::Unset)
+            ++counts[static_cast<std::size_t>(line.end)];
+    }
+    LineEnd best = LineEnd::Lf;
+    for (const LineEnd candidate : {LineEnd::CrLf, LineEnd::Cr}) {
+        if (counts[static_cast<std::size_t>(candidate)] > counts[static_cast<std::size_t>(best)])
+            best = candidate;
+    }
+    return best;
+}
+
+qsizetype FirstUnpairedSurrogate(QStringView text) noexcept {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            ++i;
+        else if (text[i].isSurrogate())
+            return i;
+    }
+    return 0;
+}
+
+// Appends text in one encoding to one growing buffer.
+class ByteWriter {
+public:
+    ByteWriter(TextEncoding encoding, qsizetype capacity) : m_encoding(encoding) {
+        m_bytes.reserve(capacity);
+    }
+
+    void AppendBytes(std::string_view bytes) {
+        m_bytes.append(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    }
+
+    // Nothing on success, else the index of the first character the encoding cannot hold.
+    std::optional<qsizetype> AppendText(QStringView text) {
+        const qsizetype base = m_bytes.size();
+        if (m_encoding == TextEncoding::Windows1252) {
+            m_bytes.resize(base + text.size());
+            char* out = m_bytes.data() + base;
+            for (qsizetype i = 0; i < text.size(); ++i) {
+                const std::optional<char> byte = EncodeCp1252(text[i].unicode());
+                if (!byte)
+                    return i;
+                out[i] = *byte;
+            }
+            return std::nullopt;
+        }
+        m_bytes.resize(base + m_utf8.requiredSpace(text.size()));
+        const char* end = m_utf8.appendToBuffer(m_bytes.data() + base, text);
+        m_bytes.resize(end - m_bytes.constData());
+        if (m_utf8.hasError())
+            return FirstUnpairedSurrogate(text);
+        return std::nullopt;
+    }
+
+    QByteArray Take() && { return std::move(m_bytes); }
+
+private:
+    TextEncoding m_encoding;
+    QStringEncoder m_utf8{QStringConverter::Utf8, kLineByLine};
+    QByteArray m_bytes;
+};
+
+} // namespace
+
+TextDocument TextDocument::FromBytes(std::string_view bytes) {
+    TextDocument document;
+    const std::string_view body = StripUtf8Bom(bytes);
+    document.m_format.hasBom = body.size() != bytes.size();
+    const bool utf8 =
+        QByteArrayView(body.data(), static_cast<qsizetype>(body.size())).isValidUtf8();
+    document.m_format.encoding = utf8 ? TextEncoding::Utf8 : TextEncoding::Windows1252;
+
+    QStringDecoder decoder(QStringConverter::Utf8, kLineByLine);
+    LineEndScanner scanner(body);
+    std::size_t start = 0;
+    while (const std::optional<std::string_view> line = scanner.Next()) {
+        const LineEnd end = EndOfSpan(body.substr(start, scanner.Position() - start));
+        start = scanner.Position();
+        QString text = utf8 ? QString(decoder.decode(QByteArrayView(
+                                  line->data(), static_cast<qsizetype>(line->size()))))
+                            : DecodeCp1252(*line);
+        document.m_lines.push_back({std::move(text), end});
+    }
+    document.m_format.newLineEnd = MostCommonEnd(document.m_lines);
+    document.m_format.endsWithTerminator =
+        !document.m_lines.empty() && document.m_lines.back().end != LineEnd::None;
+    return document;
+}
+
+TextDocument TextDocument::WithLines(std::vector<Line> lines) const {
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        LineEnd& end = lines[i].end;
+        const bool last = i + 1 == lines.size();
+        if (last && !m_format.endsWithTerminator)
+            end = LineEnd::None;
+        else if (end == LineEnd::Unset || end == LineEnd::None)
+            end = m_format.newLineEnd;
+    }
+    TextDocument document;
+    document.m_format = m_format;
+    document.m_lines = std::move(lines);
+    return document;
+}
+
+std::variant<QByteArray, EncodeError> TextDocument::ToBytes() const {
+    qsizetype capacity = static_cast<qsizetype>(kUtf8Bom.size());
+    for (const Line& line : m_lines)
+        capacity += line.text.size() + 2;
+    ByteWriter writer(m_format.encoding, capacity);
+    if (m_format.hasBom)
+        writer.AppendBytes(kUtf8Bom);
+    for (std::size_t i = 0; i < m_lines.size(); ++i) {
+        const Line& line = m_lines[i];
+        if (const std::optional<qsizetype> column = writer.AppendText(line.text))
+            return EncodeError{static_cast<qsizetype>(i), *column, line.text[*column].unicode()};
+        writer.AppendBytes(TerminatorBytes(line.end));
+    }
+    return std::move(writer).Take();
+}
+
+} // namespace ini

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace ini {
+
+// How one line ended in the file. The values double as QTextBlock user states, where Qt's
+// default of -1 marks a line the user added.
+enum class LineEnd : int { Unset = -1, None = 0, Lf = 1, CrLf = 2, Cr = 3 };
+
+enum class TextEncoding { Utf8, Windows1252 };
+
+struct Line {
+    QString text;
+    LineEnd end = LineEnd::Unset;
+};
+
+// What a file needs beyond its lines to be written back byte for byte.
+struct FileFormat {
+    TextEncoding encoding = TextEncoding::Utf8;
+    bool hasBom = false;
+    LineEnd newLineEnd = LineEnd::Lf; // for lines the user adds: the file's most common end
+    bool endsWithTerminator = false;  // whether the last line had one
+};
+
+// A character the file's encoding has no bytes for; line and column count from 0.
+struct EncodeError {
+    qsizetype line = 0;
+    qsizetype column = 0;
+    char16_t character = 0;
+};
+
+// A text file as lines, each with its own terminator, plus its format. Holds no widgets so the
+// round trip from bytes to lines and back can be tested on its own.
+class TextDocument {
+public:
+    // An empty untitled text: UTF-8 without byte order mark, LF for new lines.
+    TextDocument() = default;
+
+    // Cuts bytes into lines exactly as the viewer does, so line N here is the viewer's line N.
+    // Valid UTF-8 is read as UTF-8; anything else as Windows-1252, which gives every byte a
+    // character, so no input is refused and every byte comes back on save.
+    static TextDocument FromBytes(std::string_view bytes);
+
+    // The same file with other lines. Lines the user added (LineEnd::Unset), and lines that now
+    // have a successor but had no terminator, get the file's most common end; the last line
+    // ends the way the file's last line did.
+    TextDocument WithLines(std::vector<Line> lines) const;
+
+    // The file's bytes, or the first character its encoding cannot hold.
+    std::variant<QByteArray, EncodeError> ToBytes() const;
+
+    const std::vector<Line>& Lines() const noexcept { return m_lines; }
+    const FileFormat& Format() const noexcept { return m_format; }
+
+private:
+    std::vector<Line> m_lines;
+    FileFormat m_format;
+};
+
+} // namespace ini
