@@ -1,0 +1,208 @@
+#include "outline/outline_builder.h"
+
+#include "outline_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace ini {
+namespace {
+
+constexpr std::string_view eleven = "Object Alpha\r\n"
+                                    "  ; tuning\r\n"
+                                    "  Speed = 10 ; fast\r\n"
+                                    "  Draw = ModelA\r\n"
+                                    "    DefaultConditionState\r\n"
+                                    "      Model = M1\r\n"
+                                    "    End\r\n"
+                                    "  End\r\n"
+                                    "End\r\n"
+                                    "Object Beta\r\n"
+                                    "End\r\n";
+
+class OutlineBuilderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        keywords.InitKeywords();
+        hooks.showComments = [this] { return comments; };
+    }
+    WalkResult Load(const std::string& path) {
+        return loader.LoadFile(path, lines, outline, keywords, hooks);
+    }
+    WalkResult Click(LineIndex line) {
+        return ClickNode(NodeKey{line}, lines, outline, keywords, hooks);
+    }
+    std::string Shown() const { return test::Render(outline.Nodes(), lines); }
+
+    Keywords keywords;
+    LineStore lines;
+    PlainOutline outline;
+    FileLoader loader;
+    WalkHooks hooks;
+    bool comments = false;
+};
+
+TEST_F(OutlineBuilderTest, ElevenLineExampleTopLevelThenClicks) {
+    const test::TempFile file(eleven);
+    ASSERT_EQ(Load(file.Path()).status, WalkStatus::Done);
+    EXPECT_EQ(lines.Count(), 11u);
+    EXPECT_EQ(Shown(), "Key_0\tObject Alpha\nKey_9\tObject Beta\n");
+
+    const WalkResult first = Click(0);
+    EXPECT_EQ(first.nodesAdded, 4u);
+    EXPECT_EQ(first.addsRefused, 0u);
+    EXPECT_EQ(Shown(), "Key_0\tObject Alpha\n"
+                       "  Key_2\tSpeed = 10\n"
+                       "  Key_3\tDraw = ModelA\n"
+                       "    Key_4\tDefaultConditionState\n"
+                       "      Key_5\tModel = M1\n"
+                       "Key_9\tObject Beta\n");
+    const std::string filled = Shown();
+
+    // A filled root, child nodes and the last root (walks 9..10, adds nothing) change nothing.
+    EXPECT_EQ(Click(0).status, WalkStatus::Nothing);
+    for (LineIndex child : {3, 4, 5})
+        EXPECT_EQ(Click(child).status, WalkStatus::Nothing) << child;
+    for (int again = 0; again < 2; ++again) {
+        const WalkResult last = Click(9);
+        EXPECT_EQ(last.status, WalkStatus::Done);
+        EXPECT_EQ(last.nodesAdded, 0u);
+    }
+    EXPECT_EQ(Click(1).status, WalkStatus::Nothing); // no node for a comment line
+    EXPECT_EQ(Shown(), filled);
+}
+
+TEST_F(OutlineBuilderTest, CommentSwitchAtLoadAndAtClickAreIndependent) {
+    const test::TempFile file("Object Alpha ; first\r\n  Speed = 10 ; fast\r\nEnd\r\n");
+    comments = true;
+    ASSERT_EQ(Load(file.Path()).status, WalkStatus::Done);
+    comments = false;
+    Click(0);
+    EXPECT_EQ(Shown(), "Key_0\tObject Alpha    ; first\n  Key_1\tSpeed = 10\n");
+
+    comments = false;
+    Load(file.Path());
+    comments = true;
+    Click(0);
+    EXPECT_EQ(Shown(), "Key_0\tObject Alpha\n  Key_1\tSpeed = 10    ; fast\n");
+}
+
+TEST_F(OutlineBuilderTest, TopLevelRules) {
+    const test::TempFile file("\r\n\r\n; header\r\nVersion = 1\r\nDraw = ModelA\r\nEnd\r\n"
+                              "Squadron Red\r\n  Size = 4\r\nEnd\r\nObject Tank\r\n  Draw = D\r\n"
+                              "  Speed = 3\r\nObject Lost\r\nTail = 1");
+    ASSERT_EQ(Load(file.Path()).status, WalkStatus::Done);
+    // Unknown block types are ordinary lines; a stray End gets no node and changes nothing;
+    // a block without End swallows the rest of the file.
+    EXPECT_EQ(Shown(), "Key_3\tVersion = 1\nKey_4\tDraw = ModelA\nKey_6\tSquadron Red\n"
+                       "Key_7\tSize = 4\nKey_9\tObject Tank\n");
+    Click(9);
+    EXPECT_EQ(Shown(), "Key_3\tVersion = 1\nKey_4\tDraw = ModelA\nKey_6\tSquadron Red\n"
+                       "Key_7\tSize = 4\nKey_9\tObject Tank\n  Key_10\tDraw = D\n"
+                       "    Key_11\tSpeed = 3\n    Key_12\tObject Lost\n    Key_13\tTail = 1\n");
+}
+
+TEST_F(OutlineBuilderTest, LoadingTwiceGivesTheSameOutlineNeverBoth) {
+    const test::TempFile file(eleven);
+    Load(file.Path());
+    Click(0);
+    Load(file.Path());
+    EXPECT_EQ(Shown(), "Key_0\tObject Alpha\nKey_9\tObject Beta\n");
+}
+
+TEST_F(OutlineBuilderTest, FailedLoadsKeepStoreAndOutline) {
+    const test::TempFile file(eleven);
+    Load(file.Path());
+    Click(0);
+    const std::string before = Shown();
+    const std::string fifo = file.Folder() / "fifo.ini";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+
+    struct Case {
+        std::string path;
+        std::string_view reason;
+    };
+    const Case cases[] = {
+        {"", "no file name given"},
+        {(file.Folder() / "missing.ini").string(), "No such file"},
+        {file.Folder().string(), "folder"},
+        {fifo, "not a regular file"},
+        {"/dev/zero", "not a regular file"},
+    };
+    for (const Case& c : cases) {
+        const WalkResult result = Load(c.path);
+        EXPECT_EQ(result.status, WalkStatus::Failed) << c.path;
+        ASSERT_TRUE(result.error.has_value()) << c.path;
+        EXPECT_NE(result.error->Message().find("'" + c.path + "'"), std::string::npos);
+        EXPECT_NE(result.error->reason.find(c.reason), std::string::npos) << result.error->reason;
+        EXPECT_FALSE(loader.Loading());
+        EXPECT_EQ(lines.Count(), 11u);
+        EXPECT_EQ(Shown(), before);
+    }
+}
+
+TEST_F(OutlineBuilderTest, UnreadableFileIsRefused) {
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root reads every file; the permission check cannot fail here";
+    const test::TempFile file(eleven);
+    ASSERT_EQ(::chmod(file.Path().c_str(), 0), 0);
+    const WalkResult result = Load(file.Path());
+    EXPECT_EQ(result.status, WalkStatus::Failed);
+    EXPECT_NE(result.error->reason.find("Permission denied"), std::string::npos);
+}
+
+TEST_F(OutlineBuilderTest, EmptyFileLoadsAsNoLines) {
+    const test::TempFile full(eleven);
+    Load(full.Path());
+    const test::TempFile empty("");
+    EXPECT_EQ(Load(empty.Path()).status, WalkStatus::Done);
+    EXPECT_EQ(lines.Count(), 0u);
+    EXPECT_EQ(Shown(), "");
+}
+
+TEST_F(OutlineBuilderTest, SecondLoadDuringAWalkIsTurnedAway) {
+    const test::TempFile file(eleven);
+    const test::TempFile other("Weapon Gun\r\nEnd\r\n");
+    std::vector<WalkStatus> nested;
+    hooks.letEventsRun = [&] {
+        if (nested.empty())
+            nested.push_back(Load(other.Path()).status);
+        return true;
+    };
+    EXPECT_EQ(Load(file.Path()).status, WalkStatus::Done);
+    EXPECT_EQ(nested, std::vector<WalkStatus>{WalkStatus::Busy});
+    EXPECT_FALSE(loader.Loading());
+    EXPECT_EQ(Shown(), "Key_0\tObject Alpha\nKey_9\tObject Beta\n");
+}
+
+TEST_F(OutlineBuilderTest, StoppedWalkKeepsWhatWasBuiltAndClearsLoading) {
+    const test::TempFile file(eleven);
+    int calls = 0;
+    hooks.letEventsRun = [&] { return ++calls < 9; };
+    EXPECT_EQ(Load(file.Path()).status, WalkStatus::Stopped);
+    EXPECT_FALSE(loader.Loading());
+    EXPECT_EQ(Shown(), "Key_0\tObject Alpha\n");
+}
+
+TEST_F(OutlineBuilderTest, NestedBuildOfTheSameNodeIsRefusedNotDuplicated) {
+    // Without the window's guard a click during a build would build the same block twice; the
+    // tree refuses the repeated keys instead of corrupting itself.
+    const test::TempFile file(eleven);
+    Load(file.Path());
+    bool nestedOnce = false;
+    hooks.letEventsRun = [&] {
+        if (!nestedOnce) {
+            nestedOnce = true;
+            Click(0);
+        }
+        return true;
+    };
+    const WalkResult outer = Click(0);
+    EXPECT_EQ(outer.addsRefused, 4u);
+    EXPECT_EQ(outline.Nodes().Size(), 6u);
+}
+
+} // namespace
+} // namespace ini
