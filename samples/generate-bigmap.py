@@ -15,8 +15,8 @@ UNIT_COUNT = 64
 FACTIONS = ["Meridian", "Ashfall", "Tidewarden", "Gravel"]
 CHASSIS = ["Lancer", "Raider", "Skimmer", "Crawler", "Bastion", "Harrier", "Warden", "Sapper",
            "Mule", "Spire", "Thresher", "Courier", "Ram", "Lantern", "Pike", "Drover"]
-STATES = ["DAMAGED", "REALLYDAMAGED", "MOVING", "FIRING_A", "RELOADING_A", "OVER_WATER",
-          "SNOW", "NIGHT", "GARRISONED", "PREATTACK_A"]
+STATES = ["WORN", "WRECKED", "DRIVING", "SHOOTING", "RELOADING", "AFLOAT", "WINTER", "DARK",
+          "CREWED", "AIMING"]
 WEAPONS = ["RailLanceCannon", "LancerCoaxGun", "SkimmerPulseDart", "HarrowMortarShell",
            "ScrapRifle"]
 ARMORS = ["PlatedHullArmor", "ClothAndKevlar"]
@@ -70,26 +70,26 @@ def end_word(numbers):
 def write_draw(out, numbers, model):
     states = [STATES[i] for i in sorted({numbers.below(len(STATES))
                                          for _ in range(1 + numbers.below(6))})]
-    out.line(1, "Draw = ModelDraw ModuleTag_01")
-    out.setting(2, "OkToChangeModelColor", "Yes")
+    out.line(1, "Draw = ModelDraw Part_01")
+    out.setting(2, "TeamTinted", "Yes")
     out.line(0)
     out.line(2, "DefaultConditionState")
     out.setting(3, "Model", model)
-    out.setting(3, "Turret", "Turret01")
-    out.setting(3, "WeaponFireFXBone", "PRIMARY Muzzle")
+    out.setting(3, "TurretBone", "Turret01")
+    out.setting(3, "MuzzleBone", "MAIN Muzzle")
     out.line(2, end_word(numbers))
     for state in states:
         out.line(0)
         out.line(2, "ConditionState = %s" % state)
         out.setting(3, "Model", "%s_%s" % (model, state.title().replace("_", "")))
         if numbers.chance(40):
-            out.setting(3, "Animation", "%s_Idle.Idle" % model)
-            out.setting(3, "AnimationMode", numbers.pick(["LOOP", "ONCE", "PING_PONG"]))
+            out.setting(3, "Clip", "%s_Idle" % model)
+            out.setting(3, "PlayMode", numbers.pick(["REPEAT", "ONE_SHOT", "BACK_AND_FORTH"]))
         out.line(2, end_word(numbers))
     if len(states) > 1 and numbers.chance(60):
         out.line(0)
         out.line(2, "TransitionState = %s %s" % (states[0], states[1]))
-        out.setting(3, "Animation", "%s_Shift.Shift" % model)
+        out.setting(3, "Clip", "%s_Shift" % model)
         out.line(2, end_word(numbers))
     if len(states) > 1 and numbers.chance(30):
         out.line(2, "AliasConditionState = %s %s" % (states[-1], states[0]))
@@ -99,20 +99,20 @@ def write_draw(out, numbers, model):
 
 
 def write_behaviors(out, numbers):
-    out.line(1, "Behavior = AIUpdate ModuleTag_02")
+    out.line(1, "Behavior = Pilot Part_02")
     out.line(2, "Turret")
-    out.setting(3, "TurretTurnRate", 30 + 10 * numbers.below(25))
-    out.setting(3, "ControlledWeaponSlots", "PRIMARY")
+    out.setting(3, "TraverseRate", 30 + 10 * numbers.below(25))
+    out.setting(3, "Slots", "MAIN")
     out.line(2, end_word(numbers))
     if numbers.chance(35):
         out.line(2, "AltTurret")
-        out.setting(3, "TurretTurnRate", 60 + 10 * numbers.below(20))
-        out.setting(3, "ControlledWeaponSlots", "SECONDARY")
+        out.setting(3, "TraverseRate", 60 + 10 * numbers.below(20))
+        out.setting(3, "Slots", "SIDE")
         out.line(2, end_word(numbers))
-    out.setting(2, "AutoAcquireEnemiesWhenIdle", numbers.pick(["Yes", "No"]))
+    out.setting(2, "IdleTargeting", numbers.pick(["Yes", "No"]))
     out.line(1, end_word(numbers))
     out.line(0)
-    out.line(1, "Behavior = PhysicsBehavior ModuleTag_03")
+    out.line(1, "Behavior = MassBehavior Part_03")
     out.setting(2, "Mass", "%d.0" % (10 + numbers.below(90)))
     out.line(1, end_word(numbers))
 
@@ -129,8 +129,8 @@ def write_unit(out, numbers, index):
     out.line(0, "%s %s" % (numbers.pick(["Object"] * 6 + ["OBJECT", "object"]), name))
     out.setting(1, "DisplayName", '"%s"' % name[len(faction):])
     out.setting(1, "Side", faction)
-    out.setting(1, "BuildCost", 100 * (2 + numbers.below(15)))
-    out.setting(1, "BuildTime", "%d.0" % (3 + numbers.below(14)))
+    out.setting(1, "Cost", 100 * (2 + numbers.below(15)))
+    out.setting(1, "BuildSeconds", "%d.0" % (3 + numbers.below(14)))
     out.line(0)
     out.line(1, "; --- art ---")
     write_draw(out, numbers, model)
@@ -140,35 +140,35 @@ def write_unit(out, numbers, index):
     out.setting(2, "Object", "%sVehicleYard" % faction)
     out.line(1, end_word(numbers))
     out.line(1, "ArmorSet")
-    out.setting(2, "Conditions", "None")
-    out.setting(2, "Armor", numbers.pick(ARMORS))
+    out.setting(2, "When", "Always")
+    out.setting(2, "Plating", numbers.pick(ARMORS))
     out.line(1, end_word(numbers))
     out.line(1, "WeaponSet")
-    out.setting(2, "Conditions", "None")
-    out.setting(2, "Weapon", "PRIMARY %s" % numbers.pick(WEAPONS))
+    out.setting(2, "When", "Always")
+    out.setting(2, "Weapon", "MAIN %s" % numbers.pick(WEAPONS))
     if numbers.chance(40):
-        out.setting(2, "Weapon", "SECONDARY %s" % numbers.pick(WEAPONS))
+        out.setting(2, "Weapon", "SIDE %s" % numbers.pick(WEAPONS))
     out.line(1, end_word(numbers))
-    out.line(1, "Body = ActiveBody ModuleTag_04")
+    out.line(1, "Body = HullBody Part_04")
     out.setting(2, "MaxHealth", "%d.0" % health)
-    out.setting(2, "InitialHealth", "%d.0" % health)
+    out.setting(2, "StartHealth", "%d.0" % health)
     out.line(1, end_word(numbers))
     out.line(0)
     out.line(1, "; --- behaviour ---")
     write_behaviors(out, numbers)
     out.line(0)
     out.line(1, "UnitSpecificSounds")
-    out.setting(2, "VoiceCreate", "%sVoiceReady" % name)
-    out.setting(2, "VoiceMove", "%sVoiceMove" % name)
+    out.setting(2, "ReadyLine", "%sVoiceReady" % name)
+    out.setting(2, "MoveLine", "%sVoiceMove" % name)
     out.line(1, end_word(numbers))
     if numbers.chance(50):
-        out.line(1, "ClientUpdate = DustTrailClientUpdate ModuleTag_05")
-        out.setting(2, "TrailParticle", numbers.pick(["TreadDust", "SkirtSpray", "AshPlume"]))
+        out.line(1, "ClientUpdate = DustTrailUpdate Part_05")
+        out.setting(2, "TrailEmitter", numbers.pick(["TrackDust", "SkirtSpray", "AshPlume"]))
         out.line(1, end_word(numbers))
     out.line(1, "DeathTypes")
-    out.setting(2, "Allowed", numbers.pick(["EXPLODED", "EXPLODED CRUSHED", "BURNED"]))
+    out.setting(2, "Allowed", numbers.pick(["BLOWN_UP", "BLOWN_UP FLATTENED", "TORCHED"]))
     out.line(1, end_word(numbers))
-    out.setting(1, "VisionRange", 100 + 20 * numbers.below(10))
+    out.setting(1, "SightRange", 100 + 20 * numbers.below(10))
     out.line(0, end_word(numbers))
     out.line(0)
     return name, model
@@ -176,11 +176,11 @@ def write_unit(out, numbers, index):
 
 def write_reskin(out, numbers, base, model):
     out.line(0, "ObjectReskin %s_Winter %s" % (base, base))
-    out.line(1, "Draw = ModelDraw ModuleTag_01")
+    out.line(1, "Draw = ModelDraw Part_01")
     out.line(2, "DefaultConditionState")
     out.setting(3, "Model", "%s_Snow" % model)
     out.line(2, end_word(numbers))
-    out.line(2, "ConditionState = REALLYDAMAGED")
+    out.line(2, "ConditionState = WRECKED")
     out.setting(3, "Model", "%s_SnowWreck" % model)
     out.line(2, end_word(numbers))
     out.line(1, end_word(numbers))
