@@ -1,0 +1,38 @@
+#pragma once
+
+#include "platform/desktop.h"
+#include "platform/result.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <string_view>
+
+namespace ini {
+
+// A command line cut the one way the viewer understands it.
+struct CommandLine {
+    QString program;
+    // Everything after the first space, unchanged; absent when nothing follows the space.
+    std::optional<QString> argument;
+};
+
+// Cuts at the first space. Fails for an empty program name.
+Result<CommandLine> SplitCommandLine(std::string_view text);
+
+// Where programs are looked up, in order: the running program's own folder, so the editor shipped
+// beside the viewer wins, then each folder of PATH. Empty PATH entries are skipped rather than
+// read as the current folder, which could hold anything.
+QStringList ProgramSearchFolders();
+
+// The executable file a program name stands for. A name with a "/" is a path and is not
+// searched. Each folder is tried with the name as given and then without a trailing ".exe", so
+// command lines written for other systems find the native program.
+std::optional<QString> FindProgram(const QString& name, const QStringList& folders);
+
+// Starts the command line's program, found in folders, as a detached process with no shell,
+// standard input, output and error on the null device. Gives its process id.
+Result<TaskId> StartDetached(std::string_view commandLine, const QStringList& folders);
+
+} // namespace ini

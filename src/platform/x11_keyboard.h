@@ -1,0 +1,18 @@
+#pragma once
+
+// Include after every other project header (see x11_session.h).
+#include "platform/key_description.h"
+#include "platform/result.h"
+
+#include <X11/Xlib.h>
+
+#include <vector>
+
+namespace ini::x11 {
+
+// Types the keystrokes into the focused window with XTest, in order, and returns once the server
+// has them; it does not wait for the window to handle them. Every stroke is mapped to a key of
+// the current layout first, so text with an untypeable character sends nothing at all.
+Result<void> TypeKeys(Display* display, const std::vector<KeyStroke>& strokes);
+
+} // namespace ini::x11

@@ -1,0 +1,73 @@
+#include "ui/editor_handoff.h"
+
+#include "parse/node_key.h"
+
+#include <charconv>
+
+namespace ini {
+namespace {
+
+// Adds one to a decimal number written as text, so the last line index still gets its right
+// successor instead of wrapping round to 0.
+std::string IncrementDecimal(std::string digits) {
+    for (auto it = digits.rbegin(); it != digits.rend(); ++it) {
+        if (*it != '9') {
+            ++*it;
+            return digits;
+        }
+        *it = '0';
+    }
+    return '1' + digits;
+}
+
+HandoffResult Failed(HandoffResult result, HandoffStep step, std::string_view what,
+                     const std::string& why) {
+    result.failedStep = step;
+    result.error = std::string(what) + ": " + why;
+    return result;
+}
+
+} // namespace
+
+std::string LineNumberText(std::optional<std::string_view> selectedKey) {
+    if (!selectedKey)
+        return {};
+    const auto key = NodeKey::Parse(*selectedKey);
+    if (!key)
+        return {};
+    char digits[24];
+    const auto [end, ec] = std::to_chars(std::begin(digits), std::end(digits), key->line);
+    return IncrementDecimal(std::string(digits, end));
+}
+
+HandoffResult OpenEditorAtLine(Desktop& desktop, std::optional<std::string_view> selectedKey,
+                               std::string_view filenameText) {
+    HandoffResult result;
+    result.lineNumber = LineNumberText(selectedKey);
+
+    std::string commandLine = "notepad.exe ";
+    commandLine.append(filenameText);
+    const auto started = desktop.StartProgram(commandLine, WindowMode::Normal);
+    if (!started.ok())
+        return Failed(result, HandoffStep::StartEditor, "Cannot start the editor", started.error());
+    result.editor = started.value();
+
+    if (auto activated = desktop.ActivateWindow(started.value()); !activated.ok()) {
+        return Failed(result, HandoffStep::ActivateEditor,
+                      "The editor started but its window could not be activated, so no keys were "
+                      "typed",
+                      activated.error());
+    }
+    if (auto sent = desktop.SendKeys("^g"); !sent.ok())
+        return Failed(result, HandoffStep::OpenGoToLine, "Cannot type Ctrl+G", sent.error());
+    if (!result.lineNumber.empty()) {
+        if (auto sent = desktop.SendKeys(result.lineNumber); !sent.ok())
+            return Failed(result, HandoffStep::TypeLineNumber, "Cannot type the line number",
+                          sent.error());
+    }
+    if (auto sent = desktop.SendKeys("{ENTER}"); !sent.ok())
+        return Failed(result, HandoffStep::ConfirmLine, "Cannot type Enter", sent.error());
+    return result;
+}
+
+} // namespace ini

@@ -1,0 +1,177 @@
+#include "ui/editor_handoff.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ini {
+namespace {
+
+// Records every call as text and fails the ones it is told to.
+class FakeDesktop final : public Desktop {
+public:
+    Result<TaskId> StartProgram(std::string_view commandLine, WindowMode mode) override {
+        calls.push_back("start[" + std::string(commandLine) + "] mode " +
+                        std::to_string(static_cast<int>(mode)));
+        if (failStart)
+            return Failure{"no such program"};
+        return m_nextTask++;
+    }
+
+    Result<void> ActivateWindow(TaskId task) override {
+        calls.push_back("activate " + std::to_string(task));
+        if (failActivate)
+            return Failure{"no window appeared"};
+        return {};
+    }
+
+    Result<void> SendKeys(std::string_view keys) override {
+        calls.push_back("keys " + std::string(keys));
+        if (failKeys == keys)
+            return Failure{"keyboard gone"};
+        return {};
+    }
+
+    std::vector<std::string> calls;
+    bool failStart = false;
+    bool failActivate = false;
+    std::optional<std::string> failKeys;
+
+private:
+    TaskId m_nextTask = 4242;
+};
+
+using Calls = std::vector<std::string>;
+
+struct LineCase {
+    std::optional<std::string> key;
+    std::string lineNumber;
+};
+
+TEST(EditorHandoff, TypesTheOneBasedLineOfTheSelectedKeyBetweenCtrlGAndEnter) {
+    const std::vector<LineCase> cases = {
+        {"Key_0", "1"},
+        {"Key_41", "42"},
+        {"Key_9", "10"},
+        {"Key_999", "1000"},
+        {"Key_Key_7", "8"},
+        {"7", "8"},
+        {"Key_18446744073709551615", "18446744073709551616"},
+        // Nothing selected or an unreadable key: the editor still opens its prompt and closes it.
+        {std::nullopt, ""},
+        {"Key_", ""},
+        {"Key_x", ""},
+        {"Key_-1", ""},
+        {"Key_ 1", ""},
+        {"Key_18446744073709551616", ""},
+    };
+    for (const LineCase& c : cases) {
+        SCOPED_TRACE("key: " + c.key.value_or("(none)"));
+        FakeDesktop desktop;
+        const auto key = c.key ? std::optional<std::string_view>(*c.key) : std::nullopt;
+        const HandoffResult result = OpenEditorAtLine(desktop, key, "/data/a.ini");
+
+        EXPECT_TRUE(result.ok()) << result.error;
+        EXPECT_EQ(result.lineNumber, c.lineNumber);
+        EXPECT_EQ(result.editor, TaskId{4242});
+        Calls expected{"start[notepad.exe /data/a.ini] mode 1", "activate 4242", "keys ^g"};
+        if (!c.lineNumber.empty())
+            expected.push_back("keys " + c.lineNumber);
+        expected.push_back("keys {ENTER}");
+        EXPECT_EQ(desktop.calls, expected);
+    }
+}
+
+TEST(EditorHandoff, PassesTheFileNameTextUnchangedAfterOneSpace) {
+    const std::vector<std::string> names = {
+        "/home/me/my files/units.ini",
+        "C:\\Data\\units.ini",
+        "it's \"quoted\"; rm -rf ~ $(reboot) `id` & | > x.ini",
+        "  leading and trailing  ",
+        "",
+    };
+    for (const std::string& name : names) {
+        SCOPED_TRACE("file name: " + name);
+        FakeDesktop desktop;
+        (void)OpenEditorAtLine(desktop, "Key_1", name);
+        ASSERT_FALSE(desktop.calls.empty());
+        EXPECT_EQ(desktop.calls.front(), "start[notepad.exe " + name + "] mode 1");
+    }
+}
+
+struct FailureCase {
+    std::string name;
+    void (*arrange)(FakeDesktop&);
+    HandoffStep step;
+    Calls calls;
+    std::optional<TaskId> editor;
+};
+
+TEST(EditorHandoff, StopsAtTheFirstFailingStepSoNoKeysGoAstray) {
+    const std::vector<FailureCase> cases = {
+        {"start fails",
+         [](FakeDesktop& d) { d.failStart = true; },
+         HandoffStep::StartEditor,
+         {"start[notepad.exe f.ini] mode 1"},
+         std::nullopt},
+        {"activation fails",
+         [](FakeDesktop& d) { d.failActivate = true; },
+         HandoffStep::ActivateEditor,
+         {"start[notepad.exe f.ini] mode 1", "activate 4242"},
+         4242},
+        {"ctrl+g fails",
+         [](FakeDesktop& d) { d.failKeys = "^g"; },
+         HandoffStep::OpenGoToLine,
+         {"start[notepad.exe f.ini] mode 1", "activate 4242", "keys ^g"},
+         4242},
+        {"line number fails",
+         [](FakeDesktop& d) { d.failKeys = "6"; },
+         HandoffStep::TypeLineNumber,
+         {"start[notepad.exe f.ini] mode 1", "activate 4242", "keys ^g", "keys 6"},
+         4242},
+        {"enter fails",
+         [](FakeDesktop& d) { d.failKeys = "{ENTER}"; },
+         HandoffStep::ConfirmLine,
+         {"start[notepad.exe f.ini] mode 1", "activate 4242", "keys ^g", "keys 6", "keys {ENTER}"},
+         4242},
+    };
+    for (const FailureCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeDesktop desktop;
+        c.arrange(desktop);
+        const HandoffResult result = OpenEditorAtLine(desktop, "Key_5", "f.ini");
+
+        EXPECT_FALSE(result.ok());
+        EXPECT_EQ(result.failedStep, c.step);
+        EXPECT_EQ(desktop.calls, c.calls);
+        EXPECT_EQ(result.editor, c.editor);
+        EXPECT_FALSE(result.error.empty());
+    }
+}
+
+TEST(EditorHandoff, ErrorsCarryTheDesktopsReason) {
+    FakeDesktop desktop;
+    desktop.failActivate = true;
+    const HandoffResult result = OpenEditorAtLine(desktop, "Key_5", "f.ini");
+    EXPECT_NE(result.error.find("no window appeared"), std::string::npos) << result.error;
+    EXPECT_NE(result.error.find("no keys were typed"), std::string::npos) << result.error;
+}
+
+TEST(EditorHandoff, EveryClickStartsItsOwnEditorAndTypesIntoIt) {
+    FakeDesktop desktop;
+    const HandoffResult first = OpenEditorAtLine(desktop, "Key_0", "a.ini");
+    const HandoffResult second = OpenEditorAtLine(desktop, "Key_1", "a.ini");
+
+    EXPECT_EQ(first.editor, TaskId{4242});
+    EXPECT_EQ(second.editor, TaskId{4243});
+    const Calls expected{
+        "start[notepad.exe a.ini] mode 1", "activate 4242", "keys ^g", "keys 1", "keys {ENTER}",
+        "start[notepad.exe a.ini] mode 1", "activate 4243", "keys ^g", "keys 2", "keys {ENTER}",
+    };
+    EXPECT_EQ(desktop.calls, expected);
+}
+
+} // namespace
+} // namespace ini

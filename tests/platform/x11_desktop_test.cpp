@@ -1,0 +1,178 @@
+// Runs against a real X server (ctest starts it under xvfb-run): starts windows through the
+// system desktop, activates them and types into them.
+#include "platform/desktop.h"
+#include "platform/program_launcher.h"
+#include "ui/editor_handoff.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <vector>
+
+#include "platform/x11_session.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+
+using namespace ini;
+
+namespace {
+
+// The window title of a task as its window manager would show it; empty without a window.
+QString WindowTitle(TaskId task) {
+    auto connection = x11::Connection::Open();
+    if (!connection.ok())
+        return {};
+    Display* display = connection.value().display();
+    x11::ErrorTrap trap(display);
+    const Window window = x11::FindTaskWindow(display, task);
+    if (window == 0)
+        return {};
+    XTextProperty property{};
+    const Atom netName = XInternAtom(display, "_NET_WM_NAME", False);
+    if (!XGetTextProperty(display, window, &property, netName) || property.value == nullptr)
+        return {};
+    const QString title = QString::fromUtf8(reinterpret_cast<const char*>(property.value),
+                                            qsizetype(property.nitems));
+    XFree(property.value);
+    return title;
+}
+
+QStringList ReadLines(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+}
+
+} // namespace
+
+class X11DesktopTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void typesIntoTheActivatedWindowInOrder();
+    void activationGivesUpOnTasksWithoutAWindow_data();
+    void activationGivesUpOnTasksWithoutAWindow();
+    void handoffPutsTheEditorsCaretOnTheLine();
+
+private:
+    TaskId Start(const QString& commandLine);
+
+    QTemporaryDir m_root;
+    std::vector<TaskId> m_started;
+};
+
+void X11DesktopTest::initTestCase() {
+    if (qEnvironmentVariable("DISPLAY").isEmpty())
+        QSKIP("needs an X11 display; ctest runs this under xvfb-run");
+    QVERIFY(m_root.isValid());
+    QVERIFY(QDir::setCurrent(m_root.path()));
+}
+
+void X11DesktopTest::cleanupTestCase() {
+    for (const TaskId task : m_started)
+        ::kill(static_cast<pid_t>(task), SIGTERM);
+}
+
+TaskId X11DesktopTest::Start(const QString& commandLine) {
+    const auto desktop = MakeSystemDesktop();
+    const auto task = desktop->StartProgram(commandLine.toStdString(), WindowMode::Normal);
+    if (!task.ok()) {
+        qWarning("%s", task.error().c_str());
+        return 0;
+    }
+    m_started.push_back(task.value());
+    return task.value();
+}
+
+void X11DesktopTest::typesIntoTheActivatedWindowInOrder() {
+    const QString folder = m_root.filePath("probe dir; $(touch pwned) 'q'");
+    QVERIFY(QDir().mkpath(folder));
+    const QString log = folder + "/keys \"received\".txt";
+    const TaskId probe = Start("key_probe.exe " + log);
+    QVERIFY(probe != 0);
+
+    const auto desktop = MakeSystemDesktop();
+    QElapsedTimer timer;
+    timer.start();
+    const auto activated = desktop->ActivateWindow(probe);
+    QVERIFY2(activated.ok(), activated.error().c_str());
+    qInfo("window found and focused %lld ms after start", timer.elapsed());
+
+    // Text that cannot be typed as a whole must not type any part of it.
+    QVERIFY(!desktop->SendKeys("ab{BOGUS}").ok());
+    const auto untypeable = desktop->SendKeys("xy\u4E2D");
+    QVERIFY(!untypeable.ok());
+    QVERIFY2(untypeable.error().find("U+4E2D") != std::string::npos, untypeable.error().c_str());
+
+    for (const char* keys : {"^g", "42", "{ENTER}aB%x{TAB}+c~", "{BS 2}{F5}"}) {
+        const auto sent = desktop->SendKeys(keys);
+        QVERIFY2(sent.ok(), sent.error().c_str());
+    }
+    const QStringList expected{"Ctrl+G", "4", "2",      "Return",    "a",         "B", "Alt+X",
+                               "Tab",    "C", "Return", "Backspace", "Backspace", "F5"};
+    QTRY_COMPARE_WITH_TIMEOUT(ReadLines(log), expected, 5000);
+    QVERIFY(!QFile::exists(m_root.filePath("pwned")));
+}
+
+void X11DesktopTest::activationGivesUpOnTasksWithoutAWindow_data() {
+    QTest::addColumn<qint64>("task");
+    QTest::addColumn<QString>("messagePart");
+
+    QTest::newRow("running, no window")
+        << qint64(QCoreApplication::applicationPid()) << "appeared within 0.3 s";
+    QTest::newRow("no such process") << qint64(1 << 30) << "ended before it showed a window";
+}
+
+void X11DesktopTest::activationGivesUpOnTasksWithoutAWindow() {
+    QFETCH(qint64, task);
+    QFETCH(QString, messagePart);
+
+    int polls = 0;
+    DesktopTimings timings;
+    timings.windowAppears = std::chrono::milliseconds(300);
+    const auto desktop = MakeSystemDesktop([&polls] { ++polls; }, timings);
+    QElapsedTimer timer;
+    timer.start();
+    const auto activated = desktop->ActivateWindow(task);
+
+    QVERIFY(!activated.ok());
+    QVERIFY2(QString::fromStdString(activated.error()).contains(messagePart),
+             activated.error().c_str());
+    QVERIFY(timer.elapsed() < 3000);
+    if (task == QCoreApplication::applicationPid())
+        QVERIFY2(polls >= 5, "the waiting must let the caller's events run");
+}
+
+void X11DesktopTest::handoffPutsTheEditorsCaretOnTheLine() {
+    if (!FindProgram("notepad", {QCoreApplication::applicationDirPath()}))
+        QSKIP("the notepad editor is not built beside this test");
+    const QString folder = m_root.filePath("sample files");
+    QVERIFY(QDir().mkpath(folder));
+    const QString path = folder + "/units it's; $(x).ini";
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("Object One\r\n  Speed = 10\r\n  Armour = 4\r\nEnd\r\nObject Two\r\nEnd\r\n");
+    file.close();
+
+    const auto desktop = MakeSystemDesktop();
+    const HandoffResult result = OpenEditorAtLine(*desktop, "Key_2", path.toStdString());
+    if (result.editor)
+        m_started.push_back(*result.editor);
+    QVERIFY2(result.ok(), result.error.c_str());
+
+    QTRY_VERIFY_WITH_TIMEOUT(WindowTitle(*result.editor).endsWith(" - Ln 3, Col 1"), 5000);
+    // The keys went to the prompt, not into the text.
+    QVERIFY2(!WindowTitle(*result.editor).contains('*'), qPrintable(WindowTitle(*result.editor)));
+}
+
+QTEST_GUILESS_MAIN(X11DesktopTest)
+#include "x11_desktop_test.moc"
