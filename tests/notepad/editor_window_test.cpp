@@ -1,0 +1,294 @@
+#include "editor_window.h"
+#include "text_file.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTextBlock>
+#include <QWindow>
+#include <QtTest>
+
+#include <memory>
+
+using namespace ini;
+
+namespace {
+
+const QByteArray kFiveLines =
+    "Object Alpha\r\n  Speed = 10 ; comment\r\n  Name = x\r\nEnd\r\nEnd\r\n";
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+// The title as the window system shows it, "[*]" already turned into "*" or nothing.
+QString ShownTitle(const QWidget& window) {
+    return window.windowHandle()->title();
+}
+
+QWidget* Focused() {
+    return QApplication::focusWidget();
+}
+
+// Key events with text QTest cannot type (it narrows characters to Latin-1).
+void TypeText(QWidget* widget, const QString& text) {
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, text);
+    QApplication::sendEvent(widget, &press);
+}
+
+} // namespace
+
+class EditorWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void opensAwkwardPaths_data();
+    void opensAwkwardPaths();
+    void goToLine_data();
+    void goToLine();
+    void goToLineFieldTakesDigitsOnly();
+    void goToLineClosesWithoutMoving_data();
+    void goToLineClosesWithoutMoving();
+    void secondCtrlGStartsAFreshNumber();
+
+    void typingMarksTitleAndSaveClearsIt();
+    void undoToSavedTextKeepsLineEnds();
+    void pilcrowTypedNextToPlaceholderStaysPilcrow();
+    void unencodableCharacterIsNotSaved();
+    void missingFileIsCreatedOnSave();
+    void unreadFileIsNeverOverwritten();
+
+private:
+    QString WriteFile(const QString& name, const QByteArray& bytes);
+    EditorWindow& OpenShown(const QString& path);
+    void GoTo(const QString& typed);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<EditorWindow> m_window;
+};
+
+void EditorWindowTest::init() {
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+}
+
+void EditorWindowTest::cleanup() {
+    m_window.reset();
+    m_dir.reset();
+}
+
+QString EditorWindowTest::WriteFile(const QString& name, const QByteArray& bytes) {
+    const QString path = m_dir->filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qFatal("cannot write test file %s", qPrintable(path));
+    return path;
+}
+
+EditorWindow& EditorWindowTest::OpenShown(const QString& path) {
+    m_window = std::make_unique<EditorWindow>();
+    m_window->Open(path);
+    m_window->show();
+    m_window->activateWindow();
+    if (!QTest::qWaitForWindowActive(m_window.get()))
+        qWarning("editor window did not become active");
+    return *m_window;
+}
+
+// What the viewer types: Ctrl+G, the digits, Enter, each to whatever has the focus then.
+void EditorWindowTest::GoTo(const QString& typed) {
+    QTest::keyClick(Focused(), Qt::Key_G, Qt::ControlModifier);
+    QTest::keyClicks(Focused(), typed);
+    QTest::keyClick(Focused(), Qt::Key_Return);
+}
+
+void EditorWindowTest::opensAwkwardPaths_data() {
+    QTest::addColumn<QString>("name");
+    QTest::newRow("spaces") << "my data file.ini";
+    QTest::newRow("quotes") << "it's \"quoted\".ini";
+    QTest::newRow("shell syntax") << "a; b $(touch pwned) `x`.ini";
+    QTest::newRow("title placeholder") << "odd[*]name.ini";
+}
+
+void EditorWindowTest::opensAwkwardPaths() {
+    QFETCH(QString, name);
+    EditorWindow& window = OpenShown(WriteFile(name, kFiveLines));
+    const auto* text = window.findChild<QPlainTextEdit*>("text");
+    QCOMPARE(text->document()->blockCount(), 5);
+    QCOMPARE(text->document()->findBlockByNumber(1).text(), "  Speed = 10 ; comment");
+    QCOMPARE(ShownTitle(window), name + " - Ln 1, Col 1");
+    QCOMPARE(window.findChild<QLabel*>("position")->text(), "Ln 1, Col 1");
+    QVERIFY(window.statusBar()->currentMessage().isEmpty());
+}
+
+void EditorWindowTest::goToLine_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("line");
+    QTest::newRow("middle") << "3" << 3;
+    QTest::newRow("first") << "1" << 1;
+    QTest::newRow("last") << "5" << 5;
+    QTest::newRow("leading zeros") << "004" << 4;
+    QTest::newRow("zero goes to the first") << "0" << 1;
+    QTest::newRow("past the end goes to the last") << "6" << 5;
+    QTest::newRow("beyond any integer") << "99999999999999999999999" << 5;
+}
+
+void EditorWindowTest::goToLine() {
+    QFETCH(QString, typed);
+    QFETCH(int, line);
+    EditorWindow& window = OpenShown(WriteFile("five.ini", kFiveLines));
+    auto* text = window.findChild<QPlainTextEdit*>("text");
+    // Start mid-line elsewhere so the column shows the caret went to the line's start.
+    QTextCursor start(text->document()->findBlockByNumber(1));
+    start.movePosition(QTextCursor::Right, QTextCursor::MoveAnchor, 4);
+    text->setTextCursor(start);
+
+    QTest::keyClick(Focused(), Qt::Key_G, Qt::ControlModifier);
+    QCOMPARE(Focused()->objectName(), "goToLineField");
+    QTest::keyClicks(Focused(), typed);
+    QTest::keyClick(Focused(), Qt::Key_Return);
+
+    QCOMPARE(ShownTitle(window), QString("five.ini - Ln %1, Col 1").arg(line));
+    QCOMPARE(text->textCursor().blockNumber(), line - 1);
+    QCOMPARE(text->textCursor().positionInBlock(), 0);
+    QVERIFY(!window.findChild<QWidget*>("goToLineBar")->isVisible());
+    QCOMPARE(Focused(), text);
+}
+
+void EditorWindowTest::goToLineFieldTakesDigitsOnly() {
+    OpenShown(WriteFile("five.ini", kFiveLines));
+    QTest::keyClick(Focused(), Qt::Key_G, Qt::ControlModifier);
+    QTest::keyClicks(Focused(), "1a-2 +");
+    QCOMPARE(qobject_cast<QLineEdit*>(Focused())->text(), "12");
+}
+
+void EditorWindowTest::goToLineClosesWithoutMoving_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("key");
+    QTest::newRow("escape") << "4" << int(Qt::Key_Escape);
+    QTest::newRow("enter on an empty field") << "" << int(Qt::Key_Return);
+}
+
+void EditorWindowTest::goToLineClosesWithoutMoving() {
+    QFETCH(QString, typed);
+    QFETCH(int, key);
+    EditorWindow& window = OpenShown(WriteFile("five.ini", kFiveLines));
+    auto* text = window.findChild<QPlainTextEdit*>("text");
+    text->setTextCursor(QTextCursor(text->document()->findBlockByNumber(1)));
+
+    QTest::keyClick(Focused(), Qt::Key_G, Qt::ControlModifier);
+    QTest::keyClicks(Focused(), typed);
+    QTest::keyClick(Focused(), static_cast<Qt::Key>(key));
+
+    QCOMPARE(ShownTitle(window), "five.ini - Ln 2, Col 1");
+    QVERIFY(!window.findChild<QWidget*>("goToLineBar")->isVisible());
+    QCOMPARE(Focused(), text);
+}
+
+void EditorWindowTest::secondCtrlGStartsAFreshNumber() {
+    EditorWindow& window = OpenShown(WriteFile("five.ini", kFiveLines));
+    QTest::keyClick(Focused(), Qt::Key_G, Qt::ControlModifier);
+    QTest::keyClicks(Focused(), "12");
+    GoTo("3");
+    QCOMPARE(ShownTitle(window), "five.ini - Ln 3, Col 1");
+}
+
+void EditorWindowTest::typingMarksTitleAndSaveClearsIt() {
+    const QString path = WriteFile("edit me.ini", kFiveLines);
+    EditorWindow& window = OpenShown(path);
+    GoTo("4");
+    QTest::keyClicks(Focused(), "x");
+    QCOMPARE(ShownTitle(window), "edit me.ini* - Ln 4, Col 2");
+    QTest::keyClick(Focused(), Qt::Key_Return);
+    QTest::keyClicks(Focused(), "y");
+
+    QTest::keyClick(Focused(), Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(ShownTitle(window), "edit me.ini - Ln 5, Col 2");
+    QCOMPARE(ReadAll(path),
+             "Object Alpha\r\n  Speed = 10 ; comment\r\n  Name = x\r\nx\r\nyEnd\r\nEnd\r\n");
+}
+
+void EditorWindowTest::undoToSavedTextKeepsLineEnds() {
+    const QByteArray mixed = "a\r\nb\nc\rd";
+    const QString path = WriteFile("mixed.ini", mixed);
+    EditorWindow& window = OpenShown(path);
+    GoTo("2");
+    QTest::keyClick(Focused(), Qt::Key_End);
+    QTest::keyClick(Focused(), Qt::Key_Delete); // joins b and c
+    QTest::keyClick(Focused(), Qt::Key_Z, Qt::ControlModifier);
+    QVERIFY(ShownTitle(window).startsWith("mixed.ini - "));
+
+    QTest::keyClick(Focused(), Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(ReadAll(path).toHex(' '), mixed.toHex(' '));
+}
+
+void EditorWindowTest::pilcrowTypedNextToPlaceholderStaysPilcrow() {
+    const QString path = WriteFile("sep.ini", "a\xE2\x80\xA9"
+                                              "b\nc\n");
+    EditorWindow& window = OpenShown(path);
+    QTest::keyClick(Focused(), Qt::Key_Right);
+    QTest::keyClick(Focused(), Qt::Key_Right);
+    TypeText(Focused(), QString::fromUtf8("\u00B6"));
+    QCOMPARE(ShownTitle(window), "sep.ini* - Ln 1, Col 4");
+    GoTo("2");
+    QCOMPARE(ShownTitle(window), "sep.ini* - Ln 2, Col 1");
+
+    QTest::keyClick(Focused(), Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(ReadAll(path), "a\xE2\x80\xA9\xC2\xB6"
+                            "b\nc\n");
+}
+
+void EditorWindowTest::unencodableCharacterIsNotSaved() {
+    const QByteArray original = "Name = caf\xE9\r\nEnd\r\n";
+    const QString path = WriteFile("latin.ini", original);
+    EditorWindow& window = OpenShown(path);
+    GoTo("2");
+    TypeText(Focused(), QString::fromUtf8("\u6F22"));
+
+    QTest::keyClick(Focused(), Qt::Key_S, Qt::ControlModifier);
+    QVERIFY2(window.statusBar()->currentMessage().contains("U+6f22"),
+             qPrintable(window.statusBar()->currentMessage()));
+    QCOMPARE(ReadAll(path), original);
+    QCOMPARE(ShownTitle(window), "latin.ini* - Ln 2, Col 1");
+}
+
+void EditorWindowTest::missingFileIsCreatedOnSave() {
+    const QString path = m_dir->filePath("new file.ini");
+    EditorWindow& window = OpenShown(path);
+    QVERIFY(window.statusBar()->currentMessage().contains("does not exist"));
+    QCOMPARE(ShownTitle(window), "new file.ini - Ln 1, Col 1");
+
+    QTest::keyClicks(Focused(), "Object A");
+    QTest::keyClick(Focused(), Qt::Key_Return);
+    QTest::keyClicks(Focused(), "End");
+    QTest::keyClick(Focused(), Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(ReadAll(path), "Object A\nEnd");
+}
+
+// A file that exists but was not read (here: too large) shows as empty; saving that over it
+// would destroy it.
+void EditorWindowTest::unreadFileIsNeverOverwritten() {
+    const QString path = WriteFile("huge.ini", "x");
+    {
+        QFile file(path);
+        QVERIFY(file.resize(kMaxFileBytes + 1)); // sparse: costs no disk
+    }
+    EditorWindow& window = OpenShown(path);
+    QVERIFY(window.statusBar()->currentMessage().contains("too large"));
+
+    QTest::keyClicks(Focused(), "typed");
+    QTest::keyClick(Focused(), Qt::Key_S, Qt::ControlModifier);
+    QVERIFY(window.statusBar()->currentMessage().startsWith("Not saved"));
+    QCOMPARE(QFileInfo(path).size(), kMaxFileBytes + 1);
+    QCOMPARE(ShownTitle(window), "huge.ini* - Ln 1, Col 6");
+}
+
+QTEST_MAIN(EditorWindowTest)
+#include "editor_window_test.moc"

@@ -1,0 +1,283 @@
+#include "block_lines.h"
+#include "cp1252.h"
+#include "parse/line_ends.h"
+#include "text_document.h"
+
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QtTest>
+
+#include <string_view>
+
+using namespace ini;
+
+Q_DECLARE_METATYPE(ini::TextEncoding)
+
+namespace {
+
+std::string_view View(const QByteArray& bytes) {
+    return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
+}
+
+QByteArray Bytes(std::string_view text) {
+    return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QByteArray EncodeOrFail(const TextDocument& document) {
+    const auto bytes = document.ToBytes();
+    if (const auto* error = std::get_if<EncodeError>(&bytes)) {
+        qWarning("unencodable U+%04X at line %lld column %lld", error->character,
+                 static_cast<long long>(error->line), static_cast<long long>(error->column));
+        return {};
+    }
+    return std::get<QByteArray>(bytes);
+}
+
+// A line's text back in its file's encoding, independently of the document's writer.
+QByteArray EncodeLine(const QString& text, TextEncoding encoding) {
+    if (encoding == TextEncoding::Utf8)
+        return QStringEncoder(QStringConverter::Utf8).encode(text);
+    QByteArray bytes;
+    for (const QChar c : text)
+        bytes += EncodeCp1252(c.unicode()).value_or('?');
+    return bytes;
+}
+
+QByteArray AllBytes() {
+    QByteArray bytes;
+    for (int b = 0; b < 256; ++b)
+        bytes += static_cast<char>(b);
+    return bytes;
+}
+
+} // namespace
+
+class TextDocumentTest : public QObject {
+    Q_OBJECT
+private slots:
+    void roundTrip_data();
+    void roundTrip();
+    void linesMatchViewer_data() { roundTrip_data(); }
+    void linesMatchViewer();
+    void throughEditorBlocks_data() { roundTrip_data(); }
+    void throughEditorBlocks();
+
+    void editedLines_data();
+    void editedLines();
+    void unencodable_data();
+    void unencodable();
+
+    void cp1252Mapping_data();
+    void cp1252Mapping();
+    void cp1252AgreesWithSystemCodec();
+};
+
+void TextDocumentTest::roundTrip_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<TextEncoding>("encoding");
+    const auto utf8 = TextEncoding::Utf8;
+    const auto cp1252 = TextEncoding::Windows1252;
+    const QByteArray bom = "\xEF\xBB\xBF";
+
+    QTest::newRow("crlf") << QByteArray("Object Alpha\r\n  Speed = 10 ; comment\r\nEnd\r\n")
+                          << utf8;
+    QTest::newRow("cr") << QByteArray("Object Alpha\r  Speed = 10\rEnd\r") << utf8;
+    QTest::newRow("lf") << QByteArray("Object Alpha\n  Speed = 10\nEnd\n") << utf8;
+    QTest::newRow("mixed") << QByteArray("a\r\nb\rc\nd\r\n") << utf8;
+    QTest::newRow("no final terminator") << QByteArray("a\r\nb") << utf8;
+    QTest::newRow("lf then cr is two ends") << QByteArray("a\n\rb\r\r\n") << utf8;
+    QTest::newRow("only terminators") << QByteArray("\r\n\n\r\r\n") << utf8;
+    QTest::newRow("empty") << QByteArray() << utf8;
+    QTest::newRow("bom only") << bom << utf8;
+    QTest::newRow("bom crlf") << bom + "a\r\nb\r\n" << utf8;
+    QTest::newRow("second bom is text") << bom + bom + "a\n" << utf8;
+    QTest::newRow("8-bit text") << QByteArray("Name = Caf\xE9 \x80 \x93quoted\x94\r\n") << cp1252;
+    QTest::newRow("undefined 1252 bytes") << QByteArray("\x81\x8D\x8F\x90\x9D\r\n") << cp1252;
+    QTest::newRow("every byte") << AllBytes() << cp1252;
+    QTest::newRow("bom then 8-bit") << bom + "caf\xE9\r\n" << cp1252;
+    QTest::newRow("truncated utf8 sequence") << QByteArray("ok\r\nbad \xE2\x82\r\n") << cp1252;
+    QTest::newRow("utf8 surrogate") << QByteArray("\xED\xA0\x80\n") << cp1252;
+    QTest::newRow("nul bytes") << QByteArray("a\0b\r\n\0\n\0", 8) << utf8;
+    QTest::newRow("nul in 8-bit") << QByteArray("\xE9\0\xE9\n", 4) << cp1252;
+    QTest::newRow("utf8") << QByteArray("Stra\xC3\x9F"
+                                        "e \xE2\x82\xAC \xF0\x9F\x98\x80\n")
+                          << utf8;
+    QTest::newRow("utf8 noncharacters")
+        << QByteArray("\xEF\xBF\xBE\xEF\xBF\xBF\xEF\xBF\xBD\n") << utf8;
+    QTest::newRow("paragraph separator in a line") << QByteArray("a\xE2\x80\xA9"
+                                                                 "b\r\nc\r\n")
+                                                   << utf8;
+    QTest::newRow("paragraph separators at the edges")
+        << QByteArray("\xE2\x80\xA9\n\xE2\x80\xA9\xE2\x80\xA9") << utf8;
+    QTest::newRow("frame marks") << QByteArray("\xEF\xB7\x90x\xEF\xB7\x91\n") << utf8;
+    QTest::newRow("line separator") << QByteArray("a\xE2\x80\xA8"
+                                                  "b\n")
+                                    << utf8;
+}
+
+void TextDocumentTest::roundTrip() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(TextEncoding, encoding);
+    const TextDocument document = TextDocument::FromBytes(View(bytes));
+    QCOMPARE(document.Format().encoding, encoding);
+    QCOMPARE(EncodeOrFail(document).toHex(' '), bytes.toHex(' '));
+}
+
+void TextDocumentTest::linesMatchViewer() {
+    QFETCH(QByteArray, bytes);
+    const TextDocument document = TextDocument::FromBytes(View(bytes));
+    LineEndScanner scanner(StripUtf8Bom(View(bytes)));
+    std::size_t index = 0;
+    while (const auto line = scanner.Next()) {
+        QVERIFY(index < document.Lines().size());
+        QCOMPARE(EncodeLine(document.Lines()[index].text, document.Format().encoding).toHex(' '),
+                 Bytes(*line).toHex(' '));
+        ++index;
+    }
+    QCOMPARE(document.Lines().size(), index);
+}
+
+// What the editor shows: block N-1 is line N, and saving the unedited blocks gives the bytes.
+void TextDocumentTest::throughEditorBlocks() {
+    QFETCH(QByteArray, bytes);
+    const TextDocument document = TextDocument::FromBytes(View(bytes));
+    QTextDocument blocks;
+    ShowLines(blocks, document.Lines());
+
+    const auto& lines = document.Lines();
+    QCOMPARE(blocks.blockCount(), std::max<int>(1, static_cast<int>(lines.size())));
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        QCOMPARE(blocks.findBlockByNumber(static_cast<int>(i)).length() - 1, lines[i].text.size());
+    QVERIFY(!blocks.isModified());
+    QVERIFY(!blocks.isUndoAvailable());
+
+    const TextDocument saved = document.WithLines(CollectLines(blocks));
+    QCOMPARE(EncodeOrFail(saved).toHex(' '), bytes.toHex(' '));
+}
+
+void TextDocumentTest::editedLines_data() {
+    QTest::addColumn<QByteArray>("original");
+    QTest::addColumn<int>("line");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QByteArray>("expected");
+
+    QTest::newRow("new line takes the file's end")
+        << QByteArray("a\r\nb\r\n") << 0 << 1 << "\nnew" << QByteArray("a\r\nnew\r\nb\r\n");
+    QTest::newRow("most common end wins in a mixed file")
+        << QByteArray("a\rb\rc\n") << 2 << 1 << "\nd" << QByteArray("a\rb\rc\nd\r");
+    QTest::newRow("other lines keep their own end")
+        << QByteArray("a\nb\r\nc\rd\n") << 2 << 0 << "x\ny" << QByteArray("a\nb\r\nx\ryc\nd\n");
+    QTest::newRow("file without final end keeps none")
+        << QByteArray("a\r\nb") << 1 << 1 << "\nc" << QByteArray("a\r\nb\r\nc");
+    QTest::newRow("no end in file gives lf")
+        << QByteArray("abc") << 0 << 3 << "\nd" << QByteArray("abc\nd");
+    QTest::newRow("typing into an empty file")
+        << QByteArray() << 0 << 0 << "x\ny" << QByteArray("x\ny");
+    QTest::newRow("empty line added at the end") << QByteArray("a\n") << 0 << 1 << "\n"
+                                                 << QByteArray("a\n\n");
+    QTest::newRow("8-bit file stays 8-bit")
+        << QByteArray("caf\xE9\r\n") << 0 << 4 << QString::fromUtf8(" \u20AC\u00FC\u0081")
+        << QByteArray("caf\xE9 \x80\xFC\x81\r\n");
+    QTest::newRow("utf8 file with bom stays so")
+        << QByteArray("\xEF\xBB\xBFx\n") << 0 << 1 << QString::fromUtf8("\u00E9")
+        << QByteArray("\xEF\xBB\xBFx\xC3\xA9\n");
+    QTest::newRow("typing before a placeholder") << QByteArray("a\xE2\x80\xA9"
+                                                               "b\n")
+                                                 << 0 << 1 << "z"
+                                                 << QByteArray("az\xE2\x80\xA9"
+                                                               "b\n");
+}
+
+void TextDocumentTest::editedLines() {
+    QFETCH(QByteArray, original);
+    QFETCH(int, line);
+    QFETCH(int, column);
+    QFETCH(QString, typed);
+    QFETCH(QByteArray, expected);
+
+    const TextDocument document = TextDocument::FromBytes(View(original));
+    QTextDocument blocks;
+    ShowLines(blocks, document.Lines());
+    QTextCursor cursor(blocks.findBlockByNumber(line));
+    cursor.setPosition(cursor.position() + column);
+    cursor.insertText(typed);
+
+    QCOMPARE(EncodeOrFail(document.WithLines(CollectLines(blocks))), expected);
+}
+
+void TextDocumentTest::unencodable_data() {
+    QTest::addColumn<QByteArray>("original");
+    QTest::addColumn<int>("line");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<int>("character");
+
+    QTest::newRow("cjk in 8-bit file") << QByteArray("a\r\ncaf\xE9\r\n") << 1 << 2 << 0x6F22;
+    QTest::newRow("c1 control without a byte") << QByteArray("\xE9") << 0 << 0 << 0x0080;
+    QTest::newRow("lone surrogate in utf8 file") << QByteArray("ok\n") << 0 << 1 << 0xD800;
+}
+
+void TextDocumentTest::unencodable() {
+    QFETCH(QByteArray, original);
+    QFETCH(int, line);
+    QFETCH(int, column);
+    QFETCH(int, character);
+
+    const TextDocument document = TextDocument::FromBytes(View(original));
+    std::vector<Line> lines = document.Lines();
+    lines[static_cast<std::size_t>(line)].text.insert(column, QChar(character));
+    const auto bytes = document.WithLines(std::move(lines)).ToBytes();
+
+    const auto* error = std::get_if<EncodeError>(&bytes);
+    QVERIFY(error);
+    QCOMPARE(error->line, line);
+    QCOMPARE(error->column, column);
+    QCOMPARE(static_cast<int>(error->character), character);
+}
+
+void TextDocumentTest::cp1252Mapping_data() {
+    QTest::addColumn<int>("byte");
+    QTest::addColumn<int>("character");
+    QTest::newRow("nul") << 0x00 << 0x0000;
+    QTest::newRow("ascii") << 0x41 << 0x0041;
+    QTest::newRow("euro") << 0x80 << 0x20AC;
+    QTest::newRow("undefined 81") << 0x81 << 0x0081;
+    QTest::newRow("undefined 8d") << 0x8D << 0x008D;
+    QTest::newRow("undefined 8f") << 0x8F << 0x008F;
+    QTest::newRow("undefined 90") << 0x90 << 0x0090;
+    QTest::newRow("undefined 9d") << 0x9D << 0x009D;
+    QTest::newRow("left double quote") << 0x93 << 0x201C;
+    QTest::newRow("y diaeresis") << 0x9F << 0x0178;
+    QTest::newRow("nbsp") << 0xA0 << 0x00A0;
+    QTest::newRow("last") << 0xFF << 0x00FF;
+}
+
+void TextDocumentTest::cp1252Mapping() {
+    QFETCH(int, byte);
+    QFETCH(int, character);
+    const char b = static_cast<char>(byte);
+    const QString decoded = DecodeCp1252(std::string_view(&b, 1));
+    QCOMPARE(decoded.size(), 1);
+    QCOMPARE(static_cast<int>(decoded[0].unicode()), character);
+    QCOMPARE(EncodeCp1252(static_cast<char16_t>(character)), std::optional<char>(b));
+}
+
+// Guards the table against typos where the system has a codec to compare with.
+void TextDocumentTest::cp1252AgreesWithSystemCodec() {
+    QStringDecoder system("windows-1252");
+    if (!system.isValid())
+        QSKIP("no windows-1252 codec in this Qt build");
+    for (int byte = 0; byte < 256; ++byte) {
+        if (byte == 0x81 || byte == 0x8D || byte == 0x8F || byte == 0x90 || byte == 0x9D)
+            continue;
+        const char b = static_cast<char>(byte);
+        const QString expected = system.decode(QByteArrayView(&b, 1));
+        QCOMPARE(DecodeCp1252(std::string_view(&b, 1)), expected);
+    }
+}
+
+QTEST_MAIN(TextDocumentTest)
+#include "text_document_test.moc"
