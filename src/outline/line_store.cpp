@@ -107,16 +107,27 @@ std::variant<LineStore, LoadError> LineStore::ReadFile(const std::string& path) 
     if (!S_ISREG(info.st_mode))
         return LoadError{path, "it is not a regular file (a device, pipe or socket)"};
 
+    if (static_cast<std::uint64_t>(info.st_size) > maxBytes)
+        return LoadError{path, "it is larger than 4 GiB (" + std::to_string(info.st_size) +
+                                   " bytes), more than the viewer can hold"};
+
     try {
-        std::string bytes;
-        // Read to the real end even if the file grows or shrinks while it is read.
-        std::size_t size = static_cast<std::size_t>(info.st_size);
-        bytes.resize(size + 1);
-        std::size_t used = 0;
+        LineStore store;
+        // One byte more than the size tells a file that grew while it was read.
+        std::size_t capacity = static_cast<std::size_t>(info.st_size) + 1;
+        store.m_bytes = std::make_unique_for_overwrite<char[]>(capacity);
         for (;;) {
-            if (used == bytes.size())
-                bytes.resize(bytes.size() + bytes.size() / 2 + 4096);
-            const ssize_t got = ::read(file.Get(), bytes.data() + used, bytes.size() - used);
+            if (store.m_size == capacity) {
+                if (capacity > maxBytes)
+                    return LoadError{path, "it grew past 4 GiB while it was read"};
+                const std::size_t larger = capacity + capacity / 2 + 4096;
+                auto grown = std::make_unique_for_overwrite<char[]>(larger);
+                std::memcpy(grown.get(), store.m_bytes.get(), store.m_size);
+                store.m_bytes = std::move(grown);
+                capacity = larger;
+            }
+            const ssize_t got =
+                ::read(file.Get(), store.m_bytes.get() + store.m_size, capacity - store.m_size);
             if (got < 0) {
                 if (errno == EINTR)
                     continue;
@@ -124,46 +135,51 @@ std::variant<LineStore, LoadError> LineStore::ReadFile(const std::string& path) 
             }
             if (got == 0)
                 break;
-            used += static_cast<std::size_t>(got);
+            store.m_size += static_cast<std::size_t>(got);
         }
-        bytes.resize(used);
-        LineStore store = FromBytes(std::move(bytes));
-        // Outline nodes keep line indices in 32 bits.
-        if (store.Count() >= std::numeric_limits<std::uint32_t>::max())
-            return LoadError{path, "the file has more than 4294967294 lines"};
+        if (store.m_size > maxBytes)
+            return LoadError{path, "it grew past 4 GiB while it was read"};
+        store.IndexLines();
         return store;
     } catch (const std::bad_alloc&) {
         return LoadError{path, "not enough memory to hold a file of " +
                                    std::to_string(info.st_size) + " bytes"};
-    } catch (const std::length_error&) {
-        return LoadError{path, "too large to hold in memory (" + std::to_string(info.st_size) +
-                                   " bytes)"};
     }
 }
 
 LineStore LineStore::FromBytes(std::string bytes) {
     LineStore store;
-    store.m_bytes = std::move(bytes);
+    store.m_size = bytes.size();
+    store.m_bytes = std::make_unique_for_overwrite<char[]>(bytes.size() + 1);
+    std::memcpy(store.m_bytes.get(), bytes.data(), bytes.size());
     store.IndexLines();
     return store;
 }
 
 void LineStore::IndexLines() {
-    const std::string_view all(m_bytes);
+    const std::string_view all = Bytes();
     const std::string_view text = StripUtf8Bom(all);
-    m_textStart = all.size() - text.size();
+    const auto textStart = static_cast<std::uint32_t>(all.size() - text.size());
     m_starts.clear();
+    m_validUtf8.reset();
+    if (text.empty())
+        return; // no lines at all
+    // A guess from typical line lengths saves most regrowth of the index.
+    m_starts.reserve(text.size() / 24 + 2);
+    m_starts.push_back(textStart);
     LineEndScanner scanner(text);
-    m_starts.push_back(m_textStart);
     while (scanner.Next())
-        m_starts.push_back(m_textStart + scanner.Position());
-    if (m_starts.size() == 1)
-        m_starts.clear(); // no lines at all
-    m_validUtf8 = ::ini::IsValidUtf8(all);
+        m_starts.push_back(textStart + static_cast<std::uint32_t>(scanner.Position()));
+}
+
+bool LineStore::IsValidUtf8() const noexcept {
+    if (!m_validUtf8)
+        m_validUtf8 = ::ini::IsValidUtf8(Bytes());
+    return *m_validUtf8;
 }
 
 std::string_view LineStore::Line(LineIndex i) const noexcept {
-    const std::string_view span(m_bytes.data() + m_starts[i], m_starts[i + 1] - m_starts[i]);
+    const std::string_view span(m_bytes.get() + m_starts[i], m_starts[i + 1] - m_starts[i]);
     return span.substr(0, span.size() - TerminatorLength(span));
 }
 

@@ -2,6 +2,9 @@
 
 #include "parse/node_key.h"
 
+#include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -19,14 +22,17 @@ struct LoadError {
 
 // Every line of one loaded file, held as one buffer with the offset where each line starts.
 // The bytes are kept as they are: no decoding, nothing lost. Line ends and a leading byte order
-// mark are handled by the rules in parse/line_ends.h.
+// mark are handled by the rules in parse/line_ends.h. Offsets are 32-bit, which keeps the index
+// small and limits a file to 4 GiB.
 class LineStore {
 public:
     LineStore() = default;
 
+    static constexpr std::uint64_t maxBytes = 0xFFFFFFFFu;
+
     // Reads a whole regular file once. Anything that cannot be read as one (an empty path, a
-    // missing file, a folder, a FIFO or device, no permission, too large for memory) gives a
-    // LoadError naming the path and the system's reason; nothing blocks on a FIFO.
+    // missing file, a folder, a FIFO or device, no permission, over 4 GiB, too large for memory)
+    // gives a LoadError naming the path and the system's reason; nothing blocks on a FIFO.
     static std::variant<LineStore, LoadError> ReadFile(const std::string& path);
     // The same cutting rules over bytes already in memory.
     static LineStore FromBytes(std::string bytes);
@@ -35,18 +41,20 @@ public:
     bool Empty() const noexcept { return Count() == 0; }
     // Line i without its terminator; i must be below Count().
     std::string_view Line(LineIndex i) const noexcept;
-    // Whether the whole file is valid UTF-8; otherwise text is shown as Windows-1252.
-    bool IsValidUtf8() const noexcept { return m_validUtf8; }
+    // Whether the whole file is valid UTF-8; otherwise text is shown as Windows-1252. Worked out
+    // on first use, so a load pays nothing for it.
+    bool IsValidUtf8() const noexcept;
     // Bytes held, for memory accounting.
-    std::size_t ByteSize() const noexcept { return m_bytes.size(); }
+    std::size_t ByteSize() const noexcept { return m_size; }
 
 private:
     void IndexLines();
+    std::string_view Bytes() const noexcept { return {m_bytes.get(), m_size}; }
 
-    std::string m_bytes;
-    std::vector<std::size_t> m_starts; // Count()+1 entries; the last is the end of the text
-    std::size_t m_textStart = 0;       // 3 when a byte order mark was skipped
-    bool m_validUtf8 = true;
+    std::unique_ptr<char[]> m_bytes;
+    std::size_t m_size = 0;
+    std::vector<std::uint32_t> m_starts; // Count()+1 entries; the last is the end of the text
+    mutable std::optional<bool> m_validUtf8;
 };
 
 } // namespace ini

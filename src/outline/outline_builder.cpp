@@ -66,7 +66,7 @@ WalkResult FileLoader::LoadFile(const std::string& path, LineStore& store, Outli
         return Walk(store, 0, store.Count() - 1, keywords, hooks,
                     [&](const WalkedLine& line, WalkResult& result) {
                         if (line.lineClass != LineClass::End && line.stacks.Empty())
-                            Count(result, tree.AddRoot(NodeKey{line.index}, line.parts));
+                            Count(result, tree.AddRoot(NodeKey{line.index}, line.text));
                     });
     } catch (const std::bad_alloc&) {
         return WalkResult{WalkStatus::Failed,
@@ -91,7 +91,7 @@ WalkResult BuildSubtree(NodeKey start, NodeKey end, const LineStore& store, Outl
                     [&](const WalkedLine& line, WalkResult& result) {
                         if (line.lineClass != LineClass::End && !line.stacks.Empty())
                             Count(result, tree.AddChild(line.stacks.OpenKeys().back(),
-                                                        NodeKey{line.index}, line.parts));
+                                                        NodeKey{line.index}, line.text));
                     });
     } catch (const std::bad_alloc&) {
         return WalkResult{WalkStatus::Failed, LoadError{"", "not enough memory for this block"}};

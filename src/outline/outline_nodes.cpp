@@ -69,8 +69,7 @@ std::string OutlineNodes::TextOf(NodeId id, const LineStore& lines) const {
     const Node& node = m_nodes[id];
     if (node.line >= lines.Count())
         return {};
-    LineSplitter splitter;
-    return splitter.ParseLine(lines.Line(node.line), node.showsComment).NodeText();
+    return NodeText{lines.Line(node.line), node.showsComment}.ToString();
 }
 
 std::size_t OutlineNodes::ChildCount(NodeKey key) const noexcept {

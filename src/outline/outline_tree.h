@@ -23,9 +23,9 @@ public:
 
     virtual void RemoveAll() = 0;
     // A new root after all existing roots.
-    virtual AddResult AddRoot(NodeKey key, const SplitLine& text) = 0;
+    virtual AddResult AddRoot(NodeKey key, const NodeText& text) = 0;
     // A new node after all existing children of `relative`.
-    virtual AddResult AddChild(NodeKey relative, NodeKey key, const SplitLine& text) = 0;
+    virtual AddResult AddChild(NodeKey relative, NodeKey key, const NodeText& text) = 0;
 
     virtual bool Contains(NodeKey key) const = 0;
     virtual std::size_t ChildCount(NodeKey key) const = 0;

@@ -9,11 +9,11 @@ namespace ini {
 class PlainOutline final : public OutlineTree {
 public:
     void RemoveAll() override { m_nodes.Clear(); }
-    AddResult AddRoot(NodeKey key, const SplitLine& text) override {
-        return m_nodes.AddRoot(key, text.HasComment());
+    AddResult AddRoot(NodeKey key, const NodeText& text) override {
+        return m_nodes.AddRoot(key, text.showComments);
     }
-    AddResult AddChild(NodeKey relative, NodeKey key, const SplitLine& text) override {
-        return m_nodes.AddChild(relative, key, text.HasComment());
+    AddResult AddChild(NodeKey relative, NodeKey key, const NodeText& text) override {
+        return m_nodes.AddChild(relative, key, text.showComments);
     }
     bool Contains(NodeKey key) const override { return m_nodes.Find(key) != OutlineNodes::none; }
     std::size_t ChildCount(NodeKey key) const override { return m_nodes.ChildCount(key); }

@@ -1,6 +1,7 @@
 #include "parse/block_stacks.h"
 
-#include <algorithm>
+#include "parse/line_splitter.h"
+
 #include <cstring>
 
 namespace ini {
@@ -26,21 +27,28 @@ void BlockStacks::UpdateOpenBlocks(const Classification& line, NodeKey key) {
 
 Classification ClassifyLine(std::string_view content, const BlockStacks& stacks,
                             const Keywords& keywords) noexcept {
-    std::size_t wordLength = content.size();
-    if (const void* space = std::memchr(content.data(), ' ', content.size()))
-        wordLength = static_cast<std::size_t>(static_cast<const char*>(space) - content.data());
+    return ClassifyFirstWord(FirstWordOf(content), stacks, keywords);
+}
 
-    // A word longer than every known name can neither open a block nor be "end".
-    char lower[64];
-    if (wordLength > std::max<std::size_t>(keywords.LongestName(), 3) || wordLength > sizeof lower)
+Classification ClassifyFirstWord(std::string_view firstWord, const BlockStacks& stacks,
+                                 const Keywords& keywords) noexcept {
+    const std::size_t length = firstWord.size();
+    if (length == 0)
         return {};
-    for (std::size_t i = 0; i < wordLength; ++i)
-        lower[i] = ToLowerAscii(content[i]);
-    const std::string_view word(lower, wordLength);
-
-    if (word == "end")
+    const char first = ToLowerAscii(firstWord.front());
+    if (length == 3 && first == 'e' && ToLowerAscii(firstWord[1]) == 'n' &&
+        ToLowerAscii(firstWord[2]) == 'd')
         return {LineClass::End, "end", noBlockOpen};
-    if (const PathNode path = keywords.FindChild(stacks.TopPath(), word); path != noBlockOpen)
+    if (!keywords.MayOpen(stacks.TopPath(), length, first))
+        return {};
+
+    char lower[64];
+    if (length > sizeof lower)
+        return {};
+    for (std::size_t i = 0; i < length; ++i)
+        lower[i] = ToLowerAscii(firstWord[i]);
+    if (const PathNode path = keywords.FindChild(stacks.TopPath(), {lower, length});
+        path != noBlockOpen)
         return {LineClass::Opener, keywords.NameOf(path), path};
     return {};
 }

@@ -49,5 +49,8 @@ private:
 // separates words, so "Object=Alpha" and a first word starting with a tab never open a block.
 Classification ClassifyLine(std::string_view content, const BlockStacks& stacks,
                             const Keywords& keywords) noexcept;
+// The same, given only the content's first word (see FirstWordOf).
+Classification ClassifyFirstWord(std::string_view firstWord, const BlockStacks& stacks,
+                                 const Keywords& keywords) noexcept;
 
 } // namespace ini

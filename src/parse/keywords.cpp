@@ -177,6 +177,13 @@ void Keywords::BuildLookup() {
     m_slots.assign(capacity, Slot{});
     for (const std::string& path : m_table)
         AddPath(path);
+    m_firstLetters.assign(m_nodes.size() * (m_longestName + 1), 0);
+    for (PathNode id = 1; id < m_nodes.size(); ++id) {
+        const Node& node = m_nodes[id];
+        if (node.listed)
+            m_firstLetters[node.parent * (m_longestName + 1) + node.name.size()] |=
+                LetterBit(node.name.front());
+    }
 }
 
 PathNode Keywords::AddPath(std::string_view lowerPath) {

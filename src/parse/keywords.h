@@ -39,6 +39,14 @@ public:
     // Longest block name anywhere in the table: a longer first word can open nothing.
     std::size_t LongestName() const noexcept { return m_longestName; }
 
+    // A quick "no": whether some block name of this length and lower-cased first letter opens a
+    // block inside `parent`. Most lines of a file are turned away here without hashing.
+    bool MayOpen(PathNode parent, std::size_t length, char lowerFirst) const noexcept {
+        if (length > m_longestName || parent >= m_nodes.size())
+            return false;
+        return (m_firstLetters[parent * (m_longestName + 1) + length] & LetterBit(lowerFirst)) != 0;
+    }
+
     // Whether a whole lower-cased block path such as ";object;;draw;" is in the table.
     bool IsKnownPath(std::string_view lowerPath) const;
 
@@ -57,12 +65,17 @@ private:
     PathNode FindNode(PathNode parent, std::string_view lowerName) const noexcept;
     PathNode AddPath(std::string_view lowerPath);
     static std::uint32_t Hash(PathNode parent, std::string_view name) noexcept;
+    static std::uint32_t LetterBit(char c) noexcept {
+        return c >= 'a' && c <= 'z' ? 1u << (c - 'a') : 1u << 31;
+    }
 
     std::vector<std::string> m_grow;
     std::vector<std::string> m_table;
     std::vector<Node> m_nodes;
     std::vector<Slot> m_slots; // open addressing over (parent, name); size is a power of two
     std::size_t m_longestName = 0;
+    // For each (parent, name length): a bit per first letter of the listed names there.
+    std::vector<std::uint32_t> m_firstLetters;
 };
 
 // ASCII-only lower-casing: A-Z change, every other byte stays as it is.

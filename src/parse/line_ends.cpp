@@ -1,20 +1,10 @@
 #include "parse/line_ends.h"
 
-#include <cstring>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace ini {
-
-namespace {
-
-std::size_t FindByte(std::string_view text, std::size_t from, char byte) noexcept {
-    if (from >= text.size())
-        return std::string_view::npos;
-    const void* hit = std::memchr(text.data() + from, byte, text.size() - from);
-    return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - text.data())
-               : std::string_view::npos;
-}
-
-} // namespace
 
 std::string_view StripUtf8Bom(std::string_view text) noexcept {
     constexpr std::string_view bom = "\xEF\xBB\xBF";
@@ -23,27 +13,41 @@ std::string_view StripUtf8Bom(std::string_view text) noexcept {
     return text;
 }
 
+std::size_t FindLineBreak(std::string_view text, std::size_t from) noexcept {
+    const char* const data = text.data();
+    const std::size_t size = text.size();
+    std::size_t i = from;
+#ifdef __SSE2__
+    // Sixteen bytes at a time: most lines are found within two or three steps.
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    for (; i + 16 <= size; i += 16) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+        const int mask =
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(chunk, cr), _mm_cmpeq_epi8(chunk, lf)));
+        if (mask != 0)
+            return i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+    }
+#endif
+    for (; i < size; ++i) {
+        if (data[i] == '\r' || data[i] == '\n')
+            return i;
+    }
+    return size;
+}
+
 std::optional<std::string_view> LineEndScanner::Next() noexcept {
     if (m_pos >= m_text.size())
         return std::nullopt;
-    // Re-search only when the cached hit lies behind us: keeps lone-CR and lone-LF files linear.
-    if (!m_crValid || (m_nextCr != std::string_view::npos && m_nextCr < m_pos)) {
-        m_nextCr = FindByte(m_text, m_pos, '\r');
-        m_crValid = true;
-    }
-    if (!m_lfValid || (m_nextLf != std::string_view::npos && m_nextLf < m_pos)) {
-        m_nextLf = FindByte(m_text, m_pos, '\n');
-        m_lfValid = true;
-    }
-    const std::size_t end = m_nextCr < m_nextLf ? m_nextCr : m_nextLf;
     const std::size_t start = m_pos;
-    if (end == std::string_view::npos) {
-        m_pos = m_text.size();
-        return m_text.substr(start);
+    const std::size_t end = FindLineBreak(m_text, start);
+    if (end == m_text.size()) {
+        m_pos = end;
+    } else {
+        m_pos = end + 1;
+        if (m_text[end] == '\r' && m_pos < m_text.size() && m_text[m_pos] == '\n')
+            ++m_pos;
     }
-    m_pos = end + 1;
-    if (m_text[end] == '\r' && m_pos < m_text.size() && m_text[m_pos] == '\n')
-        ++m_pos;
     return m_text.substr(start, end - start);
 }
 

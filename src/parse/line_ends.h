@@ -16,8 +16,10 @@ namespace ini {
 // The text without a leading UTF-8 byte order mark, if it has one.
 std::string_view StripUtf8Bom(std::string_view text) noexcept;
 
-// Walks the lines of one text in order. Each byte is searched at most twice (once for CR,
-// once for LF), so a whole file costs linear time whatever its line ends.
+// Position of the first CR or LF at or after `from`, or the text's size when there is none.
+std::size_t FindLineBreak(std::string_view text, std::size_t from) noexcept;
+
+// Walks the lines of one text in order; each byte is looked at once.
 class LineEndScanner {
 public:
     explicit LineEndScanner(std::string_view text) noexcept : m_text(text) {}
@@ -31,10 +33,6 @@ public:
 private:
     std::string_view m_text;
     std::size_t m_pos = 0;
-    std::size_t m_nextCr = 0; // cached search results; npos once nothing is left
-    std::size_t m_nextLf = 0;
-    bool m_crValid = false;
-    bool m_lfValid = false;
 };
 
 // Length of the line terminator at the end of a raw line span (0, 1 or 2 bytes).

@@ -28,6 +28,25 @@ std::string SplitLine::NodeText() const {
     return text;
 }
 
+bool NodeText::HasComment() const noexcept {
+    return showComments && std::memchr(line.data(), ';', line.size()) != nullptr;
+}
+
+std::string NodeText::ToString() const {
+    LineSplitter splitter;
+    return splitter.ParseLine(line, showComments).NodeText();
+}
+
+std::string_view FirstWordOf(std::string_view line) noexcept {
+    std::size_t start = 0;
+    while (start < line.size() && line[start] == ' ')
+        ++start;
+    std::size_t end = start;
+    while (end < line.size() && line[end] != ' ' && line[end] != ';')
+        ++end;
+    return line.substr(start, end - start);
+}
+
 SplitLine LineSplitter::ParseLine(std::string_view data, bool showComments) {
     SplitLine result;
     std::string_view content = data;

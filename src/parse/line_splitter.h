@@ -37,4 +37,20 @@ private:
     std::string m_collapsed;
 };
 
+// A node's text in the form the outline keeps it: the line and whether comments were shown when
+// the node was made. The text itself (content, then comment) is made only when asked for, so
+// building an outline copies no text at all.
+struct NodeText {
+    std::string_view line;
+    bool showComments = false;
+
+    // Whether the text ends in a comment.
+    bool HasComment() const noexcept;
+    std::string ToString() const;
+};
+
+// The first word of a line's content, found without building the content: leading spaces are
+// skipped and the word runs to the next space or ";". Empty exactly when the content is empty.
+std::string_view FirstWordOf(std::string_view line) noexcept;
+
 } // namespace ini

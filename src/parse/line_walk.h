@@ -17,7 +17,7 @@ namespace ini {
 struct WalkedLine {
     LineIndex index;
     LineClass lineClass;
-    const SplitLine& parts;
+    NodeText text;
     const BlockStacks& stacks;
 };
 
@@ -31,13 +31,15 @@ concept LineSource = requires(const Lines& lines, LineIndex i) {
 };
 
 // The line walk both outline builders share: for each line from `first` to `last` (both
-// included; indices past the source's end are not walked) it splits the line, skips an empty
-// content, classifies it against the walk's own stacks, lets pending events run, runs the
-// caller's node step and then updates the stacks.
+// included; indices past the source's end are not walked) it skips a line whose content is
+// empty, classifies it against the walk's own stacks, lets pending events run, runs the
+// caller's node step and then updates the stacks. Only the first word decides the class, so the
+// content is never built here; the node step gets the text in its lazy form.
 //
-// `showComments()` is asked once per line, so a change of the switch takes effect from the next
-// line. `letEventsRun()` is called once per non-empty line and returns false to stop the walk
-// (the window is closing, say); the caller decides how often it really runs events.
+// `showComments()` is asked once per non-empty line (the only lines whose text anybody sees),
+// so a change of the switch takes effect from the next line. `letEventsRun()` is called once per
+// non-empty line and returns false to stop the walk (the window is closing, say); the caller
+// decides how often it really runs events.
 template <LineSource Lines, typename ShowComments, typename NodeStep, typename LetEventsRun>
 WalkOutcome WalkLines(const Lines& lines, LineIndex first, LineIndex last, const Keywords& keywords,
                       ShowComments&& showComments, NodeStep&& nodeStep,
@@ -48,14 +50,14 @@ WalkOutcome WalkLines(const Lines& lines, LineIndex first, LineIndex last, const
     last = std::min<LineIndex>(last, count - 1);
 
     BlockStacks stacks;
-    LineSplitter splitter;
     for (LineIndex i = first;; ++i) {
-        const SplitLine parts = splitter.ParseLine(lines.Line(i), showComments());
-        if (!parts.content.empty()) {
-            const Classification found = ClassifyLine(parts.content, stacks, keywords);
+        const std::string_view line = lines.Line(i);
+        if (const std::string_view word = FirstWordOf(line); !word.empty()) {
+            const Classification found = ClassifyFirstWord(word, stacks, keywords);
+            const bool comments = showComments();
             if (!letEventsRun())
                 return WalkOutcome::Stopped;
-            nodeStep(WalkedLine{i, found.lineClass, parts, stacks});
+            nodeStep(WalkedLine{i, found.lineClass, NodeText{line, comments}, stacks});
             stacks.UpdateOpenBlocks(found, NodeKey{i});
         }
         if (i == last)

@@ -29,8 +29,7 @@ std::vector<Seen> Walk(const Lines& lines, LineIndex first, LineIndex last, bool
     WalkLines(
         lines, first, last, keywords, [&] { return comments; },
         [&](const WalkedLine& line) {
-            seen.push_back(
-                {line.index, line.lineClass, line.parts.NodeText(), line.stacks.Depth()});
+            seen.push_back({line.index, line.lineClass, line.text.ToString(), line.stacks.Depth()});
         },
         [] { return true; });
     return seen;
@@ -80,7 +79,7 @@ TEST(LineWalk, CommentSwitchIsReadLineByLine) {
     std::vector<std::string> texts;
     WalkLines(
         lines, 0, 2, keywords, [&] { return ++asked >= 2; },
-        [&](const WalkedLine& line) { texts.push_back(line.parts.NodeText()); },
+        [&](const WalkedLine& line) { texts.push_back(line.text.ToString()); },
         [] { return true; });
     EXPECT_EQ(texts, (std::vector<std::string>{"A", "B    ; two", "C    ; three"}));
 }
