@@ -61,6 +61,8 @@ private slots:
     void typesIntoTheActivatedWindowInOrder();
     void activationGivesUpOnTasksWithoutAWindow_data();
     void activationGivesUpOnTasksWithoutAWindow();
+    void activationMovesTheFocusBackToAnOlderWindow();
+    void protocolErrorsAreRecordedNotFatal();
     void handoffPutsTheEditorsCaretOnTheLine();
 
 private:
@@ -121,6 +123,44 @@ void X11DesktopTest::typesIntoTheActivatedWindowInOrder() {
                                "Tab",    "C", "Return", "Backspace", "Backspace", "F5"};
     QTRY_COMPARE_WITH_TIMEOUT(ReadLines(log), expected, 5000);
     QVERIFY(!QFile::exists(m_root.filePath("pwned")));
+}
+
+void X11DesktopTest::activationMovesTheFocusBackToAnOlderWindow() {
+    const QString firstLog = m_root.filePath("first.txt");
+    const QString secondLog = m_root.filePath("second.txt");
+    const auto desktop = MakeSystemDesktop();
+    const TaskId first = Start("key_probe " + firstLog);
+    QVERIFY(first != 0);
+    QVERIFY(desktop->ActivateWindow(first).ok());
+    const TaskId second = Start("key_probe " + secondLog);
+    QVERIFY(second != 0);
+    QVERIFY(desktop->ActivateWindow(second).ok());
+    QVERIFY(desktop->SendKeys("2").ok());
+
+    const auto activated = desktop->ActivateWindow(first);
+    QVERIFY2(activated.ok(), activated.error().c_str());
+    QVERIFY(desktop->SendKeys("1").ok());
+
+    QTRY_COMPARE_WITH_TIMEOUT(ReadLines(firstLog), QStringList{"1"}, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(ReadLines(secondLog), QStringList{"2"}, 5000);
+}
+
+void X11DesktopTest::protocolErrorsAreRecordedNotFatal() {
+    auto connection = x11::Connection::Open();
+    QVERIFY2(connection.ok(), connection.error().c_str());
+    Display* display = connection.value().display();
+    const auto outer = [](Display*, XErrorEvent*) { return 0; };
+    const XErrorHandler before = XSetErrorHandler(outer);
+    {
+        x11::ErrorTrap trap(display);
+        // Without the trap Xlib's default handler would end this process here.
+        XSetInputFocus(display, 0x7FFFFFF, RevertToParent, CurrentTime);
+        const auto error = trap.Check();
+        QVERIFY(error.has_value());
+        QVERIFY2(error->find("BadWindow") != std::string::npos, error->c_str());
+        QVERIFY(!trap.Check().has_value());
+    }
+    QVERIFY2(XSetErrorHandler(before) == XErrorHandler(outer), "the previous handler is back");
 }
 
 void X11DesktopTest::activationGivesUpOnTasksWithoutAWindow_data() {
