@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# ini-outline as scripts use it: outputs against the checked outlines, exit codes, error text.
+set -u
+tool=$1
+source_dir=$2
+failures=0
+passes=0
+check() { # name, condition...
+    local name=$1
+    shift
+    if "$@"; then
+        passes=$((passes + 1))
+    else
+        echo "FAIL: $name"
+        failures=$((failures + 1))
+    fi
+}
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+
+for sample in "$source_dir"/samples/*.ini; do
+    name=$(basename "$sample" .ini)
+    for mode in "" ".comments" ".top"; do
+        args=()
+        [[ $mode == .comments ]] && args=(--comments)
+        [[ $mode == .top ]] && args=(--top-level)
+        "$tool" "${args[@]}" "$sample" >"$tmp/out"
+        check "$name$mode exit" test $? -eq 0
+        check "$name$mode output" cmp -s "$tmp/out" "$source_dir/tests/golden/$name$mode.outline"
+    done
+done
+
+# Failures: nothing on stdout, one line naming the path on stderr, exit 1.
+for bad in /nonexistent/file.ini "$tmp" /dev/null ""; do
+    "$tool" "$bad" >"$tmp/out" 2>"$tmp/err"
+    code=$?
+    check "'$bad' exit 1" test $code -eq 1
+    check "'$bad' no stdout" test ! -s "$tmp/out"
+    check "'$bad' one error line" test "$(wc -l <"$tmp/err")" -eq 1
+    check "'$bad' names the path" grep -qF "'$bad'" "$tmp/err"
+done
+"$tool" /nonexistent 2>"$tmp/err"
+check "missing file reason" grep -q "No such file or directory" "$tmp/err"
+
+# A path with spaces, quotes and ";" is just a path.
+odd="$tmp/a b;'c\" \$(touch pwned).ini"
+printf 'Object A\r\n  Speed = 1\r\nEnd\r\n' >"$odd"
+check "odd path" test "$("$tool" "$odd")" = "$(printf 'Key_0\tObject A\n  Key_1\tSpeed = 1')"
+check "nothing ran" test ! -e pwned -a ! -e "$tmp/pwned"
+
+# Bytes go out as they came in: no re-encoding of 8-bit text, LF-only lines cut too.
+printf 'Object Caf\xe9\nEnd\n' >"$tmp/latin1.ini"
+check "bytes unchanged" test "$("$tool" "$tmp/latin1.ini" | od -An -c | tr -d ' \n')" = "Key_0\tObjectCaf351\n"
+
+"$tool" --help >"$tmp/out"
+check "help exit 0" test $? -eq 0
+check "help text" grep -q "Usage: ini-outline" "$tmp/out"
+"$tool" --bogus x 2>/dev/null
+check "unknown option exit 2" test $? -eq 2
+"$tool" 2>/dev/null
+check "no file exit 2" test $? -eq 2
+"$tool" /dev/null >/dev/full 2>/dev/null
+check "empty output to a full disk still succeeds" true
+"$tool" "$source_dir/samples/BigMap.ini" >/dev/full 2>"$tmp/err"
+check "write failure exit 1" test $? -eq 1
+check "write failure reported" grep -q "cannot write" "$tmp/err"
+
+echo "$passes passed, $failures failed"
+[[ $failures -eq 0 ]]
