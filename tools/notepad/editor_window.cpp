@@ -15,6 +15,7 @@
 #include <QPlainTextEdit>
 #include <QStatusBar>
 #include <QTextBlock>
+#include <QTextEdit>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -200,6 +201,7 @@ void EditorWindow::UpdatePosition() {
     const QString position =
         tr("Ln %1, Col %2").arg(cursor.blockNumber() + 1).arg(cursor.positionInBlock() + 1);
     m_position->setText(position);
+    HighlightCaretLine(cursor);
     // "[*]" in a file name is doubled so Qt shows it literally instead of taking it for ours.
     QString name = m_path.isEmpty() ? tr("Untitled") : QFileInfo(m_path).fileName();
     name.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
@@ -208,6 +210,16 @@ void EditorWindow::UpdatePosition() {
     // Text typed right after a placeholder would take on its format; give it the plain one.
     if (!cursor.hasSelection() && IsPlaceholderFormat(m_edit->currentCharFormat()))
         m_edit->setCurrentCharFormat(QTextCharFormat());
+}
+
+// The line the viewer sent us to stays easy to spot after the caret blinks off.
+void EditorWindow::HighlightCaretLine(const QTextCursor& cursor) {
+    QTextEdit::ExtraSelection line;
+    line.format.setBackground(palette().color(QPalette::Highlight).lighter(185));
+    line.format.setProperty(QTextFormat::FullWidthSelection, true);
+    line.cursor = cursor;
+    line.cursor.clearSelection();
+    m_edit->setExtraSelections({line});
 }
 
 void EditorWindow::UpdateFormatLabel() {

@@ -7,6 +7,7 @@
 
 class QLabel;
 class QPlainTextEdit;
+class QTextCursor;
 
 namespace ini {
 
@@ -42,6 +43,7 @@ private:
     void GoToLine(qint64 line);
     void CloseGoToLine();
     void UpdatePosition();
+    void HighlightCaretLine(const QTextCursor& cursor);
     void UpdateFormatLabel();
     void OnModificationChanged(bool modified);
 

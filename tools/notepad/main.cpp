@@ -11,12 +11,16 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("notepad"));
 
     ini::EditorWindow window;
-    if (argc == 2)
+    window.show();
+    if (argc == 2) {
+        // Map the window before a long load so whoever started us can find and focus it; keys
+        // it types meanwhile stay queued and reach the loaded text in order.
+        QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         window.Open(QFile::decodeName(argv[1]));
-    else if (argc > 2)
+    } else if (argc > 2) {
         window.ShowError(QObject::tr("Expected one file path, got %1 arguments; nothing opened. "
                                      "Quote a path that holds spaces.")
                              .arg(argc - 1));
-    window.show();
+    }
     return QApplication::exec();
 }
