@@ -2,9 +2,10 @@
 BUILD   ?= build
 CMAKE_FLAGS ?=
 JOBS    ?= $(shell nproc)
+FUZZ_SECONDS ?= 600
 GEN     := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
-.PHONY: all deps configure build run test bench clean
+.PHONY: all deps configure build run test sanitize bench fuzz clean
 
 all: build
 
@@ -22,8 +23,21 @@ build: configure
 run: build
 	scripts/run-viewer $(BUILD)
 
+# The whole suite twice: the normal build, then one under AddressSanitizer and UBSan.
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+	$(MAKE) --no-print-directory sanitize
+
+sanitize: configure
+	cmake -S . -B $(BUILD)-asan $(GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DINI_SANITIZE=ON -DINI_BUILD_BENCH=OFF
+	cmake --build $(BUILD)-asan -j $(JOBS)
+	ctest --test-dir $(BUILD)-asan --output-on-failure -j $(JOBS)
+
+fuzz:
+	@scripts/install-deps fuzz
+	cmake -S fuzz -B $(BUILD)-fuzz $(GEN) -DCMAKE_CXX_COMPILER=clang++
+	cmake --build $(BUILD)-fuzz -j $(JOBS)
+	scripts/run-fuzzers $(BUILD)-fuzz $(FUZZ_SECONDS)
 
 bench: deps
 	cmake -S . -B $(BUILD)-release $(GEN) -DCMAKE_BUILD_TYPE=Release -DINI_BUILD_TESTS=OFF

@@ -52,14 +52,23 @@ WalkResult FileLoader::LoadFile(const std::string& path, LineStore& store, Outli
                                 const Keywords& keywords, const WalkHooks& hooks) {
     if (m_loading)
         return WithStatus(WalkStatus::Busy);
-    const LoadingFlag loading(m_loading);
-
     auto read = LineStore::ReadFile(path);
     if (auto* error = std::get_if<LoadError>(&read))
         return WalkResult{WalkStatus::Failed, std::move(*error)};
+    WalkResult result =
+        LoadLines(std::move(std::get<LineStore>(read)), store, tree, keywords, hooks);
+    if (result.error)
+        result.error->path = path;
+    return result;
+}
 
+WalkResult FileLoader::LoadLines(LineStore lines, LineStore& store, OutlineTree& tree,
+                                 const Keywords& keywords, const WalkHooks& hooks) {
+    if (m_loading)
+        return WithStatus(WalkStatus::Busy);
+    const LoadingFlag loading(m_loading);
     tree.RemoveAll();
-    store = std::move(std::get<LineStore>(read));
+    store = std::move(lines);
     if (store.Empty())
         return WalkResult{};
     try {
@@ -70,7 +79,7 @@ WalkResult FileLoader::LoadFile(const std::string& path, LineStore& store, Outli
                     });
     } catch (const std::bad_alloc&) {
         return WalkResult{WalkStatus::Failed,
-                          LoadError{path, "not enough memory for the outline of this file"}};
+                          LoadError{"", "not enough memory for the outline of this file"}};
     }
 }
 

@@ -43,6 +43,9 @@ public:
     // changed and the result carries the error.
     WalkResult LoadFile(const std::string& path, LineStore& store, OutlineTree& tree,
                         const Keywords& keywords, const WalkHooks& hooks);
+    // The same for lines already in memory: `lines` replaces `store`.
+    WalkResult LoadLines(LineStore lines, LineStore& store, OutlineTree& tree,
+                         const Keywords& keywords, const WalkHooks& hooks);
     bool Loading() const noexcept { return m_loading; }
 
 private:
