@@ -1,0 +1,266 @@
+#include "ui/form1.h"
+
+#include "outline/outline_model.h"
+#include "platform/desktop.h"
+#include "ui/drive_list.h"
+#include "ui/editor_handoff.h"
+#include "ui/file_list.h"
+#include "ui/folder_list.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeView>
+
+#include <exception>
+
+namespace ini {
+
+namespace {
+
+const QString caption = QStringLiteral("Tolvens Vexa Ini-File Parser (Release 1.0)");
+const QString initialFilename = QStringLiteral("D:\\test\\Data\\INI\\DrawGroupInfo.ini");
+// The join of a folder and a file name in the file name box.
+const QString separator = QStringLiteral("/");
+
+void DefaultWarning(QWidget* parent, const QString& title, const QString& text) {
+    QMessageBox::warning(parent, title, text);
+}
+
+template <typename W> W* Place(QWidget* parent, const char* name, QRect geometry) {
+    auto* widget = new W(parent);
+    widget->setObjectName(QLatin1String(name));
+    widget->setGeometry(geometry);
+    return widget;
+}
+
+} // namespace
+
+Form1::Form1(FormServices services, QWidget* parent)
+    : QWidget(parent), m_services(std::move(services)), m_remembered(m_services.settingsFile),
+      m_model(new OutlineModel(m_lines, this)),
+      m_pacer([this] { m_model->PublishPending(); }, m_services.eventInterval) {
+    if (!m_services.makeDesktop)
+        m_services.makeDesktop = [] { return MakeSystemDesktop(); };
+    if (!m_services.showWarning)
+        m_services.showWarning = DefaultWarning;
+
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(caption);
+    resize(666, 351);
+    // The control sizes are fixed; a small font lets every caption fit them.
+    QFont small = font();
+    small.setPointSize(8);
+    setFont(small);
+    CreateControls();
+    ConnectHandlers();
+    Form_Load();
+}
+
+Form1::~Form1() = default;
+
+void Form1::CreateControls() {
+    // Fixed positions and sizes, no layout: resizing the window moves nothing.
+    m_treeView1 = Place<QTreeView>(this, "TreeView1", {14, 35, 469, 281});
+    m_treeView1->setModel(m_model);
+    m_treeView1->setHeaderHidden(true);
+    m_treeView1->setUniformRowHeights(true);
+    m_treeView1->setExpandsOnDoubleClick(false);
+
+    m_txtFilename = Place<QLineEdit>(this, "Txt_Filename", {14, 7, 394, 19});
+    m_txtFilename->setText(initialFilename);
+
+    m_cmdLoad = Place<QPushButton>(this, "Cmd_Load", {420, 7, 58, 21});
+    m_cmdLoad->setText(QStringLiteral("Load"));
+
+    m_drive1 = Place<DriveList>(this, "Drive1", {490, 7, 162, 21});
+    m_dir1 = Place<FolderList>(this, "Dir1", {490, 35, 162, 111});
+    m_file1 = Place<FileList>(this, "File1", {490, 154, 162, 162});
+
+    m_command1 = Place<QPushButton>(this, "Command1", {14, 322, 218, 22});
+    m_command1->setText(QStringLiteral("Open File in Notepad and locate line"));
+
+    m_chkComments = Place<QCheckBox>(this, "Chk_Comments", {245, 329, 309, 13});
+    m_chkComments->setText(
+        QStringLiteral("Show comments whithin a line (change needs reload of file)"));
+    // The caption is long for its box; a condensed face keeps all of it in view.
+    QFont condensed = m_chkComments->font();
+    condensed.setStretch(QFont::Condensed);
+    m_chkComments->setFont(condensed);
+
+    // The lists start on the current folder, before any handler is connected.
+    m_dir1->SetPath(QDir::currentPath());
+    m_drive1->NoteFolderShown(m_dir1->Path());
+    m_file1->SetFolder(m_dir1->Path());
+
+    QWidget::setTabOrder(m_treeView1, m_txtFilename);
+    QWidget::setTabOrder(m_txtFilename, m_cmdLoad);
+    QWidget::setTabOrder(m_cmdLoad, m_drive1);
+    QWidget::setTabOrder(m_drive1, m_dir1);
+    QWidget::setTabOrder(m_dir1, m_file1);
+    QWidget::setTabOrder(m_file1, m_command1);
+    QWidget::setTabOrder(m_command1, m_chkComments);
+    m_treeView1->setFocus();
+}
+
+void Form1::ConnectHandlers() {
+    connect(m_drive1, &DriveList::driveChanged, this, &Form1::Drive1_Change);
+    // The drive list follows the folder first, so the handler sees both in step.
+    connect(m_dir1, &FolderList::pathChanged, this,
+            [this] { m_drive1->NoteFolderShown(m_dir1->Path()); });
+    connect(m_dir1, &FolderList::pathChanged, this, &Form1::Dir1_Change);
+    connect(m_file1, &FileList::fileClicked, this, &Form1::File1_Click);
+    connect(m_cmdLoad, &QPushButton::clicked, this, &Form1::Cmd_Load_Click);
+    connect(m_treeView1, &QTreeView::clicked, this, &Form1::TreeView1_NodeClick);
+    connect(m_treeView1, &QTreeView::doubleClicked, this, &Form1::TreeView1_DoubleClick);
+    connect(m_command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+}
+
+void Form1::Form_Load() {
+    m_keywords.InitKeywords();
+    const QString remembered = m_remembered.Read();
+    if (remembered.isEmpty())
+        return;
+    // A path that holds no "/" or leads nowhere leaves the lists where they start; a folder
+    // that is gone shows its nearest existing ancestor.
+    const std::optional<QString> folder = FolderToShow(remembered);
+    if (!folder)
+        return;
+    m_drive1->SetDriveFor(*folder);
+    m_dir1->SetPath(*folder);
+}
+
+void Form1::Form_Unload() {
+    if (const auto problem = m_remembered.Write(m_txtFilename->text()))
+        qWarning("The file name could not be remembered: %s", qUtf8Printable(*problem));
+}
+
+void Form1::Drive1_Change() {
+    if (m_dir1->SetPath(m_drive1->FolderOnDrive()))
+        return;
+    // The drive cannot be read: back to the drive of the folder still shown. That change runs
+    // this handler once more and it finds its way there.
+    m_drive1->SetDriveFor(m_dir1->Path());
+}
+
+void Form1::Dir1_Change() {
+    m_file1->SetFolder(m_dir1->Path());
+}
+
+void Form1::File1_Click() {
+    const QString name = m_file1->FileName();
+    if (name.isEmpty())
+        return;
+    // The separator is added even after the root's "/", as the join always has.
+    m_txtFilename->setText(m_dir1->Path() + separator + name);
+}
+
+WalkHooks Form1::Hooks() {
+    return WalkHooks{[this] { return m_chkComments->checkState() == Qt::Checked; },
+                     [this] { return m_pacer.LetEventsRun(); }};
+}
+
+WalkResult Form1::RunWalk(const std::function<WalkResult(const WalkHooks&)>& walk) {
+    m_walking = true;
+    ++m_busy;
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    m_pacer.Start();
+    WalkResult result;
+    try {
+        result = walk(Hooks());
+    } catch (const std::exception& error) {
+        result.status = WalkStatus::Failed;
+        result.error = LoadError{"", error.what()};
+    }
+    m_pacer.Finish();
+    m_model->PublishPending();
+    QApplication::restoreOverrideCursor();
+    m_walking = false;
+    LeaveBusy();
+    return result;
+}
+
+void Form1::LeaveBusy() {
+    if (--m_busy == 0 && m_closing)
+        QTimer::singleShot(0, this, &QWidget::close);
+}
+
+void Form1::Cmd_Load_Click() {
+    if (m_walking)
+        return;
+    const std::string path = QFile::encodeName(m_txtFilename->text()).toStdString();
+    const WalkResult result = RunWalk([&](const WalkHooks& hooks) {
+        return m_loader.LoadFile(path, m_lines, *m_model, m_keywords, hooks);
+    });
+    m_filledByLastClick.reset();
+    if (result.status == WalkStatus::Failed && result.error)
+        ShowWarning(QStringLiteral("Load"), QString::fromLocal8Bit(result.error->Message()));
+}
+
+void Form1::TreeView1_NodeClick(const QModelIndex& index) {
+    m_filledByLastClick.reset();
+    const std::optional<NodeKey> key = m_model->KeyAt(index);
+    if (m_walking || !key)
+        return;
+    const WalkResult result = RunWalk([&](const WalkHooks& hooks) {
+        return ClickNode(*key, m_lines, *m_model, m_keywords, hooks);
+    });
+    if (result.status == WalkStatus::Failed && result.error)
+        ShowWarning(QStringLiteral("Block"), QString::fromLocal8Bit(result.error->reason.c_str()));
+    if (result.nodesAdded > 0 && !m_closing) {
+        m_treeView1->expand(m_model->IndexOf(*key));
+        m_filledByLastClick = key;
+    }
+}
+
+void Form1::TreeView1_DoubleClick(const QModelIndex& index) {
+    const std::optional<NodeKey> key = m_model->KeyAt(index);
+    // The first click of this double-click filled and opened the block: keep it open.
+    if (!key || key == m_filledByLastClick) {
+        m_filledByLastClick.reset();
+        return;
+    }
+    m_treeView1->setExpanded(index, !m_treeView1->isExpanded(index));
+}
+
+void Form1::Command1_Click() {
+    std::optional<std::string> key;
+    if (const auto selected = m_model->KeyAt(m_treeView1->currentIndex()))
+        key = selected->ToString();
+    if (!m_desktop)
+        m_desktop = m_services.makeDesktop();
+    if (!m_desktop)
+        return;
+    ++m_busy;
+    const HandoffResult result =
+        OpenEditorAtLine(*m_desktop, key, m_txtFilename->text().toStdString());
+    LeaveBusy();
+    if (!result.ok() && !m_closing)
+        ShowWarning(QStringLiteral("Open in editor"), QString::fromStdString(result.error));
+}
+
+void Form1::ShowWarning(const QString& title, const QString& text) {
+    m_services.showWarning(this, title, text);
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    if (!m_closing) {
+        m_closing = true;
+        Form_Unload();
+        m_pacer.RequestStop();
+    }
+    // A walk or hand-off still on the stack uses this window; the close completes after it.
+    if (m_busy > 0) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+} // namespace ini

@@ -1,0 +1,108 @@
+#pragma once
+
+#include "outline/line_store.h"
+#include "outline/outline_builder.h"
+#include "parse/keywords.h"
+#include "ui/event_pacer.h"
+#include "ui/remembered_file.h"
+
+#include <QWidget>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QCheckBox;
+class QLineEdit;
+class QPushButton;
+class QTreeView;
+
+namespace ini {
+
+class Desktop;
+class DriveList;
+class FileList;
+class FolderList;
+class OutlineModel;
+
+// What the window takes from outside; tests replace each part.
+struct FormServices {
+    // The desktop the editor button works on, made on first use.
+    std::function<std::unique_ptr<Desktop>()> makeDesktop;
+    // Empty: the per-user settings store.
+    QString settingsFile;
+    // Shows a problem the user should know about; by default a warning box.
+    std::function<void(QWidget* parent, const QString& title, const QString& text)> showWarning;
+    // How often pending events run during a walk.
+    std::chrono::milliseconds eventInterval{16};
+};
+
+// The viewer's only window. It owns the run's state (keyword table, line store, loader and
+// outline) and wires the controls to the handlers; the work itself is done in outline/ and by
+// the small list widgets.
+//
+// Walks let events run, so handlers can run nested inside a load or a subtree build. While a
+// walk runs, node clicks and further loads are turned away, and a close stops the walk and
+// completes once the walk has returned: nothing the walk uses is freed under it.
+class Form1 : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit Form1(FormServices services = {}, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // Measurements of the last walk, for the benchmark.
+    const EventPacer& Pacer() const noexcept { return m_pacer; }
+    bool Walking() const noexcept { return m_walking; }
+
+    // The handlers, by their control and event.
+    void Form_Load();
+    void Form_Unload();
+    void Drive1_Change();
+    void Dir1_Change();
+    void File1_Click();
+    void Cmd_Load_Click();
+    void TreeView1_NodeClick(const QModelIndex& index);
+    void Command1_Click();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void CreateControls();
+    void ConnectHandlers();
+    WalkHooks Hooks();
+    // Runs one walk with the window marked busy, then publishes what it added and completes a
+    // close that was asked for meanwhile.
+    WalkResult RunWalk(const std::function<WalkResult(const WalkHooks&)>& walk);
+    void LeaveBusy();
+    void TreeView1_DoubleClick(const QModelIndex& index);
+    void ShowWarning(const QString& title, const QString& text);
+
+    FormServices m_services;
+    Keywords m_keywords;
+    LineStore m_lines;
+    FileLoader m_loader;
+    RememberedFile m_remembered;
+    OutlineModel* m_model = nullptr;
+    EventPacer m_pacer;
+    std::unique_ptr<Desktop> m_desktop;
+
+    QTreeView* m_treeView1 = nullptr;
+    QLineEdit* m_txtFilename = nullptr;
+    QPushButton* m_cmdLoad = nullptr;
+    DriveList* m_drive1 = nullptr;
+    FolderList* m_dir1 = nullptr;
+    FileList* m_file1 = nullptr;
+    QPushButton* m_command1 = nullptr;
+    QCheckBox* m_chkComments = nullptr;
+
+    bool m_walking = false;
+    int m_busy = 0;         // walks and editor hand-offs on the stack
+    bool m_closing = false; // a close was asked for; it completes once nothing is busy
+    // The block the last click filled: the second click of a double-click leaves it open.
+    std::optional<NodeKey> m_filledByLastClick;
+};
+
+} // namespace ini

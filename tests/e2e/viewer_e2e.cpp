@@ -1,0 +1,285 @@
+// Drives the real viewer on a real X server: starts it in the samples folder, clicks the first
+// file, presses Load, clicks the first block and saves a screenshot, then closes it as a window
+// manager would and checks that it ended cleanly and remembered the file.
+//
+// Usage: viewer_e2e <viewer executable> <samples folder> <screenshot.png>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QProcess>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+
+#include <cstdio>
+#include <functional>
+#include <optional>
+
+namespace {
+
+int failures = 0;
+
+void Check(bool ok, const char* what) {
+    std::printf("%s: %s\n", ok ? "ok" : "FAILED", what);
+    if (!ok)
+        ++failures;
+}
+
+// Control rectangles in the window's client area.
+const QRect fileList(490, 154, 162, 162);
+const QRect loadButton(420, 7, 58, 21);
+const QRect fileNameBox(14, 7, 394, 19);
+const QRect tree(14, 35, 469, 281);
+// Where the tree's rows show their text, clear of the frame and the scroll bar.
+const QRect treeText(18, 39, 234, 273);
+
+class XServer {
+public:
+    XServer() : m_display(XOpenDisplay(nullptr)) {}
+    ~XServer() {
+        if (m_display != nullptr)
+            XCloseDisplay(m_display);
+    }
+    bool Open() const { return m_display != nullptr; }
+
+    // The viewable top-level window of process `pid`.
+    std::optional<Window> FindWindow(qint64 pid) {
+        const Atom pidAtom = XInternAtom(m_display, "_NET_WM_PID", False);
+        Window rootReturn = 0, parent = 0;
+        Window* children = nullptr;
+        unsigned int count = 0;
+        if (!XQueryTree(m_display, DefaultRootWindow(m_display), &rootReturn, &parent, &children,
+                        &count))
+            return std::nullopt;
+        std::optional<Window> found;
+        for (unsigned int i = 0; i < count && !found; ++i) {
+            XWindowAttributes attributes{};
+            if (!XGetWindowAttributes(m_display, children[i], &attributes) ||
+                attributes.map_state != IsViewable || attributes.width < 600)
+                continue;
+            Atom type = 0;
+            int format = 0;
+            unsigned long items = 0, after = 0;
+            unsigned char* value = nullptr;
+            if (XGetWindowProperty(m_display, children[i], pidAtom, 0, 1, False, XA_CARDINAL, &type,
+                                   &format, &items, &after, &value) == Success &&
+                value != nullptr) {
+                if (items == 1 &&
+                    *reinterpret_cast<unsigned long*>(value) == static_cast<unsigned long>(pid))
+                    found = children[i];
+                XFree(value);
+            }
+        }
+        if (children != nullptr)
+            XFree(children);
+        return found;
+    }
+
+    void Click(Window window, QPoint at) {
+        int x = 0, y = 0;
+        Window child = 0;
+        XTranslateCoordinates(m_display, window, DefaultRootWindow(m_display), at.x(), at.y(), &x,
+                              &y, &child);
+        XTestFakeMotionEvent(m_display, -1, x, y, CurrentTime);
+        XTestFakeButtonEvent(m_display, 1, True, CurrentTime);
+        XTestFakeButtonEvent(m_display, 1, False, CurrentTime);
+        XFlush(m_display);
+    }
+
+    QImage Grab(Window window) {
+        XWindowAttributes attributes{};
+        XGetWindowAttributes(m_display, window, &attributes);
+        XImage* image = XGetImage(m_display, window, 0, 0, attributes.width, attributes.height,
+                                  AllPlanes, ZPixmap);
+        if (image == nullptr)
+            return {};
+        QImage copy = QImage(reinterpret_cast<const uchar*>(image->data), image->width,
+                             image->height, image->bytes_per_line, QImage::Format_RGB32)
+                          .copy();
+        XDestroyImage(image);
+        return copy;
+    }
+
+    // What a window manager sends when the user closes the window.
+    void RequestClose(Window window) {
+        XEvent event{};
+        event.xclient.type = ClientMessage;
+        event.xclient.window = window;
+        event.xclient.message_type = XInternAtom(m_display, "WM_PROTOCOLS", False);
+        event.xclient.format = 32;
+        event.xclient.data.l[0] =
+            static_cast<long>(XInternAtom(m_display, "WM_DELETE_WINDOW", False));
+        event.xclient.data.l[1] = CurrentTime;
+        XSendEvent(m_display, window, False, NoEventMask, &event);
+        XFlush(m_display);
+    }
+
+private:
+    Display* m_display;
+};
+
+bool WaitFor(const std::function<bool()>& condition, int milliseconds = 8000) {
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < milliseconds) {
+        if (condition())
+            return true;
+        QThread::msleep(50);
+    }
+    return condition();
+}
+
+struct Band {
+    int top;
+    int height;
+};
+
+// The rows around `y` in the tree's empty right part that changed between `before` and `after`:
+// the highlight of a newly selected row (which may be shaded, so any change counts).
+std::optional<Band> SelectionBand(const QImage& before, const QImage& after, int y) {
+    const int x = tree.right() - 40;
+    const auto changed = [&](int row) { return before.pixel(x, row) != after.pixel(x, row); };
+    if (before.isNull() || after.isNull() || !changed(y))
+        return std::nullopt;
+    int top = y, bottom = y;
+    while (top > tree.top() && changed(top - 1))
+        --top;
+    while (bottom < tree.bottom() && changed(bottom + 1))
+        ++bottom;
+    return Band{top, bottom - top + 1};
+}
+
+bool Differs(const QImage& a, const QImage& b, const QRect& area) {
+    if (getenv("E2E_DEBUG") && !a.isNull() && !b.isNull() && a.copy(area) != b.copy(area)) {
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x)
+                if (a.pixel(x, y) != b.pixel(x, y)) {
+                    std::printf("  first difference at %d,%d in %d,%d %dx%d\n", x, y, area.x(),
+                                area.y(), area.width(), area.height());
+                    y = area.bottom() + 1;
+                    break;
+                }
+    }
+    return a.isNull() || b.isNull() || a.copy(area) != b.copy(area);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: %s VIEWER SAMPLES SCREENSHOT\n", argv[0]);
+        return 2;
+    }
+    const QString viewer = QString::fromLocal8Bit(argv[1]);
+    const QDir samples(QString::fromLocal8Bit(argv[2]));
+    const QString screenshot = QString::fromLocal8Bit(argv[3]);
+    const QStringList files =
+        samples.entryList({QStringLiteral("*.ini")}, QDir::Files, QDir::Name | QDir::IgnoreCase);
+    if (files.isEmpty()) {
+        std::fprintf(stderr, "no sample files in %s\n", argv[2]);
+        return 2;
+    }
+
+    XServer screen;
+    if (!screen.Open()) {
+        std::fprintf(stderr, "no X display; run under xvfb-run\n");
+        return 2;
+    }
+
+    // A settings store of its own, so the run neither reads nor overwrites the user's.
+    QTemporaryDir config;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(samples.absolutePath());
+    process.setProcessChannelMode(QProcess::ForwardedChannels);
+    process.start(viewer, {});
+    if (!process.waitForStarted(5000)) {
+        std::fprintf(stderr, "cannot start %s\n", argv[1]);
+        return 1;
+    }
+
+    std::optional<Window> window;
+    Check(WaitFor([&] { return (window = screen.FindWindow(process.processId())).has_value(); }),
+          "the window appears");
+    if (!window) {
+        process.kill();
+        process.waitForFinished();
+        return 1;
+    }
+    QThread::msleep(500); // first paint
+    const QImage started = screen.Grab(*window);
+
+    screen.Click(*window, fileList.topLeft() + QPoint(40, 9));
+    QImage picked;
+    Check(WaitFor([&] { return Differs(started, picked = screen.Grab(*window), fileNameBox); }),
+          "clicking a file writes its path into the file name box");
+
+    screen.Click(*window, loadButton.center());
+    QImage loaded;
+    Check(WaitFor([&] { return Differs(picked, loaded = screen.Grab(*window), treeText); }),
+          "Load shows the outline");
+    QThread::msleep(300);
+    loaded = screen.Grab(*window);
+
+    // The first row's selection band gives the row height, so rows are found whatever the font.
+    const QPoint firstRow = tree.topLeft() + QPoint(40, 10);
+    screen.Click(*window, firstRow);
+    QThread::msleep(300);
+    const QImage selected = screen.Grab(*window);
+    const std::optional<Band> band = SelectionBand(loaded, selected, firstRow.y());
+    Check(band.has_value(), "clicking a node selects it");
+    if (band && getenv("E2E_DEBUG"))
+        std::printf("  row band %d+%d\n", band->top, band->height);
+    bool filled = false;
+    for (int row = 0; band && row < 6 && !filled; ++row) {
+        const int rowTop = band->top + row * band->height;
+        // The text column only, from two pixels under the row: the scroll bar, the frame and the
+        // row's focus line change with focus and hover.
+        const int belowTop = rowTop + band->height + 2;
+        const QRect below(treeText.left(), belowTop, treeText.width(),
+                          treeText.bottom() - belowTop);
+        QImage before = loaded;
+        if (row > 0) {
+            before = screen.Grab(*window);
+            screen.Click(*window, {firstRow.x(), rowTop + band->height / 2});
+        }
+        // A filled block pushes the rows below it down.
+        filled = WaitFor([&] { return Differs(before, screen.Grab(*window), below); }, 2000);
+    }
+    Check(filled, "clicking a block fills and opens it");
+    QThread::msleep(300);
+    Check(screen.Grab(*window).save(screenshot), "the screenshot is saved");
+
+    screen.RequestClose(*window);
+    Check(process.waitForFinished(8000), "closing the window ends the program");
+    Check(process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0,
+          "the program ends cleanly");
+
+    const QString store = config.filePath(QStringLiteral("ini-file-parser/ini-file-parser.conf"));
+    QSettings remembered(store, QSettings::IniFormat);
+    const QString expected = samples.absolutePath() + QLatin1Char('/') + files.first();
+    const QString stored = remembered.value(QStringLiteral("options/lastfile")).toString();
+    Check(stored == expected, "the clicked file is remembered");
+    if (stored != expected) {
+        config.setAutoRemove(false);
+        std::printf("  %s holds '%s', expected '%s'\n", qPrintable(store), qPrintable(stored),
+                    qPrintable(expected));
+    }
+
+    if (process.state() != QProcess::NotRunning) {
+        process.kill();
+        process.waitForFinished();
+    }
+    return failures == 0 ? 0 : 1;
+}
