@@ -46,3 +46,13 @@ bench: deps
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-*
+
+# The Debian package, written to $(BUILD)/. dpkg-shlibdeps (dpkg-dev) and file work out the
+# library packages it depends on; they are installed here when missing.
+.PHONY: package
+package: build
+	@command -v dpkg-shlibdeps >/dev/null && command -v file >/dev/null || { \
+		sudo=$$([ "$$(id -u)" -eq 0 ] || echo sudo); \
+		$$sudo apt-get update -qq && $$sudo env DEBIAN_FRONTEND=noninteractive \
+			apt-get install -y -qq --no-install-recommends dpkg-dev file; }
+	cd $(BUILD) && cpack -G DEB

@@ -1,0 +1,42 @@
+# Installation layout and the Debian package (`make package`). Included at the end of the
+# top-level CMakeLists.txt, once every executable target exists.
+include(GNUInstallDirs)
+
+# The viewer looks for its stand-in editor beside itself first, so all three share one folder.
+install(TARGETS ini-file-parser notepad ini-outline RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/ini-file-parser.desktop
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/ini-file-parser.svg
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/ini-outline.1
+        DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME ini-file-parser)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_CONTACT "INI File Parser developers <dev@ini-file-parser.invalid>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "viewer for block-structured INI data files")
+# Lines of the long description are kept short, as dpkg shows them unwrapped.
+set(CPACK_PACKAGE_DESCRIPTION [[
+Shows the top-level blocks of a block-structured INI data file (lines
+such as "Object Tank" open a block, "End" closes it, ";" starts a comment)
+as an outline tree, fills in a block's nested structure on a click and
+opens any line in a text editor with the caret on that line. Files of a
+hundred megabytes open in a fraction of a second.
+
+The package also holds ini-outline, which prints a file's outline for
+scripts, and notepad, the small text editor the viewer hands lines to.]])
+# Writes the values above into CPackConfig.cmake with their quotes escaped.
+set(CPACK_VERBATIM_VARIABLES ON)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+# dpkg-shlibdeps (dpkg-dev) works out the library packages from the executables. Qt loads its
+# X11 platform plugin at run time, which no executable links, so that one is named here.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS qt6-qpa-plugins)
+
+include(CPack)
