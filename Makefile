@@ -31,6 +31,8 @@ test: build
 sanitize: configure
 	cmake -S . -B $(BUILD)-asan $(GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DINI_SANITIZE=ON -DINI_BUILD_BENCH=OFF
 	cmake --build $(BUILD)-asan -j $(JOBS)
+	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitizer/lsan.supp:print_suppressions=0 \
+	UBSAN_OPTIONS=print_stacktrace=1 \
 	ctest --test-dir $(BUILD)-asan --output-on-failure -j $(JOBS)
 
 fuzz:
