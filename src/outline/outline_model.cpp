@@ -30,6 +30,9 @@ constexpr std::array<char16_t, 256> MakeCp1252Table() {
 
 constexpr std::array<char16_t, 256> cp1252 = MakeCp1252Table();
 
+// Root rows published at once while a walk runs, so a file's start shows without delay.
+constexpr std::size_t rootsAlwaysShown = 4096;
+
 int ClampToInt(std::size_t n) {
     return static_cast<int>(std::min<std::size_t>(n, INT_MAX));
 }
@@ -111,10 +114,13 @@ void OutlineModel::PublishRows(NodeId parent, std::size_t published, std::size_t
     endInsertRows();
 }
 
-void OutlineModel::PublishPending() {
+void OutlineModel::PublishPending(Publish what) {
     // Roots first, then parents in creation order: a parent's id is below its children's, so
     // every parent is visible before rows are inserted under it.
-    if (m_rootsDirty) {
+    const std::size_t waiting = m_nodes.RootCount() - m_publishedRoots;
+    const bool rootsDue = what == Publish::Everything || m_publishedRoots < rootsAlwaysShown ||
+                          waiting >= m_publishedRoots;
+    if (m_rootsDirty && rootsDue) {
         m_rootsDirty = false;
         PublishRows(OutlineNodes::none, m_publishedRoots, m_nodes.RootCount());
     }
@@ -131,6 +137,9 @@ void OutlineModel::PublishPending() {
 std::size_t OutlineModel::PublishedChildren(NodeId parent) const {
     if (parent == OutlineNodes::none)
         return m_publishedRoots;
+    // Views ask this of every root row they lay out; most nodes have no children at all.
+    if (m_nodes.ChildCountOf(parent) == 0)
+        return 0;
     const auto found = m_publishedChildren.find(parent);
     return found == m_publishedChildren.end() ? 0 : found->second;
 }

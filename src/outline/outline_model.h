@@ -45,8 +45,16 @@ public:
     std::optional<NodeKey> Parent(NodeKey key) const override;
     std::optional<NodeKey> NextSibling(NodeKey key) const override;
 
-    // Tells the views about every node added since the last call, parents before children.
-    void PublishPending();
+    enum class Publish {
+        Everything,
+        // Root rows only in growing steps: a tree view lays out every root row again whenever
+        // roots are inserted, so once there are many, a step waits until it would double them
+        // (all steps together then cost at most two full layouts). Used while a walk runs; the
+        // walk's end publishes everything.
+        InGrowingSteps,
+    };
+    // Tells the views about the nodes added since the last call, parents before children.
+    void PublishPending(Publish what = Publish::Everything);
     bool HasPending() const noexcept { return m_rootsDirty || !m_dirtyParents.empty(); }
 
     std::optional<NodeKey> KeyAt(const QModelIndex& index) const;

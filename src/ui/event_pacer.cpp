@@ -25,6 +25,7 @@ void EventPacer::Start() {
     m_callsUntilClock = 0;
     m_runs = 0;
     m_longestGap = std::chrono::nanoseconds(0);
+    m_firstGap = std::chrono::nanoseconds(0);
     m_longestRun = std::chrono::nanoseconds(0);
 }
 
@@ -41,7 +42,10 @@ bool EventPacer::LetEventsRun() {
 }
 
 void EventPacer::RunEvents(std::int64_t now) {
-    m_longestGap = std::max(m_longestGap, std::chrono::nanoseconds(now - m_lastRunEnd));
+    const std::chrono::nanoseconds gap(now - m_lastRunEnd);
+    if (m_runs == 0)
+        m_firstGap = gap;
+    m_longestGap = std::max(m_longestGap, gap);
     if (m_beforeEvents)
         m_beforeEvents();
     QCoreApplication::processEvents();
@@ -51,8 +55,10 @@ void EventPacer::RunEvents(std::int64_t now) {
 }
 
 void EventPacer::Finish() {
-    const std::int64_t now = m_clock.nsecsElapsed();
-    m_longestGap = std::max(m_longestGap, std::chrono::nanoseconds(now - m_lastRunEnd));
+    const std::chrono::nanoseconds gap(m_clock.nsecsElapsed() - m_lastRunEnd);
+    if (m_runs == 0)
+        m_firstGap = gap;
+    m_longestGap = std::max(m_longestGap, gap);
 }
 
 } // namespace ini

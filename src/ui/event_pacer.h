@@ -28,9 +28,11 @@ public:
     bool StopRequested() const noexcept { return m_stopRequested; }
 
     // Measurements of the last walk: how many times events ran, the longest stretch in which
-    // they did not, and the longest single run of events.
+    // they did not (and the first stretch, which holds whatever ran before the walk's first
+    // line), and the longest single run of events.
     int Runs() const noexcept { return m_runs; }
     std::chrono::nanoseconds LongestGap() const noexcept { return m_longestGap; }
+    std::chrono::nanoseconds FirstGap() const noexcept { return m_firstGap; }
     std::chrono::nanoseconds LongestRun() const noexcept { return m_longestRun; }
 
 private:
@@ -44,6 +46,7 @@ private:
     int m_callsUntilClock = 0;
     int m_runs = 0;
     std::chrono::nanoseconds m_longestGap{0};
+    std::chrono::nanoseconds m_firstGap{0};
     std::chrono::nanoseconds m_longestRun{0};
     bool m_stopRequested = false;
 };

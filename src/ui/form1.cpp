@@ -45,7 +45,8 @@ template <typename W> W* Place(QWidget* parent, const char* name, QRect geometry
 Form1::Form1(FormServices services, QWidget* parent)
     : QWidget(parent), m_services(std::move(services)), m_remembered(m_services.settingsFile),
       m_model(new OutlineModel(m_lines, this)),
-      m_pacer([this] { m_model->PublishPending(); }, m_services.eventInterval) {
+      m_pacer([this] { m_model->PublishPending(OutlineModel::Publish::InGrowingSteps); },
+              m_services.eventInterval) {
     if (!m_services.makeDesktop)
         m_services.makeDesktop = [] { return MakeSystemDesktop(); };
     if (!m_services.showWarning)
@@ -120,6 +121,8 @@ void Form1::ConnectHandlers() {
     connect(m_treeView1, &QTreeView::clicked, this, &Form1::TreeView1_NodeClick);
     connect(m_treeView1, &QTreeView::doubleClicked, this, &Form1::TreeView1_DoubleClick);
     connect(m_command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+    // Walks ask for the switch on every line; a copy kept in step is cheaper to read.
+    connect(m_chkComments, &QCheckBox::toggled, this, [this](bool on) { m_showComments = on; });
 }
 
 void Form1::Form_Load() {
@@ -162,8 +165,7 @@ void Form1::File1_Click() {
 }
 
 WalkHooks Form1::Hooks() {
-    return WalkHooks{[this] { return m_chkComments->checkState() == Qt::Checked; },
-                     [this] { return m_pacer.LetEventsRun(); }};
+    return WalkHooks{[this] { return m_showComments; }, [this] { return m_pacer.LetEventsRun(); }};
 }
 
 WalkResult Form1::RunWalk(const std::function<WalkResult(const WalkHooks&)>& walk) {

@@ -98,6 +98,7 @@ private:
     QPushButton* m_command1 = nullptr;
     QCheckBox* m_chkComments = nullptr;
 
+    bool m_showComments = false; // Chk_Comments is checked
     bool m_walking = false;
     int m_busy = 0;         // walks and editor hand-offs on the stack
     bool m_closing = false; // a close was asked for; it completes once nothing is busy

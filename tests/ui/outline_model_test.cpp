@@ -28,6 +28,7 @@ private slots:
     void staysConsistentThroughLoadsAndBuilds();
     void addsReachViewsOnlyWhenPublished();
     void publishesOneInsertionPerParentParentsFirst();
+    void rootsPublishInGrowingStepsDuringWalks();
     void removeAllResets();
     void keysAndIndexesRoundTrip();
     void decodesBytes_data();
@@ -137,6 +138,43 @@ void OutlineModelTest::publishesOneInsertionPerParentParentsFirst() {
     }
     model.PublishPending();
     QCOMPARE(inserts.count(), 4);
+}
+
+void OutlineModelTest::rootsPublishInGrowingStepsDuringWalks() {
+    LineStore lines = LineStore::FromBytes(std::string(40000, '\n'));
+    OutlineModel model(lines);
+    LineIndex next = 0;
+    const auto addRoots = [&](LineIndex n) {
+        for (const LineIndex end = next + n; next < end; ++next)
+            model.AddRoot(NodeKey{next}, Shown({}));
+    };
+    using Publish = OutlineModel::Publish;
+
+    // A file's first rows show at once.
+    addRoots(100);
+    model.PublishPending(Publish::InGrowingSteps);
+    QCOMPARE(model.rowCount(), 100);
+
+    addRoots(9900);
+    model.PublishPending(Publish::Everything);
+    QCOMPARE(model.rowCount(), 10000);
+    // Once many roots show, a step waits until it would double them.
+    addRoots(9999);
+    model.PublishPending(Publish::InGrowingSteps);
+    QCOMPARE(model.rowCount(), 10000);
+    addRoots(1);
+    model.PublishPending(Publish::InGrowingSteps);
+    QCOMPARE(model.rowCount(), 20000);
+
+    // Children are never held back, and the end of a walk publishes every root.
+    addRoots(10);
+    model.AddChild(NodeKey{0}, NodeKey{next++}, Shown({}));
+    model.PublishPending(Publish::InGrowingSteps);
+    QCOMPARE(model.rowCount(), 20000);
+    QCOMPARE(model.rowCount(model.index(0, 0)), 1);
+    model.PublishPending();
+    QCOMPARE(model.rowCount(), 20010);
+    QVERIFY(!model.HasPending());
 }
 
 void OutlineModelTest::removeAllResets() {
