@@ -95,8 +95,12 @@ void Form1::CreateControls() {
     condensed.setStretch(QFont::Condensed);
     m_chkComments->setFont(condensed);
 
-    // The lists start on the current folder, before any handler is connected.
-    m_dir1->SetPath(QDir::currentPath());
+    // The lists start on the current folder, before any handler is connected; a current folder
+    // that cannot be listed gives way to the home folder, then to "/".
+    for (const QString& start : {QDir::currentPath(), QDir::homePath(), QStringLiteral("/")}) {
+        if (m_dir1->SetPath(start))
+            break;
+    }
     m_drive1->NoteFolderShown(m_dir1->Path());
     m_file1->SetFolder(m_dir1->Path());
 

@@ -166,6 +166,7 @@ private slots:
     void controlsMatchTheTable();
     void windowStartsAsDescribed();
     void firstRunShowsTheCurrentFolder();
+    void currentFolderGoneStartsAtHome();
     void folderChangeFillsFileListAndFileClickWritesPath();
     void fileInRootFolderGetsTwoSeparators();
     void remembersPathBetweenRuns_data();
@@ -280,6 +281,19 @@ void WindowTest::firstRunShowsTheCurrentFolder() {
     QCOMPARE(window.Find<FileList>("File1")->item(0)->text(), QStringLiteral("Armor.ini"));
     QVERIFY(window.Folder().startsWith(window.Find<DriveList>("Drive1")->Drive()));
     QCOMPARE(window.Find<QLineEdit>("Txt_Filename")->text(), initialText);
+}
+
+void WindowTest::currentFolderGoneStartsAtHome() {
+    Harness window;
+    const QString gone = window.Folder() + QStringLiteral("/gone");
+    QVERIFY(QDir(window.Folder()).mkdir(QStringLiteral("gone")));
+    QDir::setCurrent(gone);
+    QVERIFY(QDir(window.Folder()).rmdir(QStringLiteral("gone")));
+    window.Open();
+    const QString path = window.Find<FolderList>("Dir1")->Path();
+    QVERIFY2(path == QDir::cleanPath(QDir::homePath()) || path == QStringLiteral("/"),
+             qPrintable(path));
+    QCOMPARE(window.Find<FileList>("File1")->Folder(), path);
 }
 
 void WindowTest::folderChangeFillsFileListAndFileClickWritesPath() {
