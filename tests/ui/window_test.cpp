@@ -527,9 +527,14 @@ void WindowTest::closingDuringLoadStopsAndCloses() {
     window.Interval(0ms).Open().show();
     QVERIFY(QTest::qWaitForWindowExposed(window.form.get()));
     const QString path = window.WriteFile(QStringLiteral("many.ini"), ManyBlocks(5000));
-    QTimer::singleShot(0, window.form.get(), [&] { window.form->close(); });
+    bool stillOpen = false;
+    QTimer::singleShot(0, window.form.get(), [&] {
+        window.form->close();
+        stillOpen = window.form->isVisible();
+    });
     window.Load(path);
     // The walk stopped early and the window stayed whole until it had returned.
+    QVERIFY(stillOpen);
     QVERIFY(window.Model()->rowCount() < 5000);
     QCOMPARE(window.Store().Read(), path);
     QTRY_VERIFY(!window.form->isVisible());
