@@ -3,6 +3,7 @@
 #include "parse/node_key.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -33,7 +34,10 @@ public:
     // Reads a whole regular file once. Anything that cannot be read as one (an empty path, a
     // missing file, a folder, a FIFO or device, no permission, over 4 GiB, too large for memory)
     // gives a LoadError naming the path and the system's reason; nothing blocks on a FIFO.
-    static std::variant<LineStore, LoadError> ReadFile(const std::string& path);
+    // Large files are read and indexed by two threads; `letEventsRun`, when given, is called
+    // every few milliseconds meanwhile (until it returns false).
+    static std::variant<LineStore, LoadError>
+    ReadFile(const std::string& path, const std::function<bool()>& letEventsRun = {});
     // The same cutting rules over bytes already in memory.
     static LineStore FromBytes(std::string bytes);
 
@@ -48,7 +52,7 @@ public:
     std::size_t ByteSize() const noexcept { return m_size; }
 
 private:
-    void IndexLines();
+    void IndexLines(const std::function<bool()>& letEventsRun = {});
     std::string_view Bytes() const noexcept { return {m_bytes.get(), m_size}; }
 
     std::unique_ptr<char[]> m_bytes;

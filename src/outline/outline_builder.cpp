@@ -52,7 +52,7 @@ WalkResult FileLoader::LoadFile(const std::string& path, LineStore& store, Outli
                                 const Keywords& keywords, const WalkHooks& hooks) {
     if (m_loading)
         return WithStatus(WalkStatus::Busy);
-    auto read = LineStore::ReadFile(path);
+    auto read = LineStore::ReadFile(path, hooks.letEventsRun);
     if (auto* error = std::get_if<LoadError>(&read))
         return WalkResult{WalkStatus::Failed, std::move(*error)};
     WalkResult result =

@@ -1,6 +1,7 @@
 #include "outline/line_store.h"
 
 #include "outline_test_support.h"
+#include "parse/line_ends.h"
 
 #include <gtest/gtest.h>
 
@@ -39,6 +40,33 @@ TEST(LineStore, ReadsEveryLineEndAndByteOrderMarkTheSameWay) {
         ASSERT_TRUE(std::holds_alternative<LineStore>(read));
         EXPECT_EQ(LinesOf(std::get<LineStore>(read)), c.lines)
             << testing::PrintToString(std::string(c.bytes));
+    }
+}
+
+TEST(LineStore, LargeFilesReadInHalvesCutTheSameLines) {
+    // Files this large are read and indexed as two halves; wherever the middle falls (inside a
+    // CR LF pair, on a lone CR, on an LF, inside a line) the lines must be those of one scan.
+    const std::size_t size = 6u << 20;
+    for (const std::string_view atMiddle : {"\r\n", "\r", "\n", "x", "\n\r"}) {
+        for (std::size_t shift = 0; shift < 3; ++shift) {
+            std::string bytes;
+            bytes.reserve(size);
+            while (bytes.size() < size)
+                bytes += "  Speed = 10\r\nObject A\rEnd\n";
+            bytes.resize(size);
+            bytes.replace(size / 2 - shift, atMiddle.size(), atMiddle);
+            std::vector<std::string> expected;
+            LineEndScanner scanner(bytes);
+            while (auto line = scanner.Next())
+                expected.emplace_back(*line);
+
+            const test::TempFile file(bytes);
+            int pumped = 0;
+            auto read = LineStore::ReadFile(file.Path(), [&] { return ++pumped > 0; });
+            ASSERT_TRUE(std::holds_alternative<LineStore>(read));
+            EXPECT_EQ(LinesOf(std::get<LineStore>(read)), expected)
+                << testing::PrintToString(std::string(atMiddle)) << " shift " << shift;
+        }
     }
 }
 
