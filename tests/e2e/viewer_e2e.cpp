@@ -6,31 +6,18 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QImage>
 #include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
-#include <QThread>
 
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-#include <X11/extensions/XTest.h>
-
-#include <cstdio>
-#include <functional>
-#include <optional>
+// Xlib defines macros such as None and Status: it comes after every Qt header.
+#include "x11_screen.h"
 
 namespace {
 
-int failures = 0;
-
-void Check(bool ok, const char* what) {
-    std::printf("%s: %s\n", ok ? "ok" : "FAILED", what);
-    if (!ok)
-        ++failures;
-}
+using e2e::Check;
+using e2e::WaitFor;
+using e2e::XServer;
 
 // Control rectangles in the window's client area.
 const QRect fileList(490, 154, 162, 162);
@@ -39,102 +26,6 @@ const QRect fileNameBox(14, 7, 394, 19);
 const QRect tree(14, 35, 469, 281);
 // Where the tree's rows show their text, clear of the frame and the scroll bar.
 const QRect treeText(18, 39, 234, 273);
-
-class XServer {
-public:
-    XServer() : m_display(XOpenDisplay(nullptr)) {}
-    ~XServer() {
-        if (m_display != nullptr)
-            XCloseDisplay(m_display);
-    }
-    bool Open() const { return m_display != nullptr; }
-
-    // The viewable top-level window of process `pid`.
-    std::optional<Window> FindWindow(qint64 pid) {
-        const Atom pidAtom = XInternAtom(m_display, "_NET_WM_PID", False);
-        Window rootReturn = 0, parent = 0;
-        Window* children = nullptr;
-        unsigned int count = 0;
-        if (!XQueryTree(m_display, DefaultRootWindow(m_display), &rootReturn, &parent, &children,
-                        &count))
-            return std::nullopt;
-        std::optional<Window> found;
-        for (unsigned int i = 0; i < count && !found; ++i) {
-            XWindowAttributes attributes{};
-            if (!XGetWindowAttributes(m_display, children[i], &attributes) ||
-                attributes.map_state != IsViewable || attributes.width < 600)
-                continue;
-            Atom type = 0;
-            int format = 0;
-            unsigned long items = 0, after = 0;
-            unsigned char* value = nullptr;
-            if (XGetWindowProperty(m_display, children[i], pidAtom, 0, 1, False, XA_CARDINAL, &type,
-                                   &format, &items, &after, &value) == Success &&
-                value != nullptr) {
-                if (items == 1 &&
-                    *reinterpret_cast<unsigned long*>(value) == static_cast<unsigned long>(pid))
-                    found = children[i];
-                XFree(value);
-            }
-        }
-        if (children != nullptr)
-            XFree(children);
-        return found;
-    }
-
-    void Click(Window window, QPoint at) {
-        int x = 0, y = 0;
-        Window child = 0;
-        XTranslateCoordinates(m_display, window, DefaultRootWindow(m_display), at.x(), at.y(), &x,
-                              &y, &child);
-        XTestFakeMotionEvent(m_display, -1, x, y, CurrentTime);
-        XTestFakeButtonEvent(m_display, 1, True, CurrentTime);
-        XTestFakeButtonEvent(m_display, 1, False, CurrentTime);
-        XFlush(m_display);
-    }
-
-    QImage Grab(Window window) {
-        XWindowAttributes attributes{};
-        XGetWindowAttributes(m_display, window, &attributes);
-        XImage* image = XGetImage(m_display, window, 0, 0, attributes.width, attributes.height,
-                                  AllPlanes, ZPixmap);
-        if (image == nullptr)
-            return {};
-        QImage copy = QImage(reinterpret_cast<const uchar*>(image->data), image->width,
-                             image->height, image->bytes_per_line, QImage::Format_RGB32)
-                          .copy();
-        XDestroyImage(image);
-        return copy;
-    }
-
-    // What a window manager sends when the user closes the window.
-    void RequestClose(Window window) {
-        XEvent event{};
-        event.xclient.type = ClientMessage;
-        event.xclient.window = window;
-        event.xclient.message_type = XInternAtom(m_display, "WM_PROTOCOLS", False);
-        event.xclient.format = 32;
-        event.xclient.data.l[0] =
-            static_cast<long>(XInternAtom(m_display, "WM_DELETE_WINDOW", False));
-        event.xclient.data.l[1] = CurrentTime;
-        XSendEvent(m_display, window, False, NoEventMask, &event);
-        XFlush(m_display);
-    }
-
-private:
-    Display* m_display;
-};
-
-bool WaitFor(const std::function<bool()>& condition, int milliseconds = 8000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < milliseconds) {
-        if (condition())
-            return true;
-        QThread::msleep(50);
-    }
-    return condition();
-}
 
 struct Band {
     int top;
@@ -281,5 +172,5 @@ int main(int argc, char** argv) {
         process.kill();
         process.waitForFinished();
     }
-    return failures == 0 ? 0 : 1;
+    return e2e::failures == 0 ? 0 : 1;
 }

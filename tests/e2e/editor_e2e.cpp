@@ -1,0 +1,145 @@
+// The editor hand-off on a real X server: the viewer loads a sample kept in a folder whose name
+// holds spaces, the last top-level node (deep in the file) is selected with the keyboard, the
+// editor button is pressed, and the stand-in editor must show its caret on that node's line
+// with nothing typed into the text.
+//
+// Usage: editor_e2e <viewer executable> <sample file> <screenshot.png>
+
+#include "outline/outline_builder.h"
+#include "outline/plain_outline.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+
+// Xlib defines macros such as None and Status: it comes after every Qt header.
+#include "x11_screen.h"
+
+#include <X11/keysym.h>
+
+namespace {
+
+using e2e::Check;
+using e2e::WaitFor;
+
+const QRect fileList(490, 154, 162, 162);
+const QRect loadButton(420, 7, 58, 21);
+const QRect tree(14, 35, 469, 281);
+const QRect editorButton(14, 322, 218, 22);
+
+// The 1-based line of the file's last top-level node, as the viewer's loader finds it.
+std::optional<ini::LineIndex> LastRootLine(const QString& path) {
+    ini::Keywords keywords;
+    keywords.InitKeywords();
+    ini::LineStore lines;
+    ini::PlainOutline outline;
+    ini::FileLoader loader;
+    loader.LoadFile(QFile::encodeName(path).toStdString(), lines, outline, keywords, {});
+    const ini::OutlineNodes& nodes = outline.Nodes();
+    if (nodes.RootCount() == 0)
+        return std::nullopt;
+    return nodes.KeyOf(nodes.RootAt(nodes.RootCount() - 1)).line + 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: %s VIEWER SAMPLE SCREENSHOT\n", argv[0]);
+        return 2;
+    }
+    const QString viewer = QString::fromLocal8Bit(argv[1]);
+    const QString screenshot = QString::fromLocal8Bit(argv[3]);
+    e2e::XServer screen;
+    if (!screen.Open()) {
+        std::fprintf(stderr, "no X display; run under xvfb-run\n");
+        return 2;
+    }
+
+    QTemporaryDir root;
+    const QString folder = root.filePath(QStringLiteral("block files; with 'spaces'"));
+    const QString file = folder + QStringLiteral("/Big Map.ini");
+    if (!QDir().mkpath(folder) || !QFile::copy(QString::fromLocal8Bit(argv[2]), file)) {
+        std::fprintf(stderr, "cannot prepare %s\n", qPrintable(file));
+        return 2;
+    }
+    const std::optional<ini::LineIndex> line = LastRootLine(file);
+    if (!line) {
+        std::fprintf(stderr, "the sample has no top-level node\n");
+        return 2;
+    }
+    const QString caret = QStringLiteral(" - Ln %1, Col 1").arg(*line);
+
+    QTemporaryDir config;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(folder);
+    process.setProcessChannelMode(QProcess::ForwardedChannels);
+    process.start(viewer, {});
+    if (!process.waitForStarted(5000)) {
+        std::fprintf(stderr, "cannot start %s\n", argv[1]);
+        return 1;
+    }
+    std::optional<Window> window;
+    Check(WaitFor([&] { return (window = screen.FindWindow(process.processId())).has_value(); }),
+          "the viewer's window appears");
+    if (!window) {
+        process.kill();
+        process.waitForFinished();
+        return 1;
+    }
+    QThread::msleep(500);
+
+    // The file, Load, then the first row and End: the last top-level node is selected.
+    screen.Click(*window, fileList.topLeft() + QPoint(40, 9));
+    QThread::msleep(300);
+    const QImage beforeLoad = screen.Grab(*window);
+    screen.Click(*window, loadButton.center());
+    Check(WaitFor([&] { return screen.Grab(*window).copy(tree) != beforeLoad.copy(tree); }),
+          "Load shows the outline");
+    QThread::msleep(300);
+    screen.Click(*window, tree.topLeft() + QPoint(40, 10));
+    QThread::msleep(300);
+    screen.PressKey(XK_End);
+    QThread::msleep(300);
+    screen.Click(*window, editorButton.center());
+
+    std::optional<Window> editor;
+    Check(WaitFor(
+              [&] {
+                  return (editor = screen.FindWindowTitled(QStringLiteral("Big Map.ini")))
+                      .has_value();
+              },
+              10000),
+          "the editor opens the file whose path holds spaces, quotes and ;");
+    QString title;
+    const bool onLine =
+        editor && WaitFor([&] { return (title = screen.Title(*editor)).endsWith(caret); }, 10000);
+    Check(onLine, "the editor's caret is on the selected node's line");
+    Check(editor && !title.contains(QLatin1Char('*')), "nothing was typed into the text");
+    if (!onLine)
+        std::printf("  editor title '%s', expected it to end with '%s'\n", qPrintable(title),
+                    qPrintable(caret));
+    if (editor) {
+        QThread::msleep(300);
+        Check(screen.Grab(*editor).save(screenshot), "the editor's screenshot is saved");
+        screen.RequestClose(*editor);
+        Check(WaitFor([&] { return !screen.FindWindowTitled(QStringLiteral("Big Map.ini")); }),
+              "the editor closes without asking to save");
+    }
+
+    screen.RequestClose(*window);
+    Check(process.waitForFinished(8000) && process.exitCode() == 0, "the viewer ends cleanly");
+    if (process.state() != QProcess::NotRunning) {
+        process.kill();
+        process.waitForFinished();
+    }
+    return e2e::failures == 0 ? 0 : 1;
+}

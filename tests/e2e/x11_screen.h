@@ -1,0 +1,174 @@
+#pragma once
+
+// Include after every Qt header: Xlib defines macros (None, Status) that break them.
+//
+// Drives real windows on an X server for the end-to-end tests: finds a process's window,
+// clicks, types, grabs pixels and closes windows as a window manager would.
+
+#include <QElapsedTimer>
+#include <QImage>
+#include <QRect>
+#include <QString>
+#include <QThread>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+
+#include <cstdio>
+#include <functional>
+#include <optional>
+
+namespace e2e {
+
+inline int failures = 0;
+
+inline void Check(bool ok, const char* what) {
+    std::printf("%s: %s\n", ok ? "ok" : "FAILED", what);
+    if (!ok)
+        ++failures;
+}
+
+class XServer {
+public:
+    XServer() : m_display(XOpenDisplay(nullptr)) {}
+    ~XServer() {
+        if (m_display != nullptr)
+            XCloseDisplay(m_display);
+    }
+    XServer(const XServer&) = delete;
+    XServer& operator=(const XServer&) = delete;
+    bool Open() const { return m_display != nullptr; }
+
+    // The viewable top-level window of process `pid`, at least `minWidth` wide.
+    std::optional<Window> FindWindow(qint64 pid, int minWidth = 600) {
+        const Atom pidAtom = XInternAtom(m_display, "_NET_WM_PID", False);
+        return FindTopLevel([&](Window window) {
+            XWindowAttributes attributes{};
+            if (!XGetWindowAttributes(m_display, window, &attributes) ||
+                attributes.width < minWidth)
+                return false;
+            Atom type = 0;
+            int format = 0;
+            unsigned long items = 0, after = 0;
+            unsigned char* value = nullptr;
+            bool match = false;
+            if (XGetWindowProperty(m_display, window, pidAtom, 0, 1, False, XA_CARDINAL, &type,
+                                   &format, &items, &after, &value) == Success &&
+                value != nullptr) {
+                match = items == 1 &&
+                        *reinterpret_cast<unsigned long*>(value) == static_cast<unsigned long>(pid);
+                XFree(value);
+            }
+            return match;
+        });
+    }
+
+    // The viewable top-level window whose title starts with `prefix`.
+    std::optional<Window> FindWindowTitled(const QString& prefix) {
+        return FindTopLevel([&](Window window) { return Title(window).startsWith(prefix); });
+    }
+
+    // A window's title as the window manager shows it (_NET_WM_NAME, UTF-8).
+    QString Title(Window window) {
+        const Atom name = XInternAtom(m_display, "_NET_WM_NAME", False);
+        const Atom utf8 = XInternAtom(m_display, "UTF8_STRING", False);
+        Atom type = 0;
+        int format = 0;
+        unsigned long items = 0, after = 0;
+        unsigned char* value = nullptr;
+        QString title;
+        if (XGetWindowProperty(m_display, window, name, 0, 1024, False, utf8, &type, &format,
+                               &items, &after, &value) == Success &&
+            value != nullptr) {
+            title = QString::fromUtf8(reinterpret_cast<const char*>(value),
+                                      static_cast<qsizetype>(items));
+            XFree(value);
+        }
+        return title;
+    }
+
+    void Click(Window window, QPoint at) {
+        int x = 0, y = 0;
+        Window child = 0;
+        XTranslateCoordinates(m_display, window, DefaultRootWindow(m_display), at.x(), at.y(), &x,
+                              &y, &child);
+        XTestFakeMotionEvent(m_display, -1, x, y, CurrentTime);
+        XTestFakeButtonEvent(m_display, 1, True, CurrentTime);
+        XTestFakeButtonEvent(m_display, 1, False, CurrentTime);
+        XFlush(m_display);
+    }
+
+    // Presses and releases one key, into whatever window has the focus.
+    void PressKey(KeySym key) {
+        const KeyCode code = XKeysymToKeycode(m_display, key);
+        XTestFakeKeyEvent(m_display, code, True, CurrentTime);
+        XTestFakeKeyEvent(m_display, code, False, CurrentTime);
+        XFlush(m_display);
+    }
+
+    QImage Grab(Window window) {
+        XWindowAttributes attributes{};
+        XGetWindowAttributes(m_display, window, &attributes);
+        XImage* image = XGetImage(m_display, window, 0, 0, attributes.width, attributes.height,
+                                  AllPlanes, ZPixmap);
+        if (image == nullptr)
+            return {};
+        QImage copy = QImage(reinterpret_cast<const uchar*>(image->data), image->width,
+                             image->height, image->bytes_per_line, QImage::Format_RGB32)
+                          .copy();
+        XDestroyImage(image);
+        return copy;
+    }
+
+    // What a window manager sends when the user closes the window.
+    void RequestClose(Window window) {
+        XEvent event{};
+        event.xclient.type = ClientMessage;
+        event.xclient.window = window;
+        event.xclient.message_type = XInternAtom(m_display, "WM_PROTOCOLS", False);
+        event.xclient.format = 32;
+        event.xclient.data.l[0] =
+            static_cast<long>(XInternAtom(m_display, "WM_DELETE_WINDOW", False));
+        event.xclient.data.l[1] = CurrentTime;
+        XSendEvent(m_display, window, False, NoEventMask, &event);
+        XFlush(m_display);
+    }
+
+private:
+    std::optional<Window> FindTopLevel(const std::function<bool(Window)>& matches) {
+        Window rootReturn = 0, parent = 0;
+        Window* children = nullptr;
+        unsigned int count = 0;
+        if (!XQueryTree(m_display, DefaultRootWindow(m_display), &rootReturn, &parent, &children,
+                        &count))
+            return std::nullopt;
+        std::optional<Window> found;
+        for (unsigned int i = 0; i < count && !found; ++i) {
+            XWindowAttributes attributes{};
+            if (XGetWindowAttributes(m_display, children[i], &attributes) &&
+                attributes.map_state == IsViewable && !attributes.override_redirect &&
+                matches(children[i]))
+                found = children[i];
+        }
+        if (children != nullptr)
+            XFree(children);
+        return found;
+    }
+
+    Display* m_display;
+};
+
+inline bool WaitFor(const std::function<bool()>& condition, int milliseconds = 8000) {
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < milliseconds) {
+        if (condition())
+            return true;
+        QThread::msleep(50);
+    }
+    return condition();
+}
+
+} // namespace e2e
