@@ -1,4 +1,5 @@
 // Times one stage of the outline on a file and reports the process's peak memory.
+//   outline_bench FILE read  only read the file into the line store
 //   outline_bench FILE top   load to the top-level outline
 //   outline_bench FILE all   load, then fill every root node as a click would
 // Prints: "<stage> <seconds> s, peak <MiB> MiB, <lines> lines, <nodes> nodes".
@@ -13,7 +14,7 @@
 
 int main(int argc, char** argv) {
     if (argc != 3) {
-        std::fprintf(stderr, "usage: outline_bench FILE top|all\n");
+        std::fprintf(stderr, "usage: outline_bench FILE read|top|all\n");
         return 2;
     }
     const std::string_view stage = argv[2];
@@ -25,7 +26,14 @@ int main(int argc, char** argv) {
     const ini::WalkHooks hooks;
 
     const auto start = std::chrono::steady_clock::now();
-    const ini::WalkResult loaded = loader.LoadFile(argv[1], lines, outline, keywords, hooks);
+    if (stage == "read") {
+        auto read = ini::LineStore::ReadFile(argv[1]);
+        if (std::holds_alternative<ini::LineStore>(read))
+            lines = std::move(std::get<ini::LineStore>(read));
+    }
+    const ini::WalkResult loaded = stage == "read"
+                                       ? ini::WalkResult{}
+                                       : loader.LoadFile(argv[1], lines, outline, keywords, hooks);
     if (loaded.error) {
         std::fprintf(stderr, "%s\n", loaded.error->Message().c_str());
         return 1;
