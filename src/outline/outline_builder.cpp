@@ -71,6 +71,7 @@ WalkResult FileLoader::LoadLines(LineStore lines, LineStore& store, OutlineTree&
     store = std::move(lines);
     if (store.Empty())
         return WalkResult{};
+    tree.ReserveLines(store.Count());
     try {
         return Walk(store, 0, store.Count() - 1, keywords, hooks,
                     [&](const WalkedLine& line, WalkResult& result) {

@@ -38,6 +38,7 @@ public:
 
     // OutlineTree: what the loader and the subtree builder use.
     void RemoveAll() override;
+    void ReserveLines(std::size_t lineCount) override { m_nodes.ReserveLines(lineCount); }
     AddResult AddRoot(NodeKey key, const NodeText& text) override;
     AddResult AddChild(NodeKey relative, NodeKey key, const NodeText& text) override;
     bool Contains(NodeKey key) const override;

@@ -9,10 +9,15 @@ namespace ini {
 
 void OutlineNodes::Clear() {
     // Give the memory back: a new file may be much smaller than the last.
-    std::vector<Node>().swap(m_nodes);
+    m_nodes.clear();
     std::vector<NodeId>().swap(m_roots);
     std::vector<std::vector<NodeId>>().swap(m_childLists);
     std::vector<NodeId>().swap(m_byLine);
+}
+
+void OutlineNodes::ReserveLines(std::size_t lineCount) {
+    if (lineCount > m_byLine.size() && lineCount < none)
+        m_byLine.resize(lineCount, none);
 }
 
 OutlineNodes::NodeId OutlineNodes::Find(NodeKey key) const noexcept {

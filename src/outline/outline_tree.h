@@ -22,6 +22,8 @@ public:
     virtual ~OutlineTree() = default;
 
     virtual void RemoveAll() = 0;
+    // A hint after RemoveAll: keys will be below `lineCount`, so lookups can be sized once.
+    virtual void ReserveLines(std::size_t lineCount) = 0;
     // A new root after all existing roots.
     virtual AddResult AddRoot(NodeKey key, const NodeText& text) = 0;
     // A new node after all existing children of `relative`.
