@@ -1,7 +1,8 @@
 #include "outline/outline_model.h"
 
+#include "parse/cp1252.h"
+
 #include <algorithm>
-#include <array>
 #include <climits>
 
 namespace ini {
@@ -9,26 +10,6 @@ namespace ini {
 namespace {
 
 constexpr char16_t replacement = u'\uFFFD';
-
-// Windows-1252 by table, the same on every machine whatever codecs Qt was built with. The five
-// bytes the code page leaves unassigned (0x81 0x8D 0x8F 0x90 0x9D) show as the C1 controls of
-// the same value; NUL shows as the replacement character.
-constexpr std::array<char16_t, 256> MakeCp1252Table() {
-    constexpr std::array<char16_t, 32> high = {
-        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-    };
-    std::array<char16_t, 256> table{};
-    for (int byte = 0; byte < 256; ++byte)
-        table[byte] = static_cast<char16_t>(byte);
-    for (int i = 0; i < 32; ++i)
-        table[0x80 + i] = high[i];
-    table[0] = replacement;
-    return table;
-}
-
-constexpr std::array<char16_t, 256> cp1252 = MakeCp1252Table();
 
 // Root rows published at once while a walk runs, so a file's start shows without delay.
 constexpr std::size_t rootsAlwaysShown = 4096;
@@ -47,8 +28,10 @@ QString DecodeLineText(std::string_view bytes, bool validUtf8) {
     }
     QString text(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
     QChar* out = text.data();
+    // NUL shows as the replacement character, as it does in UTF-8 text.
     for (const char byte : bytes)
-        *out++ = QChar(cp1252[static_cast<unsigned char>(byte)]);
+        *out++ = byte == '\0' ? QChar(replacement)
+                              : QChar(Cp1252ToUnicode(static_cast<unsigned char>(byte)));
     return text;
 }
 

@@ -1,37 +1,21 @@
 #include "cp1252.h"
 
-#include <array>
+#include "parse/cp1252.h"
 
 namespace ini {
-
-namespace {
-
-// 0x80..0x9F; everything else is Latin-1 and maps to the code point of the same value.
-constexpr std::array<char16_t, 32> kHighControls = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
-
-} // namespace
 
 QString DecodeCp1252(std::string_view bytes) {
     QString text(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
     char16_t* out = reinterpret_cast<char16_t*>(text.data());
     for (const char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        *out++ = byte >= 0x80 && byte < 0xA0 ? kHighControls[byte - 0x80] : char16_t{byte};
+        *out++ = Cp1252ToUnicode(static_cast<unsigned char>(c));
     }
     return text;
 }
 
 std::optional<char> EncodeCp1252(char16_t character) noexcept {
-    if (character < 0x80 || (character >= 0xA0 && character <= 0xFF))
-        return static_cast<char>(character);
-    for (std::size_t i = 0; i < kHighControls.size(); ++i) {
-        if (kHighControls[i] == character)
-            return static_cast<char>(0x80 + i);
-    }
+    if (const auto byte = UnicodeToCp1252(character))
+        return static_cast<char>(*byte);
     return std::nullopt;
 }
 

@@ -5,9 +5,7 @@
 #include <optional>
 #include <string_view>
 
-// Windows-1252 done by table, the same on every machine whatever codecs Qt was built with. Its
-// five unassigned bytes (0x81 0x8D 0x8F 0x90 0x9D) map to the C1 controls of the same value,
-// so every byte decodes to a character that encodes back to that byte.
+// Windows-1252 for the editor's QString text; the table itself lives in parse/cp1252.h.
 
 namespace ini {
 
