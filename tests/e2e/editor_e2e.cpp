@@ -75,15 +75,8 @@ int main(int argc, char** argv) {
     const QString caret = QStringLiteral(" - Ln %1, Col 1").arg(*line);
 
     QTemporaryDir config;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
-    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
     QProcess process;
-    process.setProcessEnvironment(environment);
-    process.setWorkingDirectory(folder);
-    process.setProcessChannelMode(QProcess::ForwardedChannels);
-    process.start(viewer, {});
-    if (!process.waitForStarted(5000)) {
+    if (!e2e::StartViewer(process, viewer, folder, config.path())) {
         std::fprintf(stderr, "cannot start %s\n", argv[1]);
         return 1;
     }

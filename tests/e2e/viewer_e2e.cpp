@@ -87,15 +87,8 @@ int main(int argc, char** argv) {
 
     // A settings store of its own, so the run neither reads nor overwrites the user's.
     QTemporaryDir config;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
-    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
     QProcess process;
-    process.setProcessEnvironment(environment);
-    process.setWorkingDirectory(samples.absolutePath());
-    process.setProcessChannelMode(QProcess::ForwardedChannels);
-    process.start(viewer, {});
-    if (!process.waitForStarted(5000)) {
+    if (!e2e::StartViewer(process, viewer, samples.absolutePath(), config.path())) {
         std::fprintf(stderr, "cannot start %s\n", argv[1]);
         return 1;
     }

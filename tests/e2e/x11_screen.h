@@ -7,6 +7,7 @@
 
 #include <QElapsedTimer>
 #include <QImage>
+#include <QProcess>
 #include <QRect>
 #include <QString>
 #include <QThread>
@@ -163,6 +164,20 @@ private:
 
     Display* m_display;
 };
+
+// Starts the viewer in `folder` on this X display, with a settings store of its own under
+// `configHome` so a run neither reads nor overwrites the user's.
+inline bool StartViewer(QProcess& process, const QString& viewer, const QString& folder,
+                        const QString& configHome) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(folder);
+    process.setProcessChannelMode(QProcess::ForwardedChannels);
+    process.start(viewer, {});
+    return process.waitForStarted(5000);
+}
 
 inline bool WaitFor(const std::function<bool()>& condition, int milliseconds = 8000) {
     QElapsedTimer clock;
