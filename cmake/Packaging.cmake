@@ -9,8 +9,14 @@ install(FILES ${PROJECT_SOURCE_DIR}/packaging/ini-file-parser.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/ini-file-parser.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
-install(FILES ${PROJECT_SOURCE_DIR}/packaging/ini-outline.1
-        DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# Manual pages are installed compressed, as Debian's policy asks; -n keeps the archive free of
+# the file's time stamp so that builds of the same source give the same package.
+set(manPage ${PROJECT_BINARY_DIR}/ini-outline.1.gz)
+add_custom_command(OUTPUT ${manPage}
+    COMMAND gzip -9nc ${PROJECT_SOURCE_DIR}/packaging/ini-outline.1 > ${manPage}
+    DEPENDS ${PROJECT_SOURCE_DIR}/packaging/ini-outline.1 VERBATIM)
+add_custom_target(man-page ALL DEPENDS ${manPage})
+install(FILES ${manPage} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME ini-file-parser)
