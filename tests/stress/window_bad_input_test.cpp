@@ -55,11 +55,9 @@ void WindowBadInputTest::load_data() {
     QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
     QTest::newRow("fifo") << fifo << true;
     QTest::newRow("device") << QStringLiteral("/dev/zero") << true;
-    if (::geteuid() != 0) {
-        const QString locked = Write("locked.ini", "Object A\r\nEnd\r\n");
-        QVERIFY(::chmod(QFile::encodeName(locked).constData(), 0) == 0);
-        QTest::newRow("unreadable") << locked << true;
-    }
+    const QString locked = Write("locked.ini", "Object A\r\nEnd\r\n");
+    QVERIFY(::chmod(QFile::encodeName(locked).constData(), 0) == 0);
+    QTest::newRow("unreadable") << locked << true;
 
     QTest::newRow("empty file") << Write("empty.ini", {}) << false;
     QByteArray random(10'000'000, '\0');
@@ -87,6 +85,8 @@ void WindowBadInputTest::load_data() {
 void WindowBadInputTest::load() {
     QFETCH(QString, path);
     QFETCH(bool, fails);
+    if (::geteuid() == 0 && QByteArray(QTest::currentDataTag()) == "unreadable")
+        QSKIP("root reads every file; ini_outline_bad_input checks this case as nobody");
 
     QStringList warnings;
     FormServices services;
