@@ -31,6 +31,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 std::abort();
             if (line.stacks.Depth() > 3)
                 std::abort();
+            // Classifying by the raw line's first word must agree with classifying the content.
+            if (ini::ClassifyLine(c, line.stacks, keywords).lineClass != line.lineClass)
+                std::abort();
             opened += line.lineClass == ini::LineClass::Opener;
         },
         [] { return true; });
