@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/result.h"
+#include "parse/result.h"
 
 #include <cstdint>
 #include <string_view>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/desktop.h"
-#include "platform/result.h"
+#include "parse/result.h"
 
 #include <QString>
 #include <QStringList>

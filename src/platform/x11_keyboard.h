@@ -2,7 +2,7 @@
 
 // Include after every other project header (see x11_session.h).
 #include "platform/key_description.h"
-#include "platform/result.h"
+#include "parse/result.h"
 
 #include <X11/Xlib.h>
 

@@ -3,7 +3,7 @@
 // Xlib's headers define macros such as None, Status, Bool and Success: include this header only
 // from the X11 sources, after every other project header.
 #include "platform/desktop.h"
-#include "platform/result.h"
+#include "parse/result.h"
 
 #include <X11/Xlib.h>
 

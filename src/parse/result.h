@@ -7,6 +7,8 @@
 
 namespace ini {
 
+// The one shape of "a value or the reason there is none" for every fallible operation.
+
 // Why an operation did not happen, in words a user can read.
 struct Failure {
     std::string message;
