@@ -27,15 +27,15 @@ int main(int argc, char** argv) {
 
     const auto start = std::chrono::steady_clock::now();
     if (stage == "read") {
-        auto read = ini::LineStore::ReadFile(argv[1]);
-        if (std::holds_alternative<ini::LineStore>(read))
-            lines = std::move(std::get<ini::LineStore>(read));
+        ini::Result<ini::LineStore> read = ini::LineStore::ReadFile(argv[1]);
+        if (read.ok())
+            lines = std::move(read).value();
     }
     const ini::WalkResult loaded = stage == "read"
                                        ? ini::WalkResult{}
                                        : loader.LoadFile(argv[1], lines, outline, keywords, hooks);
     if (loaded.error) {
-        std::fprintf(stderr, "%s\n", loaded.error->Message().c_str());
+        std::fprintf(stderr, "%s\n", loaded.error->message.c_str());
         return 1;
     }
     if (stage == "all") {

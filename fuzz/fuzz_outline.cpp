@@ -1,12 +1,17 @@
 // Arbitrary file contents through the load and every subtree build, against the outline's
-// invariants: keys unique, every child's key above its parent's, no more nodes than lines, and a
-// second load gives the same outline.
+// invariants: keys unique, every child's key above its parent's, no more nodes than lines, a
+// second load gives the same outline, and ini-outline's one-pass stream prints exactly the
+// outline that the load and the clicks build.
 
 #include "outline/outline_builder.h"
+#include "outline/outline_text.h"
 #include "outline/plain_outline.h"
 
 #include <cstdlib>
 #include <string>
+#include <sys/mman.h>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -19,38 +24,61 @@ const ini::Keywords& Table() {
     return keywords;
 }
 
+void Check(bool condition) {
+    if (!condition)
+        std::abort();
+}
+
 std::string LoadAndFill(const std::string& bytes, bool comments, ini::LineStore& lines,
                         ini::PlainOutline& outline) {
     ini::FileLoader loader;
+    const std::atomic<bool> showComments{comments};
     ini::WalkHooks hooks;
-    hooks.showComments = [comments] { return comments; };
+    hooks.showComments = &showComments;
     const ini::WalkResult loaded =
         loader.LoadLines(ini::LineStore::FromBytes(bytes), lines, outline, Table(), hooks);
-    if (loaded.status != ini::WalkStatus::Done || loaded.addsRefused != 0)
-        std::abort();
+    Check(loaded.status == ini::WalkStatus::Done && loaded.addsRefused == 0);
     const ini::OutlineNodes& nodes = outline.Nodes();
     for (std::size_t row = 0; row < nodes.RootCount(); ++row) {
         const ini::NodeKey root = nodes.KeyOf(nodes.RootAt(row));
         const ini::WalkResult built = ini::ClickNode(root, lines, outline, Table(), hooks);
-        if (built.addsRefused != 0 || built.error)
-            std::abort();
+        Check(built.addsRefused == 0 && !built.error);
         // Filled once: a second click adds nothing.
-        if (ini::ClickNode(root, lines, outline, Table(), hooks).nodesAdded != 0)
-            std::abort();
+        Check(ini::ClickNode(root, lines, outline, Table(), hooks).nodesAdded == 0);
     }
-    std::string rendered;
-    for (ini::OutlineNodes::NodeId id = 0; id < nodes.Size(); ++id) {
+    std::vector<ini::OutlineNodes::NodeId> pending;
+    for (std::size_t row = 0; row < nodes.RootCount(); ++row)
+        pending.push_back(ini::OutlineNodes::RootAt(row));
+    while (!pending.empty()) {
+        const ini::OutlineNodes::NodeId id = pending.back();
+        pending.pop_back();
         const ini::OutlineNodes::NodeId parent = nodes.ParentOf(id);
-        if (parent != ini::OutlineNodes::none && !(nodes.KeyOf(parent) < nodes.KeyOf(id)))
-            std::abort();
-        if (nodes.Find(nodes.KeyOf(id)) != id)
-            std::abort(); // a key that names two nodes
-        rendered += nodes.KeyOf(id).ToString() + ":" + std::to_string(parent) + ":" +
-                    nodes.TextOf(id, lines) + "\n";
+        Check(parent == ini::OutlineNodes::none || nodes.KeyOf(parent) < nodes.KeyOf(id));
+        Check(nodes.Find(nodes.KeyOf(id)) == id); // a key names one node
+        for (std::size_t row = 0; row < nodes.ChildCountOf(id); ++row)
+            pending.push_back(nodes.ChildAt(id, row));
     }
-    if (nodes.Size() > lines.Count())
-        std::abort();
-    return rendered;
+    Check(nodes.Size() <= lines.Count());
+    return ini::RenderOutline(nodes, lines);
+}
+
+std::string Streamed(const std::string& bytes, bool comments) {
+    const int fd = ::memfd_create("fuzz", 0);
+    Check(fd >= 0 && ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size()));
+    std::string out;
+    ini::Result<ini::FileReader> file =
+        ini::FileReader::Open("/proc/self/fd/" + std::to_string(fd));
+    Check(file.ok());
+    ini::StreamOptions options;
+    options.showComments = comments;
+    const ini::Result<void> streamed =
+        ini::StreamOutline(std::move(file).value(), Table(), options, [&](std::string_view piece) {
+            out.append(piece);
+            return true;
+        });
+    ::close(fd);
+    Check(streamed.ok());
+    return out;
 }
 
 } // namespace
@@ -63,8 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ini::LineStore lines;
     ini::PlainOutline outline;
     const std::string first = LoadAndFill(bytes, comments, lines, outline);
-    const std::string second = LoadAndFill(bytes, comments, lines, outline);
-    if (first != second)
-        std::abort();
+    Check(LoadAndFill(bytes, comments, lines, outline) == first);
+    Check(Streamed(bytes, comments) == first);
     return 0;
 }

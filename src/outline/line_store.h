@@ -1,64 +1,104 @@
 #pragma once
 
+#include "outline/big_buffer.h"
+#include "outline/file_reader.h"
+#include "parse/line_ends.h"
 #include "parse/node_key.h"
+#include "parse/result.h"
 
 #include <cstdint>
-#include <functional>
-#include <memory>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <variant>
-#include <vector>
 
 namespace ini {
 
-// Why a file could not be read, in words a person can act on.
-struct LoadError {
-    std::string path;
-    std::string reason;
-    // "Cannot load '<path>': <reason>"
-    std::string Message() const;
-};
-
 // Every line of one loaded file, held as one buffer with the offset where each line starts.
 // The bytes are kept as they are: no decoding, nothing lost. Line ends and a leading byte order
-// mark are handled by the rules in parse/line_ends.h. Offsets are 32-bit, which keeps the index
-// small and limits a file to 4 GiB.
+// mark follow parse/line_ends.h. Offsets are 32-bit, which keeps the index at 4 bytes a line and
+// limits a file to less than 4 GiB.
 class LineStore {
 public:
     LineStore() = default;
 
+    // The largest file a store holds: every offset, the end included, fits 32 bits.
     static constexpr std::uint64_t maxBytes = 0xFFFFFFFFu;
 
-    // Reads a whole regular file once. Anything that cannot be read as one (an empty path, a
-    // missing file, a folder, a FIFO or device, no permission, over 4 GiB, too large for memory)
-    // gives a LoadError naming the path and the system's reason; nothing blocks on a FIFO.
-    // Large files are read and indexed by two threads; `letEventsRun`, when given, is called
-    // every few milliseconds meanwhile (until it returns false).
-    static std::variant<LineStore, LoadError>
-    ReadFile(const std::string& path, const std::function<bool()>& letEventsRun = {});
+    // Reads a whole regular file in one pass, cutting each line as soon as its bytes are in and
+    // handing it to onLine(index, line) (which returns false to stop the read). Fails with a
+    // message naming the path and the reason when the file cannot be read, is too large, changes
+    // while it is read or does not fit in memory, and when onLine stopped it.
+    template <typename OnLine> static Result<LineStore> ReadFile(FileReader file, OnLine&& onLine);
+    static Result<LineStore> ReadFile(const std::string& path);
     // The same cutting rules over bytes already in memory.
-    static LineStore FromBytes(std::string bytes);
+    static LineStore FromBytes(std::string_view bytes);
 
     std::size_t Count() const noexcept { return m_starts.empty() ? 0 : m_starts.size() - 1; }
     bool Empty() const noexcept { return Count() == 0; }
     // Line i without its terminator; i must be below Count().
-    std::string_view Line(LineIndex i) const noexcept;
+    std::string_view Line(LineIndex i) const noexcept {
+        const std::string_view span(m_bytes.Data() + m_starts[i], m_starts[i + 1] - m_starts[i]);
+        return span.substr(0, span.size() - TerminatorLength(span));
+    }
     // Whether the whole file is valid UTF-8; otherwise text is shown as Windows-1252. Worked out
     // on first use, so a load pays nothing for it.
     bool IsValidUtf8() const noexcept;
-    // Bytes held, for memory accounting.
-    std::size_t ByteSize() const noexcept { return m_size; }
 
 private:
-    void IndexLines(const std::function<bool()>& letEventsRun = {});
-    std::string_view Bytes() const noexcept { return {m_bytes.get(), m_size}; }
+    std::string_view Bytes() const noexcept { return {m_bytes.Data(), m_size}; }
+    static Failure TooLarge(const FileReader& file);
 
-    std::unique_ptr<char[]> m_bytes;
+    BigBuffer m_bytes;
     std::size_t m_size = 0;
-    std::vector<std::uint32_t> m_starts; // Count()+1 entries; the last is the end of the text
+    BigArray<std::uint32_t> m_starts; // Count()+1 entries; the last is the end of the text
     mutable std::optional<bool> m_validUtf8;
 };
+
+template <typename OnLine> Result<LineStore> LineStore::ReadFile(FileReader file, OnLine&& onLine) {
+    if (file.Size() > maxBytes)
+        return TooLarge(file);
+    // Pieces of a few MiB keep each one's bytes in the cache while its lines are cut.
+    constexpr std::size_t piece = std::size_t{4} << 20;
+    try {
+        LineStore store;
+        const auto size = static_cast<std::size_t>(file.Size());
+        store.m_bytes.Resize(size + 1);
+        // A guess from typical line lengths saves most regrowth of the index.
+        store.m_starts.reserve(size / 32 + 2);
+        std::size_t lineStart = 0; // the first byte of the first line not cut yet
+        bool stopped = false;
+        auto cut = [&](bool atEnd) {
+            const std::string_view text(store.m_bytes.Data() + lineStart, store.m_size - lineStart);
+            lineStart += CutCompleteLines(text, atEnd, [&](std::string_view line, std::size_t at) {
+                const LineIndex index = store.m_starts.size();
+                store.m_starts.push_back(static_cast<std::uint32_t>(lineStart + at));
+                stopped = !onLine(index, line);
+                return !stopped;
+            });
+        };
+        while (file.Remaining() > 0 && !stopped) {
+            Result<std::size_t> got = file.Read(store.m_bytes.Data() + store.m_size, piece);
+            if (!got.ok())
+                return got.failure();
+            const bool first = store.m_size == 0;
+            store.m_size += got.value();
+            if (first)
+                lineStart = store.m_size - StripUtf8Bom(store.Bytes()).size();
+            cut(false);
+        }
+        if (!stopped)
+            cut(true);
+        if (stopped)
+            return file.Fail("the load was stopped");
+        if (Result<void> same = file.CheckUnchanged(); !same.ok())
+            return same.failure();
+        store.m_starts.push_back(static_cast<std::uint32_t>(store.m_size));
+        return store;
+    } catch (const std::bad_alloc&) {
+        return file.Fail("not enough memory to hold a file of " + std::to_string(file.Size()) +
+                         " bytes");
+    }
+}
 
 } // namespace ini

@@ -2,19 +2,22 @@
 
 #include "parse/line_walk.h"
 
+#include <chrono>
+#include <future>
 #include <new>
+#include <system_error>
 
 namespace ini {
 
 namespace {
 
-// Clears the loading flag on every way out of a load.
-class LoadingFlag {
+// Sets a flag for as long as it lives.
+class FlagScope {
 public:
-    explicit LoadingFlag(bool& flag) : m_flag(flag) { m_flag = true; }
-    ~LoadingFlag() { m_flag = false; }
-    LoadingFlag(const LoadingFlag&) = delete;
-    LoadingFlag& operator=(const LoadingFlag&) = delete;
+    explicit FlagScope(bool& flag) : m_flag(flag) { m_flag = true; }
+    ~FlagScope() { m_flag = false; }
+    FlagScope(const FlagScope&) = delete;
+    FlagScope& operator=(const FlagScope&) = delete;
 
 private:
     bool& m_flag;
@@ -26,6 +29,23 @@ WalkResult WithStatus(WalkStatus status) {
     return result;
 }
 
+WalkResult Failed(Failure failure) {
+    return WalkResult{WalkStatus::Failed, std::move(failure)};
+}
+
+bool Read(const std::atomic<bool>* flag) noexcept {
+    return flag != nullptr && flag->load(std::memory_order_relaxed);
+}
+
+// The loader's node step: a root node for every line met while no block is open, except ends.
+auto RootStep(OutlineNodes& roots) {
+    return [&roots](const WalkedLine& line) {
+        if (line.lineClass != LineClass::End && line.stacks.Empty())
+            roots.AddRoot(NodeKey{line.index}, line.text.showComments,
+                          line.lineClass == LineClass::Opener);
+    };
+}
+
 void Count(WalkResult& result, AddResult added) {
     if (added == AddResult::Added)
         ++result.nodesAdded;
@@ -33,32 +53,68 @@ void Count(WalkResult& result, AddResult added) {
         ++result.addsRefused;
 }
 
-// Runs one walk over [first, last] with the given node step and turns its outcome into a result.
-template <typename NodeStep>
-WalkResult Walk(const LineStore& store, LineIndex first, LineIndex last, const Keywords& keywords,
-                const WalkHooks& hooks, NodeStep&& step) {
-    WalkResult result;
-    const WalkOutcome outcome = WalkLines(
-        store, first, last, keywords, [&] { return hooks.showComments(); },
-        [&](const WalkedLine& line) { step(line, result); }, [&] { return hooks.letEventsRun(); });
-    if (outcome == WalkOutcome::Stopped)
-        result.status = WalkStatus::Stopped;
-    return result;
-}
-
 } // namespace
+
+Result<TopLevel> ReadTopLevel(FileReader file, const Keywords& keywords,
+                              const std::atomic<bool>* showComments,
+                              const std::atomic<bool>* stop) {
+    OutlineNodes roots;
+    LineWalker walker(
+        keywords, [showComments] { return Read(showComments); }, RootStep(roots),
+        [stop] { return !Read(stop); });
+    try {
+        Result<LineStore> lines =
+            LineStore::ReadFile(std::move(file), [&](LineIndex i, std::string_view line) {
+                return walker.Step(i, line);
+            });
+        if (!lines.ok())
+            return lines.failure();
+        return TopLevel{std::move(lines).value(), std::move(roots)};
+    } catch (const std::bad_alloc&) {
+        return Failure{"Not enough memory for the outline of this file"};
+    }
+}
 
 WalkResult FileLoader::LoadFile(const std::string& path, LineStore& store, OutlineTree& tree,
                                 const Keywords& keywords, const WalkHooks& hooks) {
     if (m_loading)
         return WithStatus(WalkStatus::Busy);
-    auto read = LineStore::ReadFile(path, hooks.letEventsRun);
-    if (auto* error = std::get_if<LoadError>(&read))
-        return WalkResult{WalkStatus::Failed, std::move(*error)};
-    WalkResult result =
-        LoadLines(std::move(std::get<LineStore>(read)), store, tree, keywords, hooks);
-    if (result.error)
-        result.error->path = path;
+    const FlagScope loading(m_loading);
+    Result<FileReader> file = FileReader::Open(path);
+    if (!file.ok())
+        return Failed(file.failure());
+
+    std::atomic<bool> stop{false};
+    auto work = [&, reader = std::move(file).value()]() mutable {
+        return ReadTopLevel(std::move(reader), keywords, hooks.showComments, &stop);
+    };
+    std::optional<Result<TopLevel>> read;
+    try {
+        auto worker = std::async(std::launch::async, std::move(work));
+        // The caller's events run while the worker reads, at least once: a stop asked for then
+        // wins even over a read that has just finished. The worker sees a stop within a line.
+        do {
+            if (!hooks.letEventsRun())
+                stop.store(true, std::memory_order_relaxed);
+        } while (!stop.load(std::memory_order_relaxed) &&
+                 worker.wait_for(std::chrono::milliseconds(1)) == std::future_status::timeout);
+        read.emplace(worker.get());
+    } catch (const std::system_error&) {
+        // No thread could be started: read here, without events meanwhile.
+        Result<FileReader> again = FileReader::Open(path);
+        if (!again.ok())
+            return Failed(again.failure());
+        read.emplace(ReadTopLevel(std::move(again).value(), keywords, hooks.showComments));
+    }
+    if (stop.load())
+        return WithStatus(WalkStatus::Stopped);
+    if (!read->ok())
+        return Failed(read->failure());
+    TopLevel& top = read->value();
+    WalkResult result;
+    result.nodesAdded = top.roots.RootCount();
+    store = std::move(top.lines);
+    tree.Replace(std::move(top.roots));
     return result;
 }
 
@@ -66,21 +122,21 @@ WalkResult FileLoader::LoadLines(LineStore lines, LineStore& store, OutlineTree&
                                  const Keywords& keywords, const WalkHooks& hooks) {
     if (m_loading)
         return WithStatus(WalkStatus::Busy);
-    const LoadingFlag loading(m_loading);
-    tree.RemoveAll();
-    store = std::move(lines);
-    if (store.Empty())
-        return WalkResult{};
-    tree.ReserveLines(store.Count());
+    const FlagScope loading(m_loading);
     try {
-        return Walk(store, 0, store.Count() - 1, keywords, hooks,
-                    [&](const WalkedLine& line, WalkResult& result) {
-                        if (line.lineClass != LineClass::End && line.stacks.Empty())
-                            Count(result, tree.AddRoot(NodeKey{line.index}, line.text));
-                    });
+        OutlineNodes roots;
+        const WalkOutcome outcome = WalkLines(
+            lines, 0, lines.Count(), keywords, [&] { return Read(hooks.showComments); },
+            RootStep(roots), [&] { return hooks.letEventsRun(); });
+        if (outcome == WalkOutcome::Stopped)
+            return WithStatus(WalkStatus::Stopped);
+        WalkResult result;
+        result.nodesAdded = roots.RootCount();
+        store = std::move(lines);
+        tree.Replace(std::move(roots));
+        return result;
     } catch (const std::bad_alloc&) {
-        return WalkResult{WalkStatus::Failed,
-                          LoadError{"", "not enough memory for the outline of this file"}};
+        return Failed(Failure{"Not enough memory for the outline of this file"});
     }
 }
 
@@ -96,15 +152,21 @@ WalkResult ClickNode(NodeKey clicked, const LineStore& store, OutlineTree& tree,
 
 WalkResult BuildSubtree(NodeKey start, NodeKey end, const LineStore& store, OutlineTree& tree,
                         const Keywords& keywords, const WalkHooks& hooks) {
+    WalkResult result;
     try {
-        return Walk(store, start.line, end.line, keywords, hooks,
-                    [&](const WalkedLine& line, WalkResult& result) {
-                        if (line.lineClass != LineClass::End && !line.stacks.Empty())
-                            Count(result, tree.AddChild(line.stacks.OpenKeys().back(),
-                                                        NodeKey{line.index}, line.text));
-                    });
+        const WalkOutcome outcome = WalkLines(
+            store, start.line, end.line, keywords, [&] { return Read(hooks.showComments); },
+            [&](const WalkedLine& line) {
+                if (line.lineClass != LineClass::End && !line.stacks.Empty())
+                    Count(result, tree.AddChild(line.stacks.OpenKeys().back(), NodeKey{line.index},
+                                                line.text));
+            },
+            [&] { return hooks.letEventsRun(); });
+        if (outcome == WalkOutcome::Stopped)
+            result.status = WalkStatus::Stopped;
+        return result;
     } catch (const std::bad_alloc&) {
-        return WalkResult{WalkStatus::Failed, LoadError{"", "not enough memory for this block"}};
+        return Failed(Failure{"Not enough memory to fill this block"});
     }
 }
 

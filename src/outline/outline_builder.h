@@ -1,49 +1,68 @@
 #pragma once
 
 #include "outline/line_store.h"
+#include "outline/outline_nodes.h"
 #include "outline/outline_tree.h"
 #include "parse/keywords.h"
+#include "parse/result.h"
 
+#include <atomic>
 #include <functional>
 #include <optional>
 #include <string>
 
 namespace ini {
 
-// What a walk asks of whoever runs it, once per line: whether comments are shown right now,
-// and (once per non-empty line) a chance to let pending events run. `letEventsRun` returns
-// false to stop the walk, for instance because the window is closing.
+// What a walk asks of whoever runs it. `showComments` is the comment switch, read once per
+// non-empty line (from the load's worker thread as well, hence atomic); none means off.
+// `letEventsRun` is called on the caller's thread, once per non-empty line of a block fill and
+// every millisecond or so while a load's worker runs; it returns false to stop the work, for
+// instance because the window is closing.
 struct WalkHooks {
-    std::function<bool()> showComments = [] { return false; };
+    const std::atomic<bool>* showComments = nullptr;
     std::function<bool()> letEventsRun = [] { return true; };
 };
 
 enum class WalkStatus {
     Done,    // the walk ran to its end
     Busy,    // turned away: another load is running
-    Failed,  // the file could not be read; store and outline are as they were
-    Stopped, // the hooks stopped the walk; the outline holds what was built so far
+    Failed,  // the file could not be read or did not fit; store and outline are as they were
+    Stopped, // the hooks stopped the work: a load leaves store and outline as they were, a block
+             // fill keeps what it built so far
     Nothing, // a click that builds nothing: a child node, or a root that has children already
 };
 
 struct WalkResult {
     WalkStatus status = WalkStatus::Done;
-    std::optional<LoadError> error; // set when status is Failed
+    std::optional<Failure> error; // set when status is Failed
     std::size_t nodesAdded = 0;
-    std::size_t addsRefused = 0; // keys already in use or missing relatives (never in a sound run)
+    std::size_t addsRefused = 0; // keys already in use or out of order (never in a sound run)
 };
 
+// A file's lines and its top-level outline, made in one pass.
+struct TopLevel {
+    LineStore lines;
+    OutlineNodes roots;
+};
+
+// Reads `file` and finds its root nodes while its lines are cut: one per non-empty line met
+// while no block is open, except block ends. Safe to run on any thread; `stop` (when given) is
+// checked once per non-empty line and makes the read fail.
+Result<TopLevel> ReadTopLevel(FileReader file, const Keywords& keywords,
+                              const std::atomic<bool>* showComments,
+                              const std::atomic<bool>* stop = nullptr);
+
 // Loads files into a line store and shows their top level in an outline. Owns the `Loading`
-// flag that turns away a second load while one runs (a walk lets events run, so a second press
-// of "Load" can arrive in the middle of one).
+// flag, which is set from the start of a load to its end and turns away a second load meanwhile
+// (the caller's events run during a load, so a second press of "Load" can arrive in one).
 class FileLoader {
 public:
-    // Reads `path` once; on success replaces `store`, empties `tree` and adds a root node for
-    // every non-empty line met while no block is open, except block ends. On failure nothing is
-    // changed and the result carries the error.
+    // Reads `path` on a worker thread while the caller's events run. On success replaces
+    // `store` and the whole of `tree` with the file's lines and root nodes at once. On failure,
+    // or when the hooks stop it, nothing is changed and the result says why.
     WalkResult LoadFile(const std::string& path, LineStore& store, OutlineTree& tree,
                         const Keywords& keywords, const WalkHooks& hooks);
-    // The same for lines already in memory: `lines` replaces `store`.
+    // The same for lines already in memory, on the calling thread: `lines` replaces `store`.
     WalkResult LoadLines(LineStore lines, LineStore& store, OutlineTree& tree,
                          const Keywords& keywords, const WalkHooks& hooks);
     bool Loading() const noexcept { return m_loading; }

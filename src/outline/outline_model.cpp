@@ -11,11 +11,18 @@ namespace {
 
 constexpr char16_t replacement = u'\uFFFD';
 
-// Root rows published at once while a walk runs, so a file's start shows without delay.
-constexpr std::size_t rootsAlwaysShown = 4096;
-
 int ClampToInt(std::size_t n) {
     return static_cast<int>(std::min<std::size_t>(n, INT_MAX));
+}
+
+// The start of `line` up to `limit` bytes, not cutting a UTF-8 sequence in two.
+std::string_view CutForLabel(std::string_view line, std::size_t limit, bool utf8) {
+    if (line.size() <= limit)
+        return line;
+    std::size_t end = limit;
+    while (utf8 && end > 0 && (static_cast<unsigned char>(line[end]) & 0xC0) == 0x80)
+        --end;
+    return line.substr(0, end);
 }
 
 } // namespace
@@ -39,26 +46,35 @@ OutlineModel::OutlineModel(const LineStore& lines, QObject* parent)
     : QAbstractItemModel(parent), m_lines(lines) {}
 
 void OutlineModel::RemoveAll() {
+    Replace(OutlineNodes());
+}
+
+void OutlineModel::Replace(OutlineNodes nodes) {
+    m_inserting = true; // no fetching while the views hear of the reset
     beginResetModel();
-    m_nodes.Clear();
-    m_publishedRoots = 0;
-    m_publishedChildren.clear();
-    m_rootsDirty = false;
+    m_nodes = std::move(nodes);
+    m_shownRoots = std::min(m_nodes.RootCount(), firstRows);
+    m_shownChildren.clear();
     m_dirtyParents.clear();
     endResetModel();
+    m_inserting = false;
 }
 
 AddResult OutlineModel::AddRoot(NodeKey key, const NodeText& text) {
     const AddResult added = m_nodes.AddRoot(key, text.showComments);
-    if (added == AddResult::Added)
-        m_rootsDirty = true;
+    if (added == AddResult::Added && m_dirtyParents.empty())
+        m_dirtyParents.push_back(OutlineNodes::none);
     return added;
 }
 
 AddResult OutlineModel::AddChild(NodeKey relative, NodeKey key, const NodeText& text) {
     const AddResult added = m_nodes.AddChild(relative, key, text.showComments);
-    if (added == AddResult::Added)
-        MarkDirty(m_nodes.Find(relative));
+    // Children usually arrive in runs under one parent; repeats left here are dropped at publish.
+    if (added == AddResult::Added) {
+        const NodeId parent = m_nodes.Find(relative);
+        if (m_dirtyParents.empty() || m_dirtyParents.back() != parent)
+            m_dirtyParents.push_back(parent);
+    }
     return added;
 }
 
@@ -78,63 +94,70 @@ std::optional<NodeKey> OutlineModel::NextSibling(NodeKey key) const {
     return m_nodes.NextSibling(key);
 }
 
-void OutlineModel::MarkDirty(NodeId parent) {
-    // Children usually arrive in runs under one parent; repeats left here are dropped at publish.
-    if (m_dirtyParents.empty() || m_dirtyParents.back() != parent)
-        m_dirtyParents.push_back(parent);
-}
-
-void OutlineModel::PublishRows(NodeId parent, std::size_t published, std::size_t total) {
-    const int first = ClampToInt(published);
-    const int last = ClampToInt(total) - 1;
-    if (first > last)
+void OutlineModel::ShowRows(NodeId parent, std::size_t count) {
+    const std::size_t shown = ShownChildren(parent);
+    count = std::min(count, TotalChildren(parent));
+    if (count <= shown)
         return;
-    beginInsertRows(IndexOfId(parent), first, last);
+    // A parent must be shown itself before rows can be inserted under it.
+    if (parent != OutlineNodes::none && !IsShown(parent))
+        return;
+    // Views (and model testers) ask for more rows while they hear of a change; none are handed
+    // out until it is complete.
+    m_inserting = true;
+    beginInsertRows(IndexOfId(parent), ClampToInt(shown), ClampToInt(count) - 1);
     if (parent == OutlineNodes::none)
-        m_publishedRoots = static_cast<std::size_t>(last) + 1;
+        m_shownRoots = count;
     else
-        m_publishedChildren[parent] = static_cast<std::size_t>(last) + 1;
+        m_shownChildren[parent] = count;
     endInsertRows();
+    m_inserting = false;
 }
 
-void OutlineModel::PublishPending(Publish what) {
-    // Roots first, then parents in creation order: a parent's id is below its children's, so
-    // every parent is visible before rows are inserted under it.
-    const std::size_t waiting = m_nodes.RootCount() - m_publishedRoots;
-    const bool rootsDue = what == Publish::Everything || m_publishedRoots < rootsAlwaysShown ||
-                          waiting >= m_publishedRoots;
-    if (m_rootsDirty && rootsDue) {
-        m_rootsDirty = false;
-        PublishRows(OutlineNodes::none, m_publishedRoots, m_nodes.RootCount());
-    }
+void OutlineModel::PublishPending() {
     if (m_dirtyParents.empty())
         return;
     std::vector<NodeId> parents;
     parents.swap(m_dirtyParents);
-    std::sort(parents.begin(), parents.end());
+    // Roots (none sorts last) first, then parents in file order: an ancestor before its
+    // descendants, so every parent is shown before rows go in under it.
+    std::sort(parents.begin(), parents.end(), [](NodeId a, NodeId b) {
+        if (a == OutlineNodes::none || b == OutlineNodes::none)
+            return a == OutlineNodes::none && b != OutlineNodes::none;
+        return a < b;
+    });
     parents.erase(std::unique(parents.begin(), parents.end()), parents.end());
     for (const NodeId parent : parents)
-        PublishRows(parent, PublishedChildren(parent), m_nodes.ChildCountOf(parent));
+        ShowRows(parent, std::max(ShownChildren(parent), firstRows));
 }
 
-std::size_t OutlineModel::PublishedChildren(NodeId parent) const {
+std::size_t OutlineModel::TotalChildren(NodeId parent) const {
+    return parent == OutlineNodes::none ? m_nodes.RootCount() : m_nodes.ChildCountOf(parent);
+}
+
+std::size_t OutlineModel::ShownChildren(NodeId parent) const {
     if (parent == OutlineNodes::none)
-        return m_publishedRoots;
-    // Views ask this of every root row they lay out; most nodes have no children at all.
+        return m_shownRoots;
+    // Views ask this of every row they lay out; most nodes have no children at all.
     if (m_nodes.ChildCountOf(parent) == 0)
         return 0;
-    const auto found = m_publishedChildren.find(parent);
-    return found == m_publishedChildren.end() ? 0 : found->second;
+    const auto found = m_shownChildren.find(parent);
+    return found == m_shownChildren.end() ? 0 : found->second;
 }
 
-bool OutlineModel::IsPublished(NodeId id) const {
-    return m_nodes.RowOf(id) < PublishedChildren(m_nodes.ParentOf(id));
+bool OutlineModel::IsShown(NodeId id) const {
+    for (NodeId node = id; node != OutlineNodes::none; node = m_nodes.ParentOf(node)) {
+        if (m_nodes.RowOf(node) >= ShownChildren(m_nodes.ParentOf(node)))
+            return false;
+    }
+    return true;
 }
 
 OutlineModel::NodeId OutlineModel::IdOf(const QModelIndex& index) const {
-    if (!index.isValid() || index.model() != this || index.internalId() >= m_nodes.Size())
+    if (!index.isValid() || index.model() != this)
         return OutlineNodes::none;
-    return static_cast<NodeId>(index.internalId());
+    const auto id = static_cast<NodeId>(index.internalId());
+    return m_nodes.IsNode(id) ? id : OutlineNodes::none;
 }
 
 QModelIndex OutlineModel::IndexOfId(NodeId id) const {
@@ -152,14 +175,27 @@ std::optional<NodeKey> OutlineModel::KeyAt(const QModelIndex& index) const {
 
 QModelIndex OutlineModel::IndexOf(NodeKey key) const {
     const NodeId id = m_nodes.Find(key);
+    if (id == OutlineNodes::none || !IsShown(id))
+        return {};
+    return IndexOfId(id);
+}
+
+QModelIndex OutlineModel::Reveal(NodeKey key) {
+    const NodeId id = m_nodes.Find(key);
     if (id == OutlineNodes::none)
         return {};
-    // An unpublished node, or one below an unpublished ancestor, is not in the model yet.
-    for (NodeId node = id; node != OutlineNodes::none; node = m_nodes.ParentOf(node)) {
-        if (!IsPublished(node))
-            return {};
+    std::vector<NodeId> chain;
+    for (NodeId node = id; node != OutlineNodes::none; node = m_nodes.ParentOf(node))
+        chain.push_back(node);
+    // Outermost first: each level's rows go in once its parent is shown.
+    for (auto node = chain.rbegin(); node != chain.rend(); ++node) {
+        const NodeId parent = m_nodes.ParentOf(*node);
+        const std::size_t needed = m_nodes.RowOf(*node) + 1;
+        if (ShownChildren(parent) < needed)
+            ShowRows(parent,
+                     std::max(needed, std::min(2 * ShownChildren(parent), needed + firstRows)));
     }
-    return IndexOfId(id);
+    return IndexOf(key);
 }
 
 QModelIndex OutlineModel::index(int row, int column, const QModelIndex& parent) const {
@@ -172,10 +208,10 @@ QModelIndex OutlineModel::index(int row, int column, const QModelIndex& parent) 
             return {};
     }
     const auto r = static_cast<std::size_t>(row);
-    if (r >= PublishedChildren(parentId))
+    if (r >= ShownChildren(parentId))
         return {};
     const NodeId id =
-        parentId == OutlineNodes::none ? m_nodes.RootAt(r) : m_nodes.ChildAt(parentId, r);
+        parentId == OutlineNodes::none ? OutlineNodes::RootAt(r) : m_nodes.ChildAt(parentId, r);
     return createIndex(row, 0, static_cast<quintptr>(id));
 }
 
@@ -188,11 +224,11 @@ QModelIndex OutlineModel::parent(const QModelIndex& child) const {
 
 int OutlineModel::rowCount(const QModelIndex& parent) const {
     if (!parent.isValid())
-        return ClampToInt(m_publishedRoots);
+        return ClampToInt(m_shownRoots);
     if (parent.column() != 0)
         return 0;
     const NodeId id = IdOf(parent);
-    return id == OutlineNodes::none ? 0 : ClampToInt(PublishedChildren(id));
+    return id == OutlineNodes::none ? 0 : ClampToInt(ShownChildren(id));
 }
 
 int OutlineModel::columnCount(const QModelIndex& parent) const {
@@ -203,13 +239,44 @@ bool OutlineModel::hasChildren(const QModelIndex& parent) const {
     return rowCount(parent) > 0;
 }
 
+bool OutlineModel::canFetchMore(const QModelIndex& parent) const {
+    if (m_inserting || (parent.isValid() && parent.column() != 0))
+        return false;
+    const NodeId id = parent.isValid() ? IdOf(parent) : OutlineNodes::none;
+    if (parent.isValid() && id == OutlineNodes::none)
+        return false;
+    return ShownChildren(id) < TotalChildren(id);
+}
+
+void OutlineModel::fetchMore(const QModelIndex& parent) {
+    if (!canFetchMore(parent))
+        return;
+    const NodeId id = parent.isValid() ? IdOf(parent) : OutlineNodes::none;
+    // As many again each time: scrolling to the end of a million rows takes a few fetches.
+    const std::size_t shown = ShownChildren(id);
+    ShowRows(id, shown + std::max(shown, firstRows));
+}
+
+QString OutlineModel::Label(NodeId id) const {
+    const NodeKey key = m_nodes.KeyOf(id);
+    if (key.line >= m_lines.Count())
+        return {};
+    const bool utf8 = m_lines.IsValidUtf8();
+    const std::string_view line = m_lines.Line(key.line);
+    const std::string_view shown = CutForLabel(line, labelBytes, utf8);
+    QString label = DecodeLineText(NodeText{shown, m_nodes.ShowsComment(id)}.ToString(), utf8);
+    if (shown.size() < line.size())
+        label += QChar(u'\u2026');
+    return label;
+}
+
 QVariant OutlineModel::data(const QModelIndex& index, int role) const {
     const NodeId id = IdOf(index);
     if (id == OutlineNodes::none)
         return {};
     switch (role) {
     case Qt::DisplayRole:
-        return DecodeLineText(m_nodes.TextOf(id, m_lines), m_lines.IsValidUtf8());
+        return Label(id);
     case KeyRole:
         return QString::fromStdString(m_nodes.KeyOf(id).ToString());
     default:

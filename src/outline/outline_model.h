@@ -19,26 +19,32 @@ namespace ini {
 // NUL shows as U+FFFD so nothing after it is lost from view.
 QString DecodeLineText(std::string_view bytes, bool validUtf8);
 
-// The outline as a Qt item model: one column, node texts made again from the line store on
-// demand, node keys under KeyRole.
+// The outline as a Qt item model: one column, node texts made again from the line store when
+// they are painted, node keys under KeyRole.
 //
-// The builders add nodes much faster than a view can follow, so adds only go to storage; the
-// view learns of them in batches when PublishPending() runs (one row insertion per parent that
-// grew). Until then rowCount() and hasChildren() answer what was published.
+// Rows reach the view lazily, as in Qt's fetch-more example: a level shows its first rows, and
+// the view asks for more (canFetchMore/fetchMore) as the user scrolls to its end, each time as
+// many again. So the view's work and memory follow what the user looks at, not the size of the
+// file. Nodes that builders add wait in storage until PublishPending() tells the views.
 //
 // The store is held by reference: its owner keeps the object alive for the model's lifetime and
-// replaces its contents only through a load, which resets the model first.
+// replaces its contents only through a load, which resets the model at the same time.
 class OutlineModel final : public QAbstractItemModel, public OutlineTree {
     Q_OBJECT
 
 public:
     static constexpr int KeyRole = Qt::UserRole;
+    // Rows a level shows before the view asks for more.
+    static constexpr std::size_t firstRows = 4096;
+    // Labels are cut after this many bytes of their line and end in an ellipsis; the node still
+    // stands for its whole line.
+    static constexpr std::size_t labelBytes = 4096;
 
     explicit OutlineModel(const LineStore& lines, QObject* parent = nullptr);
 
     // OutlineTree: what the loader and the subtree builder use.
     void RemoveAll() override;
-    void ReserveLines(std::size_t lineCount) override { m_nodes.ReserveLines(lineCount); }
+    void Replace(OutlineNodes nodes) override;
     AddResult AddRoot(NodeKey key, const NodeText& text) override;
     AddResult AddChild(NodeKey relative, NodeKey key, const NodeText& text) override;
     bool Contains(NodeKey key) const override;
@@ -46,21 +52,16 @@ public:
     std::optional<NodeKey> Parent(NodeKey key) const override;
     std::optional<NodeKey> NextSibling(NodeKey key) const override;
 
-    enum class Publish {
-        Everything,
-        // Root rows only in growing steps: a tree view lays out every root row again whenever
-        // roots are inserted, so once there are many, a step waits until it would double them
-        // (all steps together then cost at most two full layouts). Used while a walk runs; the
-        // walk's end publishes everything.
-        InGrowingSteps,
-    };
-    // Tells the views about the nodes added since the last call, parents before children.
-    void PublishPending(Publish what = Publish::Everything);
-    bool HasPending() const noexcept { return m_rootsDirty || !m_dirtyParents.empty(); }
+    // Tells the views about nodes added since the last call (up to each level's shown rows).
+    void PublishPending();
+    bool HasPending() const noexcept { return !m_dirtyParents.empty(); }
 
     std::optional<NodeKey> KeyAt(const QModelIndex& index) const;
-    // The index of a published node; invalid for unknown or not yet published keys.
+    // The index of a node the view has been given; invalid for unknown keys and for nodes the
+    // view has not fetched yet.
     QModelIndex IndexOf(NodeKey key) const;
+    // The index of any node, handing the view the rows up to it (and up to its ancestors) first.
+    QModelIndex Reveal(NodeKey key);
 
     // QAbstractItemModel
     QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
@@ -68,6 +69,8 @@ public:
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     bool hasChildren(const QModelIndex& parent = {}) const override;
+    bool canFetchMore(const QModelIndex& parent) const override;
+    void fetchMore(const QModelIndex& parent) override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
@@ -75,20 +78,22 @@ private:
     using NodeId = OutlineNodes::NodeId;
 
     NodeId IdOf(const QModelIndex& index) const;
-    std::size_t PublishedChildren(NodeId parent) const;
-    bool IsPublished(NodeId id) const;
+    std::size_t TotalChildren(NodeId parent) const;
+    std::size_t ShownChildren(NodeId parent) const;
+    bool IsShown(NodeId id) const;
     QModelIndex IndexOfId(NodeId id) const;
-    void MarkDirty(NodeId parent);
-    void PublishRows(NodeId parent, std::size_t published, std::size_t total);
+    // Hands the view the rows of `parent` up to `count` (at most all of them).
+    void ShowRows(NodeId parent, std::size_t count);
+    QString Label(NodeId id) const;
 
     const LineStore& m_lines;
     OutlineNodes m_nodes;
-    std::size_t m_publishedRoots = 0;
-    // Published child counts of the nodes that have children; most nodes have none.
-    std::unordered_map<NodeId, std::size_t> m_publishedChildren;
-    bool m_rootsDirty = false;
-    // Parents that got children since the last publish; may repeat, sorted at publish time.
+    std::size_t m_shownRoots = 0;
+    // Shown child counts of the nodes that have children; most nodes have none.
+    std::unordered_map<NodeId, std::size_t> m_shownChildren;
+    // Parents (OutlineNodes::none for the roots) that got nodes since the last publish.
     std::vector<NodeId> m_dirtyParents;
+    bool m_inserting = false;
 };
 
 } // namespace ini

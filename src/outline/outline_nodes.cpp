@@ -3,78 +3,162 @@
 #include "outline/line_store.h"
 #include "parse/line_splitter.h"
 
-#include <limits>
+#include <algorithm>
 
 namespace ini {
 
 void OutlineNodes::Clear() {
     // Give the memory back: a new file may be much smaller than the last.
-    m_nodes.clear();
-    std::vector<NodeId>().swap(m_roots);
-    std::vector<std::vector<NodeId>>().swap(m_childLists);
-    std::vector<NodeId>().swap(m_byLine);
+    m_rootLines.clear();
+    m_rootFlags.clear();
+    std::vector<std::uint32_t>().swap(m_blockOfRoot);
+    std::vector<Block>().swap(m_blocks);
+    m_childCount = 0;
 }
 
-void OutlineNodes::ReserveLines(std::size_t lineCount) {
-    if (lineCount > m_byLine.size() && lineCount < none)
-        m_byLine.resize(lineCount, none);
+const OutlineNodes::Block* OutlineNodes::BlockOf(std::size_t root) const noexcept {
+    if (root >= m_blockOfRoot.size() || m_blockOfRoot[root] == noList)
+        return nullptr;
+    return &m_blocks[m_blockOfRoot[root]];
 }
 
 OutlineNodes::NodeId OutlineNodes::Find(NodeKey key) const noexcept {
-    return key.line < m_byLine.size() ? m_byLine[key.line] : none;
+    const auto* const rootsEnd = m_rootLines.end();
+    const auto* const after = std::upper_bound(m_rootLines.begin(), rootsEnd, key.line);
+    if (after == m_rootLines.begin())
+        return none;
+    const auto root = static_cast<std::size_t>(after - m_rootLines.begin() - 1);
+    if (m_rootLines[root] == key.line)
+        return RootAt(root);
+    const Block* block = BlockOf(root);
+    if (block == nullptr)
+        return none;
+    const auto found =
+        std::lower_bound(block->nodes.begin() + 1, block->nodes.end(), key.line,
+                         [](const Inner& node, LineIndex line) { return node.line < line; });
+    if (found == block->nodes.end() || found->line != key.line)
+        return none;
+    return RootAt(root) | static_cast<std::uint32_t>(found - block->nodes.begin());
 }
 
-AddResult OutlineNodes::AddRoot(NodeKey key, bool showsComment) {
-    return Add(none, key, showsComment);
+bool OutlineNodes::IsNode(NodeId id) const noexcept {
+    if (RootOf(id) >= m_rootLines.size())
+        return false;
+    if (IsRoot(id))
+        return true;
+    const Block* block = BlockOf(RootOf(id));
+    return block != nullptr && PlaceOf(id) < block->nodes.size();
+}
+
+AddResult OutlineNodes::AddRoot(NodeKey key, bool showsComment, bool opensBlock) {
+    if (Find(key) != none)
+        return AddResult::KeyInUse;
+    // Lines and root positions are 32-bit; the line store refuses files that would need more.
+    if (key.line >= noList || m_rootLines.size() >= noList)
+        return AddResult::OutOfOrder;
+    if (!m_rootLines.empty()) {
+        const std::size_t last = m_rootLines.size() - 1;
+        const Block* block = BlockOf(last);
+        const LineIndex lastLine = block ? block->nodes.back().line : m_rootLines[last];
+        if (key.line < lastLine)
+            return AddResult::OutOfOrder;
+    }
+    m_rootLines.push_back(static_cast<std::uint32_t>(key.line));
+    m_rootFlags.push_back(static_cast<std::uint8_t>((showsComment ? showsCommentFlag : 0) |
+                                                    (opensBlock ? opensBlockFlag : 0)));
+    return AddResult::Added;
 }
 
 AddResult OutlineNodes::AddChild(NodeKey relative, NodeKey key, bool showsComment) {
     const NodeId parent = Find(relative);
     if (parent == none)
         return AddResult::NoSuchRelative;
-    return Add(parent, key, showsComment);
-}
-
-AddResult OutlineNodes::Add(NodeId parent, NodeKey key, bool showsComment) {
     if (Find(key) != none)
         return AddResult::KeyInUse;
-    // Ids and line numbers are 32-bit; the line store refuses files that would need more.
-    if (key.line >= none || m_nodes.size() >= none)
-        return AddResult::KeyInUse;
-    if (key.line >= m_byLine.size())
-        m_byLine.resize(std::max<std::size_t>(key.line + 1, m_byLine.size() * 3 / 2), none);
-
-    const auto id = static_cast<NodeId>(m_nodes.size());
-    std::vector<NodeId>* siblings = &m_roots;
-    if (parent != none) {
-        Node& p = m_nodes[parent];
-        if (p.childList == none) {
-            p.childList = static_cast<std::uint32_t>(m_childLists.size());
-            m_childLists.emplace_back();
-        }
-        siblings = &m_childLists[p.childList];
+    const std::size_t root = RootOf(parent);
+    const bool lastRoot = root + 1 == m_rootLines.size();
+    if (key.line >= noList || (!lastRoot && key.line >= m_rootLines[root + 1]))
+        return AddResult::OutOfOrder;
+    if (m_blockOfRoot.size() <= root)
+        m_blockOfRoot.resize(m_rootLines.size(), noList);
+    if (m_blockOfRoot[root] == noList) {
+        m_blockOfRoot[root] = static_cast<std::uint32_t>(m_blocks.size());
+        Block& fresh = m_blocks.emplace_back();
+        fresh.nodes.push_back(Inner{m_rootLines[root], 0, static_cast<std::uint32_t>(root), noList,
+                                    (m_rootFlags[root] & showsCommentFlag) != 0});
     }
-    siblings->push_back(id);
-    m_nodes.push_back(Node{static_cast<std::uint32_t>(key.line), parent,
-                           static_cast<std::uint32_t>(siblings->size() - 1), none, showsComment});
-    m_byLine[key.line] = id;
+    Block& block = m_blocks[m_blockOfRoot[root]];
+    if (key.line <= block.nodes.back().line)
+        return AddResult::OutOfOrder;
+    if (block.nodes.size() >= noList)
+        return AddResult::OutOfOrder;
+
+    Inner& owner = block.nodes[PlaceOf(parent)];
+    if (owner.childList == noList) {
+        owner.childList = static_cast<std::uint32_t>(block.childLists.size());
+        block.childLists.emplace_back();
+    }
+    std::vector<std::uint32_t>& siblings = block.childLists[owner.childList];
+    const auto place = static_cast<std::uint32_t>(block.nodes.size());
+    siblings.push_back(place);
+    block.nodes.push_back(Inner{static_cast<std::uint32_t>(key.line), PlaceOf(parent),
+                                static_cast<std::uint32_t>(siblings.size() - 1), noList,
+                                showsComment});
+    ++m_childCount;
     return AddResult::Added;
 }
 
+NodeKey OutlineNodes::KeyOf(NodeId id) const noexcept {
+    if (IsRoot(id))
+        return NodeKey{m_rootLines[RootOf(id)]};
+    return NodeKey{BlockOf(RootOf(id))->nodes[PlaceOf(id)].line};
+}
+
+bool OutlineNodes::ShowsComment(NodeId id) const noexcept {
+    if (IsRoot(id))
+        return (m_rootFlags[RootOf(id)] & showsCommentFlag) != 0;
+    return BlockOf(RootOf(id))->nodes[PlaceOf(id)].showsComment;
+}
+
+bool OutlineNodes::OpensBlock(NodeId id) const noexcept {
+    return IsRoot(id) && (m_rootFlags[RootOf(id)] & opensBlockFlag) != 0;
+}
+
+OutlineNodes::NodeId OutlineNodes::ParentOf(NodeId id) const noexcept {
+    if (IsRoot(id))
+        return none;
+    const std::uint32_t parent = BlockOf(RootOf(id))->nodes[PlaceOf(id)].parent;
+    return RootAt(RootOf(id)) | parent;
+}
+
+std::size_t OutlineNodes::RowOf(NodeId id) const noexcept {
+    if (IsRoot(id))
+        return RootOf(id);
+    return BlockOf(RootOf(id))->nodes[PlaceOf(id)].row;
+}
+
+const std::vector<std::uint32_t>* OutlineNodes::ChildrenOf(NodeId id) const noexcept {
+    const Block* block = BlockOf(RootOf(id));
+    if (block == nullptr)
+        return nullptr;
+    const std::uint32_t list = block->nodes[PlaceOf(id)].childList;
+    return list == noList ? nullptr : &block->childLists[list];
+}
+
 std::size_t OutlineNodes::ChildCountOf(NodeId id) const noexcept {
-    const std::uint32_t list = m_nodes[id].childList;
-    return list == none ? 0 : m_childLists[list].size();
+    const std::vector<std::uint32_t>* children = ChildrenOf(id);
+    return children == nullptr ? 0 : children->size();
 }
 
 OutlineNodes::NodeId OutlineNodes::ChildAt(NodeId id, std::size_t row) const noexcept {
-    return m_childLists[m_nodes[id].childList][row];
+    return RootAt(RootOf(id)) | (*ChildrenOf(id))[row];
 }
 
 std::string OutlineNodes::TextOf(NodeId id, const LineStore& lines) const {
-    const Node& node = m_nodes[id];
-    if (node.line >= lines.Count())
+    const NodeKey key = KeyOf(id);
+    if (key.line >= lines.Count())
         return {};
-    return NodeText{lines.Line(node.line), node.showsComment}.ToString();
+    return NodeText{lines.Line(key.line), ShowsComment(id)}.ToString();
 }
 
 std::size_t OutlineNodes::ChildCount(NodeKey key) const noexcept {
@@ -84,21 +168,26 @@ std::size_t OutlineNodes::ChildCount(NodeKey key) const noexcept {
 
 std::optional<NodeKey> OutlineNodes::Parent(NodeKey key) const noexcept {
     const NodeId id = Find(key);
-    if (id == none || m_nodes[id].parent == none)
+    if (id == none || IsRoot(id))
         return std::nullopt;
-    return KeyOf(m_nodes[id].parent);
+    return KeyOf(ParentOf(id));
 }
 
 std::optional<NodeKey> OutlineNodes::NextSibling(NodeKey key) const noexcept {
     const NodeId id = Find(key);
     if (id == none)
         return std::nullopt;
-    const Node& node = m_nodes[id];
-    const std::vector<NodeId>& siblings =
-        node.parent == none ? m_roots : m_childLists[m_nodes[node.parent].childList];
-    if (node.row + 1 >= siblings.size())
+    if (IsRoot(id)) {
+        const std::size_t next = RootOf(id) + 1;
+        if (next >= m_rootLines.size())
+            return std::nullopt;
+        return NodeKey{m_rootLines[next]};
+    }
+    const std::vector<std::uint32_t>& siblings = *ChildrenOf(ParentOf(id));
+    const std::size_t next = RowOf(id) + 1;
+    if (next >= siblings.size())
         return std::nullopt;
-    return KeyOf(siblings[node.row + 1]);
+    return KeyOf(RootAt(RootOf(id)) | siblings[next]);
 }
 
 } // namespace ini

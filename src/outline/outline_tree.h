@@ -9,7 +9,10 @@
 namespace ini {
 
 // What adding a node can come to. A refused add changes nothing.
-enum class AddResult { Added, KeyInUse, NoSuchRelative };
+// Keys are line indices and nodes keep file order: a key that would break it is OutOfOrder.
+enum class AddResult { Added, KeyInUse, NoSuchRelative, OutOfOrder };
+
+class OutlineNodes;
 
 // The tree operations the outline builders need. Keys are unique across the whole tree, not
 // only among siblings; nodes keep the order in which they were added.
@@ -22,8 +25,8 @@ public:
     virtual ~OutlineTree() = default;
 
     virtual void RemoveAll() = 0;
-    // A hint after RemoveAll: keys will be below `lineCount`, so lookups can be sized once.
-    virtual void ReserveLines(std::size_t lineCount) = 0;
+    // Removes all nodes and takes a whole outline built elsewhere (a load's root nodes) instead.
+    virtual void Replace(OutlineNodes nodes) = 0;
     // A new root after all existing roots.
     virtual AddResult AddRoot(NodeKey key, const NodeText& text) = 0;
     // A new node after all existing children of `relative`.

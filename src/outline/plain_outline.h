@@ -9,7 +9,7 @@ namespace ini {
 class PlainOutline final : public OutlineTree {
 public:
     void RemoveAll() override { m_nodes.Clear(); }
-    void ReserveLines(std::size_t lineCount) override { m_nodes.ReserveLines(lineCount); }
+    void Replace(OutlineNodes nodes) override { m_nodes = std::move(nodes); }
     AddResult AddRoot(NodeKey key, const NodeText& text) override {
         return m_nodes.AddRoot(key, text.showComments);
     }

@@ -1,5 +1,7 @@
 #include "parse/line_ends.h"
 
+#include "parse/text_encoding.h"
+
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
@@ -7,9 +9,8 @@
 namespace ini {
 
 std::string_view StripUtf8Bom(std::string_view text) noexcept {
-    constexpr std::string_view bom = "\xEF\xBB\xBF";
-    if (text.substr(0, bom.size()) == bom)
-        text.remove_prefix(bom.size());
+    if (text.substr(0, utf8Bom.size()) == utf8Bom)
+        text.remove_prefix(utf8Bom.size());
     return text;
 }
 

@@ -40,3 +40,37 @@ private:
 std::size_t TerminatorLength(std::string_view span) noexcept;
 
 } // namespace ini
+
+namespace ini {
+
+// Cuts the lines at the front of `bytes` whose end is known, calling onLine(line, start) for
+// each with the line without its terminator and the offset where it starts. Within a text that
+// goes on (`atEnd` false) a line ending in CR waits for the next byte, which may make it CR LF,
+// and a last line without terminator waits too. `onLine` returns false to stop at once.
+// Gives the offset of the first byte not consumed: the start of the first line not handed out.
+template <typename OnLine>
+std::size_t CutCompleteLines(std::string_view bytes, bool atEnd, OnLine&& onLine) {
+    std::size_t start = 0;
+    const std::size_t size = bytes.size();
+    while (start < size) {
+        const std::size_t end = FindLineBreak(bytes, start);
+        std::size_t next;
+        if (end == size) {
+            if (!atEnd)
+                break;
+            next = size;
+        } else if (bytes[end] == '\r') {
+            if (end + 1 == size && !atEnd)
+                break;
+            next = end + 1 < size && bytes[end + 1] == '\n' ? end + 2 : end + 1;
+        } else {
+            next = end + 1;
+        }
+        if (!onLine(bytes.substr(start, end - start), start))
+            return start;
+        start = next;
+    }
+    return start;
+}
+
+} // namespace ini

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <concepts>
+#include <functional>
 #include <string_view>
 
 namespace ini {
@@ -23,6 +24,45 @@ struct WalkedLine {
 
 enum class WalkOutcome { Finished, Stopped };
 
+// The line walk every outline builder shares, one line at a time: a line whose content is empty
+// is skipped; any other is classified against the walk's own stacks, then pending events get
+// their chance, then the caller's node step runs, then the stacks are updated. Only the first
+// word decides the class, so the content is never built here; the node step gets the text in
+// its lazy form.
+//
+// `showComments()` is asked once per non-empty line (the only lines whose text anybody sees),
+// so a change of the switch takes effect from the next line. `letEventsRun()` is called once per
+// non-empty line and returns false to stop the walk (the window is closing, say); the caller
+// decides how often it really runs events.
+template <typename ShowComments, typename NodeStep, typename LetEventsRun> class LineWalker {
+public:
+    LineWalker(const Keywords& keywords, ShowComments showComments, NodeStep nodeStep,
+               LetEventsRun letEventsRun)
+        : m_keywords(keywords), m_showComments(std::move(showComments)),
+          m_nodeStep(std::move(nodeStep)), m_letEventsRun(std::move(letEventsRun)) {}
+
+    // Walks line `index`; false once the walk was stopped.
+    bool Step(LineIndex index, std::string_view line) {
+        const std::string_view word = FirstWordOf(line);
+        if (word.empty())
+            return true;
+        const Classification found = ClassifyFirstWord(word, m_stacks, m_keywords);
+        const bool comments = m_showComments();
+        if (!m_letEventsRun())
+            return false;
+        m_nodeStep(WalkedLine{index, found.lineClass, NodeText{line, comments}, m_stacks});
+        m_stacks.UpdateOpenBlocks(found, NodeKey{index});
+        return true;
+    }
+
+private:
+    const Keywords& m_keywords;
+    ShowComments m_showComments;
+    NodeStep m_nodeStep;
+    LetEventsRun m_letEventsRun;
+    BlockStacks m_stacks;
+};
+
 // Anything that hands out lines by index.
 template <typename Lines>
 concept LineSource = requires(const Lines& lines, LineIndex i) {
@@ -30,16 +70,8 @@ concept LineSource = requires(const Lines& lines, LineIndex i) {
     { lines.Line(i) } -> std::convertible_to<std::string_view>;
 };
 
-// The line walk both outline builders share: for each line from `first` to `last` (both
-// included; indices past the source's end are not walked) it skips a line whose content is
-// empty, classifies it against the walk's own stacks, lets pending events run, runs the
-// caller's node step and then updates the stacks. Only the first word decides the class, so the
-// content is never built here; the node step gets the text in its lazy form.
-//
-// `showComments()` is asked once per non-empty line (the only lines whose text anybody sees),
-// so a change of the switch takes effect from the next line. `letEventsRun()` is called once per
-// non-empty line and returns false to stop the walk (the window is closing, say); the caller
-// decides how often it really runs events.
+// The walk over the lines from `first` to `last` of a source (both included; indices past the
+// source's end are not walked), with fresh stacks.
 template <LineSource Lines, typename ShowComments, typename NodeStep, typename LetEventsRun>
 WalkOutcome WalkLines(const Lines& lines, LineIndex first, LineIndex last, const Keywords& keywords,
                       ShowComments&& showComments, NodeStep&& nodeStep,
@@ -48,20 +80,10 @@ WalkOutcome WalkLines(const Lines& lines, LineIndex first, LineIndex last, const
     if (count == 0 || first > last || first >= count)
         return WalkOutcome::Finished;
     last = std::min<LineIndex>(last, count - 1);
-
-    BlockStacks stacks;
-    for (LineIndex i = first;; ++i) {
-        const std::string_view line = lines.Line(i);
-        if (const std::string_view word = FirstWordOf(line); !word.empty()) {
-            const Classification found = ClassifyFirstWord(word, stacks, keywords);
-            const bool comments = showComments();
-            if (!letEventsRun())
-                return WalkOutcome::Stopped;
-            nodeStep(WalkedLine{i, found.lineClass, NodeText{line, comments}, stacks});
-            stacks.UpdateOpenBlocks(found, NodeKey{i});
-        }
-        if (i == last)
-            break;
+    LineWalker walker(keywords, std::ref(showComments), std::ref(nodeStep), std::ref(letEventsRun));
+    for (LineIndex i = first; i <= last; ++i) {
+        if (!walker.Step(i, lines.Line(i)))
+            return WalkOutcome::Stopped;
     }
     return WalkOutcome::Finished;
 }

@@ -24,8 +24,10 @@ public:
     bool ok() const { return m_state.index() == 0; }
     const T& value() const& { return std::get<0>(m_state); }
     T& value() & { return std::get<0>(m_state); }
+    T&& value() && { return std::get<0>(std::move(m_state)); }
     // Empty for a success.
     std::string error() const { return ok() ? std::string() : std::get<1>(m_state).message; }
+    const Failure& failure() const& { return std::get<1>(m_state); }
 
 private:
     std::variant<T, Failure> m_state;
@@ -40,6 +42,7 @@ public:
     bool ok() const { return !m_failure.has_value(); }
     // Empty for a success.
     std::string error() const { return m_failure ? m_failure->message : std::string(); }
+    const Failure& failure() const& { return *m_failure; }
 
 private:
     std::optional<Failure> m_failure;

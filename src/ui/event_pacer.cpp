@@ -3,26 +3,32 @@
 #include <QCoreApplication>
 
 #include <algorithm>
+#include <ctime>
 
 namespace ini {
 
 namespace {
 
-// Lines between clock reads; a line takes well under a microsecond to walk.
-constexpr int callsPerClockRead = 16;
+// A few nanoseconds a read, with a resolution of a few milliseconds: enough for a 16 ms pace.
+std::chrono::nanoseconds CoarseNow() {
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+    return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
+}
 
 } // namespace
 
-EventPacer::EventPacer(std::function<void()> beforeEvents, std::chrono::milliseconds interval)
-    : m_beforeEvents(std::move(beforeEvents)),
-      m_intervalNs(std::chrono::nanoseconds(interval).count()) {
-    m_clock.start();
+EventPacer::EventPacer(std::function<void()> beforeEvents, std::chrono::milliseconds interval,
+                       Clock now, RunEvents runEvents)
+    : m_beforeEvents(std::move(beforeEvents)), m_interval(interval),
+      m_now(now ? std::move(now) : Clock(CoarseNow)),
+      m_runEvents(runEvents ? std::move(runEvents)
+                            : RunEvents([] { QCoreApplication::processEvents(); })) {
+    m_lastRunEnd = m_now();
 }
 
 void EventPacer::Start() {
-    m_clock.restart();
-    m_lastRunEnd = 0;
-    m_callsUntilClock = 0;
+    m_lastRunEnd = m_now();
     m_runs = 0;
     m_longestGap = std::chrono::nanoseconds(0);
     m_firstGap = std::chrono::nanoseconds(0);
@@ -32,30 +38,27 @@ void EventPacer::Start() {
 bool EventPacer::LetEventsRun() {
     if (m_stopRequested)
         return false;
-    if (m_intervalNs > 0 && --m_callsUntilClock > 0)
-        return true;
-    m_callsUntilClock = callsPerClockRead;
-    const std::int64_t now = m_clock.nsecsElapsed();
-    if (now - m_lastRunEnd >= m_intervalNs)
-        RunEvents(now);
+    const std::chrono::nanoseconds now = m_now();
+    if (now - m_lastRunEnd >= m_interval)
+        Run(now);
     return !m_stopRequested;
 }
 
-void EventPacer::RunEvents(std::int64_t now) {
-    const std::chrono::nanoseconds gap(now - m_lastRunEnd);
+void EventPacer::Run(std::chrono::nanoseconds now) {
+    const std::chrono::nanoseconds gap = now - m_lastRunEnd;
     if (m_runs == 0)
         m_firstGap = gap;
     m_longestGap = std::max(m_longestGap, gap);
     if (m_beforeEvents)
         m_beforeEvents();
-    QCoreApplication::processEvents();
+    m_runEvents();
     ++m_runs;
-    m_lastRunEnd = m_clock.nsecsElapsed();
-    m_longestRun = std::max(m_longestRun, std::chrono::nanoseconds(m_lastRunEnd - now));
+    m_lastRunEnd = m_now();
+    m_longestRun = std::max(m_longestRun, m_lastRunEnd - now);
 }
 
 void EventPacer::Finish() {
-    const std::chrono::nanoseconds gap(m_clock.nsecsElapsed() - m_lastRunEnd);
+    const std::chrono::nanoseconds gap = m_now() - m_lastRunEnd;
     if (m_runs == 0)
         m_firstGap = gap;
     m_longestGap = std::max(m_longestGap, gap);

@@ -45,8 +45,7 @@ template <typename W> W* Place(QWidget* parent, const char* name, QRect geometry
 Form1::Form1(FormServices services, QWidget* parent)
     : QWidget(parent), m_services(std::move(services)), m_remembered(m_services.settingsFile),
       m_model(new OutlineModel(m_lines, this)),
-      m_pacer([this] { m_model->PublishPending(OutlineModel::Publish::InGrowingSteps); },
-              m_services.eventInterval) {
+      m_pacer([this] { m_model->PublishPending(); }, m_services.eventInterval) {
     if (!m_services.makeDesktop)
         m_services.makeDesktop = [] { return MakeSystemDesktop(); };
     if (!m_services.showWarning)
@@ -126,7 +125,8 @@ void Form1::ConnectHandlers() {
     connect(m_treeView1, &QTreeView::doubleClicked, this, &Form1::TreeView1_DoubleClick);
     connect(m_command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     // Walks ask for the switch on every line; a copy kept in step is cheaper to read.
-    connect(m_chkComments, &QCheckBox::toggled, this, [this](bool on) { m_showComments = on; });
+    connect(m_chkComments, &QCheckBox::toggled, this,
+            [this](bool on) { m_showComments.store(on); });
 }
 
 void Form1::Form_Load() {
@@ -169,7 +169,7 @@ void Form1::File1_Click() {
 }
 
 WalkHooks Form1::Hooks() {
-    return WalkHooks{[this] { return m_showComments; }, [this] { return m_pacer.LetEventsRun(); }};
+    return WalkHooks{&m_showComments, [this] { return m_pacer.LetEventsRun(); }};
 }
 
 WalkResult Form1::RunWalk(const std::function<WalkResult(const WalkHooks&)>& walk) {
@@ -182,7 +182,7 @@ WalkResult Form1::RunWalk(const std::function<WalkResult(const WalkHooks&)>& wal
         result = walk(Hooks());
     } catch (const std::exception& error) {
         result.status = WalkStatus::Failed;
-        result.error = LoadError{"", error.what()};
+        result.error = Failure{error.what()};
     }
     m_pacer.Finish();
     m_model->PublishPending();
@@ -206,7 +206,7 @@ void Form1::Cmd_Load_Click() {
     });
     m_filledByLastClick.reset();
     if (result.status == WalkStatus::Failed && result.error)
-        ShowWarning(QStringLiteral("Load"), QString::fromLocal8Bit(result.error->Message()));
+        ShowWarning(QStringLiteral("Load"), QString::fromLocal8Bit(result.error->message));
 }
 
 void Form1::TreeView1_NodeClick(const QModelIndex& index) {
@@ -218,7 +218,7 @@ void Form1::TreeView1_NodeClick(const QModelIndex& index) {
         return ClickNode(*key, m_lines, *m_model, m_keywords, hooks);
     });
     if (result.status == WalkStatus::Failed && result.error)
-        ShowWarning(QStringLiteral("Block"), QString::fromLocal8Bit(result.error->reason.c_str()));
+        ShowWarning(QStringLiteral("Block"), QString::fromLocal8Bit(result.error->message));
     if (result.nodesAdded > 0 && !m_closing) {
         m_treeView1->expand(m_model->IndexOf(*key));
         m_filledByLastClick = key;

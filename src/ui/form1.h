@@ -8,6 +8,7 @@
 
 #include <QWidget>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -98,7 +99,8 @@ private:
     QPushButton* m_command1 = nullptr;
     QCheckBox* m_chkComments = nullptr;
 
-    bool m_showComments = false; // Chk_Comments is checked
+    // Chk_Comments is checked; the load's worker thread reads it line by line.
+    std::atomic<bool> m_showComments{false};
     bool m_walking = false;
     int m_busy = 0;         // walks and editor hand-offs on the stack
     bool m_closing = false; // a close was asked for; it completes once nothing is busy

@@ -1,5 +1,6 @@
 #include "outline/outline_builder.h"
 
+#include "outline/outline_text.h"
 #include "outline_test_support.h"
 
 #include <gtest/gtest.h>
@@ -33,8 +34,9 @@ TEST(Golden, EverySampleGivesItsCheckedOutline) {
             LineStore lines;
             PlainOutline outline;
             FileLoader loader;
+            const std::atomic<bool> showComments{comments};
             WalkHooks hooks;
-            hooks.showComments = [comments] { return comments; };
+            hooks.showComments = &showComments;
             ASSERT_EQ(loader.LoadFile(entry.path(), lines, outline, keywords, hooks).status,
                       WalkStatus::Done);
             const OutlineNodes& nodes = outline.Nodes();
@@ -43,7 +45,7 @@ TEST(Golden, EverySampleGivesItsCheckedOutline) {
                     ClickNode(nodes.KeyOf(nodes.RootAt(row)), lines, outline, keywords, hooks);
                 EXPECT_EQ(built.addsRefused, 0u);
             }
-            EXPECT_EQ(test::Render(nodes, lines), ReadAll(golden / name)) << name;
+            EXPECT_EQ(RenderOutline(nodes, lines), ReadAll(golden / name)) << name;
             ++checked;
         }
     }

@@ -5,6 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sys/stat.h>
 #include <vector>
 
 namespace ini {
@@ -36,37 +41,61 @@ TEST(LineStore, ReadsEveryLineEndAndByteOrderMarkTheSameWay) {
     };
     for (const Case& c : cases) {
         const test::TempFile file(c.bytes);
-        auto read = LineStore::ReadFile(file.Path());
-        ASSERT_TRUE(std::holds_alternative<LineStore>(read));
-        EXPECT_EQ(LinesOf(std::get<LineStore>(read)), c.lines)
-            << testing::PrintToString(std::string(c.bytes));
+        const Result<LineStore> read = LineStore::ReadFile(file.Path());
+        ASSERT_TRUE(read.ok()) << read.error();
+        EXPECT_EQ(LinesOf(read.value()), c.lines) << testing::PrintToString(std::string(c.bytes));
     }
 }
 
-TEST(LineStore, LargeFilesReadInHalvesCutTheSameLines) {
-    // Files this large are read and indexed as two halves; wherever the middle falls (inside a
-    // CR LF pair, on a lone CR, on an LF, inside a line) the lines must be those of one scan.
-    const std::size_t size = 6u << 20;
-    for (const std::string_view atMiddle : {"\r\n", "\r", "\n", "x", "\n\r"}) {
-        for (std::size_t shift = 0; shift < 3; ++shift) {
-            std::string bytes;
-            bytes.reserve(size);
-            while (bytes.size() < size)
-                bytes += "  Speed = 10\r\nObject A\rEnd\n";
-            bytes.resize(size);
-            bytes.replace(size / 2 - shift, atMiddle.size(), atMiddle);
-            std::vector<std::string> expected;
-            LineEndScanner scanner(bytes);
-            while (auto line = scanner.Next())
-                expected.emplace_back(*line);
+TEST(LineStore, LinesAcrossReadPiecesAreCutAsInOneScan) {
+    // Files are read in pieces of 4 MiB; whatever ends the first piece (half a CR LF pair, a
+    // lone CR, an LF, the middle of a line) the lines must be those of one scan.
+    const std::size_t piece = 4u << 20;
+    for (const std::string_view atBoundary : {"\r\n", "\r", "\n", "x", "\n\r"}) {
+        std::string bytes;
+        while (bytes.size() < piece + 64)
+            bytes += "  Speed = 10\r\nObject A\rEnd\n";
+        bytes.replace(piece - 1, atBoundary.size(), atBoundary);
+        std::vector<std::string> expected;
+        LineEndScanner scanner(bytes);
+        while (auto line = scanner.Next())
+            expected.emplace_back(*line);
 
-            const test::TempFile file(bytes);
-            int pumped = 0;
-            auto read = LineStore::ReadFile(file.Path(), [&] { return ++pumped > 0; });
-            ASSERT_TRUE(std::holds_alternative<LineStore>(read));
-            EXPECT_EQ(LinesOf(std::get<LineStore>(read)), expected)
-                << testing::PrintToString(std::string(atMiddle)) << " shift " << shift;
-        }
+        const test::TempFile file(bytes);
+        const Result<LineStore> read = LineStore::ReadFile(file.Path());
+        ASSERT_TRUE(read.ok()) << read.error();
+        EXPECT_EQ(LinesOf(read.value()), expected)
+            << testing::PrintToString(std::string(atBoundary));
+    }
+}
+
+TEST(LineStore, FileChangedWhileReadIsAFailure) {
+    // A writer appending, cutting the file short or rewriting it in place: the read takes no
+    // more than the size seen at open and reports the change instead of mixing two versions.
+    const std::string text = "Object A\nEnd\nWeapon B\nEnd\n";
+    const std::vector<std::function<void(const std::string&)>> changes = {
+        [](const std::string& path) { std::ofstream(path, std::ios::app) << "Object C\nEnd\n"; },
+        [](const std::string& path) { std::filesystem::resize_file(path, 5); },
+        [](const std::string& path) {
+            const timespec times[2] = {{0, UTIME_OMIT}, {12345, 0}};
+            ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+        },
+    };
+    for (std::size_t i = 0; i < changes.size(); ++i) {
+        const test::TempFile file(text);
+        Result<FileReader> opened = FileReader::Open(file.Path());
+        ASSERT_TRUE(opened.ok());
+        bool changed = false;
+        const Result<LineStore> read =
+            LineStore::ReadFile(std::move(opened).value(), [&](LineIndex, std::string_view) {
+                if (!changed)
+                    changes[i](file.Path());
+                changed = true;
+                return true;
+            });
+        ASSERT_FALSE(read.ok()) << "change " << i;
+        EXPECT_NE(read.error().find("changed while it was read"), std::string::npos)
+            << read.error();
     }
 }
 
@@ -85,7 +114,7 @@ TEST(LineStore, TellsValidUtf8FromOtherBytes) {
         {"ends inside \xE2\x82", false}, // truncated
     };
     for (const Case& c : cases)
-        EXPECT_EQ(LineStore::FromBytes(std::string(c.bytes)).IsValidUtf8(), c.valid) << c.bytes;
+        EXPECT_EQ(LineStore::FromBytes(c.bytes).IsValidUtf8(), c.valid) << c.bytes;
 }
 
 } // namespace

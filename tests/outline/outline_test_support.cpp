@@ -7,28 +7,6 @@
 
 namespace ini::test {
 
-namespace {
-
-void RenderNode(const OutlineNodes& nodes, const LineStore& lines, OutlineNodes::NodeId id,
-                std::size_t depth, std::string& out) {
-    out.append(2 * depth, ' ');
-    out += nodes.KeyOf(id).ToString();
-    out += '\t';
-    out += nodes.TextOf(id, lines);
-    out += '\n';
-    for (std::size_t row = 0; row < nodes.ChildCountOf(id); ++row)
-        RenderNode(nodes, lines, nodes.ChildAt(id, row), depth + 1, out);
-}
-
-} // namespace
-
-std::string Render(const OutlineNodes& nodes, const LineStore& lines) {
-    std::string out;
-    for (std::size_t row = 0; row < nodes.RootCount(); ++row)
-        RenderNode(nodes, lines, nodes.RootAt(row), 0, out);
-    return out;
-}
-
 TempFile::TempFile(std::string_view contents, std::string_view name) {
     std::random_device random;
     m_folder = std::filesystem::temp_directory_path() /

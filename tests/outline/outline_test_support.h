@@ -9,9 +9,6 @@
 
 namespace ini::test {
 
-// Renders an outline the way ini-outline prints it: two spaces per level, key, TAB, text.
-std::string Render(const OutlineNodes& nodes, const LineStore& lines);
-
 // A file in a fresh temporary folder, removed with the object.
 class TempFile {
 public:

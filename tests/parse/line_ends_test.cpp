@@ -65,5 +65,35 @@ TEST(LineEnds, LoneTerminatorsOfOneKindStayLinear) {
     EXPECT_EQ(count, text.size());
 }
 
+// Text arriving in two pieces, split anywhere (inside a CR LF pair, after a lone CR, at the
+// very end), is cut into the same lines, at the same offsets, as the whole text in one scan.
+TEST(LineEnds, LinesCutPieceByPieceEqualOneScan) {
+    for (const std::string_view text :
+         {"a\r\nb\rc\nd", "\r\n\r\n", "x\r", "\n\r\n\r", "", "one line", "End\r\n  Speed = 1 \r"}) {
+        std::vector<std::pair<std::string, std::size_t>> whole;
+        CutCompleteLines(text, true, [&](std::string_view line, std::size_t at) {
+            whole.emplace_back(line, at);
+            return true;
+        });
+        V wholeLines;
+        for (const auto& [line, at] : whole)
+            wholeLines.push_back(line);
+        EXPECT_EQ(wholeLines, Lines(text)); // the same lines as the scanner's
+        for (std::size_t split = 0; split <= text.size(); ++split) {
+            std::vector<std::pair<std::string, std::size_t>> pieces;
+            auto collect = [&](std::size_t base) {
+                return [&pieces, base](std::string_view line, std::size_t at) {
+                    pieces.emplace_back(line, base + at);
+                    return true;
+                };
+            };
+            const std::size_t consumed = CutCompleteLines(text.substr(0, split), false, collect(0));
+            CutCompleteLines(text.substr(consumed), true, collect(consumed));
+            EXPECT_EQ(pieces, whole)
+                << testing::PrintToString(std::string(text)) << " at " << split;
+        }
+    }
+}
+
 } // namespace
 } // namespace ini

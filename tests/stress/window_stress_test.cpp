@@ -4,6 +4,7 @@
 // block exactly as a click on it builds it. Node texts may show comments or not, depending on
 // the switch at the time each node was made.
 
+#include "../support/fetch_all.h"
 #include "outline/outline_builder.h"
 #include "outline/outline_model.h"
 #include "outline/plain_outline.h"
@@ -57,13 +58,21 @@ Reference Build(const QString& path, const Keywords& keywords) {
         LineStore lines;
         PlainOutline outline;
         FileLoader loader;
+        const std::atomic<bool> showComments{comments};
         WalkHooks hooks;
-        hooks.showComments = [comments] { return comments; };
+        hooks.showComments = &showComments;
         loader.LoadFile(path.toStdString(), lines, outline, keywords, hooks);
         const OutlineNodes& nodes = outline.Nodes();
         for (std::size_t row = 0; row < nodes.RootCount(); ++row)
             ClickNode(nodes.KeyOf(nodes.RootAt(row)), lines, outline, keywords, hooks);
-        for (OutlineNodes::NodeId id = 0; id < nodes.Size(); ++id) {
+        std::vector<OutlineNodes::NodeId> pending;
+        for (std::size_t row = nodes.RootCount(); row-- > 0;)
+            pending.push_back(OutlineNodes::RootAt(row));
+        while (!pending.empty()) {
+            const OutlineNodes::NodeId id = pending.back();
+            pending.pop_back();
+            for (std::size_t row = nodes.ChildCountOf(id); row-- > 0;)
+                pending.push_back(nodes.ChildAt(id, row));
             const LineIndex line = nodes.KeyOf(id).line;
             const QString text = QString::fromUtf8(nodes.TextOf(id, lines));
             auto& pair = ref.texts[line];
@@ -170,6 +179,7 @@ void WindowStressTest::randomActionsKeepTheOutlineSound() {
             return;
         const Reference& ref = references.at(loaded);
         const auto& roots = ref.children.at(Reference::roots);
+        test::FetchAll(*model, {});
         QCOMPARE(static_cast<std::size_t>(model->rowCount()), roots.size());
         for (int row = 0; row < model->rowCount(); ++row) {
             const QModelIndex root = model->index(row, 0);
@@ -183,6 +193,7 @@ void WindowStressTest::randomActionsKeepTheOutlineSound() {
                 const auto& pair = ref.texts.at(line);
                 const QString shown = node.data().toString();
                 QVERIFY2(shown == pair.first || shown == pair.second, qPrintable(shown));
+                test::FetchAll(*model, node);
                 const int count = model->rowCount(node);
                 if (count == 0)
                     continue;

@@ -26,9 +26,9 @@ class OutlineModelTest : public QObject {
 private slots:
     void staysConsistentThroughLoadsAndBuilds_data();
     void staysConsistentThroughLoadsAndBuilds();
-    void addsReachViewsOnlyWhenPublished();
+    void rowsReachViewsLazily();
+    void longLinesShowBoundedLabels();
     void publishesOneInsertionPerParentParentsFirst();
-    void rootsPublishInGrowingStepsDuringWalks();
     void removeAllResets();
     void keysAndIndexesRoundTrip();
     void decodesBytes_data();
@@ -83,32 +83,57 @@ void OutlineModelTest::staysConsistentThroughLoadsAndBuilds() {
     }
 }
 
-void OutlineModelTest::addsReachViewsOnlyWhenPublished() {
-    LineStore lines = LineStore::FromBytes(std::string(3000000, '\n'));
+// A level shows its first rows; the view fetches more as the user scrolls, as many again each
+// time, and revealing a node deep in the file hands over the rows up to it.
+void OutlineModelTest::rowsReachViewsLazily() {
+    constexpr LineIndex roots = 3'000'000;
+    LineStore lines = LineStore::FromBytes(std::string(roots + 10, '\n'));
     OutlineModel model(lines);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    OutlineNodes nodes;
+    for (LineIndex i = 0; i < roots; ++i)
+        QCOMPARE(nodes.AddRoot(NodeKey{i}, false), AddResult::Added);
+    model.Replace(std::move(nodes));
+    const int first = static_cast<int>(OutlineModel::firstRows);
+    QCOMPARE(model.rowCount(), first);
+    QVERIFY(model.canFetchMore({}));
+    model.fetchMore({});
+    QCOMPARE(model.rowCount(), 2 * first);
+    QVERIFY(!model.IndexOf(NodeKey{roots - 1}).isValid());
+    QVERIFY(model.Contains(NodeKey{roots - 1}));
+
+    const QModelIndex last = model.Reveal(NodeKey{roots - 1});
+    QVERIFY(last.isValid());
+    QCOMPARE(model.rowCount(), static_cast<int>(roots));
+    QVERIFY(!model.canFetchMore({}));
+
+    // Children added by a fill reach the view when published, the first rows at once.
     QSignalSpy inserts(&model, &QAbstractItemModel::rowsAboutToBeInserted);
-    for (LineIndex i = 0; i < 3000000; ++i)
-        QCOMPARE(model.AddRoot(NodeKey{i}, Shown({})), AddResult::Added);
-    QCOMPARE(inserts.count(), 0);
-    QCOMPARE(model.rowCount(), 0);
-    QVERIFY(model.Contains(NodeKey{2999999}));
-    QVERIFY(!model.IndexOf(NodeKey{5}).isValid());
-
+    QCOMPARE(model.AddChild(NodeKey{roots - 1}, NodeKey{roots + 1}, Shown({})), AddResult::Added);
+    QCOMPARE(model.AddChild(NodeKey{7}, NodeKey{8}, Shown({})), AddResult::KeyInUse);
+    QVERIFY(!model.hasChildren(last));
     model.PublishPending();
+    QVERIFY(model.hasChildren(last));
     QCOMPARE(inserts.count(), 1);
-    QCOMPARE(inserts.first().at(1).toInt(), 0);
-    QCOMPARE(inserts.first().at(2).toInt(), 2999999);
-    QCOMPARE(model.rowCount(), 3000000);
+}
 
-    // A root gets its expand arrow only once its children are published.
-    const QModelIndex first = model.index(0, 0);
-    QCOMPARE(model.AddChild(NodeKey{0}, NodeKey{2999999}, Shown({})), AddResult::KeyInUse);
-    QCOMPARE(model.AddChild(NodeKey{7}, NodeKey{3000001}, Shown({})), AddResult::Added);
-    QVERIFY(!model.hasChildren(model.index(7, 0)));
+// A label shows the start of a huge line and an ellipsis, never the whole line; the node's key
+// still stands for the line.
+void OutlineModelTest::longLinesShowBoundedLabels() {
+    std::string huge(8u << 20, 'x');
+    huge.replace(0, 12, "Object \xC3\xA9\xC3\xA9 ");
+    for (std::size_t i = OutlineModel::labelBytes - 4; i < OutlineModel::labelBytes + 4; ++i)
+        huge[i] = i % 2 == 0 ? '\xC3' : '\xA9'; // a cut inside a two-byte sequence backs off
+    LineStore lines = LineStore::FromBytes(huge + "\nEnd\n");
+    OutlineModel model(lines);
+    model.AddRoot(NodeKey{0}, Shown(lines.Line(0)));
     model.PublishPending();
-    QVERIFY(model.hasChildren(model.index(7, 0)));
-    QVERIFY(!model.hasChildren(first));
-    QCOMPARE(inserts.count(), 2);
+    const QString label = model.index(0, 0).data().toString();
+    QVERIFY(label.startsWith(QStringLiteral("Object \u00e9\u00e9 x")));
+    QVERIFY(label.endsWith(QChar(u'\u2026')));
+    QVERIFY(label.size() <= static_cast<qsizetype>(OutlineModel::labelBytes) + 1);
+    QVERIFY(!label.contains(QChar(u'\uFFFD')));
+    QCOMPARE(model.index(0, 0).data(OutlineModel::KeyRole).toString(), QStringLiteral("Key_0"));
 }
 
 void OutlineModelTest::publishesOneInsertionPerParentParentsFirst() {
@@ -138,43 +163,6 @@ void OutlineModelTest::publishesOneInsertionPerParentParentsFirst() {
     }
     model.PublishPending();
     QCOMPARE(inserts.count(), 4);
-}
-
-void OutlineModelTest::rootsPublishInGrowingStepsDuringWalks() {
-    LineStore lines = LineStore::FromBytes(std::string(40000, '\n'));
-    OutlineModel model(lines);
-    LineIndex next = 0;
-    const auto addRoots = [&](LineIndex n) {
-        for (const LineIndex end = next + n; next < end; ++next)
-            model.AddRoot(NodeKey{next}, Shown({}));
-    };
-    using Publish = OutlineModel::Publish;
-
-    // A file's first rows show at once.
-    addRoots(100);
-    model.PublishPending(Publish::InGrowingSteps);
-    QCOMPARE(model.rowCount(), 100);
-
-    addRoots(9900);
-    model.PublishPending(Publish::Everything);
-    QCOMPARE(model.rowCount(), 10000);
-    // Once many roots show, a step waits until it would double them.
-    addRoots(9999);
-    model.PublishPending(Publish::InGrowingSteps);
-    QCOMPARE(model.rowCount(), 10000);
-    addRoots(1);
-    model.PublishPending(Publish::InGrowingSteps);
-    QCOMPARE(model.rowCount(), 20000);
-
-    // Children are never held back, and the end of a walk publishes every root.
-    addRoots(10);
-    model.AddChild(NodeKey{0}, NodeKey{next++}, Shown({}));
-    model.PublishPending(Publish::InGrowingSteps);
-    QCOMPARE(model.rowCount(), 20000);
-    QCOMPARE(model.rowCount(model.index(0, 0)), 1);
-    model.PublishPending();
-    QCOMPARE(model.rowCount(), 20010);
-    QVERIFY(!model.HasPending());
 }
 
 void OutlineModelTest::removeAllResets() {

@@ -176,7 +176,6 @@ private slots:
     void filledBlocksCollapseAndOpenAgain();
     void failedLoadWarnsAndKeepsTheOutline();
     void commentSwitchBetweenLoadAndClick();
-    void commentSwitchDuringLoadTakesEffectFromNextLine();
     void clickAndLoadDuringLoadAreTurnedAway();
     void clickAndLoadDuringBuildAreTurnedAway();
     void closingDuringLoadStopsAndCloses();
@@ -467,19 +466,6 @@ void WindowTest::commentSwitchBetweenLoadAndClick() {
     QCOMPARE(window.ChildTexts(0), QStringList({"Speed = 10    ; fast", "Draw = ModelA"}));
     // Root texts keep the switch as it was at the load.
     QCOMPARE(window.Node(9).data().toString(), QStringLiteral("Object Beta"));
-}
-
-void WindowTest::commentSwitchDuringLoadTakesEffectFromNextLine() {
-    Harness window;
-    window.Interval(0ms).Open();
-    const QString path = window.WriteFile(QStringLiteral("many.ini"), ManyBlocks(50));
-    auto* box = window.Find<QCheckBox>("Chk_Comments");
-    QTimer::singleShot(0, box, [box] { box->setChecked(true); });
-    window.Load(path);
-    QCOMPARE(window.Model()->rowCount(), 50);
-    QCOMPARE(window.Model()->index(0, 0).data().toString(), QStringLiteral("Object Unit0"));
-    QCOMPARE(window.Model()->index(49, 0).data().toString(),
-             QStringLiteral("Object Unit49    ; unit"));
 }
 
 void WindowTest::clickAndLoadDuringLoadAreTurnedAway() {

@@ -1,9 +1,8 @@
-// ini-outline: prints the outline the viewer shows for a block file, every block filled in.
+// ini-outline: prints the outline the viewer shows for block files, every block filled in.
 
-#include "outline/outline_builder.h"
-#include "outline/plain_outline.h"
+#include "outline/file_reader.h"
+#include "outline/outline_text.h"
 #include "parse/keywords.h"
-#include "parse/line_splitter.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -15,137 +14,115 @@
 namespace {
 
 constexpr std::string_view usage =
-    "Usage: ini-outline [--comments] [--top-level] FILE\n"
+    "Usage: ini-outline [--comments] [--top-level] FILE...\n"
     "\n"
-    "Loads FILE as the viewer's Load button does and prints its outline, one node per line,\n"
-    "in pre-order: two spaces per depth level, the node's key (Key_<line index>), a TAB and the\n"
-    "node's text, bytes as in the file.\n"
+    "Loads each FILE as the viewer's Load button does and prints its outline, one node per\n"
+    "line, in pre-order: two spaces per depth level, the node's key (Key_<line index>), a TAB\n"
+    "and the node's text, bytes as in the file. With more than one FILE every line starts with\n"
+    "the file's path and a TAB, as grep -H does.\n"
     "\n"
     "  --comments   show end-of-line comments in node texts (as the viewer's check box)\n"
     "  --top-level  print only the root nodes, as right after Load; by default every root\n"
     "               node is filled in, as one click on each would\n"
     "  --help       show this text\n"
     "\n"
-    "Exit status: 0 on success; 1 when FILE cannot be read (the reason goes to stderr); 2 on\n"
-    "a usage error.\n";
+    "Exit status: 0 on success; 1 when a FILE cannot be read or changes while it is read (the\n"
+    "reason goes to stderr; the other files are still printed) or the output cannot be written;\n"
+    "2 on a usage error.\n";
 
-// Collects output in large blocks so that millions of nodes cost few system calls.
+struct Options {
+    ini::StreamOptions stream;
+    std::vector<const char*> files;
+};
+
+enum class Parsed { Run, Help, Usage };
+
+Parsed ParseArguments(int argc, char** argv, Options& options) {
+    bool optionsDone = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (optionsDone || arg == "-" || arg.empty() || arg.front() != '-') {
+            options.files.push_back(argv[i]);
+        } else if (arg == "--help") {
+            return Parsed::Help;
+        } else if (arg == "--comments") {
+            options.stream.showComments = true;
+        } else if (arg == "--top-level") {
+            options.stream.topLevelOnly = true;
+        } else if (arg == "--") {
+            optionsDone = true;
+        } else {
+            std::fprintf(stderr, "ini-outline: unknown option '%s'\n%s", argv[i], usage.data());
+            return Parsed::Usage;
+        }
+    }
+    if (options.files.empty()) {
+        std::fprintf(stderr, "ini-outline: no FILE given\n%s", usage.data());
+        return Parsed::Usage;
+    }
+    return Parsed::Run;
+}
+
+// Standard output, written in the large pieces the outline comes in; remembers the first error.
 class Output {
 public:
-    explicit Output(std::FILE* stream) : m_stream(stream) { m_buffer.reserve(capacity); }
-    std::string& Buffer() { return m_buffer; }
-    bool FlushIfFull() { return m_buffer.size() < capacity - 4096 || Flush(); }
-    bool Flush() {
-        const bool ok =
-            std::fwrite(m_buffer.data(), 1, m_buffer.size(), m_stream) == m_buffer.size();
-        m_buffer.clear();
-        return ok;
+    bool Write(std::string_view bytes) {
+        if (m_error == 0 && std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size())
+            m_error = errno != 0 ? errno : EIO;
+        return m_error == 0;
+    }
+    bool Finish() {
+        if (m_error == 0 && std::fflush(stdout) != 0)
+            m_error = errno != 0 ? errno : EIO;
+        return m_error == 0;
+    }
+    void Report() const {
+        std::fprintf(stderr, "ini-outline: cannot write the outline: %s\n", std::strerror(m_error));
     }
 
 private:
-    static constexpr std::size_t capacity = 1 << 20;
-    std::FILE* m_stream;
-    std::string m_buffer;
+    int m_error = 0;
 };
-
-bool PrintOutline(const ini::OutlineNodes& nodes, const ini::LineStore& lines, Output& out) {
-    using NodeId = ini::OutlineNodes::NodeId;
-    ini::LineSplitter splitter;
-    struct Frame {
-        NodeId parent;
-        std::size_t next;
-    };
-    std::vector<Frame> stack;
-    std::size_t root = 0;
-    while (root < nodes.RootCount() || !stack.empty()) {
-        NodeId id;
-        if (stack.empty()) {
-            id = nodes.RootAt(root++);
-        } else if (Frame& top = stack.back(); top.next < nodes.ChildCountOf(top.parent)) {
-            id = nodes.ChildAt(top.parent, top.next++);
-        } else {
-            stack.pop_back();
-            continue;
-        }
-        std::string& buffer = out.Buffer();
-        buffer.append(2 * stack.size(), ' ');
-        buffer.append(nodes.KeyOf(id).ToString());
-        buffer.push_back('\t');
-        const ini::LineIndex line = nodes.KeyOf(id).line;
-        splitter.ParseLine(lines.Line(line), nodes.ShowsComment(id)).AppendNodeText(buffer);
-        buffer.push_back('\n');
-        if (!out.FlushIfFull())
-            return false;
-        if (nodes.ChildCountOf(id) > 0)
-            stack.push_back({id, 0});
-    }
-    return out.Flush();
-}
 
 } // namespace
 
 int main(int argc, char** argv) {
-    bool comments = false;
-    bool topLevel = false;
-    const char* path = nullptr;
-    bool optionsDone = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        if (!optionsDone && arg == "--help") {
-            std::fwrite(usage.data(), 1, usage.size(), stdout);
-            return 0;
-        }
-        if (!optionsDone && arg == "--comments") {
-            comments = true;
-        } else if (!optionsDone && arg == "--top-level") {
-            topLevel = true;
-        } else if (!optionsDone && arg == "--") {
-            optionsDone = true;
-        } else if (!optionsDone && arg.size() > 1 && arg.front() == '-') {
-            std::fprintf(stderr, "ini-outline: unknown option '%s'\n%s", argv[i], usage.data());
-            return 2;
-        } else if (path == nullptr) {
-            path = argv[i];
-        } else {
-            std::fprintf(stderr, "ini-outline: only one FILE, please\n%s", usage.data());
-            return 2;
-        }
-    }
-    if (path == nullptr) {
-        std::fprintf(stderr, "ini-outline: no FILE given\n%s", usage.data());
+    Options options;
+    Output out;
+    switch (ParseArguments(argc, argv, options)) {
+    case Parsed::Usage:
         return 2;
+    case Parsed::Help:
+        if (!out.Write(usage) || !out.Finish()) {
+            out.Report();
+            return 1;
+        }
+        return 0;
+    case Parsed::Run:
+        break;
     }
+    // Big output pieces go straight to the file descriptor.
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
 
     ini::Keywords keywords;
     keywords.InitKeywords();
-    ini::LineStore lines;
-    ini::PlainOutline outline;
-    ini::FileLoader loader;
-    ini::WalkHooks hooks;
-    hooks.showComments = [comments] { return comments; };
-
-    const ini::WalkResult loaded = loader.LoadFile(path, lines, outline, keywords, hooks);
-    if (loaded.error) {
-        std::fprintf(stderr, "ini-outline: %s\n", loaded.error->Message().c_str());
-        return 1;
-    }
-    if (!topLevel) {
-        const ini::OutlineNodes& nodes = outline.Nodes();
-        const std::size_t roots = nodes.RootCount();
-        for (std::size_t row = 0; row < roots; ++row) {
-            const ini::WalkResult built =
-                ini::ClickNode(nodes.KeyOf(nodes.RootAt(row)), lines, outline, keywords, hooks);
-            if (built.error) {
-                std::fprintf(stderr, "ini-outline: %s\n", built.error->Message().c_str());
-                return 1;
-            }
+    const bool several = options.files.size() > 1;
+    int status = 0;
+    for (const char* path : options.files) {
+        options.stream.prefix = several ? std::string(path) + '\t' : std::string();
+        ini::Result<ini::FileReader> file = ini::FileReader::Open(path);
+        ini::Result<void> printed =
+            file.ok() ? ini::StreamOutline(std::move(file).value(), keywords, options.stream,
+                                           [&](std::string_view bytes) { return out.Write(bytes); })
+                      : ini::Result<void>(file.failure());
+        if (!out.Finish()) {
+            out.Report();
+            return 1;
+        }
+        if (!printed.ok()) {
+            std::fprintf(stderr, "ini-outline: %s\n", printed.error().c_str());
+            status = 1;
         }
     }
-
-    Output out(stdout);
-    if (!PrintOutline(outline.Nodes(), lines, out) || std::fflush(stdout) != 0) {
-        std::fprintf(stderr, "ini-outline: cannot write the outline: %s\n", std::strerror(errno));
-        return 1;
-    }
-    return 0;
+    return status;
 }

@@ -1,0 +1,129 @@
+#include "outline/outline_text.h"
+
+#include "parse/line_ends.h"
+#include "parse/line_walk.h"
+
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <vector>
+
+namespace ini {
+
+void OutlineText::AppendNode(std::string& out, std::size_t depth, NodeKey key,
+                             std::string_view line, bool showComments) {
+    out.append(2 * depth, ' ');
+    out.append(NodeKey::prefix);
+    char digits[24];
+    const int length = std::snprintf(digits, sizeof digits, "%zu", key.line);
+    out.append(digits, static_cast<std::size_t>(length));
+    out.push_back('\t');
+    m_splitter.ParseLine(line, showComments).AppendNodeText(out);
+    out.push_back('\n');
+}
+
+std::string RenderOutline(const OutlineNodes& nodes, const LineStore& lines) {
+    using NodeId = OutlineNodes::NodeId;
+    OutlineText text;
+    std::string out;
+    struct Level {
+        NodeId parent;
+        std::size_t next;
+    };
+    std::vector<Level> levels;
+    std::size_t root = 0;
+    while (root < nodes.RootCount() || !levels.empty()) {
+        NodeId id;
+        if (levels.empty()) {
+            id = OutlineNodes::RootAt(root++);
+        } else if (Level& top = levels.back(); top.next < nodes.ChildCountOf(top.parent)) {
+            id = nodes.ChildAt(top.parent, top.next++);
+        } else {
+            levels.pop_back();
+            continue;
+        }
+        const NodeKey key = nodes.KeyOf(id);
+        text.AppendNode(out, levels.size(), key, lines.Line(key.line), nodes.ShowsComment(id));
+        if (nodes.ChildCountOf(id) > 0)
+            levels.push_back({id, 0});
+    }
+    return out;
+}
+
+namespace {
+
+Result<void> Stream(FileReader& file, const Keywords& keywords, const StreamOptions& options,
+                    const std::function<bool(std::string_view)>& write) {
+    // Output goes out in pieces of about this size; input comes in pieces of the same size.
+    constexpr std::size_t piece = std::size_t{1} << 20;
+    std::string out;
+    out.reserve(piece + 4096);
+    bool writeFailed = false;
+    OutlineText text;
+    const bool comments = options.showComments;
+    LineWalker walker(
+        keywords, [comments] { return comments; },
+        [&](const WalkedLine& line) {
+            if (line.lineClass == LineClass::End)
+                return;
+            const std::size_t depth = line.stacks.Depth();
+            if (depth > 0 && options.topLevelOnly)
+                return;
+            out.append(options.prefix);
+            text.AppendNode(out, depth, NodeKey{line.index}, line.text.line, comments);
+            if (out.size() >= piece) {
+                writeFailed = !write(out);
+                out.clear();
+            }
+        },
+        [&] { return !writeFailed; });
+
+    std::vector<char> buffer(piece);
+    std::size_t filled = 0;   // bytes in the buffer
+    std::size_t consumed = 0; // of those, bytes of lines already walked
+    LineIndex next = 0;
+    bool first = true;
+    for (;;) {
+        // Keep the unfinished line at the front; a line longer than the buffer doubles it.
+        if (consumed > 0) {
+            std::memmove(buffer.data(), buffer.data() + consumed, filled - consumed);
+            filled -= consumed;
+            consumed = 0;
+        }
+        if (filled == buffer.size())
+            buffer.resize(buffer.size() * 2);
+        Result<std::size_t> got = file.Read(buffer.data() + filled, buffer.size() - filled);
+        if (!got.ok())
+            return got.failure();
+        filled += got.value();
+        if (first) {
+            first = false;
+            consumed = filled - StripUtf8Bom({buffer.data(), filled}).size();
+        }
+        const bool atEnd = file.Remaining() == 0;
+        consumed += CutCompleteLines(
+            {buffer.data() + consumed, filled - consumed}, atEnd,
+            [&](std::string_view line, std::size_t) { return walker.Step(next++, line); });
+        if (writeFailed)
+            return Failure{"cannot write the outline"};
+        if (atEnd)
+            break;
+    }
+    if (!out.empty() && !write(out))
+        return Failure{"cannot write the outline"};
+    return file.CheckUnchanged();
+}
+
+} // namespace
+
+Result<void> StreamOutline(FileReader file, const Keywords& keywords, const StreamOptions& options,
+                           const std::function<bool(std::string_view)>& write) {
+    try {
+        return Stream(file, keywords, options, write);
+    } catch (const std::bad_alloc&) {
+        // Only a line too long for the memory left can get here: it must be held whole.
+        return file.Fail("not enough memory to hold its longest line");
+    }
+}
+
+} // namespace ini

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "outline/file_reader.h"
+#include "outline/line_store.h"
+#include "outline/outline_nodes.h"
+#include "parse/keywords.h"
+#include "parse/line_splitter.h"
+#include "parse/result.h"
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace ini {
+
+// The outline as text, one node per line: two spaces per depth level, the node's key, a TAB and
+// the node's text with the file's bytes unchanged, then LF. This is what ini-outline prints and
+// what the checked outlines under tests/golden hold.
+class OutlineText {
+public:
+    void AppendNode(std::string& out, std::size_t depth, NodeKey key, std::string_view line,
+                    bool showComments);
+
+private:
+    LineSplitter m_splitter;
+};
+
+// The whole text of an outline in memory, in pre-order.
+std::string RenderOutline(const OutlineNodes& nodes, const LineStore& lines);
+
+struct StreamOptions {
+    bool showComments = false;
+    bool topLevelOnly = false;
+    // Put before every output line (a file name and a TAB when several files are printed).
+    std::string prefix;
+};
+
+// Writes the outline of `file` while it is read, through one reused buffer, so memory does not
+// grow with the file (only with its longest line). Every node that a load and one click on each
+// root would make, in the order the outline shows them: a walk over the whole file sees at each
+// line the same open blocks as the fill of its block does, so the outline in pre-order is just
+// the nodes in file order, each at the depth of its open blocks.
+//
+// `write` takes whole lines, in large pieces, and returns false when the output failed. Fails
+// when the file cannot be read or changes while it is read, and when `write` did.
+Result<void> StreamOutline(FileReader file, const Keywords& keywords, const StreamOptions& options,
+                           const std::function<bool(std::string_view)>& write);
+
+} // namespace ini
