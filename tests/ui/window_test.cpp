@@ -563,28 +563,34 @@ void WindowTest::editorFailureIsShown() {
     QCOMPARE(window.warnings.size(), 1);
 }
 
+// On simulated time: events run once the interval has passed since they last ran (publishing
+// first), never more often, and not at all once a stop is asked for.
 void WindowTest::pacerRunsEventsOncePerInterval() {
+    std::chrono::nanoseconds now{0};
     int published = 0;
-    int timerRuns = 0;
-    EventPacer pacer([&] { ++published; }, 20ms);
-    QTimer timer;
-    timer.setInterval(0);
-    QObject::connect(&timer, &QTimer::timeout, [&] { ++timerRuns; });
-    timer.start();
+    int runs = 0;
+    EventPacer pacer([&] { ++published; }, 20ms, [&] { return now; },
+                     [&] {
+                         ++runs;
+                         now += 3ms; // running the events takes time too
+                     });
     pacer.Start();
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < 110)
+    for (int step = 0; step < 100; ++step) { // 1 ms of work a step
         QVERIFY(pacer.LetEventsRun());
+        now += 1ms;
+    }
     pacer.Finish();
-    // About one run per 20 ms, each after publishing, never more often.
-    QVERIFY2(pacer.Runs() >= 3 && pacer.Runs() <= 6, qPrintable(QString::number(pacer.Runs())));
-    QCOMPARE(published, pacer.Runs());
-    QCOMPARE(timerRuns >= pacer.Runs() - 1, true);
-    QVERIFY(pacer.LongestGap() < 60ms);
+    // Runs at 20 ms, then every 20 ms after each run's end (23 ms apart): 20, 43, 66, 89.
+    QCOMPARE(runs, 4);
+    QCOMPARE(pacer.Runs(), 4);
+    QCOMPARE(published, 4);
+    QCOMPARE(pacer.FirstGap(), std::chrono::nanoseconds(20ms));
+    QCOMPARE(pacer.LongestGap(), std::chrono::nanoseconds(20ms));
+    QCOMPARE(pacer.LongestRun(), std::chrono::nanoseconds(3ms));
 
     pacer.RequestStop();
     QVERIFY(!pacer.LetEventsRun());
+    QCOMPARE(runs, 4);
 }
 
 QTEST_MAIN(WindowTest)
