@@ -3,7 +3,13 @@
 
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QtTest>
+
+#include <fstream>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace ini;
 
@@ -29,6 +35,7 @@ private slots:
     void rowsReachViewsLazily();
     void longLinesShowBoundedLabels();
     void publishesOneInsertionPerParentParentsFirst();
+    void loadOutOfMemoryKeepsThePreviousOutline();
     void removeAllResets();
     void keysAndIndexesRoundTrip();
     void decodesBytes_data();
@@ -163,6 +170,54 @@ void OutlineModelTest::publishesOneInsertionPerParentParentsFirst() {
     }
     model.PublishPending();
     QCOMPARE(inserts.count(), 4);
+}
+
+// Under a lowered address-space limit a load that cannot get its buffers fails with "not enough
+// memory" and the model keeps the previous outline; nothing crashes. Runs in a child process,
+// whose limit cannot hurt the test runner.
+void OutlineModelTest::loadOutOfMemoryKeepsThePreviousOutline() {
+#if defined(__SANITIZE_ADDRESS__)
+    QSKIP("AddressSanitizer needs far more address space than the limit");
+#else
+    QTemporaryDir folder;
+    const std::string small = (folder.path() + QStringLiteral("/small.ini")).toStdString();
+    const std::string big = (folder.path() + QStringLiteral("/big.ini")).toStdString();
+    std::ofstream(small) << "Object A\nEnd\nVersion = 1\n";
+    {
+        std::ofstream out(big);
+        const std::string lines(16u << 20, '\n'); // sixteen million empty lines, then roots
+        out << lines;
+        for (int i = 0; i < 2'000'000; ++i)
+            out << "a\n";
+    }
+    const pid_t child = ::fork();
+    QVERIFY(child >= 0);
+    if (child == 0) {
+        LineStore lines;
+        OutlineModel model(lines);
+        Keywords keywords;
+        keywords.InitKeywords();
+        FileLoader loader;
+        if (loader.LoadFile(small, lines, model, keywords, {}).status != WalkStatus::Done)
+            std::_Exit(2);
+        // Room for what runs now and a little more, far less than the big file's index needs.
+        long pages = 0;
+        std::ifstream("/proc/self/statm") >> pages;
+        const rlim_t limit = static_cast<rlim_t>(pages) * 4096 + (48u << 20);
+        const rlimit cap{limit, limit};
+        if (::setrlimit(RLIMIT_AS, &cap) != 0)
+            std::_Exit(3);
+        const WalkResult result = loader.LoadFile(big, lines, model, keywords, {});
+        const bool warned = result.status == WalkStatus::Failed && result.error &&
+                            result.error->message.find("not enough memory") != std::string::npos;
+        const bool kept = lines.Count() == 3 && model.rowCount() == 2 && !loader.Loading();
+        std::_Exit(warned && kept ? 0 : 4);
+    }
+    int status = 0;
+    QCOMPARE(::waitpid(child, &status, 0), child);
+    QVERIFY2(WIFEXITED(status), "the child crashed");
+    QCOMPARE(WEXITSTATUS(status), 0);
+#endif
 }
 
 void OutlineModelTest::removeAllResets() {
