@@ -65,5 +65,29 @@ check "empty output to a full disk still succeeds" true
 check "write failure exit 1" test $? -eq 1
 check "write failure reported" grep -q "cannot write" "$tmp/err"
 
+# Several files: every line starts with the file's path and a TAB; a file that cannot be read is
+# reported and the others are still printed, with exit status 1.
+printf 'Weapon Gun\r\nEnd\r\n' >"$tmp/one.ini"
+printf 'Object A\r\n  Speed = 1\r\nEnd\r\n' >"$tmp/two.ini"
+"$tool" "$tmp/one.ini" "$tmp/missing.ini" "$tmp/two.ini" >"$tmp/out" 2>"$tmp/err"
+check "several files exit 1 for the missing one" test $? -eq 1
+check "several files output" test "$(cat "$tmp/out")" = "$(printf '%s\tKey_0\tWeapon Gun\n%s\tKey_0\tObject A\n%s\t  Key_1\tSpeed = 1' "$tmp/one.ini" "$tmp/two.ini" "$tmp/two.ini")"
+check "several files name the missing one" test "$(grep -c "missing.ini" "$tmp/err")" -eq 1
+
+"$tool" --help >/dev/full 2>/dev/null
+check "help to a full disk exit 1" test $? -eq 1
+
+# A file a writer keeps appending to ends promptly: read up to its size at open, then either
+# printed as it was then or reported as changed; never read for as long as the writer writes.
+seq 1 200000 | sed 's/^/Object Unit/; a End' >"$tmp/growing.ini"
+(while :; do echo "Object Late"; done >>"$tmp/growing.ini") 2>/dev/null &
+writer=$!
+timeout 60 "$tool" --top-level "$tmp/growing.ini" >"$tmp/out" 2>"$tmp/err"
+code=$?
+kill "$writer"
+wait "$writer" 2>/dev/null
+check "growing file ends promptly" test $code -eq 0 -o $code -eq 1
+[[ $code -eq 1 ]] && check "growing file reported as changed" grep -q "changed while it was read" "$tmp/err"
+
 echo "$passes passed, $failures failed"
 [[ $failures -eq 0 ]]
