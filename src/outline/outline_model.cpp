@@ -56,6 +56,7 @@ void OutlineModel::Replace(OutlineNodes nodes) {
     m_shownRoots = std::min(m_nodes.RootCount(), firstRows);
     m_shownChildren.clear();
     m_dirtyParents.clear();
+    m_emptyBlocks.clear();
     endResetModel();
     m_inserting = false;
 }
@@ -236,7 +237,25 @@ int OutlineModel::columnCount(const QModelIndex& parent) const {
 }
 
 bool OutlineModel::hasChildren(const QModelIndex& parent) const {
-    return rowCount(parent) > 0;
+    if (rowCount(parent) > 0)
+        return true;
+    // A block shows its arrow before it is filled, so it can be opened from the keyboard.
+    const NodeId id = IdOf(parent);
+    return id != OutlineNodes::none && m_nodes.OpensBlock(id) && m_nodes.ChildCountOf(id) == 0 &&
+           !m_emptyBlocks.contains(id);
+}
+
+void OutlineModel::NoteFilled(NodeKey root) {
+    const NodeId id = m_nodes.Find(root);
+    if (id == OutlineNodes::none || !m_nodes.OpensBlock(id) || m_nodes.ChildCountOf(id) > 0)
+        return;
+    if (m_emptyBlocks.insert(id).second) {
+        // Views keep what hasChildren said in their layout: have them ask again.
+        if (IndexOf(root).isValid()) {
+            emit layoutAboutToBeChanged();
+            emit layoutChanged();
+        }
+    }
 }
 
 bool OutlineModel::canFetchMore(const QModelIndex& parent) const {

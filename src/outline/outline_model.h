@@ -10,6 +10,7 @@
 #include <optional>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace ini {
@@ -51,6 +52,10 @@ public:
     std::size_t ChildCount(NodeKey key) const override;
     std::optional<NodeKey> Parent(NodeKey key) const override;
     std::optional<NodeKey> NextSibling(NodeKey key) const override;
+
+    // A root whose block was walked: if that gave it no nodes, it loses the expand arrow that
+    // every block shows until it is filled.
+    void NoteFilled(NodeKey root);
 
     // Tells the views about nodes added since the last call (up to each level's shown rows).
     void PublishPending();
@@ -94,6 +99,8 @@ private:
     // Parents (OutlineNodes::none for the roots) that got nodes since the last publish.
     std::vector<NodeId> m_dirtyParents;
     bool m_inserting = false;
+    // Roots of blocks that were filled and hold nothing (only comments and an End, say).
+    std::unordered_set<NodeId> m_emptyBlocks;
 };
 
 } // namespace ini

@@ -123,6 +123,12 @@ void Form1::ConnectHandlers() {
     connect(m_cmdLoad, &QPushButton::clicked, this, &Form1::Cmd_Load_Click);
     connect(m_treeView1, &QTreeView::clicked, this, &Form1::TreeView1_NodeClick);
     connect(m_treeView1, &QTreeView::doubleClicked, this, &Form1::TreeView1_DoubleClick);
+    connect(m_treeView1, &QTreeView::expanded, this, &Form1::TreeView1_Expanded);
+    // Enter on a node fills it as a click does.
+    connect(m_treeView1, &QTreeView::activated, this, [this](const QModelIndex& index) {
+        if (const std::optional<NodeKey> key = m_model->KeyAt(index))
+            FillBlock(*key);
+    });
     connect(m_command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     // Walks ask for the switch on every line; a copy kept in step is cheaper to read.
     connect(m_chkComments, &QCheckBox::toggled, this,
@@ -211,18 +217,33 @@ void Form1::Cmd_Load_Click() {
 
 void Form1::TreeView1_NodeClick(const QModelIndex& index) {
     m_filledByLastClick.reset();
-    const std::optional<NodeKey> key = m_model->KeyAt(index);
-    if (m_walking || !key)
-        return;
+    if (const std::optional<NodeKey> key = m_model->KeyAt(index); key && FillBlock(*key))
+        m_filledByLastClick = key;
+}
+
+bool Form1::FillBlock(NodeKey key) {
+    if (m_walking)
+        return false;
     const WalkResult result = RunWalk([&](const WalkHooks& hooks) {
-        return ClickNode(*key, m_lines, *m_model, m_keywords, hooks);
+        return ClickNode(key, m_lines, *m_model, m_keywords, hooks);
     });
     if (result.status == WalkStatus::Failed && result.error)
         ShowWarning(QStringLiteral("Block"), QString::fromLocal8Bit(result.error->message));
-    if (result.nodesAdded > 0 && !m_closing) {
-        m_treeView1->expand(m_model->IndexOf(*key));
-        m_filledByLastClick = key;
-    }
+    if (result.status == WalkStatus::Done && !m_closing)
+        m_model->NoteFilled(key);
+    if (result.nodesAdded == 0 || m_closing)
+        return false;
+    m_treeView1->expand(m_model->IndexOf(key));
+    return true;
+}
+
+void Form1::TreeView1_Expanded(const QModelIndex& index) {
+    // Opening an unfilled block (its arrow, Right or +) fills it as a click would; after the
+    // view has finished opening it, since a fill lets events run.
+    const std::optional<NodeKey> key = m_model->KeyAt(index);
+    if (!key || m_model->ChildCount(*key) > 0)
+        return;
+    QTimer::singleShot(0, this, [this, key = *key] { FillBlock(key); });
 }
 
 void Form1::TreeView1_DoubleClick(const QModelIndex& index) {

@@ -79,6 +79,9 @@ private:
     WalkResult RunWalk(const std::function<WalkResult(const WalkHooks&)>& walk);
     void LeaveBusy();
     void TreeView1_DoubleClick(const QModelIndex& index);
+    void TreeView1_Expanded(const QModelIndex& index);
+    // Fills a root node's block as a click does; true when it got nodes (and was opened).
+    bool FillBlock(NodeKey key);
     void ShowWarning(const QString& title, const QString& text);
 
     FormServices m_services;

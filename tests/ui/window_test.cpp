@@ -174,6 +174,7 @@ private slots:
     void emptyTextIsStoredAndRestoredAsNothing();
     void loadThenClicksFillBlocksOnce();
     void filledBlocksCollapseAndOpenAgain();
+    void keyboardFillsBlocks();
     void failedLoadWarnsAndKeepsTheOutline();
     void commentSwitchBetweenLoadAndClick();
     void clickAndLoadDuringLoadAreTurnedAway();
@@ -386,7 +387,9 @@ void WindowTest::loadThenClicksFillBlocksOnce() {
     QCOMPARE(model->rowCount(), 3);
     QCOMPARE(model->index(0, 0).data().toString(), QStringLiteral("Object Alpha"));
     QCOMPARE(model->index(1, 0).data(OutlineModel::KeyRole).toString(), QStringLiteral("Key_9"));
-    QVERIFY(!model->hasChildren(window.Node(0)));
+    // Every block shows its arrow before it is filled.
+    QVERIFY(model->hasChildren(window.Node(0)));
+    QCOMPARE(model->rowCount(window.Node(0)), 0);
 
     window.ClickNode(0);
     QCOMPARE(window.ChildTexts(0), QStringList({"Speed = 10", "Draw = ModelA"}));
@@ -403,12 +406,38 @@ void WindowTest::loadThenClicksFillBlocksOnce() {
     window.ClickNode(9);
     QCOMPARE(inserts.count(), 0);
     QCOMPARE(window.ChildTexts(0).size(), 2);
-    QVERIFY(!model->hasChildren(window.Node(9)));
+    QVERIFY(!model->hasChildren(window.Node(9))); // filled and found empty: the arrow goes
 
     // Loading again starts over from the top level.
     window.Load(window.Find<QLineEdit>("Txt_Filename")->text());
     QCOMPARE(model->rowCount(), 3);
-    QVERIFY(!model->hasChildren(window.Node(0)));
+    QCOMPARE(model->rowCount(window.Node(0)), 0);
+    QVERIFY(model->hasChildren(window.Node(9)));
+}
+
+// Right, + and Enter on an unfilled block fill it as a click does, and open it.
+void WindowTest::keyboardFillsBlocks() {
+    Harness window;
+    window.Open().show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.form.get()));
+    window.Load(window.WriteFile(QStringLiteral("example.ini"), example));
+    QTreeView* tree = window.Tree();
+    tree->setFocus();
+    const struct {
+        LineIndex block;
+        Qt::Key key;
+    } cases[] = {{0, Qt::Key_Right}, {9, Qt::Key_Plus}, {11, Qt::Key_Return}};
+    for (const auto& c : cases) {
+        tree->setCurrentIndex(window.Node(c.block));
+        QTest::keyClick(tree, c.key);
+        QTRY_VERIFY(window.Model()->ChildCount(NodeKey{c.block}) > 0 ||
+                    !window.Model()->hasChildren(window.Node(c.block)));
+    }
+    QCOMPARE(window.ChildTexts(0), QStringList({"Speed = 10", "Draw = ModelA"}));
+    QVERIFY(tree->isExpanded(window.Node(0)));
+    QVERIFY(!window.Model()->hasChildren(window.Node(9)));
+    QCOMPARE(window.ChildTexts(11), QStringList{"Armor = 1"});
+    QVERIFY(tree->isExpanded(window.Node(11)));
 }
 
 void WindowTest::filledBlocksCollapseAndOpenAgain() {
