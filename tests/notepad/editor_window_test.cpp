@@ -272,21 +272,24 @@ void EditorWindowTest::missingFileIsCreatedOnSave() {
     QCOMPARE(ReadAll(path), "Object A\nEnd");
 }
 
-// A file that exists but was not read (here: too large) shows as empty; saving that over it
-// would destroy it.
+// A file that exists but was not read (here: beyond what any view can hold) shows as empty;
+// saving that over it would destroy it.
 void EditorWindowTest::unreadFileIsNeverOverwritten() {
     const QString path = WriteFile("huge.ini", "x");
+    constexpr qint64 size = (qint64{4} << 30) + 1;
     {
         QFile file(path);
-        QVERIFY(file.resize(kMaxFileBytes + 1)); // sparse: costs no disk
+        if (!file.resize(size)) // sparse: costs no disk
+            QSKIP("this file system cannot hold a sparse 4 GiB file");
     }
     EditorWindow& window = OpenShown(path);
-    QVERIFY(window.statusBar()->currentMessage().contains("too large"));
+    QVERIFY2(window.statusBar()->currentMessage().startsWith("Cannot open"),
+             qPrintable(window.statusBar()->currentMessage()));
 
     QTest::keyClicks(Focused(), "typed");
     QTest::keyClick(Focused(), Qt::Key_S, Qt::ControlModifier);
     QVERIFY(window.statusBar()->currentMessage().startsWith("Not saved"));
-    QCOMPARE(QFileInfo(path).size(), kMaxFileBytes + 1);
+    QCOMPARE(QFileInfo(path).size(), size);
     QCOMPARE(ShownTitle(window), "huge.ini* - Ln 1, Col 6");
 }
 

@@ -170,7 +170,7 @@ void TextDocumentTest::editedLines_data() {
     QTest::newRow("most common end wins in a mixed file")
         << QByteArray("a\rb\rc\n") << 2 << 1 << "\nd" << QByteArray("a\rb\rc\nd\r");
     QTest::newRow("other lines keep their own end")
-        << QByteArray("a\nb\r\nc\rd\n") << 2 << 0 << "x\ny" << QByteArray("a\nb\r\nx\ryc\nd\n");
+        << QByteArray("a\nb\r\nc\rd\n") << 2 << 0 << "x\ny" << QByteArray("a\nb\r\nx\nyc\rd\n");
     QTest::newRow("file without final end keeps none")
         << QByteArray("a\r\nb") << 1 << 1 << "\nc" << QByteArray("a\r\nb\r\nc");
     QTest::newRow("no end in file gives lf")
@@ -227,8 +227,10 @@ void TextDocumentTest::unencodable() {
     QFETCH(int, character);
 
     const TextDocument document = TextDocument::FromBytes(View(original));
-    std::vector<Line> lines = document.Lines();
-    lines[static_cast<std::size_t>(line)].text.insert(column, QChar(character));
+    std::vector<QString> lines;
+    for (const Line& loaded : document.Lines())
+        lines.push_back(loaded.text);
+    lines[static_cast<std::size_t>(line)].insert(column, QChar(character));
     const auto bytes = document.WithLines(std::move(lines)).ToBytes();
 
     const auto* error = std::get_if<EncodeError>(&bytes);
