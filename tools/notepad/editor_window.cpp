@@ -245,7 +245,7 @@ bool EditorWindow::SaveTo(const QString& path) {
     }
     const QByteArray& written = std::get<QByteArray>(bytes);
     if (const std::optional<FileError> error = WriteFileBytes(path, written)) {
-        ShowError(tr("Not saved: %1").arg(error->message));
+        ShowError(error->message);
         return false;
     }
     m_disk = DiskState::Of(path, written);
