@@ -56,6 +56,7 @@ EditorWindow::EditorWindow(QWidget* parent)
     m_edit->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_edit->setFont(fixed);
     m_large->setFont(fixed);
+    m_large->SetTabStopDistance(m_edit->tabStopDistance());
     m_large->hide();
 
     auto* central = new QWidget(this);

@@ -3,7 +3,6 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScrollBar>
-#include <QTextOption>
 
 #include <algorithm>
 #include <climits>
@@ -53,6 +52,12 @@ void LargeFileView::SetLines(LargeFileLines lines) {
     UpdateScrollBars();
     viewport()->update();
     emit caretLineChanged(m_caret);
+}
+
+void LargeFileView::SetTabStopDistance(qreal pixels) {
+    m_tabStopDistance = pixels;
+    m_shown.clear();
+    viewport()->update();
 }
 
 void LargeFileView::Clear() {
@@ -114,35 +119,42 @@ const QString& LargeFileView::ShownText(qint64 line) {
     const auto found = m_shown.constFind(line);
     if (found != m_shown.constEnd())
         return *found;
-    // The editable text's tab stops, in columns of this font.
     const int tabColumns =
-        std::max(1, static_cast<int>(std::lround(QTextOption().tabStopDistance() / CellWidth())));
+        std::max(1, static_cast<int>(std::lround(m_tabStopDistance / CellWidth())));
     return *m_shown.insert(line, ExpandTabs(m_lines->Text(line), tabColumns));
+}
+
+qint64 LargeFileView::EndOfVisibleLines() const {
+    return std::min(LineCount(), FirstVisibleLine() + VisibleRows() + 1);
+}
+
+void LargeFileView::WidenToVisibleLines() {
+    const qint64 first = FirstVisibleLine();
+    const qint64 end = EndOfVisibleLines();
+    // Lines that scrolled away are dropped; a long one is costly to keep.
+    for (auto it = m_shown.begin(); it != m_shown.end();)
+        it = it.key() < first || it.key() >= end ? m_shown.erase(it) : std::next(it);
+    for (qint64 line = first; line < end; ++line)
+        NoteWidth(ShownText(line).size());
 }
 
 void LargeFileView::paintEvent(QPaintEvent*) {
     QPainter painter(viewport());
     if (!m_lines)
         return;
+    WidenToVisibleLines();
     const int rowHeight = RowHeight();
+    const int ascent = fontMetrics().ascent();
     const qint64 first = FirstVisibleLine();
-    const qint64 end = std::min(LineCount(), first + VisibleRows() + 1);
     const qsizetype firstColumn = horizontalScrollBar()->value();
     const qsizetype columns = VisibleColumns() + 1;
-
-    // Lines that scrolled away are dropped; a long one is costly to keep.
-    for (auto it = m_shown.begin(); it != m_shown.end();)
-        it = it.key() < first || it.key() >= end ? m_shown.erase(it) : std::next(it);
-
-    const int ascent = fontMetrics().ascent();
-    for (qint64 line = first; line < end; ++line) {
+    for (qint64 line = first; line < EndOfVisibleLines(); ++line) {
         const int top = static_cast<int>(line - first) * rowHeight;
         if (line == m_caret) {
             painter.fillRect(QRect(0, top, viewport()->width(), rowHeight),
                              palette().color(QPalette::Highlight).lighter(185));
         }
         const QString& text = ShownText(line);
-        NoteWidth(text.size());
         if (firstColumn < text.size())
             painter.drawText(QPoint(0, top + ascent), text.mid(firstColumn, columns));
     }
@@ -186,18 +198,18 @@ void LargeFileView::keyPressEvent(QKeyEvent* event) {
         across->setValue(0);
         break;
     case Qt::Key_End:
-        if (ctrl)
+        if (ctrl) {
             MoveCaret(LineCount() - 1);
-        else if (LineCount() > 0) {
-            const qsizetype width = ShownText(m_caret).size();
-            NoteWidth(width);
-            across->setValue(ClampToInt(width - VisibleColumns() + 1));
+        } else if (LineCount() > 0) {
+            WidenToVisibleLines();
+            across->setValue(ClampToInt(ShownText(m_caret).size() - VisibleColumns() + 1));
         }
         break;
     case Qt::Key_Left:
         across->setValue(across->value() - 1);
         break;
     case Qt::Key_Right:
+        WidenToVisibleLines();
         across->setValue(across->value() + 1);
         break;
     default:

@@ -20,6 +20,8 @@ public:
 
     // Shows these lines from the top, the caret on the first.
     void SetLines(LargeFileLines lines);
+    // Tabs reach to the next multiple of this width, as in the editable text.
+    void SetTabStopDistance(qreal pixels);
     // Drops the lines and the memory they hold.
     void Clear();
 
@@ -52,11 +54,15 @@ private:
     int VisibleRows() const;
     int VisibleColumns() const;
     qint64 FirstVisibleLine() const;
+    qint64 EndOfVisibleLines() const;
+    // Fits the horizontal scroll range to the lines on screen, forgetting those off it.
+    void WidenToVisibleLines();
     // Line i as shown: tabs expanded to their stops, so one character is one column.
     const QString& ShownText(qint64 line);
 
     std::optional<LargeFileLines> m_lines;
     qint64 m_caret = 0;
+    qreal m_tabStopDistance = 80;
     int m_widest = 0;               // columns of the widest line shown so far
     QHash<qint64, QString> m_shown; // the lines on screen, kept while they stay there
 };
