@@ -124,9 +124,7 @@ void EditorWindow::Open(const QString& path) {
         if (error->kind == FileError::Kind::Missing) {
             ShowError(tr("%1; saving creates it").arg(error->message));
         } else {
-            m_saveRefusal = tr("Not saved: %1 could not be opened, and saving would overwrite it. "
-                               "Use Save As.")
-                                .arg(path);
+            RefuseSavingOverUnread();
             ShowError(error->message);
         }
     } else {
@@ -160,9 +158,7 @@ void EditorWindow::OpenReadOnly(const QString& why) {
     ShowLines(*m_edit->document(), m_document.Lines()); // frees the text of a previous file
     std::variant<LargeFileLines, QString> read = LargeFileLines::Read(m_path);
     if (auto* error = std::get_if<QString>(&read)) {
-        m_saveRefusal = tr("Not saved: %1 could not be opened, and saving would overwrite it. "
-                           "Use Save As.")
-                            .arg(m_path);
+        RefuseSavingOverUnread();
         ShowEditable(true);
         ShowError(*error);
     } else {
@@ -182,6 +178,12 @@ void EditorWindow::ShowEditable(bool editable) {
     if (editable)
         m_large->Clear();
     (editable ? static_cast<QWidget*>(m_edit) : m_large)->setFocus(Qt::OtherFocusReason);
+}
+
+void EditorWindow::RefuseSavingOverUnread() {
+    m_saveRefusal =
+        tr("Not saved: %1 could not be opened, and saving would overwrite it. Use Save As.")
+            .arg(m_path);
 }
 
 bool EditorWindow::IsReadOnly() const {

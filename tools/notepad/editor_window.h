@@ -66,6 +66,8 @@ private:
     void CreateActions();
     void OpenReadOnly(const QString& why);
     void ShowEditable(bool editable);
+    // Something is at m_path that was not read; saving the empty text there would destroy it.
+    void RefuseSavingOverUnread();
     bool IsReadOnly() const;
     bool SaveTo(const QString& path);
     void OpenGoToLine();
