@@ -1,10 +1,12 @@
 #include "block_lines.h"
 #include "cp1252.h"
+#include "large_file_lines.h"
 #include "parse/line_ends.h"
 #include "text_document.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <QTemporaryFile>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -64,9 +66,13 @@ private slots:
     void linesMatchViewer();
     void throughEditorBlocks_data() { roundTrip_data(); }
     void throughEditorBlocks();
+    void largeViewLinesMatchEditor_data() { roundTrip_data(); }
+    void largeViewLinesMatchEditor();
 
     void editedLines_data();
     void editedLines();
+    void linesKeepTheirEnds_data();
+    void linesKeepTheirEnds();
     void unencodable_data();
     void unencodable();
 
@@ -158,6 +164,54 @@ void TextDocumentTest::throughEditorBlocks() {
     QCOMPARE(EncodeOrFail(saved).toHex(' '), bytes.toHex(' '));
 }
 
+// The read-only view of large files decodes each line as the editable text does.
+void TextDocumentTest::largeViewLinesMatchEditor() {
+    QFETCH(QByteArray, bytes);
+    QTemporaryFile file;
+    QVERIFY(file.open());
+    QCOMPARE(file.write(bytes), bytes.size());
+    file.close();
+    const TextDocument document = TextDocument::FromBytes(View(bytes));
+    auto read = LargeFileLines::Read(file.fileName());
+    QVERIFY(std::holds_alternative<LargeFileLines>(read));
+    const LargeFileLines& lines = std::get<LargeFileLines>(read);
+    QCOMPARE(lines.Encoding(), document.Format().encoding);
+    QCOMPARE(lines.Count(), static_cast<qint64>(document.Lines().size()));
+    for (qint64 i = 0; i < lines.Count(); ++i)
+        QCOMPARE(lines.Text(i), document.Lines()[static_cast<std::size_t>(i)].text);
+}
+
+void TextDocumentTest::linesKeepTheirEnds_data() {
+    QTest::addColumn<QByteArray>("original");
+    QTest::addColumn<QStringList>("edited");
+    QTest::addColumn<QByteArray>("expected");
+
+    // LF, CR LF and CR twice each: new breaks get LF.
+    const QByteArray mixed = "a\nb\r\nc\rd\ne\r\nf\r";
+    QTest::newRow("unchanged") << mixed << QStringList{"a", "b", "c", "d", "e", "f"} << mixed;
+    QTest::newRow("a line added in one place, another changed elsewhere")
+        << mixed << QStringList{"a", "new", "b", "c", "d", "E", "f"}
+        << QByteArray("a\nnew\nb\r\nc\rd\nE\r\nf\r");
+    QTest::newRow("a line removed in one place, another split elsewhere")
+        << mixed << QStringList{"a", "c", "d", "e1", "e2", "f"}
+        << QByteArray("a\nc\rd\ne1\ne2\r\nf\r");
+    QTest::newRow("joined lines keep the second one's end")
+        << mixed << QStringList{"a", "bc", "d", "e", "f"} << QByteArray("a\nbc\rd\ne\r\nf\r");
+    QTest::newRow("a moved line is a new line")
+        << mixed << QStringList{"a", "c", "b", "d", "e", "f"} << QByteArray("a\nc\rb\nd\ne\r\nf\r");
+    QTest::newRow("everything replaced")
+        << mixed << QStringList{"x", "y"} << QByteArray("x\r\ny\r");
+}
+
+void TextDocumentTest::linesKeepTheirEnds() {
+    QFETCH(QByteArray, original);
+    QFETCH(QStringList, edited);
+    QFETCH(QByteArray, expected);
+    const TextDocument document = TextDocument::FromBytes(View(original));
+    const std::vector<QString> texts(edited.begin(), edited.end());
+    QCOMPARE(EncodeOrFail(document.WithLines(texts)).toHex(' '), expected.toHex(' '));
+}
+
 void TextDocumentTest::editedLines_data() {
     QTest::addColumn<QByteArray>("original");
     QTest::addColumn<int>("line");
@@ -170,7 +224,7 @@ void TextDocumentTest::editedLines_data() {
     QTest::newRow("most common end wins in a mixed file")
         << QByteArray("a\rb\rc\n") << 2 << 1 << "\nd" << QByteArray("a\rb\rc\nd\r");
     QTest::newRow("other lines keep their own end")
-        << QByteArray("a\nb\r\nc\rd\n") << 2 << 0 << "x\ny" << QByteArray("a\nb\r\nx\ryc\nd\n");
+        << QByteArray("a\nb\r\nc\rd\n") << 2 << 0 << "x\ny" << QByteArray("a\nb\r\nx\nyc\rd\n");
     QTest::newRow("file without final end keeps none")
         << QByteArray("a\r\nb") << 1 << 1 << "\nc" << QByteArray("a\r\nb\r\nc");
     QTest::newRow("no end in file gives lf")
@@ -227,8 +281,10 @@ void TextDocumentTest::unencodable() {
     QFETCH(int, character);
 
     const TextDocument document = TextDocument::FromBytes(View(original));
-    std::vector<Line> lines = document.Lines();
-    lines[static_cast<std::size_t>(line)].text.insert(column, QChar(character));
+    std::vector<QString> lines;
+    for (const Line& loaded : document.Lines())
+        lines.push_back(loaded.text);
+    lines[static_cast<std::size_t>(line)].insert(column, QChar(character));
     const auto bytes = document.WithLines(std::move(lines)).ToBytes();
 
     const auto* error = std::get_if<EncodeError>(&bytes);

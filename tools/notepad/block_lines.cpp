@@ -39,13 +39,6 @@ QString BlockText(const QTextBlock& block) {
     return text;
 }
 
-LineEnd TagOf(const QTextBlock& block) noexcept {
-    const int state = block.userState();
-    return state >= static_cast<int>(LineEnd::None) && state <= static_cast<int>(LineEnd::Cr)
-               ? static_cast<LineEnd>(state)
-               : LineEnd::Unset;
-}
-
 } // namespace
 
 void ShowLines(QTextDocument& document, const std::vector<Line>& lines) {
@@ -79,22 +72,15 @@ void ShowLines(QTextDocument& document, const std::vector<Line>& lines) {
         cursor.setPosition(static_cast<int>(at) + 1, QTextCursor::KeepAnchor);
         cursor.setCharFormat(PlaceholderFormat(c));
     }
-    TagLineEnds(document, lines);
     document.setUndoRedoEnabled(undo);
     document.setModified(false);
 }
 
-void TagLineEnds(QTextDocument& document, const std::vector<Line>& lines) {
-    std::size_t i = 0;
-    for (QTextBlock block = document.begin(); block.isValid(); block = block.next(), ++i)
-        block.setUserState(static_cast<int>(i < lines.size() ? lines[i].end : LineEnd::Unset));
-}
-
-std::vector<Line> CollectLines(const QTextDocument& document) {
-    std::vector<Line> lines;
+std::vector<QString> CollectLines(const QTextDocument& document) {
+    std::vector<QString> lines;
     lines.reserve(static_cast<std::size_t>(document.blockCount()));
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next())
-        lines.push_back({BlockText(block), TagOf(block)});
+        lines.push_back(BlockText(block));
     return lines;
 }
 

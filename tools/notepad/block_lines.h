@@ -19,16 +19,12 @@ namespace ini {
 
 inline constexpr char16_t kBreakPlaceholder = u'\u00B6';
 
-// Replaces the document's content with the lines, tags each block with its line's terminator
-// and starts a fresh, unmodified undo history.
+// Replaces the document's content with the lines' texts and starts a fresh, unmodified undo
+// history.
 void ShowLines(QTextDocument& document, const std::vector<Line>& lines);
 
-// Tags block i with lines[i]'s terminator; blocks beyond the lines count as added by the user.
-void TagLineEnds(QTextDocument& document, const std::vector<Line>& lines);
-
-// Each block as a line, placeholders turned back into the characters they stand for, with the
-// terminator its block is tagged with.
-std::vector<Line> CollectLines(const QTextDocument& document);
+// Each block's text, placeholders turned back into the characters they stand for.
+std::vector<QString> CollectLines(const QTextDocument& document);
 
 // Whether text typed with this format would be taken for a placeholder's.
 bool IsPlaceholderFormat(const QTextCharFormat& format);

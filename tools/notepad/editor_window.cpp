@@ -2,7 +2,7 @@
 
 #include "block_lines.h"
 #include "goto_line_bar.h"
-#include "text_file.h"
+#include "large_file_view.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -44,17 +44,27 @@ QString LineEndName(LineEnd end) {
 } // namespace
 
 EditorWindow::EditorWindow(QWidget* parent)
-    : QMainWindow(parent), m_edit(new QPlainTextEdit(this)), m_goToLine(new GoToLineBar(this)),
-      m_position(new QLabel(this)), m_format(new QLabel(this)) {
+    : QMainWindow(parent), m_edit(new QPlainTextEdit(this)), m_large(new LargeFileView(this)),
+      m_goToLine(new GoToLineBar(this)), m_position(new QLabel(this)), m_format(new QLabel(this)),
+      m_askOverwrite([this](const QString& question) {
+          return QMessageBox::warning(this, tr("File changed on disk"), question,
+                                      QMessageBox::Save | QMessageBox::Cancel,
+                                      QMessageBox::Cancel) == QMessageBox::Save;
+      }) {
+    const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     m_edit->setObjectName(QStringLiteral("text"));
     m_edit->setLineWrapMode(QPlainTextEdit::NoWrap);
-    m_edit->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    m_edit->setFont(fixed);
+    m_large->setFont(fixed);
+    m_large->SetTabStopDistance(m_edit->tabStopDistance());
+    m_large->hide();
 
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(m_edit, 1);
+    layout->addWidget(m_large, 1);
     layout->addWidget(m_goToLine);
     setCentralWidget(central);
 
@@ -64,8 +74,9 @@ EditorWindow::EditorWindow(QWidget* parent)
     CreateActions();
 
     connect(m_edit, &QPlainTextEdit::cursorPositionChanged, this, &EditorWindow::UpdatePosition);
+    connect(m_large, &LargeFileView::caretLineChanged, this, &EditorWindow::UpdatePosition);
     connect(m_edit->document(), &QTextDocument::modificationChanged, this,
-            &EditorWindow::OnModificationChanged);
+            &QWidget::setWindowModified);
     connect(m_goToLine, &GoToLineBar::lineRequested, this, &EditorWindow::GoToLine);
     connect(m_goToLine, &GoToLineBar::dismissed, this, &EditorWindow::CloseGoToLine);
 
@@ -78,9 +89,10 @@ EditorWindow::EditorWindow(QWidget* parent)
 
 void EditorWindow::CreateActions() {
     QMenu* file = menuBar()->addMenu(tr("&File"));
-    file->addAction(tr("&Save"), this, &EditorWindow::Save)->setShortcut(QKeySequence::Save);
-    file->addAction(tr("Save &As..."), this, &EditorWindow::SaveAs)
-        ->setShortcut(QKeySequence::SaveAs);
+    m_save = file->addAction(tr("&Save"), this, &EditorWindow::Save);
+    m_save->setShortcut(QKeySequence::Save);
+    m_saveAs = file->addAction(tr("Save &As..."), this, &EditorWindow::SaveAs);
+    m_saveAs->setShortcut(QKeySequence::SaveAs);
     file->addSeparator();
     file->addAction(tr("&Quit"), this, &QWidget::close)->setShortcut(QKeySequence::Quit);
 
@@ -92,27 +104,90 @@ void EditorWindow::CreateActions() {
 void EditorWindow::Open(const QString& path) {
     m_path = path;
     m_saveRefusal.clear();
-    const std::variant<QByteArray, FileError> read = ReadFileBytes(path);
-    if (const auto* error = std::get_if<FileError>(&read)) {
+    m_disk = DiskState::Absent();
+    m_large->Clear();
+    const QFileInfo info(path);
+    if (info.isFile() && info.size() > kLargeFileBytes) {
+        OpenReadOnly(tr("Large files open read-only: %1 holds %2 MiB, more than the %3 MiB "
+                        "that can be edited")
+                         .arg(info.fileName(), MiB(info.size()), MiB(kLargeFileBytes)));
+        return;
+    }
+    const std::variant<QByteArray, FileError> read = ReadFileBytes(path, kLargeFileBytes);
+    const auto* error = std::get_if<FileError>(&read);
+    if (error && error->kind == FileError::Kind::TooLarge) { // it grew since it was measured
+        OpenReadOnly(tr("Large files open read-only: %1").arg(error->message));
+        return;
+    }
+    if (error) {
         m_document = TextDocument();
-        if (error->missing) {
+        if (error->kind == FileError::Kind::Missing) {
             ShowError(tr("%1; saving creates it").arg(error->message));
         } else {
-            m_saveRefusal = tr("Not saved: %1 could not be opened, and saving would overwrite it. "
-                               "Use Save As.")
-                                .arg(path);
+            RefuseSavingOverUnread();
             ShowError(error->message);
         }
     } else {
         const QByteArray& bytes = std::get<QByteArray>(read);
-        m_document = TextDocument::FromBytes(
+        TextDocument document = TextDocument::FromBytes(
             std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+        const auto& lines = document.Lines();
+        const auto longest = std::max_element(lines.begin(), lines.end(), [](auto& a, auto& b) {
+            return a.text.size() < b.text.size();
+        });
+        if (longest != lines.end() && longest->text.size() > kMaxEditableLineLength) {
+            OpenReadOnly(tr("Files with lines over %1 characters open read-only: line %2 holds %3")
+                             .arg(kMaxEditableLineLength)
+                             .arg(longest - lines.begin() + 1)
+                             .arg(longest->text.size()));
+            return;
+        }
+        m_document = std::move(document);
+        m_disk = DiskState::Of(path, bytes);
         statusBar()->clearMessage();
     }
     ShowLines(*m_edit->document(), m_document.Lines());
+    ShowEditable(true);
     m_edit->moveCursor(QTextCursor::Start);
     UpdatePosition();
     UpdateFormatLabel();
+}
+
+void EditorWindow::OpenReadOnly(const QString& why) {
+    m_document = TextDocument();
+    ShowLines(*m_edit->document(), m_document.Lines()); // frees the text of a previous file
+    std::variant<LargeFileLines, QString> read = LargeFileLines::Read(m_path);
+    if (auto* error = std::get_if<QString>(&read)) {
+        RefuseSavingOverUnread();
+        ShowEditable(true);
+        ShowError(*error);
+    } else {
+        m_large->SetLines(std::move(std::get<LargeFileLines>(read)));
+        ShowEditable(false);
+        ShowError(why);
+    }
+    UpdatePosition();
+    UpdateFormatLabel();
+}
+
+void EditorWindow::ShowEditable(bool editable) {
+    m_edit->setVisible(editable);
+    m_large->setVisible(!editable);
+    m_save->setEnabled(editable);
+    m_saveAs->setEnabled(editable);
+    if (editable)
+        m_large->Clear();
+    (editable ? static_cast<QWidget*>(m_edit) : m_large)->setFocus(Qt::OtherFocusReason);
+}
+
+void EditorWindow::RefuseSavingOverUnread() {
+    m_saveRefusal =
+        tr("Not saved: %1 could not be opened, and saving would overwrite it. Use Save As.")
+            .arg(m_path);
+}
+
+bool EditorWindow::IsReadOnly() const {
+    return !m_large->isHidden();
 }
 
 void EditorWindow::ShowError(const QString& message) {
@@ -120,6 +195,10 @@ void EditorWindow::ShowError(const QString& message) {
 }
 
 bool EditorWindow::Save() {
+    if (IsReadOnly()) {
+        ShowError(tr("Not saved: large files open read-only"));
+        return false;
+    }
     if (m_path.isEmpty())
         return SaveAs();
     if (!m_saveRefusal.isEmpty()) {
@@ -130,6 +209,10 @@ bool EditorWindow::Save() {
 }
 
 bool EditorWindow::SaveAs() {
+    if (IsReadOnly()) {
+        ShowError(tr("Not saved: large files open read-only"));
+        return false;
+    }
     const QString path = QFileDialog::getSaveFileName(this, tr("Save As"), m_path);
     if (path.isEmpty() || !SaveTo(path))
         return false;
@@ -154,19 +237,29 @@ bool EditorWindow::SaveTo(const QString& path) {
         m_edit->setTextCursor(cursor);
         return false;
     }
-    if (const std::optional<FileError> error = WriteFileBytes(path, std::get<QByteArray>(bytes))) {
+    // Another editor, or another copy of this one, may have saved the file since we read it;
+    // writing now would silently undo that.
+    if (path == m_path && m_disk.ChangedAt(path) &&
+        !m_askOverwrite(tr("%1 was changed on disk after it was opened here, perhaps by another "
+                           "editor. Save anyway and replace those changes?")
+                            .arg(path))) {
+        ShowError(tr("Not saved: %1 was changed on disk; the changes here are kept").arg(path));
+        return false;
+    }
+    const QByteArray& written = std::get<QByteArray>(bytes);
+    if (const std::optional<FileError> error = WriteFileBytes(path, written)) {
         ShowError(error->message);
         return false;
     }
+    m_disk = DiskState::Of(path, written);
     m_document = std::move(next);
-    TagLineEnds(text, m_document.Lines());
     text.setModified(false);
     statusBar()->showMessage(tr("Saved %1").arg(path), 5000);
     return true;
 }
 
 void EditorWindow::closeEvent(QCloseEvent* event) {
-    if (!m_edit->document()->isModified()) {
+    if (IsReadOnly() || !m_edit->document()->isModified()) {
         event->accept();
         return;
     }
@@ -180,10 +273,16 @@ void EditorWindow::closeEvent(QCloseEvent* event) {
 }
 
 void EditorWindow::OpenGoToLine() {
-    m_goToLine->Open(m_edit->document()->blockCount());
+    m_goToLine->Open(IsReadOnly() ? std::max<qint64>(1, m_large->LineCount())
+                                  : m_edit->document()->blockCount());
 }
 
 void EditorWindow::GoToLine(qint64 line) {
+    if (IsReadOnly()) {
+        m_large->GoToLine(line - 1);
+        CloseGoToLine();
+        return;
+    }
     const int count = m_edit->document()->blockCount();
     const auto number = static_cast<int>(std::clamp<qint64>(line, 1, count));
     m_edit->setTextCursor(QTextCursor(m_edit->document()->findBlockByNumber(number - 1)));
@@ -193,15 +292,18 @@ void EditorWindow::GoToLine(qint64 line) {
 
 void EditorWindow::CloseGoToLine() {
     m_goToLine->hide();
-    m_edit->setFocus(Qt::OtherFocusReason);
+    (IsReadOnly() ? static_cast<QWidget*>(m_large) : m_edit)->setFocus(Qt::OtherFocusReason);
 }
 
 void EditorWindow::UpdatePosition() {
     const QTextCursor cursor = m_edit->textCursor();
     const QString position =
-        tr("Ln %1, Col %2").arg(cursor.blockNumber() + 1).arg(cursor.positionInBlock() + 1);
+        IsReadOnly()
+            ? tr("Ln %1, Col 1").arg(m_large->CaretLine() + 1)
+            : tr("Ln %1, Col %2").arg(cursor.blockNumber() + 1).arg(cursor.positionInBlock() + 1);
     m_position->setText(position);
-    HighlightCaretLine(cursor);
+    if (!IsReadOnly())
+        HighlightCaretLine(cursor);
     // "[*]" in a file name is doubled so Qt shows it literally instead of taking it for ours.
     QString name = m_path.isEmpty() ? tr("Untitled") : QFileInfo(m_path).fileName();
     name.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
@@ -223,19 +325,15 @@ void EditorWindow::HighlightCaretLine(const QTextCursor& cursor) {
 }
 
 void EditorWindow::UpdateFormatLabel() {
+    if (IsReadOnly()) {
+        m_format->setText(tr("%1  read-only").arg(EncodingName(m_large->Encoding())));
+        return;
+    }
     const FileFormat& format = m_document.Format();
     m_format->setText(QStringLiteral("%1%2  %3")
                           .arg(EncodingName(format.encoding),
                                format.hasBom ? QStringLiteral(" BOM") : QString(),
                                LineEndName(format.newLineEnd)));
-}
-
-void EditorWindow::OnModificationChanged(bool modified) {
-    setWindowModified(modified);
-    // Undo back to the saved text does not undo the moves of block tags that Qt makes when
-    // lines are split and joined; the text is the saved one again, so are its terminators.
-    if (!modified)
-        TagLineEnds(*m_edit->document(), m_document.Lines());
 }
 
 } // namespace ini

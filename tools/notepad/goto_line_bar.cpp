@@ -28,7 +28,7 @@ GoToLineBar::GoToLineBar(QWidget* parent)
     hide();
 }
 
-void GoToLineBar::Open(int lineCount) {
+void GoToLineBar::Open(qint64 lineCount) {
     m_range->setText(tr("(1 - %1)").arg(lineCount));
     m_field->clear();
     show();

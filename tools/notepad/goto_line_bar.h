@@ -15,7 +15,7 @@ public:
     explicit GoToLineBar(QWidget* parent = nullptr);
 
     // Shows the bar with an empty field that has the keyboard focus when this returns.
-    void Open(int lineCount);
+    void Open(qint64 lineCount);
 
 signals:
     // Enter with a number; the number may lie outside the document (the caller clamps it)

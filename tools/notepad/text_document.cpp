@@ -1,6 +1,7 @@
 #include "text_document.h"
 
 #include "cp1252.h"
+#include "line_match.h"
 #include "parse/line_ends.h"
 
 #include <QByteArrayView>
@@ -115,6 +116,13 @@ private:
 
 } // namespace
 
+QString DecodeLine(std::string_view bytes, TextEncoding encoding) {
+    if (encoding == TextEncoding::Windows1252)
+        return DecodeCp1252(bytes);
+    QStringDecoder decoder(QStringConverter::Utf8, kLineByLine);
+    return decoder.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+}
+
 TextDocument TextDocument::FromBytes(std::string_view bytes) {
     TextDocument document;
     const std::string_view body = StripUtf8Bom(bytes);
@@ -123,16 +131,12 @@ TextDocument TextDocument::FromBytes(std::string_view bytes) {
         QByteArrayView(body.data(), static_cast<qsizetype>(body.size())).isValidUtf8();
     document.m_format.encoding = utf8 ? TextEncoding::Utf8 : TextEncoding::Windows1252;
 
-    QStringDecoder decoder(QStringConverter::Utf8, kLineByLine);
     LineEndScanner scanner(body);
     std::size_t start = 0;
     while (const std::optional<std::string_view> line = scanner.Next()) {
         const LineEnd end = EndOfSpan(body.substr(start, scanner.Position() - start));
         start = scanner.Position();
-        QString text = utf8 ? QString(decoder.decode(QByteArrayView(
-                                  line->data(), static_cast<qsizetype>(line->size()))))
-                            : DecodeCp1252(*line);
-        document.m_lines.push_back({std::move(text), end});
+        document.m_lines.push_back({DecodeLine(*line, document.m_format.encoding), end});
     }
     document.m_format.newLineEnd = MostCommonEnd(document.m_lines);
     document.m_format.endsWithTerminator =
@@ -140,18 +144,26 @@ TextDocument TextDocument::FromBytes(std::string_view bytes) {
     return document;
 }
 
-TextDocument TextDocument::WithLines(std::vector<Line> lines) const {
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        LineEnd& end = lines[i].end;
-        const bool last = i + 1 == lines.size();
+TextDocument TextDocument::WithLines(std::vector<QString> texts) const {
+    std::vector<QString> loaded;
+    loaded.reserve(m_lines.size());
+    for (const Line& line : m_lines)
+        loaded.push_back(line.text);
+    const std::vector<qsizetype> match = MatchLines(loaded, texts);
+
+    TextDocument document;
+    document.m_format = m_format;
+    document.m_lines.reserve(texts.size());
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        const qsizetype from = match[i];
+        LineEnd end = from < 0 ? LineEnd::Unset : m_lines[static_cast<std::size_t>(from)].end;
+        const bool last = i + 1 == texts.size();
         if (last && !m_format.endsWithTerminator)
             end = LineEnd::None;
         else if (end == LineEnd::Unset || end == LineEnd::None)
             end = m_format.newLineEnd;
+        document.m_lines.push_back({std::move(texts[i]), end});
     }
-    TextDocument document;
-    document.m_format = m_format;
-    document.m_lines = std::move(lines);
     return document;
 }
 

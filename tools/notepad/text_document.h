@@ -9,11 +9,14 @@
 
 namespace ini {
 
-// How one line ended in the file. The values double as QTextBlock user states, where Qt's
-// default of -1 marks a line the user added.
+// How one line ended in the file; Unset for a line the user added.
 enum class LineEnd : int { Unset = -1, None = 0, Lf = 1, CrLf = 2, Cr = 3 };
 
 enum class TextEncoding { Utf8, Windows1252 };
+
+// One line's bytes as text: every line of a file is decoded on its own, so the editor and the
+// read-only view of large files show the same characters.
+QString DecodeLine(std::string_view bytes, TextEncoding encoding);
 
 struct Line {
     QString text;
@@ -47,10 +50,11 @@ public:
     // character, so no input is refused and every byte comes back on save.
     static TextDocument FromBytes(std::string_view bytes);
 
-    // The same file with other lines. Lines the user added (LineEnd::Unset), and lines that now
-    // have a successor but had no terminator, get the file's most common end; the last line
-    // ends the way the file's last line did.
-    TextDocument WithLines(std::vector<Line> lines) const;
+    // The same file with its text edited into these lines. Each line that continues one of
+    // this document's lines (see MatchLines) keeps that line's terminator, so text that reads
+    // as loaded is written as loaded; line breaks the user added get the file's most common end,
+    // and the last line ends the way the file's last line did.
+    TextDocument WithLines(std::vector<QString> texts) const;
 
     // The file's bytes, or the first character its encoding cannot hold.
     std::variant<QByteArray, EncodeError> ToBytes() const;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 
 #include <optional>
@@ -9,18 +10,48 @@
 namespace ini {
 
 struct FileError {
+    enum class Kind { Other, Missing, TooLarge };
     QString message;
-    bool missing = false; // nothing is at the path yet, so saving there loses nothing
+    Kind kind = Kind::Other; // Missing: nothing is at the path yet, so saving there loses nothing
 };
 
-// Files above this are refused rather than read: the editor keeps several copies in memory.
-inline constexpr qint64 kMaxFileBytes = 64 * 1024 * 1024;
+// "12.3" for 12.3 MiB.
+QString MiB(qint64 bytes);
 
 // The whole content of a regular file of at most maxBytes.
-std::variant<QByteArray, FileError> ReadFileBytes(const QString& path,
-                                                  qint64 maxBytes = kMaxFileBytes);
+std::variant<QByteArray, FileError> ReadFileBytes(const QString& path, qint64 maxBytes);
 
-// Replaces the file's content in one step: the old content stays whole if writing fails.
+// Replaces the file's content only once all of it is on disk: it is written to a new file
+// beside the old one that then takes its place. Where the folder refuses a new file, the file
+// is overwritten in place as OverwriteFileInPlace does. On failure the old bytes are intact and
+// the message names the system's reason.
 std::optional<FileError> WriteFileBytes(const QString& path, const QByteArray& bytes);
+
+// Overwrites an existing file in place, but only after the space for the new content has been
+// reserved, so a full disk or a size limit stops the save before a byte changes. Should a write
+// still fail after that (an I/O error), the old content is written back.
+std::optional<FileError> OverwriteFileInPlace(const QString& path, const QByteArray& bytes);
+
+// What was on disk at a path when the editor last read or wrote it, to notice when another
+// program has changed the file since.
+class DiskState {
+public:
+    DiskState() = default;
+    // The file at path as it is now, given the bytes it holds (from the caller's read or write).
+    static DiskState Of(const QString& path, const QByteArray& bytes);
+    // Nothing at the path.
+    static DiskState Absent() { return DiskState(); }
+
+    // Whether the file at path differs from this state: it appeared, vanished, or changed in
+    // size, time or content. The content is compared too, since two saves within one tick of
+    // the file system's clock can leave size and time alike.
+    bool ChangedAt(const QString& path) const;
+
+private:
+    bool m_exists = false;
+    qint64 m_size = 0;
+    QDateTime m_modified;
+    QByteArray m_hash;
+};
 
 } // namespace ini

@@ -1,0 +1,201 @@
+#include "text_file.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <cstring>
+#include <memory>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace ini;
+
+namespace {
+
+const QByteArray kOld = QByteArray(4096, 'o');
+
+// Runs a probe and gives its two lines: the save's message and what the file holds after it.
+QStringList RunProbe(const QString& program, const QStringList& arguments, QString* failure) {
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0) {
+        *failure = QString::fromLocal8Bit(process.readAllStandardError()).trimmed();
+        if (failure->isEmpty())
+            *failure = process.errorString();
+        return {};
+    }
+    return QString::fromLocal8Bit(process.readAllStandardOutput()).split('\n');
+}
+
+QString Probe() {
+    return QCoreApplication::applicationDirPath() + "/notepad_save_probe";
+}
+
+} // namespace
+
+class TextFileTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup() { m_dir.reset(); }
+
+    void sizeLimitStopsSaveBeforeAByteChanges_data();
+    void sizeLimitStopsSaveBeforeAByteChanges();
+    void fullDiskLeavesOldBytes_data() { sizeLimitStopsSaveBeforeAByteChanges_data(); }
+    void fullDiskLeavesOldBytes();
+    void folderWithoutWriteAccessSavesInPlace();
+    void saveThroughLinkKeepsLink();
+    void diskState_data();
+    void diskState();
+
+private:
+    QString Write(const QString& name, const QByteArray& bytes);
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TextFileTest::init() {
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+}
+
+QString TextFileTest::Write(const QString& name, const QByteArray& bytes) {
+    const QString path = m_dir->filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qFatal("cannot write test file %s", qPrintable(path));
+    return path;
+}
+
+void TextFileTest::sizeLimitStopsSaveBeforeAByteChanges_data() {
+    QTest::addColumn<bool>("inPlace");
+    QTest::newRow("through a new file") << false;
+    QTest::newRow("in place") << true;
+}
+
+// A process file-size limit fails writes past it just as a full disk does, without root.
+void TextFileTest::sizeLimitStopsSaveBeforeAByteChanges() {
+    QFETCH(bool, inPlace);
+    const QString path = Write("limited.ini", kOld);
+    const QByteArray bytes(64 * 1024, 'n');
+
+    rlimit saved{};
+    QVERIFY(::getrlimit(RLIMIT_FSIZE, &saved) == 0);
+    rlimit limited = saved;
+    limited.rlim_cur = 16 * 1024;
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    QVERIFY(::setrlimit(RLIMIT_FSIZE, &limited) == 0);
+    const std::optional<FileError> error =
+        inPlace ? OverwriteFileInPlace(path, bytes) : WriteFileBytes(path, bytes);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+
+    QVERIFY(error);
+    QVERIFY2(error->message.contains(QString::fromLocal8Bit(std::strerror(EFBIG))) &&
+                 error->message.endsWith("the file is unchanged"),
+             qPrintable(error->message));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), kOld);
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden), QStringList{"limited.ini"});
+}
+
+// A real full disk: a small file system mounted in a namespace of the probe's own.
+void TextFileTest::fullDiskLeavesOldBytes() {
+    QFETCH(bool, inPlace);
+    const QString script = QStringLiteral(
+        "mount -t tmpfs -o size=256k tmpfs \"$1\" || exit 3; "
+        "head -c 150000 /dev/zero > \"$1/full.ini\" && exec \"$2\" \"$3\" \"$1/full.ini\" 300000");
+    QString failure;
+    const QStringList lines =
+        RunProbe("unshare",
+                 {"--user", "--map-root-user", "--mount", "sh", "-c", script, "sh", m_dir->path(),
+                  Probe(), inPlace ? "inplace" : "replace"},
+                 &failure);
+    if (lines.isEmpty())
+        QSKIP(qPrintable("no private mount of a small file system here: " + failure));
+    QVERIFY2(lines.value(0).contains("No space left on device") &&
+                 lines.value(0).endsWith("the file is unchanged"),
+             qPrintable(lines.value(0)));
+    QCOMPARE(lines.value(1), "old");
+}
+
+// The folder refuses new files but the file may be written: the save goes in place, into the
+// same file.
+void TextFileTest::folderWithoutWriteAccessSavesInPlace() {
+    const QString path = Write("shared.ini", kOld);
+    struct stat before {};
+    QVERIFY(::stat(QFile::encodeName(path).constData(), &before) == 0);
+    QVERIFY(::chmod(QFile::encodeName(path).constData(), 0666) == 0);
+    QVERIFY(::chmod(QFile::encodeName(m_dir->path()).constData(), 0555) == 0);
+
+    QString program = Probe();
+    QStringList arguments = {"replace", path, "5000"};
+    if (::geteuid() == 0) { // root may create files anywhere: save as nobody instead
+        arguments =
+            QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", program} + arguments;
+        program = "setpriv";
+    }
+    QString failure;
+    const QStringList lines = RunProbe(program, arguments, &failure);
+    ::chmod(QFile::encodeName(m_dir->path()).constData(), 0700);
+    if (lines.isEmpty())
+        QSKIP(qPrintable("cannot save as another user here: " + failure));
+    QCOMPARE(lines.value(0), "saved");
+    QCOMPARE(lines.value(1), "new");
+    struct stat after {};
+    QVERIFY(::stat(QFile::encodeName(path).constData(), &after) == 0);
+    QCOMPARE(after.st_ino, before.st_ino);
+    QCOMPARE(after.st_mode & 07777, 0666u);
+}
+
+void TextFileTest::saveThroughLinkKeepsLink() {
+    const QString target = Write("target.ini", kOld);
+    const QString link = m_dir->filePath("link.ini");
+    QVERIFY(QFile::link(target, link));
+    QVERIFY(!WriteFileBytes(link, "new"));
+    QVERIFY(QFileInfo(link).isSymLink());
+    QFile file(target);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), "new");
+}
+
+void TextFileTest::diskState_data() {
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<bool>("changed");
+    QTest::newRow("untouched") << "" << false;
+    QTest::newRow("same size and time, other bytes") << "bytes" << true;
+    QTest::newRow("longer") << "append" << true;
+    QTest::newRow("deleted") << "delete" << true;
+}
+
+void TextFileTest::diskState() {
+    QFETCH(QString, change);
+    QFETCH(bool, changed);
+    const QString path = Write("watched.ini", kOld);
+    const DiskState state = DiskState::Of(path, kOld);
+    if (change == "bytes") {
+        const QDateTime time = QFileInfo(path).lastModified();
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.write("X") == 1);
+        QVERIFY(file.setFileTime(time, QFileDevice::FileModificationTime));
+    } else if (change == "append") {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::Append));
+        QVERIFY(file.write("X") == 1);
+    } else if (change == "delete") {
+        QVERIFY(QFile::remove(path));
+    }
+    QCOMPARE(state.ChangedAt(path), changed);
+    // A file that was not there when the editor looked has changed once anything is there.
+    QCOMPARE(DiskState::Absent().ChangedAt(path), QFileInfo::exists(path));
+}
+
+QTEST_GUILESS_MAIN(TextFileTest)
+#include "text_file_test.moc"

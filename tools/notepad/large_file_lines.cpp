@@ -1,0 +1,36 @@
+#include "large_file_lines.h"
+
+#include "outline/line_store.h"
+
+#include <QFile>
+
+namespace ini {
+
+std::variant<LargeFileLines, QString> LargeFileLines::Read(const QString& path) {
+    std::variant<LineStore, LoadError> read =
+        LineStore::ReadFile(QFile::encodeName(path).toStdString());
+    if (const auto* error = std::get_if<LoadError>(&read))
+        return QStringLiteral("Cannot open %1: %2")
+            .arg(path, QString::fromStdString(error->reason));
+    auto store = std::make_unique<LineStore>(std::move(std::get<LineStore>(read)));
+    const TextEncoding encoding =
+        store->IsValidUtf8() ? TextEncoding::Utf8 : TextEncoding::Windows1252;
+    return LargeFileLines(std::move(store), encoding);
+}
+
+LargeFileLines::LargeFileLines(std::unique_ptr<LineStore> store, TextEncoding encoding)
+    : m_store(std::move(store)), m_encoding(encoding) {}
+
+LargeFileLines::LargeFileLines(LargeFileLines&&) noexcept = default;
+LargeFileLines& LargeFileLines::operator=(LargeFileLines&&) noexcept = default;
+LargeFileLines::~LargeFileLines() = default;
+
+qint64 LargeFileLines::Count() const noexcept {
+    return static_cast<qint64>(m_store->Count());
+}
+
+QString LargeFileLines::Text(qint64 i) const {
+    return DecodeLine(m_store->Line(static_cast<LineIndex>(i)), m_encoding);
+}
+
+} // namespace ini

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "large_file_lines.h"
+
+#include <QAbstractScrollArea>
+#include <QHash>
+#include <QString>
+
+#include <optional>
+
+namespace ini {
+
+// A read-only view of a large file that lays out only what is on screen: the visible lines,
+// and of each only the visible columns, so neither a file of millions of lines nor a line of
+// millions of characters costs more than a screenful. The caret is a whole line, highlighted.
+class LargeFileView : public QAbstractScrollArea {
+    Q_OBJECT
+public:
+    explicit LargeFileView(QWidget* parent = nullptr);
+
+    // Shows these lines from the top, the caret on the first.
+    void SetLines(LargeFileLines lines);
+    // Tabs reach to the next multiple of this width, as in the editable text.
+    void SetTabStopDistance(qreal pixels);
+    // Drops the lines and the memory they hold.
+    void Clear();
+
+    qint64 LineCount() const noexcept;
+    TextEncoding Encoding() const noexcept {
+        return m_lines ? m_lines->Encoding() : TextEncoding::Utf8;
+    }
+    // 0-based.
+    qint64 CaretLine() const noexcept { return m_caret; }
+    // Moves the caret to the line (0-based, clamped) and shows it in the middle of the view.
+    void GoToLine(qint64 line);
+
+signals:
+    void caretLineChanged(qint64 line);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+
+private:
+    void MoveCaret(qint64 line);
+    void UpdateScrollBars();
+    // Widens the horizontal scroll range to a line of this many columns.
+    void NoteWidth(qsizetype columns);
+    int RowHeight() const;
+    int CellWidth() const;
+    int VisibleRows() const;
+    int VisibleColumns() const;
+    qint64 FirstVisibleLine() const;
+    qint64 EndOfVisibleLines() const;
+    // Fits the horizontal scroll range to the lines on screen, forgetting those off it.
+    void WidenToVisibleLines();
+    // Line i as shown: tabs expanded to their stops, so one character is one column.
+    const QString& ShownText(qint64 line);
+
+    std::optional<LargeFileLines> m_lines;
+    qint64 m_caret = 0;
+    qreal m_tabStopDistance = 80;
+    int m_widest = 0;               // columns of the widest line shown so far
+    QHash<qint64, QString> m_shown; // the lines on screen, kept while they stay there
+};
+
+} // namespace ini
