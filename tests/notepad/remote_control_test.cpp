@@ -6,12 +6,17 @@
 #include "platform/desktop.h"
 #include "platform/editor_channel.h"
 #include "ui/editor_handoff.h"
+#include "ui/form1.h"
 
+#include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QProcess>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTreeView>
 #include <QtTest>
 
 #include <csignal>
@@ -82,6 +87,7 @@ private slots:
     void keysGoOnlyToTheProcessThatWasStarted();
     void badRequestsAreRefused();
     void startedEditorTakesTheKeys();
+    void viewerWithoutX11DrivesItsEditor();
 
 private:
     QTemporaryDir m_runtime;
@@ -90,6 +96,29 @@ private:
     std::unique_ptr<EditorWindow> m_window;
     std::unique_ptr<RemoteControl> m_remote;
 };
+
+namespace {
+
+// Types a mark at the start of the caret's line of the editor with this process id and saves;
+// gives the saved text, or what the file held when no mark arrived in time.
+QByteArray MarkCaretLineAndSave(TaskId editor, const QString& path) {
+    const auto desktop = MakeChannelDesktop({}, kTimings);
+    const auto activated = desktop->ActivateWindow(editor);
+    const auto typed = desktop->SendKeys("{HOME}MARK^s");
+    if (!activated.ok() || !typed.ok())
+        return QByteArray::fromStdString(activated.error() + typed.error());
+    QByteArray saved;
+    QTest::qWaitFor(
+        [&] {
+            QFile file(path);
+            saved = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+            return saved.contains("MARK");
+        },
+        30000);
+    return saved;
+}
+
+} // namespace
 
 void RemoteControlTest::initTestCase() {
     // Channels of this test and the editors it starts, apart from any other run's.
@@ -222,17 +251,43 @@ void RemoteControlTest::startedEditorTakesTheKeys() {
     const auto stop = qScopeGuard([&] { ::kill(static_cast<pid_t>(*result.editor), SIGTERM); });
 
     // Where the caret is shows in what the editor saves: a mark typed at the start of its line.
-    QVERIFY(desktop->SendKeys("{HOME}MARK^s").ok());
-    QByteArray saved;
-    QTRY_VERIFY_WITH_TIMEOUT(
-        [&] {
-            QFile file(m_path);
-            saved = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-            return saved.contains("MARK");
-        }(),
-        30000);
+    const QByteArray saved = MarkCaretLineAndSave(*result.editor, m_path);
     QVERIFY2(saved.contains("\r\nMARKLine37\r\n"), saved.constData());
     QCOMPARE(saved.size(), NumberedLines(60).size() + 4);
+}
+
+void RemoteControlTest::viewerWithoutX11DrivesItsEditor() {
+    const auto why = WhyX11Unusable();
+    QVERIFY(why && why->find("\"offscreen\" platform") != std::string::npos);
+
+    // The viewer as it ships, with its own choice of desktop.
+    FormServices services;
+    services.settingsFile = m_dir.filePath(QStringLiteral("settings.conf"));
+    QStringList warnings;
+    services.showWarning = [&warnings](QWidget*, const QString&, const QString& text) {
+        warnings.append(text);
+    };
+    const QDir runtime(m_runtime.path());
+    const QStringList pattern{QStringLiteral("ini-file-parser-notepad-*")};
+    const QStringList before = runtime.entryList(pattern, QDir::System | QDir::Files);
+    Form1 viewer(services);
+    viewer.findChild<QLineEdit*>(QStringLiteral("Txt_Filename"))->setText(m_path);
+    viewer.findChild<QPushButton*>(QStringLiteral("Cmd_Load"))->click();
+    auto* tree = viewer.findChild<QTreeView*>(QStringLiteral("TreeView1"));
+    tree->setCurrentIndex(tree->model()->index(11, 0));
+    viewer.findChild<QPushButton*>(QStringLiteral("Command1"))->click();
+    QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join('\n')));
+
+    // The editor it started is the one with the new channel.
+    QStringList channels = runtime.entryList(pattern, QDir::System | QDir::Files);
+    for (const QString& old : before)
+        channels.removeAll(old);
+    QCOMPARE(channels.size(), 1);
+    const TaskId editor = channels.front().section(QLatin1Char('-'), -1).toLongLong();
+    const auto stop = qScopeGuard([&] { ::kill(static_cast<pid_t>(editor), SIGTERM); });
+
+    const QByteArray saved = MarkCaretLineAndSave(editor, m_path);
+    QVERIFY2(saved.contains("\r\nMARKLine12\r\n"), saved.constData());
 }
 
 QTEST_MAIN(RemoteControlTest)

@@ -12,7 +12,6 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -111,9 +110,10 @@ public:
     }
     QString Folder() const { return QDir::cleanPath(m_dir.path()); }
     RememberedFile Store() const { return RememberedFile(m_settings); }
-    void SetOption(const QString& key, const QString& value) {
-        QSettings(m_settings, QSettings::IniFormat)
-            .setValue(QStringLiteral("options/") + key, value);
+    // Writes the settings file as a user would, by hand.
+    bool WriteSettings(const QByteArray& text) {
+        QFile file(m_settings);
+        return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
     }
 
     template <typename W> W* Find(const char* name) {
@@ -613,13 +613,13 @@ void WindowTest::editorButtonIgnoresAFocusFrameWithoutSelection() {
 
 void WindowTest::ownEditorSettingStartsItWithTheLine() {
     Harness window;
-    window.SetOption(QStringLiteral("editor"), QStringLiteral("code -g %f:%l"));
+    QVERIFY(window.WriteSettings("[options]\nlastfile=\neditor=code -g %f:%l,x\n"));
     window.Open();
     window.Load(window.WriteFile(QStringLiteral("example.ini"), example));
     window.Tree()->setCurrentIndex(window.Node(9));
     window.Find<QLineEdit>("Txt_Filename")->setText(QStringLiteral("/my files/a.ini"));
     window.Find<QPushButton>("Command1")->click();
-    const std::vector<std::string> expected = {"run [code] [-g] [/my files/a.ini:10]"};
+    const std::vector<std::string> expected = {"run [code] [-g] [/my files/a.ini:10,x]"};
     QCOMPARE(window.desktop.calls, expected);
     QVERIFY(window.warnings.isEmpty());
 }
