@@ -81,14 +81,22 @@ QtKey ToQtKey(const KeyStroke& stroke) {
     return key;
 }
 
-// Qt runs a window's shortcuts only while it is the active window. A compositor may refuse to
-// activate it; the keys then still reach the action they are a shortcut for.
-bool TriggerShortcut(QWidget& window, const QtKey& key) {
-    if (window.isActiveWindow() || !(key.modifiers & (Qt::ControlModifier | Qt::AltModifier)))
+// Qt runs a window's shortcuts only while it is the active window, and whether it is can lag
+// behind the compositor (Wayland tells a window it has the focus some time after it asked), or
+// never come (a compositor may refuse to activate it). So a Ctrl or Alt key that the focused
+// widget does not claim for itself goes straight to the window's action it is a shortcut for.
+bool TriggerShortcut(QWidget& window, QWidget& target, const QtKey& key) {
+    if (!(key.modifiers & (Qt::ControlModifier | Qt::AltModifier)))
+        return false;
+    QKeyEvent claim(QEvent::ShortcutOverride, key.key, key.modifiers, key.text);
+    claim.ignore();
+    QApplication::sendEvent(&target, &claim);
+    if (claim.isAccepted())
         return false;
     const QKeySequence sequence(QKeyCombination(key.modifiers, Qt::Key(key.key)));
     for (QAction* action : window.findChildren<QAction*>()) {
-        if (action->isEnabled() && action->shortcuts().contains(sequence)) {
+        if (action->isEnabled() && action->shortcutContext() != Qt::WidgetShortcut &&
+            action->shortcuts().contains(sequence)) {
             action->trigger();
             return true;
         }
@@ -97,13 +105,12 @@ bool TriggerShortcut(QWidget& window, const QtKey& key) {
 }
 
 void Type(QWidget& window, const QtKey& key) {
-    if (TriggerShortcut(window, key))
-        return;
     // Looked up for every key: the one before may have moved the focus (Ctrl+G does).
     QWidget* target = window.focusWidget();
     if (!target || !target->isVisible())
         target = &window;
-    // A key press sent by the program goes through the shortcuts before reaching the widget.
+    if (TriggerShortcut(window, *target, key))
+        return;
     QKeyEvent press(QEvent::KeyPress, key.key, key.modifiers, key.text);
     QApplication::sendEvent(target, &press);
     QKeyEvent release(QEvent::KeyRelease, key.key, key.modifiers, key.text);
