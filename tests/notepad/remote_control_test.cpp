@@ -247,8 +247,11 @@ void RemoteControlTest::startedEditorTakesTheKeys() {
     // display-less platform this test runs on.
     const auto desktop = MakeChannelDesktop({}, kTimings);
     const HandoffResult result = OpenEditorAtLine(*desktop, "Key_36", m_path.toStdString());
+    const auto stop = qScopeGuard([&] {
+        if (result.editor)
+            ::kill(static_cast<pid_t>(*result.editor), SIGTERM);
+    });
     QVERIFY2(result.ok(), result.error.c_str());
-    const auto stop = qScopeGuard([&] { ::kill(static_cast<pid_t>(*result.editor), SIGTERM); });
 
     // Where the caret is shows in what the editor saves: a mark typed at the start of its line.
     const QByteArray saved = MarkCaretLineAndSave(*result.editor, m_path);
