@@ -2,8 +2,10 @@
 # top-level CMakeLists.txt, once every executable target exists.
 include(GNUInstallDirs)
 
-# The viewer looks for its stand-in editor beside itself first, so all three share one folder.
-install(TARGETS ini-file-parser notepad ini-outline RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS ini-file-parser ini-outline RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The stand-in editor's name is a common one, so it stays off PATH; the viewer finds it here
+# relative to its own folder (INI_HELPER_DIR, set at the top).
+install(TARGETS notepad RUNTIME DESTINATION ${INI_HELPER_DIR})
 
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/ini-file-parser.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
@@ -32,7 +34,8 @@ opens any line in a text editor with the caret on that line. Files of a
 hundred megabytes open in a fraction of a second.
 
 The package also holds ini-outline, which prints a file's outline for
-scripts, and notepad, the small text editor the viewer hands lines to.]])
+scripts. The small text editor the viewer hands lines to is kept in
+/usr/libexec/ini-file-parser, off the PATH.]])
 # Writes the values above into CPackConfig.cmake with their quotes escaped.
 set(CPACK_VERBATIM_VARIABLES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

@@ -8,7 +8,7 @@ namespace ini {
 
 Failure LineStore::TooLarge(const FileReader& file) {
     return file.Fail("it is 4 GiB or larger (" + std::to_string(file.Size()) +
-                     " bytes); the viewer holds files of up to 4 GiB minus one byte");
+                     " bytes); files of up to 4 GiB minus one byte can be shown");
 }
 
 Result<LineStore> LineStore::ReadFile(const std::string& path) {

@@ -6,7 +6,10 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace ini {
 
@@ -30,6 +33,10 @@ public:
     // through a shell. Nothing after the space means no argument. Gives the new process's id.
     virtual Result<TaskId> StartProgram(std::string_view commandLine, WindowMode mode) = 0;
 
+    // Starts a program from an argument list whose first entry names the program (looked up as
+    // for StartProgram); each entry is handed over as it is, never through a shell.
+    virtual Result<TaskId> StartCommand(const std::vector<std::string>& arguments) = 0;
+
     // Brings the task's top-level window to the front and gives it the keyboard focus. Waits,
     // bounded, for the window to appear and for the focus to arrive; succeeds only once the
     // window really has the focus.
@@ -48,13 +55,29 @@ struct DesktopTimings {
     std::chrono::milliseconds windowAppears{8000};
     // For the focus to land once the window was asked to take it.
     std::chrono::milliseconds focusTaken{2000};
+    // For the stand-in editor to answer a request on its control channel.
+    std::chrono::milliseconds answer{5000};
 };
 
-// The desktop this program runs on (X11 on Linux). ActivateWindow waits on the UI thread; it
-// calls letEventsRun on every poll so the window keeps painting. Without a callback it processes
-// pending Qt events other than user input (which stays queued until the wait is over, so a second
-// click cannot start a second hand-off in the middle of the first).
+// The desktop this program runs on: X11 where this program itself runs on an X11 display that
+// can type keys (XTEST), otherwise the stand-in editor's own control channel (editor_channel.h),
+// which reaches only that editor. Waits run on the UI thread; they call letEventsRun on every
+// poll so the window keeps painting. Without a callback they process pending Qt events other than
+// user input (which stays queued until the wait is over, so a second click cannot start a second
+// hand-off in the middle of the first).
 std::unique_ptr<Desktop> MakeSystemDesktop(std::function<void()> letEventsRun = {},
                                            DesktopTimings timings = {});
+
+// Why windows cannot be focused and typed into over X11 here; nothing when they can.
+std::optional<std::string> WhyX11Unusable();
+
+// The two desktops MakeSystemDesktop chooses from. The channel desktop's ActivateWindow connects
+// to the started editor's channel (waiting, bounded, for the editor to open it) and asks it to
+// raise its window; its SendKeys types into the editor activated last, and fails when there is
+// none.
+std::unique_ptr<Desktop> MakeX11Desktop(std::function<void()> letEventsRun = {},
+                                        DesktopTimings timings = {});
+std::unique_ptr<Desktop> MakeChannelDesktop(std::function<void()> letEventsRun = {},
+                                            DesktopTimings timings = {});
 
 } // namespace ini

@@ -38,7 +38,9 @@ Result<CommandLine> SplitCommandLine(std::string_view text) {
 }
 
 QStringList ProgramSearchFolders() {
-    QStringList folders{QCoreApplication::applicationDirPath()};
+    const QDir own(QCoreApplication::applicationDirPath());
+    QStringList folders{own.path(),
+                        QDir::cleanPath(own.filePath(QStringLiteral(INI_HELPERS_FROM_BIN)))};
     const QStringList path =
         qEnvironmentVariable("PATH").split(QDir::listSeparator(), Qt::SkipEmptyParts);
     folders.append(path);
@@ -71,15 +73,24 @@ Result<TaskId> StartDetached(std::string_view commandLine, const QStringList& fo
     if (!split.ok())
         return Failure{split.error()};
     const CommandLine& line = split.value();
-    const auto path = FindProgram(line.program, folders);
+    QStringList arguments{line.program};
+    if (line.argument)
+        arguments.append(*line.argument);
+    return StartDetached(arguments, folders);
+}
+
+Result<TaskId> StartDetached(const QStringList& arguments, const QStringList& folders) {
+    if (arguments.isEmpty() || arguments.front().isEmpty())
+        return Failure{"The command line names no program."};
+    const auto path = FindProgram(arguments.front(), folders);
     if (!path) {
-        return Failure{"Cannot find the program \"" + line.program.toStdString() +
+        return Failure{"Cannot find the program \"" + arguments.front().toStdString() +
                        "\" beside this program or on PATH."};
     }
 
     QProcess process;
     process.setProgram(*path);
-    process.setArguments(line.argument ? QStringList{*line.argument} : QStringList{});
+    process.setArguments(arguments.sliced(1));
     process.setStandardInputFile(QProcess::nullDevice());
     process.setStandardOutputFile(QProcess::nullDevice());
     process.setStandardErrorFile(QProcess::nullDevice());

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/desktop.h"
 #include "parse/result.h"
+#include "platform/desktop.h"
 
 #include <QString>
 #include <QStringList>
@@ -21,9 +21,11 @@ struct CommandLine {
 // Cuts at the first space. Fails for an empty program name.
 Result<CommandLine> SplitCommandLine(std::string_view text);
 
-// Where programs are looked up, in order: the running program's own folder, so the editor shipped
-// beside the viewer wins, then each folder of PATH. Empty PATH entries are skipped rather than
-// read as the current folder, which could hold anything.
+// Where programs are looked up, in order: the running program's own folder (in a build folder the
+// stand-in editor is built beside the viewer), then the folder an installed viewer keeps its
+// helper programs in, relative to its own (so an install under any prefix finds its own), then
+// each folder of PATH. Empty PATH entries are skipped rather than read as the current folder,
+// which could hold anything.
 QStringList ProgramSearchFolders();
 
 // The executable file a program name stands for. A name with a "/" is a path and is not
@@ -34,5 +36,8 @@ std::optional<QString> FindProgram(const QString& name, const QStringList& folde
 // Starts the command line's program, found in folders, as a detached process with no shell,
 // standard input, output and error on the null device. Gives its process id.
 Result<TaskId> StartDetached(std::string_view commandLine, const QStringList& folders);
+
+// The same for an argument list whose first entry names the program.
+Result<TaskId> StartDetached(const QStringList& arguments, const QStringList& folders);
 
 } // namespace ini

@@ -1,50 +1,28 @@
-// The desktop on Linux: programs start through QProcess, windows are found, focused and typed
-// into over X11. Another windowing system provides its own MakeSystemDesktop in its own file.
+// The desktop on an X11 display: programs start through QProcess, windows are found, focused and
+// typed into over X11.
 #include "platform/desktop.h"
 #include "platform/key_description.h"
-#include "platform/program_launcher.h"
+#include "platform/polling_desktop.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 
-#include <cerrno>
-#include <csignal>
 #include <string>
-#include <thread>
 
 // Xlib's macros come last (see x11_session.h).
 #include "platform/x11_keyboard.h"
 #include "platform/x11_session.h"
+
+#include <X11/extensions/XTest.h>
 
 namespace ini {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-bool ProcessAlive(TaskId task) {
-    return ::kill(static_cast<pid_t>(task), 0) == 0 || errno == EPERM;
-}
-
-std::string Seconds(std::chrono::milliseconds duration) {
-    const auto tenths = (duration.count() + 50) / 100;
-    return std::to_string(tenths / 10) + (tenths % 10 ? "." + std::to_string(tenths % 10) : "") +
-           " s";
-}
-
-void ProcessNonInputEvents() {
-    if (QCoreApplication::instance())
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-}
-
-class X11Desktop final : public Desktop {
+class X11Desktop final : public PollingDesktop {
 public:
     X11Desktop(std::function<void()> letEventsRun, DesktopTimings timings)
-        : m_letEventsRun(letEventsRun ? std::move(letEventsRun) : ProcessNonInputEvents),
-          m_timings(timings) {}
-
-    Result<TaskId> StartProgram(std::string_view commandLine, WindowMode) override {
-        // A started Qt program maps its window normally; ActivateWindow then gives it the focus.
-        return StartDetached(commandLine, ProgramSearchFolders());
-    }
+        : PollingDesktop(std::move(letEventsRun), timings) {}
 
     Result<void> ActivateWindow(TaskId task) override {
         auto connection = x11::Connection::Open();
@@ -78,7 +56,7 @@ public:
 
 private:
     Result<Window> WaitForWindow(Display* display, TaskId task) {
-        const auto deadline = Clock::now() + m_timings.windowAppears;
+        const auto deadline = Clock::now() + Timings().windowAppears;
         for (;;) {
             Window window = 0;
             {
@@ -94,7 +72,7 @@ private:
             }
             if (Clock::now() >= deadline) {
                 return Failure{"No window of process " + std::to_string(task) +
-                               " appeared within " + Seconds(m_timings.windowAppears) + "."};
+                               " appeared within " + Seconds(Timings().windowAppears) + "."};
             }
             Pause();
         }
@@ -109,7 +87,7 @@ private:
                                std::to_string(task) + ": " + *error};
             }
         }
-        const auto deadline = Clock::now() + m_timings.focusTaken;
+        const auto deadline = Clock::now() + Timings().focusTaken;
         for (;;) {
             bool focused = false;
             {
@@ -120,26 +98,38 @@ private:
                 return {};
             if (Clock::now() >= deadline) {
                 return Failure{"The window of process " + std::to_string(task) +
-                               " did not take the focus within " + Seconds(m_timings.focusTaken) +
+                               " did not take the focus within " + Seconds(Timings().focusTaken) +
                                "."};
             }
             Pause();
         }
     }
-
-    void Pause() {
-        m_letEventsRun();
-        std::this_thread::sleep_for(m_timings.poll);
-    }
-
-    std::function<void()> m_letEventsRun;
-    DesktopTimings m_timings;
 };
 
 } // namespace
 
-std::unique_ptr<Desktop> MakeSystemDesktop(std::function<void()> letEventsRun,
-                                           DesktopTimings timings) {
+std::optional<std::string> WhyX11Unusable() {
+    // Windows of the programs this one starts live where this one's do: a program shown on
+    // Wayland (or nowhere) starts programs that X11 cannot see, even where DISPLAY is set.
+    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        const QString platform = QGuiApplication::platformName();
+        if (platform != QStringLiteral("xcb"))
+            return "this program runs on the \"" + platform.toStdString() + "\" platform, not X11";
+    }
+    auto connection = x11::Connection::Open();
+    if (!connection.ok())
+        return connection.error();
+    int eventBase = 0;
+    int errorBase = 0;
+    int major = 0;
+    int minor = 0;
+    if (!XTestQueryExtension(connection.value().display(), &eventBase, &errorBase, &major, &minor))
+        return std::string("the X server lacks the XTEST extension needed to type keys");
+    return std::nullopt;
+}
+
+std::unique_ptr<Desktop> MakeX11Desktop(std::function<void()> letEventsRun,
+                                        DesktopTimings timings) {
     return std::make_unique<X11Desktop>(std::move(letEventsRun), timings);
 }
 

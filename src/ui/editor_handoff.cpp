@@ -2,6 +2,8 @@
 
 #include "parse/node_key.h"
 
+#include <QProcess>
+
 #include <charconv>
 
 namespace ini {
@@ -67,6 +69,51 @@ HandoffResult OpenEditorAtLine(Desktop& desktop, std::optional<std::string_view>
     }
     if (auto sent = desktop.SendKeys("{ENTER}"); !sent.ok())
         return Failed(result, HandoffStep::ConfirmLine, "Cannot type Enter", sent.error());
+    return result;
+}
+
+Result<std::vector<std::string>> EditorArguments(std::string_view command, std::string_view file,
+                                                 std::string_view line) {
+    const QStringList words =
+        QProcess::splitCommand(QString::fromUtf8(command.data(), qsizetype(command.size())));
+    if (words.isEmpty() || words.front().isEmpty())
+        return Failure{"The editor command \"" + std::string(command) + "\" names no program."};
+    std::vector<std::string> arguments;
+    bool fileGiven = false;
+    for (const QString& word : words) {
+        const std::string text = word.toStdString();
+        std::string argument;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            const char next = i + 1 < text.size() ? text[i + 1] : '\0';
+            if (text[i] == '%' && (next == 'f' || next == 'l' || next == '%')) {
+                fileGiven |= next == 'f';
+                argument += next == 'f' ? file : next == 'l' ? line : "%";
+                ++i;
+            } else {
+                argument += text[i];
+            }
+        }
+        arguments.push_back(std::move(argument));
+    }
+    if (!fileGiven)
+        arguments.emplace_back(file);
+    return arguments;
+}
+
+HandoffResult OpenOwnEditorAtLine(Desktop& desktop, std::string_view command,
+                                  std::optional<std::string_view> selectedKey,
+                                  std::string_view filenameText) {
+    HandoffResult result;
+    result.lineNumber = LineNumberText(selectedKey);
+    const auto arguments =
+        EditorArguments(command, filenameText, result.lineNumber.empty() ? "1" : result.lineNumber);
+    if (!arguments.ok())
+        return Failed(result, HandoffStep::StartEditor, "Cannot start the editor",
+                      arguments.error());
+    const auto started = desktop.StartCommand(arguments.value());
+    if (!started.ok())
+        return Failed(result, HandoffStep::StartEditor, "Cannot start the editor", started.error());
+    result.editor = started.value();
     return result;
 }
 

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace ini {
 
@@ -40,5 +41,20 @@ std::string LineNumberText(std::optional<std::string_view> selectedKey);
 // only ever typed once the editor's own window has the focus.
 HandoffResult OpenEditorAtLine(Desktop& desktop, std::optional<std::string_view> selectedKey,
                                std::string_view filenameText);
+
+// The arguments of the user's own editor command: the command is cut at spaces, double quotes
+// keeping spaces inside an argument, and never goes through a shell; then in each argument "%f"
+// becomes the file path, "%l" the line number and "%%" a "%", in one pass, so a path that holds
+// "%l" stays as it is. Without "%f" the path is added as the last argument. Fails for a command
+// that names no program.
+Result<std::vector<std::string>> EditorArguments(std::string_view command, std::string_view file,
+                                                 std::string_view line);
+
+// Opens the file in the user's own editor with the selected node's line on its command line
+// (line 1 when none is selected), such as "kate --line %l %f" or "code -g %f:%l". Types no keys:
+// such editors go to the line by themselves.
+HandoffResult OpenOwnEditorAtLine(Desktop& desktop, std::string_view command,
+                                  std::optional<std::string_view> selectedKey,
+                                  std::string_view filenameText);
 
 } // namespace ini

@@ -257,16 +257,25 @@ void Form1::TreeView1_DoubleClick(const QModelIndex& index) {
 }
 
 void Form1::Command1_Click() {
+    // The selected node, not the current one: keyboard focus alone marks a row without selecting
+    // it, and then no line is typed.
     std::optional<std::string> key;
-    if (const auto selected = m_model->KeyAt(m_treeView1->currentIndex()))
-        key = selected->ToString();
+    const QModelIndexList selected = m_treeView1->selectionModel()->selectedIndexes();
+    if (!selected.isEmpty()) {
+        if (const auto node = m_model->KeyAt(selected.front()))
+            key = node->ToString();
+    }
     if (!m_desktop)
         m_desktop = m_services.makeDesktop();
     if (!m_desktop)
         return;
+    const std::string filename = m_txtFilename->text().toStdString();
+    const QString ownEditor = m_remembered.EditorCommand();
     ++m_busy;
     const HandoffResult result =
-        OpenEditorAtLine(*m_desktop, key, m_txtFilename->text().toStdString());
+        ownEditor.isEmpty()
+            ? OpenEditorAtLine(*m_desktop, key, filename)
+            : OpenOwnEditorAtLine(*m_desktop, ownEditor.toStdString(), key, filename);
     LeaveBusy();
     if (!result.ok() && !m_closing)
         ShowWarning(QStringLiteral("Open in editor"), QString::fromStdString(result.error));

@@ -51,6 +51,14 @@ std::optional<QString> RememberedFile::Write(const QString& path) const {
     return QStringLiteral("cannot write %1").arg(store->fileName());
 }
 
+QString RememberedFile::EditorCommand() const {
+    const QVariant value = OpenStore(m_settingsFile)->value(QStringLiteral("options/editor"));
+    // "code -g %f:%l,x" written without quotes reads back as a list; it was one command.
+    if (value.typeId() == QMetaType::QStringList)
+        return value.toStringList().join(QLatin1Char(','));
+    return value.toString().trimmed();
+}
+
 std::optional<QString> FolderToShow(const QString& remembered) {
     const qsizetype slash = remembered.lastIndexOf(QLatin1Char('/'));
     if (slash < 0)

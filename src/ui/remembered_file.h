@@ -19,6 +19,10 @@ public:
     // Stores `path` unaltered. Gives the reason when the store could not be written.
     std::optional<QString> Write(const QString& path) const;
 
+    // The user's own editor command in the same store (group "options", key "editor"), such as
+    // "kate --line %l %f"; empty when none is set and the stand-in editor is used.
+    QString EditorCommand() const;
+
 private:
     QString m_settingsFile;
 };

@@ -20,6 +20,16 @@ public:
         return m_nextTask++;
     }
 
+    Result<TaskId> StartCommand(const std::vector<std::string>& arguments) override {
+        std::string call = "run";
+        for (const std::string& argument : arguments)
+            call += " [" + argument + "]";
+        calls.push_back(call);
+        if (failStart)
+            return Failure{"no such program"};
+        return m_nextTask++;
+    }
+
     Result<void> ActivateWindow(TaskId task) override {
         calls.push_back("activate " + std::to_string(task));
         if (failActivate)
@@ -171,6 +181,48 @@ TEST(EditorHandoff, EveryClickStartsItsOwnEditorAndTypesIntoIt) {
         "start[notepad.exe a.ini] mode 1", "activate 4243", "keys ^g", "keys 2", "keys {ENTER}",
     };
     EXPECT_EQ(desktop.calls, expected);
+}
+
+struct CommandCase {
+    std::string command;
+    std::vector<std::string> arguments;
+};
+
+TEST(OwnEditor, PlaceholdersFillWholeArgumentsWithoutAShell) {
+    const std::string file = "/my data/a %l; $(id) 'x'.ini";
+    const std::vector<CommandCase> cases = {
+        {"kate --line %l %f", {"kate", "--line", "42", file}},
+        {"code -g %f:%l", {"code", "-g", file + ":42"}},
+        {"vim +%l", {"vim", "+42", file}},
+        {"\"/opt/my editor/ed\" --at=%l%% %f", {"/opt/my editor/ed", "--at=42%", file}},
+        {"ed %x %", {"ed", "%x", "%", file}},
+    };
+    for (const CommandCase& c : cases) {
+        SCOPED_TRACE(c.command);
+        const auto arguments = EditorArguments(c.command, file, "42");
+        ASSERT_TRUE(arguments.ok()) << arguments.error();
+        EXPECT_EQ(arguments.value(), c.arguments);
+    }
+    for (const std::string blank : {"", "   ", "\"\""}) {
+        SCOPED_TRACE("command: " + blank);
+        EXPECT_FALSE(EditorArguments(blank, file, "42").ok());
+    }
+}
+
+TEST(OwnEditor, StartsWithTheLineOnItsCommandLineAndTypesNothing) {
+    FakeDesktop desktop;
+    const HandoffResult selected = OpenOwnEditorAtLine(desktop, "kate -l %l %f", "Key_9", "a.ini");
+    const HandoffResult none = OpenOwnEditorAtLine(desktop, "kate -l %l %f", std::nullopt, "a.ini");
+    EXPECT_TRUE(selected.ok() && none.ok());
+    EXPECT_EQ(selected.editor, TaskId{4242});
+    const Calls expected{"run [kate] [-l] [10] [a.ini]", "run [kate] [-l] [1] [a.ini]"};
+    EXPECT_EQ(desktop.calls, expected);
+
+    FakeDesktop failing;
+    failing.failStart = true;
+    const HandoffResult failed = OpenOwnEditorAtLine(failing, "kate %f", "Key_9", "a.ini");
+    EXPECT_EQ(failed.failedStep, HandoffStep::StartEditor);
+    EXPECT_NE(failed.error.find("no such program"), std::string::npos) << failed.error;
 }
 
 } // namespace

@@ -85,7 +85,7 @@ void X11DesktopTest::cleanupTestCase() {
 }
 
 TaskId X11DesktopTest::Start(const QString& commandLine) {
-    const auto desktop = MakeSystemDesktop();
+    const auto desktop = MakeX11Desktop();
     const auto task = desktop->StartProgram(commandLine.toStdString(), WindowMode::Normal);
     if (!task.ok()) {
         qWarning("%s", task.error().c_str());
@@ -102,7 +102,7 @@ void X11DesktopTest::typesIntoTheActivatedWindowInOrder() {
     const TaskId probe = Start("key_probe.exe " + log);
     QVERIFY(probe != 0);
 
-    const auto desktop = MakeSystemDesktop();
+    const auto desktop = MakeX11Desktop();
     QElapsedTimer timer;
     timer.start();
     const auto activated = desktop->ActivateWindow(probe);
@@ -128,7 +128,7 @@ void X11DesktopTest::typesIntoTheActivatedWindowInOrder() {
 void X11DesktopTest::activationMovesTheFocusBackToAnOlderWindow() {
     const QString firstLog = m_root.filePath("first.txt");
     const QString secondLog = m_root.filePath("second.txt");
-    const auto desktop = MakeSystemDesktop();
+    const auto desktop = MakeX11Desktop();
     const TaskId first = Start("key_probe " + firstLog);
     QVERIFY(first != 0);
     QVERIFY(desktop->ActivateWindow(first).ok());
@@ -179,7 +179,7 @@ void X11DesktopTest::activationGivesUpOnTasksWithoutAWindow() {
     int polls = 0;
     DesktopTimings timings;
     timings.windowAppears = std::chrono::milliseconds(300);
-    const auto desktop = MakeSystemDesktop([&polls] { ++polls; }, timings);
+    const auto desktop = MakeX11Desktop([&polls] { ++polls; }, timings);
     QElapsedTimer timer;
     timer.start();
     const auto activated = desktop->ActivateWindow(task);
@@ -203,7 +203,7 @@ void X11DesktopTest::handoffPutsTheEditorsCaretOnTheLine() {
     file.write("Object One\r\n  Speed = 10\r\n  Armour = 4\r\nEnd\r\nObject Two\r\nEnd\r\n");
     file.close();
 
-    const auto desktop = MakeSystemDesktop();
+    const auto desktop = MakeX11Desktop();
     const HandoffResult result = OpenEditorAtLine(*desktop, "Key_2", path.toStdString());
     if (result.editor)
         m_started.push_back(*result.editor);

@@ -37,6 +37,9 @@ public:
     Result<TaskId> StartProgram(std::string_view, WindowMode) override {
         return TaskId{++m_starts};
     }
+    Result<TaskId> StartCommand(const std::vector<std::string>&) override {
+        return TaskId{++m_starts};
+    }
     Result<void> ActivateWindow(TaskId) override { return {}; }
     Result<void> SendKeys(std::string_view) override { return {}; }
 

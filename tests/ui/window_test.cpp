@@ -60,6 +60,13 @@ public:
             return Failure{"no such program"};
         return TaskId{42};
     }
+    Result<TaskId> StartCommand(const std::vector<std::string>& arguments) override {
+        std::string call = "run";
+        for (const std::string& argument : arguments)
+            call += " [" + argument + "]";
+        m_log.calls.push_back(call);
+        return TaskId{43};
+    }
     Result<void> ActivateWindow(TaskId task) override {
         m_log.calls.push_back("activate " + std::to_string(task));
         return {};
@@ -103,6 +110,11 @@ public:
     }
     QString Folder() const { return QDir::cleanPath(m_dir.path()); }
     RememberedFile Store() const { return RememberedFile(m_settings); }
+    // Writes the settings file as a user would, by hand.
+    bool WriteSettings(const QByteArray& text) {
+        QFile file(m_settings);
+        return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
+    }
 
     template <typename W> W* Find(const char* name) {
         return form->findChild<W*>(QLatin1String(name));
@@ -183,6 +195,8 @@ private slots:
     void closingDuringBuildStopsAndCloses();
     void editorButtonHandsOverSelectedLine();
     void editorFailureIsShown();
+    void editorButtonIgnoresAFocusFrameWithoutSelection();
+    void ownEditorSettingStartsItWithTheLine();
     void pacerRunsEventsOncePerInterval();
 
 private:
@@ -590,6 +604,39 @@ void WindowTest::editorFailureIsShown() {
     window.Find<QPushButton>("Command1")->click();
     QCOMPARE(window.desktop.calls.size(), std::size_t{1});
     QCOMPARE(window.warnings.size(), 1);
+}
+
+void WindowTest::editorButtonIgnoresAFocusFrameWithoutSelection() {
+    Harness window;
+    window.Open().show();
+    QVERIFY(QTest::qWaitForWindowActive(window.form.get()));
+    window.Load(window.WriteFile(QStringLiteral("example.ini"), example));
+    auto* filename = window.Find<QLineEdit>("Txt_Filename");
+    filename->setFocus();
+    QTest::keyClick(filename, Qt::Key_Tab, Qt::ShiftModifier);
+    // Focus alone marks a row without selecting it.
+    QTRY_VERIFY(window.Tree()->hasFocus());
+    QVERIFY(window.Tree()->currentIndex().isValid());
+    QVERIFY(!window.Tree()->selectionModel()->hasSelection());
+
+    window.Find<QPushButton>("Command1")->click();
+    const QString path = filename->text();
+    const std::vector<std::string> expected = {"start notepad.exe " + path.toStdString(),
+                                               "activate 42", "keys ^g", "keys {ENTER}"};
+    QCOMPARE(window.desktop.calls, expected);
+}
+
+void WindowTest::ownEditorSettingStartsItWithTheLine() {
+    Harness window;
+    QVERIFY(window.WriteSettings("[options]\nlastfile=\neditor=code -g %f:%l,x\n"));
+    window.Open();
+    window.Load(window.WriteFile(QStringLiteral("example.ini"), example));
+    window.Tree()->setCurrentIndex(window.Node(9));
+    window.Find<QLineEdit>("Txt_Filename")->setText(QStringLiteral("/my files/a.ini"));
+    window.Find<QPushButton>("Command1")->click();
+    const std::vector<std::string> expected = {"run [code] [-g] [/my files/a.ini:10,x]"};
+    QCOMPARE(window.desktop.calls, expected);
+    QVERIFY(window.warnings.isEmpty());
 }
 
 // On simulated time: events run once the interval has passed since they last ran (publishing

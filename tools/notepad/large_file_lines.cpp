@@ -7,12 +7,10 @@
 namespace ini {
 
 std::variant<LargeFileLines, QString> LargeFileLines::Read(const QString& path) {
-    std::variant<LineStore, LoadError> read =
-        LineStore::ReadFile(QFile::encodeName(path).toStdString());
-    if (const auto* error = std::get_if<LoadError>(&read))
-        return QStringLiteral("Cannot open %1: %2")
-            .arg(path, QString::fromStdString(error->reason));
-    auto store = std::make_unique<LineStore>(std::move(std::get<LineStore>(read)));
+    Result<LineStore> read = LineStore::ReadFile(QFile::encodeName(path).toStdString());
+    if (!read.ok())
+        return QString::fromLocal8Bit(read.error());
+    auto store = std::make_unique<LineStore>(std::move(read).value());
     const TextEncoding encoding =
         store->IsValidUtf8() ? TextEncoding::Utf8 : TextEncoding::Windows1252;
     return LargeFileLines(std::move(store), encoding);

@@ -1,4 +1,5 @@
 #include "editor_window.h"
+#include "remote_control.h"
 
 #include <QApplication>
 #include <QFile>
@@ -22,5 +23,7 @@ int main(int argc, char* argv[]) {
                                      "Quote a path that holds spaces.")
                              .arg(argc - 1));
     }
+    // Opened once the file is shown, so requests from the viewer reach the loaded text.
+    ini::RemoteControl remote(window);
     return QApplication::exec();
 }

@@ -1,0 +1,299 @@
+// The hand-off where the window system cannot type into another program: the viewer's channel
+// desktop drives the stand-in editor over its control channel, for real, with no display at all.
+#include "editor_window.h"
+#include "remote_control.h"
+
+#include "platform/desktop.h"
+#include "platform/editor_channel.h"
+#include "ui/editor_handoff.h"
+#include "ui/form1.h"
+
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTreeView>
+#include <QtTest>
+
+#include <csignal>
+#include <memory>
+
+using namespace ini;
+using namespace std::chrono_literals;
+
+namespace {
+
+// Generous: the editor answers at once, but a loaded machine may keep it waiting.
+const DesktopTimings kTimings{20ms, 30000ms, 30000ms, 30000ms};
+
+QByteArray NumberedLines(int count) {
+    QByteArray text;
+    for (int line = 1; line <= count; ++line)
+        text += "Line" + QByteArray::number(line) + "\r\n";
+    return text;
+}
+
+// The channel desktop with "start program" standing for this very process, whose editor window
+// serves the channel named for its process id.
+class ThisProcessDesktop final : public Desktop {
+public:
+    Result<TaskId> StartProgram(std::string_view, WindowMode) override {
+        return TaskId{QCoreApplication::applicationPid()};
+    }
+    Result<TaskId> StartCommand(const std::vector<std::string>&) override {
+        return Failure{"not used"};
+    }
+    Result<void> ActivateWindow(TaskId task) override { return m_channel->ActivateWindow(task); }
+    Result<void> SendKeys(std::string_view keys) override { return m_channel->SendKeys(keys); }
+
+private:
+    std::unique_ptr<Desktop> m_channel = MakeChannelDesktop({}, kTimings);
+};
+
+// A child that lives until it is killed, with no channel.
+class Sleeper {
+public:
+    Sleeper() {
+        m_process.start(QStringLiteral("sleep"), {QStringLiteral("600")});
+        m_process.waitForStarted();
+    }
+    ~Sleeper() {
+        m_process.kill();
+        m_process.waitForFinished();
+    }
+    TaskId Pid() const { return m_process.processId(); }
+
+private:
+    QProcess m_process;
+};
+
+} // namespace
+
+class RemoteControlTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void handoffPutsTheCaretOnTheLine_data();
+    void handoffPutsTheCaretOnTheLine();
+    void keysReachAnInactiveWindowsShortcuts();
+    void failuresStopTheSequenceWithAReason();
+    void keysGoOnlyToTheProcessThatWasStarted();
+    void badRequestsAreRefused();
+    void startedEditorTakesTheKeys();
+    void viewerWithoutX11DrivesItsEditor();
+
+private:
+    QTemporaryDir m_runtime;
+    QTemporaryDir m_dir;
+    QString m_path;
+    std::unique_ptr<EditorWindow> m_window;
+    std::unique_ptr<RemoteControl> m_remote;
+};
+
+namespace {
+
+// Types a mark at the start of the caret's line of the editor with this process id and saves;
+// gives the saved text, or what the file held when no mark arrived in time.
+QByteArray MarkCaretLineAndSave(TaskId editor, const QString& path) {
+    const auto desktop = MakeChannelDesktop({}, kTimings);
+    const auto activated = desktop->ActivateWindow(editor);
+    const auto typed = desktop->SendKeys("{HOME}MARK^s");
+    if (!activated.ok() || !typed.ok())
+        return QByteArray::fromStdString(activated.error() + typed.error());
+    QByteArray saved;
+    QTest::qWaitFor(
+        [&] {
+            QFile file(path);
+            saved = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+            return saved.contains("MARK");
+        },
+        30000);
+    return saved;
+}
+
+} // namespace
+
+void RemoteControlTest::initTestCase() {
+    // Channels of this test and the editors it starts, apart from any other run's.
+    QVERIFY(m_runtime.isValid());
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_runtime.path()));
+}
+
+void RemoteControlTest::init() {
+    QVERIFY(m_dir.isValid());
+    m_path = m_dir.filePath(QStringLiteral("lines.ini"));
+    QFile file(m_path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(NumberedLines(60));
+    file.close();
+    m_window = std::make_unique<EditorWindow>();
+    m_window->Open(m_path);
+    m_window->show();
+    m_remote = std::make_unique<RemoteControl>(*m_window);
+}
+
+void RemoteControlTest::cleanup() {
+    m_remote.reset();
+    m_window.reset();
+}
+
+void RemoteControlTest::handoffPutsTheCaretOnTheLine_data() {
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("first line") << "Key_0"
+                                << "Ln 1,";
+    QTest::newRow("middle") << "Key_36"
+                            << "Ln 37,";
+    QTest::newRow("past the end") << "Key_999"
+                                  << "Ln 60,";
+}
+
+void RemoteControlTest::handoffPutsTheCaretOnTheLine() {
+    QFETCH(QString, key);
+    QFETCH(QString, line);
+    ThisProcessDesktop desktop;
+    m_window->showMinimized();
+    const HandoffResult result = OpenEditorAtLine(desktop, key.toStdString(), m_path.toStdString());
+    QVERIFY2(result.ok(), result.error.c_str());
+    QVERIFY2(m_window->windowTitle().contains(line), qPrintable(m_window->windowTitle()));
+    QVERIFY(!m_window->isMinimized());
+}
+
+void RemoteControlTest::keysReachAnInactiveWindowsShortcuts() {
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    QTRY_VERIFY(other.isActiveWindow() && !m_window->isActiveWindow());
+
+    QVERIFY(TypeInto(*m_window, "^g42{ENTER}").ok());
+    QVERIFY2(m_window->windowTitle().contains("Ln 42,"), qPrintable(m_window->windowTitle()));
+    // Unreadable text types nothing at all, not even its readable start.
+    QVERIFY(!TypeInto(*m_window, "^g7{ENTER").ok());
+    QVERIFY2(m_window->windowTitle().contains("Ln 42,"), qPrintable(m_window->windowTitle()));
+}
+
+void RemoteControlTest::failuresStopTheSequenceWithAReason() {
+    int polls = 0;
+    const auto desktop = MakeChannelDesktop([&polls] { ++polls; }, {20ms, 300ms, 300ms, 300ms});
+
+    const auto unactivated = desktop->SendKeys("^g");
+    QVERIFY(QString::fromStdString(unactivated.error()).contains("No editor window"));
+    const auto malformed = desktop->SendKeys("{ENTER");
+    QVERIFY(QString::fromStdString(malformed.error()).contains("never closed"));
+
+    QProcess ended;
+    ended.start(QStringLiteral("true"));
+    QVERIFY(ended.waitForStarted());
+    const TaskId gone = ended.processId();
+    QVERIFY(ended.waitForFinished());
+    const auto dead = desktop->ActivateWindow(gone);
+    QVERIFY2(QString::fromStdString(dead.error()).contains("ended before"), dead.error().c_str());
+
+    // A program that never opens the channel (not the stand-in editor): the wait is bounded and
+    // the viewer keeps running its events meanwhile.
+    Sleeper silent;
+    const auto none = desktop->ActivateWindow(silent.Pid());
+    QVERIFY2(QString::fromStdString(none.error()).contains("no control channel within 0.3 s"),
+             none.error().c_str());
+    QVERIFY(polls > 0);
+    // The failed activation leaves nothing to type into.
+    QVERIFY(QString::fromStdString(desktop->SendKeys("1").error()).contains("No editor window"));
+}
+
+void RemoteControlTest::keysGoOnlyToTheProcessThatWasStarted() {
+    // A socket at the started program's name that this process serves: left behind, or planted.
+    Sleeper started;
+    QLocalServer impostor;
+    QVERIFY(impostor.listen(EditorChannelName(started.Pid())));
+    const auto desktop = MakeChannelDesktop({}, kTimings);
+    const auto activated = desktop->ActivateWindow(started.Pid());
+    QVERIFY2(QString::fromStdString(activated.error()).contains("is served by process"),
+             activated.error().c_str());
+    QVERIFY(!desktop->SendKeys("1").ok());
+}
+
+void RemoteControlTest::badRequestsAreRefused() {
+    QLocalSocket client;
+    client.connectToServer(EditorChannelName(QCoreApplication::applicationPid()));
+    QVERIFY(client.waitForConnected(30000));
+    const auto answer = [&client](const QByteArray& request) {
+        client.write(request);
+        client.flush();
+        if (!QTest::qWaitFor([&client] { return client.canReadLine(); }, 30000))
+            return std::optional<std::string>("(no answer)");
+        return DecodeReply(client.readLine().trimmed());
+    };
+    QCOMPARE(answer("bogus\n"), std::optional<std::string>("unknown request"));
+    const auto unreadable = answer(EncodeRequest({ChannelRequest::Kind::Keys, "{NOSUCHKEY}"}));
+    QVERIFY(unreadable && unreadable->find("unknown key name") != std::string::npos);
+    QCOMPARE(answer(EncodeRequest({ChannelRequest::Kind::Raise, {}})), std::string());
+
+    // A line that never ends is cut off rather than buffered without bound.
+    QCOMPARE(answer(QByteArray(kChannelLineLimit + 10, 'x')),
+             std::optional<std::string>("request too long"));
+    QTRY_COMPARE_WITH_TIMEOUT(client.state(), QLocalSocket::UnconnectedState, 30000);
+}
+
+void RemoteControlTest::startedEditorTakesTheKeys() {
+    // The real editor in its own process, found beside this test as the viewer finds it, on the
+    // display-less platform this test runs on.
+    const auto desktop = MakeChannelDesktop({}, kTimings);
+    const HandoffResult result = OpenEditorAtLine(*desktop, "Key_36", m_path.toStdString());
+    const auto stop = qScopeGuard([&] {
+        if (result.editor)
+            ::kill(static_cast<pid_t>(*result.editor), SIGTERM);
+    });
+    QVERIFY2(result.ok(), result.error.c_str());
+
+    // Where the caret is shows in what the editor saves: a mark typed at the start of its line.
+    const QByteArray saved = MarkCaretLineAndSave(*result.editor, m_path);
+    QVERIFY2(saved.contains("\r\nMARKLine37\r\n"), saved.constData());
+    QCOMPARE(saved.size(), NumberedLines(60).size() + 4);
+}
+
+void RemoteControlTest::viewerWithoutX11DrivesItsEditor() {
+    const auto why = WhyX11Unusable();
+    // Offscreen here; the same test runs on a Wayland compositor too.
+    const std::string platform = QGuiApplication::platformName().toStdString();
+    QVERIFY(why && why->find('"' + platform + "\" platform") != std::string::npos);
+
+    // The viewer as it ships, with its own choice of desktop.
+    FormServices services;
+    services.settingsFile = m_dir.filePath(QStringLiteral("settings.conf"));
+    QStringList warnings;
+    services.showWarning = [&warnings](QWidget*, const QString&, const QString& text) {
+        warnings.append(text);
+    };
+    const QDir runtime(m_runtime.path());
+    const QStringList pattern{QStringLiteral("ini-file-parser-notepad-*")};
+    const QStringList before = runtime.entryList(pattern, QDir::System | QDir::Files);
+    Form1 viewer(services);
+    viewer.findChild<QLineEdit*>(QStringLiteral("Txt_Filename"))->setText(m_path);
+    viewer.findChild<QPushButton*>(QStringLiteral("Cmd_Load"))->click();
+    auto* tree = viewer.findChild<QTreeView*>(QStringLiteral("TreeView1"));
+    tree->setCurrentIndex(tree->model()->index(11, 0));
+    viewer.findChild<QPushButton*>(QStringLiteral("Command1"))->click();
+    QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join('\n')));
+
+    // The editor it started is the one with the new channel.
+    QStringList channels = runtime.entryList(pattern, QDir::System | QDir::Files);
+    for (const QString& old : before)
+        channels.removeAll(old);
+    QCOMPARE(channels.size(), 1);
+    const TaskId editor = channels.front().section(QLatin1Char('-'), -1).toLongLong();
+    const auto stop = qScopeGuard([&] { ::kill(static_cast<pid_t>(editor), SIGTERM); });
+
+    const QByteArray saved = MarkCaretLineAndSave(editor, m_path);
+    QVERIFY2(saved.contains("\r\nMARKLine12\r\n"), saved.constData());
+}
+
+QTEST_MAIN(RemoteControlTest)
+#include "remote_control_test.moc"

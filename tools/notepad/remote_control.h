@@ -1,0 +1,43 @@
+#pragma once
+
+#include "parse/result.h"
+
+#include <QLocalServer>
+#include <QObject>
+
+#include <string>
+#include <string_view>
+
+class QLocalSocket;
+class QWidget;
+
+namespace ini {
+
+struct ChannelRequest;
+
+// The editor's end of its control channel (platform/editor_channel.h): lets the program that
+// started this editor raise its window and type into it where the window system offers no way
+// to (Wayland, X11 without XTEST). Keys arrive as ordinary key events at the window's focused
+// widget, so they do exactly what the same keys typed by hand would.
+class RemoteControl : public QObject {
+    Q_OBJECT
+public:
+    // Listens on the channel named for this process. When it cannot, the reason goes to the
+    // standard error stream and the editor works on without it; the viewer then reports that no
+    // channel opened.
+    explicit RemoteControl(QWidget& window, QObject* parent = nullptr);
+
+private:
+    void Accept();
+    void Serve(QLocalSocket& client);
+    std::string Handle(const ChannelRequest& request);
+
+    QWidget& m_window;
+    QLocalServer m_server;
+};
+
+// Types keys, in the key-description syntax, into the window's focused widget (the window itself
+// when nothing in it has the focus): all of them, or none when the text cannot be read.
+Result<void> TypeInto(QWidget& window, std::string_view keys);
+
+} // namespace ini
