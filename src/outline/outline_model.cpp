@@ -69,13 +69,16 @@ AddResult OutlineModel::AddRoot(NodeKey key, const NodeText& text) {
 }
 
 AddResult OutlineModel::AddChild(NodeKey relative, NodeKey key, const NodeText& text) {
+    const NodeId parent = m_nodes.Find(relative);
+    // The view goes on seeing the rows it was shown until the next publish.
+    const std::size_t shown = parent == OutlineNodes::none ? 0 : ShownChildren(parent);
     const AddResult added = m_nodes.AddChild(relative, key, text.showComments);
+    if (added != AddResult::Added)
+        return added;
+    m_shownChildren.try_emplace(parent, shown);
     // Children usually arrive in runs under one parent; repeats left here are dropped at publish.
-    if (added == AddResult::Added) {
-        const NodeId parent = m_nodes.Find(relative);
-        if (m_dirtyParents.empty() || m_dirtyParents.back() != parent)
-            m_dirtyParents.push_back(parent);
-    }
+    if (m_dirtyParents.empty() || m_dirtyParents.back() != parent)
+        m_dirtyParents.push_back(parent);
     return added;
 }
 
@@ -109,6 +112,8 @@ void OutlineModel::ShowRows(NodeId parent, std::size_t count) {
     beginInsertRows(IndexOfId(parent), ClampToInt(shown), ClampToInt(count) - 1);
     if (parent == OutlineNodes::none)
         m_shownRoots = count;
+    else if (count == TotalChildren(parent))
+        m_shownChildren.erase(parent);
     else
         m_shownChildren[parent] = count;
     endInsertRows();
@@ -143,7 +148,7 @@ std::size_t OutlineModel::ShownChildren(NodeId parent) const {
     if (m_nodes.ChildCountOf(parent) == 0)
         return 0;
     const auto found = m_shownChildren.find(parent);
-    return found == m_shownChildren.end() ? 0 : found->second;
+    return found == m_shownChildren.end() ? m_nodes.ChildCountOf(parent) : found->second;
 }
 
 bool OutlineModel::IsShown(NodeId id) const {

@@ -94,7 +94,8 @@ private:
     const LineStore& m_lines;
     OutlineNodes m_nodes;
     std::size_t m_shownRoots = 0;
-    // Shown child counts of the nodes that have children; most nodes have none.
+    // Shown child counts of the nodes whose children are not all shown; every other node shows
+    // all its children (most have none), so the map stays small once rows are published.
     std::unordered_map<NodeId, std::size_t> m_shownChildren;
     // Parents (OutlineNodes::none for the roots) that got nodes since the last publish.
     std::vector<NodeId> m_dirtyParents;
