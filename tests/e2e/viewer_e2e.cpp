@@ -16,6 +16,8 @@
 namespace {
 
 using e2e::Check;
+using e2e::GrabSettled;
+using e2e::Painted;
 using e2e::WaitFor;
 using e2e::XServer;
 
@@ -101,8 +103,13 @@ int main(int argc, char** argv) {
         process.waitForFinished();
         return 1;
     }
-    QThread::msleep(500); // first paint
-    const QImage started = screen.Grab(*window);
+    // First paint: the file list shows the sample names and the file name box its text.
+    Check(WaitFor([&] {
+              const QImage shown = screen.Grab(*window);
+              return Painted(shown, fileList) && Painted(shown, fileNameBox);
+          }),
+          "the window shows its controls");
+    const QImage started = GrabSettled(screen, *window);
 
     screen.Click(*window, fileList.topLeft() + QPoint(40, 9));
     QImage picked;
@@ -113,16 +120,16 @@ int main(int argc, char** argv) {
     QImage loaded;
     Check(WaitFor([&] { return Differs(picked, loaded = screen.Grab(*window), treeText); }),
           "Load shows the outline");
-    QThread::msleep(300);
-    loaded = screen.Grab(*window);
+    loaded = GrabSettled(screen, *window);
 
     // The first row's selection band gives the row height, so rows are found whatever the font.
     const QPoint firstRow = tree.topLeft() + QPoint(40, 10);
     screen.Click(*window, firstRow);
-    QThread::msleep(300);
-    const QImage selected = screen.Grab(*window);
-    const std::optional<Band> band = SelectionBand(loaded, selected, firstRow.y());
-    Check(band.has_value(), "clicking a node selects it");
+    std::optional<Band> band;
+    Check(WaitFor([&] {
+              return (band = SelectionBand(loaded, screen.Grab(*window), firstRow.y())).has_value();
+          }),
+          "clicking a node selects it");
     if (band && getenv("E2E_DEBUG"))
         std::printf("  row band %d+%d\n", band->top, band->height);
     bool filled = false;
@@ -142,8 +149,7 @@ int main(int argc, char** argv) {
         filled = WaitFor([&] { return Differs(before, screen.Grab(*window), below); }, 2000);
     }
     Check(filled, "clicking a block fills and opens it");
-    QThread::msleep(300);
-    Check(screen.Grab(*window).save(screenshot), "the screenshot is saved");
+    Check(GrabSettled(screen, *window).save(screenshot), "the screenshot is saved");
 
     screen.RequestClose(*window);
     Check(process.waitForFinished(8000), "closing the window ends the program");

@@ -190,4 +190,31 @@ inline bool WaitFor(const std::function<bool()>& condition, int milliseconds = 8
     return condition();
 }
 
+// More than one colour in `area`: something has been drawn there.
+inline bool Painted(const QImage& image, const QRect& area) {
+    if (image.isNull() || !image.rect().contains(area))
+        return false;
+    const QRgb first = image.pixel(area.topLeft());
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            if (image.pixel(x, y) != first)
+                return true;
+    return false;
+}
+
+// Grabs `window` until two grabs in a row are the same, so that what the last action started
+// has been painted; gives the last grab, the latest one if the window never settles in time.
+inline QImage GrabSettled(XServer& screen, Window window, int milliseconds = 8000) {
+    QImage last = screen.Grab(window);
+    WaitFor(
+        [&] {
+            QImage next = screen.Grab(window);
+            const bool same = !next.isNull() && next == last;
+            last = std::move(next);
+            return same;
+        },
+        milliseconds);
+    return last;
+}
+
 } // namespace e2e

@@ -13,6 +13,7 @@
 #include "ui/form1.h"
 
 #include <QCheckBox>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -121,7 +122,7 @@ void WindowStressTest::randomActionsKeepTheOutlineSound() {
     QVERIFY(dir.isValid());
     const QString sourceDir = qEnvironmentVariable("INI_SOURCE_DIR");
     QStringList files;
-    for (const QString& name : {"Units.ini", "Oddities.ini", "Weapons.ini"}) {
+    for (const char* name : {"Units.ini", "Oddities.ini", "Weapons.ini"}) {
         QVERIFY(QFile::copy(sourceDir + "/samples/" + name, dir.filePath(name)));
         files << dir.filePath(name);
     }
@@ -261,8 +262,11 @@ void WindowStressTest::randomActionsKeepTheOutlineSound() {
     };
     QTimer::singleShot(0, &form, next);
 
+    // Polls the window between the timers' actions; the deadline only stops a hung run.
     int lastChecked = 0;
+    QDeadlineTimer deadline(std::chrono::minutes(5));
     while (done < actions || form.Walking()) {
+        QVERIFY2(!deadline.hasExpired(), "the actions did not finish in five minutes");
         QTest::qWait(5);
         if (!form.Walking() && done - lastChecked >= 10) {
             check();
