@@ -12,8 +12,8 @@
 #include <thread>
 
 // Xlib's macros come last (see x11_session.h).
-#include "platform/x11_keyboard.h"
-#include "platform/x11_session.h"
+#include "platform/x11/x11_keyboard.h"
+#include "platform/x11/x11_session.h"
 
 namespace ini {
 namespace {
