@@ -1,6 +1,7 @@
 // Drives the real viewer on a real X server: starts it in the samples folder, clicks the first
 // file, presses Load, clicks the first block and saves a screenshot, then closes it as a window
-// manager would and checks that it ended cleanly and remembered the file.
+// manager would and checks that it ended cleanly and remembered the file. Then starts it once
+// more with a file name on its command line, which it must load by itself.
 //
 // Usage: viewer_e2e <viewer executable> <samples folder> <screenshot.png>
 
@@ -61,6 +62,36 @@ bool Differs(const QImage& a, const QImage& b, const QRect& area) {
                 }
     }
     return a.isNull() || b.isNull() || a.copy(area) != b.copy(area);
+}
+
+// The viewer started with a file name relative to its folder loads that file by itself.
+void OpensTheFileOnItsCommandLine(XServer& screen, const QString& viewer, const QDir& samples,
+                                  const QString& file) {
+    QTemporaryDir config;
+    QProcess process;
+    if (!e2e::StartViewer(process, viewer, samples.absolutePath(), config.path(), {file})) {
+        Check(false, "the viewer starts with a file argument");
+        return;
+    }
+    std::optional<Window> window;
+    Check(WaitFor([&] { return (window = screen.FindWindow(process.processId())).has_value(); }),
+          "the window appears for a file argument");
+    if (window) {
+        Check(WaitFor([&] { return Painted(screen.Grab(*window), treeText); }),
+              "the file on the command line is loaded without a click");
+        screen.RequestClose(*window);
+    }
+    Check(process.waitForFinished(8000) && process.exitCode() == 0,
+          "the viewer started on a file ends cleanly");
+    QSettings remembered(config.filePath(QStringLiteral("ini-file-parser/ini-file-parser.conf")),
+                         QSettings::IniFormat);
+    Check(remembered.value(QStringLiteral("options/lastfile")).toString() ==
+              samples.absoluteFilePath(file),
+          "the file name box held the argument's full path");
+    if (process.state() != QProcess::NotRunning) {
+        process.kill();
+        process.waitForFinished();
+    }
 }
 
 } // namespace
@@ -171,5 +202,7 @@ int main(int argc, char** argv) {
         process.kill();
         process.waitForFinished();
     }
+
+    OpensTheFileOnItsCommandLine(screen, viewer, samples, files.last());
     return e2e::failures == 0 ? 0 : 1;
 }

@@ -168,14 +168,14 @@ private:
 // Starts the viewer in `folder` on this X display, with a settings store of its own under
 // `configHome` so a run neither reads nor overwrites the user's.
 inline bool StartViewer(QProcess& process, const QString& viewer, const QString& folder,
-                        const QString& configHome) {
+                        const QString& configHome, const QStringList& arguments = {}) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
     environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
     process.setProcessEnvironment(environment);
     process.setWorkingDirectory(folder);
     process.setProcessChannelMode(QProcess::ForwardedChannels);
-    process.start(viewer, {});
+    process.start(viewer, arguments);
     return process.waitForStarted(5000);
 }
 

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -183,6 +184,9 @@ private slots:
     void closingDuringBuildStopsAndCloses();
     void editorButtonHandsOverSelectedLine();
     void editorFailureIsShown();
+    void fileFromOutsideShowsItsFolderAndLoads();
+    void droppedFileIsTypedAndLoaded();
+    void enterInFileNameBoxPressesLoad();
     void pacerRunsEventsOncePerInterval();
 
 private:
@@ -574,6 +578,88 @@ void WindowTest::editorFailureIsShown() {
     window.desktop.startFails = true;
     window.Find<QPushButton>("Command1")->click();
     QCOMPARE(window.desktop.calls.size(), std::size_t{1});
+    QCOMPARE(window.warnings.size(), 1);
+}
+
+void WindowTest::fileFromOutsideShowsItsFolderAndLoads() {
+    Harness window;
+    QDir(window.Folder()).mkpath(QStringLiteral("Data"));
+    const QString path = window.WriteFile(QStringLiteral("Data/example.ini"), example);
+    window.WriteFile(QStringLiteral("Data/Weapons.ini"), "Weapon A\r\nEnd\r\n");
+    QCOMPARE(window.Store().Write(window.Folder() + QStringLiteral("/remembered.ini")),
+             std::nullopt);
+    Form1& form = window.Open();
+    auto* folders = window.Find<FolderList>("Dir1");
+
+    form.OpenFromOutside(path);
+    QCOMPARE(window.Find<QLineEdit>("Txt_Filename")->text(), path);
+    QCOMPARE(folders->Path(), window.Folder() + QStringLiteral("/Data"));
+    QCOMPARE(window.Find<FileList>("File1")->count(), 2);
+    QCOMPARE(window.Model()->rowCount(), 0); // the load waits until the window has been shown
+    QTRY_COMPARE(window.Model()->rowCount(), 3);
+    QVERIFY(window.warnings.isEmpty());
+
+    // A file that is gone: the lists show its nearest folder, the load warns, the outline stays.
+    const QString gone = window.Folder() + QStringLiteral("/Data/Gone/missing.ini");
+    form.OpenFromOutside(gone);
+    QCOMPARE(folders->Path(), window.Folder() + QStringLiteral("/Data"));
+    QTRY_COMPARE(window.warnings.size(), 1);
+    QVERIFY2(window.warnings.front().contains(gone), qPrintable(window.warnings.front()));
+    QCOMPARE(window.Model()->rowCount(), 3);
+    window.form->close();
+    QCOMPARE(window.Store().Read(), gone);
+}
+
+void WindowTest::droppedFileIsTypedAndLoaded() {
+    Harness window;
+    const QString path = window.WriteFile(QStringLiteral("example.ini"), example);
+    const QString other = window.WriteFile(QStringLiteral("other.ini"), example);
+    Form1& form = window.Open();
+    auto* box = window.Find<QLineEdit>("Txt_Filename");
+    // Drags the data over the tree and drops it there; tells whether the window took the drag.
+    const auto drop = [&](const QMimeData& data) {
+        const QPoint at = window.Tree()->geometry().center();
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&form, &enter);
+        QDropEvent dropped(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&form, &dropped);
+        QCoreApplication::processEvents();
+        return enter.isAccepted();
+    };
+
+    struct Refused {
+        const char* what;
+        QList<QUrl> urls;
+    };
+    for (const Refused& refused :
+         {Refused{"two files", {QUrl::fromLocalFile(path), QUrl::fromLocalFile(other)}},
+          Refused{"a remote file", {QUrl(QStringLiteral("https://example.invalid/a.ini"))}},
+          Refused{"text", {}}}) {
+        QMimeData data;
+        data.setUrls(refused.urls);
+        data.setText(path);
+        QVERIFY2(!drop(data), refused.what);
+        QCOMPARE(box->text(), initialText);
+        QCOMPARE(window.Model()->rowCount(), 0);
+    }
+
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(path)});
+    QVERIFY(drop(data));
+    QCOMPARE(box->text(), path);
+    QTRY_COMPARE(window.Model()->rowCount(), 3);
+    QVERIFY(window.warnings.isEmpty());
+}
+
+void WindowTest::enterInFileNameBoxPressesLoad() {
+    Harness window;
+    window.Open();
+    auto* box = window.Find<QLineEdit>("Txt_Filename");
+    box->setText(window.WriteFile(QStringLiteral("example.ini"), example));
+    QTest::keyClick(box, Qt::Key_Return);
+    QCOMPARE(window.Model()->rowCount(), 3);
+    box->setText(window.Folder() + QStringLiteral("/missing.ini"));
+    QTest::keyClick(box, Qt::Key_Enter);
     QCOMPARE(window.warnings.size(), 1);
 }
 
