@@ -1,11 +1,12 @@
 #include "outline/outline_model.h"
-#include "platform/desktop.h"
 #include "ui/drive_list.h"
 #include "ui/event_pacer.h"
 #include "ui/file_list.h"
 #include "ui/folder_list.h"
 #include "ui/form1.h"
 #include "ui/remembered_file.h"
+
+#include "support/fake_desktop.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -46,34 +47,6 @@ const QByteArray example = "Object Alpha\r\n"
                            "  Armor = 1\r\n"
                            "End\r\n";
 
-// Records what the editor button asks of the desktop.
-struct DesktopLog {
-    std::vector<std::string> calls;
-    bool startFails = false;
-};
-
-class FakeDesktop final : public Desktop {
-public:
-    explicit FakeDesktop(DesktopLog& log) : m_log(log) {}
-    Result<TaskId> StartProgram(std::string_view commandLine, WindowMode) override {
-        m_log.calls.push_back("start " + std::string(commandLine));
-        if (m_log.startFails)
-            return Failure{"no such program"};
-        return TaskId{42};
-    }
-    Result<void> ActivateWindow(TaskId task) override {
-        m_log.calls.push_back("activate " + std::to_string(task));
-        return {};
-    }
-    Result<void> SendKeys(std::string_view keys) override {
-        m_log.calls.push_back("keys " + std::string(keys));
-        return {};
-    }
-
-private:
-    DesktopLog& m_log;
-};
-
 // A window with its own settings file, a fake desktop and warnings collected instead of shown.
 class Harness {
 public:
@@ -82,7 +55,11 @@ public:
     Form1& Open() {
         FormServices services;
         services.settingsFile = m_settings;
-        services.makeDesktop = [this] { return std::make_unique<FakeDesktop>(desktop); };
+        // The window makes its desktop on first use; this one is ready before, to be told
+        // what to fail.
+        m_desktop = std::make_unique<FakeDesktop>();
+        desktop = m_desktop.get();
+        services.makeDesktop = [this] { return std::move(m_desktop); };
         services.showWarning = [this](QWidget*, const QString&, const QString& text) {
             warnings.append(text);
         };
@@ -134,7 +111,7 @@ public:
         return texts;
     }
 
-    DesktopLog desktop;
+    FakeDesktop* desktop = nullptr; // owned by the window once it has asked for it
     QStringList warnings;
     std::unique_ptr<Form1> form;
 
@@ -142,6 +119,7 @@ private:
     QTemporaryDir m_dir;
     QString m_settings;
     std::chrono::milliseconds m_interval{16};
+    std::unique_ptr<FakeDesktop> m_desktop;
 };
 
 // Many blocks of three lines: enough lines for a walk that lets events run many times.
@@ -566,18 +544,19 @@ void WindowTest::editorButtonHandsOverSelectedLine() {
     window.Tree()->setCurrentIndex(window.Node(2));
     window.Find<QLineEdit>("Txt_Filename")->setText(QStringLiteral("/some folder/other.ini"));
     window.Find<QPushButton>("Command1")->click();
-    const std::vector<std::string> expected = {"start notepad.exe /some folder/other.ini",
-                                               "activate 42", "keys ^g", "keys 3", "keys {ENTER}"};
-    QCOMPARE(window.desktop.calls, expected);
+    const std::vector<std::string> expected = {"start[notepad.exe /some folder/other.ini] mode 1",
+                                               "activate 4242", "keys ^g", "keys 3",
+                                               "keys {ENTER}"};
+    QCOMPARE(window.desktop->calls, expected);
     QVERIFY(window.warnings.isEmpty());
 }
 
 void WindowTest::editorFailureIsShown() {
     Harness window;
     window.Open();
-    window.desktop.startFails = true;
+    window.desktop->failStart = true;
     window.Find<QPushButton>("Command1")->click();
-    QCOMPARE(window.desktop.calls.size(), std::size_t{1});
+    QCOMPARE(window.desktop->calls.size(), std::size_t{1});
     QCOMPARE(window.warnings.size(), 1);
 }
 
