@@ -5,7 +5,10 @@ JOBS    ?= $(shell nproc)
 FUZZ_SECONDS ?= 600
 GEN     := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
-.PHONY: all deps configure build run test sanitize bench fuzz clean
+# What `make run` starts: the viewer, the editor it hands lines to, and the command-line tool.
+PROGRAMS := ini-file-parser notepad ini-outline
+
+.PHONY: all deps configure build programs run test sanitize bench fuzz clean
 
 all: build
 
@@ -20,16 +23,22 @@ configure: deps $(BUILD)/CMakeCache.txt
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-run: build
+programs: configure
+	cmake --build $(BUILD) -j $(JOBS) --target $(PROGRAMS)
+
+run: programs
 	scripts/run-viewer $(BUILD)
 
-# The whole suite twice: the normal build, then one under AddressSanitizer and UBSan.
-test: build
+# The whole suite twice: the normal build, then one under AddressSanitizer and UBSan. Tests
+# build with warnings as errors; a plain `make` or `make run` does not.
+test: configure
+	cmake -S . -B $(BUILD) -DINI_WERROR=ON
+	cmake --build $(BUILD) -j $(JOBS)
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 	$(MAKE) --no-print-directory sanitize
 
 sanitize: configure
-	cmake -S . -B $(BUILD)-asan $(GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DINI_SANITIZE=ON -DINI_BUILD_BENCH=OFF
+	cmake -S . -B $(BUILD)-asan $(GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DINI_SANITIZE=ON -DINI_BUILD_BENCH=OFF -DINI_WERROR=ON
 	cmake --build $(BUILD)-asan -j $(JOBS)
 	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitizer/lsan.supp:print_suppressions=0 \
 	UBSAN_OPTIONS=print_stacktrace=1 \

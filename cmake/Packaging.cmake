@@ -9,6 +9,10 @@ install(TARGETS notepad RUNTIME DESTINATION ${INI_HELPER_DIR})
 
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/ini-file-parser.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+# The file type the desktop entry declares; installing it runs update-mime-database (a trigger of
+# the shared MIME database's package), after which file managers offer the viewer for *.ini files.
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/ini-file-parser.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/ini-file-parser.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 # Manual pages are installed compressed, as Debian's policy asks; -n keeps the archive free of

@@ -11,12 +11,16 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeView>
+#include <QUrl>
 
 #include <exception>
 
@@ -31,6 +35,16 @@ const QString separator = QStringLiteral("/");
 
 void DefaultWarning(QWidget* parent, const QString& title, const QString& text) {
     QMessageBox::warning(parent, title, text);
+}
+
+// The one local file a drag carries, if that is all it carries.
+std::optional<QString> DraggedFile(const QMimeData* data) {
+    if (data == nullptr || !data->hasUrls())
+        return std::nullopt;
+    const QList<QUrl> urls = data->urls();
+    if (urls.size() != 1 || !urls.front().isLocalFile())
+        return std::nullopt;
+    return urls.front().toLocalFile();
 }
 
 template <typename W> W* Place(QWidget* parent, const char* name, QRect geometry) {
@@ -75,6 +89,9 @@ void Form1::CreateControls() {
 
     m_txtFilename = Place<QLineEdit>(this, "Txt_Filename", {14, 7, 394, 19});
     m_txtFilename->setText(initialFilename);
+    // A file dropped on the box goes to the window, which loads it, rather than into the text.
+    m_txtFilename->setAcceptDrops(false);
+    setAcceptDrops(true);
 
     m_cmdLoad = Place<QPushButton>(this, "Cmd_Load", {420, 7, 58, 21});
     m_cmdLoad->setText(QStringLiteral("Load"));
@@ -121,6 +138,7 @@ void Form1::ConnectHandlers() {
     connect(m_dir1, &FolderList::pathChanged, this, &Form1::Dir1_Change);
     connect(m_file1, &FileList::fileClicked, this, &Form1::File1_Click);
     connect(m_cmdLoad, &QPushButton::clicked, this, &Form1::Cmd_Load_Click);
+    connect(m_txtFilename, &QLineEdit::returnPressed, m_cmdLoad, &QPushButton::click);
     connect(m_treeView1, &QTreeView::clicked, this, &Form1::TreeView1_NodeClick);
     connect(m_treeView1, &QTreeView::doubleClicked, this, &Form1::TreeView1_DoubleClick);
     connect(m_treeView1, &QTreeView::expanded, this, &Form1::TreeView1_Expanded);
@@ -138,15 +156,25 @@ void Form1::ConnectHandlers() {
 void Form1::Form_Load() {
     m_keywords.InitKeywords();
     const QString remembered = m_remembered.Read();
-    if (remembered.isEmpty())
-        return;
-    // A path that holds no "/" or leads nowhere leaves the lists where they start; a folder
-    // that is gone shows its nearest existing ancestor.
-    const std::optional<QString> folder = FolderToShow(remembered);
+    if (!remembered.isEmpty())
+        ShowFolderOf(remembered);
+}
+
+void Form1::ShowFolderOf(const QString& path) {
+    // A path that holds no "/" or leads nowhere leaves the lists where they are; a folder that
+    // is gone shows its nearest existing ancestor.
+    const std::optional<QString> folder = FolderToShow(path);
     if (!folder)
         return;
     m_drive1->SetDriveFor(*folder);
     m_dir1->SetPath(*folder);
+}
+
+void Form1::OpenFromOutside(const QString& path) {
+    m_txtFilename->setText(path);
+    ShowFolderOf(path);
+    // Later, so that the window is shown first and a drop's source is not kept waiting.
+    QTimer::singleShot(0, this, &Form1::Cmd_Load_Click);
 }
 
 void Form1::Form_Unload() {
@@ -283,6 +311,19 @@ void Form1::Command1_Click() {
 
 void Form1::ShowWarning(const QString& title, const QString& text) {
     m_services.showWarning(this, title, text);
+}
+
+void Form1::dragEnterEvent(QDragEnterEvent* event) {
+    if (DraggedFile(event->mimeData()))
+        event->acceptProposedAction();
+}
+
+void Form1::dropEvent(QDropEvent* event) {
+    const std::optional<QString> file = DraggedFile(event->mimeData());
+    if (!file)
+        return;
+    event->acceptProposedAction();
+    OpenFromOutside(*file);
 }
 
 void Form1::closeEvent(QCloseEvent* event) {

@@ -67,12 +67,19 @@ public:
     void TreeView1_NodeClick(const QModelIndex& index);
     void Command1_Click();
 
+    // A file handed over from outside (the command line, a drop) is treated as typed into the
+    // file name box: the lists move to its folder and Load is pressed once pending events ran.
+    void OpenFromOutside(const QString& path);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void CreateControls();
     void ConnectHandlers();
+    void ShowFolderOf(const QString& path);
     WalkHooks Hooks();
     // Runs one walk with the window marked busy, then publishes what it added and completes a
     // close that was asked for meanwhile.

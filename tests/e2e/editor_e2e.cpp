@@ -23,8 +23,11 @@
 namespace {
 
 using e2e::Check;
+using e2e::GrabSettled;
+using e2e::Painted;
 using e2e::WaitFor;
 
+const QRect fileNameBox(14, 7, 394, 19);
 const QRect fileList(490, 154, 162, 162);
 const QRect loadButton(420, 7, 58, 21);
 const QRect tree(14, 35, 469, 281);
@@ -42,6 +45,10 @@ std::optional<ini::LineIndex> LastRootLine(const QString& path) {
     if (nodes.RootCount() == 0)
         return std::nullopt;
     return nodes.KeyOf(nodes.RootAt(nodes.RootCount() - 1)).line + 1;
+}
+
+bool Changed(const QImage& before, const QImage& after, const QRect& area) {
+    return !before.isNull() && !after.isNull() && before.copy(area) != after.copy(area);
 }
 
 } // namespace
@@ -88,20 +95,28 @@ int main(int argc, char** argv) {
         process.waitForFinished();
         return 1;
     }
-    QThread::msleep(500);
+    Check(WaitFor([&] { return Painted(screen.Grab(*window), fileList); }),
+          "the file list shows the sample");
 
-    // The file, Load, then the first row and End: the last top-level node is selected.
+    // The file, Load, then the first row and End: the last top-level node is selected. Each
+    // step waits until the window shows what the one before did.
+    const QImage started = GrabSettled(screen, *window);
     screen.Click(*window, fileList.topLeft() + QPoint(40, 9));
-    QThread::msleep(300);
-    const QImage beforeLoad = screen.Grab(*window);
+    Check(WaitFor([&] { return Changed(started, screen.Grab(*window), fileNameBox); }),
+          "clicking the file writes its path into the file name box");
+    const QImage beforeLoad = GrabSettled(screen, *window);
     screen.Click(*window, loadButton.center());
-    Check(WaitFor([&] { return screen.Grab(*window).copy(tree) != beforeLoad.copy(tree); }),
+    Check(WaitFor([&] { return Changed(beforeLoad, screen.Grab(*window), tree); }),
           "Load shows the outline");
-    QThread::msleep(300);
+    const QImage loaded = GrabSettled(screen, *window);
     screen.Click(*window, tree.topLeft() + QPoint(40, 10));
-    QThread::msleep(300);
+    Check(WaitFor([&] { return Changed(loaded, screen.Grab(*window), tree); }),
+          "clicking the first row selects it");
+    const QImage firstSelected = GrabSettled(screen, *window);
     screen.PressKey(XK_End);
-    QThread::msleep(300);
+    Check(WaitFor([&] { return Changed(firstSelected, screen.Grab(*window), tree); }),
+          "End selects the last row");
+    GrabSettled(screen, *window);
     screen.Click(*window, editorButton.center());
 
     std::optional<Window> editor;
@@ -121,8 +136,7 @@ int main(int argc, char** argv) {
         std::printf("  editor title '%s', expected it to end with '%s'\n", qPrintable(title),
                     qPrintable(caret));
     if (editor) {
-        QThread::msleep(300);
-        Check(screen.Grab(*editor).save(screenshot), "the editor's screenshot is saved");
+        Check(GrabSettled(screen, *editor).save(screenshot), "the editor's screenshot is saved");
         screen.RequestClose(*editor);
         Check(WaitFor([&] { return !screen.FindWindowTitled(QStringLiteral("Big Map.ini")); }),
               "the editor closes without asking to save");

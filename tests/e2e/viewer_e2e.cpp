@@ -1,6 +1,7 @@
 // Drives the real viewer on a real X server: starts it in the samples folder, clicks the first
 // file, presses Load, clicks the first block and saves a screenshot, then closes it as a window
-// manager would and checks that it ended cleanly and remembered the file.
+// manager would and checks that it ended cleanly and remembered the file. Then starts it once
+// more with a file name on its command line, which it must load by itself.
 //
 // Usage: viewer_e2e <viewer executable> <samples folder> <screenshot.png>
 
@@ -16,6 +17,8 @@
 namespace {
 
 using e2e::Check;
+using e2e::GrabSettled;
+using e2e::Painted;
 using e2e::WaitFor;
 using e2e::XServer;
 
@@ -61,6 +64,36 @@ bool Differs(const QImage& a, const QImage& b, const QRect& area) {
     return a.isNull() || b.isNull() || a.copy(area) != b.copy(area);
 }
 
+// The viewer started with a file name relative to its folder loads that file by itself.
+void OpensTheFileOnItsCommandLine(XServer& screen, const QString& viewer, const QDir& samples,
+                                  const QString& file) {
+    QTemporaryDir config;
+    QProcess process;
+    if (!e2e::StartViewer(process, viewer, samples.absolutePath(), config.path(), {file})) {
+        Check(false, "the viewer starts with a file argument");
+        return;
+    }
+    std::optional<Window> window;
+    Check(WaitFor([&] { return (window = screen.FindWindow(process.processId())).has_value(); }),
+          "the window appears for a file argument");
+    if (window) {
+        Check(WaitFor([&] { return Painted(screen.Grab(*window), treeText); }),
+              "the file on the command line is loaded without a click");
+        screen.RequestClose(*window);
+    }
+    Check(process.waitForFinished(8000) && process.exitCode() == 0,
+          "the viewer started on a file ends cleanly");
+    QSettings remembered(config.filePath(QStringLiteral("ini-file-parser/ini-file-parser.conf")),
+                         QSettings::IniFormat);
+    Check(remembered.value(QStringLiteral("options/lastfile")).toString() ==
+              samples.absoluteFilePath(file),
+          "the file name box held the argument's full path");
+    if (process.state() != QProcess::NotRunning) {
+        process.kill();
+        process.waitForFinished();
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -101,8 +134,13 @@ int main(int argc, char** argv) {
         process.waitForFinished();
         return 1;
     }
-    QThread::msleep(500); // first paint
-    const QImage started = screen.Grab(*window);
+    // First paint: the file list shows the sample names and the file name box its text.
+    Check(WaitFor([&] {
+              const QImage shown = screen.Grab(*window);
+              return Painted(shown, fileList) && Painted(shown, fileNameBox);
+          }),
+          "the window shows its controls");
+    const QImage started = GrabSettled(screen, *window);
 
     screen.Click(*window, fileList.topLeft() + QPoint(40, 9));
     QImage picked;
@@ -113,16 +151,16 @@ int main(int argc, char** argv) {
     QImage loaded;
     Check(WaitFor([&] { return Differs(picked, loaded = screen.Grab(*window), treeText); }),
           "Load shows the outline");
-    QThread::msleep(300);
-    loaded = screen.Grab(*window);
+    loaded = GrabSettled(screen, *window);
 
     // The first row's selection band gives the row height, so rows are found whatever the font.
     const QPoint firstRow = tree.topLeft() + QPoint(40, 10);
     screen.Click(*window, firstRow);
-    QThread::msleep(300);
-    const QImage selected = screen.Grab(*window);
-    const std::optional<Band> band = SelectionBand(loaded, selected, firstRow.y());
-    Check(band.has_value(), "clicking a node selects it");
+    std::optional<Band> band;
+    Check(WaitFor([&] {
+              return (band = SelectionBand(loaded, screen.Grab(*window), firstRow.y())).has_value();
+          }),
+          "clicking a node selects it");
     if (band && getenv("E2E_DEBUG"))
         std::printf("  row band %d+%d\n", band->top, band->height);
     bool filled = false;
@@ -142,8 +180,7 @@ int main(int argc, char** argv) {
         filled = WaitFor([&] { return Differs(before, screen.Grab(*window), below); }, 2000);
     }
     Check(filled, "clicking a block fills and opens it");
-    QThread::msleep(300);
-    Check(screen.Grab(*window).save(screenshot), "the screenshot is saved");
+    Check(GrabSettled(screen, *window).save(screenshot), "the screenshot is saved");
 
     screen.RequestClose(*window);
     Check(process.waitForFinished(8000), "closing the window ends the program");
@@ -165,5 +202,7 @@ int main(int argc, char** argv) {
         process.kill();
         process.waitForFinished();
     }
+
+    OpensTheFileOnItsCommandLine(screen, viewer, samples, files.last());
     return e2e::failures == 0 ? 0 : 1;
 }

@@ -168,14 +168,14 @@ private:
 // Starts the viewer in `folder` on this X display, with a settings store of its own under
 // `configHome` so a run neither reads nor overwrites the user's.
 inline bool StartViewer(QProcess& process, const QString& viewer, const QString& folder,
-                        const QString& configHome) {
+                        const QString& configHome, const QStringList& arguments = {}) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
     environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
     process.setProcessEnvironment(environment);
     process.setWorkingDirectory(folder);
     process.setProcessChannelMode(QProcess::ForwardedChannels);
-    process.start(viewer, {});
+    process.start(viewer, arguments);
     return process.waitForStarted(5000);
 }
 
@@ -188,6 +188,33 @@ inline bool WaitFor(const std::function<bool()>& condition, int milliseconds = 8
         QThread::msleep(50);
     }
     return condition();
+}
+
+// More than one colour in `area`: something has been drawn there.
+inline bool Painted(const QImage& image, const QRect& area) {
+    if (image.isNull() || !image.rect().contains(area))
+        return false;
+    const QRgb first = image.pixel(area.topLeft());
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            if (image.pixel(x, y) != first)
+                return true;
+    return false;
+}
+
+// Grabs `window` until two grabs in a row are the same, so that what the last action started
+// has been painted; gives the last grab, the latest one if the window never settles in time.
+inline QImage GrabSettled(XServer& screen, Window window, int milliseconds = 8000) {
+    QImage last = screen.Grab(window);
+    WaitFor(
+        [&] {
+            QImage next = screen.Grab(window);
+            const bool same = !next.isNull() && next == last;
+            last = std::move(next);
+            return same;
+        },
+        milliseconds);
+    return last;
 }
 
 } // namespace e2e

@@ -14,7 +14,7 @@
 #include <csignal>
 #include <vector>
 
-#include "platform/x11_session.h"
+#include "platform/x11/x11_session.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>

@@ -59,8 +59,10 @@ check "help text" grep -q "Usage: ini-outline" "$tmp/out"
 check "unknown option exit 2" test $? -eq 2
 "$tool" 2>/dev/null
 check "no file exit 2" test $? -eq 2
-"$tool" /dev/null >/dev/full 2>/dev/null
-check "empty output to a full disk still succeeds" true
+: >"$tmp/empty.ini"
+"$tool" "$tmp/empty.ini" >/dev/full 2>"$tmp/err"
+check "empty output to a full disk still succeeds" test $? -eq 0
+check "empty output to a full disk reports nothing" test ! -s "$tmp/err"
 "$tool" "$source_dir/samples/BigMap.ini" >/dev/full 2>"$tmp/err"
 check "write failure exit 1" test $? -eq 1
 check "write failure reported" grep -q "cannot write" "$tmp/err"

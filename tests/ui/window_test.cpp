@@ -1,5 +1,4 @@
 #include "outline/outline_model.h"
-#include "platform/desktop.h"
 #include "ui/drive_list.h"
 #include "ui/event_pacer.h"
 #include "ui/file_list.h"
@@ -7,10 +6,13 @@
 #include "ui/form1.h"
 #include "ui/remembered_file.h"
 
+#include "support/fake_desktop.h"
+
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -45,41 +47,6 @@ const QByteArray example = "Object Alpha\r\n"
                            "  Armor = 1\r\n"
                            "End\r\n";
 
-// Records what the editor button asks of the desktop.
-struct DesktopLog {
-    std::vector<std::string> calls;
-    bool startFails = false;
-};
-
-class FakeDesktop final : public Desktop {
-public:
-    explicit FakeDesktop(DesktopLog& log) : m_log(log) {}
-    Result<TaskId> StartProgram(std::string_view commandLine, WindowMode) override {
-        m_log.calls.push_back("start " + std::string(commandLine));
-        if (m_log.startFails)
-            return Failure{"no such program"};
-        return TaskId{42};
-    }
-    Result<TaskId> StartCommand(const std::vector<std::string>& arguments) override {
-        std::string call = "run";
-        for (const std::string& argument : arguments)
-            call += " [" + argument + "]";
-        m_log.calls.push_back(call);
-        return TaskId{43};
-    }
-    Result<void> ActivateWindow(TaskId task) override {
-        m_log.calls.push_back("activate " + std::to_string(task));
-        return {};
-    }
-    Result<void> SendKeys(std::string_view keys) override {
-        m_log.calls.push_back("keys " + std::string(keys));
-        return {};
-    }
-
-private:
-    DesktopLog& m_log;
-};
-
 // A window with its own settings file, a fake desktop and warnings collected instead of shown.
 class Harness {
 public:
@@ -88,7 +55,11 @@ public:
     Form1& Open() {
         FormServices services;
         services.settingsFile = m_settings;
-        services.makeDesktop = [this] { return std::make_unique<FakeDesktop>(desktop); };
+        // The window makes its desktop on first use; this one is ready before, to be told
+        // what to fail.
+        m_desktop = std::make_unique<FakeDesktop>();
+        desktop = m_desktop.get();
+        services.makeDesktop = [this] { return std::move(m_desktop); };
         services.showWarning = [this](QWidget*, const QString&, const QString& text) {
             warnings.append(text);
         };
@@ -145,7 +116,7 @@ public:
         return texts;
     }
 
-    DesktopLog desktop;
+    FakeDesktop* desktop = nullptr; // owned by the window once it has asked for it
     QStringList warnings;
     std::unique_ptr<Form1> form;
 
@@ -153,6 +124,7 @@ private:
     QTemporaryDir m_dir;
     QString m_settings;
     std::chrono::milliseconds m_interval{16};
+    std::unique_ptr<FakeDesktop> m_desktop;
 };
 
 // Many blocks of three lines: enough lines for a walk that lets events run many times.
@@ -197,6 +169,9 @@ private slots:
     void editorFailureIsShown();
     void editorButtonIgnoresAFocusFrameWithoutSelection();
     void ownEditorSettingStartsItWithTheLine();
+    void fileFromOutsideShowsItsFolderAndLoads();
+    void droppedFileIsTypedAndLoaded();
+    void enterInFileNameBoxPressesLoad();
     void pacerRunsEventsOncePerInterval();
 
 private:
@@ -591,18 +566,101 @@ void WindowTest::editorButtonHandsOverSelectedLine() {
     window.Tree()->setCurrentIndex(window.Node(2));
     window.Find<QLineEdit>("Txt_Filename")->setText(QStringLiteral("/some folder/other.ini"));
     window.Find<QPushButton>("Command1")->click();
-    const std::vector<std::string> expected = {"start notepad.exe /some folder/other.ini",
-                                               "activate 42", "keys ^g", "keys 3", "keys {ENTER}"};
-    QCOMPARE(window.desktop.calls, expected);
+    const std::vector<std::string> expected = {"start[notepad.exe /some folder/other.ini] mode 1",
+                                               "activate 4242", "keys ^g", "keys 3",
+                                               "keys {ENTER}"};
+    QCOMPARE(window.desktop->calls, expected);
     QVERIFY(window.warnings.isEmpty());
 }
 
 void WindowTest::editorFailureIsShown() {
     Harness window;
     window.Open();
-    window.desktop.startFails = true;
+    window.desktop->failStart = true;
     window.Find<QPushButton>("Command1")->click();
-    QCOMPARE(window.desktop.calls.size(), std::size_t{1});
+    QCOMPARE(window.desktop->calls.size(), std::size_t{1});
+    QCOMPARE(window.warnings.size(), 1);
+}
+
+void WindowTest::fileFromOutsideShowsItsFolderAndLoads() {
+    Harness window;
+    QDir(window.Folder()).mkpath(QStringLiteral("Data"));
+    const QString path = window.WriteFile(QStringLiteral("Data/example.ini"), example);
+    window.WriteFile(QStringLiteral("Data/Weapons.ini"), "Weapon A\r\nEnd\r\n");
+    QCOMPARE(window.Store().Write(window.Folder() + QStringLiteral("/remembered.ini")),
+             std::nullopt);
+    Form1& form = window.Open();
+    auto* folders = window.Find<FolderList>("Dir1");
+
+    form.OpenFromOutside(path);
+    QCOMPARE(window.Find<QLineEdit>("Txt_Filename")->text(), path);
+    QCOMPARE(folders->Path(), window.Folder() + QStringLiteral("/Data"));
+    QCOMPARE(window.Find<FileList>("File1")->count(), 2);
+    QCOMPARE(window.Model()->rowCount(), 0); // the load waits until the window has been shown
+    QTRY_COMPARE(window.Model()->rowCount(), 3);
+    QVERIFY(window.warnings.isEmpty());
+
+    // A file that is gone: the lists show its nearest folder, the load warns, the outline stays.
+    const QString gone = window.Folder() + QStringLiteral("/Data/Gone/missing.ini");
+    form.OpenFromOutside(gone);
+    QCOMPARE(folders->Path(), window.Folder() + QStringLiteral("/Data"));
+    QTRY_COMPARE(window.warnings.size(), 1);
+    QVERIFY2(window.warnings.front().contains(gone), qPrintable(window.warnings.front()));
+    QCOMPARE(window.Model()->rowCount(), 3);
+    window.form->close();
+    QCOMPARE(window.Store().Read(), gone);
+}
+
+void WindowTest::droppedFileIsTypedAndLoaded() {
+    Harness window;
+    const QString path = window.WriteFile(QStringLiteral("example.ini"), example);
+    const QString other = window.WriteFile(QStringLiteral("other.ini"), example);
+    Form1& form = window.Open();
+    auto* box = window.Find<QLineEdit>("Txt_Filename");
+    // Drags the data over the tree and drops it there; tells whether the window took the drag.
+    const auto drop = [&](const QMimeData& data) {
+        const QPoint at = window.Tree()->geometry().center();
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&form, &enter);
+        QDropEvent dropped(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&form, &dropped);
+        QCoreApplication::processEvents();
+        return enter.isAccepted();
+    };
+
+    struct Refused {
+        const char* what;
+        QList<QUrl> urls;
+    };
+    for (const Refused& refused :
+         {Refused{"two files", {QUrl::fromLocalFile(path), QUrl::fromLocalFile(other)}},
+          Refused{"a remote file", {QUrl(QStringLiteral("https://example.invalid/a.ini"))}},
+          Refused{"text", {}}}) {
+        QMimeData data;
+        data.setUrls(refused.urls);
+        data.setText(path);
+        QVERIFY2(!drop(data), refused.what);
+        QCOMPARE(box->text(), initialText);
+        QCOMPARE(window.Model()->rowCount(), 0);
+    }
+
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(path)});
+    QVERIFY(drop(data));
+    QCOMPARE(box->text(), path);
+    QTRY_COMPARE(window.Model()->rowCount(), 3);
+    QVERIFY(window.warnings.isEmpty());
+}
+
+void WindowTest::enterInFileNameBoxPressesLoad() {
+    Harness window;
+    window.Open();
+    auto* box = window.Find<QLineEdit>("Txt_Filename");
+    box->setText(window.WriteFile(QStringLiteral("example.ini"), example));
+    QTest::keyClick(box, Qt::Key_Return);
+    QCOMPARE(window.Model()->rowCount(), 3);
+    box->setText(window.Folder() + QStringLiteral("/missing.ini"));
+    QTest::keyClick(box, Qt::Key_Enter);
     QCOMPARE(window.warnings.size(), 1);
 }
 
@@ -621,9 +679,9 @@ void WindowTest::editorButtonIgnoresAFocusFrameWithoutSelection() {
 
     window.Find<QPushButton>("Command1")->click();
     const QString path = filename->text();
-    const std::vector<std::string> expected = {"start notepad.exe " + path.toStdString(),
-                                               "activate 42", "keys ^g", "keys {ENTER}"};
-    QCOMPARE(window.desktop.calls, expected);
+    const std::vector<std::string> expected = {"start[notepad.exe " + path.toStdString() + "] mode 1",
+                                               "activate 4242", "keys ^g", "keys {ENTER}"};
+    QCOMPARE(window.desktop->calls, expected);
 }
 
 void WindowTest::ownEditorSettingStartsItWithTheLine() {
@@ -635,7 +693,7 @@ void WindowTest::ownEditorSettingStartsItWithTheLine() {
     window.Find<QLineEdit>("Txt_Filename")->setText(QStringLiteral("/my files/a.ini"));
     window.Find<QPushButton>("Command1")->click();
     const std::vector<std::string> expected = {"run [code] [-g] [/my files/a.ini:10,x]"};
-    QCOMPARE(window.desktop.calls, expected);
+    QCOMPARE(window.desktop->calls, expected);
     QVERIFY(window.warnings.isEmpty());
 }
 

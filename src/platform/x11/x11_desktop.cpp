@@ -9,8 +9,8 @@
 #include <string>
 
 // Xlib's macros come last (see x11_session.h).
-#include "platform/x11_keyboard.h"
-#include "platform/x11_session.h"
+#include "platform/x11/x11_keyboard.h"
+#include "platform/x11/x11_session.h"
 
 #include <X11/extensions/XTest.h>
 

@@ -1,4 +1,4 @@
-#include "platform/x11_session.h"
+#include "platform/x11/x11_session.h"
 
 #include <X11/Xatom.h>
 

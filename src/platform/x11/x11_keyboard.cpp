@@ -1,4 +1,4 @@
-#include "platform/x11_keyboard.h"
+#include "platform/x11/x11_keyboard.h"
 
 #include <X11/XKBlib.h>
 #include <X11/extensions/XTest.h>

@@ -1,8 +1,8 @@
 #pragma once
 
 // Include after every other project header (see x11_session.h).
-#include "platform/key_description.h"
 #include "parse/result.h"
+#include "platform/key_description.h"
 
 #include <X11/Xlib.h>
 

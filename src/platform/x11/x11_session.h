@@ -2,8 +2,8 @@
 
 // Xlib's headers define macros such as None, Status, Bool and Success: include this header only
 // from the X11 sources, after every other project header.
-#include "platform/desktop.h"
 #include "parse/result.h"
+#include "platform/desktop.h"
 
 #include <X11/Xlib.h>
 

@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# The viewer's command line: help and version (answered without a display), their write
+# failures, usage errors. Usage: viewer_cli_test.sh <ini-file-parser> <version>
+set -u
+viewer=$1
+version=$2
+failures=0
+passes=0
+check() { # name, condition...
+    local name=$1
+    shift
+    if "$@"; then
+        passes=$((passes + 1))
+    else
+        echo "FAIL: $name"
+        failures=$((failures + 1))
+    fi
+}
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+
+for option in --help -h; do
+    env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$viewer" "$option" >"$tmp/out" 2>"$tmp/err"
+    check "$option exit 0" test $? -eq 0
+    check "$option text" grep -q "^Usage: ini-file-parser \[FILE\]" "$tmp/out"
+    check "$option needs no display" test ! -s "$tmp/err"
+done
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$viewer" --version >"$tmp/out" 2>&1
+check "version exit 0" test $? -eq 0
+check "version text" test "$(cat "$tmp/out")" = "ini-file-parser $version"
+
+for option in --help --version; do
+    "$viewer" "$option" >/dev/full 2>"$tmp/err"
+    check "$option to a full disk exit 1" test $? -eq 1
+    check "$option to a full disk reported" grep -q "cannot write" "$tmp/err"
+done
+
+# Usage errors end before any window opens, with the reason and the usage on stderr.
+usage_error() { # name, expected text, arguments...
+    local name=$1 text=$2
+    shift 2
+    QT_QPA_PLATFORM=offscreen "$viewer" "$@" >"$tmp/out" 2>"$tmp/err"
+    check "$name exit 2" test $? -eq 2
+    check "$name reason" grep -qF -- "$text" "$tmp/err"
+    check "$name no stdout" test ! -s "$tmp/out"
+}
+usage_error "two files" "at most one file" a.ini b.ini
+usage_error "unknown option" "unknown option '--bogus'" --bogus a.ini
+usage_error "empty file name" "file name is empty" ""
+
+echo "$passes passed, $failures failed"
+[[ $failures -eq 0 ]]
