@@ -6,12 +6,12 @@
 #include "ui/editor_handoff.h"
 #include "ui/file_list.h"
 #include "ui/folder_list.h"
+#include "ui/path_text.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
-#include <QFile>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -33,8 +33,9 @@ void DefaultWarning(QWidget* parent, const QString& title, const QString& text) 
     QMessageBox::warning(parent, title, text);
 }
 
-template <typename W> W* Place(QWidget* parent, const char* name, QRect geometry) {
-    auto* widget = new W(parent);
+template <typename W, typename... Args>
+W* Place(QWidget* parent, const char* name, QRect geometry, Args&&... args) {
+    auto* widget = new W(parent, std::forward<Args>(args)...);
     widget->setObjectName(QLatin1String(name));
     widget->setGeometry(geometry);
     return widget;
@@ -80,7 +81,7 @@ void Form1::CreateControls() {
     m_cmdLoad = Place<QPushButton>(this, "Cmd_Load", {420, 7, 58, 21});
     m_cmdLoad->setText(QStringLiteral("Load"));
 
-    m_drive1 = Place<DriveList>(this, "Drive1", {490, 7, 162, 21});
+    m_drive1 = Place<DriveList>(this, "Drive1", {490, 7, 162, 21}, m_services.volumes);
     m_dir1 = Place<FolderList>(this, "Dir1", {490, 35, 162, 111});
     m_file1 = Place<FileList>(this, "File1", {490, 154, 162, 162});
 
@@ -97,7 +98,7 @@ void Form1::CreateControls() {
 
     // The lists start on the current folder, before any handler is connected; a current folder
     // that cannot be listed gives way to the home folder, then to "/".
-    for (const QString& start : {QDir::currentPath(), QDir::homePath(), QStringLiteral("/")}) {
+    for (const QString& start : {CurrentFolderText(), QDir::homePath(), QStringLiteral("/")}) {
         if (m_dir1->SetPath(start))
             break;
     }
@@ -145,7 +146,8 @@ void Form1::Form_Load() {
 
 void Form1::Form_Unload() {
     if (const auto problem = m_remembered.Write(m_txtFilename->text()))
-        qWarning("The file name could not be remembered: %s", qUtf8Printable(*problem));
+        ShowWarning(QStringLiteral("Remember file name"),
+                    QStringLiteral("The file name could not be remembered: %1").arg(*problem));
 }
 
 void Form1::Drive1_Change() {
@@ -200,7 +202,7 @@ void Form1::LeaveBusy() {
 void Form1::Cmd_Load_Click() {
     if (m_walking)
         return;
-    const std::string path = QFile::encodeName(m_txtFilename->text()).toStdString();
+    const std::string path = PathFromText(m_txtFilename->text());
     const WalkResult result = RunWalk([&](const WalkHooks& hooks) {
         return m_loader.LoadFile(path, m_lines, *m_model, m_keywords, hooks);
     });
@@ -245,7 +247,7 @@ void Form1::Command1_Click() {
         return;
     ++m_busy;
     const HandoffResult result =
-        OpenEditorAtLine(*m_desktop, key, m_txtFilename->text().toStdString());
+        OpenEditorAtLine(*m_desktop, key, PathFromText(m_txtFilename->text()));
     LeaveBusy();
     if (!result.ok() && !m_closing)
         ShowWarning(QStringLiteral("Open in editor"), QString::fromStdString(result.error));
