@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 
 namespace {
 
@@ -35,6 +36,12 @@ bool MakeEntries(const QString& folder, int count, bool folders) {
         }
     }
     return true;
+}
+
+double ThreadCpuMs() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
 }
 
 // The rows under the view's current item (the shown folder), or at its top for a flat list.
@@ -74,17 +81,23 @@ int main(int argc, char** argv) {
     auto* fileList = form.findChild<QAbstractItemView*>(QStringLiteral("File1"));
     const QAbstractItemView* watched = folders ? folderList : fileList;
 
-    // A tick every 5 ms: the longest wait between ticks is how long events waited.
+    // A tick every 5 ms: the longest wait between ticks is how long events waited. The processor
+    // time the window's thread spent between ticks tells its own work from waiting for a core.
     QElapsedTimer clock;
     qint64 lastTick = 0;
     qint64 longestGap = 0;
+    double lastCpu = ThreadCpuMs();
+    double longestCpu = 0;
     qint64 filledAt = -1;
     QTimer ticker;
     ticker.setInterval(5);
     QObject::connect(&ticker, &QTimer::timeout, [&] {
         const qint64 now = clock.elapsed();
+        const double cpu = ThreadCpuMs();
         longestGap = std::max(longestGap, now - lastTick);
+        longestCpu = std::max(longestCpu, cpu - lastCpu);
         lastTick = now;
+        lastCpu = cpu;
         if (filledAt < 0 && RowsShown(watched) >= count)
             filledAt = now;
     });
@@ -95,8 +108,10 @@ int main(int argc, char** argv) {
     while (filledAt < 0 && clock.elapsed() < 120000)
         QApplication::processEvents(QEventLoop::WaitForMoreEvents);
 
-    std::printf("   %d %s listed in %.3f s; longest wait for events %lld ms (target 50 ms: %s)\n",
+    std::printf("   %d %s listed in %.3f s; longest wait for events %lld ms (target 50 ms: %s), "
+                "most processor time between two events %.1f ms\n",
                 RowsShown(watched), folders ? "folders" : "files", filledAt / 1000.0,
-                static_cast<long long>(longestGap), longestGap <= 50 ? "met" : "MISSED");
+                static_cast<long long>(longestGap), longestGap <= 50 ? "met" : "MISSED",
+                longestCpu);
     return filledAt >= 0 && longestGap <= 50 ? 0 : 1;
 }

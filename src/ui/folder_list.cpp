@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QStyle>
 
+#include <utility>
+
 namespace ini {
 
 // The shown folder's ancestors as a chain of single children, the shown folder last, and its
@@ -101,6 +103,11 @@ FolderList::FolderList(QWidget* parent) : QTreeView(parent), m_model(new FolderM
     setIndentation(8);
     setUniformRowHeights(true);
     setEditTriggers(NoEditTriggers);
+    // The shown folder goes to the top once its subfolders are there to fill the rows below it.
+    connect(m_model, &QAbstractItemModel::layoutChanged, this, [this] {
+        if (std::exchange(m_placePending, false))
+            scrollTo(m_model->Tail(), PositionAtTop);
+    });
     // Opening refills the list, so it waits until the item that was activated is done with.
     connect(this, &QTreeView::activated, this, [this](const QModelIndex& index) {
         const QString path = m_model->PathAt(index);
@@ -126,6 +133,7 @@ bool FolderList::SetPath(const QString& path) {
         expand(m_model->ChainIndex(depth));
     setCurrentIndex(m_model->Tail());
     scrollTo(m_model->Tail(), PositionAtTop);
+    m_placePending = true;
     emit pathChanged();
     return true;
 }

@@ -38,6 +38,7 @@ private:
     void Open(const QString& path);
 
     FolderModel* m_model;
+    bool m_placePending = false; // the shown folder still waits to be scrolled to the top
 };
 
 } // namespace ini

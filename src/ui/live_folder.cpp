@@ -7,6 +7,7 @@
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/inotify.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -147,6 +148,8 @@ private:
     }
 
     void Run() {
+        // Listing yields to the window's thread when they compete for a core.
+        setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 10);
         std::uint64_t seen = 0;
         for (;;) {
             pollfd fds[2] = {{m_wake.get(), POLLIN, 0}, {m_notify.get(), POLLIN, 0}};
