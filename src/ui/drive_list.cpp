@@ -1,11 +1,15 @@
 #include "ui/drive_list.h"
 
+#include "ui/live_folder.h"
+#include "ui/path_text.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSignalBlocker>
 #include <QStorageInfo>
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace ini {
 
@@ -18,6 +22,19 @@ bool IsHiddenType(const QByteArray& type) {
     return hidden.contains(type);
 }
 
+// A path with symbolic links resolved where it exists, so it is matched against the file
+// system it really lives on.
+QString RealPath(const QString& path) {
+    char* real = realpath(PathFromText(path).c_str(), nullptr);
+    if (real == nullptr)
+        return QDir::cleanPath(path);
+    const QString text = TextFromPath(real);
+    std::free(real);
+    return text;
+}
+
+} // namespace
+
 QList<Volume> MountedVolumes() {
     QList<Volume> volumes;
     for (const QStorageInfo& info : QStorageInfo::mountedVolumes()) {
@@ -27,15 +44,6 @@ QList<Volume> MountedVolumes() {
     }
     return volumes;
 }
-
-// A path with symbolic links resolved where it exists, so it is matched against the file
-// system it really lives on.
-QString RealPath(const QString& path) {
-    const QString real = QFileInfo(path).canonicalFilePath();
-    return real.isEmpty() ? QDir::cleanPath(path) : real;
-}
-
-} // namespace
 
 QStringList BrowsableMountPoints(const QList<Volume>& volumes) {
     QStringList points{root};
@@ -61,15 +69,16 @@ QString MountHolding(const QStringList& mountPoints, const QString& path) {
     return best;
 }
 
-DriveList::DriveList(QWidget* parent) : QComboBox(parent) {
+DriveList::DriveList(QWidget* parent, VolumeSource volumes)
+    : QComboBox(parent), m_volumes(volumes ? std::move(volumes) : MountedVolumes) {
     Refresh();
-    Select(MountHolding(m_mountPoints, RealPath(QDir::currentPath())));
+    Select(MountHolding(m_mountPoints, RealPath(CurrentFolderText())));
     connect(this, &QComboBox::activated, this, &DriveList::UserPicked);
 }
 
 void DriveList::Refresh() {
     const QSignalBlocker quiet(this);
-    m_mountPoints = BrowsableMountPoints(MountedVolumes());
+    m_mountPoints = BrowsableMountPoints(m_volumes());
     // The file system the folder list is on stays listed while its folder is shown.
     if (!m_drive.isEmpty() && !m_mountPoints.contains(m_drive))
         m_mountPoints.append(m_drive);
@@ -119,7 +128,7 @@ void DriveList::NoteFolderShown(const QString& folder) {
 
 QString DriveList::FolderOnDrive() const {
     const QString last = m_lastFolder.value(m_drive);
-    return !last.isEmpty() && QFileInfo(last).isDir() ? last : m_drive;
+    return !last.isEmpty() && CanList(PathFromText(last)) ? last : m_drive;
 }
 
 } // namespace ini

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace ini {
 
 // What the drive list needs to know of one mounted file system.
@@ -17,6 +19,10 @@ struct Volume {
     qint64 bytesTotal = 0;
     bool isFolder = false; // false for a single file bind-mounted over another
 };
+
+using VolumeSource = std::function<QList<Volume>()>;
+// The file systems mounted on this machine.
+QList<Volume> MountedVolumes();
 
 // The file systems a person browses, each shown by its mount point: the root file system
 // always, then every valid, ready, non-empty volume mounted on a folder, except memory-backed
@@ -36,10 +42,9 @@ class DriveList : public QComboBox {
     Q_OBJECT
 
 public:
-    explicit DriveList(QWidget* parent = nullptr);
+    // `volumes` tells what is mounted (tests pass their own); empty: MountedVolumes().
+    explicit DriveList(QWidget* parent = nullptr, VolumeSource volumes = {});
 
-    // The mount point of the selected file system.
-    QString Drive() const { return m_drive; }
     // Selects the file system that holds `path`; false when none does. Raises driveChanged()
     // when the selection changes.
     bool SetDriveFor(const QString& path);
@@ -61,6 +66,7 @@ private:
     void Select(const QString& mountPoint);
     void UserPicked(int row);
 
+    VolumeSource m_volumes;
     QStringList m_mountPoints;
     QString m_drive;
     QHash<QString, QString> m_lastFolder;

@@ -1,27 +1,28 @@
 #pragma once
 
-#include <QListWidget>
+#include <QListView>
 #include <QString>
-#include <QStringList>
 
 namespace ini {
 
-// The names of the files in `folder` that match "*.ini" in any letter case, sorted by name
-// ignoring case; hidden files are left out.
-QStringList MatchingFiles(const QString& folder);
+class FileModel;
 
-// The list of "*.ini" files of one folder. A click on a file, or moving the selection with the
-// keyboard, raises fileClicked().
-class FileList : public QListWidget {
+// The list of the "*.ini" files (any letter case, not hidden, regular files or links to them)
+// of one folder, sorted by name ignoring case. It fills as the folder is read on a thread of its
+// own and follows files added to and removed from the folder. A click on a file, or moving the
+// selection with the keyboard, raises fileClicked().
+class FileList : public QListView {
     Q_OBJECT
 
 public:
     explicit FileList(QWidget* parent = nullptr);
 
+    // Starts listing `folder`; the list is empty until its files arrive.
     void SetFolder(const QString& folder);
-    QString Folder() const { return m_folder; }
     // The selected file's name without its folder; empty when none is selected.
     QString FileName() const;
+    // The folder's first listing is complete.
+    bool Listed() const;
 
 signals:
     void fileClicked();
@@ -30,7 +31,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    QString m_folder;
+    FileModel* m_model;
 };
 
 } // namespace ini

@@ -1,77 +1,145 @@
 #include "ui/folder_list.h"
 
+#include "ui/folder_entries_model.h"
+#include "ui/path_text.h"
+
 #include <QApplication>
 #include <QDir>
-#include <QFileInfo>
-#include <QHeaderView>
 #include <QStyle>
+
+#include <utility>
 
 namespace ini {
 
-namespace {
+// The shown folder's ancestors as a chain of single children, the shown folder last, and its
+// subfolders as that last link's children. A link of the chain carries its depth as internal id
+// (0 for "/"); every subfolder carries the chain's length.
+class FolderModel final : public FolderEntriesModel {
+public:
+    explicit FolderModel(QObject* parent) : FolderEntriesModel(Wanted::Folders, parent) {}
 
-constexpr int pathRole = Qt::UserRole;
+    const QString& Path() const noexcept { return m_path; }
 
-QTreeWidgetItem* MakeItem(const QString& name, const QString& path, const QIcon& icon) {
-    auto* item = new QTreeWidgetItem(QStringList{name});
-    item->setData(0, pathRole, path);
-    item->setIcon(0, icon);
-    return item;
-}
+    void Show(const QString& path) {
+        beginResetModel();
+        m_path = path;
+        m_chain = QStringList{QStringLiteral("/")};
+        m_chain += path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+        ListFolder(PathFromText(path));
+        endResetModel();
+    }
 
-} // namespace
+    QModelIndex Tail() const { return createIndex(0, 0, Last()); }
+    QModelIndex ChainIndex(int depth) const { return createIndex(0, 0, depth); }
+    int ChainLength() const { return static_cast<int>(m_chain.size()); }
 
-QStringList Subfolders(const QString& folder) {
-    return QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
-}
+    // The full path of the folder at `index`.
+    QString PathAt(const QModelIndex& index) const {
+        const quintptr id = index.internalId();
+        if (id == Entries())
+            return (m_path == QLatin1String("/") ? QString() : m_path) + QLatin1Char('/') +
+                   EntryName(index.row());
+        const QStringList names = m_chain.mid(1, static_cast<qsizetype>(id));
+        return QLatin1Char('/') + names.join(QLatin1Char('/'));
+    }
 
-FolderList::FolderList(QWidget* parent) : QTreeWidget(parent) {
+    QModelIndex index(int row, int column, const QModelIndex& parent) const override {
+        if (column != 0 || row < 0)
+            return {};
+        if (!parent.isValid())
+            return row == 0 ? ChainIndex(0) : QModelIndex();
+        const quintptr id = parent.internalId();
+        if (id < Last())
+            return row == 0 ? createIndex(0, 0, id + 1) : QModelIndex();
+        if (id == Last() && row < EntryCount())
+            return createIndex(row, 0, Entries());
+        return {};
+    }
+    QModelIndex parent(const QModelIndex& child) const override {
+        if (!child.isValid() || child.internalId() == 0)
+            return {};
+        return createIndex(0, 0, child.internalId() - 1);
+    }
+    int rowCount(const QModelIndex& parent) const override {
+        if (!parent.isValid())
+            return 1;
+        const quintptr id = parent.internalId();
+        return id < Last() ? 1 : id == Last() ? EntryCount() : 0;
+    }
+    bool hasChildren(const QModelIndex& parent) const override {
+        return !parent.isValid() || parent.internalId() <= Last();
+    }
+    int columnCount(const QModelIndex&) const override { return 1; }
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (!index.isValid())
+            return {};
+        const quintptr id = index.internalId();
+        if (role == Qt::DisplayRole)
+            return id == Entries() ? EntryName(index.row()) : m_chain.at(static_cast<int>(id));
+        if (role == Qt::DecorationRole) {
+            return QApplication::style()->standardIcon(id == Entries() ? QStyle::SP_DirClosedIcon
+                                                                       : QStyle::SP_DirOpenIcon);
+        }
+        return {};
+    }
+
+protected:
+    QModelIndex EntriesParent() const override { return Tail(); }
+    QModelIndex EntryIndex(int row) const override { return createIndex(row, 0, Entries()); }
+
+private:
+    quintptr Last() const { return static_cast<quintptr>(m_chain.size() - 1); }
+    quintptr Entries() const { return static_cast<quintptr>(m_chain.size()); }
+
+    QString m_path;
+    QStringList m_chain{QStringLiteral("/")};
+};
+
+FolderList::FolderList(QWidget* parent) : QTreeView(parent), m_model(new FolderModel(this)) {
+    setModel(m_model);
     setHeaderHidden(true);
     setRootIsDecorated(false);
     setItemsExpandable(false);
     setIndentation(8);
     setUniformRowHeights(true);
+    setEditTriggers(NoEditTriggers);
+    // The shown folder goes to the top once its subfolders are there to fill the rows below it.
+    connect(m_model, &QAbstractItemModel::layoutChanged, this, [this] {
+        if (std::exchange(m_placePending, false))
+            scrollTo(m_model->Tail(), PositionAtTop);
+    });
     // Opening refills the list, so it waits until the item that was activated is done with.
-    connect(this, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
-        const QString path = item->data(0, pathRole).toString();
+    connect(this, &QTreeView::activated, this, [this](const QModelIndex& index) {
+        const QString path = m_model->PathAt(index);
         QMetaObject::invokeMethod(
             this, [this, path] { Open(path); }, Qt::QueuedConnection);
     });
 }
 
+QString FolderList::Path() const {
+    return m_model->Path();
+}
+
 bool FolderList::SetPath(const QString& path) {
-    const QString clean = QDir::cleanPath(QDir::current().absoluteFilePath(path));
-    const QFileInfo info(clean);
-    if (!info.isDir() || !info.isReadable() || !info.isExecutable())
+    const QString absolute =
+        path.startsWith(QLatin1Char('/')) ? path : CurrentFolderText() + QLatin1Char('/') + path;
+    const QString clean = QDir::cleanPath(absolute);
+    if (!CanList(PathFromText(clean)))
         return false;
-    if (clean == m_path)
+    if (clean == m_model->Path())
         return true;
-    m_path = clean;
-    Fill();
+    m_model->Show(clean);
+    for (int depth = 0; depth < m_model->ChainLength(); ++depth)
+        expand(m_model->ChainIndex(depth));
+    setCurrentIndex(m_model->Tail());
+    scrollTo(m_model->Tail(), PositionAtTop);
+    m_placePending = true;
     emit pathChanged();
     return true;
 }
 
-void FolderList::Fill() {
-    clear();
-    const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
-    const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
-
-    QTreeWidgetItem* shown = MakeItem(QStringLiteral("/"), QStringLiteral("/"), open);
-    addTopLevelItem(shown);
-    QString walked;
-    for (const QString& name : m_path.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
-        walked += QLatin1Char('/') + name;
-        QTreeWidgetItem* next = MakeItem(name, walked, open);
-        shown->addChild(next);
-        shown = next;
-    }
-    const QString prefix = m_path == QLatin1String("/") ? QString() : m_path;
-    for (const QString& name : Subfolders(m_path))
-        shown->addChild(MakeItem(name, prefix + QLatin1Char('/') + name, closed));
-    expandAll();
-    setCurrentItem(shown);
-    scrollToItem(shown, QAbstractItemView::PositionAtTop);
+bool FolderList::Listed() const {
+    return m_model->Listed();
 }
 
 void FolderList::Open(const QString& path) {

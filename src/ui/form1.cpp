@@ -6,6 +6,7 @@
 #include "ui/editor_handoff.h"
 #include "ui/file_list.h"
 #include "ui/folder_list.h"
+#include "ui/path_text.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -13,7 +14,6 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFile>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
@@ -47,8 +47,9 @@ std::optional<QString> DraggedFile(const QMimeData* data) {
     return urls.front().toLocalFile();
 }
 
-template <typename W> W* Place(QWidget* parent, const char* name, QRect geometry) {
-    auto* widget = new W(parent);
+template <typename W, typename... Args>
+W* Place(QWidget* parent, const char* name, QRect geometry, Args&&... args) {
+    auto* widget = new W(parent, std::forward<Args>(args)...);
     widget->setObjectName(QLatin1String(name));
     widget->setGeometry(geometry);
     return widget;
@@ -96,7 +97,7 @@ void Form1::CreateControls() {
     m_cmdLoad = Place<QPushButton>(this, "Cmd_Load", {420, 7, 58, 21});
     m_cmdLoad->setText(QStringLiteral("Load"));
 
-    m_drive1 = Place<DriveList>(this, "Drive1", {490, 7, 162, 21});
+    m_drive1 = Place<DriveList>(this, "Drive1", {490, 7, 162, 21}, m_services.volumes);
     m_dir1 = Place<FolderList>(this, "Dir1", {490, 35, 162, 111});
     m_file1 = Place<FileList>(this, "File1", {490, 154, 162, 162});
 
@@ -113,7 +114,7 @@ void Form1::CreateControls() {
 
     // The lists start on the current folder, before any handler is connected; a current folder
     // that cannot be listed gives way to the home folder, then to "/".
-    for (const QString& start : {QDir::currentPath(), QDir::homePath(), QStringLiteral("/")}) {
+    for (const QString& start : {CurrentFolderText(), QDir::homePath(), QStringLiteral("/")}) {
         if (m_dir1->SetPath(start))
             break;
     }
@@ -179,7 +180,8 @@ void Form1::OpenFromOutside(const QString& path) {
 
 void Form1::Form_Unload() {
     if (const auto problem = m_remembered.Write(m_txtFilename->text()))
-        qWarning("The file name could not be remembered: %s", qUtf8Printable(*problem));
+        ShowWarning(QStringLiteral("Remember file name"),
+                    QStringLiteral("The file name could not be remembered: %1").arg(*problem));
 }
 
 void Form1::Drive1_Change() {
@@ -234,13 +236,13 @@ void Form1::LeaveBusy() {
 void Form1::Cmd_Load_Click() {
     if (m_walking)
         return;
-    const std::string path = QFile::encodeName(m_txtFilename->text()).toStdString();
+    const std::string path = PathFromText(m_txtFilename->text());
     const WalkResult result = RunWalk([&](const WalkHooks& hooks) {
         return m_loader.LoadFile(path, m_lines, *m_model, m_keywords, hooks);
     });
     m_filledByLastClick.reset();
     if (result.status == WalkStatus::Failed && result.error)
-        ShowWarning(QStringLiteral("Load"), QString::fromLocal8Bit(result.error->message));
+        ShowWarning(QStringLiteral("Load"), TextFromPath(result.error->message));
 }
 
 void Form1::TreeView1_NodeClick(const QModelIndex& index) {
@@ -256,7 +258,7 @@ bool Form1::FillBlock(NodeKey key) {
         return ClickNode(key, m_lines, *m_model, m_keywords, hooks);
     });
     if (result.status == WalkStatus::Failed && result.error)
-        ShowWarning(QStringLiteral("Block"), QString::fromLocal8Bit(result.error->message));
+        ShowWarning(QStringLiteral("Block"), TextFromPath(result.error->message));
     if (result.status == WalkStatus::Done && !m_closing)
         m_model->NoteFilled(key);
     if (result.nodesAdded == 0 || m_closing)
@@ -297,7 +299,7 @@ void Form1::Command1_Click() {
         m_desktop = m_services.makeDesktop();
     if (!m_desktop)
         return;
-    const std::string filename = m_txtFilename->text().toStdString();
+    const std::string filename = PathFromText(m_txtFilename->text());
     const QString ownEditor = m_remembered.EditorCommand();
     ++m_busy;
     const HandoffResult result =

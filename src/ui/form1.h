@@ -3,6 +3,7 @@
 #include "outline/line_store.h"
 #include "outline/outline_builder.h"
 #include "parse/keywords.h"
+#include "ui/drive_list.h"
 #include "ui/event_pacer.h"
 #include "ui/remembered_file.h"
 
@@ -22,7 +23,6 @@ class QTreeView;
 namespace ini {
 
 class Desktop;
-class DriveList;
 class FileList;
 class FolderList;
 class OutlineModel;
@@ -37,6 +37,8 @@ struct FormServices {
     std::function<void(QWidget* parent, const QString& title, const QString& text)> showWarning;
     // How often pending events run during a walk.
     std::chrono::milliseconds eventInterval{16};
+    // What the drive list offers; empty: the file systems mounted here.
+    VolumeSource volumes;
 };
 
 // The viewer's only window. It owns the run's state (keyword table, line store, loader and

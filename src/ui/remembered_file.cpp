@@ -1,12 +1,16 @@
 #include "ui/remembered_file.h"
 
+#include "ui/live_folder.h"
+#include "ui/path_text.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
 #include <QStringList>
+#include <QTemporaryFile>
 
-#include <memory>
+#include <cstdio>
 
 namespace ini {
 
@@ -14,45 +18,103 @@ namespace {
 
 const QString key = QStringLiteral("options/lastfile");
 
-std::unique_ptr<QSettings> OpenStore(const QString& settingsFile) {
-    if (!settingsFile.isEmpty())
-        return std::make_unique<QSettings>(settingsFile, QSettings::IniFormat);
-    // The native format keeps it in <config>/<name>/<name>.conf; an empty organisation would put
-    // it under "Unknown Organization".
-    const QString name = QCoreApplication::applicationName();
-    return std::make_unique<QSettings>(name, name);
+// An absolute folder named by an environment variable, or nothing.
+std::optional<QString> FolderFromEnvironment(const char* variable) {
+    const QByteArray value = qgetenv(variable);
+    if (!value.startsWith('/'))
+        return std::nullopt;
+    return TextFromPath(value.toStdString());
 }
+
+// Where the per-user store lives (the place QSettings would choose for the application's name
+// as organisation and application); nothing when there is no configuration or home folder,
+// rather than a folder at the root of the file system.
+std::optional<QString> UserSettingsFile() {
+    std::optional<QString> config = FolderFromEnvironment("XDG_CONFIG_HOME");
+    if (!config) {
+        if (const std::optional<QString> home = FolderFromEnvironment("HOME"))
+            config = *home + QStringLiteral("/.config");
+    }
+    if (!config)
+        return std::nullopt;
+    const QString name = QCoreApplication::applicationName();
+    return QStringLiteral("%1/%2/%2.conf").arg(*config, name);
+}
+
+// The file of the store: the one given, else the per-user one.
+std::optional<QString> StoreFile(const QString& settingsFile) {
+    return settingsFile.isEmpty() ? UserSettingsFile() : std::optional(settingsFile);
+}
+
+const QString noStore = QStringLiteral(
+    "neither XDG_CONFIG_HOME nor HOME names a folder, so there is no place for settings");
 
 } // namespace
 
 RememberedFile::RememberedFile(QString settingsFile) : m_settingsFile(std::move(settingsFile)) {}
 
 QString RememberedFile::Read() const {
-    const auto store = OpenStore(m_settingsFile);
-    const QVariant value = store->value(key);
-    // A hand-edited value with bare commas reads back as a list; it was one path all the same.
-    if (value.typeId() == QMetaType::QStringList)
+    const std::optional<QString> file = StoreFile(m_settingsFile);
+    if (!file)
+        return {};
+    const QVariant value = QSettings(*file, QSettings::IniFormat).value(key);
+    switch (value.typeId()) {
+    case QMetaType::QByteArray:
+        return TextFromPath(value.toByteArray().toStdString());
+    case QMetaType::QStringList:
+        // A hand-edited value with bare commas reads back as a list; it was one path all the same.
         return value.toStringList().join(QLatin1Char(','));
-    return value.toString();
+    default:
+        return value.toString();
+    }
 }
 
 std::optional<QString> RememberedFile::Write(const QString& path) const {
-    const auto store = OpenStore(m_settingsFile);
-    store->setValue(key, path);
-    store->sync();
-    switch (store->status()) {
-    case QSettings::NoError:
-        return std::nullopt;
-    case QSettings::AccessError:
-        return QStringLiteral("cannot write %1").arg(store->fileName());
-    case QSettings::FormatError:
-        return QStringLiteral("%1 is not a settings file").arg(store->fileName());
+    const std::optional<QString> file = StoreFile(m_settingsFile);
+    if (!file)
+        return noStore;
+    // The store is rewritten in a copy that replaces it only when complete: a store that cannot
+    // be read is left as it is, and the user's other values are carried over or nothing is.
+    // (A store opened under its own name could also answer from Qt's cache of files read.)
+    const QFileInfo info(*file);
+    if (!QDir().mkpath(info.absolutePath()))
+        return QStringLiteral("cannot make the folder %1").arg(info.absolutePath());
+    QTemporaryFile copy(*file + QStringLiteral(".XXXXXX"));
+    if (!copy.open())
+        return QStringLiteral("cannot write in %1").arg(info.absolutePath());
+    if (info.exists()) {
+        QFile original(*file);
+        if (!original.open(QIODevice::ReadOnly) ||
+            copy.write(original.readAll()) != original.size())
+            return QStringLiteral("cannot read %1").arg(*file);
+        copy.setPermissions(original.permissions());
     }
-    return QStringLiteral("cannot write %1").arg(store->fileName());
+    copy.close();
+    {
+        QSettings store(copy.fileName(), QSettings::IniFormat);
+        if (store.status() == QSettings::FormatError)
+            return QStringLiteral("%1 is not a settings file; it was left as it is").arg(*file);
+        // The settings file is UTF-8 text: a path that is not UTF-8 is kept as its bytes.
+        const std::string bytes = PathFromText(path);
+        if (QString::fromStdString(bytes) == path)
+            store.setValue(key, path);
+        else
+            store.setValue(key, QByteArray::fromStdString(bytes));
+        store.sync();
+        if (store.status() != QSettings::NoError)
+            return QStringLiteral("cannot write %1").arg(copy.fileName());
+    }
+    if (rename(PathFromText(copy.fileName()).c_str(), PathFromText(*file).c_str()) != 0)
+        return QStringLiteral("cannot replace %1").arg(*file);
+    return std::nullopt;
 }
 
 QString RememberedFile::EditorCommand() const {
-    const QVariant value = OpenStore(m_settingsFile)->value(QStringLiteral("options/editor"));
+    const std::optional<QString> file = StoreFile(m_settingsFile);
+    if (!file)
+        return {};
+    const QVariant value =
+        QSettings(*file, QSettings::IniFormat).value(QStringLiteral("options/editor"));
     // "code -g %f:%l,x" written without quotes reads back as a list; it was one command.
     if (value.typeId() == QMetaType::QStringList)
         return value.toStringList().join(QLatin1Char(','));
@@ -63,15 +125,17 @@ std::optional<QString> FolderToShow(const QString& remembered) {
     const qsizetype slash = remembered.lastIndexOf(QLatin1Char('/'));
     if (slash < 0)
         return std::nullopt;
-    QString folder = QDir::cleanPath(QDir::current().absoluteFilePath(remembered.left(slash + 1)));
+    const QString folder = remembered.left(slash + 1);
+    QString shown = QDir::cleanPath(folder.startsWith(QLatin1Char('/'))
+                                        ? folder
+                                        : CurrentFolderText() + QLatin1Char('/') + folder);
     for (;;) {
-        const QFileInfo info(folder);
-        if (info.isDir())
-            return folder;
-        const QString up = QDir::cleanPath(folder + QStringLiteral("/.."));
-        if (up == folder)
+        if (CanList(PathFromText(shown)))
+            return shown;
+        const QString up = QDir::cleanPath(shown + QStringLiteral("/.."));
+        if (up == shown)
             return std::nullopt;
-        folder = up;
+        shown = up;
     }
 }
 

@@ -7,16 +7,19 @@
 namespace ini {
 
 // The file path remembered between runs: one string in the per-user settings store, group
-// "options", key "lastfile". The store is addressed by the application's name, used as the
-// organisation's name too, so it lands in <config>/<name>/<name>.conf. An absent value reads
-// as the empty string, which means nothing is remembered.
+// "options", key "lastfile". The store is <config>/<name>/<name>.conf, where <config> is
+// $XDG_CONFIG_HOME or else $HOME/.config and <name> the application's name; without either
+// folder there is no store and nothing is remembered. An absent value reads as the empty string,
+// which means nothing is remembered. A path that is not valid UTF-8 is kept as its bytes.
 class RememberedFile {
 public:
     // `settingsFile` replaces the per-user store with that file (tests use a temporary one).
     explicit RememberedFile(QString settingsFile = {});
 
     QString Read() const;
-    // Stores `path` unaltered. Gives the reason when the store could not be written.
+    // Stores `path` unaltered, keeping every other value of the store. Gives the reason when it
+    // was not stored: no store, or a store that cannot be read or is not a settings file, which
+    // is then left as it is.
     std::optional<QString> Write(const QString& path) const;
 
     // The user's own editor command in the same store (group "options", key "editor"), such as
@@ -28,8 +31,8 @@ private:
 };
 
 // The folder the lists should show for a remembered path: the path up to its last "/",
-// resolved against the current folder, or its nearest existing ancestor when that folder is
-// gone. Nothing when the path holds no "/" (such as a path written with "\" elsewhere).
+// resolved against the current folder, or its nearest ancestor that can be listed when that
+// folder is gone. Nothing when the path holds no "/" (such as a path written with "\" elsewhere).
 std::optional<QString> FolderToShow(const QString& remembered);
 
 } // namespace ini

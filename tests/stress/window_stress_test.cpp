@@ -157,7 +157,7 @@ void WindowStressTest::randomActionsKeepTheOutlineSound() {
     auto* fileList = form.findChild<FileList*>("File1");
     QVERIFY(tree && model && text && load && editor && comments && dirList && fileList);
     QVERIFY(dirList->SetPath(dir.path()));
-    QTRY_COMPARE(fileList->count(), files.size());
+    QTRY_COMPARE(fileList->model()->rowCount(), files.size());
 
     std::mt19937 random(20261207);
     QString loaded; // the file whose outline the window shows
@@ -246,8 +246,8 @@ void WindowStressTest::randomActionsKeepTheOutlineSound() {
             comments->click();
             break;
         case 3: {
-            const int row = static_cast<int>(random() % fileList->count());
-            const QRect rect = fileList->visualItemRect(fileList->item(row));
+            const int row = static_cast<int>(random() % fileList->model()->rowCount());
+            const QRect rect = fileList->visualRect(fileList->model()->index(row, 0));
             QTest::mouseClick(fileList->viewport(), Qt::LeftButton, {}, rect.center());
             break;
         }

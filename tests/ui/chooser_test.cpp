@@ -1,13 +1,23 @@
+#include "list_support.h"
 #include "ui/drive_list.h"
 #include "ui/file_list.h"
 #include "ui/folder_list.h"
+#include "ui/path_text.h"
 #include "ui/remembered_file.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
 
 using namespace ini;
 
@@ -16,6 +26,17 @@ namespace {
 void Touch(const QString& path) {
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
+}
+
+// A file named by bytes inside `folder`.
+bool TouchBytes(const QString& folder, const std::string& name) {
+    const int fd = open((PathFromText(folder) + '/' + name).c_str(), O_WRONLY | O_CREAT, 0644);
+    return fd >= 0 && close(fd) == 0;
+}
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace
@@ -27,12 +48,20 @@ private slots:
     void offersBrowsableFileSystems();
     void findsTheFileSystemHoldingAPath_data();
     void findsTheFileSystemHoldingAPath();
+    void pathTextDecodes_data();
+    void pathTextDecodes();
+    void everyByteOfANameRoundTrips();
     void listsIniFilesInAnyCaseSortedByName();
+    void listsFollowTheFolderAsItChanges();
+    void onlyFoldersAreListedAsFolders();
     void folderListShowsAncestorsAndSubfolders();
     void folderListRefusesWhatItCannotOpen();
     void folderListOpensOnActivation();
     void rememberedValueRoundTrips_data();
     void rememberedValueRoundTrips();
+    void unreadableSettingsAreLeftAsTheyAre_data();
+    void unreadableSettingsAreLeftAsTheyAre();
+    void noHomeFolderMeansNothingIsWritten();
     void rememberedPathGivesFolderToShow_data();
     void rememberedPathGivesFolderToShow();
 };
@@ -88,24 +117,146 @@ void ChooserTest::findsTheFileSystemHoldingAPath() {
     QCOMPARE(MountHolding(mounts, path), mount);
 }
 
+void ChooserTest::pathTextDecodes_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text");
+    const auto escaped = [](std::initializer_list<int> bytes) {
+        QString text;
+        for (int b : bytes)
+            text.append(QChar(0xDC00 + b));
+        return text;
+    };
+    QTest::newRow("ASCII") << QByteArray("/maps/a b.ini") << QStringLiteral("/maps/a b.ini");
+    QTest::newRow("two, three and four bytes")
+        << QByteArray("\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80") << QStringLiteral("é€😀");
+    QTest::newRow("stray byte") << QByteArray("a\xff") << "a" + escaped({0xff});
+    QTest::newRow("cut sequence, then ASCII") << QByteArray("\xe2\x82"
+                                                            "A")
+                                              << escaped({0xe2, 0x82}) + "A";
+    QTest::newRow("overlong slash") << QByteArray("\xc0\xaf") << escaped({0xc0, 0xaf});
+    QTest::newRow("encoded surrogate") << QByteArray("\xed\xb3\xbf") << escaped({0xed, 0xb3, 0xbf});
+    QTest::newRow("past U+10FFFF")
+        << QByteArray("\xf4\x90\x80\x80") << escaped({0xf4, 0x90, 0x80, 0x80});
+    QTest::newRow("Latin-1 name") << QByteArray("caf\xe9.ini") << "caf" + escaped({0xe9}) + ".ini";
+}
+
+void ChooserTest::pathTextDecodes() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, text);
+    QCOMPARE(TextFromPath(bytes.toStdString()), text);
+    QCOMPARE(QByteArray::fromStdString(PathFromText(text)), bytes);
+}
+
+void ChooserTest::everyByteOfANameRoundTrips() {
+    // A surrogate that stands for no byte is not a path; it becomes U+FFFD.
+    QCOMPARE(PathFromText(QString(QChar(0xD800))), std::string("\xef\xbf\xbd"));
+
+    // Every byte but "/" in the name of a real file, which the file list offers and which can
+    // be opened through the name it shows.
+    QTemporaryDir dir;
+    std::vector<std::string> made;
+    // Qt cannot see names that are not UTF-8, so the folder is emptied by hand.
+    const auto cleanUp = qScopeGuard([&] {
+        for (const std::string& name : made)
+            unlink((PathFromText(dir.path()) + '/' + name).c_str());
+    });
+    std::string all;
+    for (int b = 1; b <= 0xff; ++b) {
+        if (b == '/')
+            continue;
+        const std::string name = "x" + std::string(1, static_cast<char>(b)) + ".ini";
+        QCOMPARE(PathFromText(TextFromPath(name)), name);
+        if (b != '.')
+            all += static_cast<char>(b);
+        QVERIFY(TouchBytes(dir.path(), name));
+        made.push_back(name);
+    }
+    QCOMPARE(PathFromText(TextFromPath(all)), all);
+
+    FileList list;
+    list.SetFolder(dir.path());
+    QTRY_VERIFY(list.Listed());
+    const QStringList shown = ShownNames(&list);
+    QCOMPARE(shown.size(), 254);
+    for (const QString& name : shown) {
+        const std::string path = PathFromText(dir.path() + QLatin1Char('/') + name);
+        struct stat info {};
+        QVERIFY2(stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode), qPrintable(name));
+    }
+}
+
 void ChooserTest::listsIniFilesInAnyCaseSortedByName() {
     QTemporaryDir dir;
     for (const char* name : {"b.ini", "ARMOR.INI", "a.Ini", "notes.txt", "ini", ".hidden.ini"})
         Touch(dir.filePath(QLatin1String(name)));
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder.ini")));
-    QCOMPARE(MatchingFiles(dir.path()), QStringList({"a.Ini", "ARMOR.INI", "b.ini"}));
 
     FileList list;
     list.SetFolder(dir.path());
-    QCOMPARE(list.count(), 3);
+    QTRY_VERIFY(list.Listed());
+    QCOMPARE(ShownNames(&list), QStringList({"a.Ini", "ARMOR.INI", "b.ini"}));
     QCOMPARE(list.FileName(), QString());
     QSignalSpy clicks(&list, &FileList::fileClicked);
-    list.setCurrentRow(1);
+    QVERIFY(SelectName(&list, QStringLiteral("ARMOR.INI")));
     QCOMPARE(list.FileName(), QStringLiteral("ARMOR.INI"));
     // Moving the selection with the keyboard counts as a click on the file.
     QTest::keyClick(&list, Qt::Key_Down);
     QCOMPARE(clicks.count(), 1);
     QCOMPARE(list.FileName(), QStringLiteral("b.ini"));
+}
+
+void ChooserTest::listsFollowTheFolderAsItChanges() {
+    QTemporaryDir dir;
+    Touch(dir.filePath(QStringLiteral("b.ini")));
+    FileList files;
+    FolderList folders;
+    files.SetFolder(dir.path());
+    QVERIFY(folders.SetPath(dir.path()));
+    QTRY_VERIFY(files.Listed() && folders.Listed());
+    QVERIFY(SelectName(&files, QStringLiteral("b.ini")));
+
+    Touch(dir.filePath(QStringLiteral("a.ini")));
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("maps")));
+    QTRY_COMPARE(ShownNames(&files), QStringList({"a.ini", "b.ini"}));
+    QTRY_COMPARE(ShownNames(&folders), QStringList{"maps"});
+    // The chosen file stays chosen while rows come and go around it.
+    QCOMPARE(files.FileName(), QStringLiteral("b.ini"));
+
+    QVERIFY(QFile::rename(dir.filePath(QStringLiteral("a.ini")), dir.filePath("c.INI")));
+    QTRY_COMPARE(ShownNames(&files), QStringList({"b.ini", "c.INI"}));
+    QVERIFY(QFile::remove(dir.filePath(QStringLiteral("b.ini"))));
+    QVERIFY(QDir(dir.path()).rmdir(QStringLiteral("maps")));
+    QTRY_COMPARE(ShownNames(&files), QStringList{"c.INI"});
+    QTRY_COMPARE(ShownNames(&folders), QStringList());
+    QCOMPARE(files.FileName(), QString());
+}
+
+void ChooserTest::onlyFoldersAreListedAsFolders() {
+    QTemporaryDir dir;
+    const QDir folder(dir.path());
+    QVERIFY(folder.mkdir(QStringLiteral("real")));
+    Touch(dir.filePath(QStringLiteral("plain.ini")));
+    const std::string base = PathFromText(dir.path()) + '/';
+    QCOMPARE(mkfifo((base + "fifo.ini").c_str(), 0644), 0);
+    const std::pair<const char*, const char*> links[] = {
+        {"real", "to-folder"},          {"fifo.ini", "to-fifo"},
+        {"fifo.ini", "to-fifo.ini"},    {"/dev/null", "to-device"},
+        {"/dev/null", "to-device.ini"}, {"missing", "to-nothing"},
+        {"plain.ini", "to-file.ini"},   {"missing.ini", "to-nothing.ini"},
+    };
+    for (const auto& [target, name] : links)
+        QCOMPARE(symlink(target, (base + name).c_str()), 0);
+
+    FolderList folders;
+    FileList files;
+    QVERIFY(folders.SetPath(dir.path()));
+    files.SetFolder(dir.path());
+    QTRY_VERIFY(folders.Listed() && files.Listed());
+    QCOMPARE(ShownNames(&folders), QStringList({"real", "to-folder"}));
+    QCOMPARE(ShownNames(&files), QStringList({"plain.ini", "to-file.ini"}));
+    // Neither can be opened as a folder by name either.
+    QVERIFY(!folders.SetPath(dir.filePath(QStringLiteral("to-fifo"))));
+    QVERIFY(!folders.SetPath(dir.filePath(QStringLiteral("to-nothing"))));
 }
 
 void ChooserTest::folderListShowsAncestorsAndSubfolders() {
@@ -120,24 +271,25 @@ void ChooserTest::folderListShowsAncestorsAndSubfolders() {
     QCOMPARE(changes.count(), 1);
 
     // "/" on top, each ancestor one step in, the shown folder current, its subfolders below it.
-    QTreeWidgetItem* item = list.topLevelItem(0);
-    QCOMPARE(item->text(0), QStringLiteral("/"));
-    const QStringList parts = list.Path().split(QLatin1Char('/'), Qt::SkipEmptyParts);
-    for (const QString& part : parts) {
-        QCOMPARE(item->childCount() >= 1, true);
-        item = item->child(0);
-        QCOMPARE(item->text(0), part);
+    const QAbstractItemModel* model = list.model();
+    QCOMPARE(model->rowCount(), 1);
+    QModelIndex item = model->index(0, 0);
+    QCOMPARE(item.data().toString(), QStringLiteral("/"));
+    for (const QString& part : list.Path().split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        QCOMPARE(model->rowCount(item), 1);
+        item = model->index(0, 0, item);
+        QCOMPARE(item.data().toString(), part);
+        QVERIFY(list.isExpanded(item.parent()));
     }
-    QCOMPARE(list.currentItem(), item);
-    QCOMPARE(item->childCount(), 2);
-    QCOMPARE(item->child(0)->text(0), QStringLiteral("art"));
-    QCOMPARE(item->child(1)->text(0), QStringLiteral("Data"));
+    QCOMPARE(list.currentIndex(), item);
+    QTRY_COMPARE(ShownNames(&list), QStringList({"art", "Data"}));
 
     // Setting the same path again is no change.
     QVERIFY(list.SetPath(dir.path()));
     QCOMPARE(changes.count(), 1);
     QVERIFY(list.SetPath(QStringLiteral("/")));
     QCOMPARE(list.Path(), QStringLiteral("/"));
+    QCOMPARE(list.currentIndex(), model->index(0, 0));
 }
 
 void ChooserTest::folderListRefusesWhatItCannotOpen() {
@@ -158,11 +310,16 @@ void ChooserTest::folderListOpensOnActivation() {
     FolderList list;
     QVERIFY(list.SetPath(dir.path()));
     QSignalSpy changes(&list, &FolderList::pathChanged);
-    QTreeWidgetItem* maps = list.currentItem()->child(0);
-    list.setCurrentItem(maps);
+    QTRY_COMPARE(ShownNames(&list), QStringList{"maps"});
+    QVERIFY(SelectName(&list, QStringLiteral("maps")));
     QTest::keyClick(&list, Qt::Key_Return);
     QTRY_COMPARE(changes.count(), 1);
     QCOMPARE(list.Path(), QDir::cleanPath(dir.filePath(QStringLiteral("maps"))));
+    // An ancestor opens the same way.
+    list.setCurrentIndex(list.model()->index(0, 0));
+    QTest::keyClick(&list, Qt::Key_Return);
+    QTRY_COMPARE(changes.count(), 2);
+    QCOMPARE(list.Path(), QStringLiteral("/"));
 }
 
 void ChooserTest::rememberedValueRoundTrips_data() {
@@ -173,16 +330,77 @@ void ChooserTest::rememberedValueRoundTrips_data() {
     QTest::newRow("commas") << "/tmp/a,b,c.ini";
     QTest::newRow("leading @") << "@Variant(x)";
     QTest::newRow("non-ASCII") << QStringLiteral("/home/zoë/Données/été.ini");
+    QTest::newRow("not UTF-8") << TextFromPath("/maps/caf\xe9/\xff\xfe.ini");
     QTest::newRow("empty") << QString();
 }
 
 void ChooserTest::rememberedValueRoundTrips() {
     QFETCH(QString, value);
     QTemporaryDir dir;
-    const RememberedFile store(dir.filePath(QStringLiteral("settings.conf")));
+    const QString file = dir.filePath(QStringLiteral("settings.conf"));
+    const RememberedFile store(file);
     QCOMPARE(store.Read(), QString());
     QCOMPARE(store.Write(value), std::nullopt);
-    QCOMPARE(RememberedFile(dir.filePath(QStringLiteral("settings.conf"))).Read(), value);
+    // Read from a copy: a store of the same name would answer from memory, not from the file.
+    QVERIFY(QFile::copy(file, dir.filePath(QStringLiteral("copy.conf"))));
+    QCOMPARE(RememberedFile(dir.filePath(QStringLiteral("copy.conf"))).Read(), value);
+}
+
+void ChooserTest::unreadableSettingsAreLeftAsTheyAre_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("stored");
+    QTest::newRow("other values") << QByteArray(
+                                         "[other]\nvolume=7\n\n[options]\nlastfile=/old.ini\n")
+                                  << true;
+    static const char garbage[] = "\x01\x02garbage\xff\xfe\n[x\nzzz\n\0\0\0";
+    QTest::newRow("garbage") << QByteArray(garbage, sizeof garbage - 1) << false;
+}
+
+void ChooserTest::unreadableSettingsAreLeftAsTheyAre() {
+    QFETCH(QByteArray, content);
+    QFETCH(bool, stored);
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("settings.conf"));
+    QFile out(file);
+    QVERIFY(out.open(QIODevice::WriteOnly) && out.write(content) == content.size());
+    out.close();
+    const std::optional<QString> problem = RememberedFile(file).Write(QStringLiteral("/new.ini"));
+    if (stored) {
+        QCOMPARE(problem, std::nullopt);
+        QVERIFY(ReadAll(file).contains("volume=7"));
+        QVERIFY(ReadAll(file).contains("lastfile=/new.ini"));
+    } else {
+        QVERIFY(problem && problem->contains(file));
+        QCOMPARE(ReadAll(file), content);
+    }
+}
+
+void ChooserTest::noHomeFolderMeansNothingIsWritten() {
+    const QByteArray home = qgetenv("HOME");
+    const QByteArray config = qgetenv("XDG_CONFIG_HOME");
+    const QString oldName = QCoreApplication::applicationName();
+    QTemporaryDir dir;
+    const QString name = QStringLiteral("chooser-test-%1").arg(QCoreApplication::applicationPid());
+    QCoreApplication::setApplicationName(name);
+    qunsetenv("HOME");
+    qunsetenv("XDG_CONFIG_HOME");
+    const std::optional<QString> problem = RememberedFile().Write(QStringLiteral("/a.ini"));
+    const QString read = RememberedFile().Read();
+    // With a configuration folder named, the store lands there.
+    qputenv("XDG_CONFIG_HOME", PathFromText(dir.path()).c_str());
+    const std::optional<QString> configProblem = RememberedFile().Write(QStringLiteral("/b.ini"));
+    qputenv("HOME", home);
+    QCoreApplication::setApplicationName(oldName);
+    if (config.isNull())
+        qunsetenv("XDG_CONFIG_HOME");
+    else
+        qputenv("XDG_CONFIG_HOME", config);
+
+    QVERIFY(problem && problem->contains(QStringLiteral("HOME")));
+    QCOMPARE(read, QString());
+    QVERIFY(!QFileInfo::exists(QStringLiteral("/.config/") + name));
+    QCOMPARE(configProblem, std::nullopt);
+    QVERIFY(ReadAll(QStringLiteral("%1/%2/%2.conf").arg(dir.path(), name)).contains("/b.ini"));
 }
 
 void ChooserTest::rememberedPathGivesFolderToShow_data() {
