@@ -52,6 +52,8 @@ public:
     std::optional<NodeKey> Parent(NodeKey key) const override;
     std::optional<NodeKey> NextSibling(NodeKey key) const override;
 
+    // The nodes as stored, for questions the tree operations do not answer (whole-file find).
+    const OutlineNodes& Nodes() const noexcept { return m_nodes; }
     // Tells the views about nodes added since the last call (up to each level's shown rows).
     void PublishPending();
     bool HasPending() const noexcept { return !m_dirtyParents.empty(); }

@@ -1,10 +1,12 @@
 #include "ui/form1.h"
 
 #include "outline/outline_model.h"
+#include "outline/outline_search.h"
 #include "platform/desktop.h"
 #include "ui/drive_list.h"
 #include "ui/editor_handoff.h"
 #include "ui/file_list.h"
+#include "ui/find_bar.h"
 #include "ui/folder_list.h"
 
 #include <QApplication>
@@ -15,6 +17,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTimer>
 #include <QTreeView>
 
@@ -63,7 +66,10 @@ Form1::Form1(FormServices services, QWidget* parent)
     Form_Load();
 }
 
-Form1::~Form1() = default;
+Form1::~Form1() {
+    // The find bar's scan reads the line store, which goes before the bar does.
+    m_findBar->Suspend();
+}
 
 void Form1::CreateControls() {
     // Fixed positions and sizes, no layout: resizing the window moves nothing.
@@ -93,6 +99,19 @@ void Form1::CreateControls() {
     QFont condensed = m_chkComments->font();
     condensed.setStretch(QFont::Condensed);
     m_chkComments->setFont(condensed);
+
+    // Hidden until Ctrl+F; it then covers the check box, and the editor button stays in reach.
+    m_findBar = new FindBar(
+        m_lines,
+        FindHost{[this] { return CommentPlan::Of(m_model->Nodes(), m_showComments.load()); },
+                 [this]() -> std::optional<LineIndex> {
+                     const auto key = m_model->KeyAt(m_treeView1->currentIndex());
+                     return key ? std::optional(key->line) : std::nullopt;
+                 },
+                 [this](LineIndex line) { return GoToLine(line); }},
+        this);
+    m_findBar->setObjectName(QStringLiteral("FindBar"));
+    m_findBar->setGeometry(240, 320, 412, 27);
 
     // The lists start on the current folder, before any handler is connected; a current folder
     // that cannot be listed gives way to the home folder, then to "/".
@@ -125,8 +144,18 @@ void Form1::ConnectHandlers() {
     connect(m_treeView1, &QTreeView::doubleClicked, this, &Form1::TreeView1_DoubleClick);
     connect(m_command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     // Walks ask for the switch on every line; a copy kept in step is cheaper to read.
-    connect(m_chkComments, &QCheckBox::toggled, this,
-            [this](bool on) { m_showComments.store(on); });
+    connect(m_chkComments, &QCheckBox::toggled, this, [this](bool on) {
+        m_showComments.store(on);
+        m_findBar->CommentSwitchChanged();
+    });
+    connect(m_treeView1->selectionModel(), &QItemSelectionModel::currentChanged, m_findBar,
+            &FindBar::ShowStatus);
+    connect(new QShortcut(QKeySequence::Find, this), &QShortcut::activated, m_findBar,
+            &FindBar::Open);
+    connect(new QShortcut(QKeySequence(Qt::Key_F3), this), &QShortcut::activated, m_findBar,
+            &FindBar::FindNext);
+    connect(new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3), this), &QShortcut::activated,
+            m_findBar, &FindBar::FindPrevious);
 }
 
 void Form1::Form_Load() {
@@ -201,9 +230,11 @@ void Form1::Cmd_Load_Click() {
     if (m_walking)
         return;
     const std::string path = QFile::encodeName(m_txtFilename->text()).toStdString();
+    m_findBar->Suspend(); // its scan reads the lines the load replaces
     const WalkResult result = RunWalk([&](const WalkHooks& hooks) {
         return m_loader.LoadFile(path, m_lines, *m_model, m_keywords, hooks);
     });
+    m_findBar->Resume();
     m_filledByLastClick.reset();
     if (result.status == WalkStatus::Failed && result.error)
         ShowWarning(QStringLiteral("Load"), QString::fromLocal8Bit(result.error->message));
@@ -233,6 +264,31 @@ void Form1::TreeView1_DoubleClick(const QModelIndex& index) {
         return;
     }
     m_treeView1->setExpanded(index, !m_treeView1->isExpanded(index));
+}
+
+bool Form1::GoToLine(LineIndex line) {
+    if (m_walking)
+        return false;
+    const std::optional<NodeKey> root = RootHolding(m_model->Nodes(), line);
+    if (!root)
+        return true;
+    if (root->line != line && m_model->ChildCount(*root) == 0) {
+        const WalkResult result = RunWalk([&](const WalkHooks& hooks) {
+            return ClickNode(*root, m_lines, *m_model, m_keywords, hooks);
+        });
+        if (result.status == WalkStatus::Failed && result.error)
+            ShowWarning(QStringLiteral("Block"), QString::fromLocal8Bit(result.error->message));
+        if (m_closing)
+            return true;
+    }
+    const QModelIndex index = m_model->Reveal(NodeKey{line});
+    if (!index.isValid())
+        return true;
+    for (QModelIndex above = index.parent(); above.isValid(); above = above.parent())
+        m_treeView1->expand(above);
+    m_treeView1->setCurrentIndex(index);
+    m_treeView1->scrollTo(index);
+    return true;
 }
 
 void Form1::Command1_Click() {

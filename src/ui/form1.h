@@ -24,6 +24,7 @@ namespace ini {
 class Desktop;
 class DriveList;
 class FileList;
+class FindBar;
 class FolderList;
 class OutlineModel;
 
@@ -79,6 +80,9 @@ private:
     WalkResult RunWalk(const std::function<WalkResult(const WalkHooks&)>& walk);
     void LeaveBusy();
     void TreeView1_DoubleClick(const QModelIndex& index);
+    // Selects the node of `line`, filling its block first as a click on its root would; false
+    // while a walk runs, so the find bar asks again later.
+    bool GoToLine(LineIndex line);
     void ShowWarning(const QString& title, const QString& text);
 
     FormServices m_services;
@@ -98,6 +102,7 @@ private:
     FileList* m_file1 = nullptr;
     QPushButton* m_command1 = nullptr;
     QCheckBox* m_chkComments = nullptr;
+    FindBar* m_findBar = nullptr;
 
     // Chk_Comments is checked; the load's worker thread reads it line by line.
     std::atomic<bool> m_showComments{false};

@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -182,6 +183,8 @@ private slots:
     void closingDuringBuildStopsAndCloses();
     void editorButtonHandsOverSelectedLine();
     void editorFailureIsShown();
+    void findFillsBlocksAndSelectsMatches();
+    void findStartsOverAfterALoad();
     void pacerRunsEventsOncePerInterval();
 
 private:
@@ -561,6 +564,66 @@ void WindowTest::editorFailureIsShown() {
     window.Find<QPushButton>("Command1")->click();
     QCOMPARE(window.desktop.calls.size(), std::size_t{1});
     QCOMPARE(window.warnings.size(), 1);
+}
+
+// Ctrl+F, typing, Enter, F3 and Shift+F3 walk the matches of the whole file: a match inside a
+// block never clicked gets its block filled and its node selected for the editor button.
+void WindowTest::findFillsBlocksAndSelectsMatches() {
+    Harness window;
+    window.Open().show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.form.get()));
+    window.Load(window.WriteFile(QStringLiteral("example.ini"), example));
+    auto* bar = window.Find<QWidget>("FindBar");
+    auto* text = window.Find<QLineEdit>("FindText");
+    auto* status = window.Find<QLabel>("FindStatus");
+    QVERIFY(bar->isHidden());
+    const auto selected = [&] { return window.Model()->KeyAt(window.Tree()->currentIndex()); };
+
+    QTest::keyClick(window.form.get(), Qt::Key_F, Qt::ControlModifier);
+    QVERIFY(bar->isVisible());
+    QCOMPARE(QApplication::focusWidget(), text);
+    QTest::keyClicks(text, QStringLiteral("MODEL"));
+    QTRY_COMPARE(selected(), NodeKey{3});
+    QVERIFY(window.Model()->ChildCount(NodeKey{0}) > 0);
+    QTRY_COMPARE(status->text(), QStringLiteral("1 of 2"));
+
+    QTest::keyClick(text, Qt::Key_Return);
+    QTRY_COMPARE(selected(), NodeKey{5});
+    QCOMPARE(status->text(), QStringLiteral("2 of 2"));
+    QVERIFY(window.Tree()->isExpanded(window.Node(4)));
+    QTest::keyClick(text, Qt::Key_F3);
+    QTRY_COMPARE(selected(), NodeKey{3});
+    QTest::keyClick(text, Qt::Key_F3, Qt::ShiftModifier);
+    QTRY_COMPARE(selected(), NodeKey{5});
+
+    // The last block is filled on the way to its line as well.
+    text->setText(QStringLiteral("armor = 1"));
+    QTRY_COMPARE(selected(), NodeKey{12});
+    QCOMPARE(window.ChildTexts(11), QStringList{"Armor = 1"});
+
+    QTest::keyClick(text, Qt::Key_Escape);
+    QVERIFY(bar->isHidden());
+    window.Find<QPushButton>("Command1")->click();
+    QCOMPARE(window.desktop.calls.at(3), std::string("keys 13"));
+}
+
+// A load replaces the lines the search reads: the search stops for it and starts over on the new
+// file, whose matches lie elsewhere.
+void WindowTest::findStartsOverAfterALoad() {
+    Harness window;
+    window.Open().show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.form.get()));
+    window.Load(window.WriteFile(QStringLiteral("example.ini"), example));
+    auto* text = window.Find<QLineEdit>("FindText");
+    QTest::keyClick(window.form.get(), Qt::Key_F, Qt::ControlModifier);
+    QTest::keyClicks(text, QStringLiteral("gamma"));
+    QTRY_COMPARE(window.Model()->KeyAt(window.Tree()->currentIndex()), NodeKey{11});
+
+    window.Load(window.WriteFile(QStringLiteral("other.ini"), "Object Gamma\r\nEnd\r\n" + example));
+    QVERIFY(window.Find<QWidget>("FindBar")->isEnabled());
+    QTest::keyClick(text, Qt::Key_Return);
+    QTRY_COMPARE(window.Model()->KeyAt(window.Tree()->currentIndex()), NodeKey{0});
+    QTRY_COMPARE(window.Find<QLabel>("FindStatus")->text(), QStringLiteral("1 of 2"));
 }
 
 // On simulated time: events run once the interval has passed since they last ran (publishing
