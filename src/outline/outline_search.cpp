@@ -125,21 +125,26 @@ LineIndex LineHolding(const LineStore& lines, LineIndex from, const char* place)
 } // namespace
 
 CommentPlan CommentPlan::Of(const OutlineNodes& nodes, bool switchOn) {
-    CommentPlan plan(switchOn);
+    CommentPlanBuilder builder(switchOn);
+    builder.Step(nodes, nodes.RootCount());
+    return builder.Take();
+}
+
+bool CommentPlanBuilder::Step(const OutlineNodes& nodes, std::size_t roots) {
     // Every node in file order: each root, then its block's nodes depth first.
-    std::vector<NodeId> pending;
-    for (std::size_t root = 0; root < nodes.RootCount(); ++root) {
-        pending.push_back(OutlineNodes::RootAt(root));
-        while (!pending.empty()) {
-            const NodeId id = pending.back();
-            pending.pop_back();
-            if (nodes.ShowsComment(id) != switchOn)
-                plan.m_flipped.push_back(static_cast<std::uint32_t>(nodes.KeyOf(id).line));
+    const std::size_t end = std::min(nodes.RootCount(), m_nextRoot + roots);
+    for (; m_nextRoot < end; ++m_nextRoot) {
+        m_pending.push_back(OutlineNodes::RootAt(m_nextRoot));
+        while (!m_pending.empty()) {
+            const NodeId id = m_pending.back();
+            m_pending.pop_back();
+            if (nodes.ShowsComment(id) != m_plan.m_switchOn)
+                m_plan.m_flipped.push_back(static_cast<std::uint32_t>(nodes.KeyOf(id).line));
             for (std::size_t row = nodes.ChildCountOf(id); row-- > 0;)
-                pending.push_back(nodes.ChildAt(id, row));
+                m_pending.push_back(nodes.ChildAt(id, row));
         }
     }
-    return plan;
+    return m_nextRoot >= nodes.RootCount();
 }
 
 bool CommentPlan::ShowsComment(LineIndex line) const noexcept {
@@ -199,7 +204,7 @@ void OutlineSearch::Stop() {
 void OutlineSearch::Reset() {
     Stop();
     const std::lock_guard lock(m_mutex);
-    m_matches.clear();
+    std::vector<std::uint32_t>().swap(m_matches);
     m_scanned = 0;
     m_complete = true;
 }
@@ -247,10 +252,22 @@ void OutlineSearch::Scan(const LineStore& lines, std::string needle,
 }
 
 void OutlineSearch::Publish(std::vector<std::uint32_t>& found, std::size_t scanned, bool complete) {
-    const std::lock_guard lock(m_mutex);
-    m_matches.insert(m_matches.end(), found.begin(), found.end());
-    m_scanned = scanned;
-    m_complete = complete;
+    // Growing copies every match so far, which takes long enough for the window to notice if it
+    // waited on the lock meanwhile: the copy is made outside it. Only this thread changes the
+    // matches while it runs, so reading them unlocked here is safe.
+    std::vector<std::uint32_t> grown;
+    if (m_matches.size() + found.size() > m_matches.capacity()) {
+        grown.reserve(std::max(2 * m_matches.capacity(), m_matches.size() + found.size()));
+        grown.assign(m_matches.begin(), m_matches.end());
+    }
+    {
+        const std::lock_guard lock(m_mutex);
+        if (grown.capacity() > 0)
+            m_matches.swap(grown);
+        m_matches.insert(m_matches.end(), found.begin(), found.end());
+        m_scanned = scanned;
+        m_complete = complete;
+    }
     found.clear();
 }
 

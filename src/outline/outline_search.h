@@ -30,8 +30,26 @@ public:
     bool ShowsComment(LineIndex line) const noexcept;
 
 private:
+    friend class CommentPlanBuilder;
+
     bool m_switchOn = false;
     std::vector<std::uint32_t> m_flipped; // sorted lines whose node shows the other way
+};
+
+// Makes a plan a slice of roots at a time, so an outline of millions of roots never holds up
+// the window. Nodes added between slices follow the switch and need no entry, so the outline
+// may grow meanwhile; a new outline or a toggled switch needs a new builder.
+class CommentPlanBuilder {
+public:
+    explicit CommentPlanBuilder(bool switchOn) : m_plan(switchOn) {}
+    // Looks at up to `roots` more roots and their blocks; true once every root has been seen.
+    bool Step(const OutlineNodes& nodes, std::size_t roots);
+    CommentPlan Take() { return std::move(m_plan); }
+
+private:
+    CommentPlan m_plan;
+    std::size_t m_nextRoot = 0;
+    std::vector<std::uint64_t> m_pending; // nodes still to look at, depth first
 };
 
 // The root whose block holds `line`: the last root at or before it; nothing before the first.

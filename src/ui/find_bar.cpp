@@ -18,6 +18,8 @@ namespace {
 
 // How often the bar asks the scan for news while it runs or a move waits.
 constexpr int pollMilliseconds = 10;
+// Roots looked at for the comment plan between two runs of the window's events.
+constexpr std::size_t planSlice = 50000;
 
 QToolButton* AddButton(QWidget* parent, QLayout* layout, const char* name, const QString& tip) {
     auto* button = new QToolButton(parent);
@@ -32,7 +34,8 @@ QToolButton* AddButton(QWidget* parent, QLayout* layout, const char* name, const
 } // namespace
 
 FindBar::FindBar(const LineStore& lines, FindHost host, QWidget* parent)
-    : QFrame(parent), m_lines(lines), m_host(std::move(host)), m_poll(new QTimer(this)) {
+    : QFrame(parent), m_lines(lines), m_host(std::move(host)), m_planSlices(new QTimer(this)),
+      m_poll(new QTimer(this)) {
     setFrameShape(QFrame::StyledPanel);
     setAutoFillBackground(true);
     auto* layout = new QHBoxLayout(this);
@@ -67,6 +70,9 @@ FindBar::FindBar(const LineStore& lines, FindHost host, QWidget* parent)
     connect(escape, &QShortcut::activated, this, &FindBar::Close);
     m_poll->setInterval(pollMilliseconds);
     connect(m_poll, &QTimer::timeout, this, &FindBar::Poll);
+    m_planSlices->setInterval(0);
+    m_planSlices->setSingleShot(true);
+    connect(m_planSlices, &QTimer::timeout, this, &FindBar::BuildPlan);
     hide();
 }
 
@@ -84,19 +90,22 @@ void FindBar::Close() {
     hide();
     m_search.Reset();
     m_searching = false;
+    m_scanning = false;
     m_pending = Move::None;
     m_poll->stop();
-    if (parentWidget() != nullptr)
-        parentWidget()->setFocus();
+    m_planSlices->stop();
+    emit closed();
 }
 
 void FindBar::FindNext() {
-    Open();
+    if (isHidden())
+        Open();
     Request(Move::Next);
 }
 
 void FindBar::FindPrevious() {
-    Open();
+    if (isHidden())
+        Open();
     Request(Move::Previous);
 }
 
@@ -104,9 +113,12 @@ void FindBar::Suspend() {
     m_suspended = true;
     m_search.Reset();
     m_searching = false;
+    m_scanning = false;
     m_plan.reset();
+    m_builder.reset();
     m_pending = Move::None;
     m_poll->stop();
+    m_planSlices->stop();
     setEnabled(false);
     ShowStatus();
 }
@@ -120,6 +132,7 @@ void FindBar::Resume() {
 
 void FindBar::CommentSwitchChanged() {
     m_plan.reset();
+    m_builder.reset();
     if (m_searching)
         Restart(Move::None);
 }
@@ -127,20 +140,38 @@ void FindBar::CommentSwitchChanged() {
 void FindBar::Restart(Move move) {
     m_search.Reset();
     m_searching = false;
+    m_scanning = false;
     m_pending = Move::None;
     if (m_suspended || isHidden()) {
         ShowStatus();
         return;
     }
-    if (const std::optional<std::string> needle = Needle(); needle && !needle->empty()) {
-        if (!m_plan)
-            m_plan = std::make_shared<const CommentPlan>(m_host.commentPlan());
-        m_search.Start(m_lines, *needle, m_plan);
-    }
     m_searching = true;
     Request(move);
+    BuildPlan();
     m_poll->start();
     ShowStatus();
+}
+
+void FindBar::BuildPlan() {
+    if (!m_searching || m_scanning)
+        return;
+    const std::optional<std::string> needle = Needle();
+    if (needle && !needle->empty()) {
+        if (!m_plan) {
+            if (!m_builder)
+                m_builder.emplace(m_host.commentSwitch());
+            if (!m_builder->Step(m_host.nodes(), planSlice)) {
+                m_planSlices->start();
+                return;
+            }
+            m_plan = std::make_shared<const CommentPlan>(m_builder->Take());
+            m_builder.reset();
+        }
+        m_search.Start(m_lines, *needle, m_plan);
+    }
+    m_scanning = true;
+    TryMove();
 }
 
 void FindBar::Request(Move move) {
@@ -154,6 +185,8 @@ void FindBar::Request(Move move) {
 }
 
 void FindBar::TryMove() {
+    if (!m_scanning)
+        return;
     OutlineSearch::Answer answer;
     switch (m_pending) {
     case Move::None:
@@ -181,13 +214,17 @@ void FindBar::TryMove() {
 void FindBar::Poll() {
     TryMove();
     ShowStatus();
-    if (m_pending == Move::None && m_search.Count(std::nullopt).complete)
+    if (m_scanning && m_pending == Move::None && m_search.Count(std::nullopt).complete)
         m_poll->stop();
 }
 
 void FindBar::ShowStatus() {
     if (!m_searching || m_text->text().isEmpty()) {
         m_status->clear();
+        return;
+    }
+    if (!m_scanning) {
+        m_status->setText(QStringLiteral("Searching"));
         return;
     }
     const OutlineSearch::Tally tally = m_search.Count(m_host.currentLine());

@@ -17,8 +17,9 @@ namespace ini {
 
 // What the find bar needs of the window whose outline it searches.
 struct FindHost {
-    // What each node shows or will show of its comment, as of now.
-    std::function<CommentPlan()> commentPlan;
+    // The outline's nodes and the comment switch: what each node shows of its comment, or will.
+    std::function<const OutlineNodes&()> nodes;
+    std::function<bool()> commentSwitch;
     // The line of the selected node, if any.
     std::function<std::optional<LineIndex>()> currentLine;
     // Selects the node of `line`, filling its block first if need be; false when the window is
@@ -50,12 +51,18 @@ public:
     // Shows the count and where the selected node lies among the matches.
     void ShowStatus();
 
+signals:
+    // Escape or the close button hid the bar; the focus goes back to the outline.
+    void closed();
+
 private:
     enum class Move { None, Typed, Next, Previous };
 
     void Close();
     // Starts the search for the current text; `move` goes to a match once one is known.
     void Restart(Move move);
+    // Works on the comment plan for a slice; once it is whole, starts the scan.
+    void BuildPlan();
     void Request(Move move);
     void TryMove();
     void Poll();
@@ -67,12 +74,15 @@ private:
     OutlineSearch m_search;
     // Made on first need and kept until the outline or the switch changes what nodes show.
     std::shared_ptr<const CommentPlan> m_plan;
+    std::optional<CommentPlanBuilder> m_builder;
+    QTimer* m_planSlices = nullptr;
     QLineEdit* m_text = nullptr;
     QLabel* m_status = nullptr;
     QTimer* m_poll = nullptr;
     Move m_pending = Move::None;
     std::optional<LineIndex> m_from; // the selected line when the pending move was asked for
-    bool m_searching = false;        // a search for the current text has been started
+    bool m_searching = false;        // a search for the current text has been asked for
+    bool m_scanning = false;         // and its answers count: the scan started, or has no work
     bool m_suspended = false;
 };
 

@@ -101,15 +101,15 @@ void Form1::CreateControls() {
     m_chkComments->setFont(condensed);
 
     // Hidden until Ctrl+F; it then covers the check box, and the editor button stays in reach.
-    m_findBar = new FindBar(
-        m_lines,
-        FindHost{[this] { return CommentPlan::Of(m_model->Nodes(), m_showComments.load()); },
-                 [this]() -> std::optional<LineIndex> {
-                     const auto key = m_model->KeyAt(m_treeView1->currentIndex());
-                     return key ? std::optional(key->line) : std::nullopt;
-                 },
-                 [this](LineIndex line) { return GoToLine(line); }},
-        this);
+    FindHost host;
+    host.nodes = [this]() -> const OutlineNodes& { return m_model->Nodes(); };
+    host.commentSwitch = [this] { return m_showComments.load(); };
+    host.currentLine = [this]() -> std::optional<LineIndex> {
+        const std::optional<NodeKey> key = m_model->KeyAt(m_treeView1->currentIndex());
+        return key ? std::optional(key->line) : std::nullopt;
+    };
+    host.goToLine = [this](LineIndex line) { return GoToLine(line); };
+    m_findBar = new FindBar(m_lines, std::move(host), this);
     m_findBar->setObjectName(QStringLiteral("FindBar"));
     m_findBar->setGeometry(240, 320, 412, 27);
 
@@ -150,6 +150,7 @@ void Form1::ConnectHandlers() {
     });
     connect(m_treeView1->selectionModel(), &QItemSelectionModel::currentChanged, m_findBar,
             &FindBar::ShowStatus);
+    connect(m_findBar, &FindBar::closed, m_treeView1, qOverload<>(&QWidget::setFocus));
     connect(new QShortcut(QKeySequence::Find, this), &QShortcut::activated, m_findBar,
             &FindBar::Open);
     connect(new QShortcut(QKeySequence(Qt::Key_F3), this), &QShortcut::activated, m_findBar,

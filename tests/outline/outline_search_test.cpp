@@ -120,6 +120,26 @@ TEST_F(OutlineSearchTest, CommentsAsEachNodeShowsThem) {
     EXPECT_EQ(Find("drink", false), std::vector<LineIndex>{13});
 }
 
+TEST_F(OutlineSearchTest, PlanMadeInSlicesWhileBlocksFill) {
+    // The plan is made a root at a time while the window runs; blocks filled meanwhile, before
+    // or after the slice that reaches them, must not put it out of step.
+    comments = true;
+    Load(sample);
+    comments = false;
+    CommentPlanBuilder builder(false);
+    EXPECT_FALSE(builder.Step(outline.Nodes(), 1));
+    ClickNode(NodeKey{0}, lines, outline, keywords, hooks);
+    ClickNode(NodeKey{11}, lines, outline, keywords, hooks);
+    EXPECT_FALSE(builder.Step(outline.Nodes(), 1));
+    EXPECT_TRUE(builder.Step(outline.Nodes(), 1));
+    const CommentPlan sliced = builder.Take();
+    const CommentPlan whole = CommentPlan::Of(outline.Nodes(), false);
+    for (LineIndex line = 0; line < lines.Count(); ++line)
+        EXPECT_EQ(sliced.ShowsComment(line), whole.ShowsComment(line)) << line;
+    EXPECT_TRUE(sliced.ShowsComment(9));
+    EXPECT_FALSE(sliced.ShowsComment(2));
+}
+
 TEST_F(OutlineSearchTest, NextAndPreviousWrapAround) {
     Load(sample);
     search.Start(lines, "model", std::make_shared<CommentPlan>());

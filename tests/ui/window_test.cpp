@@ -603,6 +603,7 @@ void WindowTest::findFillsBlocksAndSelectsMatches() {
 
     QTest::keyClick(text, Qt::Key_Escape);
     QVERIFY(bar->isHidden());
+    QCOMPARE(QApplication::focusWidget(), window.Tree());
     window.Find<QPushButton>("Command1")->click();
     QCOMPARE(window.desktop.calls.at(3), std::string("keys 13"));
 }
