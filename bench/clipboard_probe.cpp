@@ -30,7 +30,8 @@ bool WaitForAnswer(Display* display, Window window, std::chrono::milliseconds li
             if (event.type == SelectionNotify && event.xselection.requestor == window)
                 return true;
         }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0)
             return false;
         pollfd fd{ConnectionNumber(display), POLLIN, 0};
@@ -50,7 +51,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "clipboard_probe: no X display\n");
         return 1;
     }
-    const Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0);
+    const Window window =
+        XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0);
     const Atom clipboard = XInternAtom(display, "CLIPBOARD", False);
     const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
     const Atom property = XInternAtom(display, "PROBE_TEXT", False);
@@ -63,7 +65,8 @@ int main(int argc, char** argv) {
         XConvertSelection(display, clipboard, utf8, property, window, CurrentTime);
         XFlush(display);
         if (WaitForAnswer(display, window, std::chrono::seconds(60)))
-            answers.push_back(std::chrono::duration<double, std::milli>(Clock::now() - asked).count());
+            answers.push_back(
+                std::chrono::duration<double, std::milli>(Clock::now() - asked).count());
         else
             ++unanswered;
         XDeleteProperty(display, window, property);

@@ -21,10 +21,10 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cstdio>
 #include <optional>
 #include <string_view>
 #include <sys/resource.h>
-#include <cstdio>
 
 namespace {
 
@@ -95,12 +95,13 @@ int main(int argc, char** argv) {
         const double sizeMiB = static_cast<double>(QFileInfo(path).size()) / (1 << 20);
         const bool topMet = top <= 3 * wcSeconds, allMet = all <= 5 * wcSeconds;
         const bool peakMet = peakMiB <= 1.4 * sizeMiB + 32;
-        std::printf("   window core (Qt model, no view): top level %.3f s (%.1fx wc -l, target 3x %s), "
-                    "every block filled %.3f s (%.1fx, target 5x %s), peak %.0f MiB (target "
-                    "1.4 x %.0f + 32 = %.0f MiB %s)\n",
-                    top, top / wcSeconds, topMet ? "met" : "MISSED", all, all / wcSeconds,
-                    allMet ? "met" : "MISSED", peakMiB, sizeMiB, 1.4 * sizeMiB + 32,
-                    peakMet ? "met" : "MISSED");
+        std::printf(
+            "   window core (Qt model, no view): top level %.3f s (%.1fx wc -l, target 3x %s), "
+            "every block filled %.3f s (%.1fx, target 5x %s), peak %.0f MiB (target "
+            "1.4 x %.0f + 32 = %.0f MiB %s)\n",
+            top, top / wcSeconds, topMet ? "met" : "MISSED", all, all / wcSeconds,
+            allMet ? "met" : "MISSED", peakMiB, sizeMiB, 1.4 * sizeMiB + 32,
+            peakMet ? "met" : "MISSED");
         return 0;
     }
 

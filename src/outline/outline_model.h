@@ -57,6 +57,8 @@ public:
     // every block shows until it is filled.
     void NoteFilled(NodeKey root);
 
+    // The nodes as stored, for questions the tree operations do not answer (whole-file find).
+    const OutlineNodes& Nodes() const noexcept { return m_nodes; }
     // Tells the views about nodes added since the last call (up to each level's shown rows).
     void PublishPending();
     bool HasPending() const noexcept { return !m_dirtyParents.empty(); }

@@ -1,10 +1,12 @@
 #include "ui/form1.h"
 
 #include "outline/outline_model.h"
+#include "outline/outline_search.h"
 #include "platform/desktop.h"
 #include "ui/drive_list.h"
 #include "ui/editor_handoff.h"
 #include "ui/file_list.h"
+#include "ui/find_bar.h"
 #include "ui/folder_list.h"
 #include "ui/path_text.h"
 
@@ -18,6 +20,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTimer>
 #include <QTreeView>
 #include <QUrl>
@@ -78,7 +81,10 @@ Form1::Form1(FormServices services, QWidget* parent)
     Form_Load();
 }
 
-Form1::~Form1() = default;
+Form1::~Form1() {
+    // The find bar's scan reads the line store, which goes before the bar does.
+    m_findBar->Suspend();
+}
 
 void Form1::CreateControls() {
     // Fixed positions and sizes, no layout: resizing the window moves nothing.
@@ -111,6 +117,19 @@ void Form1::CreateControls() {
     QFont condensed = m_chkComments->font();
     condensed.setStretch(QFont::Condensed);
     m_chkComments->setFont(condensed);
+
+    // Hidden until Ctrl+F; it then covers the check box, and the editor button stays in reach.
+    FindHost host;
+    host.nodes = [this]() -> const OutlineNodes& { return m_model->Nodes(); };
+    host.commentSwitch = [this] { return m_showComments.load(); };
+    host.currentLine = [this]() -> std::optional<LineIndex> {
+        const std::optional<NodeKey> key = m_model->KeyAt(m_treeView1->currentIndex());
+        return key ? std::optional(key->line) : std::nullopt;
+    };
+    host.goToLine = [this](LineIndex line) { return GoToLine(line); };
+    m_findBar = new FindBar(m_lines, std::move(host), this);
+    m_findBar->setObjectName(QStringLiteral("FindBar"));
+    m_findBar->setGeometry(240, 320, 412, 27);
 
     // The lists start on the current folder, before any handler is connected; a current folder
     // that cannot be listed gives way to the home folder, then to "/".
@@ -150,8 +169,19 @@ void Form1::ConnectHandlers() {
     });
     connect(m_command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     // Walks ask for the switch on every line; a copy kept in step is cheaper to read.
-    connect(m_chkComments, &QCheckBox::toggled, this,
-            [this](bool on) { m_showComments.store(on); });
+    connect(m_chkComments, &QCheckBox::toggled, this, [this](bool on) {
+        m_showComments.store(on);
+        m_findBar->CommentSwitchChanged();
+    });
+    connect(m_treeView1->selectionModel(), &QItemSelectionModel::currentChanged, m_findBar,
+            &FindBar::ShowStatus);
+    connect(m_findBar, &FindBar::closed, m_treeView1, qOverload<>(&QWidget::setFocus));
+    connect(new QShortcut(QKeySequence::Find, this), &QShortcut::activated, m_findBar,
+            &FindBar::Open);
+    connect(new QShortcut(QKeySequence(Qt::Key_F3), this), &QShortcut::activated, m_findBar,
+            &FindBar::FindNext);
+    connect(new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3), this), &QShortcut::activated,
+            m_findBar, &FindBar::FindPrevious);
 }
 
 void Form1::Form_Load() {
@@ -237,9 +267,11 @@ void Form1::Cmd_Load_Click() {
     if (m_walking)
         return;
     const std::string path = PathFromText(m_txtFilename->text());
+    m_findBar->Suspend(); // its scan reads the lines the load replaces
     const WalkResult result = RunWalk([&](const WalkHooks& hooks) {
         return m_loader.LoadFile(path, m_lines, *m_model, m_keywords, hooks);
     });
+    m_findBar->Resume();
     m_filledByLastClick.reset();
     if (result.status == WalkStatus::Failed && result.error)
         ShowWarning(QStringLiteral("Load"), TextFromPath(result.error->message));
@@ -284,6 +316,31 @@ void Form1::TreeView1_DoubleClick(const QModelIndex& index) {
         return;
     }
     m_treeView1->setExpanded(index, !m_treeView1->isExpanded(index));
+}
+
+bool Form1::GoToLine(LineIndex line) {
+    if (m_walking)
+        return false;
+    const std::optional<NodeKey> root = RootHolding(m_model->Nodes(), line);
+    if (!root)
+        return true;
+    if (root->line != line && m_model->ChildCount(*root) == 0) {
+        const WalkResult result = RunWalk([&](const WalkHooks& hooks) {
+            return ClickNode(*root, m_lines, *m_model, m_keywords, hooks);
+        });
+        if (result.status == WalkStatus::Failed && result.error)
+            ShowWarning(QStringLiteral("Block"), QString::fromLocal8Bit(result.error->message));
+        if (m_closing)
+            return true;
+    }
+    const QModelIndex index = m_model->Reveal(NodeKey{line});
+    if (!index.isValid())
+        return true;
+    for (QModelIndex above = index.parent(); above.isValid(); above = above.parent())
+        m_treeView1->expand(above);
+    m_treeView1->setCurrentIndex(index);
+    m_treeView1->scrollTo(index);
+    return true;
 }
 
 void Form1::Command1_Click() {

@@ -24,6 +24,7 @@ namespace ini {
 
 class Desktop;
 class FileList;
+class FindBar;
 class FolderList;
 class OutlineModel;
 
@@ -91,6 +92,9 @@ private:
     void TreeView1_Expanded(const QModelIndex& index);
     // Fills a root node's block as a click does; true when it got nodes (and was opened).
     bool FillBlock(NodeKey key);
+    // Selects the node of `line`, filling its block first as a click on its root would; false
+    // while a walk runs, so the find bar asks again later.
+    bool GoToLine(LineIndex line);
     void ShowWarning(const QString& title, const QString& text);
 
     FormServices m_services;
@@ -110,6 +114,7 @@ private:
     FileList* m_file1 = nullptr;
     QPushButton* m_command1 = nullptr;
     QCheckBox* m_chkComments = nullptr;
+    FindBar* m_findBar = nullptr;
 
     // Chk_Comments is checked; the load's worker thread reads it line by line.
     std::atomic<bool> m_showComments{false};

@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
@@ -185,6 +186,8 @@ private slots:
     void fileFromOutsideShowsItsFolderAndLoads();
     void droppedFileIsTypedAndLoaded();
     void enterInFileNameBoxPressesLoad();
+    void findFillsBlocksAndSelectsMatches();
+    void findStartsOverAfterALoad();
     void pacerRunsEventsOncePerInterval();
 
 private:
@@ -783,7 +786,8 @@ void WindowTest::editorButtonIgnoresAFocusFrameWithoutSelection() {
 
     window.Find<QPushButton>("Command1")->click();
     const QString path = filename->text();
-    const std::vector<std::string> expected = {"start[notepad.exe " + path.toStdString() + "] mode 1",
+    const std::vector<std::string> expected = {"start[notepad.exe " + path.toStdString() +
+                                                   "] mode 1",
                                                "activate 4242", "keys ^g", "keys {ENTER}"};
     QCOMPARE(window.desktop->calls, expected);
 }
@@ -799,6 +803,67 @@ void WindowTest::ownEditorSettingStartsItWithTheLine() {
     const std::vector<std::string> expected = {"run [code] [-g] [/my files/a.ini:10,x]"};
     QCOMPARE(window.desktop->calls, expected);
     QVERIFY(window.warnings.isEmpty());
+}
+
+// Ctrl+F, typing, Enter, F3 and Shift+F3 walk the matches of the whole file: a match inside a
+// block never clicked gets its block filled and its node selected for the editor button.
+void WindowTest::findFillsBlocksAndSelectsMatches() {
+    Harness window;
+    window.Open().show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.form.get()));
+    window.Load(window.WriteFile(QStringLiteral("example.ini"), example));
+    auto* bar = window.Find<QWidget>("FindBar");
+    auto* text = window.Find<QLineEdit>("FindText");
+    auto* status = window.Find<QLabel>("FindStatus");
+    QVERIFY(bar->isHidden());
+    const auto selected = [&] { return window.Model()->KeyAt(window.Tree()->currentIndex()); };
+
+    QTest::keyClick(window.form.get(), Qt::Key_F, Qt::ControlModifier);
+    QVERIFY(bar->isVisible());
+    QCOMPARE(QApplication::focusWidget(), text);
+    QTest::keyClicks(text, QStringLiteral("MODEL"));
+    QTRY_COMPARE(selected(), NodeKey{3});
+    QVERIFY(window.Model()->ChildCount(NodeKey{0}) > 0);
+    QTRY_COMPARE(status->text(), QStringLiteral("1 of 2"));
+
+    QTest::keyClick(text, Qt::Key_Return);
+    QTRY_COMPARE(selected(), NodeKey{5});
+    QCOMPARE(status->text(), QStringLiteral("2 of 2"));
+    QVERIFY(window.Tree()->isExpanded(window.Node(4)));
+    QTest::keyClick(text, Qt::Key_F3);
+    QTRY_COMPARE(selected(), NodeKey{3});
+    QTest::keyClick(text, Qt::Key_F3, Qt::ShiftModifier);
+    QTRY_COMPARE(selected(), NodeKey{5});
+
+    // The last block is filled on the way to its line as well.
+    text->setText(QStringLiteral("armor = 1"));
+    QTRY_COMPARE(selected(), NodeKey{12});
+    QCOMPARE(window.ChildTexts(11), QStringList{"Armor = 1"});
+
+    QTest::keyClick(text, Qt::Key_Escape);
+    QVERIFY(bar->isHidden());
+    QCOMPARE(QApplication::focusWidget(), window.Tree());
+    window.Find<QPushButton>("Command1")->click();
+    QCOMPARE(window.desktop->calls.at(3), std::string("keys 13"));
+}
+
+// A load replaces the lines the search reads: the search stops for it and starts over on the new
+// file, whose matches lie elsewhere.
+void WindowTest::findStartsOverAfterALoad() {
+    Harness window;
+    window.Open().show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.form.get()));
+    window.Load(window.WriteFile(QStringLiteral("example.ini"), example));
+    auto* text = window.Find<QLineEdit>("FindText");
+    QTest::keyClick(window.form.get(), Qt::Key_F, Qt::ControlModifier);
+    QTest::keyClicks(text, QStringLiteral("gamma"));
+    QTRY_COMPARE(window.Model()->KeyAt(window.Tree()->currentIndex()), NodeKey{11});
+
+    window.Load(window.WriteFile(QStringLiteral("other.ini"), "Object Gamma\r\nEnd\r\n" + example));
+    QVERIFY(window.Find<QWidget>("FindBar")->isEnabled());
+    QTest::keyClick(text, Qt::Key_Return);
+    QTRY_COMPARE(window.Model()->KeyAt(window.Tree()->currentIndex()), NodeKey{0});
+    QTRY_COMPARE(window.Find<QLabel>("FindStatus")->text(), QStringLiteral("1 of 2"));
 }
 
 // On simulated time: events run once the interval has passed since they last ran (publishing

@@ -1,0 +1,314 @@
+#include "outline/outline_search.h"
+
+#include "outline/outline_nodes.h"
+#include "parse/keywords.h"
+#include "parse/line_splitter.h"
+
+#include <algorithm>
+#include <cstring>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+namespace ini {
+
+namespace {
+
+using NodeId = OutlineNodes::NodeId;
+
+// One byte of a lower-case needle and what to OR into a text byte before comparing with it:
+// 0x20 folds ASCII capitals for letters; other bytes compare exactly.
+struct FoldedByte {
+    char byte;
+    char fold;
+    explicit FoldedByte(char lower) : byte(lower), fold(lower >= 'a' && lower <= 'z' ? 0x20 : 0) {}
+    bool Matches(char c) const noexcept { return static_cast<char>(c | fold) == byte; }
+};
+
+bool RestMatches(const char* at, std::string_view needle) noexcept {
+    for (std::size_t i = 1; i < needle.size(); ++i) {
+        if (ToLowerAscii(at[i]) != needle[i])
+            return false;
+    }
+    return true;
+}
+
+// The first place at or after `from` and before `limit` where `needle` (lower case) starts and
+// ends by `end`; nullptr when there is none. Sixteen places are tested at once on the needle's
+// first and last byte, so most of a large text is passed over without a byte-wise loop.
+const char* FindFolded(const char* from, const char* limit, const char* end,
+                       std::string_view needle) noexcept {
+    if (needle.empty())
+        return from < limit ? from : nullptr;
+    const std::size_t span = needle.size() - 1;
+    if (end - from <= static_cast<std::ptrdiff_t>(span))
+        return nullptr;
+    limit = std::min(limit, end - span);
+    const FoldedByte first(needle.front()), last(needle.back());
+    const char* at = from;
+#ifdef __SSE2__
+    const __m128i firstByte = _mm_set1_epi8(first.byte), firstFold = _mm_set1_epi8(first.fold);
+    const __m128i lastByte = _mm_set1_epi8(last.byte), lastFold = _mm_set1_epi8(last.fold);
+    for (; limit - at >= 16; at += 16) {
+        const auto* const head = reinterpret_cast<const __m128i*>(at);
+        const auto* const tail = reinterpret_cast<const __m128i*>(at + span);
+        const __m128i heads =
+            _mm_cmpeq_epi8(_mm_or_si128(_mm_loadu_si128(head), firstFold), firstByte);
+        const __m128i tails =
+            _mm_cmpeq_epi8(_mm_or_si128(_mm_loadu_si128(tail), lastFold), lastByte);
+        for (auto bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(heads, tails)));
+             bits != 0; bits &= bits - 1) {
+            const char* const candidate = at + __builtin_ctz(bits);
+            if (RestMatches(candidate, needle))
+                return candidate;
+        }
+    }
+#endif
+    for (; at < limit; ++at) {
+        if (first.Matches(*at) && last.Matches(at[span]) && RestMatches(at, needle))
+            return at;
+    }
+    return nullptr;
+}
+
+// The longest run of the needle without spaces. Only spaces are changed when a line becomes a
+// node text (trimmed, collapsed, four put before the comment), so any line whose node text holds
+// the needle holds this run as it stands: a cheap test that turns most lines away unparsed.
+std::string_view LongestWord(std::string_view needle) {
+    std::string_view best;
+    std::size_t start = 0;
+    while (start < needle.size()) {
+        const std::size_t end = std::min(needle.find(' ', start), needle.size());
+        if (end - start > best.size())
+            best = needle.substr(start, end - start);
+        start = end + 1;
+    }
+    return best;
+}
+
+// Whether a line split into content and comment holds the needle in its node text (content,
+// four spaces, comment) without joining the parts: a match lies in one part or spans the seam.
+bool NodeTextHolds(const SplitLine& split, std::string_view needle, std::string& seam) {
+    if (ContainsFolded(split.content, needle))
+        return true;
+    if (!split.HasComment())
+        return false;
+    if (ContainsFolded(split.commentTail, needle))
+        return true;
+    const std::size_t reach = needle.size() - 1;
+    seam.assign(split.content.substr(split.content.size() - std::min(reach, split.content.size())));
+    seam.append(SplitLine::commentLead);
+    seam.append(split.commentTail.substr(0, reach));
+    return ContainsFolded(seam, needle);
+}
+
+// The line that holds `place` in the store's buffer, searched from line `from` on, which must
+// start at or before it. Places come in rising order and mostly close together: a few lines are
+// looked at before the rest is halved.
+LineIndex LineHolding(const LineStore& lines, LineIndex from, const char* place) noexcept {
+    LineIndex low = from, high = lines.Count();
+    for (int probe = 0; probe < 4 && low + 1 < high; ++probe, ++low) {
+        if (lines.Line(low + 1).data() > place)
+            return low;
+    }
+    while (high - low > 1) {
+        const LineIndex middle = low + (high - low) / 2;
+        if (lines.Line(middle).data() <= place)
+            low = middle;
+        else
+            high = middle;
+    }
+    return low;
+}
+
+} // namespace
+
+CommentPlan CommentPlan::Of(const OutlineNodes& nodes, bool switchOn) {
+    CommentPlanBuilder builder(switchOn);
+    builder.Step(nodes, nodes.RootCount());
+    return builder.Take();
+}
+
+bool CommentPlanBuilder::Step(const OutlineNodes& nodes, std::size_t roots) {
+    // Every node in file order: each root, then its block's nodes depth first.
+    const std::size_t end = std::min(nodes.RootCount(), m_nextRoot + roots);
+    for (; m_nextRoot < end; ++m_nextRoot) {
+        m_pending.push_back(OutlineNodes::RootAt(m_nextRoot));
+        while (!m_pending.empty()) {
+            const NodeId id = m_pending.back();
+            m_pending.pop_back();
+            if (nodes.ShowsComment(id) != m_plan.m_switchOn)
+                m_plan.m_flipped.push_back(static_cast<std::uint32_t>(nodes.KeyOf(id).line));
+            for (std::size_t row = nodes.ChildCountOf(id); row-- > 0;)
+                m_pending.push_back(nodes.ChildAt(id, row));
+        }
+    }
+    return m_nextRoot >= nodes.RootCount();
+}
+
+bool CommentPlan::ShowsComment(LineIndex line) const noexcept {
+    const bool flipped =
+        !m_flipped.empty() && std::binary_search(m_flipped.begin(), m_flipped.end(), line);
+    return m_switchOn != flipped;
+}
+
+std::optional<NodeKey> RootHolding(const OutlineNodes& nodes, LineIndex line) noexcept {
+    std::size_t low = 0, high = nodes.RootCount(); // the answer is the root before `high`
+    while (low < high) {
+        const std::size_t middle = low + (high - low) / 2;
+        if (nodes.KeyOf(OutlineNodes::RootAt(middle)).line <= line)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    if (low == 0)
+        return std::nullopt;
+    return nodes.KeyOf(OutlineNodes::RootAt(low - 1));
+}
+
+bool IsNodeLine(std::string_view line) noexcept {
+    const std::string_view word = FirstWordOf(line);
+    if (word.empty())
+        return false;
+    return !(word.size() == 3 && ToLowerAscii(word[0]) == 'e' && ToLowerAscii(word[1]) == 'n' &&
+             ToLowerAscii(word[2]) == 'd');
+}
+
+bool ContainsFolded(std::string_view text, std::string_view needle) noexcept {
+    const char* const end = text.data() + text.size();
+    return FindFolded(text.data(), end, end, needle) != nullptr;
+}
+
+OutlineSearch::~OutlineSearch() {
+    Stop();
+}
+
+void OutlineSearch::Start(const LineStore& lines, std::string_view needle,
+                          std::shared_ptr<const CommentPlan> plan) {
+    Reset();
+    if (needle.empty())
+        return;
+    m_complete = false;
+    m_stop = false;
+    m_worker =
+        std::thread(&OutlineSearch::Scan, this, std::cref(lines), ToLowerAscii(needle), plan);
+}
+
+void OutlineSearch::Stop() {
+    m_stop = true;
+    if (m_worker.joinable())
+        m_worker.join();
+}
+
+void OutlineSearch::Reset() {
+    Stop();
+    const std::lock_guard lock(m_mutex);
+    std::vector<std::uint32_t>().swap(m_matches);
+    m_scanned = 0;
+    m_complete = true;
+}
+
+void OutlineSearch::Scan(const LineStore& lines, std::string needle,
+                         std::shared_ptr<const CommentPlan> plan) {
+    std::vector<std::uint32_t> found;
+    const std::size_t count = lines.Count();
+    // The store keeps its lines in order in one buffer: the whole text is searched for the
+    // needle's longest word and each place found is traced back to its line, which is then
+    // judged as a whole. Stretches of a few hundred kilobytes keep a stop prompt and let the
+    // matches out while the scan goes on.
+    constexpr std::ptrdiff_t stretch = std::ptrdiff_t{1} << 18;
+    const std::string_view word = LongestWord(needle);
+    const char* const end =
+        count == 0 ? nullptr : lines.Line(count - 1).data() + lines.Line(count - 1).size();
+    const auto startOf = [&](LineIndex i) { return i < count ? lines.Line(i).data() : end; };
+    LineSplitter splitter;
+    std::string seam;
+    LineIndex next = 0; // lines before it are judged
+    const char* at = startOf(0);
+    const char* published = at;
+    while (at < end) {
+        if (m_stop.load(std::memory_order_relaxed))
+            return;
+        const char* const limit = end - at > stretch ? at + stretch : end;
+        if (const char* const hit = FindFolded(at, limit, end, word)) {
+            const LineIndex i = LineHolding(lines, next, hit);
+            const std::string_view line = lines.Line(i);
+            if (IsNodeLine(line) &&
+                NodeTextHolds(splitter.ParseLine(line, plan->ShowsComment(i)), needle, seam))
+                found.push_back(static_cast<std::uint32_t>(i));
+            next = i + 1;
+            at = startOf(next);
+        } else {
+            at = limit;
+            next = LineHolding(lines, next, at);
+        }
+        if (at - published >= stretch) {
+            Publish(found, next, false);
+            published = at;
+        }
+    }
+    Publish(found, count, true);
+}
+
+void OutlineSearch::Publish(std::vector<std::uint32_t>& found, std::size_t scanned, bool complete) {
+    // Growing copies every match so far, which takes long enough for the window to notice if it
+    // waited on the lock meanwhile: the copy is made outside it. Only this thread changes the
+    // matches while it runs, so reading them unlocked here is safe.
+    std::vector<std::uint32_t> grown;
+    if (m_matches.size() + found.size() > m_matches.capacity()) {
+        grown.reserve(std::max(2 * m_matches.capacity(), m_matches.size() + found.size()));
+        grown.assign(m_matches.begin(), m_matches.end());
+    }
+    {
+        const std::lock_guard lock(m_mutex);
+        if (grown.capacity() > 0)
+            m_matches.swap(grown);
+        m_matches.insert(m_matches.end(), found.begin(), found.end());
+        m_scanned = scanned;
+        m_complete = complete;
+    }
+    found.clear();
+}
+
+OutlineSearch::Answer OutlineSearch::Next(LineIndex line, bool inclusive) const {
+    const std::lock_guard lock(m_mutex);
+    const auto after = inclusive ? std::lower_bound(m_matches.begin(), m_matches.end(), line)
+                                 : std::upper_bound(m_matches.begin(), m_matches.end(), line);
+    // Matches are found in file order, so a known one after `line` is the next one.
+    if (after != m_matches.end())
+        return {State::Found, *after};
+    if (!m_complete)
+        return {State::Pending};
+    if (m_matches.empty())
+        return {State::None};
+    return {State::Found, m_matches.front()};
+}
+
+OutlineSearch::Answer OutlineSearch::Previous(LineIndex line) const {
+    const std::lock_guard lock(m_mutex);
+    // Lines the scan has not reached may hold matches between the known ones and `line`.
+    if (!m_complete && line > m_scanned)
+        return {State::Pending};
+    const auto before = std::lower_bound(m_matches.begin(), m_matches.end(), line);
+    if (before != m_matches.begin())
+        return {State::Found, *(before - 1)};
+    if (!m_complete)
+        return {State::Pending};
+    if (m_matches.empty())
+        return {State::None};
+    return {State::Found, m_matches.back()};
+}
+
+OutlineSearch::Tally OutlineSearch::Count(std::optional<LineIndex> at) const {
+    const std::lock_guard lock(m_mutex);
+    Tally tally{m_matches.size(), m_complete, 0};
+    if (at) {
+        const auto found = std::lower_bound(m_matches.begin(), m_matches.end(), *at);
+        if (found != m_matches.end() && *found == *at)
+            tally.ordinal = static_cast<std::size_t>(found - m_matches.begin()) + 1;
+    }
+    return tally;
+}
+
+} // namespace ini

@@ -1,0 +1,202 @@
+// Find on a real X server: the viewer starts with a block file as its argument, Ctrl+F and a
+// typed line take it to a node deep inside a block that was never clicked, and the editor button
+// then opens the stand-in editor with its caret on that line.
+//
+// Usage: find_e2e <viewer executable> <sample file> <screenshot.png>
+
+#include "outline/outline_builder.h"
+#include "outline/outline_search.h"
+#include "outline/plain_outline.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+
+// Xlib defines macros such as None and Status: it comes after every Qt header.
+#include "x11_screen.h"
+
+#include <X11/keysym.h>
+
+namespace {
+
+using e2e::Check;
+using e2e::WaitFor;
+
+const QRect tree(14, 35, 469, 281);
+const QRect editorButton(14, 322, 218, 22);
+
+struct Target {
+    ini::LineIndex line;
+    std::string needle;
+};
+
+// A line at least two blocks deep, as far into the file as possible, whose node text occurs in
+// no other node and can be typed without shift: what the test will look for.
+std::optional<Target> PickTarget(const QString& path) {
+    ini::Keywords keywords;
+    keywords.InitKeywords();
+    ini::LineStore lines;
+    ini::PlainOutline outline;
+    ini::FileLoader loader;
+    loader.LoadFile(QFile::encodeName(path).toStdString(), lines, outline, keywords, {});
+    const ini::OutlineNodes& nodes = outline.Nodes();
+    for (std::size_t root = 0; root < nodes.RootCount(); ++root)
+        ini::ClickNode(nodes.KeyOf(ini::OutlineNodes::RootAt(root)), lines, outline, keywords, {});
+    std::vector<std::string> texts(lines.Count());
+    for (ini::LineIndex line = 0; line < lines.Count(); ++line) {
+        if (outline.Contains(ini::NodeKey{line}))
+            texts[line] = ini::ToLowerAscii(ini::NodeText{lines.Line(line), false}.ToString());
+    }
+    const auto typeable = [](const std::string& text) {
+        return text.size() >= 8 &&
+               text.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789 =.") ==
+                   std::string::npos;
+    };
+    for (ini::LineIndex line = lines.Count(); line-- > 0;) {
+        const std::optional<ini::NodeKey> parent = outline.Parent(ini::NodeKey{line});
+        if (!parent || !outline.Parent(*parent) || !typeable(texts[line]))
+            continue;
+        const auto holders = std::count_if(texts.begin(), texts.end(), [&](const std::string& t) {
+            return ini::ContainsFolded(t, texts[line]);
+        });
+        if (holders == 1)
+            return Target{line, texts[line]};
+    }
+    return std::nullopt;
+}
+
+// Keys with modifiers and typed text, into whatever window has the focus.
+class Keyboard {
+public:
+    Keyboard() : m_display(XOpenDisplay(nullptr)) {}
+    ~Keyboard() {
+        if (m_display != nullptr)
+            XCloseDisplay(m_display);
+    }
+    Keyboard(const Keyboard&) = delete;
+    Keyboard& operator=(const Keyboard&) = delete;
+
+    void Press(KeySym key, KeySym modifier = NoSymbol) {
+        if (modifier != NoSymbol)
+            Send(modifier, true);
+        Send(key, true);
+        Send(key, false);
+        if (modifier != NoSymbol)
+            Send(modifier, false);
+        XFlush(m_display);
+        QThread::msleep(30);
+    }
+    // Lower-case letters, digits, space, "=" and ".".
+    void Type(const std::string& text) {
+        for (const char c : text) {
+            const KeySym key = c == ' '   ? XK_space
+                               : c == '=' ? XK_equal
+                               : c == '.' ? XK_period
+                                          : XStringToKeysym(std::string(1, c).c_str());
+            Press(key);
+        }
+    }
+
+private:
+    void Send(KeySym key, bool down) {
+        XTestFakeKeyEvent(m_display, XKeysymToKeycode(m_display, key), down ? True : False,
+                          CurrentTime);
+    }
+
+    Display* m_display;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: %s VIEWER SAMPLE SCREENSHOT\n", argv[0]);
+        return 2;
+    }
+    const QString viewer = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
+    const QString screenshot = QString::fromLocal8Bit(argv[3]);
+    e2e::XServer screen;
+    Keyboard keyboard;
+    if (!screen.Open()) {
+        std::fprintf(stderr, "no X display; run under xvfb-run\n");
+        return 2;
+    }
+
+    QTemporaryDir root;
+    const QString file = root.filePath(QStringLiteral("Big Map.ini"));
+    if (!QFile::copy(QString::fromLocal8Bit(argv[2]), file)) {
+        std::fprintf(stderr, "cannot prepare %s\n", qPrintable(file));
+        return 2;
+    }
+    const std::optional<Target> target = PickTarget(file);
+    if (!target) {
+        std::fprintf(stderr, "the sample has no line to look for\n");
+        return 2;
+    }
+    std::printf("  looking for '%s' (line %zu)\n", target->needle.c_str(), target->line + 1);
+    const QString caret = QStringLiteral(" - Ln %1, Col 1").arg(target->line + 1);
+
+    QTemporaryDir config;
+    QProcess process;
+    if (!e2e::StartViewer(process, viewer, root.path(), config.path(), {file})) {
+        std::fprintf(stderr, "cannot start %s\n", argv[1]);
+        return 1;
+    }
+    std::optional<Window> window;
+    Check(WaitFor([&] { return (window = screen.FindWindow(process.processId())).has_value(); }),
+          "the viewer's window appears");
+    if (!window) {
+        process.kill();
+        process.waitForFinished();
+        return 1;
+    }
+    // The file argument loads the file: the tree gets its rows.
+    Check(WaitFor([&] { return e2e::Painted(screen.Grab(*window), tree); }),
+          "the file given as argument is loaded");
+    const QImage loaded = e2e::GrabSettled(screen, *window).copy(tree);
+    // Keys go where the pointer is (no window manager): onto the window's bare corner.
+    screen.Click(*window, QPoint(640, 340));
+
+    keyboard.Press(XK_f, XK_Control_L);
+    keyboard.Type(target->needle);
+    keyboard.Press(XK_Return);
+    // The match's block is filled and opened and its node selected: the tree changes, then
+    // settles once it is drawn.
+    Check(WaitFor([&] { return screen.Grab(*window).copy(tree) != loaded; }),
+          "the tree goes to the match");
+    Check(e2e::GrabSettled(screen, *window).save(screenshot), "the screenshot is saved");
+    screen.Click(*window, editorButton.center());
+
+    std::optional<Window> editor;
+    Check(WaitFor(
+              [&] {
+                  return (editor = screen.FindWindowTitled(QStringLiteral("Big Map.ini")))
+                      .has_value();
+              },
+              10000),
+          "the editor opens the file");
+    QString title;
+    const bool onLine =
+        editor && WaitFor([&] { return (title = screen.Title(*editor)).endsWith(caret); }, 10000);
+    Check(onLine, "the editor's caret is on the line that was found");
+    if (!onLine)
+        std::printf("  editor title '%s', expected it to end with '%s'\n", qPrintable(title),
+                    qPrintable(caret));
+    if (editor) {
+        screen.RequestClose(*editor);
+        Check(WaitFor([&] { return !screen.FindWindowTitled(QStringLiteral("Big Map.ini")); }),
+              "the editor closes");
+    }
+
+    screen.RequestClose(*window);
+    Check(process.waitForFinished(8000) && process.exitCode() == 0, "the viewer ends cleanly");
+    if (process.state() != QProcess::NotRunning) {
+        process.kill();
+        process.waitForFinished();
+    }
+    return e2e::failures == 0 ? 0 : 1;
+}

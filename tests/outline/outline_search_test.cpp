@@ -1,0 +1,211 @@
+#include "outline/outline_search.h"
+
+#include "outline/outline_builder.h"
+#include "outline_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace ini {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Lines 0-10 are the usual example; a second block holds a word that starts with "end", spaces
+// to collapse and non-ASCII letters.
+constexpr std::string_view sample = "Object Alpha\r\n"        // 0
+                                    "  ; tuning\r\n"          // 1
+                                    "  Speed = 10 ; fast\r\n" // 2
+                                    "  Draw = ModelA\r\n"     // 3
+                                    "    DefaultConditionState\r\n"
+                                    "      Model = M1\r\n"             // 5
+                                    "    End\r\n"                      // 6
+                                    "  End\r\n"                        // 7
+                                    "End\r\n"                          // 8
+                                    "Object Beta ; second\r\n"         // 9
+                                    "End\r\n"                          // 10
+                                    "Object Gamma\r\n"                 // 11
+                                    "  EndTime   =   3\r\n"            // 12
+                                    "  Name = Caf\xC3\xA9 ; drink\r\n" // 13
+                                    "  END ; speed\r\n";               // 14
+
+class OutlineSearchTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        keywords.InitKeywords();
+        hooks.showComments = &comments;
+    }
+    void Load(std::string_view text) {
+        ASSERT_EQ(
+            loader.LoadLines(LineStore::FromBytes(text), lines, outline, keywords, hooks).status,
+            WalkStatus::Done);
+    }
+    // Every match, once the scan is complete.
+    std::vector<LineIndex> Find(std::string_view needle, bool switchOn) {
+        search.Start(lines, needle,
+                     std::make_shared<CommentPlan>(CommentPlan::Of(outline.Nodes(), switchOn)));
+        WaitComplete();
+        std::vector<LineIndex> found;
+        for (LineIndex line = 0; line < lines.Count(); ++line) {
+            if (search.Count(line).ordinal > 0)
+                found.push_back(line);
+        }
+        return found;
+    }
+    void WaitComplete() {
+        const auto deadline = std::chrono::steady_clock::now() + 30s;
+        while (!search.Count(std::nullopt).complete && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(1ms);
+        ASSERT_TRUE(search.Count(std::nullopt).complete);
+    }
+
+    Keywords keywords;
+    LineStore lines;
+    PlainOutline outline;
+    FileLoader loader;
+    WalkHooks hooks;
+    std::atomic<bool> comments{false};
+    OutlineSearch search;
+};
+
+TEST_F(OutlineSearchTest, MatchesNodeTextsOfTheWholeFile) {
+    Load(sample);
+    struct Case {
+        std::string_view needle;
+        bool switchOn;
+        std::vector<LineIndex> lines;
+    };
+    const Case cases[] = {
+        // Inside blocks never filled, any case.
+        {"SPEED", false, {2}},
+        {"model", false, {3, 5}},
+        // End lines never match, whatever follows them; a word starting with "end" does.
+        {"end", false, {12}},
+        {"speed", true, {2}},
+        // Spaces as the node shows them: collapsed and trimmed.
+        {"endtime = 3", false, {12}},
+        {"endtime   =", false, {}},
+        // Comments only while they are shown; a line of nothing but a comment is no node.
+        {"fast", false, {}},
+        {"fast", true, {2}},
+        {"10    ; fa", true, {2}},
+        {"tuning", true, {}},
+        // Non-ASCII bytes match exactly.
+        {"caf\xC3\xA9", false, {13}},
+        {"CAF\xC3\x89", false, {}},
+        {"", false, {}},
+        {"nowhere", true, {}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Find(c.needle, c.switchOn), c.lines) << c.needle << " comments " << c.switchOn;
+}
+
+TEST_F(OutlineSearchTest, CommentsAsEachNodeShowsThem) {
+    // Roots keep the switch of their load, filled blocks that of their fill, and blocks not yet
+    // filled will follow the switch as it is now.
+    comments = true;
+    Load(sample);
+    comments = false;
+    ASSERT_EQ(ClickNode(NodeKey{0}, lines, outline, keywords, hooks).nodesAdded, 4u);
+    EXPECT_EQ(Find("second", false), std::vector<LineIndex>{9});
+    EXPECT_EQ(Find("fast", true), std::vector<LineIndex>{});
+    EXPECT_EQ(Find("drink", true), std::vector<LineIndex>{13});
+    EXPECT_EQ(Find("drink", false), std::vector<LineIndex>{});
+    comments = true;
+    ASSERT_EQ(ClickNode(NodeKey{11}, lines, outline, keywords, hooks).nodesAdded, 2u);
+    EXPECT_EQ(Find("drink", false), std::vector<LineIndex>{13});
+}
+
+TEST_F(OutlineSearchTest, PlanMadeInSlicesWhileBlocksFill) {
+    // The plan is made a root at a time while the window runs; blocks filled meanwhile, before
+    // or after the slice that reaches them, must not put it out of step.
+    comments = true;
+    Load(sample);
+    comments = false;
+    CommentPlanBuilder builder(false);
+    EXPECT_FALSE(builder.Step(outline.Nodes(), 1));
+    ClickNode(NodeKey{0}, lines, outline, keywords, hooks);
+    ClickNode(NodeKey{11}, lines, outline, keywords, hooks);
+    EXPECT_FALSE(builder.Step(outline.Nodes(), 1));
+    EXPECT_TRUE(builder.Step(outline.Nodes(), 1));
+    const CommentPlan sliced = builder.Take();
+    const CommentPlan whole = CommentPlan::Of(outline.Nodes(), false);
+    for (LineIndex line = 0; line < lines.Count(); ++line)
+        EXPECT_EQ(sliced.ShowsComment(line), whole.ShowsComment(line)) << line;
+    EXPECT_TRUE(sliced.ShowsComment(9));
+    EXPECT_FALSE(sliced.ShowsComment(2));
+}
+
+TEST_F(OutlineSearchTest, NextAndPreviousWrapAround) {
+    Load(sample);
+    search.Start(lines, "model", std::make_shared<CommentPlan>());
+    WaitComplete();
+    using S = OutlineSearch::State;
+    struct Case {
+        bool next;
+        LineIndex from;
+        bool inclusive;
+        LineIndex expected;
+    };
+    const Case cases[] = {
+        {true, 0, false, 3},  {true, 3, true, 3},   {true, 3, false, 5},
+        {true, 5, false, 3},  {true, 14, true, 3},  {false, 5, false, 3},
+        {false, 4, false, 3}, {false, 3, false, 5}, {false, 0, false, 5},
+    };
+    for (const Case& c : cases) {
+        const OutlineSearch::Answer answer =
+            c.next ? search.Next(c.from, c.inclusive) : search.Previous(c.from);
+        EXPECT_EQ(answer.state, S::Found) << c.next << " from " << c.from;
+        EXPECT_EQ(answer.line, c.expected) << c.next << " from " << c.from;
+    }
+    const OutlineSearch::Tally tally = search.Count(5);
+    EXPECT_EQ(tally.matches, 2u);
+    EXPECT_EQ(tally.ordinal, 2u);
+
+    search.Start(lines, "nowhere", std::make_shared<CommentPlan>());
+    WaitComplete();
+    EXPECT_EQ(search.Next(0, true).state, S::None);
+    EXPECT_EQ(search.Previous(0).state, S::None);
+}
+
+TEST_F(OutlineSearchTest, NodeLinesAreWhatFillingEveryBlockGives) {
+    // Deciding node or not from the line alone must agree with the real walks on every sample.
+    for (const auto& entry : std::filesystem::directory_iterator(test::SourceDir() / "samples")) {
+        if (entry.path().extension() != ".ini")
+            continue;
+        ASSERT_EQ(loader.LoadFile(entry.path().string(), lines, outline, keywords, hooks).status,
+                  WalkStatus::Done);
+        const OutlineNodes& nodes = outline.Nodes();
+        for (std::size_t root = nodes.RootCount(); root-- > 0;)
+            ClickNode(nodes.KeyOf(OutlineNodes::RootAt(root)), lines, outline, keywords, hooks);
+        std::size_t nodeLines = 0;
+        for (LineIndex line = 0; line < lines.Count(); ++line) {
+            const bool isNode = outline.Contains(NodeKey{line});
+            EXPECT_EQ(IsNodeLine(lines.Line(line)), isNode) << entry.path() << " line " << line;
+            nodeLines += isNode;
+        }
+        EXPECT_EQ(nodeLines, nodes.Size()) << entry.path();
+        // Every line finds the root whose block holds it.
+        for (std::size_t root = 0; root < nodes.RootCount(); ++root) {
+            const NodeKey key = nodes.KeyOf(OutlineNodes::RootAt(root));
+            EXPECT_EQ(RootHolding(nodes, key.line), key);
+            if (root > 0) {
+                EXPECT_EQ(RootHolding(nodes, key.line - 1),
+                          nodes.KeyOf(OutlineNodes::RootAt(root - 1)));
+            }
+        }
+    }
+}
+
+TEST_F(OutlineSearchTest, NoRootBeforeTheFirst) {
+    Load("\r\n; header\r\nObject A\r\nEnd\r\n");
+    EXPECT_EQ(RootHolding(outline.Nodes(), 1), std::nullopt);
+    EXPECT_EQ(RootHolding(outline.Nodes(), 3), NodeKey{2});
+}
+
+} // namespace
+} // namespace ini
