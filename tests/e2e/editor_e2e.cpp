@@ -119,22 +119,11 @@ int main(int argc, char** argv) {
     GrabSettled(screen, *window);
     screen.Click(*window, editorButton.center());
 
-    std::optional<Window> editor;
-    Check(WaitFor(
-              [&] {
-                  return (editor = screen.FindWindowTitled(QStringLiteral("Big Map.ini")))
-                      .has_value();
-              },
-              10000),
-          "the editor opens the file whose path holds spaces, quotes and ;");
-    QString title;
-    const bool onLine =
-        editor && WaitFor([&] { return (title = screen.Title(*editor)).endsWith(caret); }, 10000);
-    Check(onLine, "the editor's caret is on the selected node's line");
-    Check(editor && !title.contains(QLatin1Char('*')), "nothing was typed into the text");
-    if (!onLine)
-        std::printf("  editor title '%s', expected it to end with '%s'\n", qPrintable(title),
-                    qPrintable(caret));
+    const e2e::EditorSeen seen = e2e::WaitForEditor(screen, QStringLiteral("Big Map.ini"), caret);
+    const std::optional<Window> editor = seen.window;
+    Check(editor.has_value(), "the editor opens the file whose path holds spaces, quotes and ;");
+    Check(seen.onLine, "the editor's caret is on the selected node's line");
+    Check(editor && !seen.title.contains(QLatin1Char('*')), "nothing was typed into the text");
     if (editor) {
         Check(GrabSettled(screen, *editor).save(screenshot), "the editor's screenshot is saved");
         screen.RequestClose(*editor);

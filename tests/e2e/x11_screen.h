@@ -106,6 +106,13 @@ public:
     }
 
     // Presses and releases one key, into whatever window has the focus.
+    // Gives `window` the keyboard, as a window manager would when it is clicked: without one,
+    // an X client is not told it is active, and its shortcuts do not answer.
+    void Focus(Window window) {
+        XSetInputFocus(m_display, window, RevertToPointerRoot, CurrentTime);
+        XFlush(m_display);
+    }
+
     void PressKey(KeySym key) {
         const KeyCode code = XKeysymToKeycode(m_display, key);
         XTestFakeKeyEvent(m_display, code, True, CurrentTime);
@@ -215,6 +222,26 @@ inline QImage GrabSettled(XServer& screen, Window window, int milliseconds = 800
         },
         milliseconds);
     return last;
+}
+
+// The stand-in editor a hand-off started: its window once one titled with the file's name
+// appears, and its title once that ends in `caret` (" - Ln <line>, Col 1"), or the last title
+// seen when it never does.
+struct EditorSeen {
+    std::optional<Window> window;
+    QString title;
+    bool onLine = false;
+};
+inline EditorSeen WaitForEditor(XServer& screen, const QString& fileName, const QString& caret) {
+    EditorSeen seen;
+    WaitFor([&] { return (seen.window = screen.FindWindowTitled(fileName)).has_value(); }, 10000);
+    if (seen.window)
+        seen.onLine = WaitFor(
+            [&] { return (seen.title = screen.Title(*seen.window)).endsWith(caret); }, 10000);
+    if (!seen.onLine)
+        std::printf("  editor title '%s', expected it to end with '%s'\n", qPrintable(seen.title),
+                    qPrintable(caret));
+    return seen;
 }
 
 } // namespace e2e

@@ -109,7 +109,7 @@ QByteArray MarkCaretLineAndSave(TaskId editor, const QString& path) {
     if (!activated.ok() || !typed.ok())
         return QByteArray::fromStdString(activated.error() + typed.error());
     QByteArray saved;
-    QTest::qWaitFor(
+    (void)QTest::qWaitFor( // what was saved by then is the answer
         [&] {
             QFile file(path);
             saved = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
