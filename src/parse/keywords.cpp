@@ -233,12 +233,4 @@ PathNode Keywords::FindNode(PathNode parent, std::string_view lowerName) const n
     return noBlockOpen;
 }
 
-bool Keywords::IsKnownPath(std::string_view lowerPath) const {
-    for (const std::string& entry : m_table) {
-        if (entry == lowerPath)
-            return true;
-    }
-    return false;
-}
-
 } // namespace ini

@@ -47,9 +47,6 @@ public:
         return (m_firstLetters[parent * (m_longestName + 1) + length] & LetterBit(lowerFirst)) != 0;
     }
 
-    // Whether a whole lower-cased block path such as ";object;;draw;" is in the table.
-    bool IsKnownPath(std::string_view lowerPath) const;
-
 private:
     struct Node {
         std::string name;

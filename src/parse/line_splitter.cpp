@@ -28,10 +28,6 @@ std::string SplitLine::NodeText() const {
     return text;
 }
 
-bool NodeText::HasComment() const noexcept {
-    return showComments && std::memchr(line.data(), ';', line.size()) != nullptr;
-}
-
 std::string NodeText::ToString() const {
     LineSplitter splitter;
     return splitter.ParseLine(line, showComments).NodeText();

@@ -44,8 +44,6 @@ struct NodeText {
     std::string_view line;
     bool showComments = false;
 
-    // Whether the text ends in a comment.
-    bool HasComment() const noexcept;
     std::string ToString() const;
 };
 

@@ -1,5 +1,7 @@
 #include "ui/form1.h"
 
+#include "ui/form1_layout.h"
+
 #include "outline/outline_model.h"
 #include "outline/outline_search.h"
 #include "platform/desktop.h"
@@ -71,7 +73,7 @@ Form1::Form1(FormServices services, QWidget* parent)
 
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(caption);
-    resize(666, 351);
+    resize(layout::clientArea);
     // The control sizes are fixed; a small font lets every caption fit them.
     QFont small = font();
     small.setPointSize(8);
@@ -88,29 +90,29 @@ Form1::~Form1() {
 
 void Form1::CreateControls() {
     // Fixed positions and sizes, no layout: resizing the window moves nothing.
-    m_treeView1 = Place<QTreeView>(this, "TreeView1", {14, 35, 469, 281});
+    m_treeView1 = Place<QTreeView>(this, "TreeView1", layout::treeView1);
     m_treeView1->setModel(m_model);
     m_treeView1->setHeaderHidden(true);
     m_treeView1->setUniformRowHeights(true);
     m_treeView1->setExpandsOnDoubleClick(false);
 
-    m_txtFilename = Place<QLineEdit>(this, "Txt_Filename", {14, 7, 394, 19});
+    m_txtFilename = Place<QLineEdit>(this, "Txt_Filename", layout::txtFilename);
     m_txtFilename->setText(initialFilename);
     // A file dropped on the box goes to the window, which loads it, rather than into the text.
     m_txtFilename->setAcceptDrops(false);
     setAcceptDrops(true);
 
-    m_cmdLoad = Place<QPushButton>(this, "Cmd_Load", {420, 7, 58, 21});
+    m_cmdLoad = Place<QPushButton>(this, "Cmd_Load", layout::cmdLoad);
     m_cmdLoad->setText(QStringLiteral("Load"));
 
-    m_drive1 = Place<DriveList>(this, "Drive1", {490, 7, 162, 21}, m_services.volumes);
-    m_dir1 = Place<FolderList>(this, "Dir1", {490, 35, 162, 111});
-    m_file1 = Place<FileList>(this, "File1", {490, 154, 162, 162});
+    m_drive1 = Place<DriveList>(this, "Drive1", layout::drive1, m_services.volumes);
+    m_dir1 = Place<FolderList>(this, "Dir1", layout::dir1);
+    m_file1 = Place<FileList>(this, "File1", layout::file1);
 
-    m_command1 = Place<QPushButton>(this, "Command1", {14, 322, 218, 22});
+    m_command1 = Place<QPushButton>(this, "Command1", layout::command1);
     m_command1->setText(QStringLiteral("Open File in Notepad and locate line"));
 
-    m_chkComments = Place<QCheckBox>(this, "Chk_Comments", {245, 329, 309, 13});
+    m_chkComments = Place<QCheckBox>(this, "Chk_Comments", layout::chkComments);
     m_chkComments->setText(
         QStringLiteral("Show comments whithin a line (change needs reload of file)"));
     // The caption is long for its box; a condensed face keeps all of it in view.
@@ -129,7 +131,7 @@ void Form1::CreateControls() {
     host.goToLine = [this](LineIndex line) { return GoToLine(line); };
     m_findBar = new FindBar(m_lines, std::move(host), this);
     m_findBar->setObjectName(QStringLiteral("FindBar"));
-    m_findBar->setGeometry(240, 320, 412, 27);
+    m_findBar->setGeometry(layout::findBar);
 
     // The lists start on the current folder, before any handler is connected; a current folder
     // that cannot be listed gives way to the home folder, then to "/".

@@ -16,6 +16,7 @@
 #include <QTemporaryDir>
 
 // Xlib defines macros such as None and Status: it comes after every Qt header.
+#include "ui/form1_layout.h"
 #include "x11_screen.h"
 
 #include <X11/keysym.h>
@@ -27,11 +28,11 @@ using e2e::GrabSettled;
 using e2e::Painted;
 using e2e::WaitFor;
 
-const QRect fileNameBox(14, 7, 394, 19);
-const QRect fileList(490, 154, 162, 162);
-const QRect loadButton(420, 7, 58, 21);
-const QRect tree(14, 35, 469, 281);
-const QRect editorButton(14, 322, 218, 22);
+constexpr QRect fileNameBox = ini::layout::txtFilename;
+constexpr QRect fileList = ini::layout::file1;
+constexpr QRect loadButton = ini::layout::cmdLoad;
+constexpr QRect tree = ini::layout::treeView1;
+constexpr QRect editorButton = ini::layout::command1;
 
 // The 1-based line of the file's last top-level node, as the viewer's loader finds it.
 std::optional<ini::LineIndex> LastRootLine(const QString& path) {

@@ -16,6 +16,7 @@
 #include <QTemporaryDir>
 
 // Xlib defines macros such as None and Status: it comes after every Qt header.
+#include "ui/form1_layout.h"
 #include "x11_screen.h"
 
 #include <X11/keysym.h>
@@ -25,8 +26,8 @@ namespace {
 using e2e::Check;
 using e2e::WaitFor;
 
-const QRect tree(14, 35, 469, 281);
-const QRect editorButton(14, 322, 218, 22);
+constexpr QRect tree = ini::layout::treeView1;
+constexpr QRect editorButton = ini::layout::command1;
 
 struct Target {
     ini::LineIndex line;
@@ -161,7 +162,7 @@ int main(int argc, char** argv) {
     // Ctrl+F opens the find bar once the window knows it has the keyboard; until then the key
     // goes nowhere, so it is pressed again until the bar shows.
     screen.Focus(*window);
-    const QRect bar(240, 320, 412, 27);
+    const QRect bar = ini::layout::findBar;
     const QImage closed = screen.Grab(*window).copy(bar);
     bool opened = false;
     for (int attempt = 0; attempt < 5 && !opened; ++attempt) {

@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 
 // Xlib defines macros such as None and Status: it comes after every Qt header.
+#include "ui/form1_layout.h"
 #include "x11_screen.h"
 
 namespace {
@@ -23,10 +24,10 @@ using e2e::WaitFor;
 using e2e::XServer;
 
 // Control rectangles in the window's client area.
-const QRect fileList(490, 154, 162, 162);
-const QRect loadButton(420, 7, 58, 21);
-const QRect fileNameBox(14, 7, 394, 19);
-const QRect tree(14, 35, 469, 281);
+constexpr QRect fileList = ini::layout::file1;
+constexpr QRect loadButton = ini::layout::cmdLoad;
+constexpr QRect fileNameBox = ini::layout::txtFilename;
+constexpr QRect tree = ini::layout::treeView1;
 // Where the tree's rows show their text, clear of the frame and the scroll bar.
 const QRect treeText(18, 39, 234, 273);
 

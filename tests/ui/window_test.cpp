@@ -5,6 +5,7 @@
 #include "ui/file_list.h"
 #include "ui/folder_list.h"
 #include "ui/form1.h"
+#include "ui/form1_layout.h"
 #include "ui/path_text.h"
 #include "ui/remembered_file.h"
 
@@ -207,28 +208,28 @@ void WindowTest::controlsMatchTheTable_data() {
     QTest::addColumn<QRect>("geometry");
     QTest::newRow("tree") << "TreeView1"
                           << "QTreeView"
-                          << "" << QRect(14, 35, 469, 281);
+                          << "" << layout::treeView1;
     QTest::newRow("file name") << "Txt_Filename"
-                               << "QLineEdit" << initialText << QRect(14, 7, 394, 19);
+                               << "QLineEdit" << initialText << layout::txtFilename;
     QTest::newRow("load") << "Cmd_Load"
                           << "QPushButton"
-                          << "Load" << QRect(420, 7, 58, 21);
+                          << "Load" << layout::cmdLoad;
     QTest::newRow("drives") << "Drive1"
                             << "QComboBox"
-                            << "" << QRect(490, 7, 162, 21);
+                            << "" << layout::drive1;
     QTest::newRow("folders") << "Dir1"
                              << "QTreeView"
-                             << "" << QRect(490, 35, 162, 111);
+                             << "" << layout::dir1;
     QTest::newRow("files") << "File1"
                            << "QListView"
-                           << "" << QRect(490, 154, 162, 162);
+                           << "" << layout::file1;
     QTest::newRow("editor") << "Command1"
                             << "QPushButton"
-                            << "Open File in Notepad and locate line" << QRect(14, 322, 218, 22);
+                            << "Open File in Notepad and locate line" << layout::command1;
     QTest::newRow("comments") << "Chk_Comments"
                               << "QCheckBox"
                               << "Show comments whithin a line (change needs reload of file)"
-                              << QRect(245, 329, 309, 13);
+                              << layout::chkComments;
 }
 
 void WindowTest::controlsMatchTheTable() {

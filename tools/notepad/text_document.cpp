@@ -3,6 +3,7 @@
 #include "cp1252.h"
 #include "line_match.h"
 #include "parse/line_ends.h"
+#include "parse/text_encoding.h"
 
 #include <QByteArrayView>
 #include <QStringDecoder>
@@ -14,8 +15,6 @@
 namespace ini {
 
 namespace {
-
-constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
 // Each line is converted on its own, and a U+FEFF at the start of a line is text, not a mark
 // to drop.
@@ -127,8 +126,8 @@ TextDocument TextDocument::FromBytes(std::string_view bytes) {
     TextDocument document;
     const std::string_view body = StripUtf8Bom(bytes);
     document.m_format.hasBom = body.size() != bytes.size();
-    const bool utf8 =
-        QByteArrayView(body.data(), static_cast<qsizetype>(body.size())).isValidUtf8();
+    // The viewer's own check, so that the viewer and the editor show a file the same way.
+    const bool utf8 = IsValidUtf8(body);
     document.m_format.encoding = utf8 ? TextEncoding::Utf8 : TextEncoding::Windows1252;
 
     LineEndScanner scanner(body);
@@ -168,12 +167,12 @@ TextDocument TextDocument::WithLines(std::vector<QString> texts) const {
 }
 
 std::variant<QByteArray, EncodeError> TextDocument::ToBytes() const {
-    qsizetype capacity = static_cast<qsizetype>(kUtf8Bom.size());
+    qsizetype capacity = static_cast<qsizetype>(utf8Bom.size());
     for (const Line& line : m_lines)
         capacity += line.text.size() + 2;
     ByteWriter writer(m_format.encoding, capacity);
     if (m_format.hasBom)
-        writer.AppendBytes(kUtf8Bom);
+        writer.AppendBytes(utf8Bom);
     for (std::size_t i = 0; i < m_lines.size(); ++i) {
         const Line& line = m_lines[i];
         if (const std::optional<qsizetype> column = writer.AppendText(line.text))
