@@ -3,7 +3,8 @@
 #include "parse/line_ends.h"
 #include "parse/line_walk.h"
 
-#include <cstdio>
+#include <charconv>
+#include <iterator>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -15,8 +16,8 @@ void OutlineText::AppendNode(std::string& out, std::size_t depth, NodeKey key,
     out.append(2 * depth, ' ');
     out.append(NodeKey::prefix);
     char digits[24];
-    const int length = std::snprintf(digits, sizeof digits, "%zu", key.line);
-    out.append(digits, static_cast<std::size_t>(length));
+    const auto written = std::to_chars(std::begin(digits), std::end(digits), key.line);
+    out.append(digits, written.ptr);
     out.push_back('\t');
     m_splitter.ParseLine(line, showComments).AppendNodeText(out);
     out.push_back('\n');
