@@ -51,17 +51,17 @@ bool OutlineNodes::IsNode(NodeId id) const noexcept {
 }
 
 AddResult OutlineNodes::AddRoot(NodeKey key, bool showsComment, bool opensBlock) {
-    if (Find(key) != none)
-        return AddResult::KeyInUse;
     // Lines and root positions are 32-bit; the line store refuses files that would need more.
     if (key.line >= noList || m_rootLines.size() >= noList)
         return AddResult::OutOfOrder;
     if (!m_rootLines.empty()) {
+        // Every node so far lies at or before the last root's block's last line, so a key after
+        // it is new; only a refused key needs the lookup that tells why.
         const std::size_t last = m_rootLines.size() - 1;
         const Block* block = BlockOf(last);
         const LineIndex lastLine = block ? block->nodes.back().line : m_rootLines[last];
-        if (key.line < lastLine)
-            return AddResult::OutOfOrder;
+        if (key.line <= lastLine)
+            return Find(key) != none ? AddResult::KeyInUse : AddResult::OutOfOrder;
     }
     m_rootLines.push_back(static_cast<std::uint32_t>(key.line));
     m_rootFlags.push_back(static_cast<std::uint8_t>((showsComment ? showsCommentFlag : 0) |
@@ -73,12 +73,16 @@ AddResult OutlineNodes::AddChild(NodeKey relative, NodeKey key, bool showsCommen
     const NodeId parent = Find(relative);
     if (parent == none)
         return AddResult::NoSuchRelative;
-    if (Find(key) != none)
-        return AddResult::KeyInUse;
     const std::size_t root = RootOf(parent);
+    const Block* existing = BlockOf(root);
+    const LineIndex lastInBlock = existing ? existing->nodes.back().line : m_rootLines[root];
     const bool lastRoot = root + 1 == m_rootLines.size();
-    if (key.line >= noList || (!lastRoot && key.line >= m_rootLines[root + 1]))
-        return AddResult::OutOfOrder;
+    // Every node in this block's range lies at or before its last line, so a key after it and
+    // before the next root is new; only a refused key needs the lookup that tells why.
+    if (key.line <= lastInBlock || key.line >= noList ||
+        (!lastRoot && key.line >= m_rootLines[root + 1]) ||
+        (existing && existing->nodes.size() >= noList))
+        return Find(key) != none ? AddResult::KeyInUse : AddResult::OutOfOrder;
     if (m_blockOfRoot.size() <= root)
         m_blockOfRoot.resize(m_rootLines.size(), noList);
     if (m_blockOfRoot[root] == noList) {
@@ -88,10 +92,6 @@ AddResult OutlineNodes::AddChild(NodeKey relative, NodeKey key, bool showsCommen
                                     (m_rootFlags[root] & showsCommentFlag) != 0});
     }
     Block& block = m_blocks[m_blockOfRoot[root]];
-    if (key.line <= block.nodes.back().line)
-        return AddResult::OutOfOrder;
-    if (block.nodes.size() >= noList)
-        return AddResult::OutOfOrder;
 
     Inner& owner = block.nodes[PlaceOf(parent)];
     if (owner.childList == noList) {
