@@ -268,7 +268,13 @@ void OutlineSearch::Publish(std::vector<std::uint32_t>& found, std::size_t scann
         m_scanned = scanned;
         m_complete = complete;
     }
+    m_published.notify_all();
     found.clear();
+}
+
+bool OutlineSearch::WaitUntilComplete(std::chrono::milliseconds limit) const {
+    std::unique_lock lock(m_mutex);
+    return m_published.wait_for(lock, limit, [this] { return m_complete; });
 }
 
 OutlineSearch::Answer OutlineSearch::Next(LineIndex line, bool inclusive) const {

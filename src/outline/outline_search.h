@@ -4,6 +4,8 @@
 #include "parse/node_key.h"
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -99,6 +101,8 @@ public:
     // The last match before `line`; before the first match the last one, once complete.
     Answer Previous(LineIndex line) const;
     Tally Count(std::optional<LineIndex> at) const;
+    // Blocks until the scan is complete or `limit` has passed; true when it is complete.
+    bool WaitUntilComplete(std::chrono::milliseconds limit) const;
 
 private:
     void Stop();
@@ -109,6 +113,7 @@ private:
     std::thread m_worker;
     std::atomic<bool> m_stop{false};
     mutable std::mutex m_mutex;
+    mutable std::condition_variable m_published; // after every Publish
     // Guarded by m_mutex: every match of the lines below m_scanned, rising.
     std::vector<std::uint32_t> m_matches;
     std::size_t m_scanned = 0;

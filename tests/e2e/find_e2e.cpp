@@ -69,47 +69,6 @@ std::optional<Target> PickTarget(const QString& path) {
     return std::nullopt;
 }
 
-// Keys with modifiers and typed text, into whatever window has the focus.
-class Keyboard {
-public:
-    Keyboard() : m_display(XOpenDisplay(nullptr)) {}
-    ~Keyboard() {
-        if (m_display != nullptr)
-            XCloseDisplay(m_display);
-    }
-    Keyboard(const Keyboard&) = delete;
-    Keyboard& operator=(const Keyboard&) = delete;
-
-    void Press(KeySym key, KeySym modifier = NoSymbol) {
-        if (modifier != NoSymbol)
-            Send(modifier, true);
-        Send(key, true);
-        Send(key, false);
-        if (modifier != NoSymbol)
-            Send(modifier, false);
-        XFlush(m_display);
-        QThread::msleep(30);
-    }
-    // Lower-case letters, digits, space, "=" and ".".
-    void Type(const std::string& text) {
-        for (const char c : text) {
-            const KeySym key = c == ' '   ? XK_space
-                               : c == '=' ? XK_equal
-                               : c == '.' ? XK_period
-                                          : XStringToKeysym(std::string(1, c).c_str());
-            Press(key);
-        }
-    }
-
-private:
-    void Send(KeySym key, bool down) {
-        XTestFakeKeyEvent(m_display, XKeysymToKeycode(m_display, key), down ? True : False,
-                          CurrentTime);
-    }
-
-    Display* m_display;
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -121,7 +80,6 @@ int main(int argc, char** argv) {
     const QString viewer = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
     const QString screenshot = QString::fromLocal8Bit(argv[3]);
     e2e::XServer screen;
-    Keyboard keyboard;
     if (!screen.Open()) {
         std::fprintf(stderr, "no X display; run under xvfb-run\n");
         return 2;
@@ -166,13 +124,13 @@ int main(int argc, char** argv) {
     const QImage closed = screen.Grab(*window).copy(bar);
     bool opened = false;
     for (int attempt = 0; attempt < 5 && !opened; ++attempt) {
-        keyboard.Press(XK_f, XK_Control_L);
+        screen.PressKey(XK_f, XK_Control_L);
         opened = WaitFor([&] { return screen.Grab(*window).copy(bar) != closed; }, 2000);
     }
     Check(opened, "Ctrl+F opens the find bar");
     e2e::GrabSettled(screen, *window);
-    keyboard.Type(target->needle);
-    keyboard.Press(XK_Return);
+    screen.TypeText(target->needle);
+    screen.PressKey(XK_Return);
     // The match's block is filled and opened and its node selected: the tree changes, then
     // settles once it is drawn.
     Check(WaitFor([&] { return screen.Grab(*window).copy(tree) != loaded; }),

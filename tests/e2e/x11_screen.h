@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <functional>
 #include <optional>
+#include <string>
 
 namespace e2e {
 
@@ -105,7 +106,6 @@ public:
         XFlush(m_display);
     }
 
-    // Presses and releases one key, into whatever window has the focus.
     // Gives `window` the keyboard, as a window manager would when it is clicked: without one,
     // an X client is not told it is active, and its shortcuts do not answer.
     void Focus(Window window) {
@@ -113,11 +113,26 @@ public:
         XFlush(m_display);
     }
 
-    void PressKey(KeySym key) {
-        const KeyCode code = XKeysymToKeycode(m_display, key);
-        XTestFakeKeyEvent(m_display, code, True, CurrentTime);
-        XTestFakeKeyEvent(m_display, code, False, CurrentTime);
-        XFlush(m_display);
+    // Presses and releases one key, with a modifier held if one is given, into whatever window
+    // has the focus. Returns once the server has taken the events, so keys arrive in order.
+    void PressKey(KeySym key, KeySym modifier = NoSymbol) {
+        if (modifier != NoSymbol)
+            SendKey(modifier, true);
+        SendKey(key, true);
+        SendKey(key, false);
+        if (modifier != NoSymbol)
+            SendKey(modifier, false);
+        XSync(m_display, False);
+    }
+
+    // Types lower-case letters, digits, space, "=" and ".".
+    void TypeText(const std::string& text) {
+        for (const char c : text) {
+            PressKey(c == ' '   ? XK_space
+                     : c == '=' ? XK_equal
+                     : c == '.' ? XK_period
+                                : XStringToKeysym(std::string(1, c).c_str()));
+        }
     }
 
     QImage Grab(Window window) {
@@ -167,6 +182,11 @@ private:
         if (children != nullptr)
             XFree(children);
         return found;
+    }
+
+    void SendKey(KeySym key, bool down) {
+        XTestFakeKeyEvent(m_display, XKeysymToKeycode(m_display, key), down ? True : False,
+                          CurrentTime);
     }
 
     Display* m_display;

@@ -8,7 +8,6 @@
 #include <chrono>
 #include <fstream>
 #include <sstream>
-#include <thread>
 
 namespace ini {
 namespace {
@@ -56,12 +55,7 @@ protected:
         }
         return found;
     }
-    void WaitComplete() {
-        const auto deadline = std::chrono::steady_clock::now() + 30s;
-        while (!search.Count(std::nullopt).complete && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(1ms);
-        ASSERT_TRUE(search.Count(std::nullopt).complete);
-    }
+    void WaitComplete() { ASSERT_TRUE(search.WaitUntilComplete(30s)); }
 
     Keywords keywords;
     LineStore lines;
