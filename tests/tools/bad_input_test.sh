@@ -4,13 +4,9 @@
 set -u
 tool=$1
 sanitized=${2:-}
-failures=0
-passes=0
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
+# shellcheck source=../support/check.sh
+source "$(dirname "$0")/../support/check.sh"
 
-pass() { passes=$((passes + 1)); }
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 # run NAME EXPECTED_EXIT [args...]: runs the tool with a time limit, keeps stdout and stderr.
 run() {
     local name=$1 expected=$2
@@ -128,5 +124,4 @@ else
     error_says "larger than memory" "not enough memory"
 fi
 
-echo "$passes passed, $failures failed"
-[[ $failures -eq 0 ]]
+finish

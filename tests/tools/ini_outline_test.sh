@@ -3,20 +3,8 @@
 set -u
 tool=$1
 source_dir=$2
-failures=0
-passes=0
-check() { # name, condition...
-    local name=$1
-    shift
-    if "$@"; then
-        passes=$((passes + 1))
-    else
-        echo "FAIL: $name"
-        failures=$((failures + 1))
-    fi
-}
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
+# shellcheck source=../support/check.sh
+source "$(dirname "$0")/../support/check.sh"
 
 for sample in "$source_dir"/samples/*.ini; do
     name=$(basename "$sample" .ini)
@@ -91,5 +79,4 @@ wait "$writer" 2>/dev/null
 check "growing file ends promptly" test $code -eq 0 -o $code -eq 1
 [[ $code -eq 1 ]] && check "growing file reported as changed" grep -q "changed while it was read" "$tmp/err"
 
-echo "$passes passed, $failures failed"
-[[ $failures -eq 0 ]]
+finish

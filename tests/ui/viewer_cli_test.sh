@@ -4,20 +4,8 @@
 set -u
 viewer=$1
 version=$2
-failures=0
-passes=0
-check() { # name, condition...
-    local name=$1
-    shift
-    if "$@"; then
-        passes=$((passes + 1))
-    else
-        echo "FAIL: $name"
-        failures=$((failures + 1))
-    fi
-}
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
+# shellcheck source=../support/check.sh
+source "$(dirname "$0")/../support/check.sh"
 
 for option in --help -h; do
     env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$viewer" "$option" >"$tmp/out" 2>"$tmp/err"
@@ -48,5 +36,4 @@ usage_error "two files" "at most one file" a.ini b.ini
 usage_error "unknown option" "unknown option '--bogus'" --bogus a.ini
 usage_error "empty file name" "file name is empty" ""
 
-echo "$passes passed, $failures failed"
-[[ $failures -eq 0 ]]
+finish
