@@ -127,16 +127,10 @@ int main(int argc, char** argv) {
     Check(editor && !seen.title.contains(QLatin1Char('*')), "nothing was typed into the text");
     if (editor) {
         Check(GrabSettled(screen, *editor).save(screenshot), "the editor's screenshot is saved");
-        screen.RequestClose(*editor);
-        Check(WaitFor([&] { return !screen.FindWindowTitled(QStringLiteral("Big Map.ini")); }),
-              "the editor closes without asking to save");
+        e2e::CloseEditor(screen, *editor, QStringLiteral("Big Map.ini"),
+                         "the editor closes without asking to save");
     }
 
-    screen.RequestClose(*window);
-    Check(process.waitForFinished(8000) && process.exitCode() == 0, "the viewer ends cleanly");
-    if (process.state() != QProcess::NotRunning) {
-        process.kill();
-        process.waitForFinished();
-    }
+    e2e::CloseViewer(screen, *window, process);
     return e2e::failures == 0 ? 0 : 1;
 }

@@ -143,16 +143,9 @@ int main(int argc, char** argv) {
     Check(editor.has_value(), "the editor opens the file");
     Check(seen.onLine, "the editor's caret is on the line that was found");
     if (editor) {
-        screen.RequestClose(*editor);
-        Check(WaitFor([&] { return !screen.FindWindowTitled(QStringLiteral("Big Map.ini")); }),
-              "the editor closes");
+        e2e::CloseEditor(screen, *editor, QStringLiteral("Big Map.ini"), "the editor closes");
     }
 
-    screen.RequestClose(*window);
-    Check(process.waitForFinished(8000) && process.exitCode() == 0, "the viewer ends cleanly");
-    if (process.state() != QProcess::NotRunning) {
-        process.kill();
-        process.waitForFinished();
-    }
+    e2e::CloseViewer(screen, *window, process);
     return e2e::failures == 0 ? 0 : 1;
 }

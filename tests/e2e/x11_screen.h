@@ -244,6 +244,23 @@ inline QImage GrabSettled(XServer& screen, Window window, int milliseconds = 800
     return last;
 }
 
+// Closes the editor a hand-off started, as its user would, and checks that it goes.
+inline void CloseEditor(XServer& screen, Window editor, const QString& fileName, const char* what) {
+    screen.RequestClose(editor);
+    Check(WaitFor([&] { return !screen.FindWindowTitled(fileName); }), what);
+}
+
+// Closes the viewer's window and checks that the program ends cleanly; one that outlives its
+// window is ended so that the test does not hang.
+inline void CloseViewer(XServer& screen, Window window, QProcess& process) {
+    screen.RequestClose(window);
+    Check(process.waitForFinished(8000) && process.exitCode() == 0, "the viewer ends cleanly");
+    if (process.state() != QProcess::NotRunning) {
+        process.kill();
+        process.waitForFinished();
+    }
+}
+
 // The stand-in editor a hand-off started: its window once one titled with the file's name
 // appears, and its title once that ends in `caret` (" - Ln <line>, Col 1"), or the last title
 // seen when it never does.
