@@ -56,6 +56,7 @@ void OutlineModel::Replace(OutlineNodes nodes) {
     m_shownRoots = std::min(m_nodes.RootCount(), firstRows);
     m_shownChildren.clear();
     m_dirtyParents.clear();
+    m_runParent = OutlineNodes::none;
     m_emptyBlocks.clear();
     endResetModel();
     m_inserting = false;
@@ -69,17 +70,19 @@ AddResult OutlineModel::AddRoot(NodeKey key, const NodeText& text) {
 }
 
 AddResult OutlineModel::AddChild(NodeKey relative, NodeKey key, const NodeText& text) {
-    const NodeId parent = m_nodes.Find(relative);
-    // The view goes on seeing the rows it was shown until the next publish.
-    const std::size_t shown = parent == OutlineNodes::none ? 0 : ShownChildren(parent);
-    const AddResult added = m_nodes.AddChild(relative, key, text.showComments);
-    if (added != AddResult::Added)
-        return added;
-    m_shownChildren.try_emplace(parent, shown);
-    // Children usually arrive in runs under one parent; repeats left here are dropped at publish.
-    if (m_dirtyParents.empty() || m_dirtyParents.back() != parent)
-        m_dirtyParents.push_back(parent);
-    return added;
+    const OutlineNodes::ChildAdd added = m_nodes.AddChild(relative, key, text.showComments);
+    if (added.result != AddResult::Added)
+        return added.result;
+    // The view goes on seeing the rows it was shown until the next publish: a parent that showed
+    // all its children goes on showing the ones it had. Children arrive in runs under one
+    // parent, and a run needs this once.
+    if (added.parent != m_runParent) {
+        m_shownChildren.try_emplace(added.parent, m_nodes.ChildCountOf(added.parent) - 1);
+        if (m_dirtyParents.empty() || m_dirtyParents.back() != added.parent)
+            m_dirtyParents.push_back(added.parent);
+        m_runParent = added.parent;
+    }
+    return added.result;
 }
 
 bool OutlineModel::Contains(NodeKey key) const {
@@ -103,19 +106,25 @@ void OutlineModel::ShowRows(NodeId parent, std::size_t count) {
     count = std::min(count, TotalChildren(parent));
     if (count <= shown)
         return;
-    // A parent must be shown itself before rows can be inserted under it.
-    if (parent != OutlineNodes::none && !IsShown(parent))
+    m_runParent = OutlineNodes::none; // the next add must note what the view has now
+    const auto note = [&] {
+        if (parent == OutlineNodes::none)
+            m_shownRoots = count;
+        else if (count == TotalChildren(parent))
+            m_shownChildren.erase(parent);
+        else
+            m_shownChildren[parent] = count;
+    };
+    // A parent the view has not been given yet brings its rows along when it is: no signal.
+    if (parent != OutlineNodes::none && !IsShown(parent)) {
+        note();
         return;
+    }
     // Views (and model testers) ask for more rows while they hear of a change; none are handed
     // out until it is complete.
     m_inserting = true;
     beginInsertRows(IndexOfId(parent), ClampToInt(shown), ClampToInt(count) - 1);
-    if (parent == OutlineNodes::none)
-        m_shownRoots = count;
-    else if (count == TotalChildren(parent))
-        m_shownChildren.erase(parent);
-    else
-        m_shownChildren[parent] = count;
+    note();
     endInsertRows();
     m_inserting = false;
 }
@@ -125,6 +134,7 @@ void OutlineModel::PublishPending() {
         return;
     std::vector<NodeId> parents;
     parents.swap(m_dirtyParents);
+    m_runParent = OutlineNodes::none;
     // Roots (none sorts last) first, then parents in file order: an ancestor before its
     // descendants, so every parent is shown before rows go in under it.
     std::sort(parents.begin(), parents.end(), [](NodeId a, NodeId b) {

@@ -101,6 +101,8 @@ private:
     std::unordered_map<NodeId, std::size_t> m_shownChildren;
     // Parents (OutlineNodes::none for the roots) that got nodes since the last publish.
     std::vector<NodeId> m_dirtyParents;
+    // The parent of the last run of added children, while the view has not been told of them.
+    NodeId m_runParent = OutlineNodes::none;
     bool m_inserting = false;
     // Roots of blocks that were filled and hold nothing (only comments and an End, say).
     std::unordered_set<NodeId> m_emptyBlocks;

@@ -13,32 +13,51 @@ void OutlineNodes::Clear() {
     m_rootFlags.clear();
     std::vector<std::uint32_t>().swap(m_blockOfRoot);
     std::vector<Block>().swap(m_blocks);
+    m_pool.clear();
     m_childCount = 0;
+    m_cursors = {};
 }
 
 const OutlineNodes::Block* OutlineNodes::BlockOf(std::size_t root) const noexcept {
-    if (root >= m_blockOfRoot.size() || m_blockOfRoot[root] == noList)
+    if (root >= m_blockOfRoot.size() || m_blockOfRoot[root] == noBlock)
         return nullptr;
     return &m_blocks[m_blockOfRoot[root]];
 }
 
-OutlineNodes::NodeId OutlineNodes::Find(NodeKey key) const noexcept {
-    const auto* const rootsEnd = m_rootLines.end();
-    const auto* const after = std::upper_bound(m_rootLines.begin(), rootsEnd, key.line);
+const OutlineNodes::Inner& OutlineNodes::InnerOf(NodeId id) const noexcept {
+    return m_pool[BlockOf(RootOf(id))->first + PlaceOf(id)];
+}
+
+std::size_t OutlineNodes::BlockSize(NodeId root) const noexcept {
+    const Block* block = BlockOf(RootOf(root));
+    return block == nullptr ? 1 : block->size;
+}
+
+// The position of the last root at or before `line`, or RootCount() when there is none.
+std::size_t OutlineNodes::RootAtOrBefore(LineIndex line) const noexcept {
+    const auto* const after = std::upper_bound(m_rootLines.begin(), m_rootLines.end(), line);
     if (after == m_rootLines.begin())
+        return m_rootLines.size();
+    return static_cast<std::size_t>(after - m_rootLines.begin() - 1);
+}
+
+OutlineNodes::NodeId OutlineNodes::Find(NodeKey key) const noexcept {
+    const std::size_t root = RootAtOrBefore(key.line);
+    if (root == m_rootLines.size())
         return none;
-    const auto root = static_cast<std::size_t>(after - m_rootLines.begin() - 1);
     if (m_rootLines[root] == key.line)
         return RootAt(root);
     const Block* block = BlockOf(root);
     if (block == nullptr)
         return none;
-    const auto found =
-        std::lower_bound(block->nodes.begin() + 1, block->nodes.end(), key.line,
+    const Inner* const begin = m_pool.begin() + block->first;
+    const Inner* const end = begin + block->size;
+    const Inner* const found =
+        std::lower_bound(begin + 1, end, key.line,
                          [](const Inner& node, LineIndex line) { return node.line < line; });
-    if (found == block->nodes.end() || found->line != key.line)
+    if (found == end || found->line != key.line)
         return none;
-    return RootAt(root) | static_cast<std::uint32_t>(found - block->nodes.begin());
+    return RootAt(root) | static_cast<std::uint32_t>(found - begin);
 }
 
 bool OutlineNodes::IsNode(NodeId id) const noexcept {
@@ -47,19 +66,20 @@ bool OutlineNodes::IsNode(NodeId id) const noexcept {
     if (IsRoot(id))
         return true;
     const Block* block = BlockOf(RootOf(id));
-    return block != nullptr && PlaceOf(id) < block->nodes.size();
+    return block != nullptr && PlaceOf(id) < block->size;
 }
 
 AddResult OutlineNodes::AddRoot(NodeKey key, bool showsComment, bool opensBlock) {
     // Lines and root positions are 32-bit; the line store refuses files that would need more.
-    if (key.line >= noList || m_rootLines.size() >= noList)
+    if (key.line >= noBlock || m_rootLines.size() >= noBlock)
         return AddResult::OutOfOrder;
     if (!m_rootLines.empty()) {
         // Every node so far lies at or before the last root's block's last line, so a key after
         // it is new; only a refused key needs the lookup that tells why.
         const std::size_t last = m_rootLines.size() - 1;
         const Block* block = BlockOf(last);
-        const LineIndex lastLine = block ? block->nodes.back().line : m_rootLines[last];
+        const LineIndex lastLine =
+            block ? m_pool[block->first + block->size - 1].line : m_rootLines[last];
         if (key.line <= lastLine)
             return Find(key) != none ? AddResult::KeyInUse : AddResult::OutOfOrder;
     }
@@ -69,55 +89,78 @@ AddResult OutlineNodes::AddRoot(NodeKey key, bool showsComment, bool opensBlock)
     return AddResult::Added;
 }
 
-AddResult OutlineNodes::AddChild(NodeKey relative, NodeKey key, bool showsComment) {
-    const NodeId parent = Find(relative);
-    if (parent == none)
-        return AddResult::NoSuchRelative;
-    const std::size_t root = RootOf(parent);
-    const Block* existing = BlockOf(root);
-    const LineIndex lastInBlock = existing ? existing->nodes.back().line : m_rootLines[root];
-    const bool lastRoot = root + 1 == m_rootLines.size();
-    // Every node in this block's range lies at or before its last line, so a key after it and
-    // before the next root is new; only a refused key needs the lookup that tells why.
-    if (key.line <= lastInBlock || key.line >= noList ||
-        (!lastRoot && key.line >= m_rootLines[root + 1]) ||
-        (existing && existing->nodes.size() >= noList))
-        return Find(key) != none ? AddResult::KeyInUse : AddResult::OutOfOrder;
+OutlineNodes::Block& OutlineNodes::BlockToGrow(std::size_t root) {
     if (m_blockOfRoot.size() <= root)
-        m_blockOfRoot.resize(m_rootLines.size(), noList);
-    if (m_blockOfRoot[root] == noList) {
-        m_blockOfRoot[root] = static_cast<std::uint32_t>(m_blocks.size());
-        Block& fresh = m_blocks.emplace_back();
-        fresh.nodes.push_back(Inner{m_rootLines[root], 0, static_cast<std::uint32_t>(root), noList,
-                                    (m_rootFlags[root] & showsCommentFlag) != 0});
+        m_blockOfRoot.resize(m_rootLines.size(), noBlock);
+    if (m_blockOfRoot[root] == noBlock) {
+        m_blocks.push_back(Block{m_pool.size(), 1});
+        m_blockOfRoot[root] = static_cast<std::uint32_t>(m_blocks.size() - 1);
+        m_pool.push_back(Inner{m_rootLines[root], 0, 0, 0, 0});
+        return m_blocks.back();
     }
     Block& block = m_blocks[m_blockOfRoot[root]];
-
-    Inner& owner = block.nodes[PlaceOf(parent)];
-    if (owner.childList == noList) {
-        owner.childList = static_cast<std::uint32_t>(block.childLists.size());
-        block.childLists.emplace_back();
+    if (block.first + block.size != m_pool.size()) {
+        // Blocks fill one after another, so this is rare: the block moves to the end, where
+        // it can grow, and leaves its old place unused.
+        const std::size_t first = m_pool.size();
+        m_pool.reserve(first + block.size + 1);
+        for (std::size_t i = 0; i < block.size; ++i)
+            m_pool.push_back(m_pool[block.first + i]);
+        block.first = first;
     }
-    std::vector<std::uint32_t>& siblings = block.childLists[owner.childList];
-    const auto place = static_cast<std::uint32_t>(block.nodes.size());
-    siblings.push_back(place);
-    block.nodes.push_back(Inner{static_cast<std::uint32_t>(key.line), PlaceOf(parent),
-                                static_cast<std::uint32_t>(siblings.size() - 1), noList,
-                                showsComment});
+    return block;
+}
+
+OutlineNodes::ChildAdd OutlineNodes::AddChild(NodeKey relative, NodeKey key, bool showsComment) {
+    const std::size_t root = RootAtOrBefore(relative.line);
+    if (root == m_rootLines.size())
+        return {AddResult::NoSuchRelative};
+    const Block* existing = BlockOf(root);
+    const std::uint32_t size = existing ? existing->size : 1;
+    const Inner* const nodes = existing ? m_pool.begin() + existing->first : nullptr;
+    // Walk up from the block's last node: the relative must be on that path.
+    std::uint32_t parent = size - 1;
+    std::uint32_t previous = 0; // the parent's last child, 0 when it has none
+    if (existing) {
+        while (parent != 0 && nodes[parent].line > relative.line) {
+            previous = parent;
+            parent = nodes[parent].parent;
+        }
+    }
+    const LineIndex parentLine = existing ? nodes[parent].line : m_rootLines[root];
+    if (parentLine != relative.line)
+        return {Find(relative) != none ? AddResult::OutOfOrder : AddResult::NoSuchRelative};
+
+    // Every node in this block's range lies at or before its last line, so a key after it and
+    // before the next root is new; only a refused key needs the lookup that tells why.
+    const LineIndex lastInBlock = existing ? nodes[size - 1].line : m_rootLines[root];
+    const bool lastRoot = root + 1 == m_rootLines.size();
+    if (key.line <= lastInBlock || key.line >= noBlock ||
+        (!lastRoot && key.line >= m_rootLines[root + 1]) || size >= commentBit)
+        return {Find(key) != none ? AddResult::KeyInUse : AddResult::OutOfOrder};
+
+    Block& block = BlockToGrow(root);
+    Inner* const grown = m_pool.data() + block.first;
+    const std::uint32_t row = grown[parent].childCount++;
+    m_pool.push_back(Inner{static_cast<std::uint32_t>(key.line), parent,
+                           row | (showsComment ? commentBit : 0), 0, 0});
+    if (previous != 0)
+        m_pool[block.first + previous].nextSibling = block.size;
+    ++block.size;
     ++m_childCount;
-    return AddResult::Added;
+    return {AddResult::Added, RootAt(root) | parent};
 }
 
 NodeKey OutlineNodes::KeyOf(NodeId id) const noexcept {
     if (IsRoot(id))
         return NodeKey{m_rootLines[RootOf(id)]};
-    return NodeKey{BlockOf(RootOf(id))->nodes[PlaceOf(id)].line};
+    return NodeKey{InnerOf(id).line};
 }
 
 bool OutlineNodes::ShowsComment(NodeId id) const noexcept {
     if (IsRoot(id))
         return (m_rootFlags[RootOf(id)] & showsCommentFlag) != 0;
-    return BlockOf(RootOf(id))->nodes[PlaceOf(id)].showsComment;
+    return (InnerOf(id).rowAndComment & commentBit) != 0;
 }
 
 bool OutlineNodes::OpensBlock(NodeId id) const noexcept {
@@ -127,31 +170,33 @@ bool OutlineNodes::OpensBlock(NodeId id) const noexcept {
 OutlineNodes::NodeId OutlineNodes::ParentOf(NodeId id) const noexcept {
     if (IsRoot(id))
         return none;
-    const std::uint32_t parent = BlockOf(RootOf(id))->nodes[PlaceOf(id)].parent;
-    return RootAt(RootOf(id)) | parent;
+    return RootOfNode(id) | InnerOf(id).parent;
 }
 
 std::size_t OutlineNodes::RowOf(NodeId id) const noexcept {
     if (IsRoot(id))
         return RootOf(id);
-    return BlockOf(RootOf(id))->nodes[PlaceOf(id)].row;
-}
-
-const std::vector<std::uint32_t>* OutlineNodes::ChildrenOf(NodeId id) const noexcept {
-    const Block* block = BlockOf(RootOf(id));
-    if (block == nullptr)
-        return nullptr;
-    const std::uint32_t list = block->nodes[PlaceOf(id)].childList;
-    return list == noList ? nullptr : &block->childLists[list];
+    return InnerOf(id).rowAndComment & ~commentBit;
 }
 
 std::size_t OutlineNodes::ChildCountOf(NodeId id) const noexcept {
-    const std::vector<std::uint32_t>* children = ChildrenOf(id);
-    return children == nullptr ? 0 : children->size();
+    const Block* block = BlockOf(RootOf(id));
+    return block == nullptr ? 0 : m_pool[block->first + PlaceOf(id)].childCount;
 }
 
 OutlineNodes::NodeId OutlineNodes::ChildAt(NodeId id, std::size_t row) const noexcept {
-    return RootAt(RootOf(id)) | (*ChildrenOf(id))[row];
+    const Inner* const nodes = m_pool.begin() + BlockOf(RootOf(id))->first;
+    // Siblings are linked, so a row is reached by walking from a row before it: from the first
+    // child, or from where the last lookup under this parent ended. A tree view asks for rows in
+    // order, one level inside another, so a cursor per level keeps every step short.
+    Cursor& cursor = m_cursors[(id ^ (id >> 32)) % m_cursors.size()];
+    if (cursor.parent != id || cursor.row > row)
+        cursor = Cursor{id, 0, PlaceOf(id) + 1};
+    while (cursor.row < row) {
+        cursor.place = nodes[cursor.place].nextSibling;
+        ++cursor.row;
+    }
+    return RootOfNode(id) | cursor.place;
 }
 
 std::string OutlineNodes::TextOf(NodeId id, const LineStore& lines) const {
@@ -183,11 +228,10 @@ std::optional<NodeKey> OutlineNodes::NextSibling(NodeKey key) const noexcept {
             return std::nullopt;
         return NodeKey{m_rootLines[next]};
     }
-    const std::vector<std::uint32_t>& siblings = *ChildrenOf(ParentOf(id));
-    const std::size_t next = RowOf(id) + 1;
-    if (next >= siblings.size())
+    const std::uint32_t next = InnerOf(id).nextSibling;
+    if (next == 0)
         return std::nullopt;
-    return KeyOf(RootAt(RootOf(id)) | siblings[next]);
+    return KeyOf(RootOfNode(id) | next);
 }
 
 } // namespace ini

@@ -3,6 +3,7 @@
 #include "outline/big_buffer.h"
 #include "outline/outline_tree.h"
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -15,10 +16,14 @@ class LineStore;
 // Node storage behind both outline trees, in flat arrays.
 //
 // Root nodes are the bulk of a large file's outline, so a root costs five bytes: its line and
-// two flags, in arrays that grow without copying. The nodes of a filled block live with that
-// block. Keys are line indices and nodes keep file order (roots rise; a block's nodes rise and
-// lie between its root's line and the next root's), so a key is found by two binary searches and
-// no per-line table is needed.
+// two flags, in arrays that grow without copying. The nodes of filled blocks share one pool, a
+// block's nodes side by side in file order, which is also the tree's depth-first order: a node's
+// first child is the node after it and siblings are linked. Keys are line indices and nodes keep
+// file order (roots rise; a block's nodes rise and lie between its root's line and the next
+// root's), so a key is found by two binary searches and no per-line table is needed.
+//
+// Const members keep a small cache of where the last child lookups ended, so an OutlineNodes
+// must not be read from two threads at once.
 class OutlineNodes {
 public:
     // A node: its root's position in the upper 32 bits, its position in that root's block below
@@ -26,11 +31,18 @@ public:
     using NodeId = std::uint64_t;
     static constexpr NodeId none = UINT64_MAX;
 
+    struct ChildAdd {
+        AddResult result;
+        NodeId parent = none; // the node the child went under, when it was added
+    };
+
     void Clear();
     // A new last root; its line must lie after every node's line so far.
     AddResult AddRoot(NodeKey key, bool showsComment, bool opensBlock = false);
-    // A new last child of `relative`, inside the block of `relative`'s root.
-    AddResult AddChild(NodeKey relative, NodeKey key, bool showsComment);
+    // A new last child of `relative`, inside the block of `relative`'s root. So that file order
+    // stays depth-first order, `relative` must be the block's last node or one of its ancestors,
+    // as the innermost open block always is during a walk; any other is OutOfOrder.
+    ChildAdd AddChild(NodeKey relative, NodeKey key, bool showsComment);
 
     NodeId Find(NodeKey key) const noexcept;
     // Whether `id` names a node of this outline (ids from before a Clear() may not).
@@ -44,10 +56,15 @@ public:
     NodeId ParentOf(NodeId id) const noexcept;
     std::size_t RowOf(NodeId id) const noexcept;
     std::size_t ChildCountOf(NodeId id) const noexcept;
+    // Quick for rows asked in order, or near the last row asked of the same parent.
     NodeId ChildAt(NodeId id, std::size_t row) const noexcept;
     std::size_t RootCount() const noexcept { return m_rootLines.size(); }
     static NodeId RootAt(std::size_t row) noexcept { return static_cast<NodeId>(row) << 32; }
     static bool IsRoot(NodeId id) noexcept { return (id & 0xFFFFFFFFu) == 0; }
+    static NodeId RootOfNode(NodeId id) noexcept { return id & ~NodeId{0xFFFFFFFFu}; }
+    // The nodes of a root's block, the root included: the root's id plus 0 up to this, less one,
+    // lists them in file order.
+    std::size_t BlockSize(NodeId root) const noexcept;
     // The node's text made again from its line: content, then the comment if it was shown.
     std::string TextOf(NodeId id, const LineStore& lines) const;
 
@@ -57,31 +74,44 @@ public:
     std::optional<NodeKey> NextSibling(NodeKey key) const noexcept;
 
 private:
-    static constexpr std::uint32_t noList = UINT32_MAX;
+    static constexpr std::uint32_t noBlock = UINT32_MAX;
+    static constexpr std::uint32_t commentBit = 0x80000000u;
     enum RootFlag : std::uint8_t { showsCommentFlag = 1, opensBlockFlag = 2 };
+    // A node of a filled block; places are positions in the block, 0 standing for the root.
     struct Inner {
         std::uint32_t line;
-        std::uint32_t parent; // position in the block; 0 is the root
-        std::uint32_t row;
-        std::uint32_t childList; // into Block::childLists, noList while it has no children
-        bool showsComment;
+        std::uint32_t parent;
+        std::uint32_t rowAndComment; // the row, and commentBit when the comment is shown
+        std::uint32_t nextSibling;   // 0 for the last child
+        std::uint32_t childCount;
     };
-    // A filled block: nodes[0] stands for the root, the rest in file order.
+    // Where a filled block's nodes lie in the pool.
     struct Block {
-        std::vector<Inner> nodes;
-        std::vector<std::vector<std::uint32_t>> childLists;
+        std::size_t first;
+        std::uint32_t size;
+    };
+    // Where a child lookup ended, to go on from there.
+    struct Cursor {
+        NodeId parent = none;
+        std::uint32_t row = 0;
+        std::uint32_t place = 0;
     };
 
     static std::size_t RootOf(NodeId id) noexcept { return static_cast<std::size_t>(id >> 32); }
     static std::uint32_t PlaceOf(NodeId id) noexcept { return static_cast<std::uint32_t>(id); }
     const Block* BlockOf(std::size_t root) const noexcept;
-    const std::vector<std::uint32_t>* ChildrenOf(NodeId id) const noexcept;
+    const Inner& InnerOf(NodeId id) const noexcept;
+    std::size_t RootAtOrBefore(LineIndex line) const noexcept;
+    // Makes `root`'s block the last in the pool, so that it can grow; returns it.
+    Block& BlockToGrow(std::size_t root);
 
     BigArray<std::uint32_t> m_rootLines;
     BigArray<std::uint8_t> m_rootFlags;
-    std::vector<std::uint32_t> m_blockOfRoot; // sized at the first fill; noList where unfilled
+    std::vector<std::uint32_t> m_blockOfRoot; // sized at the first fill; noBlock where unfilled
     std::vector<Block> m_blocks;
+    BigArray<Inner> m_pool;
     std::size_t m_childCount = 0;
+    mutable std::array<Cursor, 8> m_cursors;
 };
 
 } // namespace ini

@@ -131,17 +131,14 @@ CommentPlan CommentPlan::Of(const OutlineNodes& nodes, bool switchOn) {
 }
 
 bool CommentPlanBuilder::Step(const OutlineNodes& nodes, std::size_t roots) {
-    // Every node in file order: each root, then its block's nodes depth first.
+    // Every node in file order: each root, then its block's nodes.
     const std::size_t end = std::min(nodes.RootCount(), m_nextRoot + roots);
     for (; m_nextRoot < end; ++m_nextRoot) {
-        m_pending.push_back(OutlineNodes::RootAt(m_nextRoot));
-        while (!m_pending.empty()) {
-            const NodeId id = m_pending.back();
-            m_pending.pop_back();
+        const NodeId root = OutlineNodes::RootAt(m_nextRoot);
+        for (std::size_t place = 0, size = nodes.BlockSize(root); place < size; ++place) {
+            const NodeId id = root | place;
             if (nodes.ShowsComment(id) != m_plan.m_switchOn)
                 m_plan.m_flipped.push_back(static_cast<std::uint32_t>(nodes.KeyOf(id).line));
-            for (std::size_t row = nodes.ChildCountOf(id); row-- > 0;)
-                m_pending.push_back(nodes.ChildAt(id, row));
         }
     }
     return m_nextRoot >= nodes.RootCount();

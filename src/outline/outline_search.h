@@ -51,7 +51,6 @@ public:
 private:
     CommentPlan m_plan;
     std::size_t m_nextRoot = 0;
-    std::vector<std::uint64_t> m_pending; // nodes still to look at, depth first
 };
 
 // The root whose block holds `line`: the last root at or before it; nothing before the first.

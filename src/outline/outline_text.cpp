@@ -27,26 +27,21 @@ std::string RenderOutline(const OutlineNodes& nodes, const LineStore& lines) {
     using NodeId = OutlineNodes::NodeId;
     OutlineText text;
     std::string out;
-    struct Level {
-        NodeId parent;
-        std::size_t next;
-    };
-    std::vector<Level> levels;
-    std::size_t root = 0;
-    while (root < nodes.RootCount() || !levels.empty()) {
-        NodeId id;
-        if (levels.empty()) {
-            id = OutlineNodes::RootAt(root++);
-        } else if (Level& top = levels.back(); top.next < nodes.ChildCountOf(top.parent)) {
-            id = nodes.ChildAt(top.parent, top.next++);
-        } else {
-            levels.pop_back();
-            continue;
+    std::vector<NodeId> ancestors; // of the node being written, the root first
+    for (std::size_t root = 0; root < nodes.RootCount(); ++root) {
+        // A block's nodes lie in file order, which is depth-first order.
+        const NodeId rootId = OutlineNodes::RootAt(root);
+        ancestors.clear();
+        for (std::size_t place = 0, size = nodes.BlockSize(rootId); place < size; ++place) {
+            const NodeId id = rootId | place;
+            const NodeId parent = nodes.ParentOf(id);
+            while (!ancestors.empty() && ancestors.back() != parent)
+                ancestors.pop_back();
+            const NodeKey key = nodes.KeyOf(id);
+            text.AppendNode(out, ancestors.size(), key, lines.Line(key.line),
+                            nodes.ShowsComment(id));
+            ancestors.push_back(id);
         }
-        const NodeKey key = nodes.KeyOf(id);
-        text.AppendNode(out, levels.size(), key, lines.Line(key.line), nodes.ShowsComment(id));
-        if (nodes.ChildCountOf(id) > 0)
-            levels.push_back({id, 0});
     }
     return out;
 }

@@ -14,7 +14,7 @@ public:
         return m_nodes.AddRoot(key, text.showComments);
     }
     AddResult AddChild(NodeKey relative, NodeKey key, const NodeText& text) override {
-        return m_nodes.AddChild(relative, key, text.showComments);
+        return m_nodes.AddChild(relative, key, text.showComments).result;
     }
     bool Contains(NodeKey key) const override { return m_nodes.Find(key) != OutlineNodes::none; }
     std::size_t ChildCount(NodeKey key) const override { return m_nodes.ChildCount(key); }

@@ -109,14 +109,20 @@ void OutlineModelTest::rowsReachViewsLazily() {
     QVERIFY(!model.IndexOf(NodeKey{roots - 1}).isValid());
     QVERIFY(model.Contains(NodeKey{roots - 1}));
 
-    const QModelIndex last = model.Reveal(NodeKey{roots - 1});
+    // A block filled before its root reaches the view comes along with it, every level whole.
+    for (const auto& [parent, child] : {std::pair{roots - 1, roots}, {roots, roots + 1},
+                                       {roots - 1, roots + 2}, {roots + 2, roots + 3}})
+        QCOMPARE(model.AddChild(NodeKey{parent}, NodeKey{child}, Shown({})), AddResult::Added);
+    model.PublishPending();
+    const QModelIndex last = model.Reveal(NodeKey{roots + 3});
     QVERIFY(last.isValid());
     QCOMPARE(model.rowCount(), static_cast<int>(roots));
     QVERIFY(!model.canFetchMore({}));
+    QCOMPARE(model.rowCount(model.IndexOf(NodeKey{roots})), 1);
 
     // Children added by a fill reach the view when published, the first rows at once.
     QSignalSpy inserts(&model, &QAbstractItemModel::rowsAboutToBeInserted);
-    QCOMPARE(model.AddChild(NodeKey{roots - 1}, NodeKey{roots + 1}, Shown({})), AddResult::Added);
+    QCOMPARE(model.AddChild(NodeKey{roots + 3}, NodeKey{roots + 4}, Shown({})), AddResult::Added);
     QCOMPARE(model.AddChild(NodeKey{7}, NodeKey{8}, Shown({})), AddResult::KeyInUse);
     QVERIFY(!model.hasChildren(last));
     model.PublishPending();

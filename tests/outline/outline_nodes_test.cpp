@@ -8,16 +8,20 @@ namespace {
 TEST(OutlineNodes, RefusesKeysInUseUnknownRelativesAndBrokenFileOrderWithoutChange) {
     OutlineNodes nodes;
     EXPECT_EQ(nodes.AddRoot(NodeKey{0}, false), AddResult::Added);
-    EXPECT_EQ(nodes.AddChild(NodeKey{0}, NodeKey{2}, false), AddResult::Added);
+    EXPECT_EQ(nodes.AddChild(NodeKey{0}, NodeKey{2}, false).result, AddResult::Added);
     EXPECT_EQ(nodes.AddRoot(NodeKey{2}, false), AddResult::KeyInUse);
-    EXPECT_EQ(nodes.AddChild(NodeKey{0}, NodeKey{0}, false), AddResult::KeyInUse);
-    EXPECT_EQ(nodes.AddChild(NodeKey{7}, NodeKey{8}, false), AddResult::NoSuchRelative);
+    EXPECT_EQ(nodes.AddChild(NodeKey{0}, NodeKey{0}, false).result, AddResult::KeyInUse);
+    EXPECT_EQ(nodes.AddChild(NodeKey{7}, NodeKey{8}, false).result, AddResult::NoSuchRelative);
     // Roots rise, and a block's nodes rise and stay before the next root.
     EXPECT_EQ(nodes.AddRoot(NodeKey{1}, false), AddResult::OutOfOrder);
-    EXPECT_EQ(nodes.AddChild(NodeKey{0}, NodeKey{1}, false), AddResult::OutOfOrder);
+    EXPECT_EQ(nodes.AddChild(NodeKey{0}, NodeKey{1}, false).result, AddResult::OutOfOrder);
     EXPECT_EQ(nodes.AddRoot(NodeKey{5}, false), AddResult::Added);
-    EXPECT_EQ(nodes.AddChild(NodeKey{0}, NodeKey{6}, false), AddResult::OutOfOrder);
-    EXPECT_EQ(nodes.Size(), 3u);
+    EXPECT_EQ(nodes.AddChild(NodeKey{0}, NodeKey{6}, false).result, AddResult::OutOfOrder);
+    // File order is depth-first order: a node closed by a later sibling takes no more children.
+    EXPECT_EQ(nodes.AddChild(NodeKey{5}, NodeKey{6}, false).result, AddResult::Added);
+    EXPECT_EQ(nodes.AddChild(NodeKey{5}, NodeKey{7}, false).result, AddResult::Added);
+    EXPECT_EQ(nodes.AddChild(NodeKey{6}, NodeKey{8}, false).result, AddResult::OutOfOrder);
+    EXPECT_EQ(nodes.Size(), 5u);
     EXPECT_EQ(nodes.ChildCount(NodeKey{0}), 1u);
     EXPECT_EQ(nodes.Find(NodeKey{8}), OutlineNodes::none);
     EXPECT_EQ(nodes.Find(NodeKey{1}), OutlineNodes::none);
@@ -59,11 +63,37 @@ TEST(OutlineNodes, AnswersTreeQuestionsByKeyAcrossFilledAndUnfilledBlocks) {
     EXPECT_EQ(nodes.AddRoot(NodeKey{1}, false), AddResult::Added);
 }
 
+// Blocks normally fill one after another; one that grows after others keeps its nodes, and rows
+// come out right whichever order they are asked in.
+TEST(OutlineNodes, BlocksGrowInAnyOrderAndRowsAnswerInAnyOrder) {
+    OutlineNodes nodes;
+    nodes.AddRoot(NodeKey{0}, false, true);
+    nodes.AddRoot(NodeKey{100}, false, true);
+    for (LineIndex i = 1; i <= 10; ++i)
+        ASSERT_EQ(nodes.AddChild(NodeKey{0}, NodeKey{i}, false).result, AddResult::Added);
+    ASSERT_EQ(nodes.AddChild(NodeKey{100}, NodeKey{101}, false).result, AddResult::Added);
+    ASSERT_EQ(nodes.AddChild(NodeKey{10}, NodeKey{11}, true).result, AddResult::Added);
+    for (LineIndex i = 12; i <= 20; ++i)
+        ASSERT_EQ(nodes.AddChild(NodeKey{0}, NodeKey{i}, false).result, AddResult::Added);
+
+    const OutlineNodes::NodeId root = nodes.RootAt(0);
+    ASSERT_EQ(nodes.ChildCountOf(root), 19u);
+    EXPECT_EQ(nodes.BlockSize(root), 21u);
+    for (const std::size_t row : {18u, 3u, 4u, 0u, 17u, 9u, 10u, 9u}) {
+        const LineIndex line = row < 10 ? row + 1 : row + 2;
+        EXPECT_EQ(nodes.KeyOf(nodes.ChildAt(root, row)), NodeKey{line}) << "row " << row;
+    }
+    EXPECT_EQ(nodes.Parent(NodeKey{11}), NodeKey{10});
+    EXPECT_TRUE(nodes.ShowsComment(nodes.Find(NodeKey{11})));
+    EXPECT_EQ(nodes.NextSibling(NodeKey{10}), NodeKey{12});
+    EXPECT_EQ(nodes.KeyOf(nodes.ChildAt(nodes.RootAt(1), 0)), NodeKey{101});
+}
+
 TEST(OutlineNodes, CountsAreNotLimitedToSixteenBits) {
     OutlineNodes nodes;
     nodes.AddRoot(NodeKey{0}, false);
     for (LineIndex i = 1; i <= 70'000; ++i)
-        ASSERT_EQ(nodes.AddChild(NodeKey{0}, NodeKey{i}, false), AddResult::Added);
+        ASSERT_EQ(nodes.AddChild(NodeKey{0}, NodeKey{i}, false).result, AddResult::Added);
     EXPECT_EQ(nodes.ChildCount(NodeKey{0}), 70'000u);
     EXPECT_EQ(nodes.RowOf(nodes.Find(NodeKey{70'000})), 69'999u);
 }
