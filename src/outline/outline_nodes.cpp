@@ -95,7 +95,7 @@ OutlineNodes::Block& OutlineNodes::BlockToGrow(std::size_t root) {
     if (m_blockOfRoot[root] == noBlock) {
         m_blocks.push_back(Block{m_pool.size(), 1});
         m_blockOfRoot[root] = static_cast<std::uint32_t>(m_blocks.size() - 1);
-        m_pool.push_back(Inner{m_rootLines[root], 0, 0, 0, 0});
+        m_pool.push_back(Inner{m_rootLines[root], 0, 0, 0});
         return m_blocks.back();
     }
     Block& block = m_blocks[m_blockOfRoot[root]];
@@ -120,12 +120,9 @@ OutlineNodes::ChildAdd OutlineNodes::AddChild(NodeKey relative, NodeKey key, boo
     const Inner* const nodes = existing ? m_pool.begin() + existing->first : nullptr;
     // Walk up from the block's last node: the relative must be on that path.
     std::uint32_t parent = size - 1;
-    std::uint32_t previous = 0; // the parent's last child, 0 when it has none
     if (existing) {
-        while (parent != 0 && nodes[parent].line > relative.line) {
-            previous = parent;
+        while (parent != 0 && nodes[parent].line > relative.line)
             parent = nodes[parent].parent;
-        }
     }
     const LineIndex parentLine = existing ? nodes[parent].line : m_rootLines[root];
     if (parentLine != relative.line)
@@ -143,9 +140,7 @@ OutlineNodes::ChildAdd OutlineNodes::AddChild(NodeKey relative, NodeKey key, boo
     Inner* const grown = m_pool.data() + block.first;
     const std::uint32_t row = grown[parent].childCount++;
     m_pool.push_back(Inner{static_cast<std::uint32_t>(key.line), parent,
-                           row | (showsComment ? commentBit : 0), 0, 0});
-    if (previous != 0)
-        m_pool[block.first + previous].nextSibling = block.size;
+                           row | (showsComment ? commentBit : 0), 0});
     ++block.size;
     ++m_childCount;
     return {AddResult::Added, RootAt(root) | parent};
@@ -184,16 +179,27 @@ std::size_t OutlineNodes::ChildCountOf(NodeId id) const noexcept {
     return block == nullptr ? 0 : m_pool[block->first + PlaceOf(id)].childCount;
 }
 
+std::uint32_t OutlineNodes::NextSiblingIn(const Inner* nodes, std::uint32_t size,
+                                          std::uint32_t place) noexcept {
+    // Descendants have parents at or after `place`; the first node that does not is the next
+    // sibling when it shares the parent.
+    std::uint32_t next = place + 1;
+    while (next < size && nodes[next].parent >= place)
+        ++next;
+    return next < size && nodes[next].parent == nodes[place].parent ? next : 0;
+}
+
 OutlineNodes::NodeId OutlineNodes::ChildAt(NodeId id, std::size_t row) const noexcept {
-    const Inner* const nodes = m_pool.begin() + BlockOf(RootOf(id))->first;
-    // Siblings are linked, so a row is reached by walking from a row before it: from the first
-    // child, or from where the last lookup under this parent ended. A tree view asks for rows in
-    // order, one level inside another, so a cursor per level keeps every step short.
+    const Block& block = *BlockOf(RootOf(id));
+    const Inner* const nodes = m_pool.begin() + block.first;
+    // A row is reached by stepping over its older siblings' descendants, from the first child
+    // or from where the last lookup under this parent ended. A tree view asks for rows in order,
+    // one level inside another, so a cursor per level keeps the steps few.
     Cursor& cursor = m_cursors[(id ^ (id >> 32)) % m_cursors.size()];
     if (cursor.parent != id || cursor.row > row)
         cursor = Cursor{id, 0, PlaceOf(id) + 1};
     while (cursor.row < row) {
-        cursor.place = nodes[cursor.place].nextSibling;
+        cursor.place = NextSiblingIn(nodes, block.size, cursor.place);
         ++cursor.row;
     }
     return RootOfNode(id) | cursor.place;
@@ -228,7 +234,8 @@ std::optional<NodeKey> OutlineNodes::NextSibling(NodeKey key) const noexcept {
             return std::nullopt;
         return NodeKey{m_rootLines[next]};
     }
-    const std::uint32_t next = InnerOf(id).nextSibling;
+    const Block& block = *BlockOf(RootOf(id));
+    const std::uint32_t next = NextSiblingIn(m_pool.begin() + block.first, block.size, PlaceOf(id));
     if (next == 0)
         return std::nullopt;
     return KeyOf(RootOfNode(id) | next);

@@ -18,7 +18,8 @@ class LineStore;
 // Root nodes are the bulk of a large file's outline, so a root costs five bytes: its line and
 // two flags, in arrays that grow without copying. The nodes of filled blocks share one pool, a
 // block's nodes side by side in file order, which is also the tree's depth-first order: a node's
-// first child is the node after it and siblings are linked. Keys are line indices and nodes keep
+// first child is the node after it, and its next sibling the first node after its descendants.
+// Keys are line indices and nodes keep
 // file order (roots rise; a block's nodes rise and lie between its root's line and the next
 // root's), so a key is found by two binary searches and no per-line table is needed.
 //
@@ -82,7 +83,6 @@ private:
         std::uint32_t line;
         std::uint32_t parent;
         std::uint32_t rowAndComment; // the row, and commentBit when the comment is shown
-        std::uint32_t nextSibling;   // 0 for the last child
         std::uint32_t childCount;
     };
     // Where a filled block's nodes lie in the pool.
@@ -102,6 +102,9 @@ private:
     const Block* BlockOf(std::size_t root) const noexcept;
     const Inner& InnerOf(NodeId id) const noexcept;
     std::size_t RootAtOrBefore(LineIndex line) const noexcept;
+    // The place of the node after `place`'s descendants if it is `place`'s next sibling, else 0.
+    static std::uint32_t NextSiblingIn(const Inner* nodes, std::uint32_t size,
+                                       std::uint32_t place) noexcept;
     // Makes `root`'s block the last in the pool, so that it can grow; returns it.
     Block& BlockToGrow(std::size_t root);
 
