@@ -15,6 +15,7 @@ void OutlineNodes::Clear() {
     std::vector<Block>().swap(m_blocks);
     m_pool.clear();
     m_childCount = 0;
+    m_lastGrownRoot = 0;
     m_cursors = {};
 }
 
@@ -112,7 +113,11 @@ OutlineNodes::Block& OutlineNodes::BlockToGrow(std::size_t root) {
 }
 
 OutlineNodes::ChildAdd OutlineNodes::AddChild(NodeKey relative, NodeKey key, bool showsComment) {
-    const std::size_t root = RootAtOrBefore(relative.line);
+    // A fill adds to one block after another: its root needs no search.
+    const std::size_t hot = m_lastGrownRoot;
+    const bool inHot = hot < m_rootLines.size() && m_rootLines[hot] <= relative.line &&
+                       (hot + 1 == m_rootLines.size() || relative.line < m_rootLines[hot + 1]);
+    const std::size_t root = inHot ? hot : RootAtOrBefore(relative.line);
     if (root == m_rootLines.size())
         return {AddResult::NoSuchRelative};
     const Block* existing = BlockOf(root);
@@ -137,6 +142,7 @@ OutlineNodes::ChildAdd OutlineNodes::AddChild(NodeKey relative, NodeKey key, boo
         return {Find(key) != none ? AddResult::KeyInUse : AddResult::OutOfOrder};
 
     Block& block = BlockToGrow(root);
+    m_lastGrownRoot = root;
     Inner* const grown = m_pool.data() + block.first;
     const std::uint32_t row = grown[parent].childCount++;
     m_pool.push_back(Inner{static_cast<std::uint32_t>(key.line), parent,

@@ -114,6 +114,7 @@ private:
     std::vector<Block> m_blocks;
     BigArray<Inner> m_pool;
     std::size_t m_childCount = 0;
+    std::size_t m_lastGrownRoot = 0;
     mutable std::array<Cursor, 8> m_cursors;
 };
 
