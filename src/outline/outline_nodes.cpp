@@ -15,7 +15,7 @@ void OutlineNodes::Clear() {
     std::vector<Block>().swap(m_blocks);
     m_pool.clear();
     m_childCount = 0;
-    m_lastGrownRoot = 0;
+    m_rootHint = 0;
     m_cursors = {};
 }
 
@@ -36,10 +36,22 @@ std::size_t OutlineNodes::BlockSize(NodeId root) const noexcept {
 
 // The position of the last root at or before `line`, or RootCount() when there is none.
 std::size_t OutlineNodes::RootAtOrBefore(LineIndex line) const noexcept {
+    // Lookups mostly stay in one block (a fill) or move on to the next root (a walk over the
+    // roots): try those before searching.
+    const std::size_t count = m_rootLines.size();
+    const auto holds = [&](std::size_t root) {
+        return root < count && m_rootLines[root] <= line &&
+               (root + 1 == count || line < m_rootLines[root + 1]);
+    };
+    if (holds(m_rootHint))
+        return m_rootHint;
+    if (holds(m_rootHint + 1))
+        return ++m_rootHint;
     const auto* const after = std::upper_bound(m_rootLines.begin(), m_rootLines.end(), line);
     if (after == m_rootLines.begin())
-        return m_rootLines.size();
-    return static_cast<std::size_t>(after - m_rootLines.begin() - 1);
+        return count;
+    m_rootHint = static_cast<std::size_t>(after - m_rootLines.begin() - 1);
+    return m_rootHint;
 }
 
 OutlineNodes::NodeId OutlineNodes::Find(NodeKey key) const noexcept {
@@ -113,11 +125,7 @@ OutlineNodes::Block& OutlineNodes::BlockToGrow(std::size_t root) {
 }
 
 OutlineNodes::ChildAdd OutlineNodes::AddChild(NodeKey relative, NodeKey key, bool showsComment) {
-    // A fill adds to one block after another: its root needs no search.
-    const std::size_t hot = m_lastGrownRoot;
-    const bool inHot = hot < m_rootLines.size() && m_rootLines[hot] <= relative.line &&
-                       (hot + 1 == m_rootLines.size() || relative.line < m_rootLines[hot + 1]);
-    const std::size_t root = inHot ? hot : RootAtOrBefore(relative.line);
+    const std::size_t root = RootAtOrBefore(relative.line);
     if (root == m_rootLines.size())
         return {AddResult::NoSuchRelative};
     const Block* existing = BlockOf(root);
@@ -142,7 +150,6 @@ OutlineNodes::ChildAdd OutlineNodes::AddChild(NodeKey relative, NodeKey key, boo
         return {Find(key) != none ? AddResult::KeyInUse : AddResult::OutOfOrder};
 
     Block& block = BlockToGrow(root);
-    m_lastGrownRoot = root;
     Inner* const grown = m_pool.data() + block.first;
     const std::uint32_t row = grown[parent].childCount++;
     m_pool.push_back(Inner{static_cast<std::uint32_t>(key.line), parent,

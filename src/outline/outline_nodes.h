@@ -23,8 +23,8 @@ class LineStore;
 // file order (roots rise; a block's nodes rise and lie between its root's line and the next
 // root's), so a key is found by two binary searches and no per-line table is needed.
 //
-// Const members keep a small cache of where the last child lookups ended, so an OutlineNodes
-// must not be read from two threads at once.
+// Const members remember where the last lookups ended, so an OutlineNodes must not be read from
+// two threads at once.
 class OutlineNodes {
 public:
     // A node: its root's position in the upper 32 bits, its position in that root's block below
@@ -114,7 +114,7 @@ private:
     std::vector<Block> m_blocks;
     BigArray<Inner> m_pool;
     std::size_t m_childCount = 0;
-    std::size_t m_lastGrownRoot = 0;
+    mutable std::size_t m_rootHint = 0; // where the last root lookup ended
     mutable std::array<Cursor, 8> m_cursors;
 };
 
