@@ -3,6 +3,7 @@
 #include "outline/big_buffer.h"
 #include "outline/file_reader.h"
 #include "parse/line_ends.h"
+#include "parse/text_encoding.h"
 #include "parse/node_key.h"
 #include "parse/result.h"
 
@@ -68,6 +69,16 @@ template <typename OnLine> Result<LineStore> LineStore::ReadFile(FileReader file
         store.m_starts.reserve(size / 32 + 2);
         std::size_t lineStart = 0; // the first byte of the first line not cut yet
         bool stopped = false;
+        // The encoding check runs on the reading thread while the bytes are fresh, a stretch of
+        // whole lines at a time (no UTF-8 sequence spans a line end), so the first paint after a
+        // load does not scan the whole file.
+        std::size_t checkedUpTo = 0;
+        bool validUtf8 = true;
+        auto check = [&](std::size_t upTo) {
+            if (validUtf8)
+                validUtf8 = ::ini::IsValidUtf8({store.m_bytes.Data() + checkedUpTo, upTo - checkedUpTo});
+            checkedUpTo = upTo;
+        };
         auto cut = [&](bool atEnd) {
             const std::string_view text(store.m_bytes.Data() + lineStart, store.m_size - lineStart);
             lineStart += CutCompleteLines(text, atEnd, [&](std::string_view line, std::size_t at) {
@@ -86,9 +97,12 @@ template <typename OnLine> Result<LineStore> LineStore::ReadFile(FileReader file
             if (first)
                 lineStart = store.m_size - StripUtf8Bom(store.Bytes()).size();
             cut(false);
+            check(lineStart);
         }
         if (!stopped)
             cut(true);
+        check(store.m_size);
+        store.m_validUtf8 = validUtf8;
         if (stopped)
             return file.Fail("the load was stopped");
         if (Result<void> same = file.CheckUnchanged(); !same.ok())

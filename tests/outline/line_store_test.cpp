@@ -113,8 +113,19 @@ TEST(LineStore, TellsValidUtf8FromOtherBytes) {
         {"\xF4\x90\x80\x80", false},     // above U+10FFFF
         {"ends inside \xE2\x82", false}, // truncated
     };
-    for (const Case& c : cases)
+    // A file is checked while it is read, a stretch of whole lines at a time: each case also
+    // goes last in a file, and across the boundary of the first 4 MiB read.
+    const std::string longLine((std::size_t{4} << 20) - 3, 'x');
+    for (const Case& c : cases) {
         EXPECT_EQ(LineStore::FromBytes(c.bytes).IsValidUtf8(), c.valid) << c.bytes;
+        for (const std::string& text : {"first\n" + std::string(c.bytes),
+                                        longLine + std::string(c.bytes) + "\nlast\n"}) {
+            const test::TempFile file(text);
+            const Result<LineStore> read = LineStore::ReadFile(file.Path());
+            ASSERT_TRUE(read.ok());
+            EXPECT_EQ(read.value().IsValidUtf8(), c.valid) << c.bytes;
+        }
+    }
 }
 
 } // namespace
