@@ -6,7 +6,7 @@
 
 namespace ini {
 
-void BlockStacks::UpdateOpenBlocks(const Classification& line, NodeKey key) {
+void BlockStacks::PushOrPop(const Classification& line, NodeKey key) {
     switch (line.lineClass) {
     case LineClass::Opener:
         m_keys.push_back(key);
@@ -30,25 +30,15 @@ Classification ClassifyLine(std::string_view content, const BlockStacks& stacks,
     return ClassifyFirstWord(FirstWordOf(content), stacks, keywords);
 }
 
-Classification ClassifyFirstWord(std::string_view firstWord, const BlockStacks& stacks,
-                                 const Keywords& keywords) noexcept {
+Classification FindOpener(std::string_view firstWord, PathNode parent,
+                          const Keywords& keywords) noexcept {
     const std::size_t length = firstWord.size();
-    if (length == 0)
-        return {};
-    const char first = ToLowerAscii(firstWord.front());
-    if (length == 3 && first == 'e' && ToLowerAscii(firstWord[1]) == 'n' &&
-        ToLowerAscii(firstWord[2]) == 'd')
-        return {LineClass::End, "end", noBlockOpen};
-    if (!keywords.MayOpen(stacks.TopPath(), length, first))
-        return {};
-
     char lower[64];
     if (length > sizeof lower)
         return {};
     for (std::size_t i = 0; i < length; ++i)
         lower[i] = ToLowerAscii(firstWord[i]);
-    if (const PathNode path = keywords.FindChild(stacks.TopPath(), {lower, length});
-        path != noBlockOpen)
+    if (const PathNode path = keywords.FindChild(parent, {lower, length}); path != noBlockOpen)
         return {LineClass::Opener, keywords.NameOf(path), path};
     return {};
 }

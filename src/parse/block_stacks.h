@@ -35,9 +35,14 @@ public:
 
     // Opener: push. End: pop the innermost block; an end with nothing open changes nothing (a
     // stray "End" must not stop the walk). Ordinary line: nothing.
-    void UpdateOpenBlocks(const Classification& line, NodeKey key);
+    void UpdateOpenBlocks(const Classification& line, NodeKey key) {
+        if (line.lineClass != LineClass::Ordinary)
+            PushOrPop(line, key);
+    }
 
 private:
+    void PushOrPop(const Classification& line, NodeKey key);
+
     std::vector<NodeKey> m_keys;
     std::vector<std::string_view> m_names;
     std::vector<PathNode> m_paths;
@@ -49,8 +54,25 @@ private:
 // separates words, so "Object=Alpha" and a first word starting with a tab never open a block.
 Classification ClassifyLine(std::string_view content, const BlockStacks& stacks,
                             const Keywords& keywords) noexcept;
-// The same, given only the content's first word (see FirstWordOf).
-Classification ClassifyFirstWord(std::string_view firstWord, const BlockStacks& stacks,
-                                 const Keywords& keywords) noexcept;
+// The opener a first word that passed Keywords::MayOpen makes inside `parent`, if any.
+Classification FindOpener(std::string_view firstWord, PathNode parent,
+                          const Keywords& keywords) noexcept;
+
+// The same as ClassifyLine, given only the content's first word (see FirstWordOf). Inline, as
+// most lines are turned away after a look at the word's length and first letter.
+inline Classification ClassifyFirstWord(std::string_view firstWord, const BlockStacks& stacks,
+                                        const Keywords& keywords) noexcept {
+    const std::size_t length = firstWord.size();
+    if (length == 0)
+        return {};
+    const char first = ToLowerAscii(firstWord.front());
+    if (length == 3 && first == 'e' && ToLowerAscii(firstWord[1]) == 'n' &&
+        ToLowerAscii(firstWord[2]) == 'd')
+        return {LineClass::End, "end", noBlockOpen};
+    const PathNode parent = stacks.TopPath();
+    if (!keywords.MayOpen(parent, length, first))
+        return {};
+    return FindOpener(firstWord, parent, keywords);
+}
 
 } // namespace ini

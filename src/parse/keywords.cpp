@@ -1,6 +1,8 @@
 #include "parse/keywords.h"
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 #include <stdexcept>
 
 namespace ini {
@@ -161,50 +163,48 @@ void Keywords::InitKeywords() {
     BuildLookup();
 }
 
-std::uint32_t Keywords::Hash(PathNode parent, std::string_view name) noexcept {
-    std::uint32_t h = 2166136261u ^ parent;
-    for (char c : name)
-        h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
-    return h;
-}
-
 void Keywords::BuildLookup() {
     m_nodes.assign(1, Node{});
     m_longestName = 0;
-    std::size_t capacity = 64;
-    while (capacity < m_table.size() * 4)
-        capacity *= 2;
-    m_slots.assign(capacity, Slot{});
     for (const std::string& path : m_table)
         AddPath(path);
-    m_firstLetters.assign(m_nodes.size() * (m_longestName + 1), 0);
+    const std::size_t groups = m_nodes.size() * (m_longestName + 1);
+    m_firstLetters.assign(groups, 0);
+    m_groupStart.assign(groups + 1, 0);
+    for (PathNode id = 1; id < m_nodes.size(); ++id) {
+        const Node& node = m_nodes[id];
+        if (node.listed) {
+            m_firstLetters[GroupOf(node.parent, node.name.size())] |= LetterBit(node.name.front());
+            ++m_groupStart[GroupOf(node.parent, node.name.size()) + 1];
+        }
+    }
+    for (std::size_t g = 0; g < groups; ++g)
+        m_groupStart[g + 1] += m_groupStart[g];
+    m_grouped.assign(m_groupStart.back(), noBlockOpen);
+    std::vector<std::uint32_t> filled(m_groupStart.begin(), m_groupStart.end() - 1);
     for (PathNode id = 1; id < m_nodes.size(); ++id) {
         const Node& node = m_nodes[id];
         if (node.listed)
-            m_firstLetters[node.parent * (m_longestName + 1) + node.name.size()] |=
-                LetterBit(node.name.front());
+            m_grouped[filled[GroupOf(node.parent, node.name.size())]++] = id;
     }
 }
 
 PathNode Keywords::AddPath(std::string_view lowerPath) {
     PathNode node = noBlockOpen;
     const bool wellFormed = ForEachName(lowerPath, [&](std::string_view name) {
-        if (const PathNode existing = FindNode(node, name); existing != noBlockOpen) {
-            node = existing;
+        // Runs once per listed name at start-up, over a few hundred nodes: a plain search will do.
+        const auto existing = std::find_if(m_nodes.begin() + 1, m_nodes.end(), [&](const Node& n) {
+            return n.parent == node && n.name == name;
+        });
+        if (existing != m_nodes.end()) {
+            node = static_cast<PathNode>(existing - m_nodes.begin());
             return;
         }
         if (m_nodes.size() >= 0xFFFF)
             throw std::length_error("keyword table too large");
         m_nodes.push_back(Node{std::string(name), node});
-        const auto added = static_cast<PathNode>(m_nodes.size() - 1);
-        const std::uint32_t hash = Hash(node, name);
-        const std::size_t mask = m_slots.size() - 1;
-        std::size_t i = hash & mask;
-        while (m_slots[i].node != noBlockOpen)
-            i = (i + 1) & mask;
-        m_slots[i] = Slot{hash, added};
         m_longestName = std::max(m_longestName, name.size());
-        node = added;
+        node = static_cast<PathNode>(m_nodes.size() - 1);
     });
     if (!wellFormed)
         throw std::invalid_argument("malformed block path in keyword table");
@@ -213,22 +213,14 @@ PathNode Keywords::AddPath(std::string_view lowerPath) {
 }
 
 PathNode Keywords::FindChild(PathNode parent, std::string_view lowerName) const noexcept {
-    const PathNode node = FindNode(parent, lowerName);
-    return node != noBlockOpen && m_nodes[node].listed ? node : noBlockOpen;
-}
-
-PathNode Keywords::FindNode(PathNode parent, std::string_view lowerName) const noexcept {
-    if (m_slots.empty() || lowerName.size() > m_longestName)
+    if (lowerName.size() > m_longestName || parent >= m_nodes.size())
         return noBlockOpen;
-    const std::uint32_t hash = Hash(parent, lowerName);
-    const std::size_t mask = m_slots.size() - 1;
-    for (std::size_t i = hash & mask; m_slots[i].node != noBlockOpen; i = (i + 1) & mask) {
-        const Slot& slot = m_slots[i];
-        if (slot.hash == hash) {
-            const Node& candidate = m_nodes[slot.node];
-            if (candidate.parent == parent && candidate.name == lowerName)
-                return slot.node;
-        }
+    const std::size_t group = GroupOf(parent, lowerName.size());
+    for (std::uint32_t i = m_groupStart[group]; i < m_groupStart[group + 1]; ++i) {
+        const std::string& name = m_nodes[m_grouped[i]].name;
+        if (name.front() == lowerName.front() &&
+            std::memcmp(name.data(), lowerName.data(), lowerName.size()) == 0)
+            return m_grouped[i];
     }
     return noBlockOpen;
 }

@@ -18,7 +18,8 @@ inline constexpr PathNode noBlockOpen = 0;
 // them lower-cased in the same order. The lookups answer exactly what a search of
 // `KeywordTable` for a whole path would answer, without building the path: since block names
 // never hold ";", a path matches an entry exactly when its names match one by one, so the
-// entries are kept as a tree of names and one line costs one hash probe.
+// entries are kept as a tree of names. The children of a node are grouped by name length, and
+// a group holds a few names at most, so a line costs a few comparisons and no hashing.
 class Keywords {
 public:
     // Appends the known paths to `Grow` and rebuilds `KeywordTable` and the lookup from it.
@@ -44,7 +45,7 @@ public:
     bool MayOpen(PathNode parent, std::size_t length, char lowerFirst) const noexcept {
         if (length > m_longestName || parent >= m_nodes.size())
             return false;
-        return (m_firstLetters[parent * (m_longestName + 1) + length] & LetterBit(lowerFirst)) != 0;
+        return (m_firstLetters[GroupOf(parent, length)] & LetterBit(lowerFirst)) != 0;
     }
 
 private:
@@ -53,15 +54,13 @@ private:
         PathNode parent = noBlockOpen;
         bool listed = false; // false for a name that only leads to longer listed paths
     };
-    struct Slot {
-        std::uint32_t hash = 0;
-        PathNode node = noBlockOpen; // noBlockOpen marks an empty slot
-    };
 
     void BuildLookup();
-    PathNode FindNode(PathNode parent, std::string_view lowerName) const noexcept;
     PathNode AddPath(std::string_view lowerPath);
-    static std::uint32_t Hash(PathNode parent, std::string_view name) noexcept;
+    // Index of the group of names of one length inside `parent`, as MayOpen and FindChild use.
+    std::size_t GroupOf(PathNode parent, std::size_t length) const noexcept {
+        return parent * (m_longestName + 1) + length;
+    }
     static std::uint32_t LetterBit(char c) noexcept {
         return c >= 'a' && c <= 'z' ? 1u << (c - 'a') : 1u << 31;
     }
@@ -69,10 +68,13 @@ private:
     std::vector<std::string> m_grow;
     std::vector<std::string> m_table;
     std::vector<Node> m_nodes;
-    std::vector<Slot> m_slots; // open addressing over (parent, name); size is a power of two
     std::size_t m_longestName = 0;
-    // For each (parent, name length): a bit per first letter of the listed names there.
+    // For each group (parent, name length): a bit per first letter of the listed names there.
     std::vector<std::uint32_t> m_firstLetters;
+    // The listed nodes, group by group; group g is m_grouped[m_groupStart[g]] up to
+    // m_grouped[m_groupStart[g + 1]].
+    std::vector<PathNode> m_grouped;
+    std::vector<std::uint32_t> m_groupStart;
 };
 
 // ASCII-only lower-casing: A-Z change, every other byte stays as it is.

@@ -1,6 +1,10 @@
 #include "parse/line_splitter.h"
 
-#include <cstring>
+#include <bit>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace ini {
 
@@ -33,41 +37,131 @@ std::string NodeText::ToString() const {
     return splitter.ParseLine(line, showComments).NodeText();
 }
 
+namespace {
+
+#ifdef __SSE2__
+__m128i Load16(const char* at) noexcept {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+}
+// Bit i set where byte i of the sixteen at `at` equals `c`.
+unsigned Equal16(const char* at, char c) noexcept {
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(Load16(at), _mm_set1_epi8(c))));
+}
+#endif
+
+// What FindFirst looks for: `Is` for one byte and, with SSE2, `Lanes` for the sixteen bytes from
+// a pointer (bit i for byte i).
+struct NotSpace {
+    static bool Is(const char* at) noexcept { return *at != ' '; }
+#ifdef __SSE2__
+    static unsigned Lanes(const char* at) noexcept {
+        return ~Equal16(at, ' ') & 0xFFFFu;
+    }
+#endif
+};
+struct Semicolon {
+    static bool Is(const char* at) noexcept { return *at == ';'; }
+#ifdef __SSE2__
+    static unsigned Lanes(const char* at) noexcept {
+        return Equal16(at, ';');
+    }
+#endif
+};
+struct SpaceOrSemicolon {
+    static bool Is(const char* at) noexcept { return *at == ' ' || *at == ';'; }
+#ifdef __SSE2__
+    static unsigned Lanes(const char* at) noexcept {
+        return Equal16(at, ' ') | Equal16(at, ';');
+    }
+#endif
+};
+// Two spaces in a row: looks at the byte after each one too.
+struct DoubleSpace {
+    static bool Is(const char* at) noexcept { return at[0] == ' ' && at[1] == ' '; }
+#ifdef __SSE2__
+    static unsigned Lanes(const char* at) noexcept {
+        return Equal16(at, ' ') & Equal16(at + 1, ' ');
+    }
+#endif
+};
+
+// Offset of the first byte at or after `from` that `Match` picks, or `size` when none does.
+// Sixteen bytes at a time; a tail shorter than that is looked at through the last sixteen bytes
+// before `size`, so nothing outside is read.
+template <typename Match>
+std::size_t FindFirst(const char* data, std::size_t size, std::size_t from) noexcept {
+#ifdef __SSE2__
+    if (size >= 16) {
+        for (; from + 16 <= size; from += 16) {
+            if (const unsigned hits = Match::Lanes(data + from); hits != 0)
+                return from + static_cast<std::size_t>(std::countr_zero(hits));
+        }
+        if (from >= size)
+            return size;
+        const std::size_t last = size - 16;
+        const unsigned hits = Match::Lanes(data + last) >> (from - last);
+        return hits != 0 ? from + static_cast<std::size_t>(std::countr_zero(hits)) : size;
+    }
+#endif
+    while (from < size && !Match::Is(data + from))
+        ++from;
+    return from;
+}
+
+// Where the next two spaces in a row start, or `size`.
+std::size_t FindDoubleSpace(const char* data, std::size_t size, std::size_t from) noexcept {
+    if (size < 2)
+        return size;
+    // The last byte starts no pair, and the lanes read one byte past the bytes they judge.
+    const std::size_t found = FindFirst<DoubleSpace>(data, size - 1, from);
+    return found == size - 1 ? size : found;
+}
+
+} // namespace
+
 std::string_view FirstWordOf(std::string_view line) noexcept {
-    std::size_t start = 0;
-    while (start < line.size() && line[start] == ' ')
-        ++start;
-    std::size_t end = start;
-    while (end < line.size() && line[end] != ' ' && line[end] != ';')
-        ++end;
+    const std::size_t start = FindFirst<NotSpace>(line.data(), line.size(), 0);
+    const std::size_t end = FindFirst<SpaceOrSemicolon>(line.data(), line.size(), start);
     return line.substr(start, end - start);
 }
 
 SplitLine LineSplitter::ParseLine(std::string_view data, bool showComments) {
     SplitLine result;
     std::string_view content = data;
-    if (const void* semi = std::memchr(data.data(), ';', data.size())) {
-        const auto at = static_cast<std::size_t>(static_cast<const char*>(semi) - data.data());
+    if (const std::size_t at = FindFirst<Semicolon>(data.data(), data.size(), 0);
+        at != data.size()) {
         content = data.substr(0, at);
         if (showComments)
             result.commentTail = data.substr(at);
     }
 
-    const std::size_t first = content.find_first_not_of(' ');
-    if (first == std::string_view::npos)
+    const std::size_t first = FindFirst<NotSpace>(content.data(), content.size(), 0);
+    if (first == content.size())
         return result; // nothing but spaces: empty content
-    content = content.substr(first, content.find_last_not_of(' ') - first + 1);
+    std::size_t last = content.size();
+    while (content[last - 1] == ' ')
+        --last;
+    content = content.substr(first, last - first);
 
     // Most lines have single spaces only; they need no copy.
-    const std::size_t doubled = content.find("  ");
-    if (doubled == std::string_view::npos) {
+    const char* const text = content.data();
+    const std::size_t size = content.size();
+    std::size_t doubled = FindDoubleSpace(text, size, 0);
+    if (doubled == size) {
         result.content = content;
         return result;
     }
-    m_collapsed.assign(content.data(), doubled + 1);
-    for (std::size_t i = doubled + 1; i < content.size(); ++i) {
-        if (content[i] != ' ' || content[i - 1] != ' ')
-            m_collapsed.push_back(content[i]);
+    // Each run of spaces keeps its first; the content ends in a non-space, so every run is
+    // followed by the next word.
+    m_collapsed.assign(text, doubled + 1);
+    for (;;) {
+        const std::size_t word = FindFirst<NotSpace>(text, size, doubled + 1);
+        doubled = FindDoubleSpace(text, size, word);
+        if (doubled == size) {
+            m_collapsed.append(text + word, size - word);
+            break;
+        }
+        m_collapsed.append(text + word, doubled + 1 - word);
     }
     result.content = m_collapsed;
     return result;

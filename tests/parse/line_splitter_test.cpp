@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+#include <string>
+
 namespace ini {
 namespace {
 
@@ -69,6 +72,33 @@ TEST(Splitter, ContentWithoutDoubleSpacesPointsIntoTheLine) {
     const SplitLine parts = splitter.ParseLine(line, true);
     EXPECT_GE(parts.content.data(), line.data());
     EXPECT_LE(parts.content.data() + parts.content.size(), line.data() + line.size());
+}
+
+// The splitter and FirstWordOf look at sixteen bytes at a time with a shorter tail, so every
+// length and every place of spaces and ";" around those edges is checked against the rules read
+// byte by byte.
+TEST(Splitter, AgreesWithAByteByByteReadingAtEveryLength) {
+    std::mt19937 random(11);
+    const char alphabet[] = {' ', ' ', ' ', 'a', 'b', ';', '\t'};
+    LineSplitter splitter;
+    for (int round = 0; round < 20000; ++round) {
+        std::string line(random() % 50, ' ');
+        for (char& c : line)
+            c = alphabet[random() % sizeof alphabet];
+        const std::size_t semi = std::min(line.find(';'), line.size());
+        std::string content;
+        for (std::size_t i = 0; i < semi; ++i) {
+            if (line[i] != ' ' || (!content.empty() && content.back() != ' '))
+                content.push_back(line[i]);
+        }
+        if (!content.empty() && content.back() == ' ')
+            content.pop_back();
+        const SplitLine parts = splitter.ParseLine(line, true);
+        EXPECT_EQ(parts.content, content) << line;
+        EXPECT_EQ(parts.commentTail, std::string_view(line).substr(semi)) << line;
+        const std::size_t wordEnd = content.find(' ');
+        EXPECT_EQ(FirstWordOf(line), content.substr(0, wordEnd)) << line;
+    }
 }
 
 } // namespace
