@@ -2,6 +2,7 @@
 
 #include "outline/big_buffer.h"
 #include "outline/file_reader.h"
+#include "outline/read_ahead.h"
 #include "parse/line_ends.h"
 #include "parse/text_encoding.h"
 #include "parse/node_key.h"
@@ -59,8 +60,6 @@ private:
 template <typename OnLine> Result<LineStore> LineStore::ReadFile(FileReader file, OnLine&& onLine) {
     if (file.Size() > maxBytes)
         return TooLarge(file);
-    // Pieces of a few MiB keep each one's bytes in the cache while its lines are cut.
-    constexpr std::size_t piece = std::size_t{4} << 20;
     try {
         LineStore store;
         const auto size = static_cast<std::size_t>(file.Size());
@@ -68,17 +67,8 @@ template <typename OnLine> Result<LineStore> LineStore::ReadFile(FileReader file
         // A guess from typical line lengths saves most regrowth of the index.
         store.m_starts.reserve(size / 32 + 2);
         std::size_t lineStart = 0; // the first byte of the first line not cut yet
+        bool bomChecked = false;
         bool stopped = false;
-        // The encoding check runs on the reading thread while the bytes are fresh, a stretch of
-        // whole lines at a time (no UTF-8 sequence spans a line end), so the first paint after a
-        // load does not scan the whole file.
-        std::size_t checkedUpTo = 0;
-        bool validUtf8 = true;
-        auto check = [&](std::size_t upTo) {
-            if (validUtf8)
-                validUtf8 = ::ini::IsValidUtf8({store.m_bytes.Data() + checkedUpTo, upTo - checkedUpTo});
-            checkedUpTo = upTo;
-        };
         auto cut = [&](bool atEnd) {
             const std::string_view text(store.m_bytes.Data() + lineStart, store.m_size - lineStart);
             lineStart += CutCompleteLines(text, atEnd, [&](std::string_view line, std::size_t at) {
@@ -88,25 +78,32 @@ template <typename OnLine> Result<LineStore> LineStore::ReadFile(FileReader file
                 return !stopped;
             });
         };
-        while (file.Remaining() > 0 && !stopped) {
-            Result<std::size_t> got = file.Read(store.m_bytes.Data() + store.m_size, piece);
-            if (!got.ok())
-                return got.failure();
-            const bool first = store.m_size == 0;
-            store.m_size += got.value();
-            if (first)
+        // The lines read so far are cut and handed out while the rest is read.
+        ReadAhead reader(file, store.m_bytes.Data());
+        for (;;) {
+            const ReadAhead::Progress progress = reader.WaitBeyond(store.m_size);
+            store.m_size = progress.bytes;
+            if (!bomChecked && (store.m_size >= utf8Bom.size() || progress.ended)) {
                 lineStart = store.m_size - StripUtf8Bom(store.Bytes()).size();
-            cut(false);
-            check(lineStart);
+                bomChecked = true;
+            }
+            if (progress.ended)
+                break;
+            if (bomChecked)
+                cut(false);
+            if (stopped) {
+                reader.Stop();
+                return file.Fail("the load was stopped");
+            }
         }
-        if (!stopped)
-            cut(true);
-        check(store.m_size);
-        store.m_validUtf8 = validUtf8;
+        if (reader.Error())
+            return *reader.Error();
+        cut(true);
         if (stopped)
             return file.Fail("the load was stopped");
         if (Result<void> same = file.CheckUnchanged(); !same.ok())
             return same.failure();
+        store.m_validUtf8 = reader.ValidUtf8();
         store.m_starts.push_back(static_cast<std::uint32_t>(store.m_size));
         return store;
     } catch (const std::bad_alloc&) {

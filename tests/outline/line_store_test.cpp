@@ -48,9 +48,9 @@ TEST(LineStore, ReadsEveryLineEndAndByteOrderMarkTheSameWay) {
 }
 
 TEST(LineStore, LinesAcrossReadPiecesAreCutAsInOneScan) {
-    // Files are read in pieces of 4 MiB; whatever ends the first piece (half a CR LF pair, a
-    // lone CR, an LF, the middle of a line) the lines must be those of one scan.
-    const std::size_t piece = 4u << 20;
+    // Files are read in pieces; whatever ends one (half a CR LF pair, a lone CR, an LF, the
+    // middle of a line) the lines must be those of one scan.
+    const std::size_t piece = 4 * ReadAhead::pieceBytes;
     for (const std::string_view atBoundary : {"\r\n", "\r", "\n", "x", "\n\r"}) {
         std::string bytes;
         while (bytes.size() < piece + 64)
@@ -113,9 +113,9 @@ TEST(LineStore, TellsValidUtf8FromOtherBytes) {
         {"\xF4\x90\x80\x80", false},     // above U+10FFFF
         {"ends inside \xE2\x82", false}, // truncated
     };
-    // A file is checked while it is read, a stretch of whole lines at a time: each case also
-    // goes last in a file, and across the boundary of the first 4 MiB read.
-    const std::string longLine((std::size_t{4} << 20) - 3, 'x');
+    // A file is checked while it is read, a piece at a time: each case also goes last in a
+    // file, and across a boundary between pieces.
+    const std::string longLine(4 * ReadAhead::pieceBytes - 3, 'x');
     for (const Case& c : cases) {
         EXPECT_EQ(LineStore::FromBytes(c.bytes).IsValidUtf8(), c.valid) << c.bytes;
         for (const std::string& text : {"first\n" + std::string(c.bytes),
