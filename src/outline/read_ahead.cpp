@@ -3,11 +3,22 @@
 #include "parse/text_encoding.h"
 
 #include <algorithm>
+#include <chrono>
 #include <system_error>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace ini {
 
 namespace {
+
+void Pause() noexcept {
+#if defined(__SSE2__)
+    _mm_pause();
+#endif
+}
 
 bool IsContinuationByte(char c) noexcept {
     return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
@@ -65,8 +76,23 @@ bool ReadAhead::ReadPiece() {
 }
 
 ReadAhead::Progress ReadAhead::WaitBeyond(std::size_t have) {
+    const auto waiting = [&](std::uint64_t state) {
+        return (state & ~endedBit) <= have && (state & endedBit) == 0;
+    };
     std::uint64_t state = m_state.load(std::memory_order_acquire);
-    while ((state & ~endedBit) <= have && (state & endedBit) == 0) {
+    if (waiting(state) && m_thread.joinable()) {
+        // The next piece is usually a fraction of a millisecond away. Sleeping until it comes
+        // would cost a wake-up per piece, which on virtual machines can take longer than the
+        // piece itself, so look again for a while first.
+        const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(500);
+        do {
+            for (int i = 0; i < 64 && waiting(state); ++i) {
+                Pause();
+                state = m_state.load(std::memory_order_acquire);
+            }
+        } while (waiting(state) && std::chrono::steady_clock::now() < until);
+    }
+    while (waiting(state)) {
         if (m_thread.joinable())
             m_state.wait(state, std::memory_order_acquire);
         else
