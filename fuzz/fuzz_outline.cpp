@@ -49,16 +49,21 @@ std::string LoadAndFill(const std::string& bytes, bool comments, ini::LineStore&
     std::vector<ini::OutlineNodes::NodeId> pending;
     for (std::size_t row = 0; row < nodes.RootCount(); ++row)
         pending.push_back(ini::OutlineNodes::RootAt(row));
+    std::size_t visited = 0;
     while (!pending.empty()) {
         const ini::OutlineNodes::NodeId id = pending.back();
         pending.pop_back();
+        ++visited;
         const ini::OutlineNodes::NodeId parent = nodes.ParentOf(id);
         Check(parent == ini::OutlineNodes::none || nodes.KeyOf(parent) < nodes.KeyOf(id));
         Check(nodes.Find(nodes.KeyOf(id)) == id); // a key names one node
-        for (std::size_t row = 0; row < nodes.ChildCountOf(id); ++row)
-            pending.push_back(nodes.ChildAt(id, row));
+        for (std::size_t row = 0; row < nodes.ChildCountOf(id); ++row) {
+            const ini::OutlineNodes::NodeId child = nodes.ChildAt(id, row);
+            Check(nodes.ParentOf(child) == id && nodes.RowOf(child) == row);
+            pending.push_back(child);
+        }
     }
-    Check(nodes.Size() <= lines.Count());
+    Check(visited == nodes.Size() && nodes.Size() <= lines.Count());
     return ini::RenderOutline(nodes, lines);
 }
 
