@@ -4,9 +4,9 @@
 #include "outline/file_reader.h"
 #include "outline/read_ahead.h"
 #include "parse/line_ends.h"
-#include "parse/text_encoding.h"
 #include "parse/node_key.h"
 #include "parse/result.h"
+#include "parse/text_encoding.h"
 
 #include <cstdint>
 #include <new>

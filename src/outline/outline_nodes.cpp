@@ -108,7 +108,7 @@ OutlineNodes::Block& OutlineNodes::BlockToGrow(std::size_t root) {
     if (m_blockOfRoot[root] == noBlock) {
         m_blocks.push_back(Block{m_pool.size(), 1});
         m_blockOfRoot[root] = static_cast<std::uint32_t>(m_blocks.size() - 1);
-        m_pool.push_back(Inner{m_rootLines[root], 0, 0, 0});
+        m_pool.push_back(Inner{m_rootLines[root], 0, 0});
         return m_blocks.back();
     }
     Block& block = m_blocks[m_blockOfRoot[root]];
@@ -135,7 +135,7 @@ OutlineNodes::ChildAdd OutlineNodes::AddChild(NodeKey relative, NodeKey key, boo
     std::uint32_t parent = size - 1;
     if (existing) {
         while (parent != 0 && nodes[parent].line > relative.line)
-            parent = nodes[parent].parent;
+            parent = ParentIn(nodes, parent);
     }
     const LineIndex parentLine = existing ? nodes[parent].line : m_rootLines[root];
     if (parentLine != relative.line)
@@ -151,9 +151,13 @@ OutlineNodes::ChildAdd OutlineNodes::AddChild(NodeKey relative, NodeKey key, boo
 
     Block& block = BlockToGrow(root);
     Inner* const grown = m_pool.data() + block.first;
-    const std::uint32_t row = grown[parent].childCount++;
-    m_pool.push_back(Inner{static_cast<std::uint32_t>(key.line), parent,
-                           row | (showsComment ? commentBit : 0), 0});
+    // A parent without children is the block's last node (the walk up started there), so a first
+    // child lands right after it.
+    const std::uint32_t row = ChildCountIn(grown, block.size, parent);
+    if (row > 0)
+        grown[parent + 1].parentOrCount = row + 1;
+    m_pool.push_back(Inner{static_cast<std::uint32_t>(key.line), row == 0 ? 1 : parent,
+                           row | (showsComment ? commentBit : 0)});
     ++block.size;
     ++m_childCount;
     return {AddResult::Added, RootAt(root) | parent};
@@ -178,18 +182,20 @@ bool OutlineNodes::OpensBlock(NodeId id) const noexcept {
 OutlineNodes::NodeId OutlineNodes::ParentOf(NodeId id) const noexcept {
     if (IsRoot(id))
         return none;
-    return RootOfNode(id) | InnerOf(id).parent;
+    const Block& block = *BlockOf(RootOf(id));
+    return RootOfNode(id) | ParentIn(m_pool.begin() + block.first, PlaceOf(id));
 }
 
 std::size_t OutlineNodes::RowOf(NodeId id) const noexcept {
     if (IsRoot(id))
         return RootOf(id);
-    return InnerOf(id).rowAndComment & ~commentBit;
+    return RowIn(InnerOf(id));
 }
 
 std::size_t OutlineNodes::ChildCountOf(NodeId id) const noexcept {
     const Block* block = BlockOf(RootOf(id));
-    return block == nullptr ? 0 : m_pool[block->first + PlaceOf(id)].childCount;
+    return block == nullptr ? 0
+                            : ChildCountIn(m_pool.begin() + block->first, block->size, PlaceOf(id));
 }
 
 std::uint32_t OutlineNodes::NextSiblingIn(const Inner* nodes, std::uint32_t size,
@@ -197,9 +203,9 @@ std::uint32_t OutlineNodes::NextSiblingIn(const Inner* nodes, std::uint32_t size
     // Descendants have parents at or after `place`; the first node that does not is the next
     // sibling when it shares the parent.
     std::uint32_t next = place + 1;
-    while (next < size && nodes[next].parent >= place)
+    while (next < size && ParentIn(nodes, next) >= place)
         ++next;
-    return next < size && nodes[next].parent == nodes[place].parent ? next : 0;
+    return next < size && ParentIn(nodes, next) == ParentIn(nodes, place) ? next : 0;
 }
 
 OutlineNodes::NodeId OutlineNodes::ChildAt(NodeId id, std::size_t row) const noexcept {

@@ -79,11 +79,12 @@ private:
     static constexpr std::uint32_t commentBit = 0x80000000u;
     enum RootFlag : std::uint8_t { showsCommentFlag = 1, opensBlockFlag = 2 };
     // A node of a filled block; places are positions in the block, 0 standing for the root.
+    // A first child always comes right after its parent, so its parent needs no field: there
+    // the field holds the parent's child count instead.
     struct Inner {
         std::uint32_t line;
-        std::uint32_t parent;
+        std::uint32_t parentOrCount;
         std::uint32_t rowAndComment; // the row, and commentBit when the comment is shown
-        std::uint32_t childCount;
     };
     // Where a filled block's nodes lie in the pool.
     struct Block {
@@ -102,6 +103,17 @@ private:
     const Block* BlockOf(std::size_t root) const noexcept;
     const Inner& InnerOf(NodeId id) const noexcept;
     std::size_t RootAtOrBefore(LineIndex line) const noexcept;
+    static std::uint32_t RowIn(const Inner& node) noexcept {
+        return node.rowAndComment & ~commentBit;
+    }
+    static std::uint32_t ParentIn(const Inner* nodes, std::uint32_t place) noexcept {
+        return RowIn(nodes[place]) == 0 ? place - 1 : nodes[place].parentOrCount;
+    }
+    static std::uint32_t ChildCountIn(const Inner* nodes, std::uint32_t size,
+                                      std::uint32_t place) noexcept {
+        return place + 1 < size && RowIn(nodes[place + 1]) == 0 ? nodes[place + 1].parentOrCount
+                                                                : 0;
+    }
     // The place of the node after `place`'s descendants if it is `place`'s next sibling, else 0.
     static std::uint32_t NextSiblingIn(const Inner* nodes, std::uint32_t size,
                                        std::uint32_t place) noexcept;

@@ -4,8 +4,8 @@
 #include "parse/line_walk.h"
 
 #include <charconv>
-#include <iterator>
 #include <cstring>
+#include <iterator>
 #include <new>
 #include <vector>
 

@@ -17,9 +17,9 @@ bool IsValidUtf8(std::string_view text) noexcept {
 #ifdef __SSE2__
         if (end - p >= 64) {
             const auto* const v = reinterpret_cast<const __m128i*>(p);
-            const __m128i any = _mm_or_si128(
-                _mm_or_si128(_mm_loadu_si128(v), _mm_loadu_si128(v + 1)),
-                _mm_or_si128(_mm_loadu_si128(v + 2), _mm_loadu_si128(v + 3)));
+            const __m128i any =
+                _mm_or_si128(_mm_or_si128(_mm_loadu_si128(v), _mm_loadu_si128(v + 1)),
+                             _mm_or_si128(_mm_loadu_si128(v + 2), _mm_loadu_si128(v + 3)));
             if (_mm_movemask_epi8(any) == 0) {
                 p += 64;
                 continue;

@@ -118,8 +118,8 @@ TEST(LineStore, TellsValidUtf8FromOtherBytes) {
     const std::string longLine(4 * ReadAhead::pieceBytes - 3, 'x');
     for (const Case& c : cases) {
         EXPECT_EQ(LineStore::FromBytes(c.bytes).IsValidUtf8(), c.valid) << c.bytes;
-        for (const std::string& text : {"first\n" + std::string(c.bytes),
-                                        longLine + std::string(c.bytes) + "\nlast\n"}) {
+        for (const std::string& text :
+             {"first\n" + std::string(c.bytes), longLine + std::string(c.bytes) + "\nlast\n"}) {
             const test::TempFile file(text);
             const Result<LineStore> read = LineStore::ReadFile(file.Path());
             ASSERT_TRUE(read.ok());

@@ -110,8 +110,10 @@ void OutlineModelTest::rowsReachViewsLazily() {
     QVERIFY(model.Contains(NodeKey{roots - 1}));
 
     // A block filled before its root reaches the view comes along with it, every level whole.
-    for (const auto& [parent, child] : {std::pair{roots - 1, roots}, {roots, roots + 1},
-                                       {roots - 1, roots + 2}, {roots + 2, roots + 3}})
+    for (const auto& [parent, child] : {std::pair{roots - 1, roots},
+                                        {roots, roots + 1},
+                                        {roots - 1, roots + 2},
+                                        {roots + 2, roots + 3}})
         QCOMPARE(model.AddChild(NodeKey{parent}, NodeKey{child}, Shown({})), AddResult::Added);
     model.PublishPending();
     const QModelIndex last = model.Reveal(NodeKey{roots + 3});
