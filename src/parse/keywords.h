@@ -41,7 +41,7 @@ public:
     std::size_t LongestName() const noexcept { return m_longestName; }
 
     // A quick "no": whether some block name of this length and lower-cased first letter opens a
-    // block inside `parent`. Most lines of a file are turned away here without hashing.
+    // block inside `parent`. Most lines of a file are turned away here without a search.
     bool MayOpen(PathNode parent, std::size_t length, char lowerFirst) const noexcept {
         if (length > m_longestName || parent >= m_nodes.size())
             return false;
