@@ -84,18 +84,10 @@ int main(int argc, char** argv) {
 
     QTemporaryDir config;
     QProcess process;
-    if (!e2e::StartViewer(process, viewer, folder, config.path())) {
-        std::fprintf(stderr, "cannot start %s\n", argv[1]);
+    const std::optional<Window> window =
+        e2e::OpenViewer(screen, process, viewer, folder, config.path());
+    if (!window)
         return 1;
-    }
-    std::optional<Window> window;
-    Check(WaitFor([&] { return (window = screen.FindWindow(process.processId())).has_value(); }),
-          "the viewer's window appears");
-    if (!window) {
-        process.kill();
-        process.waitForFinished();
-        return 1;
-    }
     Check(WaitFor([&] { return Painted(screen.Grab(*window), fileList); }),
           "the file list shows the sample");
 

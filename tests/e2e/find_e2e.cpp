@@ -101,18 +101,10 @@ int main(int argc, char** argv) {
 
     QTemporaryDir config;
     QProcess process;
-    if (!e2e::StartViewer(process, viewer, root.path(), config.path(), {file})) {
-        std::fprintf(stderr, "cannot start %s\n", argv[1]);
+    const std::optional<Window> window =
+        e2e::OpenViewer(screen, process, viewer, root.path(), config.path(), {file});
+    if (!window)
         return 1;
-    }
-    std::optional<Window> window;
-    Check(WaitFor([&] { return (window = screen.FindWindow(process.processId())).has_value(); }),
-          "the viewer's window appears");
-    if (!window) {
-        process.kill();
-        process.waitForFinished();
-        return 1;
-    }
     // The file argument loads the file: the tree gets its rows.
     Check(WaitFor([&] { return e2e::Painted(screen.Grab(*window), tree); }),
           "the file given as argument is loaded");

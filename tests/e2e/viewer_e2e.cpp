@@ -122,19 +122,10 @@ int main(int argc, char** argv) {
     // A settings store of its own, so the run neither reads nor overwrites the user's.
     QTemporaryDir config;
     QProcess process;
-    if (!e2e::StartViewer(process, viewer, samples.absolutePath(), config.path())) {
-        std::fprintf(stderr, "cannot start %s\n", argv[1]);
+    const std::optional<Window> window =
+        e2e::OpenViewer(screen, process, viewer, samples.absolutePath(), config.path());
+    if (!window)
         return 1;
-    }
-
-    std::optional<Window> window;
-    Check(WaitFor([&] { return (window = screen.FindWindow(process.processId())).has_value(); }),
-          "the window appears");
-    if (!window) {
-        process.kill();
-        process.waitForFinished();
-        return 1;
-    }
     // First paint: the file list shows the sample names and the file name box its text.
     Check(WaitFor([&] {
               const QImage shown = screen.Grab(*window);

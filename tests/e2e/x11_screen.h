@@ -217,6 +217,25 @@ inline bool WaitFor(const std::function<bool()>& condition, int milliseconds = 8
     return condition();
 }
 
+// Starts the viewer as StartViewer does and waits for its window. Without a window (the viewer
+// did not start, or showed none) the viewer is stopped and the result is empty.
+inline std::optional<Window> OpenViewer(XServer& screen, QProcess& process, const QString& viewer,
+                                        const QString& folder, const QString& configHome,
+                                        const QStringList& arguments = {}) {
+    if (!StartViewer(process, viewer, folder, configHome, arguments)) {
+        std::fprintf(stderr, "cannot start %s\n", qPrintable(viewer));
+        return std::nullopt;
+    }
+    std::optional<Window> window;
+    Check(WaitFor([&] { return (window = screen.FindWindow(process.processId())).has_value(); }),
+          "the viewer's window appears");
+    if (!window) {
+        process.kill();
+        process.waitForFinished();
+    }
+    return window;
+}
+
 // More than one colour in `area`: something has been drawn there.
 inline bool Painted(const QImage& image, const QRect& area) {
     if (image.isNull() || !image.rect().contains(area))
