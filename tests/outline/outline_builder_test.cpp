@@ -25,12 +25,8 @@ constexpr std::string_view eleven = "Object Alpha\r\n"
                                     "Object Beta\r\n"
                                     "End\r\n";
 
-class OutlineBuilderTest : public ::testing::Test {
+class OutlineBuilderTest : public test::OutlineFixture {
 protected:
-    void SetUp() override {
-        keywords.InitKeywords();
-        hooks.showComments = &comments;
-    }
     WalkResult Load(const std::string& path) {
         return loader.LoadFile(path, lines, outline, keywords, hooks);
     }
@@ -39,12 +35,6 @@ protected:
     }
     std::string Shown() const { return RenderOutline(outline.Nodes(), lines); }
 
-    Keywords keywords;
-    LineStore lines;
-    PlainOutline outline;
-    FileLoader loader;
-    WalkHooks hooks;
-    std::atomic<bool> comments{false};
 };
 
 TEST_F(OutlineBuilderTest, ElevenLineExampleTopLevelThenClicks) {

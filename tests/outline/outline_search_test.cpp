@@ -32,12 +32,8 @@ constexpr std::string_view sample = "Object Alpha\r\n"        // 0
                                     "  Name = Caf\xC3\xA9 ; drink\r\n" // 13
                                     "  END ; speed\r\n";               // 14
 
-class OutlineSearchTest : public ::testing::Test {
+class OutlineSearchTest : public test::OutlineFixture {
 protected:
-    void SetUp() override {
-        keywords.InitKeywords();
-        hooks.showComments = &comments;
-    }
     void Load(std::string_view text) {
         ASSERT_EQ(
             loader.LoadLines(LineStore::FromBytes(text), lines, outline, keywords, hooks).status,
@@ -57,12 +53,6 @@ protected:
     }
     void WaitComplete() { ASSERT_TRUE(search.WaitUntilComplete(30s)); }
 
-    Keywords keywords;
-    LineStore lines;
-    PlainOutline outline;
-    FileLoader loader;
-    WalkHooks hooks;
-    std::atomic<bool> comments{false};
     OutlineSearch search;
 };
 

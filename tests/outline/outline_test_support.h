@@ -1,8 +1,12 @@
 #pragma once
 
 #include "outline/line_store.h"
+#include "outline/outline_builder.h"
 #include "outline/plain_outline.h"
 
+#include <gtest/gtest.h>
+
+#include <atomic>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -22,6 +26,23 @@ public:
 private:
     std::filesystem::path m_folder;
     std::string m_path;
+};
+
+// A line store, a plain outline and the walk's hooks, with the comment switch off until a test
+// sets `comments`.
+class OutlineFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        keywords.InitKeywords();
+        hooks.showComments = &comments;
+    }
+
+    Keywords keywords;
+    LineStore lines;
+    PlainOutline outline;
+    FileLoader loader;
+    WalkHooks hooks;
+    std::atomic<bool> comments{false};
 };
 
 // The repository's source folder, from the INI_SOURCE_DIR environment variable.
