@@ -6,7 +6,7 @@
 // the switch says and the search has to tell them apart.
 
 #include "ui/find_bar.h"
-#include "ui/form1.h"
+#include "bench_window.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -14,7 +14,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeView>
 
@@ -80,16 +79,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s [--toggle-comments] FILE NEEDLE...\n", argv[0]);
         return 2;
     }
-    QTemporaryDir settings;
-    ini::FormServices services;
-    services.settingsFile = settings.filePath(QStringLiteral("bench.conf"));
-    services.showWarning = [](QWidget*, const QString&, const QString& text) {
-        std::fprintf(stderr, "warning: %s\n", qPrintable(text));
-    };
-    ini::Form1 form(services);
-    form.show();
-    QApplication::processEvents();
-    form.findChild<QLineEdit*>(QStringLiteral("Txt_Filename"))->setText(argv[1]);
+    bench::BenchWindow window(argv[1]);
+    ini::Form1& form = window.Form();
     form.findChild<QPushButton*>(QStringLiteral("Cmd_Load"))->click();
     QApplication::processEvents();
     if (toggle)

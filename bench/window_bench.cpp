@@ -7,15 +7,13 @@
 #include "outline/outline_builder.h"
 #include "outline/outline_model.h"
 #include "outline/plain_outline.h"
-#include "ui/form1.h"
+#include "bench_window.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTreeView>
 
 #include <QFileInfo>
@@ -138,16 +136,8 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    QTemporaryDir settings;
-    ini::FormServices services;
-    services.settingsFile = settings.filePath(QStringLiteral("bench.conf"));
-    services.showWarning = [](QWidget*, const QString&, const QString& text) {
-        std::fprintf(stderr, "load failed: %s\n", qPrintable(text));
-    };
-    ini::Form1 form(services);
-    form.show();
-    QApplication::processEvents();
-    form.findChild<QLineEdit*>(QStringLiteral("Txt_Filename"))->setText(path);
+    bench::BenchWindow window(path);
+    ini::Form1& form = window.Form();
 
     // The best of three loads: the first one also warms the page cache.
     double best = 1e9;
