@@ -15,7 +15,7 @@ Result<LineStore> LineStore::ReadFile(const std::string& path) {
     Result<FileReader> file = FileReader::Open(path);
     if (!file.ok())
         return file.failure();
-    return ReadFile(std::move(file).value(), [](LineIndex, std::string_view) { return true; });
+    return ReadFile(std::move(file).value(), [](LineIndex, const CutLine&) { return true; });
 }
 
 LineStore LineStore::FromBytes(std::string_view bytes) {
@@ -25,8 +25,8 @@ LineStore LineStore::FromBytes(std::string_view bytes) {
     store.m_size = bytes.size();
     const std::string_view text = StripUtf8Bom(bytes);
     const std::size_t offset = bytes.size() - text.size();
-    CutCompleteLines(text, true, [&](std::string_view, std::size_t at) {
-        store.m_starts.push_back(static_cast<std::uint32_t>(offset + at));
+    CutCompleteLines(text, true, [&](const CutLine& line) {
+        store.m_starts.push_back(static_cast<std::uint32_t>(offset + line.start));
         return true;
     });
     store.m_starts.push_back(static_cast<std::uint32_t>(bytes.size()));

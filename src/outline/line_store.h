@@ -28,7 +28,7 @@ public:
     static constexpr std::uint64_t maxBytes = 0xFFFFFFFFu;
 
     // Reads a whole regular file in one pass, cutting each line as soon as its bytes are in and
-    // handing it to onLine(index, line) (which returns false to stop the read). Fails with a
+    // handing it to onLine(index, CutLine) (which returns false to stop the read). Fails with a
     // message naming the path and the reason when the file cannot be read, is too large, changes
     // while it is read or does not fit in memory, and when onLine stopped it.
     template <typename OnLine> static Result<LineStore> ReadFile(FileReader file, OnLine&& onLine);
@@ -71,9 +71,9 @@ template <typename OnLine> Result<LineStore> LineStore::ReadFile(FileReader file
         bool stopped = false;
         auto cut = [&](bool atEnd) {
             const std::string_view text(store.m_bytes.Data() + lineStart, store.m_size - lineStart);
-            lineStart += CutCompleteLines(text, atEnd, [&](std::string_view line, std::size_t at) {
+            lineStart += CutCompleteLines(text, atEnd, [&](const CutLine& line) {
                 const LineIndex index = store.m_starts.size();
-                store.m_starts.push_back(static_cast<std::uint32_t>(lineStart + at));
+                store.m_starts.push_back(static_cast<std::uint32_t>(lineStart + line.start));
                 stopped = !onLine(index, line);
                 return !stopped;
             });

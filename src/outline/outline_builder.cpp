@@ -64,8 +64,8 @@ Result<TopLevel> ReadTopLevel(FileReader file, const Keywords& keywords,
         [stop] { return !Read(stop); });
     try {
         Result<LineStore> lines =
-            LineStore::ReadFile(std::move(file), [&](LineIndex i, std::string_view line) {
-                return walker.Step(i, line);
+            LineStore::ReadFile(std::move(file), [&](LineIndex i, const CutLine& line) {
+                return walker.Step(i, line.text, line.firstWord);
             });
         if (!lines.ok())
             return lines.failure();

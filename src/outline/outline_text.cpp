@@ -99,7 +99,7 @@ Result<void> Stream(FileReader& file, const Keywords& keywords, const StreamOpti
         const bool atEnd = file.Remaining() == 0;
         consumed += CutCompleteLines(
             {buffer.data() + consumed, filled - consumed}, atEnd,
-            [&](std::string_view line, std::size_t) { return walker.Step(next++, line); });
+            [&](const CutLine& line) { return walker.Step(next++, line.text, line.firstWord); });
         if (writeFailed)
             return Failure{"cannot write the outline"};
         if (atEnd)

@@ -3,8 +3,9 @@
 #include "parse/keywords.h"
 #include "parse/node_key.h"
 
+#include <array>
+#include <span>
 #include <string_view>
-#include <vector>
 
 namespace ini {
 
@@ -26,26 +27,34 @@ struct Classification {
 // known, so the depth never exceeds the longest path in the keyword table.
 class BlockStacks {
 public:
-    const std::vector<NodeKey>& OpenKeys() const noexcept { return m_keys; }
-    const std::vector<std::string_view>& OpenNames() const noexcept { return m_names; }
-    bool Empty() const noexcept { return m_keys.empty(); }
-    std::size_t Depth() const noexcept { return m_keys.size(); }
+    std::span<const NodeKey> OpenKeys() const noexcept { return {m_keys.data(), m_depth}; }
+    std::span<const std::string_view> OpenNames() const noexcept {
+        return {m_names.data(), m_depth};
+    }
+    bool Empty() const noexcept { return m_depth == 0; }
+    std::size_t Depth() const noexcept { return m_depth; }
     // The path of the innermost open block, noBlockOpen when none is open.
-    PathNode TopPath() const noexcept { return m_paths.empty() ? noBlockOpen : m_paths.back(); }
+    PathNode TopPath() const noexcept { return m_depth == 0 ? noBlockOpen : m_paths[m_depth - 1]; }
 
     // Opener: push. End: pop the innermost block; an end with nothing open changes nothing (a
     // stray "End" must not stop the walk). Ordinary line: nothing.
-    void UpdateOpenBlocks(const Classification& line, NodeKey key) {
-        if (line.lineClass != LineClass::Ordinary)
-            PushOrPop(line, key);
+    void UpdateOpenBlocks(const Classification& line, NodeKey key) noexcept {
+        if (line.lineClass == LineClass::Opener) {
+            // An opener's path is listed, so the depth stays within the table's deepest path.
+            m_keys[m_depth] = key;
+            m_names[m_depth] = line.firstWord;
+            m_paths[m_depth] = line.path;
+            ++m_depth;
+        } else if (line.lineClass == LineClass::End && m_depth > 0) {
+            --m_depth;
+        }
     }
 
 private:
-    void PushOrPop(const Classification& line, NodeKey key);
-
-    std::vector<NodeKey> m_keys;
-    std::vector<std::string_view> m_names;
-    std::vector<PathNode> m_paths;
+    std::size_t m_depth = 0;
+    std::array<NodeKey, Keywords::maxPathDepth> m_keys{};
+    std::array<std::string_view, Keywords::maxPathDepth> m_names{};
+    std::array<PathNode, Keywords::maxPathDepth> m_paths{};
 };
 
 // Classifies a non-empty content: an opener when the open blocks' names followed by the

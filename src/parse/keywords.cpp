@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <stdexcept>
 
 namespace ini {
@@ -191,7 +190,10 @@ void Keywords::BuildLookup() {
 
 PathNode Keywords::AddPath(std::string_view lowerPath) {
     PathNode node = noBlockOpen;
+    std::size_t depth = 0;
     const bool wellFormed = ForEachName(lowerPath, [&](std::string_view name) {
+        if (++depth > maxPathDepth)
+            throw std::length_error("block path in keyword table too deep");
         // Runs once per listed name at start-up, over a few hundred nodes: a plain search will do.
         const auto existing = std::find_if(m_nodes.begin() + 1, m_nodes.end(), [&](const Node& n) {
             return n.parent == node && n.name == name;
@@ -212,14 +214,17 @@ PathNode Keywords::AddPath(std::string_view lowerPath) {
     return node;
 }
 
-PathNode Keywords::FindChild(PathNode parent, std::string_view lowerName) const noexcept {
-    if (lowerName.size() > m_longestName || parent >= m_nodes.size())
+PathNode Keywords::FindChild(PathNode parent, std::string_view name) const noexcept {
+    if (name.size() > m_longestName || parent >= m_nodes.size())
         return noBlockOpen;
-    const std::size_t group = GroupOf(parent, lowerName.size());
+    const std::size_t group = GroupOf(parent, name.size());
     for (std::uint32_t i = m_groupStart[group]; i < m_groupStart[group + 1]; ++i) {
-        const std::string& name = m_nodes[m_grouped[i]].name;
-        if (name.front() == lowerName.front() &&
-            std::memcmp(name.data(), lowerName.data(), lowerName.size()) == 0)
+        // Names are short: a compare that lower-cases as it goes beats a copy and memcmp.
+        const char* const listed = m_nodes[m_grouped[i]].name.data();
+        std::size_t at = 0;
+        while (at < name.size() && ToLowerAscii(name[at]) == listed[at])
+            ++at;
+        if (at == name.size())
             return m_grouped[i];
     }
     return noBlockOpen;

@@ -29,13 +29,15 @@ public:
     const std::vector<std::string>& Grow() const noexcept { return m_grow; }
     const std::vector<std::string>& KeywordTable() const noexcept { return m_table; }
 
-    // The path reached by opening a block named `lowerName` inside `parent`, or nothing when
-    // that path is not in the table. `lowerName` must already be lower case.
-    // Returns noBlockOpen for "not found".
-    PathNode FindChild(PathNode parent, std::string_view lowerName) const noexcept;
+    // The path reached by opening a block named `name` (in any case) inside `parent`, or
+    // noBlockOpen when that path is not in the table.
+    PathNode FindChild(PathNode parent, std::string_view name) const noexcept;
 
     // The lower-cased block name of a path node (its last name), owned by this table.
     std::string_view NameOf(PathNode node) const noexcept { return m_nodes[node].name; }
+
+    // Most names any listed path has: no walk ever has more blocks open than this.
+    static constexpr std::size_t maxPathDepth = 8;
 
     // Longest block name anywhere in the table: a longer first word can open nothing.
     std::size_t LongestName() const noexcept { return m_longestName; }

@@ -1,8 +1,17 @@
 #pragma once
 
+#include "parse/line_splitter.h"
+
+#include <algorithm>
+#include <bit>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string_view>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 // The one place that knows how a block file is cut into lines.
 //
@@ -43,30 +52,118 @@ std::size_t TerminatorLength(std::string_view span) noexcept;
 
 namespace ini {
 
-// Cuts the lines at the front of `bytes` whose end is known, calling onLine(line, start) for
-// each with the line without its terminator and the offset where it starts. Within a text that
-// goes on (`atEnd` false) a line ending in CR waits for the next byte, which may make it CR LF,
-// and a last line without terminator waits too. `onLine` returns false to stop at once.
-// Gives the offset of the first byte not consumed: the start of the first line not handed out.
+// One line as CutCompleteLines hands it out.
+struct CutLine {
+    std::string_view text;      // without its terminator
+    std::size_t start;          // where it starts in the bytes being cut
+    std::string_view firstWord; // what FirstWordOf(text) gives, found in the same pass
+};
+
+namespace detail {
+
+// What up to 64 bytes from one place are: bit i stands for byte i; bits past the bytes looked
+// at are clear.
+struct ByteMasks {
+    std::uint64_t lineBreak = 0; // CR or LF
+    std::uint64_t space = 0;
+    std::uint64_t wordStop = 0; // what ends a first word: a space, ";" or a line break
+};
+
+// The masks of the `count` bytes (at most 64) from `at`, one byte at a time.
+inline ByteMasks MasksOfFew(const char* at, std::size_t count) noexcept {
+    ByteMasks masks;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint64_t bit = std::uint64_t{1} << i;
+        const bool lineBreak = at[i] == '\r' || at[i] == '\n';
+        masks.lineBreak |= lineBreak ? bit : 0;
+        masks.space |= at[i] == ' ' ? bit : 0;
+        masks.wordStop |= lineBreak || at[i] == ' ' || at[i] == ';' ? bit : 0;
+    }
+    return masks;
+}
+
+// The masks of the 64 bytes from `at`, sixteen at a time.
+inline ByteMasks MasksOf64(const char* at) noexcept {
+#ifdef __SSE2__
+    ByteMasks masks;
+    const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n');
+    const __m128i space = _mm_set1_epi8(' '), semicolon = _mm_set1_epi8(';');
+    const auto lanes = [](__m128i m) {
+        return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(m)));
+    };
+    for (int part = 0; part < 4; ++part) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 16 * part));
+        const __m128i lineBreak =
+            _mm_or_si128(_mm_cmpeq_epi8(bytes, cr), _mm_cmpeq_epi8(bytes, lf));
+        const __m128i isSpace = _mm_cmpeq_epi8(bytes, space);
+        const __m128i stop =
+            _mm_or_si128(_mm_or_si128(lineBreak, isSpace), _mm_cmpeq_epi8(bytes, semicolon));
+        masks.lineBreak |= lanes(lineBreak) << (16 * part);
+        masks.space |= lanes(isSpace) << (16 * part);
+        masks.wordStop |= lanes(stop) << (16 * part);
+    }
+    return masks;
+#else
+    return MasksOfFew(at, 64);
+#endif
+}
+
+} // namespace detail
+
+// Cuts the lines at the front of `bytes` whose end is known, calling onLine(CutLine) for each.
+// Within a text that goes on (`atEnd` false) a line ending in CR waits for the next byte, which
+// may make it CR LF, and a last line without terminator waits too. `onLine` returns false to
+// stop at once. Gives the offset of the first byte not consumed: the start of the first line not
+// handed out.
+//
+// One look at each byte serves both the line ends and the first words: the bytes are classed 64
+// at a time into bit masks, and a line that fits in the masks already made is cut with a few bit
+// operations. Only a line longer than that is searched again.
 template <typename OnLine>
 std::size_t CutCompleteLines(std::string_view bytes, bool atEnd, OnLine&& onLine) {
-    std::size_t start = 0;
+    const char* const data = bytes.data();
     const std::size_t size = bytes.size();
+    detail::ByteMasks masks;
+    std::size_t masked = 0;      // where the masks start
+    std::size_t maskedCount = 0; // how many bytes they stand for
+    std::size_t start = 0;
     while (start < size) {
-        const std::size_t end = FindLineBreak(bytes, start);
+        std::size_t shift = start - masked;
+        if (shift >= maskedCount || (masks.lineBreak >> shift) == 0) {
+            masked = start;
+            maskedCount = std::min<std::size_t>(64, size - start);
+            masks = maskedCount == 64 ? detail::MasksOf64(data + start)
+                                      : detail::MasksOfFew(data + start, maskedCount);
+            shift = 0;
+        }
+        std::size_t end;
+        std::string_view word;
+        if (const std::uint64_t lineBreaks = masks.lineBreak >> shift; lineBreaks != 0) {
+            end = start + static_cast<std::size_t>(std::countr_zero(lineBreaks));
+            // The line break is no space, so the word starts at or before it, and a word stop
+            // follows at the latest there.
+            const auto wordAt = static_cast<std::size_t>(std::countr_zero(~(masks.space >> shift)));
+            const auto wordLength =
+                static_cast<std::size_t>(std::countr_zero(masks.wordStop >> (shift + wordAt)));
+            word = std::string_view(data + start + wordAt, wordLength);
+        } else {
+            // A line longer than the masks reach, or one that runs to the end of the bytes.
+            end = FindLineBreak(bytes, masked + maskedCount);
+            word = FirstWordOf(bytes.substr(start, end - start));
+        }
         std::size_t next;
         if (end == size) {
             if (!atEnd)
                 break;
             next = size;
-        } else if (bytes[end] == '\r') {
+        } else if (data[end] == '\r') {
             if (end + 1 == size && !atEnd)
                 break;
-            next = end + 1 < size && bytes[end + 1] == '\n' ? end + 2 : end + 1;
+            next = end + 1 < size && data[end + 1] == '\n' ? end + 2 : end + 1;
         } else {
             next = end + 1;
         }
-        if (!onLine(bytes.substr(start, end - start), start))
+        if (!onLine(CutLine{bytes.substr(start, end - start), start, word}))
             return start;
         start = next;
     }

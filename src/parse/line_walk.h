@@ -43,7 +43,10 @@ public:
 
     // Walks line `index`; false once the walk was stopped.
     bool Step(LineIndex index, std::string_view line) {
-        const std::string_view word = FirstWordOf(line);
+        return Step(index, line, FirstWordOf(line));
+    }
+    // The same, given the line's first word as FirstWordOf finds it.
+    bool Step(LineIndex index, std::string_view line, std::string_view word) {
         if (word.empty())
             return true;
         const Classification found = ClassifyFirstWord(word, m_stacks, m_keywords);

@@ -87,7 +87,7 @@ TEST(LineStore, FileChangedWhileReadIsAFailure) {
         ASSERT_TRUE(opened.ok());
         bool changed = false;
         const Result<LineStore> read =
-            LineStore::ReadFile(std::move(opened).value(), [&](LineIndex, std::string_view) {
+            LineStore::ReadFile(std::move(opened).value(), [&](LineIndex, const CutLine&) {
                 if (!changed)
                     changes[i](file.Path());
                 changed = true;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -71,8 +72,8 @@ TEST(LineEnds, LinesCutPieceByPieceEqualOneScan) {
     for (const std::string_view text :
          {"a\r\nb\rc\nd", "\r\n\r\n", "x\r", "\n\r\n\r", "", "one line", "End\r\n  Speed = 1 \r"}) {
         std::vector<std::pair<std::string, std::size_t>> whole;
-        CutCompleteLines(text, true, [&](std::string_view line, std::size_t at) {
-            whole.emplace_back(line, at);
+        CutCompleteLines(text, true, [&](const CutLine& line) {
+            whole.emplace_back(line.text, line.start);
             return true;
         });
         V wholeLines;
@@ -82,8 +83,8 @@ TEST(LineEnds, LinesCutPieceByPieceEqualOneScan) {
         for (std::size_t split = 0; split <= text.size(); ++split) {
             std::vector<std::pair<std::string, std::size_t>> pieces;
             auto collect = [&](std::size_t base) {
-                return [&pieces, base](std::string_view line, std::size_t at) {
-                    pieces.emplace_back(line, base + at);
+                return [&pieces, base](const CutLine& line) {
+                    pieces.emplace_back(line.text, base + line.start);
                     return true;
                 };
             };
@@ -92,6 +93,30 @@ TEST(LineEnds, LinesCutPieceByPieceEqualOneScan) {
             EXPECT_EQ(pieces, whole)
                 << testing::PrintToString(std::string(text)) << " at " << split;
         }
+    }
+}
+
+// The cutter classes 64 bytes at a time and searches again only for longer lines, so lines of
+// every length, at every place around those 64-byte edges and the end of the bytes, must come
+// out as the line-end rules and FirstWordOf say, one byte at a time.
+TEST(LineEnds, CutterAgreesWithTheRulesAtEveryLengthAndPlace) {
+    std::mt19937 random(5);
+    const char alphabet[] = {' ', ' ', 'a', 'B', ';', '\t', '\r', '\n', '\n'};
+    for (int round = 0; round < 4000; ++round) {
+        std::string text(random() % 300, ' ');
+        for (char& c : text)
+            c = alphabet[random() % (round % 4 == 0 ? 6 : sizeof alphabet)]; // some long lines
+        std::vector<std::pair<std::string, std::string>> expected;           // line, first word
+        for (auto scanner = LineEndScanner(text); auto line = scanner.Next();)
+            expected.emplace_back(*line, FirstWordOf(*line));
+        std::vector<std::pair<std::string, std::string>> cut;
+        const std::size_t consumed = CutCompleteLines(text, true, [&](const CutLine& line) {
+            EXPECT_EQ(line.text.data(), text.data() + line.start);
+            cut.emplace_back(line.text, line.firstWord);
+            return true;
+        });
+        EXPECT_EQ(consumed, text.size());
+        EXPECT_EQ(cut, expected) << testing::PrintToString(text);
     }
 }
 
