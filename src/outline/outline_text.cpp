@@ -3,24 +3,48 @@
 #include "parse/line_ends.h"
 #include "parse/line_walk.h"
 
-#include <charconv>
 #include <cstring>
-#include <iterator>
+#include <memory>
 #include <new>
 #include <vector>
 
 namespace ini {
 
+namespace {
+
+char* Put(char* at, std::string_view bytes) noexcept {
+    std::memcpy(at, bytes.data(), bytes.size());
+    return at + bytes.size();
+}
+
+} // namespace
+
+std::size_t OutlineText::MostBytes(std::size_t depth, std::size_t lineSize) noexcept {
+    // The node text is never longer than the line with the comment's lead added.
+    return 2 * depth + KeyText::mostBytes + 1 + lineSize + SplitLine::commentLead.size() + 1;
+}
+
+char* OutlineText::WriteNode(char* at, std::size_t depth, const KeyText& key, std::string_view line,
+                             bool showComments, const LineBytes* bytes) {
+    for (std::size_t i = 0; i < depth; ++i, at += 2)
+        std::memcpy(at, "  ", 2);
+    at = Put(at, key.Text());
+    *at++ = '\t';
+    const SplitLine parts = bytes ? m_splitter.ParseLine(line, showComments, *bytes)
+                                  : m_splitter.ParseLine(line, showComments);
+    at = Put(at, parts.content);
+    if (parts.HasComment())
+        at = Put(Put(at, SplitLine::commentLead), parts.commentTail);
+    *at++ = '\n';
+    return at;
+}
+
 void OutlineText::AppendNode(std::string& out, std::size_t depth, NodeKey key,
                              std::string_view line, bool showComments) {
-    out.append(2 * depth, ' ');
-    out.append(NodeKey::prefix);
-    char digits[24];
-    const auto written = std::to_chars(std::begin(digits), std::end(digits), key.line);
-    out.append(digits, written.ptr);
-    out.push_back('\t');
-    m_splitter.ParseLine(line, showComments).AppendNodeText(out);
-    out.push_back('\n');
+    const std::size_t used = out.size();
+    out.resize(used + MostBytes(depth, line.size()));
+    char* const end = WriteNode(out.data() + used, depth, KeyText(key), line, showComments);
+    out.resize(static_cast<std::size_t>(end - out.data()));
 }
 
 std::string RenderOutline(const OutlineNodes& nodes, const LineStore& lines) {
@@ -48,15 +72,42 @@ std::string RenderOutline(const OutlineNodes& nodes, const LineStore& lines) {
 
 namespace {
 
+// Output lines are written straight into this, to go out in large pieces.
+class OutputBuffer {
+public:
+    explicit OutputBuffer(std::size_t capacity)
+        : m_bytes(new char[capacity]), m_capacity(capacity) {}
+
+    std::string_view Bytes() const noexcept { return {m_bytes.get(), m_size}; }
+    std::size_t Room() const noexcept { return m_capacity - m_size; }
+    char* End() noexcept { return m_bytes.get() + m_size; }
+    // Takes the bytes written up to `end`.
+    void Grow(char* end) noexcept { m_size = static_cast<std::size_t>(end - m_bytes.get()); }
+    // Empties the buffer, with room for at least `room` bytes (a very long line needs more).
+    void Clear(std::size_t room) {
+        if (room > m_capacity) {
+            m_bytes.reset(new char[room]);
+            m_capacity = room;
+        }
+        m_size = 0;
+    }
+
+private:
+    std::unique_ptr<char[]> m_bytes;
+    std::size_t m_capacity;
+    std::size_t m_size = 0;
+};
+
 Result<void> Stream(FileReader& file, const Keywords& keywords, const StreamOptions& options,
                     const std::function<bool(std::string_view)>& write) {
     // Output goes out in pieces of about this size; input comes in pieces of the same size.
     constexpr std::size_t piece = std::size_t{1} << 20;
-    std::string out;
-    out.reserve(piece + 4096);
+    OutputBuffer out(piece);
     bool writeFailed = false;
     OutlineText text;
     const bool comments = options.showComments;
+    const CutLine* cut = nullptr; // the line being walked, with what the cutter found out
+    KeyText key(NodeKey{0});      // its key
     LineWalker walker(
         keywords, [comments] { return comments; },
         [&](const WalkedLine& line) {
@@ -65,12 +116,15 @@ Result<void> Stream(FileReader& file, const Keywords& keywords, const StreamOpti
             const std::size_t depth = line.stacks.Depth();
             if (depth > 0 && options.topLevelOnly)
                 return;
-            out.append(options.prefix);
-            text.AppendNode(out, depth, NodeKey{line.index}, line.text.line, comments);
-            if (out.size() >= piece) {
-                writeFailed = !write(out);
-                out.clear();
+            const std::size_t most =
+                options.prefix.size() + OutlineText::MostBytes(depth, line.text.line.size());
+            if (out.Room() < most) {
+                writeFailed = !out.Bytes().empty() && !write(out.Bytes());
+                out.Clear(most);
             }
+            char* const at = Put(out.End(), options.prefix);
+            out.Grow(text.WriteNode(at, depth, key, line.text.line, comments,
+                                    cut->classed ? &cut->bytes : nullptr));
         },
         [&] { return !writeFailed; });
 
@@ -98,14 +152,18 @@ Result<void> Stream(FileReader& file, const Keywords& keywords, const StreamOpti
         }
         const bool atEnd = file.Remaining() == 0;
         consumed += CutCompleteLines(
-            {buffer.data() + consumed, filled - consumed}, atEnd,
-            [&](const CutLine& line) { return walker.Step(next++, line.text, line.firstWord); });
+            {buffer.data() + consumed, filled - consumed}, atEnd, [&](const CutLine& line) {
+                cut = &line;
+                const bool goOn = walker.Step(next++, line.text, line.firstWord);
+                key.Next();
+                return goOn;
+            });
         if (writeFailed)
             return Failure{"cannot write the outline"};
         if (atEnd)
             break;
     }
-    if (!out.empty() && !write(out))
+    if (!out.Bytes().empty() && !write(out.Bytes()))
         return Failure{"cannot write the outline"};
     return file.CheckUnchanged();
 }

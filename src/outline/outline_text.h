@@ -18,6 +18,12 @@ namespace ini {
 // what the checked outlines under tests/golden hold.
 class OutlineText {
 public:
+    // The most bytes the output line of a node at `depth` for a line of `lineSize` bytes takes.
+    static std::size_t MostBytes(std::size_t depth, std::size_t lineSize) noexcept;
+    // Writes a node's output line at `at`, which has room for MostBytes; gives its end. `bytes`
+    // are the line's classed bytes when the cutter has them.
+    char* WriteNode(char* at, std::size_t depth, const KeyText& key, std::string_view line,
+                    bool showComments, const LineBytes* bytes = nullptr);
     void AppendNode(std::string& out, std::size_t depth, NodeKey key, std::string_view line,
                     bool showComments);
 

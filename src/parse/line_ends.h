@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -57,6 +58,10 @@ struct CutLine {
     std::string_view text;      // without its terminator
     std::size_t start;          // where it starts in the bytes being cut
     std::string_view firstWord; // what FirstWordOf(text) gives, found in the same pass
+    // Where its spaces and semicolons are, when the line was short enough to be classed in that
+    // pass (`classed`).
+    LineBytes bytes;
+    bool classed = false;
 };
 
 namespace detail {
@@ -66,7 +71,7 @@ namespace detail {
 struct ByteMasks {
     std::uint64_t lineBreak = 0; // CR or LF
     std::uint64_t space = 0;
-    std::uint64_t wordStop = 0; // what ends a first word: a space, ";" or a line break
+    std::uint64_t semicolon = 0;
 };
 
 // The masks of the `count` bytes (at most 64) from `at`, one byte at a time.
@@ -77,7 +82,7 @@ inline ByteMasks MasksOfFew(const char* at, std::size_t count) noexcept {
         const bool lineBreak = at[i] == '\r' || at[i] == '\n';
         masks.lineBreak |= lineBreak ? bit : 0;
         masks.space |= at[i] == ' ' ? bit : 0;
-        masks.wordStop |= lineBreak || at[i] == ' ' || at[i] == ';' ? bit : 0;
+        masks.semicolon |= at[i] == ';' ? bit : 0;
     }
     return masks;
 }
@@ -95,12 +100,9 @@ inline ByteMasks MasksOf64(const char* at) noexcept {
         const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 16 * part));
         const __m128i lineBreak =
             _mm_or_si128(_mm_cmpeq_epi8(bytes, cr), _mm_cmpeq_epi8(bytes, lf));
-        const __m128i isSpace = _mm_cmpeq_epi8(bytes, space);
-        const __m128i stop =
-            _mm_or_si128(_mm_or_si128(lineBreak, isSpace), _mm_cmpeq_epi8(bytes, semicolon));
         masks.lineBreak |= lanes(lineBreak) << (16 * part);
-        masks.space |= lanes(isSpace) << (16 * part);
-        masks.wordStop |= lanes(stop) << (16 * part);
+        masks.space |= lanes(_mm_cmpeq_epi8(bytes, space)) << (16 * part);
+        masks.semicolon |= lanes(_mm_cmpeq_epi8(bytes, semicolon)) << (16 * part);
     }
     return masks;
 #else
@@ -137,19 +139,26 @@ std::size_t CutCompleteLines(std::string_view bytes, bool atEnd, OnLine&& onLine
             shift = 0;
         }
         std::size_t end;
-        std::string_view word;
+        CutLine cut;
         if (const std::uint64_t lineBreaks = masks.lineBreak >> shift; lineBreaks != 0) {
-            end = start + static_cast<std::size_t>(std::countr_zero(lineBreaks));
-            // The line break is no space, so the word starts at or before it, and a word stop
-            // follows at the latest there.
-            const auto wordAt = static_cast<std::size_t>(std::countr_zero(~(masks.space >> shift)));
-            const auto wordLength =
-                static_cast<std::size_t>(std::countr_zero(masks.wordStop >> (shift + wordAt)));
-            word = std::string_view(data + start + wordAt, wordLength);
+            const auto length = static_cast<std::size_t>(std::countr_zero(lineBreaks));
+            end = start + length;
+            const std::uint64_t inLine = (std::uint64_t{1} << length) - 1; // length < 64
+            const std::uint64_t spaces = (masks.space >> shift) & inLine;
+            const std::uint64_t semicolons = (masks.semicolon >> shift) & inLine;
+            // The word starts at the first non-space and ends at the next space, ";" or the
+            // line's end, which the masks mark as the first bit past the line.
+            const auto wordAt = static_cast<std::size_t>(std::countr_zero(~spaces));
+            const std::uint64_t stops = spaces | semicolons | ~inLine;
+            const auto wordLength = static_cast<std::size_t>(std::countr_zero(stops >> wordAt));
+            cut.firstWord = std::string_view(data + start + wordAt, wordLength);
+            cut.bytes.spaces = spaces;
+            cut.bytes.semicolons = semicolons;
+            cut.classed = true;
         } else {
             // A line longer than the masks reach, or one that runs to the end of the bytes.
             end = FindLineBreak(bytes, masked + maskedCount);
-            word = FirstWordOf(bytes.substr(start, end - start));
+            cut.firstWord = FirstWordOf(bytes.substr(start, end - start));
         }
         std::size_t next;
         if (end == size) {
@@ -163,7 +172,9 @@ std::size_t CutCompleteLines(std::string_view bytes, bool atEnd, OnLine&& onLine
         } else {
             next = end + 1;
         }
-        if (!onLine(CutLine{bytes.substr(start, end - start), start, word}))
+        cut.text = bytes.substr(start, end - start);
+        cut.start = start;
+        if (!onLine(std::as_const(cut)))
             return start;
         start = next;
     }

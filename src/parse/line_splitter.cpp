@@ -1,6 +1,7 @@
 #include "parse/line_splitter.h"
 
 #include <bit>
+#include <cstdint>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -108,6 +109,11 @@ std::size_t FindFirst(const char* data, std::size_t size, std::size_t from) noex
     return from;
 }
 
+// The lowest `count` bits set; `count` is below 64.
+std::uint64_t LowBits(std::size_t count) noexcept {
+    return (std::uint64_t{1} << count) - 1;
+}
+
 // Where the next two spaces in a row start, or `size`.
 std::size_t FindDoubleSpace(const char* data, std::size_t size, std::size_t from) noexcept {
     if (size < 2)
@@ -144,15 +150,40 @@ SplitLine LineSplitter::ParseLine(std::string_view data, bool showComments) {
     content = content.substr(first, last - first);
 
     // Most lines have single spaces only; they need no copy.
-    const char* const text = content.data();
-    const std::size_t size = content.size();
-    std::size_t doubled = FindDoubleSpace(text, size, 0);
-    if (doubled == size) {
-        result.content = content;
-        return result;
+    const std::size_t doubled = FindDoubleSpace(content.data(), content.size(), 0);
+    result.content = doubled == content.size() ? content : Collapse(content, doubled);
+    return result;
+}
+
+SplitLine LineSplitter::ParseLine(std::string_view data, bool showComments, LineBytes bytes) {
+    // The same cut as above, read off the masks: bit i is byte i, and the line is below 64 bytes.
+    SplitLine result;
+    std::size_t contentEnd = data.size();
+    if (bytes.semicolons != 0) {
+        contentEnd = static_cast<std::size_t>(std::countr_zero(bytes.semicolons));
+        if (showComments)
+            result.commentTail = data.substr(contentEnd);
     }
+    const std::uint64_t nonSpaces = ~bytes.spaces & LowBits(contentEnd);
+    if (nonSpaces == 0)
+        return result;
+    const auto first = static_cast<std::size_t>(std::countr_zero(nonSpaces));
+    const auto last = static_cast<std::size_t>(64 - std::countl_zero(nonSpaces));
+    const std::string_view content = data.substr(first, last - first);
+    // Bit i: bytes i and i + 1 are both spaces. The content ends in a non-space.
+    const std::uint64_t pairs =
+        bytes.spaces & (bytes.spaces >> 1) & LowBits(last) & ~LowBits(first);
+    result.content =
+        pairs == 0 ? content
+                   : Collapse(content, static_cast<std::size_t>(std::countr_zero(pairs)) - first);
+    return result;
+}
+
+std::string_view LineSplitter::Collapse(std::string_view content, std::size_t doubled) {
     // Each run of spaces keeps its first; the content ends in a non-space, so every run is
     // followed by the next word.
+    const char* const text = content.data();
+    const std::size_t size = content.size();
     m_collapsed.assign(text, doubled + 1);
     for (;;) {
         const std::size_t word = FindFirst<NotSpace>(text, size, doubled + 1);
@@ -163,8 +194,7 @@ SplitLine LineSplitter::ParseLine(std::string_view data, bool showComments) {
         }
         m_collapsed.append(text + word, doubled + 1 - word);
     }
-    result.content = m_collapsed;
-    return result;
+    return m_collapsed;
 }
 
 } // namespace ini

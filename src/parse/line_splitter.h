@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -26,14 +27,25 @@ struct SplitLine {
     void AppendNodeText(std::string& out) const;
 };
 
+// Where the spaces and semicolons of a line shorter than 64 bytes are: bit i stands for byte i.
+struct LineBytes {
+    std::uint64_t spaces = 0;
+    std::uint64_t semicolons = 0;
+};
+
 // Splits lines into content and comment. The views it returns point into the line passed in,
 // or into this splitter's own buffer when spaces had to be collapsed; they stay valid until the
 // next call.
 class LineSplitter {
 public:
     SplitLine ParseLine(std::string_view data, bool showComments);
+    // The same for a line shorter than 64 bytes whose bytes were classed already.
+    SplitLine ParseLine(std::string_view data, bool showComments, LineBytes bytes);
 
 private:
+    // The content with each run of spaces cut to one; `doubled` is where the first run starts.
+    std::string_view Collapse(std::string_view content, std::size_t doubled);
+
     std::string m_collapsed;
 };
 

@@ -1,15 +1,37 @@
 #include "parse/node_key.h"
 
 #include <charconv>
+#include <cstring>
 
 namespace ini {
 
 std::string NodeKey::ToString() const {
-    char digits[24];
-    const auto [end, ec] = std::to_chars(std::begin(digits), std::end(digits), line);
-    std::string text(prefix);
-    text.append(digits, end);
-    return text;
+    return std::string(KeyText(*this).Text());
+}
+
+KeyText::KeyText(NodeKey key) noexcept {
+    char digits[mostDigits];
+    const std::size_t count =
+        static_cast<std::size_t>(std::to_chars(digits, digits + mostDigits, key.line).ptr - digits);
+    m_first = sizeof m_text - count - NodeKey::prefix.size();
+    std::memcpy(m_text + m_first, NodeKey::prefix.data(), NodeKey::prefix.size());
+    std::memcpy(m_text + m_first + NodeKey::prefix.size(), digits, count);
+}
+
+void KeyText::Next() noexcept {
+    std::size_t at = sizeof m_text;
+    const std::size_t digitsStart = m_first + NodeKey::prefix.size();
+    while (at > digitsStart && m_text[at - 1] == '9')
+        m_text[--at] = '0';
+    if (at > digitsStart) {
+        ++m_text[at - 1];
+        return;
+    }
+    // Every digit was a 9: one digit more, and the prefix moves one place to the front. A line
+    // index never reaches twenty digits.
+    --m_first;
+    std::memcpy(m_text + m_first, NodeKey::prefix.data(), NodeKey::prefix.size());
+    m_text[digitsStart - 1] = '1';
 }
 
 std::optional<NodeKey> NodeKey::Parse(std::string_view text) {

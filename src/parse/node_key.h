@@ -26,4 +26,22 @@ struct NodeKey {
     friend auto operator<=>(const NodeKey&, const NodeKey&) = default;
 };
 
+// The text of one key, held without allocating; Next() moves on to the following line's key by
+// counting in decimal, which costs a digit or two where formatting anew costs a division for
+// every two digits. Made for walks that meet every line in order.
+class KeyText {
+public:
+    static constexpr std::size_t mostDigits = 20; // of a 64-bit line index
+    static constexpr std::size_t mostBytes = NodeKey::prefix.size() + mostDigits;
+
+    explicit KeyText(NodeKey key) noexcept;
+
+    std::string_view Text() const noexcept { return {m_text + m_first, sizeof m_text - m_first}; }
+    void Next() noexcept;
+
+private:
+    char m_text[mostBytes];
+    std::size_t m_first = 0; // where the prefix starts
+};
+
 } // namespace ini
