@@ -43,6 +43,14 @@ public:
         const std::string_view span(m_bytes.Data() + m_starts[i], m_starts[i + 1] - m_starts[i]);
         return span.substr(0, span.size() - TerminatorLength(span));
     }
+    // Cuts lines first to last (both below Count()) again, as the read cut them, and hands each
+    // to onLine(CutLine) until it returns false.
+    template <typename OnLine>
+    void CutLines(LineIndex first, LineIndex last, OnLine&& onLine) const {
+        const std::size_t from = m_starts[first];
+        CutCompleteLines({m_bytes.Data() + from, m_starts[last + 1] - from}, true, onLine,
+                         m_size - from);
+    }
     // Whether the whole file is valid UTF-8; otherwise text is shown as Windows-1252. Worked out
     // on first use, so a load pays nothing for it.
     bool IsValidUtf8() const noexcept;

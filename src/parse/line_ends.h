@@ -120,11 +120,15 @@ inline ByteMasks MasksOf64(const char* at) noexcept {
 //
 // One look at each byte serves both the line ends and the first words: the bytes are classed 64
 // at a time into bit masks, and a line that fits in the masks already made is cut with a few bit
-// operations. Only a line longer than that is searched again.
+// operations. Only a line longer than that is searched again. `readable` (at least the size of
+// `bytes`) says how many bytes from the start may be read: classing 64 at a time beyond the end
+// of a few short lines is faster than one at a time.
 template <typename OnLine>
-std::size_t CutCompleteLines(std::string_view bytes, bool atEnd, OnLine&& onLine) {
+std::size_t CutCompleteLines(std::string_view bytes, bool atEnd, OnLine&& onLine,
+                             std::size_t readable = 0) {
     const char* const data = bytes.data();
     const std::size_t size = bytes.size();
+    readable = std::max(readable, size);
     detail::ByteMasks masks;
     std::size_t masked = 0;      // where the masks start
     std::size_t maskedCount = 0; // how many bytes they stand for
@@ -134,8 +138,17 @@ std::size_t CutCompleteLines(std::string_view bytes, bool atEnd, OnLine&& onLine
         if (shift >= maskedCount || (masks.lineBreak >> shift) == 0) {
             masked = start;
             maskedCount = std::min<std::size_t>(64, size - start);
-            masks = maskedCount == 64 ? detail::MasksOf64(data + start)
-                                      : detail::MasksOfFew(data + start, maskedCount);
+            if (start + 64 <= readable) {
+                masks = detail::MasksOf64(data + start);
+                if (maskedCount < 64) {
+                    const std::uint64_t inBytes = (std::uint64_t{1} << maskedCount) - 1;
+                    masks.lineBreak &= inBytes;
+                    masks.space &= inBytes;
+                    masks.semicolon &= inBytes;
+                }
+            } else {
+                masks = detail::MasksOfFew(data + start, maskedCount);
+            }
             shift = 0;
         }
         std::size_t end;

@@ -2,6 +2,7 @@
 
 #include "parse/block_stacks.h"
 #include "parse/keywords.h"
+#include "parse/line_ends.h"
 #include "parse/line_splitter.h"
 #include "parse/node_key.h"
 
@@ -73,6 +74,13 @@ concept LineSource = requires(const Lines& lines, LineIndex i) {
     { lines.Line(i) } -> std::convertible_to<std::string_view>;
 };
 
+// A source that can cut a run of its lines again in one pass, first words included, handing
+// each to onLine(CutLine) until that returns false.
+template <typename Lines>
+concept CutsLines = requires(const Lines& lines, LineIndex i, bool (*onLine)(const CutLine&)) {
+    lines.CutLines(i, i, onLine);
+};
+
 // The walk over the lines from `first` to `last` of a source (both included; indices past the
 // source's end are not walked), with fresh stacks.
 template <LineSource Lines, typename ShowComments, typename NodeStep, typename LetEventsRun>
@@ -84,11 +92,21 @@ WalkOutcome WalkLines(const Lines& lines, LineIndex first, LineIndex last, const
         return WalkOutcome::Finished;
     last = std::min<LineIndex>(last, count - 1);
     LineWalker walker(keywords, std::ref(showComments), std::ref(nodeStep), std::ref(letEventsRun));
-    for (LineIndex i = first; i <= last; ++i) {
-        if (!walker.Step(i, lines.Line(i)))
-            return WalkOutcome::Stopped;
+    if constexpr (CutsLines<Lines>) {
+        LineIndex index = first;
+        bool stopped = false;
+        lines.CutLines(first, last, [&](const CutLine& line) {
+            stopped = !walker.Step(index++, line.text, line.firstWord);
+            return !stopped;
+        });
+        return stopped ? WalkOutcome::Stopped : WalkOutcome::Finished;
+    } else {
+        for (LineIndex i = first; i <= last; ++i) {
+            if (!walker.Step(i, lines.Line(i)))
+                return WalkOutcome::Stopped;
+        }
+        return WalkOutcome::Finished;
     }
-    return WalkOutcome::Finished;
 }
 
 } // namespace ini

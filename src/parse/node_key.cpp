@@ -18,7 +18,7 @@ KeyText::KeyText(NodeKey key) noexcept {
     std::memcpy(m_text + m_first + NodeKey::prefix.size(), digits, count);
 }
 
-void KeyText::Next() noexcept {
+void KeyText::Carry() noexcept {
     std::size_t at = sizeof m_text;
     const std::size_t digitsStart = m_first + NodeKey::prefix.size();
     while (at > digitsStart && m_text[at - 1] == '9')

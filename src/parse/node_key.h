@@ -37,9 +37,16 @@ public:
     explicit KeyText(NodeKey key) noexcept;
 
     std::string_view Text() const noexcept { return {m_text + m_first, sizeof m_text - m_first}; }
-    void Next() noexcept;
+    void Next() noexcept {
+        if (char& last = m_text[mostBytes - 1]; last != '9')
+            ++last;
+        else
+            Carry();
+    }
 
 private:
+    void Carry() noexcept;
+
     char m_text[mostBytes];
     std::size_t m_first = 0; // where the prefix starts
 };

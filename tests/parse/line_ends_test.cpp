@@ -106,17 +106,23 @@ TEST(LineEnds, CutterAgreesWithTheRulesAtEveryLengthAndPlace) {
         std::string text(random() % 300, ' ');
         for (char& c : text)
             c = alphabet[random() % (round % 4 == 0 ? 6 : sizeof alphabet)]; // some long lines
-        std::vector<std::pair<std::string, std::string>> expected;           // line, first word
-        for (auto scanner = LineEndScanner(text); auto line = scanner.Next();)
+        // The cut may end before the bytes it is allowed to read do: that must not matter.
+        const std::string_view cutBytes = std::string_view(text).substr(
+            0, text.size() - std::min<std::size_t>(text.size(), round % 70));
+        std::vector<std::pair<std::string, std::string>> expected; // line, first word
+        for (auto scanner = LineEndScanner(cutBytes); auto line = scanner.Next();)
             expected.emplace_back(*line, FirstWordOf(*line));
         std::vector<std::pair<std::string, std::string>> cut;
-        const std::size_t consumed = CutCompleteLines(text, true, [&](const CutLine& line) {
-            EXPECT_EQ(line.text.data(), text.data() + line.start);
-            cut.emplace_back(line.text, line.firstWord);
-            return true;
-        });
-        EXPECT_EQ(consumed, text.size());
-        EXPECT_EQ(cut, expected) << testing::PrintToString(text);
+        const std::size_t consumed = CutCompleteLines(
+            cutBytes, true,
+            [&](const CutLine& line) {
+                EXPECT_EQ(line.text.data(), text.data() + line.start);
+                cut.emplace_back(line.text, line.firstWord);
+                return true;
+            },
+            text.size());
+        EXPECT_EQ(consumed, cutBytes.size());
+        EXPECT_EQ(cut, expected) << testing::PrintToString(cutBytes);
     }
 }
 
