@@ -107,7 +107,7 @@ Result<void> Stream(FileReader& file, const Keywords& keywords, const StreamOpti
     OutlineText text;
     const bool comments = options.showComments;
     const CutLine* cut = nullptr; // the line being walked, with what the cutter found out
-    KeyText key(NodeKey{0});      // its key
+    KeyText key(NodeKey{0});      // the last key written
     LineWalker walker(
         keywords, [comments] { return comments; },
         [&](const WalkedLine& line) {
@@ -123,6 +123,7 @@ Result<void> Stream(FileReader& file, const Keywords& keywords, const StreamOpti
                 out.Clear(most);
             }
             char* const at = Put(out.End(), options.prefix);
+            key.MoveTo(NodeKey{line.index});
             out.Grow(text.WriteNode(at, depth, key, line.text.line, comments,
                                     cut->classed ? &cut->bytes : nullptr));
         },
@@ -151,13 +152,11 @@ Result<void> Stream(FileReader& file, const Keywords& keywords, const StreamOpti
             consumed = filled - StripUtf8Bom({buffer.data(), filled}).size();
         }
         const bool atEnd = file.Remaining() == 0;
-        consumed += CutCompleteLines(
-            {buffer.data() + consumed, filled - consumed}, atEnd, [&](const CutLine& line) {
-                cut = &line;
-                const bool goOn = walker.Step(next++, line.text, line.firstWord);
-                key.Next();
-                return goOn;
-            });
+        consumed += CutCompleteLines({buffer.data() + consumed, filled - consumed}, atEnd,
+                                     [&](const CutLine& line) {
+                                         cut = &line;
+                                         return walker.Step(next++, line.text, line.firstWord);
+                                     });
         if (writeFailed)
             return Failure{"cannot write the outline"};
         if (atEnd)

@@ -90,20 +90,28 @@ inline ByteMasks MasksOfFew(const char* at, std::size_t count) noexcept {
 // The masks of the 64 bytes from `at`, sixteen at a time.
 inline ByteMasks MasksOf64(const char* at) noexcept {
 #ifdef __SSE2__
-    ByteMasks masks;
     const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n');
     const __m128i space = _mm_set1_epi8(' '), semicolon = _mm_set1_epi8(';');
-    const auto lanes = [](__m128i m) {
-        return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(m)));
+    const auto load = [at](int part) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 16 * part));
     };
-    for (int part = 0; part < 4; ++part) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 16 * part));
-        const __m128i lineBreak =
-            _mm_or_si128(_mm_cmpeq_epi8(bytes, cr), _mm_cmpeq_epi8(bytes, lf));
-        masks.lineBreak |= lanes(lineBreak) << (16 * part);
-        masks.space |= lanes(_mm_cmpeq_epi8(bytes, space)) << (16 * part);
-        masks.semicolon |= lanes(_mm_cmpeq_epi8(bytes, semicolon)) << (16 * part);
-    }
+    const __m128i b0 = load(0), b1 = load(1), b2 = load(2), b3 = load(3);
+    // Four sixteen-bit lane masks into one 64-bit mask, with constant shifts only.
+    const auto join = [](__m128i m0, __m128i m1, __m128i m2, __m128i m3) {
+        const auto lanes = [](__m128i m) {
+            return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(m)));
+        };
+        return lanes(m0) | lanes(m1) << 16 | lanes(m2) << 32 | lanes(m3) << 48;
+    };
+    const auto lineBreak = [&](__m128i b) {
+        return _mm_or_si128(_mm_cmpeq_epi8(b, cr), _mm_cmpeq_epi8(b, lf));
+    };
+    ByteMasks masks;
+    masks.lineBreak = join(lineBreak(b0), lineBreak(b1), lineBreak(b2), lineBreak(b3));
+    masks.space = join(_mm_cmpeq_epi8(b0, space), _mm_cmpeq_epi8(b1, space),
+                       _mm_cmpeq_epi8(b2, space), _mm_cmpeq_epi8(b3, space));
+    masks.semicolon = join(_mm_cmpeq_epi8(b0, semicolon), _mm_cmpeq_epi8(b1, semicolon),
+                           _mm_cmpeq_epi8(b2, semicolon), _mm_cmpeq_epi8(b3, semicolon));
     return masks;
 #else
     return MasksOfFew(at, 64);

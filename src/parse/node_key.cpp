@@ -9,7 +9,7 @@ std::string NodeKey::ToString() const {
     return std::string(KeyText(*this).Text());
 }
 
-KeyText::KeyText(NodeKey key) noexcept {
+KeyText::KeyText(NodeKey key) noexcept : m_key(key) {
     char digits[mostDigits];
     const std::size_t count =
         static_cast<std::size_t>(std::to_chars(digits, digits + mostDigits, key.line).ptr - digits);

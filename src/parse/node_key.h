@@ -26,9 +26,9 @@ struct NodeKey {
     friend auto operator<=>(const NodeKey&, const NodeKey&) = default;
 };
 
-// The text of one key, held without allocating; Next() moves on to the following line's key by
-// counting in decimal, which costs a digit or two where formatting anew costs a division for
-// every two digits. Made for walks that meet every line in order.
+// The text of one key, held without allocating. Moving on to a later line's key counts up in
+// decimal when the line is near, which costs a digit or two a step where formatting anew costs
+// a division for every two digits. Made for walks that write keys of lines in order.
 class KeyText {
 public:
     static constexpr std::size_t mostDigits = 20; // of a 64-bit line index
@@ -37,16 +37,26 @@ public:
     explicit KeyText(NodeKey key) noexcept;
 
     std::string_view Text() const noexcept { return {m_text + m_first, sizeof m_text - m_first}; }
+    NodeKey Key() const noexcept { return m_key; }
     void Next() noexcept {
+        ++m_key.line;
         if (char& last = m_text[mostBytes - 1]; last != '9')
             ++last;
         else
             Carry();
     }
+    // Moves on to `key`, counting up when it is a few lines on and formatting it anew otherwise.
+    void MoveTo(NodeKey key) noexcept {
+        if (key.line < m_key.line || key.line - m_key.line > 16)
+            *this = KeyText(key);
+        while (m_key.line < key.line)
+            Next();
+    }
 
 private:
     void Carry() noexcept;
 
+    NodeKey m_key;
     char m_text[mostBytes];
     std::size_t m_first = 0; // where the prefix starts
 };

@@ -48,9 +48,12 @@ TEST(NodeKey, ParsesByRemovingEveryPrefix) {
 TEST(NodeKey, CountingUpGivesWhatFormattingGives) {
     for (const LineIndex first :
          {LineIndex{0}, LineIndex{7}, LineIndex{95}, LineIndex{99'990}, LineIndex{4'294'967'290}}) {
-        KeyText counted(NodeKey{first});
-        for (LineIndex line = first; line < first + 20; ++line, counted.Next())
+        KeyText counted(NodeKey{first}), moved(NodeKey{first});
+        for (LineIndex line = first; line < first + 20; ++line, counted.Next()) {
             EXPECT_EQ(counted.Text(), NodeKey{line}.ToString());
+            moved.MoveTo(NodeKey{line + line % 3 * 10}); // near and far, on and back
+            EXPECT_EQ(moved.Text(), NodeKey{line + line % 3 * 10}.ToString());
+        }
     }
 }
 
