@@ -1,4 +1,5 @@
-// Split-and-classify over a million realistic lines: the line walk with no node step.
+// Split-and-classify over a million realistic lines: the line walk with no node step, and the
+// cutting alone.
 
 #include "parse/line_ends.h"
 #include "parse/line_walk.h"
@@ -9,15 +10,8 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
-#include <vector>
 
 namespace {
-
-struct Lines {
-    std::vector<std::string_view> lines;
-    std::size_t Count() const { return lines.size(); }
-    std::string_view Line(ini::LineIndex i) const { return lines[i]; }
-};
 
 // The generated sample file repeated until it holds a million lines.
 const std::string& MillionLineText() {
@@ -42,35 +36,30 @@ const std::string& MillionLineText() {
     return text;
 }
 
-Lines CutLines(const std::string& text, std::size_t limit) {
-    Lines lines;
-    ini::LineEndScanner scanner(text);
-    while (lines.lines.size() < limit) {
-        const auto line = scanner.Next();
-        if (!line)
-            break;
-        lines.lines.push_back(*line);
-    }
-    return lines;
-}
-
+// Split-and-classify as a load does it: lines cut with their first words in one pass, each
+// walked at once.
 void BM_SplitAndClassify(benchmark::State& state) {
-    const Lines lines = CutLines(MillionLineText(), 1'000'000);
+    const std::string& text = MillionLineText();
     ini::Keywords keywords;
     keywords.InitKeywords();
+    std::size_t count = 0;
     for (auto _ : state) {
         std::size_t openers = 0;
-        ini::WalkLines(
-            lines, 0, lines.Count() - 1, keywords, [] { return false; },
+        count = 0;
+        ini::LineWalker walker(
+            keywords, [] { return false; },
             [&](const ini::WalkedLine& line) {
                 openers += line.lineClass == ini::LineClass::Opener;
             },
             [] { return true; });
+        ini::CutCompleteLines(text, true, [&](const ini::CutLine& line) {
+            return walker.Step(count++, line.text, line.firstWord);
+        });
         benchmark::DoNotOptimize(openers);
     }
-    state.counters["lines"] = static_cast<double>(lines.Count());
+    state.counters["lines"] = static_cast<double>(count);
     state.counters["ns_per_line"] = benchmark::Counter(
-        static_cast<double>(lines.Count()),
+        static_cast<double>(count),
         benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_SplitAndClassify)->Unit(benchmark::kMillisecond);
@@ -78,10 +67,11 @@ BENCHMARK(BM_SplitAndClassify)->Unit(benchmark::kMillisecond);
 void BM_CutLines(benchmark::State& state) {
     const std::string& text = MillionLineText();
     for (auto _ : state) {
-        ini::LineEndScanner scanner(text);
         std::size_t count = 0;
-        while (scanner.Next())
+        ini::CutCompleteLines(text, true, [&](const ini::CutLine&) {
             ++count;
+            return true;
+        });
         benchmark::DoNotOptimize(count);
         state.counters["ns_per_line"] = benchmark::Counter(
             static_cast<double>(count),
