@@ -2,6 +2,7 @@
 
 #include <bit>
 #include <cstdint>
+#include <cstring>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -170,12 +171,27 @@ SplitLine LineSplitter::ParseLine(std::string_view data, bool showComments, Line
     const auto first = static_cast<std::size_t>(std::countr_zero(nonSpaces));
     const auto last = static_cast<std::size_t>(64 - std::countl_zero(nonSpaces));
     const std::string_view content = data.substr(first, last - first);
-    // Bit i: bytes i and i + 1 are both spaces. The content ends in a non-space.
-    const std::uint64_t pairs =
-        bytes.spaces & (bytes.spaces >> 1) & LowBits(last) & ~LowBits(first);
-    result.content =
-        pairs == 0 ? content
-                   : Collapse(content, static_cast<std::size_t>(std::countr_zero(pairs)) - first);
+    // Bit i: byte i of the content is a space after a space, which the content drops.
+    const std::uint64_t dropped =
+        bytes.spaces & (bytes.spaces << 1) & LowBits(last) & ~LowBits(first + 1);
+    if (dropped == 0) {
+        result.content = content;
+        return result;
+    }
+    // Copies the kept stretches between the dropped runs.
+    m_collapsed.resize(content.size());
+    char* out = m_collapsed.data();
+    std::size_t from = first;
+    for (std::uint64_t rest = dropped; rest != 0; rest = dropped & ~LowBits(from)) {
+        const auto run = static_cast<std::size_t>(std::countr_zero(rest));
+        std::memcpy(out, data.data() + from, run - from);
+        out += run - from;
+        from = run + static_cast<std::size_t>(std::countr_zero(~(dropped >> run)));
+    }
+    std::memcpy(out, data.data() + from, last - from);
+    out += last - from;
+    m_collapsed.resize(static_cast<std::size_t>(out - m_collapsed.data()));
+    result.content = m_collapsed;
     return result;
 }
 
