@@ -28,7 +28,7 @@ char* OutlineText::WriteNode(char* at, std::size_t depth, const KeyText& key, st
                              bool showComments, const LineBytes* bytes) {
     for (std::size_t i = 0; i < depth; ++i, at += 2)
         std::memcpy(at, "  ", 2);
-    at = Put(at, key.Text());
+    at = key.WriteTo(at);
     *at++ = '\t';
     const SplitLine parts = bytes ? m_splitter.ParseLine(line, showComments, *bytes)
                                   : m_splitter.ParseLine(line, showComments);

@@ -10,28 +10,24 @@ std::string NodeKey::ToString() const {
 }
 
 KeyText::KeyText(NodeKey key) noexcept : m_key(key) {
-    char digits[mostDigits];
-    const std::size_t count =
-        static_cast<std::size_t>(std::to_chars(digits, digits + mostDigits, key.line).ptr - digits);
-    m_first = sizeof m_text - count - NodeKey::prefix.size();
-    std::memcpy(m_text + m_first, NodeKey::prefix.data(), NodeKey::prefix.size());
-    std::memcpy(m_text + m_first + NodeKey::prefix.size(), digits, count);
+    std::memcpy(m_text, NodeKey::prefix.data(), NodeKey::prefix.size());
+    char* const digits = m_text + NodeKey::prefix.size();
+    m_size =
+        static_cast<std::size_t>(std::to_chars(digits, digits + mostDigits, key.line).ptr - m_text);
 }
 
 void KeyText::Carry() noexcept {
-    std::size_t at = sizeof m_text;
-    const std::size_t digitsStart = m_first + NodeKey::prefix.size();
-    while (at > digitsStart && m_text[at - 1] == '9')
+    std::size_t at = m_size;
+    while (at > NodeKey::prefix.size() && m_text[at - 1] == '9')
         m_text[--at] = '0';
-    if (at > digitsStart) {
+    if (at > NodeKey::prefix.size()) {
         ++m_text[at - 1];
         return;
     }
-    // Every digit was a 9: one digit more, and the prefix moves one place to the front. A line
-    // index never reaches twenty digits.
-    --m_first;
-    std::memcpy(m_text + m_first, NodeKey::prefix.data(), NodeKey::prefix.size());
-    m_text[digitsStart - 1] = '1';
+    // Every digit was a 9: a 1 in front and one digit more. A line index never reaches twenty
+    // digits, so there is room.
+    m_text[NodeKey::prefix.size()] = '1';
+    m_text[m_size++] = '0';
 }
 
 std::optional<NodeKey> NodeKey::Parse(std::string_view text) {

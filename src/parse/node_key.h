@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -36,11 +37,17 @@ public:
 
     explicit KeyText(NodeKey key) noexcept;
 
-    std::string_view Text() const noexcept { return {m_text + m_first, sizeof m_text - m_first}; }
+    std::string_view Text() const noexcept { return {m_text, m_size}; }
+    // Writes the text at `at`, which has room for mostBytes (all of which may be written to);
+    // gives its end. A copy of fixed size costs less than one of the text's own size.
+    char* WriteTo(char* at) const noexcept {
+        std::memcpy(at, m_text, mostBytes);
+        return at + m_size;
+    }
     NodeKey Key() const noexcept { return m_key; }
     void Next() noexcept {
         ++m_key.line;
-        if (char& last = m_text[mostBytes - 1]; last != '9')
+        if (char& last = m_text[m_size - 1]; last != '9')
             ++last;
         else
             Carry();
@@ -57,8 +64,8 @@ private:
     void Carry() noexcept;
 
     NodeKey m_key;
-    char m_text[mostBytes];
-    std::size_t m_first = 0; // where the prefix starts
+    char m_text[mostBytes] = {};
+    std::size_t m_size = 0;
 };
 
 } // namespace ini
