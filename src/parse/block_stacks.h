@@ -68,7 +68,7 @@ Classification FindOpener(std::string_view firstWord, PathNode parent,
                           const Keywords& keywords) noexcept;
 
 // The same as ClassifyLine, given only the content's first word (see FirstWordOf). Inline, as
-// most lines are turned away after a look at the word's length and first letter.
+// most lines are turned away after a look at the word's length and first two letters.
 inline Classification ClassifyFirstWord(std::string_view firstWord, const BlockStacks& stacks,
                                         const Keywords& keywords) noexcept {
     const std::size_t length = firstWord.size();
@@ -79,7 +79,7 @@ inline Classification ClassifyFirstWord(std::string_view firstWord, const BlockS
         ToLowerAscii(firstWord[2]) == 'd')
         return {LineClass::End, "end", noBlockOpen};
     const PathNode parent = stacks.TopPath();
-    if (!keywords.MayOpen(parent, length, first))
+    if (!keywords.MayOpen(parent, length, first, length > 1 ? ToLowerAscii(firstWord[1]) : '\0'))
         return {};
     return FindOpener(firstWord, parent, keywords);
 }

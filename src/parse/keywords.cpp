@@ -169,11 +169,14 @@ void Keywords::BuildLookup() {
         AddPath(path);
     const std::size_t groups = m_nodes.size() * (m_longestName + 1);
     m_firstLetters.assign(groups, 0);
+    m_secondLetters.assign(groups, 0);
     m_groupStart.assign(groups + 1, 0);
     for (PathNode id = 1; id < m_nodes.size(); ++id) {
         const Node& node = m_nodes[id];
         if (node.listed) {
             m_firstLetters[GroupOf(node.parent, node.name.size())] |= LetterBit(node.name.front());
+            m_secondLetters[GroupOf(node.parent, node.name.size())] |=
+                LetterBit(node.name.size() > 1 ? node.name[1] : '\0');
             ++m_groupStart[GroupOf(node.parent, node.name.size()) + 1];
         }
     }

@@ -42,12 +42,16 @@ public:
     // Longest block name anywhere in the table: a longer first word can open nothing.
     std::size_t LongestName() const noexcept { return m_longestName; }
 
-    // A quick "no": whether some block name of this length and lower-cased first letter opens a
-    // block inside `parent`. Most lines of a file are turned away here without a search.
-    bool MayOpen(PathNode parent, std::size_t length, char lowerFirst) const noexcept {
+    // A quick "no": whether some block name of this length, lower-cased first letter and
+    // lower-cased second letter ('\0' for a one-letter word) opens a block inside `parent`. Most
+    // lines of a file are turned away here without a search.
+    bool MayOpen(PathNode parent, std::size_t length, char lowerFirst,
+                 char lowerSecond) const noexcept {
         if (length > m_longestName || parent >= m_nodes.size())
             return false;
-        return (m_firstLetters[GroupOf(parent, length)] & LetterBit(lowerFirst)) != 0;
+        const std::size_t group = GroupOf(parent, length);
+        return (m_firstLetters[group] & LetterBit(lowerFirst)) != 0 &&
+               (m_secondLetters[group] & LetterBit(lowerSecond)) != 0;
     }
 
 private:
@@ -71,8 +75,10 @@ private:
     std::vector<std::string> m_table;
     std::vector<Node> m_nodes;
     std::size_t m_longestName = 0;
-    // For each group (parent, name length): a bit per first letter of the listed names there.
+    // For each group (parent, name length): a bit per first letter of the listed names there,
+    // and one per second letter.
     std::vector<std::uint32_t> m_firstLetters;
+    std::vector<std::uint32_t> m_secondLetters;
     // The listed nodes, group by group; group g is m_grouped[m_groupStart[g]] up to
     // m_grouped[m_groupStart[g + 1]].
     std::vector<PathNode> m_grouped;

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <string>
+
 namespace ini {
 namespace {
 
@@ -114,6 +117,29 @@ TEST_F(ClassifierTest, OrdinaryLineLeavesStacksAlone) {
     Open({"Object Alpha"});
     stacks.UpdateOpenBlocks(ClassifyLine("Speed = 10", stacks, keywords), NodeKey{5});
     EXPECT_EQ(stacks.Depth(), 1u);
+}
+
+// The quick "no" looks at a word's length and first two letters only: every listed path must
+// still open, name by name, in any case, and nothing else may.
+TEST_F(ClassifierTest, EveryListedPathOpensInAnyCaseAndNearMissesDoNot) {
+    for (const std::string& path : keywords.Grow()) {
+        BlockStacks walk;
+        std::size_t start = 1;
+        while (start < path.size()) {
+            const std::size_t end = path.find(';', start);
+            std::string name = path.substr(start, end - start);
+            for (char& c : name)
+                c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            std::string nearMiss = name;
+            nearMiss[1] = nearMiss[1] == 'Q' ? 'X' : 'Q';
+            EXPECT_EQ(ClassifyLine(nearMiss, walk, keywords).lineClass, LineClass::Ordinary)
+                << path << " " << nearMiss;
+            const Classification c = ClassifyLine(name + " = 1", walk, keywords);
+            ASSERT_EQ(c.lineClass, LineClass::Opener) << path << " " << name;
+            walk.UpdateOpenBlocks(c, NodeKey{0});
+            start = end + 2;
+        }
+    }
 }
 
 } // namespace
