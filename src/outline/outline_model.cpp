@@ -74,14 +74,21 @@ AddResult OutlineModel::AddChild(NodeKey relative, NodeKey key, const NodeText& 
     if (added.result != AddResult::Added)
         return added.result;
     // The view goes on seeing the rows it was shown until the next publish: a parent that showed
-    // all its children goes on showing the ones it had. Children arrive in runs under one
-    // parent, and a run needs this once.
+    // all its children goes on showing the ones it had. A parent whose own row the view has not
+    // been given brings its rows along when it is, so it needs no note, unless it outgrows the
+    // rows a view is given at once. Children arrive in runs under one parent, and a run needs
+    // the look once.
     if (added.parent != m_runParent) {
-        m_shownChildren.try_emplace(added.parent, m_nodes.ChildCountOf(added.parent) - 1);
-        if (m_dirtyParents.empty() || m_dirtyParents.back() != added.parent)
-            m_dirtyParents.push_back(added.parent);
         m_runParent = added.parent;
+        m_runParentShown = IsShown(added.parent);
+        if (m_runParentShown) {
+            m_shownChildren.try_emplace(added.parent, m_nodes.ChildCountOf(added.parent) - 1);
+            if (m_dirtyParents.empty() || m_dirtyParents.back() != added.parent)
+                m_dirtyParents.push_back(added.parent);
+        }
     }
+    if (!m_runParentShown && m_nodes.ChildCountOf(added.parent) == firstRows + 1)
+        m_shownChildren.try_emplace(added.parent, firstRows);
     return added.result;
 }
 

@@ -103,6 +103,7 @@ private:
     std::vector<NodeId> m_dirtyParents;
     // The parent of the last run of added children, while the view has not been told of them.
     NodeId m_runParent = OutlineNodes::none;
+    bool m_runParentShown = false; // whether the view had that parent's row then
     bool m_inserting = false;
     // Roots of blocks that were filled and hold nothing (only comments and an End, say).
     std::unordered_set<NodeId> m_emptyBlocks;

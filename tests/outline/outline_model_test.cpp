@@ -35,6 +35,7 @@ private slots:
     void rowsReachViewsLazily();
     void longLinesShowBoundedLabels();
     void publishesOneInsertionPerParentParentsFirst();
+    void rowsComingAlongAreTheFirstRowsOnly();
     void loadOutOfMemoryKeepsThePreviousOutline();
     void removeAllResets();
     void keysAndIndexesRoundTrip();
@@ -157,27 +158,51 @@ void OutlineModelTest::publishesOneInsertionPerParentParentsFirst() {
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     QSignalSpy inserts(&model, &QAbstractItemModel::rowsInserted);
     model.AddRoot(NodeKey{0}, Shown({}));
+    model.AddRoot(NodeKey{6}, Shown({}));
+    model.PublishPending();
+    QCOMPARE(inserts.count(), 1);
     model.AddChild(NodeKey{0}, NodeKey{1}, Shown({}));
     model.AddChild(NodeKey{1}, NodeKey{2}, Shown({}));
     model.AddChild(NodeKey{1}, NodeKey{3}, Shown({}));
     model.AddChild(NodeKey{0}, NodeKey{4}, Shown({}));
     model.AddChild(NodeKey{4}, NodeKey{5}, Shown({}));
-    model.AddRoot(NodeKey{6}, Shown({}));
+    model.AddChild(NodeKey{6}, NodeKey{7}, Shown({}));
     model.PublishPending();
 
-    // Roots, then the children of Key_0, Key_1 and Key_4: each parent visible before its rows.
-    QCOMPARE(inserts.count(), 4);
-    const QList<std::pair<QString, int>> expected = {{QString(), 2},
-                                                     {QStringLiteral("Key_0"), 2},
-                                                     {QStringLiteral("Key_1"), 2},
-                                                     {QStringLiteral("Key_4"), 1}};
-    for (int i = 0; i < inserts.count(); ++i) {
-        const auto parent = inserts.at(i).at(0).value<QModelIndex>();
+    // One insertion under each root the view had, in order; the rows of Key_1 and Key_4, which
+    // the view had not seen, come along with them.
+    QCOMPARE(inserts.count(), 3);
+    const QList<std::pair<QString, int>> expected = {{QStringLiteral("Key_0"), 2},
+                                                     {QStringLiteral("Key_6"), 1}};
+    for (int i = 0; i < 2; ++i) {
+        const auto parent = inserts.at(i + 1).at(0).value<QModelIndex>();
         QCOMPARE(parent.data(OutlineModel::KeyRole).toString(), expected[i].first);
-        QCOMPARE(inserts.at(i).at(2).toInt() - inserts.at(i).at(1).toInt() + 1, expected[i].second);
+        QCOMPARE(inserts.at(i + 1).at(2).toInt() - inserts.at(i + 1).at(1).toInt() + 1,
+                 expected[i].second);
     }
+    QCOMPARE(model.rowCount(model.IndexOf(NodeKey{1})), 2);
+    QCOMPARE(model.rowCount(model.IndexOf(NodeKey{4})), 1);
     model.PublishPending();
-    QCOMPARE(inserts.count(), 4);
+    QCOMPARE(inserts.count(), 3);
+}
+
+// Rows that come along with a parent are only the first ones; the rest wait to be fetched.
+void OutlineModelTest::rowsComingAlongAreTheFirstRowsOnly() {
+    const std::size_t many = OutlineModel::firstRows + 10;
+    LineStore lines = LineStore::FromBytes(std::string(many + 3, '\n'));
+    OutlineModel model(lines);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    model.AddRoot(NodeKey{0}, Shown({}));
+    model.PublishPending();
+    model.AddChild(NodeKey{0}, NodeKey{1}, Shown({}));
+    for (LineIndex line = 2; line < many + 2; ++line)
+        QCOMPARE(model.AddChild(NodeKey{1}, NodeKey{line}, Shown({})), AddResult::Added);
+    model.PublishPending();
+    const QModelIndex parent = model.IndexOf(NodeKey{1});
+    QCOMPARE(model.rowCount(parent), static_cast<int>(OutlineModel::firstRows));
+    QVERIFY(model.canFetchMore(parent));
+    model.fetchMore(parent);
+    QCOMPARE(model.rowCount(parent), static_cast<int>(many));
 }
 
 // Under a lowered address-space limit a load that cannot get its buffers fails with "not enough
