@@ -149,7 +149,7 @@ std::size_t CutCompleteLines(std::string_view bytes, bool atEnd, OnLine&& onLine
             if (start + 64 <= readable) {
                 masks = detail::MasksOf64(data + start);
                 if (maskedCount < 64) {
-                    const std::uint64_t inBytes = (std::uint64_t{1} << maskedCount) - 1;
+                    const std::uint64_t inBytes = LowBits(maskedCount);
                     masks.lineBreak &= inBytes;
                     masks.space &= inBytes;
                     masks.semicolon &= inBytes;
@@ -164,7 +164,7 @@ std::size_t CutCompleteLines(std::string_view bytes, bool atEnd, OnLine&& onLine
         if (const std::uint64_t lineBreaks = masks.lineBreak >> shift; lineBreaks != 0) {
             const auto length = static_cast<std::size_t>(std::countr_zero(lineBreaks));
             end = start + length;
-            const std::uint64_t inLine = (std::uint64_t{1} << length) - 1; // length < 64
+            const std::uint64_t inLine = LowBits(length); // length < 64
             const std::uint64_t spaces = (masks.space >> shift) & inLine;
             const std::uint64_t semicolons = (masks.semicolon >> shift) & inLine;
             // The word starts at the first non-space and ends at the next space, ";" or the

@@ -110,11 +110,6 @@ std::size_t FindFirst(const char* data, std::size_t size, std::size_t from) noex
     return from;
 }
 
-// The lowest `count` bits set; `count` is below 64.
-std::uint64_t LowBits(std::size_t count) noexcept {
-    return (std::uint64_t{1} << count) - 1;
-}
-
 // Where the next two spaces in a row start, or `size`.
 std::size_t FindDoubleSpace(const char* data, std::size_t size, std::size_t from) noexcept {
     if (size < 2)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -32,6 +33,11 @@ struct LineBytes {
     std::uint64_t spaces = 0;
     std::uint64_t semicolons = 0;
 };
+
+// The lowest `count` bits of such masks set; `count` is below 64.
+constexpr std::uint64_t LowBits(std::size_t count) noexcept {
+    return (std::uint64_t{1} << count) - 1;
+}
 
 // Splits lines into content and comment. The views it returns point into the line passed in,
 // or into this splitter's own buffer when spaces had to be collapsed; they stay valid until the
