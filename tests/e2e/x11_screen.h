@@ -248,16 +248,21 @@ inline bool Painted(const QImage& image, const QRect& area) {
     return false;
 }
 
-// Grabs `window` until two grabs in a row are the same, so that what the last action started
-// has been painted; gives the last grab, the latest one if the window never settles in time.
-inline QImage GrabSettled(XServer& screen, Window window, int milliseconds = 8000) {
+// Grabs `window` until it has looked the same for `quiet` milliseconds (two grabs in a row by
+// default), so that what the last action started has been painted; gives the last grab, the
+// latest one if the window never settles in time.
+inline QImage GrabSettled(XServer& screen, Window window, int milliseconds = 8000, int quiet = 0) {
     QImage last = screen.Grab(window);
+    QElapsedTimer unchanged;
+    unchanged.start();
     WaitFor(
         [&] {
             QImage next = screen.Grab(window);
             const bool same = !next.isNull() && next == last;
+            if (!same)
+                unchanged.restart();
             last = std::move(next);
-            return same;
+            return same && unchanged.elapsed() >= quiet;
         },
         milliseconds);
     return last;
