@@ -2,7 +2,9 @@
 
 #include "parse/text_encoding.h"
 
+#include <algorithm>
 #include <cstring>
+#include <span>
 
 namespace ini {
 
@@ -26,11 +28,37 @@ LineStore LineStore::FromBytes(std::string_view bytes) {
     const std::string_view text = StripUtf8Bom(bytes);
     const std::size_t offset = bytes.size() - text.size();
     CutCompleteLines(text, true, [&](const CutLine& line) {
-        store.m_starts.push_back(static_cast<std::uint32_t>(offset + line.start));
+        store.AddLine(offset + line.start);
         return true;
     });
-    store.m_starts.push_back(static_cast<std::uint32_t>(bytes.size()));
     return store;
+}
+
+std::string_view LineStore::Line(LineIndex i) const noexcept {
+    LineEndScanner lines(Bytes().substr(m_marks[i / linesPerMark]));
+    for (std::size_t skip = i % linesPerMark; skip > 0; --skip)
+        lines.Next();
+    return lines.Next().value_or(std::string_view());
+}
+
+LineIndex LineStore::LineHolding(LineIndex from, const char* place) const noexcept {
+    const auto offset = static_cast<std::size_t>(place - m_bytes.Data());
+    // The last mark at or before the place, then line by line from there.
+    const auto marks = std::span(m_marks.data(), m_marks.size()).subspan(from / linesPerMark);
+    const auto after = std::upper_bound(marks.begin(), marks.end(), offset);
+    LineIndex index =
+        (from / linesPerMark + static_cast<std::size_t>(after - marks.begin()) - 1) * linesPerMark;
+    LineEndScanner lines(Bytes().substr(m_marks[index / linesPerMark]));
+    while (lines.Next() && lines.Position() + m_marks[index / linesPerMark] <= offset &&
+           index + 1 < m_count)
+        ++index;
+    return std::max(index, from);
+}
+
+const char* LineStore::StartAfter(std::string_view line) const noexcept {
+    LineEndScanner rest(Bytes().substr(static_cast<std::size_t>(line.data() - m_bytes.Data())));
+    rest.Next();
+    return line.data() + rest.Position();
 }
 
 bool LineStore::IsValidUtf8() const noexcept {

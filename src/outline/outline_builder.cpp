@@ -146,6 +146,8 @@ WalkResult ClickNode(NodeKey clicked, const LineStore& store, OutlineTree& tree,
         return WithStatus(WalkStatus::Nothing);
     if (store.Empty())
         return WithStatus(WalkStatus::Nothing);
+    if (tree.FillsNothing(clicked))
+        return WithStatus(WalkStatus::Done);
     const NodeKey end = tree.NextSibling(clicked).value_or(NodeKey{store.Count() - 1});
     return BuildSubtree(clicked, end, store, tree, keywords, hooks);
 }

@@ -108,6 +108,10 @@ std::optional<NodeKey> OutlineModel::NextSibling(NodeKey key) const {
     return m_nodes.NextSibling(key);
 }
 
+bool OutlineModel::FillsNothing(NodeKey key) const {
+    return m_nodes.OpensNoBlock(m_nodes.Find(key));
+}
+
 void OutlineModel::ShowRows(NodeId parent, std::size_t count) {
     const std::size_t shown = ShownChildren(parent);
     count = std::min(count, TotalChildren(parent));

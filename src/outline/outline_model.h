@@ -52,6 +52,7 @@ public:
     std::size_t ChildCount(NodeKey key) const override;
     std::optional<NodeKey> Parent(NodeKey key) const override;
     std::optional<NodeKey> NextSibling(NodeKey key) const override;
+    bool FillsNothing(NodeKey key) const override;
 
     // A root whose block was walked: if that gave it no nodes, it loses the expand arrow that
     // every block shows until it is filled.

@@ -82,7 +82,7 @@ bool OutlineNodes::IsNode(NodeId id) const noexcept {
     return block != nullptr && PlaceOf(id) < block->size;
 }
 
-AddResult OutlineNodes::AddRoot(NodeKey key, bool showsComment, bool opensBlock) {
+AddResult OutlineNodes::AddRoot(NodeKey key, bool showsComment, std::optional<bool> opensBlock) {
     // Lines and root positions are 32-bit; the line store refuses files that would need more.
     if (key.line >= noBlock || m_rootLines.size() >= noBlock)
         return AddResult::OutOfOrder;
@@ -97,8 +97,9 @@ AddResult OutlineNodes::AddRoot(NodeKey key, bool showsComment, bool opensBlock)
             return Find(key) != none ? AddResult::KeyInUse : AddResult::OutOfOrder;
     }
     m_rootLines.push_back(static_cast<std::uint32_t>(key.line));
-    m_rootFlags.push_back(static_cast<std::uint8_t>((showsComment ? showsCommentFlag : 0) |
-                                                    (opensBlock ? opensBlockFlag : 0)));
+    const int blockFlag = !opensBlock ? 0 : *opensBlock ? opensBlockFlag : opensNoBlockFlag;
+    m_rootFlags.push_back(
+        static_cast<std::uint8_t>((showsComment ? showsCommentFlag : 0) | blockFlag));
     return AddResult::Added;
 }
 
@@ -177,6 +178,10 @@ bool OutlineNodes::ShowsComment(NodeId id) const noexcept {
 
 bool OutlineNodes::OpensBlock(NodeId id) const noexcept {
     return IsRoot(id) && (m_rootFlags[RootOf(id)] & opensBlockFlag) != 0;
+}
+
+bool OutlineNodes::OpensNoBlock(NodeId id) const noexcept {
+    return IsRoot(id) && (m_rootFlags[RootOf(id)] & opensNoBlockFlag) != 0;
 }
 
 OutlineNodes::NodeId OutlineNodes::ParentOf(NodeId id) const noexcept {

@@ -38,8 +38,9 @@ public:
     };
 
     void Clear();
-    // A new last root; its line must lie after every node's line so far.
-    AddResult AddRoot(NodeKey key, bool showsComment, bool opensBlock = false);
+    // A new last root; its line must lie after every node's line so far. `opensBlock` says
+    // whether its line opens a block, when the caller knows.
+    AddResult AddRoot(NodeKey key, bool showsComment, std::optional<bool> opensBlock = {});
     // A new last child of `relative`, inside the block of `relative`'s root. So that file order
     // stays depth-first order, `relative` must be the block's last node or one of its ancestors,
     // as the innermost open block always is during a walk; any other is OutOfOrder.
@@ -54,6 +55,8 @@ public:
     bool ShowsComment(NodeId id) const noexcept;
     // Whether the node's line opens a block (known for roots only; a block's inner nodes say no).
     bool OpensBlock(NodeId id) const noexcept;
+    // Whether the node is a root whose line is known to open no block (see AddRoot).
+    bool OpensNoBlock(NodeId id) const noexcept;
     NodeId ParentOf(NodeId id) const noexcept;
     std::size_t RowOf(NodeId id) const noexcept;
     std::size_t ChildCountOf(NodeId id) const noexcept;
@@ -77,7 +80,7 @@ public:
 private:
     static constexpr std::uint32_t noBlock = UINT32_MAX;
     static constexpr std::uint32_t commentBit = 0x80000000u;
-    enum RootFlag : std::uint8_t { showsCommentFlag = 1, opensBlockFlag = 2 };
+    enum RootFlag : std::uint8_t { showsCommentFlag = 1, opensBlockFlag = 2, opensNoBlockFlag = 4 };
     // A node of a filled block; places are positions in the block, 0 standing for the root.
     // A first child always comes right after its parent, so its parent needs no field: there
     // the field holds the parent's child count instead.

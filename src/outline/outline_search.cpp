@@ -103,25 +103,6 @@ bool NodeTextHolds(const SplitLine& split, std::string_view needle, std::string&
     return ContainsFolded(seam, needle);
 }
 
-// The line that holds `place` in the store's buffer, searched from line `from` on, which must
-// start at or before it. Places come in rising order and mostly close together: a few lines are
-// looked at before the rest is halved.
-LineIndex LineHolding(const LineStore& lines, LineIndex from, const char* place) noexcept {
-    LineIndex low = from, high = lines.Count();
-    for (int probe = 0; probe < 4 && low + 1 < high; ++probe, ++low) {
-        if (lines.Line(low + 1).data() > place)
-            return low;
-    }
-    while (high - low > 1) {
-        const LineIndex middle = low + (high - low) / 2;
-        if (lines.Line(middle).data() <= place)
-            low = middle;
-        else
-            high = middle;
-    }
-    return low;
-}
-
 } // namespace
 
 CommentPlan CommentPlan::Of(const OutlineNodes& nodes, bool switchOn) {
@@ -216,29 +197,28 @@ void OutlineSearch::Scan(const LineStore& lines, std::string needle,
     // matches out while the scan goes on.
     constexpr std::ptrdiff_t stretch = std::ptrdiff_t{1} << 18;
     const std::string_view word = LongestWord(needle);
-    const char* const end =
-        count == 0 ? nullptr : lines.Line(count - 1).data() + lines.Line(count - 1).size();
-    const auto startOf = [&](LineIndex i) { return i < count ? lines.Line(i).data() : end; };
+    const std::string_view last = count == 0 ? std::string_view() : lines.Line(count - 1);
+    const char* const end = last.data() + last.size();
     LineSplitter splitter;
     std::string seam;
     LineIndex next = 0; // lines before it are judged
-    const char* at = startOf(0);
+    const char* at = count == 0 ? end : lines.Line(0).data();
     const char* published = at;
     while (at < end) {
         if (m_stop.load(std::memory_order_relaxed))
             return;
         const char* const limit = end - at > stretch ? at + stretch : end;
         if (const char* const hit = FindFolded(at, limit, end, word)) {
-            const LineIndex i = LineHolding(lines, next, hit);
+            const LineIndex i = lines.LineHolding(next, hit);
             const std::string_view line = lines.Line(i);
             if (IsNodeLine(line) &&
                 NodeTextHolds(splitter.ParseLine(line, plan->ShowsComment(i)), needle, seam))
                 found.push_back(static_cast<std::uint32_t>(i));
             next = i + 1;
-            at = startOf(next);
+            at = next < count ? lines.StartAfter(line) : end;
         } else {
             at = limit;
-            next = LineHolding(lines, next, at);
+            next = lines.LineHolding(next, at);
         }
         if (at - published >= stretch) {
             Publish(found, next, false);

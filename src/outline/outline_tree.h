@@ -36,6 +36,9 @@ public:
     virtual std::size_t ChildCount(NodeKey key) const = 0;
     virtual std::optional<NodeKey> Parent(NodeKey key) const = 0;
     virtual std::optional<NodeKey> NextSibling(NodeKey key) const = 0;
+    // Whether filling the node is known to add nothing: a root whose line the load found to open
+    // no block. A fill walk is then skipped; it would end with no node added.
+    virtual bool FillsNothing(NodeKey) const { return false; }
 };
 
 } // namespace ini

@@ -22,6 +22,9 @@ public:
     std::optional<NodeKey> NextSibling(NodeKey key) const override {
         return m_nodes.NextSibling(key);
     }
+    bool FillsNothing(NodeKey key) const override {
+        return m_nodes.OpensNoBlock(m_nodes.Find(key));
+    }
 
     const OutlineNodes& Nodes() const noexcept { return m_nodes; }
 

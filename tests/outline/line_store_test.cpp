@@ -64,8 +64,25 @@ TEST(LineStore, LinesAcrossReadPiecesAreCutAsInOneScan) {
         const test::TempFile file(bytes);
         const Result<LineStore> read = LineStore::ReadFile(file.Path());
         ASSERT_TRUE(read.ok()) << read.error();
-        EXPECT_EQ(LinesOf(read.value()), expected)
-            << testing::PrintToString(std::string(atBoundary));
+        const LineStore& store = read.value();
+        EXPECT_EQ(LinesOf(store), expected) << testing::PrintToString(std::string(atBoundary));
+
+        // Only some line starts are kept: runs cut again and places traced back to their lines
+        // must agree with the lines wherever they start and end.
+        for (LineIndex first : {LineIndex{0}, LineIndex{15}, LineIndex{16}, LineIndex{17}}) {
+            std::vector<std::string> cut;
+            store.CutLines(first, first + 33, [&](const CutLine& line) {
+                cut.emplace_back(line.text);
+                return true;
+            });
+            EXPECT_EQ(cut, std::vector(expected.begin() + first, expected.begin() + first + 34));
+        }
+        for (LineIndex i = 0; i + 1 < store.Count(); ++i) {
+            const std::string_view line = store.Line(i);
+            ASSERT_EQ(store.LineHolding(i == 0 ? 0 : i - 1, line.data()), i);
+            ASSERT_EQ(store.LineHolding(i / 2, line.data() + line.size()), i);
+            ASSERT_EQ(store.StartAfter(line), store.Line(i + 1).data());
+        }
     }
 }
 

@@ -220,8 +220,10 @@ void OutlineModelTest::loadOutOfMemoryKeepsThePreviousOutline() {
         std::ofstream out(big);
         const std::string lines(16u << 20, '\n'); // sixteen million empty lines, then roots
         out << lines;
-        for (int i = 0; i < 2'000'000; ++i)
-            out << "a\n";
+        std::string roots;
+        for (int i = 0; i < 8'000'000; ++i)
+            roots += "a\n";
+        out << roots;
     }
     const pid_t child = ::fork();
     QVERIFY(child >= 0);
@@ -233,7 +235,8 @@ void OutlineModelTest::loadOutOfMemoryKeepsThePreviousOutline() {
         FileLoader loader;
         if (loader.LoadFile(small, lines, model, keywords, {}).status != WalkStatus::Done)
             std::_Exit(2);
-        // Room for what runs now and a little more, far less than the big file's index needs.
+        // Room for what runs now and a little more, far less than the big file and its roots
+        // need.
         long pages = 0;
         std::ifstream("/proc/self/statm") >> pages;
         const rlim_t limit = static_cast<rlim_t>(pages) * 4096 + (48u << 20);
