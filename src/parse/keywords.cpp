@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <stdexcept>
 
 namespace ini {
@@ -217,17 +218,52 @@ PathNode Keywords::AddPath(std::string_view lowerPath) {
     return node;
 }
 
+namespace {
+
+std::uint64_t Load(const char* at, std::size_t bytes) noexcept {
+    std::uint64_t word = 0;
+    std::memcpy(&word, at, bytes);
+    return word;
+}
+
+// ToLowerAscii on each of eight bytes at once: A-Z gain 0x20, every other byte stays.
+std::uint64_t LowerAscii8(std::uint64_t bytes) noexcept {
+    constexpr std::uint64_t ones = 0x0101010101010101u;
+    const std::uint64_t low7 = bytes & (0x7F * ones);
+    // Per byte, no carry into the next: top bit set when the low seven bits are >= 'A', > 'Z'.
+    const std::uint64_t fromA = low7 + (0x80 - 'A') * ones;
+    const std::uint64_t pastZ = low7 + (0x80 - 'Z' - 1) * ones;
+    const std::uint64_t upper = fromA & ~pastZ & ~bytes & (0x80 * ones);
+    return bytes | (upper >> 2);
+}
+
+// Whether `word` lower-cased equals `lower`, both `size` bytes: eight bytes at a time, then the
+// last (up to) eight, which may overlap what was compared already.
+bool EqualsLowered(const char* word, const char* lower, std::size_t size) noexcept {
+    if (size < 8) {
+        if (size >= 4) {
+            const std::size_t tail = size - 4;
+            return LowerAscii8(Load(word, 4) | Load(word + tail, 4) << 32) ==
+                   (Load(lower, 4) | Load(lower + tail, 4) << 32);
+        }
+        return LowerAscii8(Load(word, size)) == Load(lower, size);
+    }
+    for (std::size_t at = 0; at + 8 < size; at += 8) {
+        if (LowerAscii8(Load(word + at, 8)) != Load(lower + at, 8))
+            return false;
+    }
+    return LowerAscii8(Load(word + size - 8, 8)) == Load(lower + size - 8, 8);
+}
+
+} // namespace
+
 PathNode Keywords::FindChild(PathNode parent, std::string_view name) const noexcept {
     if (name.size() > m_longestName || parent >= m_nodes.size())
         return noBlockOpen;
     const std::size_t group = GroupOf(parent, name.size());
     for (std::uint32_t i = m_groupStart[group]; i < m_groupStart[group + 1]; ++i) {
-        // Names are short: a compare that lower-cases as it goes beats a copy and memcmp.
-        const char* const listed = m_nodes[m_grouped[i]].name.data();
-        std::size_t at = 0;
-        while (at < name.size() && ToLowerAscii(name[at]) == listed[at])
-            ++at;
-        if (at == name.size())
+        // A group's names all have the word's length.
+        if (EqualsLowered(name.data(), m_nodes[m_grouped[i]].name.data(), name.size()))
             return m_grouped[i];
     }
     return noBlockOpen;

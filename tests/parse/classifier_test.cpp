@@ -134,6 +134,18 @@ TEST_F(ClassifierTest, EveryListedPathOpensInAnyCaseAndNearMissesDoNot) {
             nearMiss[1] = nearMiss[1] == 'Q' ? 'X' : 'Q';
             EXPECT_EQ(ClassifyLine(nearMiss, walk, keywords).lineClass, LineClass::Ordinary)
                 << path << " " << nearMiss;
+            // Names are compared lower-casing many bytes at once: any byte at any place of the
+            // name matches exactly when lower-casing it alone gives the listed one.
+            const std::string lower = ToLowerAscii(name);
+            for (std::size_t at = 0; at < name.size(); ++at) {
+                for (int byte = 0; byte < 256; ++byte) {
+                    std::string word = name;
+                    word[at] = static_cast<char>(byte);
+                    const bool same = ToLowerAscii(word[at]) == lower[at];
+                    ASSERT_EQ(keywords.FindChild(walk.TopPath(), word) != noBlockOpen, same)
+                        << path << " " << word;
+                }
+            }
             const Classification c = ClassifyLine(name + " = 1", walk, keywords);
             ASSERT_EQ(c.lineClass, LineClass::Opener) << path << " " << name;
             walk.UpdateOpenBlocks(c, NodeKey{0});
