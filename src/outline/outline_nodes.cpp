@@ -82,7 +82,8 @@ bool OutlineNodes::IsNode(NodeId id) const noexcept {
     return block != nullptr && PlaceOf(id) < block->size;
 }
 
-AddResult OutlineNodes::AddRoot(NodeKey key, bool showsComment, std::optional<bool> opensBlock) {
+AddResult OutlineNodes::AddRootChecked(NodeKey key, bool showsComment,
+                                       std::optional<bool> opensBlock) {
     // Lines and root positions are 32-bit; the line store refuses files that would need more.
     if (key.line >= noBlock || m_rootLines.size() >= noBlock)
         return AddResult::OutOfOrder;
@@ -96,10 +97,7 @@ AddResult OutlineNodes::AddRoot(NodeKey key, bool showsComment, std::optional<bo
         if (key.line <= lastLine)
             return Find(key) != none ? AddResult::KeyInUse : AddResult::OutOfOrder;
     }
-    m_rootLines.push_back(static_cast<std::uint32_t>(key.line));
-    const int blockFlag = !opensBlock ? 0 : *opensBlock ? opensBlockFlag : opensNoBlockFlag;
-    m_rootFlags.push_back(
-        static_cast<std::uint8_t>((showsComment ? showsCommentFlag : 0) | blockFlag));
+    Append(key, showsComment, opensBlock);
     return AddResult::Added;
 }
 

@@ -40,7 +40,16 @@ public:
     void Clear();
     // A new last root; its line must lie after every node's line so far. `opensBlock` says
     // whether its line opens a block, when the caller knows.
-    AddResult AddRoot(NodeKey key, bool showsComment, std::optional<bool> opensBlock = {});
+    AddResult AddRoot(NodeKey key, bool showsComment, std::optional<bool> opensBlock = {}) {
+        // A load adds millions of roots in rising order before any block is filled: that case
+        // is told apart at once, the rest is checked in full.
+        if (m_blockOfRoot.empty() && key.line < noBlock && m_rootLines.size() < noBlock &&
+            (m_rootLines.empty() || key.line > m_rootLines.back())) {
+            Append(key, showsComment, opensBlock);
+            return AddResult::Added;
+        }
+        return AddRootChecked(key, showsComment, opensBlock);
+    }
     // A new last child of `relative`, inside the block of `relative`'s root. So that file order
     // stays depth-first order, `relative` must be the block's last node or one of its ancestors,
     // as the innermost open block always is during a walk; any other is OutOfOrder.
@@ -120,6 +129,13 @@ private:
     // The place of the node after `place`'s descendants if it is `place`'s next sibling, else 0.
     static std::uint32_t NextSiblingIn(const Inner* nodes, std::uint32_t size,
                                        std::uint32_t place) noexcept;
+    AddResult AddRootChecked(NodeKey key, bool showsComment, std::optional<bool> opensBlock);
+    void Append(NodeKey root, bool showsComment, std::optional<bool> opensBlock) {
+        m_rootLines.push_back(static_cast<std::uint32_t>(root.line));
+        const int blockFlag = !opensBlock ? 0 : *opensBlock ? opensBlockFlag : opensNoBlockFlag;
+        m_rootFlags.push_back(
+            static_cast<std::uint8_t>((showsComment ? showsCommentFlag : 0) | blockFlag));
+    }
     // Makes `root`'s block the last in the pool, so that it can grow; returns it.
     Block& BlockToGrow(std::size_t root);
 
