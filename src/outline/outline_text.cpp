@@ -1,5 +1,6 @@
 #include "outline/outline_text.h"
 
+#include "outline/piece_reader.h"
 #include "parse/line_ends.h"
 #include "parse/line_walk.h"
 
@@ -100,7 +101,7 @@ private:
 
 Result<void> Stream(FileReader& file, const Keywords& keywords, const StreamOptions& options,
                     const std::function<bool(std::string_view)>& write) {
-    // Output goes out in pieces of about this size; input comes in pieces of the same size.
+    // Output goes out in pieces of about this size.
     constexpr std::size_t piece = std::size_t{1} << 20;
     OutputBuffer out(piece);
     bool writeFailed = false;
@@ -129,38 +130,31 @@ Result<void> Stream(FileReader& file, const Keywords& keywords, const StreamOpti
         },
         [&] { return !writeFailed; });
 
-    std::vector<char> buffer(piece);
-    std::size_t filled = 0;   // bytes in the buffer
-    std::size_t consumed = 0; // of those, bytes of lines already walked
-    LineIndex next = 0;
-    bool first = true;
-    for (;;) {
-        // Keep the unfinished line at the front; a line longer than the buffer doubles it.
-        if (consumed > 0) {
-            std::memmove(buffer.data(), buffer.data() + consumed, filled - consumed);
-            filled -= consumed;
-            consumed = 0;
+    {
+        // The file is read on a thread of its own while the lines read so far are walked.
+        PieceReader reader(file);
+        std::string_view carry; // the unfinished line at the end of the last piece
+        LineIndex next = 0;
+        for (bool first = true;; first = false) {
+            Result<PieceReader::Text> got = reader.Next(carry);
+            if (!got.ok())
+                return got.failure();
+            const PieceReader::Text& text = got.value();
+            const std::string_view bytes = first ? StripUtf8Bom(text.bytes) : text.bytes;
+            const std::size_t skipped = text.bytes.size() - bytes.size();
+            const std::size_t consumed = CutCompleteLines(
+                bytes, text.atEnd,
+                [&](const CutLine& line) {
+                    cut = &line;
+                    return walker.Step(next++, line.text, line.firstWord);
+                },
+                text.readable - skipped);
+            if (writeFailed)
+                return Failure{"cannot write the outline"};
+            if (text.atEnd)
+                break;
+            carry = bytes.substr(consumed);
         }
-        if (filled == buffer.size())
-            buffer.resize(buffer.size() * 2);
-        Result<std::size_t> got = file.Read(buffer.data() + filled, buffer.size() - filled);
-        if (!got.ok())
-            return got.failure();
-        filled += got.value();
-        if (first) {
-            first = false;
-            consumed = filled - StripUtf8Bom({buffer.data(), filled}).size();
-        }
-        const bool atEnd = file.Remaining() == 0;
-        consumed += CutCompleteLines({buffer.data() + consumed, filled - consumed}, atEnd,
-                                     [&](const CutLine& line) {
-                                         cut = &line;
-                                         return walker.Step(next++, line.text, line.firstWord);
-                                     });
-        if (writeFailed)
-            return Failure{"cannot write the outline"};
-        if (atEnd)
-            break;
     }
     if (!out.Bytes().empty() && !write(out.Bytes()))
         return Failure{"cannot write the outline"};

@@ -41,7 +41,7 @@ struct StreamOptions {
     std::string prefix;
 };
 
-// Writes the outline of `file` while it is read, through one reused buffer, so memory does not
+// Writes the outline of `file` while it is read, through a few reused pieces, so memory does not
 // grow with the file (only with its longest line). Every node that a load and one click on each
 // root would make, in the order the outline shows them: a walk over the whole file sees at each
 // line the same open blocks as the fill of its block does, so the outline in pre-order is just

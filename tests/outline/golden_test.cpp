@@ -1,6 +1,7 @@
 #include "outline/outline_builder.h"
 
 #include "outline/outline_text.h"
+#include "outline/piece_reader.h"
 #include "outline_test_support.h"
 
 #include <gtest/gtest.h>
@@ -50,6 +51,44 @@ TEST(Golden, EverySampleGivesItsCheckedOutline) {
         }
     }
     EXPECT_GE(checked, 10);
+}
+
+// The command-line tool reads a file in pieces that go round and carries each piece's unfinished
+// line into the next. Whatever ends a piece (half a CR LF pair, a line longer than the room kept
+// for a carry, one longer than a piece) the streamed outline must be the filled one.
+TEST(Golden, StreamedOutlineAcrossPiecesIsTheFilledOne) {
+    const std::string sample = ReadAll(test::SourceDir() / "samples" / "Units.ini");
+    const std::size_t piece = PieceReader::pieceBytes;
+    std::string bytes;
+    while (bytes.size() < 5 * piece)
+        bytes += sample;
+    // Terminators and lines of every kind of length placed on the pieces' edges.
+    bytes.replace(piece - 1, 2, "\r\n");
+    bytes.replace(2 * piece - 1, 1, "\r");
+    const std::string longLine = "  Speed = " + std::string(PieceReader::carryRoom + 100, 'x');
+    bytes.insert(3 * piece - 10, "\r\n" + longLine + "\r\n");
+    bytes.insert(4 * piece - 20, "\n" + std::string(piece + piece / 2, 'y') + "\r");
+    bytes.insert(5 * piece - 20000, "\r\nSpeed " + std::string(30000, 'z') + "\r\n");
+    const test::TempFile file(bytes);
+
+    Keywords keywords;
+    keywords.InitKeywords();
+    LineStore lines;
+    PlainOutline outline;
+    FileLoader loader;
+    ASSERT_EQ(loader.LoadFile(file.Path(), lines, outline, keywords, {}).status, WalkStatus::Done);
+    const OutlineNodes& nodes = outline.Nodes();
+    for (std::size_t row = 0; row < nodes.RootCount(); ++row)
+        ClickNode(nodes.KeyOf(nodes.RootAt(row)), lines, outline, keywords, {});
+
+    std::string streamed;
+    const Result<void> done = StreamOutline(FileReader::Open(file.Path()).value(), keywords, {},
+                                            [&](std::string_view out) {
+                                                streamed += out;
+                                                return true;
+                                            });
+    ASSERT_TRUE(done.ok()) << done.error();
+    EXPECT_TRUE(streamed == RenderOutline(nodes, lines));
 }
 
 } // namespace

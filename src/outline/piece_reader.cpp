@@ -1,0 +1,109 @@
+#include "outline/piece_reader.h"
+
+#include "parse/line_ends.h"
+
+#include <cstring>
+#include <system_error>
+
+namespace ini {
+
+PieceReader::PieceReader(FileReader& file)
+    : m_file(file), m_memory(new char[pieceCount * slotBytes + tailRoom]) {
+    try {
+        m_thread = std::thread([this] {
+            for (std::size_t piece = 0; ReadPiece(piece); ++piece) {
+            }
+        });
+    } catch (const std::system_error&) {
+        // No thread: Next() reads on the caller's.
+    }
+}
+
+PieceReader::~PieceReader() {
+    StopReading();
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+void PieceReader::StopReading() noexcept {
+    m_stop.store(true, std::memory_order_relaxed);
+    // Wakes a reader waiting for a free slot.
+    m_released.fetch_add(pieceCount, std::memory_order_release);
+    m_released.notify_all();
+}
+
+bool PieceReader::ReadPiece(std::size_t piece) {
+    // The slot is free once the caller has released the piece that used it last.
+    for (std::size_t released = m_released.load(std::memory_order_acquire);
+         piece >= released + pieceCount; released = m_released.load(std::memory_order_acquire))
+        m_released.wait(released, std::memory_order_acquire);
+    const std::size_t slot = piece % pieceCount;
+    bool ended = m_stop.load(std::memory_order_relaxed);
+    m_sizes[slot] = 0;
+    if (!ended) {
+        Result<std::size_t> got = m_file.Read(PieceAt(piece), pieceBytes);
+        if (got.ok()) {
+            m_sizes[slot] = got.value();
+            ended = m_file.Remaining() == 0;
+        } else {
+            m_failure = got.failure();
+            ended = true;
+        }
+    }
+    m_endedAt[slot] = ended;
+    m_published.store(piece + 1, std::memory_order_release);
+    m_published.notify_all();
+    return !ended;
+}
+
+void PieceReader::Release(std::size_t pieces) noexcept {
+    m_released.store(pieces, std::memory_order_release);
+    m_released.notify_all();
+}
+
+Result<PieceReader::Text> PieceReader::Next(std::string_view carry) {
+    if (m_ended)
+        return Text{carry, carry.size(), true};
+    bool gathering = false; // the text is being put together in m_overflow
+    for (;;) {
+        const std::size_t piece = m_next++;
+        if (m_thread.joinable()) {
+            for (std::size_t published = m_published.load(std::memory_order_acquire);
+                 published <= piece; published = m_published.load(std::memory_order_acquire))
+                m_published.wait(published, std::memory_order_acquire);
+        } else {
+            ReadPiece(piece);
+        }
+        if (m_failure)
+            return *m_failure;
+        const std::string_view read(PieceAt(piece), m_sizes[piece % pieceCount]);
+        m_ended = m_endedAt[piece % pieceCount];
+        if (!gathering && carry.size() <= carryRoom) {
+            char* const start = PieceAt(piece) - carry.size();
+            std::memcpy(start, carry.data(), carry.size());
+            // The carry is copied: the piece it came from can be read into again.
+            Release(piece);
+            // What follows a piece in memory is the next slot's room or the tail room.
+            return Text{{start, carry.size() + read.size()},
+                        carry.size() + read.size() + tailRoom,
+                        m_ended};
+        }
+        // A line longer than the room in front of a piece: it is gathered, piece by piece, until
+        // it ends, so that its bytes are walked once and not again with every piece.
+        if (!gathering) {
+            std::vector<char> gathered(carry.size() + tailRoom);
+            std::memcpy(gathered.data(), carry.data(), carry.size());
+            m_overflow.swap(gathered);
+            gathering = true;
+        }
+        const std::size_t had = m_overflow.size() - tailRoom;
+        m_overflow.resize(had + read.size() + tailRoom);
+        std::memcpy(m_overflow.data() + had, read.data(), read.size());
+        const bool lineEnds = FindLineBreak(read, 0) != read.size();
+        Release(piece + 1);
+        if (m_ended || lineEnds)
+            return Text{{m_overflow.data(), had + read.size()}, m_overflow.size(), m_ended};
+    }
+}
+
+} // namespace ini
