@@ -1,5 +1,6 @@
 #include "outline/outline_text.h"
 
+#include "outline/outline_writer.h"
 #include "outline/piece_reader.h"
 #include "parse/line_ends.h"
 #include "parse/line_walk.h"
@@ -73,42 +74,11 @@ std::string RenderOutline(const OutlineNodes& nodes, const LineStore& lines) {
 
 namespace {
 
-// Output lines are written straight into this, to go out in large pieces.
-class OutputBuffer {
-public:
-    explicit OutputBuffer(std::size_t capacity)
-        : m_bytes(new char[capacity]), m_capacity(capacity) {}
-
-    std::string_view Bytes() const noexcept { return {m_bytes.get(), m_size}; }
-    std::size_t Room() const noexcept { return m_capacity - m_size; }
-    char* End() noexcept { return m_bytes.get() + m_size; }
-    // Takes the bytes written up to `end`.
-    void Grow(char* end) noexcept { m_size = static_cast<std::size_t>(end - m_bytes.get()); }
-    // Empties the buffer, with room for at least `room` bytes (a very long line needs more).
-    void Clear(std::size_t room) {
-        if (room > m_capacity) {
-            m_bytes.reset(new char[room]);
-            m_capacity = room;
-        }
-        m_size = 0;
-    }
-
-private:
-    std::unique_ptr<char[]> m_bytes;
-    std::size_t m_capacity;
-    std::size_t m_size = 0;
-};
-
 Result<void> Stream(FileReader& file, const Keywords& keywords, const StreamOptions& options,
                     const std::function<bool(std::string_view)>& write) {
-    // Output goes out in pieces of about this size.
-    constexpr std::size_t piece = std::size_t{1} << 20;
-    OutputBuffer out(piece);
-    bool writeFailed = false;
-    OutlineText text;
+    OutlineWriter writer(options.prefix, write);
     const bool comments = options.showComments;
     const CutLine* cut = nullptr; // the line being walked, with what the cutter found out
-    KeyText key(NodeKey{0});      // the last key written
     LineWalker walker(
         keywords, [comments] { return comments; },
         [&](const WalkedLine& line) {
@@ -117,18 +87,10 @@ Result<void> Stream(FileReader& file, const Keywords& keywords, const StreamOpti
             const std::size_t depth = line.stacks.Depth();
             if (depth > 0 && options.topLevelOnly)
                 return;
-            const std::size_t most =
-                options.prefix.size() + OutlineText::MostBytes(depth, line.text.line.size());
-            if (out.Room() < most) {
-                writeFailed = !out.Bytes().empty() && !write(out.Bytes());
-                out.Clear(most);
-            }
-            char* const at = Put(out.End(), options.prefix);
-            key.MoveTo(NodeKey{line.index});
-            out.Grow(text.WriteNode(at, depth, key, line.text.line, comments,
-                                    cut->classed ? &cut->bytes : nullptr));
+            writer.Add(depth, line.index, line.text.line, comments,
+                       cut->classed ? &cut->bytes : nullptr);
         },
-        [&] { return !writeFailed; });
+        [&] { return !writer.Failed(); });
 
     {
         // The file is read on a thread of its own while the lines read so far are walked.
@@ -149,14 +111,12 @@ Result<void> Stream(FileReader& file, const Keywords& keywords, const StreamOpti
                     return walker.Step(next++, line.text, line.firstWord);
                 },
                 text.readable - skipped);
-            if (writeFailed)
-                return Failure{"cannot write the outline"};
-            if (text.atEnd)
+            if (text.atEnd || writer.Failed())
                 break;
             carry = bytes.substr(consumed);
         }
     }
-    if (!out.Bytes().empty() && !write(out.Bytes()))
+    if (!writer.Finish())
         return Failure{"cannot write the outline"};
     return file.CheckUnchanged();
 }

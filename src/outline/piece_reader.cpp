@@ -27,16 +27,12 @@ PieceReader::~PieceReader() {
 
 void PieceReader::StopReading() noexcept {
     m_stop.store(true, std::memory_order_relaxed);
-    // Wakes a reader waiting for a free slot.
-    m_released.fetch_add(pieceCount, std::memory_order_release);
-    m_released.notify_all();
+    m_turns.ReleaseFiller();
 }
 
 bool PieceReader::ReadPiece(std::size_t piece) {
-    // The slot is free once the caller has released the piece that used it last.
-    for (std::size_t released = m_released.load(std::memory_order_acquire);
-         piece >= released + pieceCount; released = m_released.load(std::memory_order_acquire))
-        m_released.wait(released, std::memory_order_acquire);
+    // The slot is free once the caller is done with the piece that used it last.
+    m_turns.WaitToFill(piece);
     const std::size_t slot = piece % pieceCount;
     bool ended = m_stop.load(std::memory_order_relaxed);
     m_sizes[slot] = 0;
@@ -51,14 +47,8 @@ bool PieceReader::ReadPiece(std::size_t piece) {
         }
     }
     m_endedAt[slot] = ended;
-    m_published.store(piece + 1, std::memory_order_release);
-    m_published.notify_all();
+    m_turns.Filled(piece + 1);
     return !ended;
-}
-
-void PieceReader::Release(std::size_t pieces) noexcept {
-    m_released.store(pieces, std::memory_order_release);
-    m_released.notify_all();
 }
 
 Result<PieceReader::Text> PieceReader::Next(std::string_view carry) {
@@ -67,13 +57,10 @@ Result<PieceReader::Text> PieceReader::Next(std::string_view carry) {
     bool gathering = false; // the text is being put together in m_overflow
     for (;;) {
         const std::size_t piece = m_next++;
-        if (m_thread.joinable()) {
-            for (std::size_t published = m_published.load(std::memory_order_acquire);
-                 published <= piece; published = m_published.load(std::memory_order_acquire))
-                m_published.wait(published, std::memory_order_acquire);
-        } else {
+        if (m_thread.joinable())
+            m_turns.WaitFilled(piece);
+        else
             ReadPiece(piece);
-        }
         if (m_failure)
             return *m_failure;
         const std::string_view read(PieceAt(piece), m_sizes[piece % pieceCount]);
@@ -82,7 +69,7 @@ Result<PieceReader::Text> PieceReader::Next(std::string_view carry) {
             char* const start = PieceAt(piece) - carry.size();
             std::memcpy(start, carry.data(), carry.size());
             // The carry is copied: the piece it came from can be read into again.
-            Release(piece);
+            m_turns.Emptied(piece);
             // What follows a piece in memory is the next slot's room or the tail room.
             return Text{{start, carry.size() + read.size()},
                         carry.size() + read.size() + tailRoom,
@@ -100,7 +87,7 @@ Result<PieceReader::Text> PieceReader::Next(std::string_view carry) {
         m_overflow.resize(had + read.size() + tailRoom);
         std::memcpy(m_overflow.data() + had, read.data(), read.size());
         const bool lineEnds = FindLineBreak(read, 0) != read.size();
-        Release(piece + 1);
+        m_turns.Emptied(piece + 1);
         if (m_ended || lineEnds)
             return Text{{m_overflow.data(), had + read.size()}, m_overflow.size(), m_ended};
     }

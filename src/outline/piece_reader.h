@@ -1,6 +1,7 @@
 #pragma once
 
 #include "outline/file_reader.h"
+#include "outline/slot_turns.h"
 #include "parse/result.h"
 
 #include <atomic>
@@ -54,8 +55,6 @@ private:
     }
     // Reads piece `piece` into its slot, once the slot is free; false once the read has ended.
     bool ReadPiece(std::size_t piece);
-    // Hands the slots of pieces before `pieces` back to the reading thread.
-    void Release(std::size_t pieces) noexcept;
     void StopReading() noexcept;
 
     FileReader& m_file;
@@ -63,8 +62,7 @@ private:
     std::size_t m_sizes[pieceCount] = {};
     std::optional<Failure> m_failure;
     bool m_endedAt[pieceCount] = {};
-    std::atomic<std::size_t> m_published{0}; // pieces read
-    std::atomic<std::size_t> m_released{0};  // pieces the caller is done with
+    SlotTurns m_turns{pieceCount}; // the reading thread fills pieces, Next() empties them
     std::atomic<bool> m_stop{false};
     std::size_t m_next = 0;       // the piece Next() hands out next
     bool m_ended = false;         // the last piece was handed out

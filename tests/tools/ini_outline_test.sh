@@ -51,7 +51,9 @@ check "no file exit 2" test $? -eq 2
 "$tool" "$tmp/empty.ini" >/dev/full 2>"$tmp/err"
 check "empty output to a full disk still succeeds" test $? -eq 0
 check "empty output to a full disk reports nothing" test ! -s "$tmp/err"
-"$tool" "$source_dir/samples/BigMap.ini" >/dev/full 2>"$tmp/err"
+# Output of several MiB: the write fails while the file is still being walked.
+for _ in $(seq 20); do cat "$source_dir/samples/BigMap.ini"; done >"$tmp/bigger.ini"
+"$tool" "$tmp/bigger.ini" >/dev/full 2>"$tmp/err"
 check "write failure exit 1" test $? -eq 1
 check "write failure reported" grep -q "cannot write" "$tmp/err"
 

@@ -1,0 +1,163 @@
+#include "outline/outline_writer.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <new>
+#include <system_error>
+
+namespace ini {
+
+namespace {
+
+// A queued node: its line's classed masks, index and size, its depth and flags, then the line.
+constexpr std::size_t spacesAt = 0, semicolonsAt = 8, indexAt = 16, sizeAt = 24, depthAt = 32,
+                      flagsAt = 33, headBytes = 34;
+constexpr std::uint8_t showsCommentFlag = 1, classedFlag = 2;
+// Output goes out in pieces of about this size.
+constexpr std::size_t outputBytes = std::size_t{1} << 20;
+
+template <typename T> void Store(char* at, T value) noexcept {
+    std::memcpy(at, &value, sizeof value);
+}
+template <typename T> T Load(const char* at) noexcept {
+    T value;
+    std::memcpy(&value, at, sizeof value);
+    return value;
+}
+
+} // namespace
+
+OutlineWriter::OutlineWriter(std::string prefix, std::function<bool(std::string_view)> write)
+    : m_prefix(std::move(prefix)), m_write(std::move(write)) {
+    try {
+        m_thread = std::thread([this] { FormatTurns(); });
+    } catch (const std::system_error&) {
+        // No thread: HandOver() formats each batch itself.
+    }
+}
+
+OutlineWriter::~OutlineWriter() {
+    Stop();
+}
+
+void OutlineWriter::Add(std::size_t depth, LineIndex index, std::string_view line,
+                        bool showComments, const LineBytes* bytes) {
+    const std::size_t need = headBytes + line.size();
+    Batch* batch = &Filling();
+    if (batch->capacity - batch->used < need) {
+        if (batch->used > 0) {
+            HandOver();
+            batch = &Filling();
+        }
+        if (batch->capacity < need) {
+            const std::size_t capacity = std::max(need, batchBytes);
+            batch->bytes.reset(new char[capacity]);
+            batch->capacity = capacity;
+        }
+    }
+    char* const at = batch->bytes.get() + batch->used;
+    Store<std::uint64_t>(at + spacesAt, bytes ? bytes->spaces : 0);
+    Store<std::uint64_t>(at + semicolonsAt, bytes ? bytes->semicolons : 0);
+    Store<std::uint64_t>(at + indexAt, index);
+    Store<std::uint64_t>(at + sizeAt, line.size());
+    Store<std::uint8_t>(at + depthAt, static_cast<std::uint8_t>(depth));
+    Store<std::uint8_t>(at + flagsAt,
+                        static_cast<std::uint8_t>((showComments ? showsCommentFlag : 0) |
+                                                  (bytes ? classedFlag : 0)));
+    std::memcpy(at + headBytes, line.data(), line.size());
+    batch->used += need;
+}
+
+void OutlineWriter::HandOver() {
+    if (!m_thread.joinable()) {
+        if (!Failed())
+            Format(Filling());
+        Filling().used = 0;
+        return;
+    }
+    m_turns.Filled(m_turn + 1);
+    ++m_turn;
+    m_turns.WaitToFill(m_turn);
+    Filling().used = 0;
+}
+
+bool OutlineWriter::Finish() {
+    if (Filling().used > 0)
+        HandOver();
+    m_flushAtEnd = true;
+    Stop();
+    if (!m_thread.joinable() && !Failed())
+        Flush();
+    if (m_outOfMemory.load(std::memory_order_relaxed))
+        throw std::bad_alloc();
+    return !Failed();
+}
+
+void OutlineWriter::Stop() noexcept {
+    if (!m_thread.joinable())
+        return;
+    m_endTurn.store(m_turn, std::memory_order_release);
+    m_turns.ReleaseEmptier();
+    m_thread.join();
+}
+
+void OutlineWriter::FormatTurns() {
+    for (std::size_t turn = 0;; ++turn) {
+        m_turns.WaitFilled(turn);
+        if (turn >= m_endTurn.load(std::memory_order_acquire))
+            break;
+        if (!Failed()) {
+            try {
+                Format(m_batches[turn % batchCount]);
+            } catch (const std::bad_alloc&) {
+                // Only a line too long for the memory left gets here.
+                m_outOfMemory.store(true, std::memory_order_relaxed);
+                m_failed.store(true, std::memory_order_relaxed);
+            }
+        }
+        m_turns.Emptied(turn + 1);
+    }
+    if (m_flushAtEnd && !Failed())
+        Flush();
+}
+
+void OutlineWriter::Format(const Batch& batch) {
+    const char* at = batch.bytes.get();
+    const char* const end = at + batch.used;
+    while (at < end) {
+        const LineBytes bytes{Load<std::uint64_t>(at + spacesAt),
+                              Load<std::uint64_t>(at + semicolonsAt)};
+        const auto index = static_cast<LineIndex>(Load<std::uint64_t>(at + indexAt));
+        const auto size = static_cast<std::size_t>(Load<std::uint64_t>(at + sizeAt));
+        const std::size_t depth = Load<std::uint8_t>(at + depthAt);
+        const auto flags = Load<std::uint8_t>(at + flagsAt);
+        const std::string_view line(at + headBytes, size);
+        at += headBytes + size;
+
+        const std::size_t most = m_prefix.size() + OutlineText::MostBytes(depth, size);
+        if (m_outCapacity - m_outSize < most) {
+            Flush();
+            if (m_outCapacity < most) {
+                const std::size_t capacity = std::max(most, outputBytes);
+                m_out.reset(new char[capacity]);
+                m_outCapacity = capacity;
+            }
+        }
+        char* out = m_out.get() + m_outSize;
+        std::memcpy(out, m_prefix.data(), m_prefix.size());
+        out += m_prefix.size();
+        m_key.MoveTo(NodeKey{index});
+        out = m_text.WriteNode(out, depth, m_key, line, (flags & showsCommentFlag) != 0,
+                               (flags & classedFlag) != 0 ? &bytes : nullptr);
+        m_outSize = static_cast<std::size_t>(out - m_out.get());
+    }
+}
+
+void OutlineWriter::Flush() {
+    if (m_outSize > 0 && !Failed() && !m_write({m_out.get(), m_outSize}))
+        m_failed.store(true, std::memory_order_relaxed);
+    m_outSize = 0;
+}
+
+} // namespace ini
