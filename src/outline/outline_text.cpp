@@ -26,14 +26,26 @@ std::size_t OutlineText::MostBytes(std::size_t depth, std::size_t lineSize) noex
     return 2 * depth + KeyText::mostBytes + 1 + lineSize + SplitLine::commentLead.size() + 1;
 }
 
-char* OutlineText::WriteNode(char* at, std::size_t depth, const KeyText& key, std::string_view line,
-                             bool showComments, const LineBytes* bytes) {
+char* OutlineText::WriteLead(char* at, std::size_t depth, const KeyText& key) noexcept {
     for (std::size_t i = 0; i < depth; ++i, at += 2)
         std::memcpy(at, "  ", 2);
     at = key.WriteTo(at);
     *at++ = '\t';
-    const SplitLine parts = bytes ? m_splitter.ParseLine(line, showComments, *bytes)
-                                  : m_splitter.ParseLine(line, showComments);
+    return at;
+}
+
+char* OutlineText::WriteClassedNode(char* at, std::size_t depth, const KeyText& key,
+                                    std::string_view line, bool showComments,
+                                    LineBytes bytes) noexcept {
+    at = LineSplitter::WriteNodeText(WriteLead(at, depth, key), line, showComments, bytes);
+    *at++ = '\n';
+    return at;
+}
+
+char* OutlineText::WriteNode(char* at, std::size_t depth, const KeyText& key, std::string_view line,
+                             bool showComments) {
+    at = WriteLead(at, depth, key);
+    const SplitLine parts = m_splitter.ParseLine(line, showComments);
     at = Put(at, parts.content);
     if (parts.HasComment())
         at = Put(Put(at, SplitLine::commentLead), parts.commentTail);

@@ -20,14 +20,21 @@ class OutlineText {
 public:
     // The most bytes the output line of a node at `depth` for a line of `lineSize` bytes takes.
     static std::size_t MostBytes(std::size_t depth, std::size_t lineSize) noexcept;
-    // Writes a node's output line at `at`, which has room for MostBytes; gives its end. `bytes`
-    // are the line's classed bytes when the cutter has them.
+    // Writes a node's output line at `at`, which has room for MostBytes; gives its end.
     char* WriteNode(char* at, std::size_t depth, const KeyText& key, std::string_view line,
-                    bool showComments, const LineBytes* bytes = nullptr);
+                    bool showComments);
+    // The same for a line the cutter classed, copied in blocks: LineSplitter::copySlack bytes
+    // past the line may be read, and past MostBytes written.
+    static char* WriteClassedNode(char* at, std::size_t depth, const KeyText& key,
+                                  std::string_view line, bool showComments,
+                                  LineBytes bytes) noexcept;
     void AppendNode(std::string& out, std::size_t depth, NodeKey key, std::string_view line,
                     bool showComments);
 
 private:
+    // Indentation, key and TAB.
+    static char* WriteLead(char* at, std::size_t depth, const KeyText& key) noexcept;
+
     LineSplitter m_splitter;
 };
 

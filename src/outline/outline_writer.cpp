@@ -52,7 +52,8 @@ void OutlineWriter::Add(std::size_t depth, LineIndex index, std::string_view lin
         }
         if (batch->capacity < need) {
             const std::size_t capacity = std::max(need, batchBytes);
-            batch->bytes.reset(new char[capacity]);
+            // Lines are copied out of the batch in blocks that may read past the last.
+            batch->bytes.reset(new char[capacity + LineSplitter::copySlack]);
             batch->capacity = capacity;
         }
     }
@@ -135,7 +136,9 @@ void OutlineWriter::Format(const Batch& batch) {
         const std::string_view line(at + headBytes, size);
         at += headBytes + size;
 
-        const std::size_t most = m_prefix.size() + OutlineText::MostBytes(depth, size);
+        // Room for copying in blocks, which may write past the node's line.
+        const std::size_t most =
+            m_prefix.size() + OutlineText::MostBytes(depth, size) + LineSplitter::copySlack;
         if (m_outCapacity - m_outSize < most) {
             Flush();
             if (m_outCapacity < most) {
@@ -148,8 +151,10 @@ void OutlineWriter::Format(const Batch& batch) {
         std::memcpy(out, m_prefix.data(), m_prefix.size());
         out += m_prefix.size();
         m_key.MoveTo(NodeKey{index});
-        out = m_text.WriteNode(out, depth, m_key, line, (flags & showsCommentFlag) != 0,
-                               (flags & classedFlag) != 0 ? &bytes : nullptr);
+        const bool showComments = (flags & showsCommentFlag) != 0;
+        out = (flags & classedFlag) != 0
+                  ? OutlineText::WriteClassedNode(out, depth, m_key, line, showComments, bytes)
+                  : m_text.WriteNode(out, depth, m_key, line, showComments);
         m_outSize = static_cast<std::size_t>(out - m_out.get());
     }
 }

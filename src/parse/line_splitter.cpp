@@ -151,43 +151,43 @@ SplitLine LineSplitter::ParseLine(std::string_view data, bool showComments) {
     return result;
 }
 
-SplitLine LineSplitter::ParseLine(std::string_view data, bool showComments, LineBytes bytes) {
-    // The same cut as above, read off the masks: bit i is byte i, and the line is below 64 bytes.
-    SplitLine result;
+namespace {
+
+// Copies `count` bytes (at most LineSplitter::copySlack) as one block of copySlack bytes.
+char* CopyBlock(char* out, const char* from, std::size_t count) noexcept {
+    std::memcpy(out, from, LineSplitter::copySlack);
+    return out + count;
+}
+
+} // namespace
+
+char* LineSplitter::WriteNodeText(char* out, std::string_view data, bool showComments,
+                                  LineBytes bytes) noexcept {
+    // The cut of ParseLine read off the masks (bit i is byte i), with the kept stretches copied
+    // straight out; a space after a space is dropped.
     std::size_t contentEnd = data.size();
-    if (bytes.semicolons != 0) {
+    if (bytes.semicolons != 0)
         contentEnd = static_cast<std::size_t>(std::countr_zero(bytes.semicolons));
-        if (showComments)
-            result.commentTail = data.substr(contentEnd);
-    }
     const std::uint64_t nonSpaces = ~bytes.spaces & LowBits(contentEnd);
-    if (nonSpaces == 0)
-        return result;
-    const auto first = static_cast<std::size_t>(std::countr_zero(nonSpaces));
-    const auto last = static_cast<std::size_t>(64 - std::countl_zero(nonSpaces));
-    const std::string_view content = data.substr(first, last - first);
-    // Bit i: byte i of the content is a space after a space, which the content drops.
-    const std::uint64_t dropped =
-        bytes.spaces & (bytes.spaces << 1) & LowBits(last) & ~LowBits(first + 1);
-    if (dropped == 0) {
-        result.content = content;
-        return result;
+    if (nonSpaces != 0) {
+        const auto first = static_cast<std::size_t>(std::countr_zero(nonSpaces));
+        const auto last = static_cast<std::size_t>(64 - std::countl_zero(nonSpaces));
+        const std::uint64_t dropped =
+            bytes.spaces & (bytes.spaces << 1) & LowBits(last) & ~LowBits(first + 1);
+        std::size_t from = first;
+        for (std::uint64_t rest = dropped; rest != 0; rest = dropped & ~LowBits(from)) {
+            const auto run = static_cast<std::size_t>(std::countr_zero(rest));
+            out = CopyBlock(out, data.data() + from, run - from);
+            from = run + static_cast<std::size_t>(std::countr_zero(~(dropped >> run)));
+        }
+        out = CopyBlock(out, data.data() + from, last - from);
     }
-    // Copies the kept stretches between the dropped runs.
-    m_collapsed.resize(content.size());
-    char* out = m_collapsed.data();
-    std::size_t from = first;
-    for (std::uint64_t rest = dropped; rest != 0; rest = dropped & ~LowBits(from)) {
-        const auto run = static_cast<std::size_t>(std::countr_zero(rest));
-        std::memcpy(out, data.data() + from, run - from);
-        out += run - from;
-        from = run + static_cast<std::size_t>(std::countr_zero(~(dropped >> run)));
+    if (showComments && bytes.semicolons != 0) {
+        std::memcpy(out, SplitLine::commentLead.data(), SplitLine::commentLead.size());
+        out = CopyBlock(out + SplitLine::commentLead.size(), data.data() + contentEnd,
+                        data.size() - contentEnd);
     }
-    std::memcpy(out, data.data() + from, last - from);
-    out += last - from;
-    m_collapsed.resize(static_cast<std::size_t>(out - m_collapsed.data()));
-    result.content = m_collapsed;
-    return result;
+    return out;
 }
 
 std::string_view LineSplitter::Collapse(std::string_view content, std::size_t doubled) {

@@ -45,8 +45,16 @@ constexpr std::uint64_t LowBits(std::size_t count) noexcept {
 class LineSplitter {
 public:
     SplitLine ParseLine(std::string_view data, bool showComments);
-    // The same for a line shorter than 64 bytes whose bytes were classed already.
-    SplitLine ParseLine(std::string_view data, bool showComments, LineBytes bytes);
+
+    // Extra bytes WriteNodeText may read past a line and write past what it wrote.
+    static constexpr std::size_t copySlack = 64;
+    // Writes the node text of a line shorter than 64 bytes whose bytes were classed already
+    // (its content, then the comment with its lead when shown) straight to `out` and gives the
+    // end. It copies in blocks of copySlack bytes, so
+    // copySlack bytes past the line's end must be readable, and `out` must have room for the
+    // line, the comment's lead and copySlack more.
+    static char* WriteNodeText(char* out, std::string_view data, bool showComments,
+                               LineBytes bytes) noexcept;
 
 private:
     // The content with each run of spaces cut to one; `doubled` is where the first run starts.
