@@ -41,7 +41,7 @@ public:
 
 private:
     static constexpr std::size_t batchCount = 3;
-    static constexpr std::size_t batchBytes = std::size_t{256} << 10;
+    static constexpr std::size_t batchBytes = std::size_t{1} << 20;
 
     struct Batch {
         std::unique_ptr<char[]> bytes;
