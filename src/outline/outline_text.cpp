@@ -91,6 +91,7 @@ Result<void> Stream(FileReader& file, const Keywords& keywords, const StreamOpti
     OutlineWriter writer(options.prefix, write);
     const bool comments = options.showComments;
     const CutLine* cut = nullptr; // the line being walked, with what the cutter found out
+    std::size_t readable = 0;     // bytes that may be read from the start of what is cut
     LineWalker walker(
         keywords, [comments] { return comments; },
         [&](const WalkedLine& line) {
@@ -100,7 +101,8 @@ Result<void> Stream(FileReader& file, const Keywords& keywords, const StreamOpti
             if (depth > 0 && options.topLevelOnly)
                 return;
             writer.Add(depth, line.index, line.text.line, comments,
-                       cut->classed ? &cut->bytes : nullptr);
+                       cut->classed ? &cut->bytes : nullptr,
+                       cut->start + LineSplitter::copySlack <= readable);
         },
         [&] { return !writer.Failed(); });
 
@@ -116,13 +118,14 @@ Result<void> Stream(FileReader& file, const Keywords& keywords, const StreamOpti
             const PieceReader::Text& text = got.value();
             const std::string_view bytes = first ? StripUtf8Bom(text.bytes) : text.bytes;
             const std::size_t skipped = text.bytes.size() - bytes.size();
+            readable = text.readable - skipped;
             const std::size_t consumed = CutCompleteLines(
                 bytes, text.atEnd,
                 [&](const CutLine& line) {
                     cut = &line;
                     return walker.Step(next++, line.text, line.firstWord);
                 },
-                text.readable - skipped);
+                readable);
             if (text.atEnd || writer.Failed())
                 break;
             carry = bytes.substr(consumed);

@@ -10,16 +10,9 @@ namespace ini {
 
 namespace {
 
-// A queued node: its line's classed masks, index and size, its depth and flags, then the line.
-constexpr std::size_t spacesAt = 0, semicolonsAt = 8, indexAt = 16, sizeAt = 24, depthAt = 32,
-                      flagsAt = 33, headBytes = 34;
-constexpr std::uint8_t showsCommentFlag = 1, classedFlag = 2;
 // Output goes out in pieces of about this size.
 constexpr std::size_t outputBytes = std::size_t{1} << 20;
 
-template <typename T> void Store(char* at, T value) noexcept {
-    std::memcpy(at, &value, sizeof value);
-}
 template <typename T> T Load(const char* at) noexcept {
     T value;
     std::memcpy(&value, at, sizeof value);
@@ -41,8 +34,8 @@ OutlineWriter::~OutlineWriter() {
     Stop();
 }
 
-void OutlineWriter::Add(std::size_t depth, LineIndex index, std::string_view line,
-                        bool showComments, const LineBytes* bytes) {
+void OutlineWriter::AddAny(std::size_t depth, LineIndex index, std::string_view line,
+                           bool showComments, const LineBytes* bytes) {
     const std::size_t need = headBytes + line.size();
     Batch* batch = &Filling();
     if (batch->capacity - batch->used < need) {
@@ -52,21 +45,13 @@ void OutlineWriter::Add(std::size_t depth, LineIndex index, std::string_view lin
         }
         if (batch->capacity < need) {
             const std::size_t capacity = std::max(need, batchBytes);
-            // Lines are copied out of the batch in blocks that may read past the last.
+            // Lines are copied in and out of the batch in blocks that may pass the last one.
             batch->bytes.reset(new char[capacity + LineSplitter::copySlack]);
             batch->capacity = capacity;
         }
     }
-    char* const at = batch->bytes.get() + batch->used;
-    Store<std::uint64_t>(at + spacesAt, bytes ? bytes->spaces : 0);
-    Store<std::uint64_t>(at + semicolonsAt, bytes ? bytes->semicolons : 0);
-    Store<std::uint64_t>(at + indexAt, index);
-    Store<std::uint64_t>(at + sizeAt, line.size());
-    Store<std::uint8_t>(at + depthAt, static_cast<std::uint8_t>(depth));
-    Store<std::uint8_t>(at + flagsAt,
-                        static_cast<std::uint8_t>((showComments ? showsCommentFlag : 0) |
-                                                  (bytes ? classedFlag : 0)));
-    std::memcpy(at + headBytes, line.data(), line.size());
+    std::memcpy(WriteHead(*batch, depth, index, line.size(), showComments, bytes), line.data(),
+                line.size());
     batch->used += need;
 }
 

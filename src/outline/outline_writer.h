@@ -7,6 +7,8 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -30,9 +32,21 @@ public:
     OutlineWriter& operator=(const OutlineWriter&) = delete;
 
     // Queues the node of line `index` at `depth`; `bytes` are the line's classed bytes when the
-    // cutter has them.
+    // cutter has them. `readPast`: LineSplitter::copySlack bytes from the line's start may be
+    // read, so a classed line is copied as one block.
     void Add(std::size_t depth, LineIndex index, std::string_view line, bool showComments,
-             const LineBytes* bytes);
+             const LineBytes* bytes, bool readPast = false) {
+        Batch& batch = Filling();
+        if (bytes != nullptr && readPast &&
+            batch.capacity - batch.used >= headBytes + line.size()) {
+            // A classed line is shorter than the block; the batch has room past its capacity.
+            std::memcpy(WriteHead(batch, depth, index, line.size(), showComments, bytes),
+                        line.data(), LineSplitter::copySlack);
+            batch.used += headBytes + line.size();
+            return;
+        }
+        AddAny(depth, index, line, showComments, bytes);
+    }
     // Whether a write failed; nothing is written after that.
     bool Failed() const noexcept { return m_failed.load(std::memory_order_relaxed); }
     // Writes every node queued and waits until it is written; false when a write failed. Throws
@@ -49,6 +63,31 @@ private:
         std::size_t used = 0;
     };
 
+    // A queued node: its line's classed masks, index and size, its depth and flags, then the line.
+    static constexpr std::size_t spacesAt = 0, semicolonsAt = 8, indexAt = 16, sizeAt = 24,
+                                 depthAt = 32, flagsAt = 33, headBytes = 34;
+    static constexpr std::uint8_t showsCommentFlag = 1, classedFlag = 2;
+
+    template <typename T> static void Store(char* at, T value) noexcept {
+        std::memcpy(at, &value, sizeof value);
+    }
+    // Writes a node's head at the end of `batch`, which has room for it; gives where its line
+    // goes.
+    static char* WriteHead(Batch& batch, std::size_t depth, LineIndex index, std::size_t size,
+                           bool showComments, const LineBytes* bytes) noexcept {
+        char* const at = batch.bytes.get() + batch.used;
+        Store<std::uint64_t>(at + spacesAt, bytes ? bytes->spaces : 0);
+        Store<std::uint64_t>(at + semicolonsAt, bytes ? bytes->semicolons : 0);
+        Store<std::uint64_t>(at + indexAt, index);
+        Store<std::uint64_t>(at + sizeAt, size);
+        Store<std::uint8_t>(at + depthAt, static_cast<std::uint8_t>(depth));
+        Store<std::uint8_t>(at + flagsAt,
+                            static_cast<std::uint8_t>((showComments ? showsCommentFlag : 0) |
+                                                      (bytes ? classedFlag : 0)));
+        return at + headBytes;
+    }
+    void AddAny(std::size_t depth, LineIndex index, std::string_view line, bool showComments,
+                const LineBytes* bytes);
     Batch& Filling() noexcept { return m_batches[m_turn % batchCount]; }
     void HandOver();
     // Ends the turns after the batches handed over so far, and waits for the thread.
