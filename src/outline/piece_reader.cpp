@@ -67,7 +67,8 @@ Result<PieceReader::Text> PieceReader::Next(std::string_view carry) {
         m_ended = m_endedAt[piece % pieceCount];
         if (!gathering && carry.size() <= carryRoom) {
             char* const start = PieceAt(piece) - carry.size();
-            std::memcpy(start, carry.data(), carry.size());
+            if (!carry.empty()) // the first carry has no bytes at all
+                std::memcpy(start, carry.data(), carry.size());
             // The carry is copied: the piece it came from can be read into again.
             m_turns.Emptied(piece);
             // What follows a piece in memory is the next slot's room or the tail room.

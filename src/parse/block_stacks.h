@@ -79,7 +79,7 @@ inline Classification ClassifyFirstWord(std::string_view firstWord, const BlockS
         ToLowerAscii(firstWord[2]) == 'd')
         return {LineClass::End, "end", noBlockOpen};
     const PathNode parent = stacks.TopPath();
-    if (!keywords.MayOpen(parent, length, first, length > 1 ? ToLowerAscii(firstWord[1]) : '\0'))
+    if (!keywords.MayOpen(parent, firstWord))
         return {};
     return FindOpener(firstWord, parent, keywords);
 }

@@ -169,15 +169,14 @@ void Keywords::BuildLookup() {
     for (const std::string& path : m_table)
         AddPath(path);
     const std::size_t groups = m_nodes.size() * (m_longestName + 1);
-    m_firstLetters.assign(groups, 0);
-    m_secondLetters.assign(groups, 0);
+    m_letters.assign(groups, 0);
     m_groupStart.assign(groups + 1, 0);
     for (PathNode id = 1; id < m_nodes.size(); ++id) {
         const Node& node = m_nodes[id];
         if (node.listed) {
-            m_firstLetters[GroupOf(node.parent, node.name.size())] |= LetterBit(node.name.front());
-            m_secondLetters[GroupOf(node.parent, node.name.size())] |=
-                LetterBit(node.name.size() > 1 ? node.name[1] : '\0');
+            const std::uint64_t second = LetterBit(node.name.size() > 1 ? node.name[1] : '\0');
+            m_letters[GroupOf(node.parent, node.name.size())] |=
+                LetterBit(node.name.front()) | second << 32;
             ++m_groupStart[GroupOf(node.parent, node.name.size()) + 1];
         }
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -42,16 +43,16 @@ public:
     // Longest block name anywhere in the table: a longer first word can open nothing.
     std::size_t LongestName() const noexcept { return m_longestName; }
 
-    // A quick "no": whether some block name of this length, lower-cased first letter and
-    // lower-cased second letter ('\0' for a one-letter word) opens a block inside `parent`. Most
+    // A quick "no": whether some block name of the non-empty `word`'s length, first letter and
+    // second letter (in any case) opens a block inside `parent`, a node of this table. Most
     // lines of a file are turned away here without a search.
-    bool MayOpen(PathNode parent, std::size_t length, char lowerFirst,
-                 char lowerSecond) const noexcept {
-        if (length > m_longestName || parent >= m_nodes.size())
+    bool MayOpen(PathNode parent, std::string_view word) const noexcept {
+        // Before InitKeywords the longest name is 0: nothing opens.
+        if (word.size() > m_longestName)
             return false;
-        const std::size_t group = GroupOf(parent, length);
-        return (m_firstLetters[group] & LetterBit(lowerFirst)) != 0 &&
-               (m_secondLetters[group] & LetterBit(lowerSecond)) != 0;
+        const std::uint64_t letters = m_letters[GroupOf(parent, word.size())];
+        const std::uint32_t second = LetterBit(word.size() > 1 ? word[1] : '\0');
+        return (letters & LetterBit(word[0])) != 0 && ((letters >> 32) & second) != 0;
     }
 
 private:
@@ -67,18 +68,27 @@ private:
     std::size_t GroupOf(PathNode parent, std::size_t length) const noexcept {
         return parent * (m_longestName + 1) + length;
     }
+    // A bit per letter, the same for both cases; every other byte shares bit 31.
     static std::uint32_t LetterBit(char c) noexcept {
-        return c >= 'a' && c <= 'z' ? 1u << (c - 'a') : 1u << 31;
+        return letterBits[static_cast<unsigned char>(c)];
     }
+    static constexpr std::array<std::uint32_t, 256> letterBits = [] {
+        std::array<std::uint32_t, 256> bits{};
+        for (std::size_t c = 0; c < bits.size(); ++c) {
+            const std::size_t lower = c | 0x20;
+            bits[c] = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ? 1u << (lower - 'a')
+                                                                       : 1u << 31;
+        }
+        return bits;
+    }();
 
     std::vector<std::string> m_grow;
     std::vector<std::string> m_table;
     std::vector<Node> m_nodes;
     std::size_t m_longestName = 0;
-    // For each group (parent, name length): a bit per first letter of the listed names there,
-    // and one per second letter.
-    std::vector<std::uint32_t> m_firstLetters;
-    std::vector<std::uint32_t> m_secondLetters;
+    // For each group (parent, name length): a bit per first letter of the listed names there
+    // (low half), and one per second letter (high half).
+    std::vector<std::uint64_t> m_letters;
     // The listed nodes, group by group; group g is m_grouped[m_groupStart[g]] up to
     // m_grouped[m_groupStart[g + 1]].
     std::vector<PathNode> m_grouped;
