@@ -9,11 +9,4 @@ Classification ClassifyLine(std::string_view content, const BlockStacks& stacks,
     return ClassifyFirstWord(FirstWordOf(content), stacks, keywords);
 }
 
-Classification FindOpener(std::string_view firstWord, PathNode parent,
-                          const Keywords& keywords) noexcept {
-    if (const PathNode path = keywords.FindChild(parent, firstWord); path != noBlockOpen)
-        return {LineClass::Opener, keywords.NameOf(path), path};
-    return {};
-}
-
 } // namespace ini

@@ -64,8 +64,12 @@ private:
 Classification ClassifyLine(std::string_view content, const BlockStacks& stacks,
                             const Keywords& keywords) noexcept;
 // The opener a first word that passed Keywords::MayOpen makes inside `parent`, if any.
-Classification FindOpener(std::string_view firstWord, PathNode parent,
-                          const Keywords& keywords) noexcept;
+inline Classification FindOpener(std::string_view firstWord, PathNode parent,
+                                 const Keywords& keywords) noexcept {
+    if (const PathNode path = keywords.FindChild(parent, firstWord); path != noBlockOpen)
+        return {LineClass::Opener, keywords.NameOf(path), path};
+    return {};
+}
 
 // The same as ClassifyLine, given only the content's first word (see FirstWordOf). Inline, as
 // most lines are turned away after a look at the word's length and first two letters.

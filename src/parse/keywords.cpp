@@ -183,11 +183,15 @@ void Keywords::BuildLookup() {
     for (std::size_t g = 0; g < groups; ++g)
         m_groupStart[g + 1] += m_groupStart[g];
     m_grouped.assign(m_groupStart.back(), noBlockOpen);
+    m_groupedNames.assign(m_grouped.size() * m_longestName, '\0');
     std::vector<std::uint32_t> filled(m_groupStart.begin(), m_groupStart.end() - 1);
     for (PathNode id = 1; id < m_nodes.size(); ++id) {
         const Node& node = m_nodes[id];
-        if (node.listed)
-            m_grouped[filled[GroupOf(node.parent, node.name.size())]++] = id;
+        if (node.listed) {
+            const std::uint32_t at = filled[GroupOf(node.parent, node.name.size())]++;
+            m_grouped[at] = id;
+            node.name.copy(m_groupedNames.data() + at * m_longestName, node.name.size());
+        }
     }
 }
 
@@ -262,7 +266,7 @@ PathNode Keywords::FindChild(PathNode parent, std::string_view name) const noexc
     const std::size_t group = GroupOf(parent, name.size());
     for (std::uint32_t i = m_groupStart[group]; i < m_groupStart[group + 1]; ++i) {
         // A group's names all have the word's length.
-        if (EqualsLowered(name.data(), m_nodes[m_grouped[i]].name.data(), name.size()))
+        if (EqualsLowered(name.data(), m_groupedNames.data() + i * m_longestName, name.size()))
             return m_grouped[i];
     }
     return noBlockOpen;

@@ -76,8 +76,8 @@ private:
         std::array<std::uint32_t, 256> bits{};
         for (std::size_t c = 0; c < bits.size(); ++c) {
             const std::size_t lower = c | 0x20;
-            bits[c] = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ? 1u << (lower - 'a')
-                                                                       : 1u << 31;
+            bits[c] =
+                (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ? 1u << (lower - 'a') : 1u << 31;
         }
         return bits;
     }();
@@ -93,6 +93,9 @@ private:
     // m_grouped[m_groupStart[g + 1]].
     std::vector<PathNode> m_grouped;
     std::vector<std::uint32_t> m_groupStart;
+    // The name of m_grouped[i] at i * m_longestName, side by side, so that a search reads one
+    // stretch of memory.
+    std::string m_groupedNames;
 };
 
 // ASCII-only lower-casing: A-Z change, every other byte stays as it is.
