@@ -82,12 +82,12 @@ AddResult OutlineModel::AddChild(NodeKey relative, NodeKey key, const NodeText& 
         m_runParent = added.parent;
         m_runParentShown = IsShown(added.parent);
         if (m_runParentShown) {
-            m_shownChildren.try_emplace(added.parent, m_nodes.ChildCountOf(added.parent) - 1);
+            m_shownChildren.try_emplace(added.parent, added.childCount - 1);
             if (m_dirtyParents.empty() || m_dirtyParents.back() != added.parent)
                 m_dirtyParents.push_back(added.parent);
         }
     }
-    if (!m_runParentShown && m_nodes.ChildCountOf(added.parent) == firstRows + 1)
+    if (!m_runParentShown && added.childCount == firstRows + 1)
         m_shownChildren.try_emplace(added.parent, firstRows);
     return added.result;
 }

@@ -159,7 +159,7 @@ OutlineNodes::ChildAdd OutlineNodes::AddChild(NodeKey relative, NodeKey key, boo
                            row | (showsComment ? commentBit : 0)});
     ++block.size;
     ++m_childCount;
-    return {AddResult::Added, RootAt(root) | parent};
+    return {AddResult::Added, RootAt(root) | parent, std::size_t{row} + 1};
 }
 
 NodeKey OutlineNodes::KeyOf(NodeId id) const noexcept {

@@ -34,7 +34,8 @@ public:
 
     struct ChildAdd {
         AddResult result;
-        NodeId parent = none; // the node the child went under, when it was added
+        NodeId parent = none;       // the node the child went under, when it was added
+        std::size_t childCount = 0; // the parent's children, the new one included
     };
 
     void Clear();
