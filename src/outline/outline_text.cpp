@@ -21,27 +21,6 @@ char* Put(char* at, std::string_view bytes) noexcept {
 
 } // namespace
 
-std::size_t OutlineText::MostBytes(std::size_t depth, std::size_t lineSize) noexcept {
-    // The node text is never longer than the line with the comment's lead added.
-    return 2 * depth + KeyText::mostBytes + 1 + lineSize + SplitLine::commentLead.size() + 1;
-}
-
-char* OutlineText::WriteLead(char* at, std::size_t depth, const KeyText& key) noexcept {
-    for (std::size_t i = 0; i < depth; ++i, at += 2)
-        std::memcpy(at, "  ", 2);
-    at = key.WriteTo(at);
-    *at++ = '\t';
-    return at;
-}
-
-char* OutlineText::WriteClassedNode(char* at, std::size_t depth, const KeyText& key,
-                                    std::string_view line, bool showComments,
-                                    LineBytes bytes) noexcept {
-    at = LineSplitter::WriteNodeText(WriteLead(at, depth, key), line, showComments, bytes);
-    *at++ = '\n';
-    return at;
-}
-
 char* OutlineText::WriteNode(char* at, std::size_t depth, const KeyText& key, std::string_view line,
                              bool showComments) {
     at = WriteLead(at, depth, key);

@@ -7,6 +7,7 @@
 #include "parse/line_splitter.h"
 #include "parse/result.h"
 
+#include <cstring>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -19,7 +20,10 @@ namespace ini {
 class OutlineText {
 public:
     // The most bytes the output line of a node at `depth` for a line of `lineSize` bytes takes.
-    static std::size_t MostBytes(std::size_t depth, std::size_t lineSize) noexcept;
+    static std::size_t MostBytes(std::size_t depth, std::size_t lineSize) noexcept {
+        // The node text is never longer than the line with the comment's lead added.
+        return 2 * depth + KeyText::mostBytes + 1 + lineSize + SplitLine::commentLead.size() + 1;
+    }
     // Writes a node's output line at `at`, which has room for MostBytes; gives its end.
     char* WriteNode(char* at, std::size_t depth, const KeyText& key, std::string_view line,
                     bool showComments);
@@ -27,13 +31,23 @@ public:
     // past the line may be read, and past MostBytes written.
     static char* WriteClassedNode(char* at, std::size_t depth, const KeyText& key,
                                   std::string_view line, bool showComments,
-                                  LineBytes bytes) noexcept;
+                                  LineBytes bytes) noexcept {
+        at = LineSplitter::WriteNodeText(WriteLead(at, depth, key), line, showComments, bytes);
+        *at++ = '\n';
+        return at;
+    }
     void AppendNode(std::string& out, std::size_t depth, NodeKey key, std::string_view line,
                     bool showComments);
 
 private:
     // Indentation, key and TAB.
-    static char* WriteLead(char* at, std::size_t depth, const KeyText& key) noexcept;
+    static char* WriteLead(char* at, std::size_t depth, const KeyText& key) noexcept {
+        for (std::size_t i = 0; i < depth; ++i, at += 2)
+            std::memcpy(at, "  ", 2);
+        at = key.WriteTo(at);
+        *at++ = '\t';
+        return at;
+    }
 
     LineSplitter m_splitter;
 };

@@ -133,8 +133,10 @@ void OutlineWriter::Format(const Batch& batch) {
             }
         }
         char* out = m_out.get() + m_outSize;
-        std::memcpy(out, m_prefix.data(), m_prefix.size());
-        out += m_prefix.size();
+        if (!m_prefix.empty()) {
+            std::memcpy(out, m_prefix.data(), m_prefix.size());
+            out += m_prefix.size();
+        }
         m_key.MoveTo(NodeKey{index});
         const bool showComments = (flags & showsCommentFlag) != 0;
         out = (flags & classedFlag) != 0
