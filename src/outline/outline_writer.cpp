@@ -10,8 +10,8 @@ namespace ini {
 
 namespace {
 
-// Output goes out in pieces of about this size.
-constexpr std::size_t outputBytes = std::size_t{1} << 20;
+// Output goes out in pieces of about this size, one huge page.
+constexpr std::size_t outputBytes = std::size_t{2} << 20;
 
 template <typename T> T Load(const char* at) noexcept {
     T value;
@@ -46,7 +46,7 @@ void OutlineWriter::AddAny(std::size_t depth, LineIndex index, std::string_view 
         if (batch->capacity < need) {
             const std::size_t capacity = std::max(need, batchBytes);
             // Lines are copied in and out of the batch in blocks that may pass the last one.
-            batch->bytes.reset(new char[capacity + LineSplitter::copySlack]);
+            batch->bytes = BigBuffer(capacity + LineSplitter::copySlack);
             batch->capacity = capacity;
         }
     }
@@ -109,7 +109,7 @@ void OutlineWriter::FormatTurns() {
 }
 
 void OutlineWriter::Format(const Batch& batch) {
-    const char* at = batch.bytes.get();
+    const char* at = batch.bytes.Data();
     const char* const end = at + batch.used;
     while (at < end) {
         const LineBytes bytes{Load<std::uint64_t>(at + spacesAt),
@@ -124,15 +124,12 @@ void OutlineWriter::Format(const Batch& batch) {
         // Room for copying in blocks, which may write past the node's line.
         const std::size_t most =
             m_prefix.size() + OutlineText::MostBytes(depth, size) + LineSplitter::copySlack;
-        if (m_outCapacity - m_outSize < most) {
+        if (m_out.Capacity() - m_outSize < most) {
             Flush();
-            if (m_outCapacity < most) {
-                const std::size_t capacity = std::max(most, outputBytes);
-                m_out.reset(new char[capacity]);
-                m_outCapacity = capacity;
-            }
+            if (m_out.Capacity() < most)
+                m_out = BigBuffer(std::max(most, outputBytes));
         }
-        char* out = m_out.get() + m_outSize;
+        char* out = m_out.Data() + m_outSize;
         if (!m_prefix.empty()) {
             std::memcpy(out, m_prefix.data(), m_prefix.size());
             out += m_prefix.size();
@@ -142,12 +139,12 @@ void OutlineWriter::Format(const Batch& batch) {
         out = (flags & classedFlag) != 0
                   ? OutlineText::WriteClassedNode(out, depth, m_key, line, showComments, bytes)
                   : m_text.WriteNode(out, depth, m_key, line, showComments);
-        m_outSize = static_cast<std::size_t>(out - m_out.get());
+        m_outSize = static_cast<std::size_t>(out - m_out.Data());
     }
 }
 
 void OutlineWriter::Flush() {
-    if (m_outSize > 0 && !Failed() && !m_write({m_out.get(), m_outSize}))
+    if (m_outSize > 0 && !Failed() && !m_write({m_out.Data(), m_outSize}))
         m_failed.store(true, std::memory_order_relaxed);
     m_outSize = 0;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "outline/big_buffer.h"
 #include "outline/outline_text.h"
 #include "outline/slot_turns.h"
 #include "parse/line_splitter.h"
@@ -55,10 +56,11 @@ public:
 
 private:
     static constexpr std::size_t batchCount = 3;
-    static constexpr std::size_t batchBytes = std::size_t{1} << 20;
+    // With the room for block copies past the last line, a batch is one 2 MiB huge page.
+    static constexpr std::size_t batchBytes = (std::size_t{2} << 20) - LineSplitter::copySlack;
 
     struct Batch {
-        std::unique_ptr<char[]> bytes;
+        BigBuffer bytes;
         std::size_t capacity = 0;
         std::size_t used = 0;
     };
@@ -75,7 +77,7 @@ private:
     // goes.
     static char* WriteHead(Batch& batch, std::size_t depth, LineIndex index, std::size_t size,
                            bool showComments, const LineBytes* bytes) noexcept {
-        char* const at = batch.bytes.get() + batch.used;
+        char* const at = batch.bytes.Data() + batch.used;
         Store<std::uint64_t>(at + spacesAt, bytes ? bytes->spaces : 0);
         Store<std::uint64_t>(at + semicolonsAt, bytes ? bytes->semicolons : 0);
         Store<std::uint64_t>(at + indexAt, index);
@@ -110,8 +112,7 @@ private:
     std::function<bool(std::string_view)> m_write;
     OutlineText m_text;
     KeyText m_key{NodeKey{0}}; // the last key written
-    std::unique_ptr<char[]> m_out;
-    std::size_t m_outCapacity = 0;
+    BigBuffer m_out;
     std::size_t m_outSize = 0;
 
     std::thread m_thread;

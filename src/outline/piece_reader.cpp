@@ -8,7 +8,7 @@
 namespace ini {
 
 PieceReader::PieceReader(FileReader& file)
-    : m_file(file), m_memory(new char[pieceCount * slotBytes + tailRoom]) {
+    : m_file(file), m_memory(pieceCount * slotBytes + tailRoom) {
     try {
         m_thread = std::thread([this] {
             for (std::size_t piece = 0; ReadPiece(piece); ++piece) {
