@@ -46,6 +46,7 @@ bool PieceReader::ReadPiece(std::size_t piece) {
             ended = true;
         }
     }
+    m_failedAt[slot] = m_failure.has_value();
     m_endedAt[slot] = ended;
     m_turns.Filled(piece + 1);
     return !ended;
@@ -61,7 +62,9 @@ Result<PieceReader::Text> PieceReader::Next(std::string_view carry) {
             m_turns.WaitFilled(piece);
         else
             ReadPiece(piece);
-        if (m_failure)
+        // The reading thread runs ahead: only a piece that says it failed may look at the failure,
+        // which that thread wrote before it ended.
+        if (m_failedAt[piece % pieceCount])
             return *m_failure;
         const std::string_view read(PieceAt(piece), m_sizes[piece % pieceCount]);
         m_ended = m_endedAt[piece % pieceCount];

@@ -7,7 +7,6 @@
 
 #include <atomic>
 #include <cstddef>
-#include <memory>
 #include <optional>
 #include <string_view>
 #include <thread>
@@ -63,7 +62,8 @@ private:
     FileReader& m_file;
     BigBuffer m_memory;
     std::size_t m_sizes[pieceCount] = {};
-    std::optional<Failure> m_failure;
+    std::optional<Failure> m_failure; // written once, by the piece that failed
+    bool m_failedAt[pieceCount] = {};
     bool m_endedAt[pieceCount] = {};
     SlotTurns m_turns{pieceCount}; // the reading thread fills pieces, Next() empties them
     std::atomic<bool> m_stop{false};

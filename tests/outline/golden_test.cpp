@@ -91,5 +91,23 @@ TEST(Golden, StreamedOutlineAcrossPiecesIsTheFilledOne) {
     EXPECT_TRUE(streamed == RenderOutline(nodes, lines));
 }
 
+// A file cut short after it was opened: the pieces read ahead end early, and the stream reports
+// the change instead of printing a mix.
+TEST(Golden, StreamOfAFileCutShortFails) {
+    std::string bytes;
+    while (bytes.size() < 3 * PieceReader::pieceBytes)
+        bytes += "Object A\r\n  Speed = 1\r\nEnd\r\n";
+    const test::TempFile file(bytes);
+    Result<FileReader> opened = FileReader::Open(file.Path());
+    ASSERT_TRUE(opened.ok());
+    std::filesystem::resize_file(file.Path(), PieceReader::pieceBytes + 100);
+    Keywords keywords;
+    keywords.InitKeywords();
+    const Result<void> done = StreamOutline(std::move(opened).value(), keywords, {},
+                                            [](std::string_view) { return true; });
+    ASSERT_FALSE(done.ok());
+    EXPECT_NE(done.error().find("changed while it was read"), std::string::npos) << done.error();
+}
+
 } // namespace
 } // namespace ini
