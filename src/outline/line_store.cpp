@@ -48,9 +48,9 @@ LineIndex LineStore::LineHolding(LineIndex from, const char* place) const noexce
     const auto after = std::upper_bound(marks.begin(), marks.end(), offset);
     LineIndex index =
         (from / linesPerMark + static_cast<std::size_t>(after - marks.begin()) - 1) * linesPerMark;
-    LineEndScanner lines(Bytes().substr(m_marks[index / linesPerMark]));
-    while (lines.Next() && lines.Position() + m_marks[index / linesPerMark] <= offset &&
-           index + 1 < m_count)
+    const std::size_t mark = m_marks[index / linesPerMark];
+    LineEndScanner lines(Bytes().substr(mark));
+    while (lines.Next() && mark + lines.Position() <= offset && index + 1 < m_count)
         ++index;
     return std::max(index, from);
 }
