@@ -35,30 +35,51 @@ LineStore LineStore::FromBytes(std::string_view bytes) {
 }
 
 std::string_view LineStore::Line(LineIndex i) const noexcept {
-    LineEndScanner lines(Bytes().substr(m_marks[i / linesPerMark]));
+    return PlaceLine(i).text;
+}
+
+LineStore::PlacedLine LineStore::PlaceLine(LineIndex i) const noexcept {
+    const std::size_t mark = m_marks[i / linesPerMark];
+    LineEndScanner lines(Bytes().substr(mark));
     for (std::size_t skip = i % linesPerMark; skip > 0; --skip)
         lines.Next();
-    return lines.Next().value_or(std::string_view());
+    const std::string_view text = lines.Next().value_or(std::string_view());
+    return {i, text, m_bytes.Data() + mark + lines.Position()};
 }
 
-LineIndex LineStore::LineHolding(LineIndex from, const char* place) const noexcept {
+LineStore::PlacedLine LineStore::NextLine(const PlacedLine& line) const noexcept {
+    const auto start = static_cast<std::size_t>(line.next - m_bytes.Data());
+    LineEndScanner lines(Bytes().substr(start));
+    const std::string_view text = lines.Next().value_or(std::string_view());
+    return {line.index + 1, text, line.next + lines.Position()};
+}
+
+LineStore::PlacedLine LineStore::LineHolding(const PlacedLine& from,
+                                             const char* place) const noexcept {
+    if (from.next != nullptr && place < from.next)
+        return from; // most often, as scans go on from the line after the last place
+    // Farther than this, the marks are searched rather than every line in between cut.
+    constexpr std::size_t jumpBytes = 4096;
     const auto offset = static_cast<std::size_t>(place - m_bytes.Data());
-    // The last mark at or before the place, then line by line from there.
-    const auto marks = std::span(m_marks.data(), m_marks.size()).subspan(from / linesPerMark);
-    const auto after = std::upper_bound(marks.begin(), marks.end(), offset);
-    LineIndex index =
-        (from / linesPerMark + static_cast<std::size_t>(after - marks.begin()) - 1) * linesPerMark;
-    const std::size_t mark = m_marks[index / linesPerMark];
-    LineEndScanner lines(Bytes().substr(mark));
-    while (lines.Next() && mark + lines.Position() <= offset && index + 1 < m_count)
+    auto start = static_cast<std::size_t>(from.text.data() - m_bytes.Data());
+    LineIndex index = from.index;
+    if (offset - start > jumpBytes) {
+        const std::size_t fromMark = from.index / linesPerMark;
+        const auto marks = std::span(m_marks.data(), m_marks.size()).subspan(fromMark);
+        const auto after = std::upper_bound(marks.begin(), marks.end(), offset);
+        const std::size_t mark = fromMark + static_cast<std::size_t>(after - marks.begin()) - 1;
+        if (mark * linesPerMark > index) {
+            index = mark * linesPerMark;
+            start = m_marks[mark];
+        }
+    }
+    LineEndScanner lines(Bytes().substr(start));
+    for (;;) {
+        const std::string_view text = lines.Next().value_or(std::string_view());
+        if (start + lines.Position() > offset || index + 1 >= m_count)
+            return {index, text, m_bytes.Data() + start + lines.Position()};
         ++index;
-    return std::max(index, from);
-}
-
-const char* LineStore::StartAfter(std::string_view line) const noexcept {
-    LineEndScanner rest(Bytes().substr(static_cast<std::size_t>(line.data() - m_bytes.Data())));
-    rest.Next();
-    return line.data() + rest.Position();
+    }
 }
 
 bool LineStore::IsValidUtf8() const noexcept {

@@ -56,10 +56,21 @@ public:
         CutCompleteLines(Bytes().substr(from), true,
                          [&](const CutLine& line) { return onLine(line) && --left > 0; });
     }
-    // The line holding byte `place` of the text, given line `from`, which starts at or before it.
-    LineIndex LineHolding(LineIndex from, const char* place) const noexcept;
-    // Where the line after `line` (one this store handed out, not the last) starts.
-    const char* StartAfter(std::string_view line) const noexcept;
+    // A line with its index, as a scan through the text keeps it while it goes on.
+    struct PlacedLine {
+        LineIndex index = 0;
+        std::string_view text; // as Line(index) gives it
+        const char* next =
+            nullptr; // where the line after it starts (the text's end after the last)
+    };
+    // Line i with its place; i must be below Count().
+    PlacedLine PlaceLine(LineIndex i) const noexcept;
+    // The line after `line` (not the last line).
+    PlacedLine NextLine(const PlacedLine& line) const noexcept;
+    // The line holding byte `place` of the text, looked for from line `from`, which starts at or
+    // before it. A place close by is reached line by line, a far one through the marks, so a
+    // scan that traces rising places back to their lines stays linear.
+    PlacedLine LineHolding(const PlacedLine& from, const char* place) const noexcept;
     // Whether the whole file is valid UTF-8; otherwise text is shown as Windows-1252. Worked out
     // on first use, so a load pays nothing for it.
     bool IsValidUtf8() const noexcept;

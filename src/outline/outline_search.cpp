@@ -202,23 +202,32 @@ void OutlineSearch::Scan(const LineStore& lines, std::string needle,
     LineSplitter splitter;
     std::string seam;
     LineIndex next = 0; // lines before it are judged
-    const char* at = count == 0 ? end : lines.Line(0).data();
+    LineStore::PlacedLine nextLine;
+    if (count > 0)
+        nextLine = lines.PlaceLine(0);
+    const char* at = count == 0 ? end : nextLine.text.data();
     const char* published = at;
     while (at < end) {
         if (m_stop.load(std::memory_order_relaxed))
             return;
         const char* const limit = end - at > stretch ? at + stretch : end;
         if (const char* const hit = FindFolded(at, limit, end, word)) {
-            const LineIndex i = lines.LineHolding(next, hit);
-            const std::string_view line = lines.Line(i);
-            if (IsNodeLine(line) &&
-                NodeTextHolds(splitter.ParseLine(line, plan->ShowsComment(i)), needle, seam))
-                found.push_back(static_cast<std::uint32_t>(i));
-            next = i + 1;
-            at = next < count ? lines.StartAfter(line) : end;
+            const LineStore::PlacedLine line = lines.LineHolding(nextLine, hit);
+            if (IsNodeLine(line.text) &&
+                NodeTextHolds(splitter.ParseLine(line.text, plan->ShowsComment(line.index)), needle,
+                              seam))
+                found.push_back(static_cast<std::uint32_t>(line.index));
+            next = line.index + 1;
+            if (next < count) {
+                nextLine = lines.NextLine(line);
+                at = nextLine.text.data();
+            } else {
+                at = end;
+            }
         } else {
             at = limit;
-            next = lines.LineHolding(next, at);
+            nextLine = lines.LineHolding(nextLine, at);
+            next = nextLine.index;
         }
         if (at - published >= stretch) {
             Publish(found, next, false);

@@ -77,11 +77,24 @@ TEST(LineStore, LinesAcrossReadPiecesAreCutAsInOneScan) {
             });
             EXPECT_EQ(cut, std::vector(expected.begin() + first, expected.begin() + first + 34));
         }
+        const LineStore::PlacedLine first = store.PlaceLine(0);
+        LineStore::PlacedLine before = first;
         for (LineIndex i = 0; i + 1 < store.Count(); ++i) {
             const std::string_view line = store.Line(i);
-            ASSERT_EQ(store.LineHolding(i == 0 ? 0 : i - 1, line.data()), i);
-            ASSERT_EQ(store.LineHolding(i / 2, line.data() + line.size()), i);
-            ASSERT_EQ(store.StartAfter(line), store.Line(i + 1).data());
+            // From the line before (line by line) and from the first line (through the marks).
+            for (const LineStore::PlacedLine& from : {before, first}) {
+                const LineStore::PlacedLine held = store.LineHolding(from, line.data());
+                ASSERT_EQ(held.index, i);
+                ASSERT_EQ(held.text.data(), line.data());
+                ASSERT_EQ(store.LineHolding(from, line.data() + line.size()).index, i);
+            }
+            const LineStore::PlacedLine placed = store.PlaceLine(i);
+            const LineStore::PlacedLine next = store.NextLine(placed);
+            ASSERT_EQ(next.index, i + 1);
+            ASSERT_EQ(next.text.data(), store.Line(i + 1).data());
+            ASSERT_EQ(next.text, store.Line(i + 1));
+            ASSERT_EQ(placed.next, next.text.data());
+            before = placed;
         }
     }
 }
