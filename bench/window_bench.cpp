@@ -124,7 +124,7 @@ int main(int argc, char** argv) {
             peakMet ? "met" : "MISSED");
         // The README's rule for what a shown file costs, against what the process grew by.
         const double ruleMiB =
-            (fileBytes + 4.0 * static_cast<double>(core.lines / 16 + 1) +
+            (fileBytes + 4.0 * static_cast<double>(core.lines / ini::LineStore::linesPerMark + 1) +
              5.0 * static_cast<double>(core.roots) + 12.0 * static_cast<double>(core.filledNodes)) /
             (1 << 20);
         const double grownMiB = peakMiB - startMiB;

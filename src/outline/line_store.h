@@ -60,8 +60,8 @@ public:
     struct PlacedLine {
         LineIndex index = 0;
         std::string_view text; // as Line(index) gives it
-        const char* next =
-            nullptr; // where the line after it starts (the text's end after the last)
+        // Where the line after it starts (the text's end after the last line).
+        const char* next = nullptr;
     };
     // Line i with its place; i must be below Count().
     PlacedLine PlaceLine(LineIndex i) const noexcept;

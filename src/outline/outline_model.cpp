@@ -109,7 +109,7 @@ std::optional<NodeKey> OutlineModel::NextSibling(NodeKey key) const {
 }
 
 bool OutlineModel::FillsNothing(NodeKey key) const {
-    return m_nodes.OpensNoBlock(m_nodes.Find(key));
+    return m_nodes.FillsNothing(key);
 }
 
 void OutlineModel::ShowRows(NodeId parent, std::size_t count) {

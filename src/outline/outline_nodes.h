@@ -86,6 +86,7 @@ public:
     std::size_t ChildCount(NodeKey key) const noexcept;
     std::optional<NodeKey> Parent(NodeKey key) const noexcept;
     std::optional<NodeKey> NextSibling(NodeKey key) const noexcept;
+    bool FillsNothing(NodeKey key) const noexcept { return OpensNoBlock(Find(key)); }
 
 private:
     static constexpr std::uint32_t noBlock = UINT32_MAX;

@@ -6,7 +6,6 @@
 #include "parse/line_walk.h"
 
 #include <cstring>
-#include <memory>
 #include <new>
 #include <vector>
 

@@ -11,7 +11,6 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -20,7 +19,7 @@ namespace ini {
 
 // Formats an outline's nodes as OutlineText lines and writes them, on a thread of its own, so
 // that a walk can go on with the next lines meanwhile. Nodes are queued with a copy of their
-// line's bytes in batches that go round; output goes out in pieces of about a MiB. Where no
+// line's bytes in batches that go round; output goes out in pieces of about 2 MiB. Where no
 // thread can be started, each batch is formatted as it is handed over.
 class OutlineWriter {
 public:

@@ -22,9 +22,7 @@ public:
     std::optional<NodeKey> NextSibling(NodeKey key) const override {
         return m_nodes.NextSibling(key);
     }
-    bool FillsNothing(NodeKey key) const override {
-        return m_nodes.OpensNoBlock(m_nodes.Find(key));
-    }
+    bool FillsNothing(NodeKey key) const override { return m_nodes.FillsNothing(key); }
 
     const OutlineNodes& Nodes() const noexcept { return m_nodes; }
 

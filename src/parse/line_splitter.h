@@ -50,9 +50,8 @@ public:
     static constexpr std::size_t copySlack = 64;
     // Writes the node text of a line shorter than 64 bytes whose bytes were classed already
     // (its content, then the comment with its lead when shown) straight to `out` and gives the
-    // end. It copies in blocks of copySlack bytes, so
-    // copySlack bytes past the line's end must be readable, and `out` must have room for the
-    // line, the comment's lead and copySlack more.
+    // end. It copies in blocks of copySlack bytes, so copySlack bytes past the line's end must
+    // be readable, and `out` must have room for the line, the comment's lead and copySlack more.
     static char* WriteNodeText(char* out, std::string_view data, bool showComments,
                                LineBytes bytes) noexcept;
 
