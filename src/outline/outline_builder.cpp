@@ -142,12 +142,13 @@ WalkResult FileLoader::LoadLines(LineStore lines, LineStore& store, OutlineTree&
 
 WalkResult ClickNode(NodeKey clicked, const LineStore& store, OutlineTree& tree,
                      const Keywords& keywords, const WalkHooks& hooks) {
-    if (!tree.Contains(clicked) || tree.ChildCount(clicked) > 0 || tree.Parent(clicked))
-        return WithStatus(WalkStatus::Nothing);
     if (store.Empty())
         return WithStatus(WalkStatus::Nothing);
+    // Asked first: it settles most roots of a flat file with one lookup.
     if (tree.FillsNothing(clicked))
         return WithStatus(WalkStatus::Done);
+    if (!tree.Contains(clicked) || tree.ChildCount(clicked) > 0 || tree.Parent(clicked))
+        return WithStatus(WalkStatus::Nothing);
     const NodeKey end = tree.NextSibling(clicked).value_or(NodeKey{store.Count() - 1});
     return BuildSubtree(clicked, end, store, tree, keywords, hooks);
 }

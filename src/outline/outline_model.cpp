@@ -57,6 +57,7 @@ void OutlineModel::Replace(OutlineNodes nodes) {
     m_shownChildren.clear();
     m_dirtyParents.clear();
     m_runParent = OutlineNodes::none;
+    m_freshFrom = OutlineNodes::none;
     m_emptyBlocks.clear();
     endResetModel();
     m_inserting = false;
@@ -78,9 +79,15 @@ AddResult OutlineModel::AddChild(NodeKey relative, NodeKey key, const NodeText& 
     // been given brings its rows along when it is, so it needs no note, unless it outgrows the
     // rows a view is given at once. Children arrive in runs under one parent, and a run needs
     // the look once.
+    if (m_freshFrom == OutlineNodes::none ||
+        OutlineNodes::RootOfNode(m_freshFrom) != OutlineNodes::RootOfNode(added.node))
+        m_freshFrom = added.node;
     if (added.parent != m_runParent) {
         m_runParent = added.parent;
-        m_runParentShown = IsShown(added.parent);
+        const bool fresh =
+            OutlineNodes::RootOfNode(added.parent) == OutlineNodes::RootOfNode(m_freshFrom) &&
+            added.parent >= m_freshFrom;
+        m_runParentShown = !fresh && IsShown(added.parent);
         if (m_runParentShown) {
             m_shownChildren.try_emplace(added.parent, added.childCount - 1);
             if (m_dirtyParents.empty() || m_dirtyParents.back() != added.parent)
@@ -117,7 +124,9 @@ void OutlineModel::ShowRows(NodeId parent, std::size_t count) {
     count = std::min(count, TotalChildren(parent));
     if (count <= shown)
         return;
-    m_runParent = OutlineNodes::none; // the next add must note what the view has now
+    // The next add must note what the view has now.
+    m_runParent = OutlineNodes::none;
+    m_freshFrom = OutlineNodes::none;
     const auto note = [&] {
         if (parent == OutlineNodes::none)
             m_shownRoots = count;

@@ -105,6 +105,10 @@ private:
     // The parent of the last run of added children, while the view has not been told of them.
     NodeId m_runParent = OutlineNodes::none;
     bool m_runParentShown = false; // whether the view had that parent's row then
+    // The first node added since the view was last given rows, or OutlineNodes::none. Nodes of
+    // its block after it came later, so the view has not been given them: a fill's new parents
+    // need no look at what is shown.
+    NodeId m_freshFrom = OutlineNodes::none;
     bool m_inserting = false;
     // Roots of blocks that were filled and hold nothing (only comments and an End, say).
     std::unordered_set<NodeId> m_emptyBlocks;

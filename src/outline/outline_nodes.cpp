@@ -15,14 +15,9 @@ void OutlineNodes::Clear() {
     std::vector<Block>().swap(m_blocks);
     m_pool.clear();
     m_childCount = 0;
+    m_growing = noBlock;
     m_rootHint = 0;
     m_cursors = {};
-}
-
-const OutlineNodes::Block* OutlineNodes::BlockOf(std::size_t root) const noexcept {
-    if (root >= m_blockOfRoot.size() || m_blockOfRoot[root] == noBlock)
-        return nullptr;
-    return &m_blocks[m_blockOfRoot[root]];
 }
 
 const OutlineNodes::Inner& OutlineNodes::InnerOf(NodeId id) const noexcept {
@@ -54,7 +49,7 @@ std::size_t OutlineNodes::RootAtOrBefore(LineIndex line) const noexcept {
     return m_rootHint;
 }
 
-OutlineNodes::NodeId OutlineNodes::Find(NodeKey key) const noexcept {
+OutlineNodes::NodeId OutlineNodes::FindAnywhere(NodeKey key) const noexcept {
     const std::size_t root = RootAtOrBefore(key.line);
     if (root == m_rootLines.size())
         return none;
@@ -97,6 +92,7 @@ AddResult OutlineNodes::AddRootChecked(NodeKey key, bool showsComment,
         if (key.line <= lastLine)
             return Find(key) != none ? AddResult::KeyInUse : AddResult::OutOfOrder;
     }
+    m_growing = noBlock; // its limit was the end of the file
     Append(key, showsComment, opensBlock);
     return AddResult::Added;
 }
@@ -104,13 +100,17 @@ AddResult OutlineNodes::AddRootChecked(NodeKey key, bool showsComment,
 OutlineNodes::Block& OutlineNodes::BlockToGrow(std::size_t root) {
     if (m_blockOfRoot.size() <= root)
         m_blockOfRoot.resize(m_rootLines.size(), noBlock);
+    m_growingRoot = root;
+    m_growingLimit = root + 1 < m_rootLines.size() ? m_rootLines[root + 1] : noBlock;
     if (m_blockOfRoot[root] == noBlock) {
         m_blocks.push_back(Block{m_pool.size(), 1});
-        m_blockOfRoot[root] = static_cast<std::uint32_t>(m_blocks.size() - 1);
+        m_growing = static_cast<std::uint32_t>(m_blocks.size() - 1);
+        m_blockOfRoot[root] = m_growing;
         m_pool.push_back(Inner{m_rootLines[root], 0, 0});
         return m_blocks.back();
     }
-    Block& block = m_blocks[m_blockOfRoot[root]];
+    m_growing = m_blockOfRoot[root];
+    Block& block = m_blocks[m_growing];
     if (block.first + block.size != m_pool.size()) {
         // Blocks fill one after another, so this is rare: the block moves to the end, where
         // it can grow, and leaves its old place unused.
@@ -123,7 +123,8 @@ OutlineNodes::Block& OutlineNodes::BlockToGrow(std::size_t root) {
     return block;
 }
 
-OutlineNodes::ChildAdd OutlineNodes::AddChild(NodeKey relative, NodeKey key, bool showsComment) {
+OutlineNodes::ChildAdd OutlineNodes::AddChildChecked(NodeKey relative, NodeKey key,
+                                                     bool showsComment) {
     const std::size_t root = RootAtOrBefore(relative.line);
     if (root == m_rootLines.size())
         return {AddResult::NoSuchRelative};
@@ -148,18 +149,7 @@ OutlineNodes::ChildAdd OutlineNodes::AddChild(NodeKey relative, NodeKey key, boo
         (!lastRoot && key.line >= m_rootLines[root + 1]) || size >= commentBit)
         return {Find(key) != none ? AddResult::KeyInUse : AddResult::OutOfOrder};
 
-    Block& block = BlockToGrow(root);
-    Inner* const grown = m_pool.data() + block.first;
-    // A parent without children is the block's last node (the walk up started there), so a first
-    // child lands right after it.
-    const std::uint32_t row = ChildCountIn(grown, block.size, parent);
-    if (row > 0)
-        grown[parent + 1].parentOrCount = row + 1;
-    m_pool.push_back(Inner{static_cast<std::uint32_t>(key.line), row == 0 ? 1 : parent,
-                           row | (showsComment ? commentBit : 0)});
-    ++block.size;
-    ++m_childCount;
-    return {AddResult::Added, RootAt(root) | parent, std::size_t{row} + 1};
+    return AppendChild(root, BlockToGrow(root), parent, key, showsComment);
 }
 
 NodeKey OutlineNodes::KeyOf(NodeId id) const noexcept {
@@ -176,10 +166,6 @@ bool OutlineNodes::ShowsComment(NodeId id) const noexcept {
 
 bool OutlineNodes::OpensBlock(NodeId id) const noexcept {
     return IsRoot(id) && (m_rootFlags[RootOf(id)] & opensBlockFlag) != 0;
-}
-
-bool OutlineNodes::OpensNoBlock(NodeId id) const noexcept {
-    return IsRoot(id) && (m_rootFlags[RootOf(id)] & opensNoBlockFlag) != 0;
 }
 
 OutlineNodes::NodeId OutlineNodes::ParentOf(NodeId id) const noexcept {

@@ -34,7 +34,8 @@ public:
 
     struct ChildAdd {
         AddResult result;
-        NodeId parent = none;       // the node the child went under, when it was added
+        NodeId node = none;         // the child, when it was added
+        NodeId parent = none;       // the node it went under
         std::size_t childCount = 0; // the parent's children, the new one included
     };
 
@@ -54,9 +55,33 @@ public:
     // A new last child of `relative`, inside the block of `relative`'s root. So that file order
     // stays depth-first order, `relative` must be the block's last node or one of its ancestors,
     // as the innermost open block always is during a walk; any other is OutOfOrder.
-    ChildAdd AddChild(NodeKey relative, NodeKey key, bool showsComment);
+    ChildAdd AddChild(NodeKey relative, NodeKey key, bool showsComment) {
+        // A fill adds its block's nodes one after another, so an add after the last node of the
+        // block grown last needs only the walk up to its relative; the rest is checked in full.
+        if (m_growing != noBlock) {
+            Block& block = m_blocks[m_growing];
+            const Inner* const nodes = m_pool.data() + block.first;
+            std::uint32_t parent = block.size - 1;
+            if (relative.line >= nodes[0].line && key.line > nodes[parent].line &&
+                key.line < m_growingLimit && block.size < commentBit) {
+                while (parent != 0 && nodes[parent].line > relative.line)
+                    parent = ParentIn(nodes, parent);
+                if (nodes[parent].line == relative.line)
+                    return AppendChild(m_growingRoot, block, parent, key, showsComment);
+            }
+        }
+        return AddChildChecked(relative, key, showsComment);
+    }
 
-    NodeId Find(NodeKey key) const noexcept;
+    NodeId Find(NodeKey key) const noexcept {
+        // A walk over the roots asks for the root it is at, or the next one: told apart at once.
+        const std::size_t count = m_rootLines.size();
+        if (m_rootHint < count && m_rootLines[m_rootHint] == key.line)
+            return RootAt(m_rootHint);
+        if (m_rootHint + 1 < count && m_rootLines[m_rootHint + 1] == key.line)
+            return RootAt(++m_rootHint);
+        return FindAnywhere(key);
+    }
     // Whether `id` names a node of this outline (ids from before a Clear() may not).
     bool IsNode(NodeId id) const noexcept;
     std::size_t Size() const noexcept { return m_rootLines.size() + m_childCount; }
@@ -66,7 +91,9 @@ public:
     // Whether the node's line opens a block (known for roots only; a block's inner nodes say no).
     bool OpensBlock(NodeId id) const noexcept;
     // Whether the node is a root whose line is known to open no block (see AddRoot).
-    bool OpensNoBlock(NodeId id) const noexcept;
+    bool OpensNoBlock(NodeId id) const noexcept {
+        return IsRoot(id) && (m_rootFlags[RootOf(id)] & opensNoBlockFlag) != 0;
+    }
     NodeId ParentOf(NodeId id) const noexcept;
     std::size_t RowOf(NodeId id) const noexcept;
     std::size_t ChildCountOf(NodeId id) const noexcept;
@@ -86,7 +113,11 @@ public:
     std::size_t ChildCount(NodeKey key) const noexcept;
     std::optional<NodeKey> Parent(NodeKey key) const noexcept;
     std::optional<NodeKey> NextSibling(NodeKey key) const noexcept;
-    bool FillsNothing(NodeKey key) const noexcept { return OpensNoBlock(Find(key)); }
+    // A root known to open no block, and still without children: a fill would add nothing.
+    bool FillsNothing(NodeKey key) const noexcept {
+        const NodeId id = Find(key);
+        return OpensNoBlock(id) && BlockOf(RootOf(id)) == nullptr;
+    }
 
 private:
     static constexpr std::uint32_t noBlock = UINT32_MAX;
@@ -114,7 +145,12 @@ private:
 
     static std::size_t RootOf(NodeId id) noexcept { return static_cast<std::size_t>(id >> 32); }
     static std::uint32_t PlaceOf(NodeId id) noexcept { return static_cast<std::uint32_t>(id); }
-    const Block* BlockOf(std::size_t root) const noexcept;
+    const Block* BlockOf(std::size_t root) const noexcept {
+        if (root >= m_blockOfRoot.size() || m_blockOfRoot[root] == noBlock)
+            return nullptr;
+        return &m_blocks[m_blockOfRoot[root]];
+    }
+    NodeId FindAnywhere(NodeKey key) const noexcept;
     const Inner& InnerOf(NodeId id) const noexcept;
     std::size_t RootAtOrBefore(LineIndex line) const noexcept;
     static std::uint32_t RowIn(const Inner& node) noexcept {
@@ -138,8 +174,25 @@ private:
         m_rootFlags.push_back(
             static_cast<std::uint8_t>((showsComment ? showsCommentFlag : 0) | blockFlag));
     }
+    ChildAdd AddChildChecked(NodeKey relative, NodeKey key, bool showsComment);
     // Makes `root`'s block the last in the pool, so that it can grow; returns it.
     Block& BlockToGrow(std::size_t root);
+    // Adds `key` as the last child of the node at `parent` in `root`'s block, the pool's last.
+    ChildAdd AppendChild(std::size_t root, Block& block, std::uint32_t parent, NodeKey key,
+                         bool showsComment) {
+        Inner* const nodes = m_pool.data() + block.first;
+        // A parent without children is the block's last node, so a first child lands right
+        // after it.
+        const std::uint32_t row = ChildCountIn(nodes, block.size, parent);
+        if (row > 0)
+            nodes[parent + 1].parentOrCount = row + 1;
+        m_pool.push_back(Inner{static_cast<std::uint32_t>(key.line), row == 0 ? 1 : parent,
+                               row | (showsComment ? commentBit : 0)});
+        ++block.size;
+        ++m_childCount;
+        return {AddResult::Added, RootAt(root) | (block.size - 1), RootAt(root) | parent,
+                std::size_t{row} + 1};
+    }
 
     BigArray<std::uint32_t> m_rootLines;
     BigArray<std::uint8_t> m_rootFlags;
@@ -147,6 +200,11 @@ private:
     std::vector<Block> m_blocks;
     BigArray<Inner> m_pool;
     std::size_t m_childCount = 0;
+    // The block BlockToGrow returned last, which is still the pool's last: its index in
+    // m_blocks (noBlock when there is none), its root, and the next root's line.
+    std::uint32_t m_growing = noBlock;
+    std::size_t m_growingRoot = 0;
+    LineIndex m_growingLimit = noBlock;
     mutable std::size_t m_rootHint = 0; // where the last root lookup ended
     mutable std::array<Cursor, 8> m_cursors;
 };

@@ -158,7 +158,7 @@ void OutlineModelTest::publishesOneInsertionPerParentParentsFirst() {
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     QSignalSpy inserts(&model, &QAbstractItemModel::rowsInserted);
     model.AddRoot(NodeKey{0}, Shown({}));
-    model.AddRoot(NodeKey{6}, Shown({}));
+    model.AddRoot(NodeKey{10}, Shown({}));
     model.PublishPending();
     QCOMPARE(inserts.count(), 1);
     model.AddChild(NodeKey{0}, NodeKey{1}, Shown({}));
@@ -166,14 +166,14 @@ void OutlineModelTest::publishesOneInsertionPerParentParentsFirst() {
     model.AddChild(NodeKey{1}, NodeKey{3}, Shown({}));
     model.AddChild(NodeKey{0}, NodeKey{4}, Shown({}));
     model.AddChild(NodeKey{4}, NodeKey{5}, Shown({}));
-    model.AddChild(NodeKey{6}, NodeKey{7}, Shown({}));
+    model.AddChild(NodeKey{10}, NodeKey{11}, Shown({}));
     model.PublishPending();
 
     // One insertion under each root the view had, in order; the rows of Key_1 and Key_4, which
     // the view had not seen, come along with them.
     QCOMPARE(inserts.count(), 3);
     const QList<std::pair<QString, int>> expected = {{QStringLiteral("Key_0"), 2},
-                                                     {QStringLiteral("Key_6"), 1}};
+                                                     {QStringLiteral("Key_10"), 1}};
     for (int i = 0; i < 2; ++i) {
         const auto parent = inserts.at(i + 1).at(0).value<QModelIndex>();
         QCOMPARE(parent.data(OutlineModel::KeyRole).toString(), expected[i].first);
@@ -184,6 +184,13 @@ void OutlineModelTest::publishesOneInsertionPerParentParentsFirst() {
     QCOMPARE(model.rowCount(model.IndexOf(NodeKey{4})), 1);
     model.PublishPending();
     QCOMPARE(inserts.count(), 3);
+
+    // A parent the view has now gets one more child: that is a change the view must hear of.
+    model.AddChild(NodeKey{4}, NodeKey{8}, Shown({}));
+    model.PublishPending();
+    QCOMPARE(inserts.count(), 4);
+    QCOMPARE(inserts.at(3).at(0).value<QModelIndex>(), model.IndexOf(NodeKey{4}));
+    QCOMPARE(model.rowCount(model.IndexOf(NodeKey{4})), 2);
 }
 
 // Rows that come along with a parent are only the first ones; the rest wait to be fetched.
