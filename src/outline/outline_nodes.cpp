@@ -9,14 +9,15 @@ namespace ini {
 
 void OutlineNodes::Clear() {
     // Give the memory back: a new file may be much smaller than the last.
-    m_rootLines.clear();
-    m_rootFlags.clear();
+    m_groups.clear();
+    m_rootCount = 0;
+    m_lastRootLine = 0;
     std::vector<std::uint32_t>().swap(m_blockOfRoot);
     std::vector<Block>().swap(m_blocks);
     m_pool.clear();
     m_childCount = 0;
     m_growing = noBlock;
-    m_rootHint = 0;
+    m_lastRootAsked = SIZE_MAX;
     m_cursors = {};
 }
 
@@ -29,32 +30,42 @@ std::size_t OutlineNodes::BlockSize(NodeId root) const noexcept {
     return block == nullptr ? 1 : block->size;
 }
 
-// The position of the last root at or before `line`, or RootCount() when there is none.
-std::size_t OutlineNodes::RootAtOrBefore(LineIndex line) const noexcept {
-    // Lookups mostly stay in one block (a fill) or move on to the next root (a walk over the
-    // roots): try those before searching.
-    const std::size_t count = m_rootLines.size();
-    const auto holds = [&](std::size_t root) {
-        return root < count && m_rootLines[root] <= line &&
-               (root + 1 == count || line < m_rootLines[root + 1]);
-    };
-    if (holds(m_rootHint))
-        return m_rootHint;
-    if (holds(m_rootHint + 1))
-        return ++m_rootHint;
-    const auto* const after = std::upper_bound(m_rootLines.begin(), m_rootLines.end(), line);
-    if (after == m_rootLines.begin())
-        return count;
-    m_rootHint = static_cast<std::size_t>(after - m_rootLines.begin() - 1);
-    return m_rootHint;
+LineIndex OutlineNodes::NextRootLine(LineIndex line) const noexcept {
+    std::size_t group = line / groupLines;
+    std::uint64_t bits = m_groups[group].roots & (~std::uint64_t{1} << (line % groupLines));
+    while (bits == 0)
+        bits = m_groups[++group].roots;
+    return group * groupLines + static_cast<LineIndex>(std::countr_zero(bits));
 }
 
-OutlineNodes::NodeId OutlineNodes::FindAnywhere(NodeKey key) const noexcept {
-    const std::size_t root = RootAtOrBefore(key.line);
-    if (root == m_rootLines.size())
+LineIndex OutlineNodes::RootLine(std::size_t root) const noexcept {
+    // Views and walks mostly ask for the root asked last or the next one: a step from there.
+    if (root == m_lastRootAsked)
+        return m_lastLineFound;
+    LineIndex line = 0;
+    if (m_lastRootAsked != SIZE_MAX && root == m_lastRootAsked + 1) {
+        line = NextRootLine(m_lastLineFound);
+    } else {
+        // The group holding it is the last whose count of roots before it is not above it.
+        const LineGroup* const after = std::upper_bound(
+            m_groups.begin(), m_groups.end(), root,
+            [](std::size_t wanted, const LineGroup& group) { return wanted < group.rootsBefore; });
+        const LineGroup& group = after[-1];
+        std::uint64_t bits = group.roots;
+        for (std::size_t skip = root - group.rootsBefore; skip > 0; --skip)
+            bits &= bits - 1;
+        line = static_cast<LineIndex>(&group - m_groups.begin()) * groupLines +
+               static_cast<LineIndex>(std::countr_zero(bits));
+    }
+    m_lastRootAsked = root;
+    m_lastLineFound = line;
+    return line;
+}
+
+OutlineNodes::NodeId OutlineNodes::FindInBlock(NodeKey key) const noexcept {
+    const std::size_t root = RootPositionAtOrBefore(key.line);
+    if (root == m_rootCount)
         return none;
-    if (m_rootLines[root] == key.line)
-        return RootAt(root);
     const Block* block = BlockOf(root);
     if (block == nullptr)
         return none;
@@ -69,7 +80,7 @@ OutlineNodes::NodeId OutlineNodes::FindAnywhere(NodeKey key) const noexcept {
 }
 
 bool OutlineNodes::IsNode(NodeId id) const noexcept {
-    if (RootOf(id) >= m_rootLines.size())
+    if (RootOf(id) >= m_rootCount)
         return false;
     if (IsRoot(id))
         return true;
@@ -80,15 +91,15 @@ bool OutlineNodes::IsNode(NodeId id) const noexcept {
 AddResult OutlineNodes::AddRootChecked(NodeKey key, bool showsComment,
                                        std::optional<bool> opensBlock) {
     // Lines and root positions are 32-bit; the line store refuses files that would need more.
-    if (key.line >= noBlock || m_rootLines.size() >= noBlock)
+    if (key.line >= noBlock || m_rootCount >= noBlock)
         return AddResult::OutOfOrder;
-    if (!m_rootLines.empty()) {
+    if (m_rootCount > 0) {
         // Every node so far lies at or before the last root's block's last line, so a key after
         // it is new; only a refused key needs the lookup that tells why.
-        const std::size_t last = m_rootLines.size() - 1;
+        const std::size_t last = m_rootCount - 1;
         const Block* block = BlockOf(last);
         const LineIndex lastLine =
-            block ? m_pool[block->first + block->size - 1].line : m_rootLines[last];
+            block ? m_pool[block->first + block->size - 1].line : m_lastRootLine;
         if (key.line <= lastLine)
             return Find(key) != none ? AddResult::KeyInUse : AddResult::OutOfOrder;
     }
@@ -99,14 +110,14 @@ AddResult OutlineNodes::AddRootChecked(NodeKey key, bool showsComment,
 
 OutlineNodes::Block& OutlineNodes::BlockToGrow(std::size_t root) {
     if (m_blockOfRoot.size() <= root)
-        m_blockOfRoot.resize(m_rootLines.size(), noBlock);
+        m_blockOfRoot.resize(m_rootCount, noBlock);
     m_growingRoot = root;
-    m_growingLimit = root + 1 < m_rootLines.size() ? m_rootLines[root + 1] : noBlock;
+    m_growingLimit = root + 1 < m_rootCount ? RootLine(root + 1) : noBlock;
     if (m_blockOfRoot[root] == noBlock) {
         m_blocks.push_back(Block{m_pool.size(), 1});
         m_growing = static_cast<std::uint32_t>(m_blocks.size() - 1);
         m_blockOfRoot[root] = m_growing;
-        m_pool.push_back(Inner{m_rootLines[root], 0, 0});
+        m_pool.push_back(Inner{static_cast<std::uint32_t>(RootLine(root)), 0, 0});
         return m_blocks.back();
     }
     m_growing = m_blockOfRoot[root];
@@ -125,8 +136,8 @@ OutlineNodes::Block& OutlineNodes::BlockToGrow(std::size_t root) {
 
 OutlineNodes::ChildAdd OutlineNodes::AddChildChecked(NodeKey relative, NodeKey key,
                                                      bool showsComment) {
-    const std::size_t root = RootAtOrBefore(relative.line);
-    if (root == m_rootLines.size())
+    const std::size_t root = RootPositionAtOrBefore(relative.line);
+    if (root == m_rootCount)
         return {AddResult::NoSuchRelative};
     const Block* existing = BlockOf(root);
     const std::uint32_t size = existing ? existing->size : 1;
@@ -137,16 +148,16 @@ OutlineNodes::ChildAdd OutlineNodes::AddChildChecked(NodeKey relative, NodeKey k
         while (parent != 0 && nodes[parent].line > relative.line)
             parent = ParentIn(nodes, parent);
     }
-    const LineIndex parentLine = existing ? nodes[parent].line : m_rootLines[root];
+    const LineIndex parentLine = existing ? nodes[parent].line : RootLine(root);
     if (parentLine != relative.line)
         return {Find(relative) != none ? AddResult::OutOfOrder : AddResult::NoSuchRelative};
 
     // Every node in this block's range lies at or before its last line, so a key after it and
     // before the next root is new; only a refused key needs the lookup that tells why.
-    const LineIndex lastInBlock = existing ? nodes[size - 1].line : m_rootLines[root];
-    const bool lastRoot = root + 1 == m_rootLines.size();
+    const LineIndex lastInBlock = existing ? nodes[size - 1].line : RootLine(root);
+    const bool lastRoot = root + 1 == m_rootCount;
     if (key.line <= lastInBlock || key.line >= noBlock ||
-        (!lastRoot && key.line >= m_rootLines[root + 1]) || size >= commentBit)
+        (!lastRoot && key.line >= RootLine(root + 1)) || size >= commentBit)
         return {Find(key) != none ? AddResult::KeyInUse : AddResult::OutOfOrder};
 
     return AppendChild(root, BlockToGrow(root), parent, key, showsComment);
@@ -154,18 +165,18 @@ OutlineNodes::ChildAdd OutlineNodes::AddChildChecked(NodeKey relative, NodeKey k
 
 NodeKey OutlineNodes::KeyOf(NodeId id) const noexcept {
     if (IsRoot(id))
-        return NodeKey{m_rootLines[RootOf(id)]};
+        return NodeKey{RootLine(RootOf(id))};
     return NodeKey{InnerOf(id).line};
 }
 
 bool OutlineNodes::ShowsComment(NodeId id) const noexcept {
     if (IsRoot(id))
-        return (m_rootFlags[RootOf(id)] & showsCommentFlag) != 0;
+        return RootBit(RootLine(RootOf(id)), &LineGroup::comments);
     return (InnerOf(id).rowAndComment & commentBit) != 0;
 }
 
 bool OutlineNodes::OpensBlock(NodeId id) const noexcept {
-    return IsRoot(id) && (m_rootFlags[RootOf(id)] & opensBlockFlag) != 0;
+    return IsRoot(id) && RootBit(RootLine(RootOf(id)), &LineGroup::opens);
 }
 
 OutlineNodes::NodeId OutlineNodes::ParentOf(NodeId id) const noexcept {
@@ -233,15 +244,14 @@ std::optional<NodeKey> OutlineNodes::Parent(NodeKey key) const noexcept {
 }
 
 std::optional<NodeKey> OutlineNodes::NextSibling(NodeKey key) const noexcept {
+    if (RootBit(key.line, &LineGroup::roots)) {
+        if (key.line == m_lastRootLine)
+            return std::nullopt;
+        return NodeKey{NextRootLine(key.line)};
+    }
     const NodeId id = Find(key);
     if (id == none)
         return std::nullopt;
-    if (IsRoot(id)) {
-        const std::size_t next = RootOf(id) + 1;
-        if (next >= m_rootLines.size())
-            return std::nullopt;
-        return NodeKey{m_rootLines[next]};
-    }
     const Block& block = *BlockOf(RootOf(id));
     const std::uint32_t next = NextSiblingIn(m_pool.begin() + block.first, block.size, PlaceOf(id));
     if (next == 0)

@@ -4,6 +4,7 @@
 #include "outline/outline_tree.h"
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -15,13 +16,15 @@ class LineStore;
 
 // Node storage behind both outline trees, in flat arrays.
 //
-// Root nodes are the bulk of a large file's outline, so a root costs five bytes: its line and
-// two flags, in arrays that grow without copying. The nodes of filled blocks share one pool, a
-// block's nodes side by side in file order, which is also the tree's depth-first order: a node's
+// Root nodes are the bulk of a large file's outline, so roots are kept as bits over the lines,
+// 64 lines to a group: whether a line holds a root, and that root's flags. A group also counts
+// the roots before it, so a line's root is found by counting bits, and a root's line by a search
+// over the groups (or a step from the root asked last). The nodes of filled blocks share one pool,
+// a block's nodes side by side in file order, which is also the tree's depth-first order: a node's
 // first child is the node after it, and its next sibling the first node after its descendants.
-// Keys are line indices and nodes keep
-// file order (roots rise; a block's nodes rise and lie between its root's line and the next
-// root's), so a key is found by two binary searches and no per-line table is needed.
+// Keys are line indices and nodes keep file order (roots rise; a block's nodes rise and lie
+// between its root's line and the next root's), so an inner key is found by a binary search in
+// its root's block.
 //
 // Const members remember where the last lookups ended, so an OutlineNodes must not be read from
 // two threads at once.
@@ -45,8 +48,8 @@ public:
     AddResult AddRoot(NodeKey key, bool showsComment, std::optional<bool> opensBlock = {}) {
         // A load adds millions of roots in rising order before any block is filled: that case
         // is told apart at once, the rest is checked in full.
-        if (m_blockOfRoot.empty() && key.line < noBlock && m_rootLines.size() < noBlock &&
-            (m_rootLines.empty() || key.line > m_rootLines.back())) {
+        if (m_blockOfRoot.empty() && key.line < noBlock && m_rootCount < noBlock &&
+            (m_rootCount == 0 || key.line > m_lastRootLine)) {
             Append(key, showsComment, opensBlock);
             return AddResult::Added;
         }
@@ -74,17 +77,13 @@ public:
     }
 
     NodeId Find(NodeKey key) const noexcept {
-        // A walk over the roots asks for the root it is at, or the next one: told apart at once.
-        const std::size_t count = m_rootLines.size();
-        if (m_rootHint < count && m_rootLines[m_rootHint] == key.line)
-            return RootAt(m_rootHint);
-        if (m_rootHint + 1 < count && m_rootLines[m_rootHint + 1] == key.line)
-            return RootAt(++m_rootHint);
-        return FindAnywhere(key);
+        if (RootBit(key.line, &LineGroup::roots))
+            return RootAt(RootsBefore(key.line));
+        return FindInBlock(key);
     }
     // Whether `id` names a node of this outline (ids from before a Clear() may not).
     bool IsNode(NodeId id) const noexcept;
-    std::size_t Size() const noexcept { return m_rootLines.size() + m_childCount; }
+    std::size_t Size() const noexcept { return m_rootCount + m_childCount; }
 
     NodeKey KeyOf(NodeId id) const noexcept;
     bool ShowsComment(NodeId id) const noexcept;
@@ -92,14 +91,19 @@ public:
     bool OpensBlock(NodeId id) const noexcept;
     // Whether the node is a root whose line is known to open no block (see AddRoot).
     bool OpensNoBlock(NodeId id) const noexcept {
-        return IsRoot(id) && (m_rootFlags[RootOf(id)] & opensNoBlockFlag) != 0;
+        return IsRoot(id) && RootBit(RootLine(RootOf(id)), &LineGroup::opensNone);
     }
     NodeId ParentOf(NodeId id) const noexcept;
     std::size_t RowOf(NodeId id) const noexcept;
     std::size_t ChildCountOf(NodeId id) const noexcept;
     // Quick for rows asked in order, or near the last row asked of the same parent.
     NodeId ChildAt(NodeId id, std::size_t row) const noexcept;
-    std::size_t RootCount() const noexcept { return m_rootLines.size(); }
+    std::size_t RootCount() const noexcept { return m_rootCount; }
+    // The last root at or before `line`, or none.
+    NodeId RootAtOrBefore(NodeKey key) const noexcept {
+        const std::size_t root = RootPositionAtOrBefore(key.line);
+        return root == m_rootCount ? none : RootAt(root);
+    }
     static NodeId RootAt(std::size_t row) noexcept { return static_cast<NodeId>(row) << 32; }
     static bool IsRoot(NodeId id) noexcept { return (id & 0xFFFFFFFFu) == 0; }
     static NodeId RootOfNode(NodeId id) noexcept { return id & ~NodeId{0xFFFFFFFFu}; }
@@ -115,14 +119,23 @@ public:
     std::optional<NodeKey> NextSibling(NodeKey key) const noexcept;
     // A root known to open no block, and still without children: a fill would add nothing.
     bool FillsNothing(NodeKey key) const noexcept {
-        const NodeId id = Find(key);
-        return OpensNoBlock(id) && BlockOf(RootOf(id)) == nullptr;
+        return RootBit(key.line, &LineGroup::opensNone) &&
+               BlockOf(RootsBefore(key.line)) == nullptr;
     }
 
 private:
     static constexpr std::uint32_t noBlock = UINT32_MAX;
     static constexpr std::uint32_t commentBit = 0x80000000u;
-    enum RootFlag : std::uint8_t { showsCommentFlag = 1, opensBlockFlag = 2, opensNoBlockFlag = 4 };
+    // 64 lines: which hold roots, and which of those show their comment, or are known to open a
+    // block or to open none.
+    struct LineGroup {
+        std::uint64_t roots;
+        std::uint64_t comments;
+        std::uint64_t opens;
+        std::uint64_t opensNone;
+        std::uint32_t rootsBefore; // roots in the groups before this one
+    };
+    static constexpr LineIndex groupLines = 64;
     // A node of a filled block; places are positions in the block, 0 standing for the root.
     // A first child always comes right after its parent, so its parent needs no field: there
     // the field holds the parent's child count instead.
@@ -150,9 +163,31 @@ private:
             return nullptr;
         return &m_blocks[m_blockOfRoot[root]];
     }
-    NodeId FindAnywhere(NodeKey key) const noexcept;
+    NodeId FindInBlock(NodeKey key) const noexcept;
+    // Whether `line` holds a root with the given bit set.
+    bool RootBit(LineIndex line, std::uint64_t LineGroup::*bits) const noexcept {
+        const std::size_t group = line / groupLines;
+        return group < m_groups.size() && ((m_groups[group].*bits >> (line % groupLines)) & 1) != 0;
+    }
+    // The number of roots on the lines before `line`.
+    std::size_t RootsBefore(LineIndex line) const noexcept {
+        const std::size_t group = line / groupLines;
+        if (group >= m_groups.size())
+            return m_rootCount;
+        const std::uint64_t below = (std::uint64_t{1} << (line % groupLines)) - 1;
+        return m_groups[group].rootsBefore +
+               static_cast<std::size_t>(std::popcount(m_groups[group].roots & below));
+    }
+    // The position of the last root at or before `line`, or RootCount() when there is none.
+    std::size_t RootPositionAtOrBefore(LineIndex line) const noexcept {
+        const std::size_t before = RootsBefore(line + 1);
+        return before == 0 ? m_rootCount : before - 1;
+    }
+    // The line of the first root after `line`, which must lie before the last root's line.
+    LineIndex NextRootLine(LineIndex line) const noexcept;
+    // The line of root `root`, which must exist.
+    LineIndex RootLine(std::size_t root) const noexcept;
     const Inner& InnerOf(NodeId id) const noexcept;
-    std::size_t RootAtOrBefore(LineIndex line) const noexcept;
     static std::uint32_t RowIn(const Inner& node) noexcept {
         return node.rowAndComment & ~commentBit;
     }
@@ -169,10 +204,18 @@ private:
                                        std::uint32_t place) noexcept;
     AddResult AddRootChecked(NodeKey key, bool showsComment, std::optional<bool> opensBlock);
     void Append(NodeKey root, bool showsComment, std::optional<bool> opensBlock) {
-        m_rootLines.push_back(static_cast<std::uint32_t>(root.line));
-        const int blockFlag = !opensBlock ? 0 : *opensBlock ? opensBlockFlag : opensNoBlockFlag;
-        m_rootFlags.push_back(
-            static_cast<std::uint8_t>((showsComment ? showsCommentFlag : 0) | blockFlag));
+        const std::size_t group = root.line / groupLines;
+        while (m_groups.size() <= group)
+            m_groups.push_back(LineGroup{0, 0, 0, 0, static_cast<std::uint32_t>(m_rootCount)});
+        LineGroup& bits = m_groups[group];
+        const std::uint64_t bit = std::uint64_t{1} << (root.line % groupLines);
+        bits.roots |= bit;
+        if (showsComment)
+            bits.comments |= bit;
+        if (opensBlock)
+            (*opensBlock ? bits.opens : bits.opensNone) |= bit;
+        ++m_rootCount;
+        m_lastRootLine = root.line;
     }
     ChildAdd AddChildChecked(NodeKey relative, NodeKey key, bool showsComment);
     // Makes `root`'s block the last in the pool, so that it can grow; returns it.
@@ -194,8 +237,9 @@ private:
                 std::size_t{row} + 1};
     }
 
-    BigArray<std::uint32_t> m_rootLines;
-    BigArray<std::uint8_t> m_rootFlags;
+    BigArray<LineGroup> m_groups; // up to the last root's line
+    std::size_t m_rootCount = 0;
+    LineIndex m_lastRootLine = 0;
     std::vector<std::uint32_t> m_blockOfRoot; // sized at the first fill; noBlock where unfilled
     std::vector<Block> m_blocks;
     BigArray<Inner> m_pool;
@@ -205,7 +249,9 @@ private:
     std::uint32_t m_growing = noBlock;
     std::size_t m_growingRoot = 0;
     LineIndex m_growingLimit = noBlock;
-    mutable std::size_t m_rootHint = 0; // where the last root lookup ended
+    // The root RootLine found last, and its line, to step from.
+    mutable std::size_t m_lastRootAsked = SIZE_MAX;
+    mutable LineIndex m_lastLineFound = 0;
     mutable std::array<Cursor, 8> m_cursors;
 };
 

@@ -132,17 +132,10 @@ bool CommentPlan::ShowsComment(LineIndex line) const noexcept {
 }
 
 std::optional<NodeKey> RootHolding(const OutlineNodes& nodes, LineIndex line) noexcept {
-    std::size_t low = 0, high = nodes.RootCount(); // the answer is the root before `high`
-    while (low < high) {
-        const std::size_t middle = low + (high - low) / 2;
-        if (nodes.KeyOf(OutlineNodes::RootAt(middle)).line <= line)
-            low = middle + 1;
-        else
-            high = middle;
-    }
-    if (low == 0)
+    const OutlineNodes::NodeId root = nodes.RootAtOrBefore(NodeKey{line});
+    if (root == OutlineNodes::none)
         return std::nullopt;
-    return nodes.KeyOf(OutlineNodes::RootAt(low - 1));
+    return nodes.KeyOf(root);
 }
 
 bool IsNodeLine(std::string_view line) noexcept {

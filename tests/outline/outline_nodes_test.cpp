@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+#include <vector>
+
 namespace ini {
 namespace {
 
@@ -96,6 +100,59 @@ TEST(OutlineNodes, CountsAreNotLimitedToSixteenBits) {
         ASSERT_EQ(nodes.AddChild(NodeKey{0}, NodeKey{i}, false).result, AddResult::Added);
     EXPECT_EQ(nodes.ChildCount(NodeKey{0}), 70'000u);
     EXPECT_EQ(nodes.RowOf(nodes.Find(NodeKey{70'000})), 69'999u);
+}
+
+// Roots are bits over the lines, 64 lines to a group: lines on and next to the groups' edges,
+// runs of empty groups, dense runs, and every flag, asked in order, backwards and at random.
+TEST(OutlineNodes, RootsAnswerByLineAndPositionWhereverTheyLie) {
+    std::mt19937 random(7);
+    std::vector<LineIndex> lines = {0, 1, 62, 63, 64, 65, 127, 128, 191, 192, 1000, 1001, 1002};
+    for (LineIndex line = 5000; line < 5300; ++line)
+        lines.push_back(line);
+    for (LineIndex line = 7000; lines.size() < 2000; line += 1 + random() % 300)
+        lines.push_back(line);
+    OutlineNodes nodes;
+    std::vector<int> flags; // bit 0 shows the comment; 1 and 2: known to open a block, or none
+    for (const LineIndex line : lines) {
+        const int flag = static_cast<int>(random() % 6);
+        const std::optional<bool> opens =
+            flag / 2 == 0 ? std::nullopt : std::optional<bool>(flag / 2 == 1);
+        ASSERT_EQ(nodes.AddRoot(NodeKey{line}, flag % 2 == 1, opens), AddResult::Added);
+        flags.push_back(flag);
+    }
+    ASSERT_EQ(nodes.RootCount(), lines.size());
+
+    std::vector<std::size_t> order(lines.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::vector<std::size_t> backwards(order.rbegin(), order.rend());
+    std::vector<std::size_t> shuffled = order;
+    std::shuffle(shuffled.begin(), shuffled.end(), random);
+    for (const auto& asked : {order, backwards, shuffled}) {
+        for (const std::size_t root : asked) {
+            const OutlineNodes::NodeId id = OutlineNodes::RootAt(root);
+            ASSERT_EQ(nodes.KeyOf(id), NodeKey{lines[root]}) << root;
+            EXPECT_EQ(nodes.ShowsComment(id), flags[root] % 2 == 1) << root;
+            EXPECT_EQ(nodes.OpensBlock(id), flags[root] / 2 == 1) << root;
+            EXPECT_EQ(nodes.OpensNoBlock(id), flags[root] / 2 == 2) << root;
+            EXPECT_EQ(nodes.FillsNothing(NodeKey{lines[root]}), flags[root] / 2 == 2) << root;
+            EXPECT_EQ(nodes.NextSibling(NodeKey{lines[root]}),
+                      root + 1 < lines.size() ? std::optional(NodeKey{lines[root + 1]})
+                                              : std::nullopt)
+                << root;
+        }
+    }
+    for (LineIndex line = 0; line <= lines.back() + 70; ++line) {
+        const auto after = std::upper_bound(lines.begin(), lines.end(), line);
+        const std::size_t before = static_cast<std::size_t>(after - lines.begin());
+        const bool isRoot = before > 0 && lines[before - 1] == line;
+        ASSERT_EQ(nodes.Find(NodeKey{line}),
+                  isRoot ? OutlineNodes::RootAt(before - 1) : OutlineNodes::none)
+            << line;
+        ASSERT_EQ(nodes.RootAtOrBefore(NodeKey{line}),
+                  before == 0 ? OutlineNodes::none : OutlineNodes::RootAt(before - 1))
+            << line;
+    }
 }
 
 } // namespace
