@@ -134,7 +134,7 @@ int main(int argc, char** argv) {
         const double grownMiB = peakMiB - startMiB;
         std::printf(
             "   memory rule (bytes + 4 per 16 lines + 5 bits a line + 12 a filled node + 4 a root "
-            "once one is filled): %.0f MiB; the process grew by %.0f MiB (%s)\n",
+            "for the filled blocks): %.0f MiB; the process grew by %.0f MiB (%s)\n",
             ruleMiB, grownMiB,
             grownMiB <= 1.1 * ruleMiB + 4 ? "within 10% + 4 MiB" : "ABOVE THE RULE");
         return 0;

@@ -12,7 +12,7 @@ void OutlineNodes::Clear() {
     m_groups.clear();
     m_rootCount = 0;
     m_lastRootLine = 0;
-    std::vector<std::uint32_t>().swap(m_blockOfRoot);
+    std::vector<std::unique_ptr<std::uint32_t[]>>().swap(m_blockPages);
     std::vector<Block>().swap(m_blocks);
     m_pool.clear();
     m_childCount = 0;
@@ -109,19 +109,27 @@ AddResult OutlineNodes::AddRootChecked(NodeKey key, bool showsComment,
 }
 
 OutlineNodes::Block& OutlineNodes::BlockToGrow(std::size_t root) {
-    if (m_blockOfRoot.size() <= root)
-        m_blockOfRoot.resize(m_rootCount, noBlock);
+    m_growing = noBlock; // until the block to grow is at the pool's end again
+    const std::size_t page = root / rootsPerPage;
+    if (m_blockPages.size() <= page)
+        m_blockPages.resize(page + 1);
+    if (!m_blockPages[page]) {
+        m_blockPages[page] = std::make_unique_for_overwrite<std::uint32_t[]>(rootsPerPage);
+        std::fill_n(m_blockPages[page].get(), rootsPerPage, noBlock);
+    }
+    std::uint32_t& blockOfRoot = m_blockPages[page][root % rootsPerPage];
     m_growingRoot = root;
     m_growingLimit = root + 1 < m_rootCount ? RootLine(root + 1) : noBlock;
-    if (m_blockOfRoot[root] == noBlock) {
-        m_blocks.push_back(Block{m_pool.size(), 1});
-        m_growing = static_cast<std::uint32_t>(m_blocks.size() - 1);
-        m_blockOfRoot[root] = m_growing;
+    if (blockOfRoot == noBlock) {
+        // Running out of memory in either push leaves the root unfilled (and at most one place
+        // in the pool unused).
         m_pool.push_back(Inner{static_cast<std::uint32_t>(RootLine(root)), 0, 0});
+        m_blocks.push_back(Block{m_pool.size() - 1, 1});
+        m_growing = static_cast<std::uint32_t>(m_blocks.size() - 1);
+        blockOfRoot = m_growing;
         return m_blocks.back();
     }
-    m_growing = m_blockOfRoot[root];
-    Block& block = m_blocks[m_growing];
+    Block& block = m_blocks[blockOfRoot];
     if (block.first + block.size != m_pool.size()) {
         // Blocks fill one after another, so this is rare: the block moves to the end, where
         // it can grow, and leaves its old place unused.
@@ -131,6 +139,7 @@ OutlineNodes::Block& OutlineNodes::BlockToGrow(std::size_t root) {
             m_pool.push_back(m_pool[block.first + i]);
         block.first = first;
     }
+    m_growing = blockOfRoot;
     return block;
 }
 

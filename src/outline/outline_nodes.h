@@ -6,6 +6,7 @@
 #include <array>
 #include <bit>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -48,7 +49,7 @@ public:
     AddResult AddRoot(NodeKey key, bool showsComment, std::optional<bool> opensBlock = {}) {
         // A load adds millions of roots in rising order before any block is filled: that case
         // is told apart at once, the rest is checked in full.
-        if (m_blockOfRoot.empty() && key.line < noBlock && m_rootCount < noBlock &&
+        if (m_blocks.empty() && key.line < noBlock && m_rootCount < noBlock &&
             (m_rootCount == 0 || key.line > m_lastRootLine)) {
             Append(key, showsComment, opensBlock);
             return AddResult::Added;
@@ -159,9 +160,11 @@ private:
     static std::size_t RootOf(NodeId id) noexcept { return static_cast<std::size_t>(id >> 32); }
     static std::uint32_t PlaceOf(NodeId id) noexcept { return static_cast<std::uint32_t>(id); }
     const Block* BlockOf(std::size_t root) const noexcept {
-        if (root >= m_blockOfRoot.size() || m_blockOfRoot[root] == noBlock)
+        const std::size_t page = root / rootsPerPage;
+        if (page >= m_blockPages.size() || !m_blockPages[page])
             return nullptr;
-        return &m_blocks[m_blockOfRoot[root]];
+        const std::uint32_t block = m_blockPages[page][root % rootsPerPage];
+        return block == noBlock ? nullptr : &m_blocks[block];
     }
     NodeId FindInBlock(NodeKey key) const noexcept;
     // Whether `line` holds a root with the given bit set.
@@ -223,14 +226,13 @@ private:
     // Adds `key` as the last child of the node at `parent` in `root`'s block, the pool's last.
     ChildAdd AppendChild(std::size_t root, Block& block, std::uint32_t parent, NodeKey key,
                          bool showsComment) {
-        Inner* const nodes = m_pool.data() + block.first;
         // A parent without children is the block's last node, so a first child lands right
-        // after it.
-        const std::uint32_t row = ChildCountIn(nodes, block.size, parent);
-        if (row > 0)
-            nodes[parent + 1].parentOrCount = row + 1;
+        // after it. The count goes up once the push, which may run out of memory, is done.
+        const std::uint32_t row = ChildCountIn(m_pool.data() + block.first, block.size, parent);
         m_pool.push_back(Inner{static_cast<std::uint32_t>(key.line), row == 0 ? 1 : parent,
                                row | (showsComment ? commentBit : 0)});
+        if (row > 0)
+            m_pool[block.first + parent + 1].parentOrCount = row + 1;
         ++block.size;
         ++m_childCount;
         return {AddResult::Added, RootAt(root) | (block.size - 1), RootAt(root) | parent,
@@ -240,7 +242,11 @@ private:
     BigArray<LineGroup> m_groups; // up to the last root's line
     std::size_t m_rootCount = 0;
     LineIndex m_lastRootLine = 0;
-    std::vector<std::uint32_t> m_blockOfRoot; // sized at the first fill; noBlock where unfilled
+    // Where each root's block lies in m_blocks (noBlock while unfilled), in pages of roots made
+    // when one of their blocks is first filled: a click in a file of millions of roots costs one
+    // page.
+    static constexpr std::size_t rootsPerPage = 4096;
+    std::vector<std::unique_ptr<std::uint32_t[]>> m_blockPages;
     std::vector<Block> m_blocks;
     BigArray<Inner> m_pool;
     std::size_t m_childCount = 0;

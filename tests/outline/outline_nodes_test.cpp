@@ -155,5 +155,32 @@ TEST(OutlineNodes, RootsAnswerByLineAndPositionWhereverTheyLie) {
     }
 }
 
+// Filled blocks are found through pages of roots made at their first fill: blocks on and next
+// to a page's edges, filled out of order, and the roots around them left unfilled.
+TEST(OutlineNodes, FilledBlocksAreFoundOnEveryPageOfRoots) {
+    constexpr LineIndex roots = 10'000;
+    OutlineNodes nodes;
+    for (LineIndex root = 0; root < roots; ++root)
+        ASSERT_EQ(nodes.AddRoot(NodeKey{3 * root}, false), AddResult::Added);
+    const std::vector<LineIndex> filled = {9'999, 4'096, 0, 4'095, 8'191, 8'192};
+    for (const LineIndex root : filled) {
+        ASSERT_EQ(nodes.AddChild(NodeKey{3 * root}, NodeKey{3 * root + 1}, false).result,
+                  AddResult::Added);
+        ASSERT_EQ(nodes.AddChild(NodeKey{3 * root + 1}, NodeKey{3 * root + 2}, true).result,
+                  AddResult::Added);
+    }
+    for (LineIndex root = 0; root < roots; ++root) {
+        const bool isFilled = std::find(filled.begin(), filled.end(), root) != filled.end();
+        ASSERT_EQ(nodes.ChildCount(NodeKey{3 * root}), isFilled ? 1u : 0u) << root;
+        if (!isFilled) {
+            EXPECT_EQ(nodes.Find(NodeKey{3 * root + 1}), OutlineNodes::none) << root;
+            continue;
+        }
+        EXPECT_EQ(nodes.Parent(NodeKey{3 * root + 2}), NodeKey{3 * root + 1}) << root;
+        EXPECT_TRUE(nodes.ShowsComment(nodes.Find(NodeKey{3 * root + 2}))) << root;
+    }
+    EXPECT_EQ(nodes.Size(), roots + 2 * filled.size());
+}
+
 } // namespace
 } // namespace ini
