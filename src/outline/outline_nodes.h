@@ -183,7 +183,9 @@ private:
     }
     // The position of the last root at or before `line`, or RootCount() when there is none.
     std::size_t RootPositionAtOrBefore(LineIndex line) const noexcept {
-        const std::size_t before = RootsBefore(line + 1);
+        // Past the last group every root is before; the test also keeps line + 1 from wrapping.
+        const std::size_t before =
+            line / groupLines >= m_groups.size() ? m_rootCount : RootsBefore(line + 1);
         return before == 0 ? m_rootCount : before - 1;
     }
     // The line of the first root after `line`, which must lie before the last root's line.
