@@ -6,8 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace ini {
@@ -34,7 +37,6 @@ protected:
         return ClickNode(NodeKey{line}, lines, outline, keywords, hooks);
     }
     std::string Shown() const { return RenderOutline(outline.Nodes(), lines); }
-
 };
 
 TEST_F(OutlineBuilderTest, ElevenLineExampleTopLevelThenClicks) {
@@ -210,6 +212,46 @@ TEST_F(OutlineBuilderTest, NestedBuildOfTheSameNodeIsRefusedNotDuplicated) {
     const WalkResult outer = Click(0);
     EXPECT_EQ(outer.addsRefused, 4u);
     EXPECT_EQ(outline.Nodes().Size(), 6u);
+}
+
+// A fill that runs out of memory ends in "not enough memory" and leaves a whole outline: every
+// node it added is there and counted once. Runs in a child process, whose address-space limit
+// cannot hurt the test runner.
+TEST_F(OutlineBuilderTest, FillOutOfMemoryLeavesTheNodesItAddedWhole) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer needs far more address space than the limit";
+#else
+    std::string text = "Object Alpha\n";
+    for (int i = 0; i < 2'000'000; ++i)
+        text += "  Speed = 1\n";
+    text += "End\n";
+    const test::TempFile file(text);
+    ASSERT_EQ(Load(file.Path()).status, WalkStatus::Done);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // Room for a few MiB of nodes, far less than the block's 24 MB.
+        long pages = 0;
+        std::ifstream("/proc/self/statm") >> pages;
+        const rlim_t limit = static_cast<rlim_t>(pages) * 4096 + (8u << 20);
+        const rlimit cap{limit, limit};
+        if (::setrlimit(RLIMIT_AS, &cap) != 0)
+            std::_Exit(3);
+        const WalkResult result = Click(0);
+        const bool warned = result.status == WalkStatus::Failed && result.error &&
+                            result.error->message.find("memory") != std::string::npos;
+        const OutlineNodes& nodes = outline.Nodes();
+        const std::size_t added = nodes.Size() - nodes.RootCount();
+        const bool whole =
+            added > 0 && outline.ChildCount(NodeKey{0}) == added &&
+            nodes.KeyOf(nodes.ChildAt(OutlineNodes::RootAt(0), added - 1)) == NodeKey{added};
+        std::_Exit(!warned ? 4 : !whole ? 5 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "the child crashed";
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+#endif
 }
 
 } // namespace
