@@ -2,13 +2,12 @@
 
 #include "outline/outline_text.h"
 #include "outline_test_support.h"
+#include "support/address_space.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
 
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -231,11 +230,7 @@ TEST_F(OutlineBuilderTest, FillOutOfMemoryLeavesTheNodesItAddedWhole) {
     ASSERT_GE(child, 0);
     if (child == 0) {
         // Room for a few MiB of nodes, far less than the block's 24 MB.
-        long pages = 0;
-        std::ifstream("/proc/self/statm") >> pages;
-        const rlim_t limit = static_cast<rlim_t>(pages) * 4096 + (8u << 20);
-        const rlimit cap{limit, limit};
-        if (::setrlimit(RLIMIT_AS, &cap) != 0)
+        if (!test::CapAddressSpace(8u << 20))
             std::_Exit(3);
         const WalkResult result = Click(0);
         const bool warned = result.status == WalkStatus::Failed && result.error &&

@@ -1,5 +1,6 @@
 #include "outline/outline_builder.h"
 #include "outline/outline_model.h"
+#include "support/address_space.h"
 
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>
@@ -7,7 +8,6 @@
 #include <QtTest>
 
 #include <fstream>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -244,11 +244,7 @@ void OutlineModelTest::loadOutOfMemoryKeepsThePreviousOutline() {
             std::_Exit(2);
         // Room for what runs now and a little more, far less than the big file and its roots
         // need.
-        long pages = 0;
-        std::ifstream("/proc/self/statm") >> pages;
-        const rlim_t limit = static_cast<rlim_t>(pages) * 4096 + (48u << 20);
-        const rlimit cap{limit, limit};
-        if (::setrlimit(RLIMIT_AS, &cap) != 0)
+        if (!test::CapAddressSpace(48u << 20))
             std::_Exit(3);
         const WalkResult result = loader.LoadFile(big, lines, model, keywords, {});
         const bool warned = result.status == WalkStatus::Failed && result.error &&
