@@ -51,10 +51,17 @@ public:
     // to onLine(CutLine) until it returns false.
     template <typename OnLine>
     void CutLines(LineIndex first, LineIndex last, OnLine&& onLine) const {
-        const std::size_t from = static_cast<std::size_t>(Line(first).data() - m_bytes.Data());
+        // One pass from the mark before `first`: the lines in between are cut and passed over.
+        std::size_t skip = first % linesPerMark;
         std::size_t left = last - first + 1;
-        CutCompleteLines(Bytes().substr(from), true,
-                         [&](const CutLine& line) { return onLine(line) && --left > 0; });
+        CutCompleteLines(Bytes().substr(m_marks[first / linesPerMark]), true,
+                         [&](const CutLine& line) {
+                             if (skip > 0) {
+                                 --skip;
+                                 return true;
+                             }
+                             return onLine(line) && --left > 0;
+                         });
     }
     // A line with its index, as a scan through the text keeps it while it goes on.
     struct PlacedLine {
