@@ -117,7 +117,9 @@ void OutlineWriter::Format(const Batch& batch) {
         const auto index = static_cast<LineIndex>(Load<std::uint64_t>(at + indexAt));
         const auto size = static_cast<std::size_t>(Load<std::uint64_t>(at + sizeAt));
         const std::size_t depth = Load<std::uint8_t>(at + depthAt);
-        const auto flags = Load<std::uint8_t>(at + flagsAt);
+        // The flags are read where they are used: kept in a spilled byte across the key's
+        // update, they were read back wider than stored, which stalls the load.
+        const char* const head = at;
         const std::string_view line(at + headBytes, size);
         at += headBytes + size;
 
@@ -135,6 +137,7 @@ void OutlineWriter::Format(const Batch& batch) {
             out += m_prefix.size();
         }
         m_key.MoveTo(NodeKey{index});
+        const unsigned flags = Load<std::uint8_t>(head + flagsAt);
         const bool showComments = (flags & showsCommentFlag) != 0;
         out = (flags & classedFlag) != 0
                   ? OutlineText::WriteClassedNode(out, depth, m_key, line, showComments, bytes)

@@ -10,24 +10,26 @@ std::string NodeKey::ToString() const {
 }
 
 KeyText::KeyText(NodeKey key) noexcept : m_key(key) {
-    std::memcpy(m_text, NodeKey::prefix.data(), NodeKey::prefix.size());
-    char* const digits = m_text + NodeKey::prefix.size();
+    char* const text = Bytes();
+    std::memcpy(text, NodeKey::prefix.data(), NodeKey::prefix.size());
+    char* const digits = text + NodeKey::prefix.size();
     m_size =
-        static_cast<std::size_t>(std::to_chars(digits, digits + mostDigits, key.line).ptr - m_text);
+        static_cast<std::size_t>(std::to_chars(digits, digits + mostDigits, key.line).ptr - text);
 }
 
 void KeyText::Carry() noexcept {
+    char* const text = Bytes();
     std::size_t at = m_size;
-    while (at > NodeKey::prefix.size() && m_text[at - 1] == '9')
-        m_text[--at] = '0';
+    while (at > NodeKey::prefix.size() && text[at - 1] == '9')
+        text[--at] = '0';
     if (at > NodeKey::prefix.size()) {
-        ++m_text[at - 1];
+        ++text[at - 1];
         return;
     }
     // Every digit was a 9: a 1 in front and one digit more. A line index never reaches twenty
     // digits, so there is room.
-    m_text[NodeKey::prefix.size()] = '1';
-    m_text[m_size++] = '0';
+    text[NodeKey::prefix.size()] = '1';
+    text[m_size++] = '0';
 }
 
 std::optional<NodeKey> NodeKey::Parse(std::string_view text) {

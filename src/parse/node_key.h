@@ -1,6 +1,8 @@
 #pragma once
 
+#include <bit>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -37,18 +39,24 @@ public:
 
     explicit KeyText(NodeKey key) noexcept;
 
-    std::string_view Text() const noexcept { return {m_text, m_size}; }
+    std::string_view Text() const noexcept {
+        return {reinterpret_cast<const char*>(m_words), m_size};
+    }
     // Writes the text at `at`, which has room for mostBytes (all of which may be written to);
     // gives its end. A copy of fixed size costs less than one of the text's own size.
     char* WriteTo(char* at) const noexcept {
-        std::memcpy(at, m_text, mostBytes);
+        // Word by word, as Next() stores them: a wider load over a store still in flight would
+        // wait until that store, and every store before it, has reached the cache.
+        for (std::size_t word = 0; word < words; ++word)
+            std::memcpy(at + word * wordBytes, &m_words[word], wordBytes);
         return at + m_size;
     }
     NodeKey Key() const noexcept { return m_key; }
     void Next() noexcept {
         ++m_key.line;
-        if (char& last = m_text[m_size - 1]; last != '9')
-            ++last;
+        const std::size_t last = m_size - 1;
+        if (Text()[last] != '9')
+            m_words[last / wordBytes] += std::uint64_t{1} << (8 * (last % wordBytes));
         else
             Carry();
     }
@@ -61,10 +69,16 @@ public:
     }
 
 private:
+    char* Bytes() noexcept { return reinterpret_cast<char*>(m_words); }
     void Carry() noexcept;
 
+    static constexpr std::size_t wordBytes = sizeof(std::uint64_t);
+    static constexpr std::size_t words = mostBytes / wordBytes;
+    static_assert(mostBytes % wordBytes == 0 && std::endian::native == std::endian::little);
+
     NodeKey m_key;
-    char m_text[mostBytes] = {};
+    // The text's bytes; a byte's digit counts up as an add to its word.
+    std::uint64_t m_words[words] = {};
     std::size_t m_size = 0;
 };
 

@@ -46,8 +46,8 @@ TEST(NodeKey, ParsesByRemovingEveryPrefix) {
 
 // Counting up carries through every run of nines, the step to one more digit included.
 TEST(NodeKey, CountingUpGivesWhatFormattingGives) {
-    for (const LineIndex first :
-         {LineIndex{0}, LineIndex{7}, LineIndex{95}, LineIndex{99'990}, LineIndex{4'294'967'290}}) {
+    for (const LineIndex first : {LineIndex{0}, LineIndex{7}, LineIndex{95}, LineIndex{99'990},
+                                  LineIndex{4'294'967'290}, LineIndex{999'999'999'995}}) {
         KeyText counted(NodeKey{first}), moved(NodeKey{first});
         for (LineIndex line = first; line < first + 20; ++line, counted.Next()) {
             EXPECT_EQ(counted.Text(), NodeKey{line}.ToString());
