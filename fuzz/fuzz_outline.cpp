@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <string_view>
 #include <sys/mman.h>
 #include <unistd.h>
 #include <vector>
@@ -86,13 +87,31 @@ std::string Streamed(const std::string& bytes, bool comments) {
     return out;
 }
 
+// Bytes 1 to 3 stand for long runs of spaces, letters and semicolons, so that short inputs reach
+// lines longer than the stream carries from one piece to the next, and longer than a piece.
+std::string Expanded(std::string_view input) {
+    std::string bytes;
+    for (const char c : input) {
+        if (c == '\x01')
+            bytes.append(70'000, ' ');
+        else if (c == '\x02')
+            bytes.append(70'000, 'x');
+        else if (c == '\x03')
+            bytes.append(700'000, ';');
+        else
+            bytes.push_back(c);
+    }
+    return bytes;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0)
         return 0;
     const bool comments = data[0] & 1;
-    const std::string bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
+    const std::string_view input(reinterpret_cast<const char*>(data) + 1, size - 1);
+    const std::string bytes = (data[0] & 2) != 0 ? Expanded(input) : std::string(input);
     ini::LineStore lines;
     ini::PlainOutline outline;
     const std::string first = LoadAndFill(bytes, comments, lines, outline);

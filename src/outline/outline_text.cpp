@@ -5,6 +5,7 @@
 #include "parse/line_ends.h"
 #include "parse/line_walk.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -64,12 +65,91 @@ std::string RenderOutline(const OutlineNodes& nodes, const LineStore& lines) {
 
 namespace {
 
+// A line longer than the room a piece keeps for a carry, taken as its bytes come so that memory
+// does not grow with it. Its first word is gathered up to one byte more than the longest block
+// name, which is enough to class the line; once the line is walked, and if it makes a node, the
+// writer gets the node's start, the line's bytes part by part, and its end.
+//
+// Everything here is kept out of line: the walk of ordinary lines must not see the walker or
+// the line being cut escape into other code, or it keeps them in memory instead of registers.
+class LongLine {
+public:
+    explicit LongLine(const Keywords& keywords) : m_wordRoom(keywords.LongestName() + 1) {
+        m_word.reserve(m_wordRoom);
+    }
+
+    bool Active() const noexcept { return m_active; }
+    LineIndex Index() const noexcept { return m_index; }
+    std::string_view Word() const noexcept { return m_word; }
+    // Whether the first word is known and the line not walked yet.
+    bool NeedsWalk() const noexcept { return m_wordKnown && !m_walked; }
+
+    [[gnu::noinline]] void Start(LineIndex index) noexcept {
+        m_active = true;
+        m_index = index;
+        m_wordStarted = m_wordKnown = m_walked = m_printing = false;
+        m_word.clear();
+    }
+    // Gathers the first word from the next bytes of the line (which hold no terminator); gives
+    // how many bytes it took. `ends`: the line ends after them.
+    [[gnu::noinline]] std::size_t Gather(std::string_view part, bool ends) noexcept {
+        std::size_t at = 0;
+        if (!m_wordKnown && !m_wordStarted) {
+            // Spaces before the content are not part of the text.
+            at = static_cast<std::size_t>(FirstWordOf(part).data() - part.data());
+            m_wordStarted = at < part.size();
+        }
+        if (!m_wordKnown && m_wordStarted && at < part.size()) {
+            // The word goes on to the next space or ";", or past the part's end.
+            const std::size_t end = part[at] == ' ' ? at : at + FirstWordOf(part.substr(at)).size();
+            const std::size_t taken = std::min(end - at, m_wordRoom - m_word.size());
+            m_word.append(part.substr(at, taken));
+            at += taken;
+            m_wordKnown = end < part.size() || m_word.size() == m_wordRoom;
+        }
+        m_wordKnown = m_wordKnown || (ends && m_wordStarted);
+        return at;
+    }
+    // The node step calls this when the line makes a node.
+    [[gnu::noinline]] void Print(OutlineWriter& writer, std::size_t depth, bool showComments) {
+        writer.StartLongNode(depth, m_index, showComments);
+        m_printing = true;
+    }
+    // The line was walked: its word is printed if it made a node.
+    [[gnu::noinline]] void Walked(OutlineWriter& writer) {
+        m_walked = true;
+        if (m_printing && !m_word.empty())
+            writer.AddLongPart(m_word);
+    }
+    // Bytes of the line after those Gather took.
+    [[gnu::noinline]] void Add(OutlineWriter& writer, std::string_view part) {
+        if (m_printing && !part.empty())
+            writer.AddLongPart(part);
+    }
+    [[gnu::noinline]] void End(OutlineWriter& writer) {
+        if (m_printing)
+            writer.EndLongNode();
+        m_active = false;
+    }
+
+private:
+    const std::size_t m_wordRoom;
+    bool m_active = false;
+    LineIndex m_index = 0;
+    bool m_wordStarted = false; // a byte other than a space has come
+    bool m_wordKnown = false;   // the word has ended, or is too long to open a block
+    bool m_walked = false;
+    bool m_printing = false; // the line made a node
+    std::string m_word;      // the first word, up to m_wordRoom bytes
+};
+
 Result<void> Stream(FileReader& file, const Keywords& keywords, const StreamOptions& options,
                     const std::function<bool(std::string_view)>& write) {
     OutlineWriter writer(options.prefix, write);
     const bool comments = options.showComments;
     const CutLine* cut = nullptr; // the line being walked, with what the cutter found out
     std::size_t readable = 0;     // bytes that may be read from the start of what is cut
+    LongLine longLine(keywords);
     LineWalker walker(
         keywords, [comments] { return comments; },
         [&](const WalkedLine& line) {
@@ -78,6 +158,10 @@ Result<void> Stream(FileReader& file, const Keywords& keywords, const StreamOpti
             const std::size_t depth = line.stacks.Depth();
             if (depth > 0 && options.topLevelOnly)
                 return;
+            if (cut == nullptr) { // a long line
+                longLine.Print(writer, depth, comments);
+                return;
+            }
             writer.Add(depth, line.index, line.text.line, comments,
                        cut->classed ? &cut->bytes : nullptr,
                        cut->start + LineSplitter::copySlack <= readable);
@@ -87,16 +171,57 @@ Result<void> Stream(FileReader& file, const Keywords& keywords, const StreamOpti
     {
         // The file is read on a thread of its own while the lines read so far are walked.
         PieceReader reader(file);
+        PieceReader::Text text;
+        std::string_view bytes; // what is left to cut of `text`
         std::string_view carry; // the unfinished line at the end of the last piece
+        bool first = true;
+        bool longStarts = false;      // `bytes` starts a long line: no new piece yet
+        bool terminatorFirst = false; // a long line has ended: its terminator comes next
         LineIndex next = 0;
-        for (bool first = true;; first = false) {
-            Result<PieceReader::Text> got = reader.Next(carry);
-            if (!got.ok())
-                return got.failure();
-            const PieceReader::Text& text = got.value();
-            const std::string_view bytes = first ? StripUtf8Bom(text.bytes) : text.bytes;
-            const std::size_t skipped = text.bytes.size() - bytes.size();
-            readable = text.readable - skipped;
+        for (;;) {
+            if (!longStarts) {
+                Result<PieceReader::Text> got = reader.Next(carry);
+                if (!got.ok())
+                    return got.failure();
+                text = got.value();
+                bytes = first ? StripUtf8Bom(text.bytes) : text.bytes;
+                readable = text.readable - (text.bytes.size() - bytes.size());
+                first = false;
+            }
+            longStarts = false;
+            if (longLine.Active()) {
+                const std::size_t end = FindLineBreak(bytes, 0);
+                const bool ends = end < bytes.size() || text.atEnd;
+                std::string_view part = bytes.substr(0, end);
+                part.remove_prefix(longLine.Gather(part, ends));
+                if (longLine.NeedsWalk()) {
+                    cut = nullptr;
+                    walker.Step(longLine.Index(), longLine.Word(), longLine.Word());
+                    longLine.Walked(writer);
+                }
+                longLine.Add(writer, part);
+                if (!ends) {
+                    if (writer.Failed())
+                        break;
+                    carry = {};
+                    continue;
+                }
+                longLine.End(writer);
+                terminatorFirst = true;
+                bytes.remove_prefix(end);
+                readable -= end;
+            }
+            if (terminatorFirst && !bytes.empty()) {
+                // A CR at the very end may yet be the start of a CR LF pair.
+                if (bytes == "\r" && !text.atEnd) {
+                    carry = bytes;
+                    continue;
+                }
+                const std::size_t terminator = bytes.starts_with("\r\n") ? 2 : 1;
+                bytes.remove_prefix(terminator);
+                readable -= terminator;
+                terminatorFirst = false;
+            }
             const std::size_t consumed = CutCompleteLines(
                 bytes, text.atEnd,
                 [&](const CutLine& line) {
@@ -107,6 +232,13 @@ Result<void> Stream(FileReader& file, const Keywords& keywords, const StreamOpti
             if (text.atEnd || writer.Failed())
                 break;
             carry = bytes.substr(consumed);
+            if (carry.size() > PieceReader::carryRoom) {
+                // Too long to carry: taken as it comes from here on, starting with these bytes.
+                longLine.Start(next++);
+                bytes = carry;
+                readable -= consumed;
+                longStarts = true;
+            }
         }
     }
     if (!writer.Finish())
@@ -121,8 +253,8 @@ Result<void> StreamOutline(FileReader file, const Keywords& keywords, const Stre
     try {
         return Stream(file, keywords, options, write);
     } catch (const std::bad_alloc&) {
-        // Only a line too long for the memory left can get here: it must be held whole.
-        return file.Fail("not enough memory to hold its longest line");
+        // Memory is taken once, at the start, whatever the file.
+        return file.Fail("not enough memory");
     }
 }
 

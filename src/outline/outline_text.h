@@ -38,9 +38,8 @@ public:
     }
     void AppendNode(std::string& out, std::size_t depth, NodeKey key, std::string_view line,
                     bool showComments);
-
-private:
-    // Indentation, key and TAB.
+    // A node's indentation, key and TAB: what comes before its text (which NodeTextParts makes
+    // for a line written in parts).
     static char* WriteLead(char* at, std::size_t depth, const KeyText& key) noexcept {
         for (std::size_t i = 0; i < depth; ++i, at += 2)
             std::memcpy(at, "  ", 2);
@@ -49,6 +48,7 @@ private:
         return at;
     }
 
+private:
     LineSplitter m_splitter;
 };
 
@@ -63,7 +63,7 @@ struct StreamOptions {
 };
 
 // Writes the outline of `file` while it is read, through a few reused pieces, so memory does not
-// grow with the file (only with its longest line). Every node that a load and one click on each
+// grow with the file nor with its longest line. Every node that a load and one click on each
 // root would make, in the order the outline shows them: a walk over the whole file sees at each
 // line the same open blocks as the fill of its block does, so the outline in pre-order is just
 // the nodes in file order, each at the depth of its open blocks.

@@ -35,7 +35,7 @@ OutlineWriter::~OutlineWriter() {
 }
 
 void OutlineWriter::AddAny(std::size_t depth, LineIndex index, std::string_view line,
-                           bool showComments, const LineBytes* bytes) {
+                           bool showComments, const LineBytes* bytes, std::uint8_t longFlag) {
     const std::size_t need = headBytes + line.size();
     Batch* batch = &Filling();
     if (batch->capacity - batch->used < need) {
@@ -50,8 +50,9 @@ void OutlineWriter::AddAny(std::size_t depth, LineIndex index, std::string_view 
             batch->capacity = capacity;
         }
     }
-    std::memcpy(WriteHead(*batch, depth, index, line.size(), showComments, bytes), line.data(),
-                line.size());
+    char* const text = WriteHead(*batch, depth, index, line.size(), showComments, bytes, longFlag);
+    if (!line.empty()) // a long node's end has no text, and maybe no pointer either
+        std::memcpy(text, line.data(), line.size());
     batch->used += need;
 }
 
@@ -117,6 +118,10 @@ void OutlineWriter::Format(const Batch& batch) {
         const auto index = static_cast<LineIndex>(Load<std::uint64_t>(at + indexAt));
         const auto size = static_cast<std::size_t>(Load<std::uint64_t>(at + sizeAt));
         const std::size_t depth = Load<std::uint8_t>(at + depthAt);
+        if (depth == longDepth) {
+            at = FormatLong(at);
+            continue;
+        }
         // The flags are read where they are used: kept in a spilled byte across the key's
         // update, they were read back wider than stored, which stalls the load.
         const char* const head = at;
@@ -124,14 +129,8 @@ void OutlineWriter::Format(const Batch& batch) {
         at += headBytes + size;
 
         // Room for copying in blocks, which may write past the node's line.
-        const std::size_t most =
-            m_prefix.size() + OutlineText::MostBytes(depth, size) + LineSplitter::copySlack;
-        if (m_out.Capacity() - m_outSize < most) {
-            Flush();
-            if (m_out.Capacity() < most)
-                m_out = BigBuffer(std::max(most, outputBytes));
-        }
-        char* out = m_out.Data() + m_outSize;
+        char* out = OutputRoom(m_prefix.size() + OutlineText::MostBytes(depth, size) +
+                               LineSplitter::copySlack);
         if (!m_prefix.empty()) {
             std::memcpy(out, m_prefix.data(), m_prefix.size());
             out += m_prefix.size();
@@ -144,6 +143,37 @@ void OutlineWriter::Format(const Batch& batch) {
                   : m_text.WriteNode(out, depth, m_key, line, showComments);
         m_outSize = static_cast<std::size_t>(out - m_out.Data());
     }
+}
+
+const char* OutlineWriter::FormatLong(const char* at) {
+    const unsigned flags = Load<std::uint8_t>(at + flagsAt);
+    const auto size = static_cast<std::size_t>(Load<std::uint64_t>(at + sizeAt));
+    const std::string_view text(at + headBytes, size);
+    char* out = nullptr;
+    if ((flags & longStartFlag) != 0) {
+        const auto depth = static_cast<std::uint8_t>(text[0]);
+        out = OutputRoom(m_prefix.size() + OutlineText::MostBytes(depth, 0));
+        out = std::copy(m_prefix.begin(), m_prefix.end(), out);
+        m_key.MoveTo(NodeKey{static_cast<LineIndex>(Load<std::uint64_t>(at + indexAt))});
+        out = OutlineText::WriteLead(out, depth, m_key);
+        m_longText = NodeTextParts((flags & showsCommentFlag) != 0);
+    } else if ((flags & longPartFlag) != 0) {
+        out = m_longText.Add(OutputRoom(size + NodeTextParts::extraBytes), text);
+    } else {
+        out = OutputRoom(1);
+        *out++ = '\n';
+    }
+    m_outSize = static_cast<std::size_t>(out - m_out.Data());
+    return at + headBytes + size;
+}
+
+char* OutlineWriter::OutputRoom(std::size_t bytes) {
+    if (m_out.Capacity() - m_outSize < bytes) {
+        Flush();
+        if (m_out.Capacity() < bytes)
+            m_out = BigBuffer(std::max(bytes, outputBytes));
+    }
+    return m_out.Data() + m_outSize;
 }
 
 void OutlineWriter::Flush() {

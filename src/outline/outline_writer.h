@@ -47,6 +47,17 @@ public:
         }
         AddAny(depth, index, line, showComments, bytes);
     }
+    // A node whose line is too long to hold whole: its start, then the line's bytes part by part
+    // as they are read (without the terminator), then its end.
+    void StartLongNode(std::size_t depth, LineIndex index, bool showComments) {
+        // The start's one byte of text is the node's depth.
+        const auto depthByte = static_cast<char>(depth);
+        AddAny(longDepth, index, {&depthByte, 1}, showComments, nullptr, longStartFlag);
+    }
+    void AddLongPart(std::string_view part) {
+        AddAny(longDepth, 0, part, false, nullptr, longPartFlag);
+    }
+    void EndLongNode() { AddAny(longDepth, 0, {}, false, nullptr, 0); }
     // Whether a write failed; nothing is written after that.
     bool Failed() const noexcept { return m_failed.load(std::memory_order_relaxed); }
     // Writes every node queued and waits until it is written; false when a write failed. Throws
@@ -67,7 +78,11 @@ private:
     // A queued node: its line's classed masks, index and size, its depth and flags, then the line.
     static constexpr std::size_t spacesAt = 0, semicolonsAt = 8, indexAt = 16, sizeAt = 24,
                                  depthAt = 32, flagsAt = 33, headBytes = 34;
-    static constexpr std::uint8_t showsCommentFlag = 1, classedFlag = 2;
+    static constexpr std::uint8_t showsCommentFlag = 1, classedFlag = 2, longStartFlag = 4,
+                                  longPartFlag = 8;
+    // Entries of a long node stand at this depth, which no node has; their flags tell them apart
+    // (neither start nor part: the end).
+    static constexpr std::size_t longDepth = 0xFF;
 
     template <typename T> static void Store(char* at, T value) noexcept {
         std::memcpy(at, &value, sizeof value);
@@ -75,7 +90,8 @@ private:
     // Writes a node's head at the end of `batch`, which has room for it; gives where its line
     // goes.
     static char* WriteHead(Batch& batch, std::size_t depth, LineIndex index, std::size_t size,
-                           bool showComments, const LineBytes* bytes) noexcept {
+                           bool showComments, const LineBytes* bytes,
+                           std::uint8_t longFlag = 0) noexcept {
         char* const at = batch.bytes.Data() + batch.used;
         Store<std::uint64_t>(at + spacesAt, bytes ? bytes->spaces : 0);
         Store<std::uint64_t>(at + semicolonsAt, bytes ? bytes->semicolons : 0);
@@ -84,11 +100,11 @@ private:
         Store<std::uint8_t>(at + depthAt, static_cast<std::uint8_t>(depth));
         Store<std::uint8_t>(at + flagsAt,
                             static_cast<std::uint8_t>((showComments ? showsCommentFlag : 0) |
-                                                      (bytes ? classedFlag : 0)));
+                                                      (bytes ? classedFlag : 0) | longFlag));
         return at + headBytes;
     }
     void AddAny(std::size_t depth, LineIndex index, std::string_view line, bool showComments,
-                const LineBytes* bytes);
+                const LineBytes* bytes, std::uint8_t longFlag = 0);
     Batch& Filling() noexcept { return m_batches[m_turn % batchCount]; }
     void HandOver();
     // Ends the turns after the batches handed over so far, and waits for the thread.
@@ -96,6 +112,11 @@ private:
     // The formatting side.
     void FormatTurns();
     void Format(const Batch& batch);
+    // Formats a long node's start, part or end; gives where its entry ends. Out of line, so that
+    // the loop over ordinary nodes is compiled as if it were not there.
+    [[gnu::noinline]] const char* FormatLong(const char* at);
+    // Makes room for `bytes` more output, flushing what is there first if need be.
+    char* OutputRoom(std::size_t bytes);
     void Flush();
 
     Batch m_batches[batchCount];
@@ -111,6 +132,7 @@ private:
     std::function<bool(std::string_view)> m_write;
     OutlineText m_text;
     KeyText m_key{NodeKey{0}}; // the last key written
+    NodeTextParts m_longText;  // the text of the long node being written
     BigBuffer m_out;
     std::size_t m_outSize = 0;
 

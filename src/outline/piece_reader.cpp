@@ -1,7 +1,5 @@
 #include "outline/piece_reader.h"
 
-#include "parse/line_ends.h"
-
 #include <cstring>
 #include <system_error>
 
@@ -55,46 +53,25 @@ bool PieceReader::ReadPiece(std::size_t piece) {
 Result<PieceReader::Text> PieceReader::Next(std::string_view carry) {
     if (m_ended)
         return Text{carry, carry.size(), true};
-    bool gathering = false; // the text is being put together in m_overflow
-    for (;;) {
-        const std::size_t piece = m_next++;
-        if (m_thread.joinable())
-            m_turns.WaitFilled(piece);
-        else
-            ReadPiece(piece);
-        // The reading thread runs ahead: only a piece that says it failed may look at the failure,
-        // which that thread wrote before it ended.
-        if (m_failedAt[piece % pieceCount])
-            return *m_failure;
-        const std::string_view read(PieceAt(piece), m_sizes[piece % pieceCount]);
-        m_ended = m_endedAt[piece % pieceCount];
-        if (!gathering && carry.size() <= carryRoom) {
-            char* const start = PieceAt(piece) - carry.size();
-            if (!carry.empty()) // the first carry has no bytes at all
-                std::memcpy(start, carry.data(), carry.size());
-            // The carry is copied: the piece it came from can be read into again.
-            m_turns.Emptied(piece);
-            // What follows a piece in memory is the next slot's room or the tail room.
-            return Text{{start, carry.size() + read.size()},
-                        carry.size() + read.size() + tailRoom,
-                        m_ended};
-        }
-        // A line longer than the room in front of a piece: it is gathered, piece by piece, until
-        // it ends, so that its bytes are walked once and not again with every piece.
-        if (!gathering) {
-            std::vector<char> gathered(carry.size() + tailRoom);
-            std::memcpy(gathered.data(), carry.data(), carry.size());
-            m_overflow.swap(gathered);
-            gathering = true;
-        }
-        const std::size_t had = m_overflow.size() - tailRoom;
-        m_overflow.resize(had + read.size() + tailRoom);
-        std::memcpy(m_overflow.data() + had, read.data(), read.size());
-        const bool lineEnds = FindLineBreak(read, 0) != read.size();
-        m_turns.Emptied(piece + 1);
-        if (m_ended || lineEnds)
-            return Text{{m_overflow.data(), had + read.size()}, m_overflow.size(), m_ended};
-    }
+    const std::size_t piece = m_next++;
+    if (m_thread.joinable())
+        m_turns.WaitFilled(piece);
+    else
+        ReadPiece(piece);
+    // The reading thread runs ahead: only a piece that says it failed may look at the failure,
+    // which that thread wrote before it ended.
+    if (m_failedAt[piece % pieceCount])
+        return *m_failure;
+    const std::string_view read(PieceAt(piece), m_sizes[piece % pieceCount]);
+    m_ended = m_endedAt[piece % pieceCount];
+    char* const start = PieceAt(piece) - carry.size();
+    if (!carry.empty()) // the first carry has no bytes at all
+        std::memcpy(start, carry.data(), carry.size());
+    // The carry is copied: the piece it came from can be read into again.
+    m_turns.Emptied(piece);
+    // What follows a piece in memory is the next slot's room or the tail room.
+    return Text{
+        {start, carry.size() + read.size()}, carry.size() + read.size() + tailRoom, m_ended};
 }
 
 } // namespace ini

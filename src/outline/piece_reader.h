@@ -10,14 +10,13 @@
 #include <optional>
 #include <string_view>
 #include <thread>
-#include <vector>
 
 namespace ini {
 
 // Reads an opened file on a thread of its own into a few fixed pieces that go round, for a
 // caller that walks each piece once and keeps only the unfinished line at its end. Memory stays
-// at a few MiB whatever the file's size (a line longer than the room kept for it is the
-// exception: it is held whole). The pieces lie in one buffer of huge pages: touching fresh 4 KiB
+// at a few MiB whatever the file's size: a caller takes a line longer than the room kept for it
+// as it comes, without a carry. The pieces lie in one buffer of huge pages: touching fresh 4 KiB
 // pages one by one cost a small file more than the overlap gained. Where no thread can be
 // started, Next() reads on the caller's.
 class PieceReader {
@@ -43,8 +42,8 @@ public:
         // The file's last piece: nothing follows.
         bool atEnd = false;
     };
-    // `carry` (the unfinished end of the last Text, empty at first) followed by the next piece.
-    // The last Text's bytes stay valid until then, and no longer.
+    // `carry` (the unfinished end of the last Text, at most carryRoom bytes; empty at first)
+    // followed by the next piece. The last Text's bytes stay valid until then, and no longer.
     Result<Text> Next(std::string_view carry);
 
 private:
@@ -67,9 +66,8 @@ private:
     bool m_endedAt[pieceCount] = {};
     SlotTurns m_turns{pieceCount}; // the reading thread fills pieces, Next() empties them
     std::atomic<bool> m_stop{false};
-    std::size_t m_next = 0;       // the piece Next() hands out next
-    bool m_ended = false;         // the last piece was handed out
-    std::vector<char> m_overflow; // a carry too long for the room in front of a piece
+    std::size_t m_next = 0; // the piece Next() hands out next
+    bool m_ended = false;   // the last piece was handed out
     std::thread m_thread;
 };
 

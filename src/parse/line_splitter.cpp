@@ -190,6 +190,41 @@ char* LineSplitter::WriteNodeText(char* out, std::string_view data, bool showCom
     return out;
 }
 
+char* NodeTextParts::Add(char* out, std::string_view part) noexcept {
+    const char* const data = part.data();
+    const std::size_t size = part.size();
+    std::size_t at = 0;
+    while (at < size && !m_inComment) {
+        if (data[at] == ';') {
+            // The content ends here: a space held back was trailing.
+            m_inComment = true;
+            if (m_showComments) {
+                std::memcpy(out, SplitLine::commentLead.data(), SplitLine::commentLead.size());
+                out += SplitLine::commentLead.size();
+            }
+        } else if (data[at] == ' ') {
+            m_spaceHeld = m_started;
+            at = FindFirst<NotSpace>(data, size, at);
+        } else {
+            if (m_spaceHeld) {
+                *out++ = ' ';
+                m_spaceHeld = false;
+            }
+            const std::size_t word = FindFirst<SpaceOrSemicolon>(data, size, at);
+            std::memcpy(out, data + at, word - at);
+            out += word - at;
+            at = word;
+            m_started = true;
+        }
+    }
+    if (m_inComment && m_showComments) {
+        // The comment is the line's untouched text from its first ";".
+        std::memcpy(out, data + at, size - at);
+        out += size - at;
+    }
+    return out;
+}
+
 std::string_view LineSplitter::Collapse(std::string_view content, std::size_t doubled) {
     // Each run of spaces keeps its first; the content ends in a non-space, so every run is
     // followed by the next word.

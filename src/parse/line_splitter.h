@@ -62,6 +62,26 @@ private:
     std::string m_collapsed;
 };
 
+// The node text of a line handed over in parts, made by the rules of ParseLine without holding
+// the line: for a line too long to keep whole. Parts come in order and hold no terminator.
+class NodeTextParts {
+public:
+    // Bytes Add may write beyond the part's own size: the comment's lead, and a space held back
+    // from the part before.
+    static constexpr std::size_t extraBytes = SplitLine::commentLead.size() + 1;
+
+    explicit NodeTextParts(bool showComments = false) noexcept : m_showComments(showComments) {}
+    // Writes what `part` adds to the node text at `out`, which has room for the part and
+    // extraBytes more; gives the end.
+    char* Add(char* out, std::string_view part) noexcept;
+
+private:
+    bool m_showComments;
+    bool m_inComment = false; // the first ";" has come
+    bool m_started = false;   // content was written
+    bool m_spaceHeld = false; // spaces after content: one is written if more content follows
+};
+
 // A node's text in the form the outline keeps it: the line and whether comments were shown when
 // the node was made. The text itself (content, then comment) is made only when asked for, so
 // building an outline copies no text at all.

@@ -111,6 +111,20 @@ TEST(Splitter, AgreesWithAByteByByteReadingAtEveryLength) {
             const bool commented = comments && semi < line.size();
             EXPECT_EQ(out, content + (commented ? "    " + line.substr(semi) : "")) << line;
         }
+        // Handed over in parts, as a line too long to hold is.
+        for (const bool comments : {false, true}) {
+            NodeTextParts text(comments);
+            std::string out;
+            for (std::size_t from = 0; from < line.size();) {
+                const std::size_t size = std::min<std::size_t>(random() % 8, line.size() - from);
+                std::string piece(size + NodeTextParts::extraBytes, '\0');
+                const char* const end = text.Add(piece.data(), line.substr(from, size));
+                out.append(piece.data(), static_cast<std::size_t>(end - piece.data()));
+                from += size;
+            }
+            const bool commented = comments && semi < line.size();
+            EXPECT_EQ(out, content + (commented ? "    " + line.substr(semi) : "")) << line;
+        }
         const std::size_t wordEnd = content.find(' ');
         EXPECT_EQ(FirstWordOf(line), content.substr(0, wordEnd)) << line;
     }
