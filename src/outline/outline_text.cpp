@@ -253,7 +253,8 @@ Result<void> StreamOutline(FileReader file, const Keywords& keywords, const Stre
     try {
         return Stream(file, keywords, options, write);
     } catch (const std::bad_alloc&) {
-        // Memory is taken once, at the start, whatever the file.
+        // The buffers are taken at the start; after that only the collapsed text of a line that
+        // fits in a piece can grow, so whatever the file, this is a machine short of memory.
         return file.Fail("not enough memory");
     }
 }
