@@ -143,6 +143,14 @@ private:
     std::string m_word;      // the first word, up to m_wordRoom bytes
 };
 
+// The length of the line terminator that `bytes` start with; 0 for a lone CR at the end of
+// bytes that go on, which may yet be the start of a CR LF pair.
+[[gnu::noinline]] std::size_t TerminatorAtStart(std::string_view bytes, bool atEnd) noexcept {
+    if (bytes == "\r" && !atEnd)
+        return 0;
+    return bytes.starts_with("\r\n") ? 2 : 1;
+}
+
 Result<void> Stream(FileReader& file, const Keywords& keywords, const StreamOptions& options,
                     const std::function<bool(std::string_view)>& write) {
     OutlineWriter writer(options.prefix, write);
@@ -172,8 +180,9 @@ Result<void> Stream(FileReader& file, const Keywords& keywords, const StreamOpti
         // The file is read on a thread of its own while the lines read so far are walked.
         PieceReader reader(file);
         PieceReader::Text text;
-        std::string_view bytes; // what is left to cut of `text`
-        std::string_view carry; // the unfinished line at the end of the last piece
+        std::string_view bytes;    // what is left of `text`
+        std::size_t available = 0; // bytes that may be read from the start of `bytes`
+        std::string_view carry;    // the unfinished line at the end of the last piece
         bool first = true;
         bool longStarts = false;      // `bytes` starts a long line: no new piece yet
         bool terminatorFirst = false; // a long line has ended: its terminator comes next
@@ -185,10 +194,11 @@ Result<void> Stream(FileReader& file, const Keywords& keywords, const StreamOpti
                     return got.failure();
                 text = got.value();
                 bytes = first ? StripUtf8Bom(text.bytes) : text.bytes;
-                readable = text.readable - (text.bytes.size() - bytes.size());
+                available = text.readable - (text.bytes.size() - bytes.size());
                 first = false;
             }
             longStarts = false;
+            std::size_t from = 0; // where the lines to cut start
             if (longLine.Active()) {
                 const std::size_t end = FindLineBreak(bytes, 0);
                 const bool ends = end < bytes.size() || text.atEnd;
@@ -208,22 +218,21 @@ Result<void> Stream(FileReader& file, const Keywords& keywords, const StreamOpti
                 }
                 longLine.End(writer);
                 terminatorFirst = true;
-                bytes.remove_prefix(end);
-                readable -= end;
+                from = end;
             }
-            if (terminatorFirst && !bytes.empty()) {
-                // A CR at the very end may yet be the start of a CR LF pair.
-                if (bytes == "\r" && !text.atEnd) {
-                    carry = bytes;
+            if (terminatorFirst && from < bytes.size()) {
+                const std::size_t terminator = TerminatorAtStart(bytes.substr(from), text.atEnd);
+                if (terminator == 0) {
+                    carry = bytes.substr(from);
                     continue;
                 }
-                const std::size_t terminator = bytes.starts_with("\r\n") ? 2 : 1;
-                bytes.remove_prefix(terminator);
-                readable -= terminator;
+                from += terminator;
                 terminatorFirst = false;
             }
+            const std::string_view lines = bytes.substr(from);
+            readable = available - from;
             const std::size_t consumed = CutCompleteLines(
-                bytes, text.atEnd,
+                lines, text.atEnd,
                 [&](const CutLine& line) {
                     cut = &line;
                     return walker.Step(next++, line.text, line.firstWord);
@@ -231,12 +240,12 @@ Result<void> Stream(FileReader& file, const Keywords& keywords, const StreamOpti
                 readable);
             if (text.atEnd || writer.Failed())
                 break;
-            carry = bytes.substr(consumed);
+            carry = lines.substr(consumed);
             if (carry.size() > PieceReader::carryRoom) {
                 // Too long to carry: taken as it comes from here on, starting with these bytes.
                 longLine.Start(next++);
                 bytes = carry;
-                readable -= consumed;
+                available = readable - consumed;
                 longStarts = true;
             }
         }
