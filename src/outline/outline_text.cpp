@@ -143,14 +143,6 @@ private:
     std::string m_word;      // the first word, up to m_wordRoom bytes
 };
 
-// The length of the line terminator that `bytes` start with; 0 for a lone CR at the end of
-// bytes that go on, which may yet be the start of a CR LF pair.
-[[gnu::noinline]] std::size_t TerminatorAtStart(std::string_view bytes, bool atEnd) noexcept {
-    if (bytes == "\r" && !atEnd)
-        return 0;
-    return bytes.starts_with("\r\n") ? 2 : 1;
-}
-
 Result<void> Stream(FileReader& file, const Keywords& keywords, const StreamOptions& options,
                     const std::function<bool(std::string_view)>& write) {
     OutlineWriter writer(options.prefix, write);
@@ -221,6 +213,7 @@ Result<void> Stream(FileReader& file, const Keywords& keywords, const StreamOpti
                 from = end;
             }
             if (terminatorFirst && from < bytes.size()) {
+                // Found out of line, so that the cut's loop stays as tight as without long lines.
                 const std::size_t terminator = TerminatorAtStart(bytes.substr(from), text.atEnd);
                 if (terminator == 0) {
                     carry = bytes.substr(from);

@@ -60,4 +60,10 @@ std::size_t TerminatorLength(std::string_view span) noexcept {
     return span.back() == '\r' ? 1 : 0;
 }
 
+std::size_t TerminatorAtStart(std::string_view text, bool atEnd) noexcept {
+    if (text == "\r" && !atEnd)
+        return 0;
+    return text.starts_with("\r\n") ? 2 : 1;
+}
+
 } // namespace ini

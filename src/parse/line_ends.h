@@ -49,6 +49,11 @@ private:
 // A span is the bytes from one line's start up to the next line's start.
 std::size_t TerminatorLength(std::string_view span) noexcept;
 
+// Length of the line terminator that a non-empty `text` starts with (its first byte is CR or LF);
+// 0 for a lone CR at the end of a text that goes on (`atEnd` false), which may yet be the start
+// of a CR LF pair.
+std::size_t TerminatorAtStart(std::string_view text, bool atEnd) noexcept;
+
 } // namespace ini
 
 namespace ini {
