@@ -4,7 +4,7 @@
 //                                 blinking does (a long LINE shows what a blink costs there)
 // Prints one line per stage: "<stage> <seconds> s" and at the end the peak memory.
 
-#include "editor_window.h"
+#include "notepad/editor_window.h"
 
 #include <QAbstractScrollArea>
 #include <QApplication>

@@ -4,8 +4,8 @@
 //   outline_bench FILE all   load, then fill every root node as a click would
 // Prints: "<stage> <seconds> s, peak <MiB> MiB, <lines> lines, <nodes> nodes".
 
-#include "outline/outline_builder.h"
-#include "outline/plain_outline.h"
+#include "outline/walk/outline_builder.h"
+#include "outline/nodes/plain_outline.h"
 
 #include <chrono>
 #include <cstdio>

@@ -3,9 +3,9 @@
 // second load gives the same outline, and ini-outline's one-pass stream prints exactly the
 // outline that the load and the clicks build.
 
-#include "outline/outline_builder.h"
-#include "outline/outline_text.h"
-#include "outline/plain_outline.h"
+#include "outline/walk/outline_builder.h"
+#include "outline/text/outline_text.h"
+#include "outline/nodes/plain_outline.h"
 
 #include <cstdlib>
 #include <string>

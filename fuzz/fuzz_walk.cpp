@@ -1,6 +1,6 @@
 // Arbitrary bytes through line cutting, splitting and the line walk; checks what a content is.
 
-#include "outline/line_store.h"
+#include "outline/read/line_store.h"
 #include "parse/line_walk.h"
 
 #include <cstdlib>

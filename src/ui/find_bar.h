@@ -1,6 +1,6 @@
 #pragma once
 
-#include "outline/outline_search.h"
+#include "outline/find/outline_search.h"
 
 #include <QFrame>
 

@@ -2,8 +2,8 @@
 
 #include "ui/form1_layout.h"
 
-#include "outline/outline_model.h"
-#include "outline/outline_search.h"
+#include "outline/model/outline_model.h"
+#include "outline/find/outline_search.h"
 #include "platform/desktop.h"
 #include "ui/drive_list.h"
 #include "ui/editor_handoff.h"

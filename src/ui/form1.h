@@ -1,7 +1,7 @@
 #pragma once
 
-#include "outline/line_store.h"
-#include "outline/outline_builder.h"
+#include "outline/read/line_store.h"
+#include "outline/walk/outline_builder.h"
 #include "parse/keywords.h"
 #include "ui/drive_list.h"
 #include "ui/event_pacer.h"

@@ -1,5 +1,5 @@
-#include "editor_window.h"
-#include "large_file_view.h"
+#include "notepad/editor_window.h"
+#include "notepad/large_file_view.h"
 
 #include <QApplication>
 #include <QFile>

@@ -1,7 +1,7 @@
 // The hand-off where the window system cannot type into another program: the viewer's channel
 // desktop drives the stand-in editor over its control channel, for real, with no display at all.
-#include "editor_window.h"
-#include "remote_control.h"
+#include "notepad/editor_window.h"
+#include "notepad/remote_control.h"
 
 #include "platform/desktop.h"
 #include "platform/editor_channel.h"

@@ -5,7 +5,7 @@
 // (inplace) and prints two lines: the error message or "saved", then what PATH holds now:
 // "old" (as before), "new" (the SIZE bytes) or "damaged".
 
-#include "text_file.h"
+#include "notepad/text_file.h"
 
 #include <QByteArray>
 #include <QFile>

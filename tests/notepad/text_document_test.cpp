@@ -1,8 +1,8 @@
-#include "block_lines.h"
-#include "cp1252.h"
-#include "large_file_lines.h"
+#include "notepad/block_lines.h"
+#include "notepad/cp1252_text.h"
+#include "notepad/large_file_lines.h"
 #include "parse/line_ends.h"
-#include "text_document.h"
+#include "notepad/text_document.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>

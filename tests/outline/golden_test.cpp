@@ -1,7 +1,7 @@
-#include "outline/outline_builder.h"
+#include "outline/walk/outline_builder.h"
 
-#include "outline/outline_text.h"
-#include "outline/piece_reader.h"
+#include "outline/text/outline_text.h"
+#include "outline/read/piece_reader.h"
 #include "outline_test_support.h"
 
 #include <gtest/gtest.h>

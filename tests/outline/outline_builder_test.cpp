@@ -1,6 +1,6 @@
-#include "outline/outline_builder.h"
+#include "outline/walk/outline_builder.h"
 
-#include "outline/outline_text.h"
+#include "outline/text/outline_text.h"
 #include "outline_test_support.h"
 #include "support/address_space.h"
 

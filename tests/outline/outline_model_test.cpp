@@ -1,5 +1,5 @@
-#include "outline/outline_builder.h"
-#include "outline/outline_model.h"
+#include "outline/walk/outline_builder.h"
+#include "outline/model/outline_model.h"
 #include "support/address_space.h"
 
 #include <QAbstractItemModelTester>

@@ -1,4 +1,4 @@
-#include "outline/outline_nodes.h"
+#include "outline/nodes/outline_nodes.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "outline/outline_search.h"
+#include "outline/find/outline_search.h"
 
-#include "outline/outline_builder.h"
+#include "outline/walk/outline_builder.h"
 #include "outline_test_support.h"
 
 #include <gtest/gtest.h>

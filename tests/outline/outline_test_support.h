@@ -1,8 +1,8 @@
 #pragma once
 
-#include "outline/line_store.h"
-#include "outline/outline_builder.h"
-#include "outline/plain_outline.h"
+#include "outline/read/line_store.h"
+#include "outline/walk/outline_builder.h"
+#include "outline/nodes/plain_outline.h"
 
 #include <gtest/gtest.h>
 

@@ -2,9 +2,9 @@
 // kept, or the outline the plain loader gives for the same file; never a crash or a hang.
 
 #include "support/fetch_all.h"
-#include "outline/outline_builder.h"
-#include "outline/outline_model.h"
-#include "outline/plain_outline.h"
+#include "outline/walk/outline_builder.h"
+#include "outline/model/outline_model.h"
+#include "outline/nodes/plain_outline.h"
 #include "ui/form1.h"
 
 #include <QFile>

@@ -5,9 +5,9 @@
 // the switch at the time each node was made.
 
 #include "support/fetch_all.h"
-#include "outline/outline_builder.h"
-#include "outline/outline_model.h"
-#include "outline/plain_outline.h"
+#include "outline/walk/outline_builder.h"
+#include "outline/model/outline_model.h"
+#include "outline/nodes/plain_outline.h"
 #include "ui/file_list.h"
 #include "ui/folder_list.h"
 #include "ui/form1.h"

@@ -1,5 +1,5 @@
 #include "list_support.h"
-#include "outline/outline_model.h"
+#include "outline/model/outline_model.h"
 #include "ui/drive_list.h"
 #include "ui/event_pacer.h"
 #include "ui/file_list.h"

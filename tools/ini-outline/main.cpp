@@ -1,7 +1,7 @@
 // ini-outline: prints the outline the viewer shows for block files, every block filled in.
 
-#include "outline/file_reader.h"
-#include "outline/outline_text.h"
+#include "outline/read/file_reader.h"
+#include "outline/text/outline_text.h"
 #include "parse/keywords.h"
 
 #include <cerrno>

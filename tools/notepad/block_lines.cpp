@@ -1,4 +1,4 @@
-#include "block_lines.h"
+#include "notepad/block_lines.h"
 
 #include <QBrush>
 #include <QTextBlock>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "text_document.h"
+#include "notepad/text_document.h"
 
 #include <QTextCharFormat>
 #include <QTextDocument>

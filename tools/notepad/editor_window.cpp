@@ -1,8 +1,8 @@
-#include "editor_window.h"
+#include "notepad/editor_window.h"
 
-#include "block_lines.h"
-#include "goto_line_bar.h"
-#include "large_file_view.h"
+#include "notepad/block_lines.h"
+#include "notepad/goto_line_bar.h"
+#include "notepad/large_file_view.h"
 
 #include <QAction>
 #include <QCloseEvent>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "text_document.h"
-#include "text_file.h"
+#include "notepad/text_document.h"
+#include "notepad/text_file.h"
 
 #include <QMainWindow>
 #include <QString>

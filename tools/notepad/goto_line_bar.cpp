@@ -1,4 +1,4 @@
-#include "goto_line_bar.h"
+#include "notepad/goto_line_bar.h"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>

@@ -1,6 +1,6 @@
-#include "large_file_lines.h"
+#include "notepad/large_file_lines.h"
 
-#include "outline/line_store.h"
+#include "outline/read/line_store.h"
 
 #include <QFile>
 

@@ -1,4 +1,4 @@
-#include "large_file_view.h"
+#include "notepad/large_file_view.h"
 
 #include <QKeyEvent>
 #include <QPainter>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "large_file_lines.h"
+#include "notepad/large_file_lines.h"
 
 #include <QAbstractScrollArea>
 #include <QHash>

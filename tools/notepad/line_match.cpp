@@ -1,4 +1,4 @@
-#include "line_match.h"
+#include "notepad/line_match.h"
 
 #include <algorithm>
 #include <optional>

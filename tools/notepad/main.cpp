@@ -1,5 +1,5 @@
-#include "editor_window.h"
-#include "remote_control.h"
+#include "notepad/editor_window.h"
+#include "notepad/remote_control.h"
 
 #include <QApplication>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "remote_control.h"
+#include "notepad/remote_control.h"
 
 #include "platform/editor_channel.h"
 #include "platform/key_description.h"

@@ -1,7 +1,7 @@
-#include "text_document.h"
+#include "notepad/text_document.h"
 
-#include "cp1252.h"
-#include "line_match.h"
+#include "notepad/cp1252_text.h"
+#include "notepad/line_match.h"
 #include "parse/line_ends.h"
 #include "parse/text_encoding.h"
 

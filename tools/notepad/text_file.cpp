@@ -1,4 +1,4 @@
-#include "text_file.h"
+#include "notepad/text_file.h"
 
 #include <QCryptographicHash>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "outline/big_buffer.h"
+#include "outline/read/big_buffer.h"
 
 #include <cstdint>
 #include <sys/mman.h>

@@ -1,4 +1,4 @@
-#include "cp1252.h"
+#include "notepad/cp1252_text.h"
 
 #include "parse/cp1252.h"
 

@@ -1,4 +1,4 @@
-#include "outline/piece_reader.h"
+#include "outline/read/piece_reader.h"
 
 #include <cstring>
 #include <system_error>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "outline/big_buffer.h"
-#include "outline/outline_text.h"
-#include "outline/slot_turns.h"
+#include "outline/read/big_buffer.h"
+#include "outline/text/outline_text.h"
+#include "outline/read/slot_turns.h"
 #include "parse/line_splitter.h"
 #include "parse/node_key.h"
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "outline/big_buffer.h"
-#include "outline/file_reader.h"
-#include "outline/slot_turns.h"
+#include "outline/read/big_buffer.h"
+#include "outline/read/file_reader.h"
+#include "outline/read/slot_turns.h"
 #include "parse/result.h"
 
 #include <atomic>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "outline/line_store.h"
-#include "outline/outline_nodes.h"
-#include "outline/outline_tree.h"
+#include "outline/read/line_store.h"
+#include "outline/nodes/outline_nodes.h"
+#include "outline/nodes/outline_tree.h"
 #include "parse/keywords.h"
 #include "parse/result.h"
 

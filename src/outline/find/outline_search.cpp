@@ -1,6 +1,6 @@
-#include "outline/outline_search.h"
+#include "outline/find/outline_search.h"
 
-#include "outline/outline_nodes.h"
+#include "outline/nodes/outline_nodes.h"
 #include "parse/keywords.h"
 #include "parse/line_splitter.h"
 

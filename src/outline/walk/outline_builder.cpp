@@ -1,4 +1,4 @@
-#include "outline/outline_builder.h"
+#include "outline/walk/outline_builder.h"
 
 #include "parse/line_walk.h"
 

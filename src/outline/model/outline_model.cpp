@@ -1,4 +1,4 @@
-#include "outline/outline_model.h"
+#include "outline/model/outline_model.h"
 
 #include "parse/cp1252.h"
 

@@ -1,6 +1,6 @@
-#include "outline/outline_nodes.h"
+#include "outline/nodes/outline_nodes.h"
 
-#include "outline/line_store.h"
+#include "outline/read/line_store.h"
 #include "parse/line_splitter.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "outline/big_buffer.h"
-#include "outline/outline_tree.h"
+#include "outline/read/big_buffer.h"
+#include "outline/nodes/outline_tree.h"
 
 #include <array>
 #include <bit>

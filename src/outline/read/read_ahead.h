@@ -1,6 +1,6 @@
 #pragma once
 
-#include "outline/file_reader.h"
+#include "outline/read/file_reader.h"
 #include "parse/result.h"
 
 #include <atomic>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "outline/outline_nodes.h"
-#include "outline/outline_tree.h"
+#include "outline/nodes/outline_nodes.h"
+#include "outline/nodes/outline_tree.h"
 
 namespace ini {
 

@@ -1,4 +1,4 @@
-#include "outline/line_store.h"
+#include "outline/read/line_store.h"
 
 #include "parse/text_encoding.h"
 

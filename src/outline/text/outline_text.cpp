@@ -1,7 +1,7 @@
-#include "outline/outline_text.h"
+#include "outline/text/outline_text.h"
 
-#include "outline/outline_writer.h"
-#include "outline/piece_reader.h"
+#include "outline/text/outline_writer.h"
+#include "outline/read/piece_reader.h"
 #include "parse/line_ends.h"
 #include "parse/line_walk.h"
 

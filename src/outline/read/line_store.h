@@ -1,8 +1,8 @@
 #pragma once
 
-#include "outline/big_buffer.h"
-#include "outline/file_reader.h"
-#include "outline/read_ahead.h"
+#include "outline/read/big_buffer.h"
+#include "outline/read/file_reader.h"
+#include "outline/read/read_ahead.h"
 #include "parse/line_ends.h"
 #include "parse/node_key.h"
 #include "parse/result.h"

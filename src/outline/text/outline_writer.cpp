@@ -1,4 +1,4 @@
-#include "outline/outline_writer.h"
+#include "outline/text/outline_writer.h"
 
 #include <algorithm>
 #include <cstdint>

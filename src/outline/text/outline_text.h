@@ -1,8 +1,8 @@
 #pragma once
 
-#include "outline/file_reader.h"
-#include "outline/line_store.h"
-#include "outline/outline_nodes.h"
+#include "outline/read/file_reader.h"
+#include "outline/read/line_store.h"
+#include "outline/nodes/outline_nodes.h"
 #include "parse/keywords.h"
 #include "parse/line_splitter.h"
 #include "parse/result.h"

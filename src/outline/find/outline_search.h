@@ -1,6 +1,6 @@
 #pragma once
 
-#include "outline/line_store.h"
+#include "outline/read/line_store.h"
 #include "parse/node_key.h"
 
 #include <atomic>

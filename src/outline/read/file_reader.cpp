@@ -1,4 +1,4 @@
-#include "outline/file_reader.h"
+#include "outline/read/file_reader.h"
 
 #include <algorithm>
 #include <cerrno>

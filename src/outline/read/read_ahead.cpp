@@ -1,4 +1,4 @@
-#include "outline/read_ahead.h"
+#include "outline/read/read_ahead.h"
 
 #include "parse/text_encoding.h"
 
