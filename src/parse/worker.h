@@ -1,0 +1,104 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <future>
+#include <system_error>
+#include <thread>
+#include <utility>
+
+namespace ini {
+
+// Where a Worker's work runs. `Inline` is what a machine that refuses a new thread gets; tests
+// ask for it to run that path on purpose.
+enum class Threading { OwnThread, Inline };
+
+// Work that leaves the caller's thread: on a thread of its own when one can be had, and on the
+// caller's otherwise, so that a machine out of threads is slower, never stuck.
+//
+// Two shapes of work:
+// - Run(work): one job. Without a thread it runs at once, before Run returns.
+// - Repeat(step): a producer that calls step() until it returns false. Without a thread nothing
+//   runs by itself: whoever would wait for the producer calls StepInline() instead, which runs
+//   one step on its own thread.
+// Either way the work has ended once Wait() returns or the Worker is destroyed; a job that must
+// be stopped early has to be told so first (a flag it checks).
+class Worker {
+public:
+    explicit Worker(Threading threading = Threading::OwnThread) noexcept
+        : m_threading(threading) {}
+    ~Worker() { Wait(); }
+    Worker(const Worker&) = delete;
+    Worker& operator=(const Worker&) = delete;
+
+    template <typename Work> void Run(Work&& work) {
+        Wait();
+        m_job = std::forward<Work>(work);
+        m_finished = std::promise<void>();
+        m_done = m_finished.get_future();
+        const auto job = [this] {
+            m_job();
+            m_finished.set_value();
+        };
+        if (!Start(job))
+            job(); // inline: the job runs here, now
+    }
+
+    template <typename Step> void Repeat(Step&& step) {
+        Wait();
+        m_step = std::forward<Step>(step);
+        if (!Start([this] {
+                while (m_step()) {
+                }
+            }))
+            m_inlineSteps = true;
+    }
+
+    // Whether the work runs on a thread of its own.
+    bool OnThread() const noexcept { return m_thread.joinable(); }
+
+    // For Repeat without a thread: runs one step here; false when there is nothing to run (the
+    // work has a thread, or its last step said it was done).
+    bool StepInline() {
+        if (!m_inlineSteps)
+            return false;
+        m_inlineSteps = m_step();
+        return true;
+    }
+
+    // For Run: waits up to `limit` for the job to end; true once it has.
+    bool WaitFor(std::chrono::milliseconds limit) const {
+        return !m_done.valid() || m_done.wait_for(limit) == std::future_status::ready;
+    }
+
+    // Waits for the work's thread to end. A job hands its result, failures included, back through
+    // what it captured: an exception that leaves a job on its own thread ends the program.
+    void Wait() {
+        if (m_thread.joinable())
+            m_thread.join();
+        m_inlineSteps = false;
+    }
+
+private:
+    // Starts `body` on a new thread; false when none can be had (or none is wanted).
+    template <typename Body> bool Start(const Body& body) {
+        if (m_threading == Threading::Inline)
+            return false;
+        try {
+            m_thread = std::thread(body);
+            return true;
+        } catch (const std::system_error&) {
+            return false;
+        }
+    }
+
+    Threading m_threading;
+    std::thread m_thread;
+    std::function<void()> m_job;
+    std::promise<void> m_finished;
+    std::future<void> m_done;
+    std::function<bool()> m_step;
+    bool m_inlineSteps = false;
+};
+
+} // namespace ini
