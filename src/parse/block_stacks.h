@@ -71,16 +71,19 @@ inline Classification FindOpener(std::string_view firstWord, PathNode parent,
     return {};
 }
 
+// Whether a line's first word makes it a block end: "end" in any case. Ends get no node.
+inline bool IsEndWord(std::string_view firstWord) noexcept {
+    return firstWord.size() == 3 && ToLowerAscii(firstWord[0]) == 'e' &&
+           ToLowerAscii(firstWord[1]) == 'n' && ToLowerAscii(firstWord[2]) == 'd';
+}
+
 // The same as ClassifyLine, given only the content's first word (see FirstWordOf). Inline, as
 // most lines are turned away after a look at the word's length and first two letters.
 inline Classification ClassifyFirstWord(std::string_view firstWord, const BlockStacks& stacks,
                                         const Keywords& keywords) noexcept {
-    const std::size_t length = firstWord.size();
-    if (length == 0)
+    if (firstWord.empty())
         return {};
-    const char first = ToLowerAscii(firstWord.front());
-    if (length == 3 && first == 'e' && ToLowerAscii(firstWord[1]) == 'n' &&
-        ToLowerAscii(firstWord[2]) == 'd')
+    if (IsEndWord(firstWord))
         return {LineClass::End, "end", noBlockOpen};
     const PathNode parent = stacks.TopPath();
     if (!keywords.MayOpen(parent, firstWord))

@@ -53,17 +53,9 @@ std::optional<std::string_view> LineEndScanner::Next() noexcept {
 }
 
 std::size_t TerminatorLength(std::string_view span) noexcept {
-    if (span.empty())
-        return 0;
-    if (span.back() == '\n')
-        return span.size() >= 2 && span[span.size() - 2] == '\r' ? 2 : 1;
-    return span.back() == '\r' ? 1 : 0;
-}
-
-std::size_t TerminatorAtStart(std::string_view text, bool atEnd) noexcept {
-    if (text == "\r" && !atEnd)
-        return 0;
-    return text.starts_with("\r\n") ? 2 : 1;
+    LineEndScanner scanner(span);
+    const std::size_t line = scanner.Next().value_or(std::string_view()).size();
+    return scanner.Position() - line;
 }
 
 } // namespace ini

@@ -14,7 +14,8 @@
 #include <emmintrin.h>
 #endif
 
-// The one place that knows how a block file is cut into lines.
+// The one place that knows how a block file is cut into lines. LineEndScanner::Next states the
+// rule plainly; CutCompleteLinesFast is the cutter the loads use, held to it by a test.
 //
 // A CR, a CR LF pair and a lone LF each end a line; the terminator is not part of the line.
 // A last line without terminator is a line; a terminator at the very end starts no further
@@ -29,7 +30,7 @@ std::string_view StripUtf8Bom(std::string_view text) noexcept;
 // Position of the first CR or LF at or after `from`, or the text's size when there is none.
 std::size_t FindLineBreak(std::string_view text, std::size_t from) noexcept;
 
-// Walks the lines of one text in order; each byte is looked at once.
+// Walks the lines of one text in order: the rule itself.
 class LineEndScanner {
 public:
     explicit LineEndScanner(std::string_view text) noexcept : m_text(text) {}
@@ -45,20 +46,16 @@ private:
     std::size_t m_pos = 0;
 };
 
-// Length of the line terminator at the end of a raw line span (0, 1 or 2 bytes).
-// A span is the bytes from one line's start up to the next line's start.
+// Length of the line terminator at the end of a raw line span (0, 1 or 2 bytes): what Next
+// passes over after the span's line. A span is the bytes from one line's start up to the next
+// line's start.
 std::size_t TerminatorLength(std::string_view span) noexcept;
-
-// Length of the line terminator that a non-empty `text` starts with (its first byte is CR or LF);
-// 0 for a lone CR at the end of a text that goes on (`atEnd` false), which may yet be the start
-// of a CR LF pair.
-std::size_t TerminatorAtStart(std::string_view text, bool atEnd) noexcept;
 
 } // namespace ini
 
 namespace ini {
 
-// One line as CutCompleteLines hands it out.
+// One line as CutCompleteLinesFast hands it out.
 struct CutLine {
     std::string_view text;      // without its terminator
     std::size_t start;          // where it starts in the bytes being cut
@@ -125,7 +122,8 @@ inline ByteMasks MasksOf64(const char* at) noexcept {
 
 } // namespace detail
 
-// Cuts the lines at the front of `bytes` whose end is known, calling onLine(CutLine) for each.
+// Cuts the lines at the front of `bytes` whose end is known, calling onLine(CutLine) for each:
+// the lines LineEndScanner gives, with their first words as FirstWordOf finds them.
 // Within a text that goes on (`atEnd` false) a line ending in CR waits for the next byte, which
 // may make it CR LF, and a last line without terminator waits too. `onLine` returns false to
 // stop at once. Gives the offset of the first byte not consumed: the start of the first line not
@@ -137,8 +135,8 @@ inline ByteMasks MasksOf64(const char* at) noexcept {
 // `bytes`) says how many bytes from the start may be read: classing 64 at a time beyond the end
 // of a few short lines is faster than one at a time.
 template <typename OnLine>
-std::size_t CutCompleteLines(std::string_view bytes, bool atEnd, OnLine&& onLine,
-                             std::size_t readable = 0) {
+std::size_t CutCompleteLinesFast(std::string_view bytes, bool atEnd, OnLine&& onLine,
+                                 std::size_t readable = 0) {
     const char* const data = bytes.data();
     const std::size_t size = bytes.size();
     readable = std::max(readable, size);

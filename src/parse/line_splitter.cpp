@@ -153,16 +153,16 @@ SplitLine LineSplitter::ParseLine(std::string_view data, bool showComments) {
 
 namespace {
 
-// Copies `count` bytes (at most LineSplitter::copySlack) as one block of copySlack bytes.
+// Copies `count` bytes (at most shortLineSlack) as one block of shortLineSlack bytes.
 char* CopyBlock(char* out, const char* from, std::size_t count) noexcept {
-    std::memcpy(out, from, LineSplitter::copySlack);
+    std::memcpy(out, from, shortLineSlack);
     return out + count;
 }
 
 } // namespace
 
-char* LineSplitter::WriteNodeText(char* out, std::string_view data, bool showComments,
-                                  LineBytes bytes) noexcept {
+char* WriteNodeTextFast(char* out, std::string_view data, bool showComments,
+                        LineBytes bytes) noexcept {
     // The cut of ParseLine read off the masks (bit i is byte i), with the kept stretches copied
     // straight out; a space after a space is dropped.
     std::size_t contentEnd = data.size();

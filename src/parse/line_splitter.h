@@ -34,6 +34,10 @@ struct LineBytes {
     std::uint64_t semicolons = 0;
 };
 
+// Bytes that may be read past a short line handed to WriteNodeTextFast, and that it may write
+// past what it wrote.
+inline constexpr std::size_t shortLineSlack = 64;
+
 // The lowest `count` bits of such masks set; `count` is below 64.
 constexpr std::uint64_t LowBits(std::size_t count) noexcept {
     return (std::uint64_t{1} << count) - 1;
@@ -46,21 +50,21 @@ class LineSplitter {
 public:
     SplitLine ParseLine(std::string_view data, bool showComments);
 
-    // Extra bytes WriteNodeText may read past a line and write past what it wrote.
-    static constexpr std::size_t copySlack = 64;
-    // Writes the node text of a line shorter than 64 bytes whose bytes were classed already
-    // (its content, then the comment with its lead when shown) straight to `out` and gives the
-    // end. It copies in blocks of copySlack bytes, so copySlack bytes past the line's end must
-    // be readable, and `out` must have room for the line, the comment's lead and copySlack more.
-    static char* WriteNodeText(char* out, std::string_view data, bool showComments,
-                               LineBytes bytes) noexcept;
-
 private:
     // The content with each run of spaces cut to one; `doubled` is where the first run starts.
     std::string_view Collapse(std::string_view content, std::size_t doubled);
 
     std::string m_collapsed;
 };
+
+// The node text ParseLine gives (content, then the comment with its lead when shown), written
+// straight to `out` for a line shorter than 64 bytes: the fast variant that ini-outline's printer
+// needs, held to ParseLine by a test. `bytes` say where the line's spaces and semicolons are, as
+// the cutter found them (CutLine::bytes). It copies in blocks of
+// shortLineSlack bytes, so that many bytes past the line must be readable, and `out` must have
+// room for the line, the comment's lead and shortLineSlack more. Gives the end.
+char* WriteNodeTextFast(char* out, std::string_view line, bool showComments,
+                        LineBytes bytes) noexcept;
 
 // The node text of a line handed over in parts, made by the rules of ParseLine without holding
 // the line: for a line too long to keep whole. Parts come in order and hold no terminator.

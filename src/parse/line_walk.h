@@ -21,6 +21,9 @@ struct WalkedLine {
     LineClass lineClass;
     NodeText text;
     const BlockStacks& stacks;
+    // Where the line's spaces and semicolons are, when the cutter found out (a line shorter than
+    // 64 bytes cut by CutCompleteLinesFast); for WriteNodeTextFast.
+    const LineBytes* bytes = nullptr;
 };
 
 enum class WalkOutcome { Finished, Stopped };
@@ -46,15 +49,20 @@ public:
     bool Step(LineIndex index, std::string_view line) {
         return Step(index, line, FirstWordOf(line));
     }
+    // The same for a line as the cutter hands it out, with what it found out.
+    bool Step(LineIndex index, const CutLine& line) {
+        return Step(index, line.text, line.firstWord, line.classed ? &line.bytes : nullptr);
+    }
     // The same, given the line's first word as FirstWordOf finds it.
-    bool Step(LineIndex index, std::string_view line, std::string_view word) {
+    bool Step(LineIndex index, std::string_view line, std::string_view word,
+              const LineBytes* bytes = nullptr) {
         if (word.empty())
             return true;
         const Classification found = ClassifyFirstWord(word, m_stacks, m_keywords);
         const bool comments = m_showComments();
         if (!m_letEventsRun())
             return false;
-        m_nodeStep(WalkedLine{index, found.lineClass, NodeText{line, comments}, m_stacks});
+        m_nodeStep(WalkedLine{index, found.lineClass, NodeText{line, comments}, m_stacks, bytes});
         m_stacks.UpdateOpenBlocks(found, NodeKey{index});
         return true;
     }
@@ -96,7 +104,7 @@ WalkOutcome WalkLines(const Lines& lines, LineIndex first, LineIndex last, const
         LineIndex index = first;
         bool stopped = false;
         lines.CutLines(first, last, [&](const CutLine& line) {
-            stopped = !walker.Step(index++, line.text, line.firstWord);
+            stopped = !walker.Step(index++, line);
             return !stopped;
         });
         return stopped ? WalkOutcome::Stopped : WalkOutcome::Finished;

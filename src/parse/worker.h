@@ -1,6 +1,9 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <future>
 #include <system_error>
@@ -25,8 +28,7 @@ enum class Threading { OwnThread, Inline };
 // be stopped early has to be told so first (a flag it checks).
 class Worker {
 public:
-    explicit Worker(Threading threading = Threading::OwnThread) noexcept
-        : m_threading(threading) {}
+    explicit Worker(Threading threading = Threading::OwnThread) noexcept : m_threading(threading) {}
     ~Worker() { Wait(); }
     Worker(const Worker&) = delete;
     Worker& operator=(const Worker&) = delete;
@@ -99,6 +101,49 @@ private:
     std::future<void> m_done;
     std::function<bool()> m_step;
     bool m_inlineSteps = false;
+};
+
+// The turns of two sides that pass a few slots round, one filling slot after slot, the other
+// emptying them in the same order: turn t uses slot t % slots. Waits block; they do not spin.
+class SlotTurns {
+public:
+    explicit SlotTurns(std::size_t slots) noexcept : m_slots(slots) {}
+
+    // Filling side: waits until turn `turn`'s slot has been emptied (or the filler was released).
+    void WaitToFill(std::size_t turn) const noexcept {
+        for (std::size_t emptied = m_emptied.load(std::memory_order_acquire);
+             turn >= emptied + m_slots; emptied = m_emptied.load(std::memory_order_acquire))
+            m_emptied.wait(emptied, std::memory_order_acquire);
+    }
+    // Filling side: the turns before `turns` are filled.
+    void Filled(std::size_t turns) noexcept {
+        m_filled.store(turns, std::memory_order_release);
+        m_filled.notify_all();
+    }
+    // Emptying side: whether turn `turn` has been filled (or the emptier was released).
+    bool IsFilled(std::size_t turn) const noexcept {
+        return turn < m_filled.load(std::memory_order_acquire);
+    }
+    // Emptying side: waits until turn `turn` has been filled.
+    void WaitFilled(std::size_t turn) const noexcept {
+        for (std::size_t filled = m_filled.load(std::memory_order_acquire); turn >= filled;
+             filled = m_filled.load(std::memory_order_acquire))
+            m_filled.wait(filled, std::memory_order_acquire);
+    }
+    // Emptying side: the turns before `turns` are emptied; their slots can be filled again.
+    void Emptied(std::size_t turns) noexcept {
+        m_emptied.store(turns, std::memory_order_release);
+        m_emptied.notify_all();
+    }
+    // From now on no wait of the filling side waits, so that a filler can see it is to stop.
+    void ReleaseFiller() noexcept { Emptied(SIZE_MAX / 2); }
+    // From now on no wait of the emptying side waits.
+    void ReleaseEmptier() noexcept { Filled(SIZE_MAX / 2); }
+
+private:
+    const std::size_t m_slots;
+    std::atomic<std::size_t> m_filled{0};
+    std::atomic<std::size_t> m_emptied{0};
 };
 
 } // namespace ini

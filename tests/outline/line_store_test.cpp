@@ -10,6 +10,7 @@
 #include <fstream>
 #include <functional>
 #include <sys/stat.h>
+#include <utility>
 #include <vector>
 
 namespace ini {
@@ -50,7 +51,7 @@ TEST(LineStore, ReadsEveryLineEndAndByteOrderMarkTheSameWay) {
 TEST(LineStore, LinesAcrossReadPiecesAreCutAsInOneScan) {
     // Files are read in pieces; whatever ends one (half a CR LF pair, a lone CR, an LF, the
     // middle of a line) the lines must be those of one scan.
-    const std::size_t piece = 4 * ReadAhead::pieceBytes;
+    const std::size_t piece = 4 * PieceReader::pieceBytes;
     for (const std::string_view atBoundary : {"\r\n", "\r", "\n", "x", "\n\r"}) {
         std::string bytes;
         while (bytes.size() < piece + 64)
@@ -115,14 +116,19 @@ TEST(LineStore, FileChangedWhileReadIsAFailure) {
         const test::TempFile file(text);
         Result<FileReader> opened = FileReader::Open(file.Path());
         ASSERT_TRUE(opened.ok());
-        bool changed = false;
-        const Result<LineStore> read =
-            LineStore::ReadFile(std::move(opened).value(), [&](LineIndex, const CutLine&) {
-                if (!changed)
-                    changes[i](file.Path());
-                changed = true;
+        // Changes the file once its first line is in.
+        struct ChangeOnce {
+            std::function<void()> change;
+            bool Line(LineIndex, const CutLine&) {
+                if (change)
+                    std::exchange(change, nullptr)();
                 return true;
-            });
+            }
+            bool LongLine(LineIndex, std::string_view) { return true; }
+            void LongPart(std::string_view) {}
+            void LongEnd() {}
+        } changeOnce{[&] { changes[i](file.Path()); }};
+        const Result<LineStore> read = LineStore::ReadFile(std::move(opened).value(), changeOnce);
         ASSERT_FALSE(read.ok()) << "change " << i;
         EXPECT_NE(read.error().find("changed while it was read"), std::string::npos)
             << read.error();
@@ -145,7 +151,7 @@ TEST(LineStore, TellsValidUtf8FromOtherBytes) {
     };
     // A file is checked while it is read, a piece at a time: each case also goes last in a
     // file, and across a boundary between pieces.
-    const std::string longLine(4 * ReadAhead::pieceBytes - 3, 'x');
+    const std::string longLine(4 * PieceReader::pieceBytes - 3, 'x');
     for (const Case& c : cases) {
         EXPECT_EQ(LineStore::FromBytes(c.bytes).IsValidUtf8(), c.valid) << c.bytes;
         for (const std::string& text :

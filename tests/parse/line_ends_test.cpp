@@ -72,7 +72,7 @@ TEST(LineEnds, LinesCutPieceByPieceEqualOneScan) {
     for (const std::string_view text :
          {"a\r\nb\rc\nd", "\r\n\r\n", "x\r", "\n\r\n\r", "", "one line", "End\r\n  Speed = 1 \r"}) {
         std::vector<std::pair<std::string, std::size_t>> whole;
-        CutCompleteLines(text, true, [&](const CutLine& line) {
+        CutCompleteLinesFast(text, true, [&](const CutLine& line) {
             whole.emplace_back(line.text, line.start);
             return true;
         });
@@ -88,8 +88,9 @@ TEST(LineEnds, LinesCutPieceByPieceEqualOneScan) {
                     return true;
                 };
             };
-            const std::size_t consumed = CutCompleteLines(text.substr(0, split), false, collect(0));
-            CutCompleteLines(text.substr(consumed), true, collect(consumed));
+            const std::size_t consumed =
+                CutCompleteLinesFast(text.substr(0, split), false, collect(0));
+            CutCompleteLinesFast(text.substr(consumed), true, collect(consumed));
             EXPECT_EQ(pieces, whole)
                 << testing::PrintToString(std::string(text)) << " at " << split;
         }
@@ -113,7 +114,7 @@ TEST(LineEnds, CutterAgreesWithTheRulesAtEveryLengthAndPlace) {
         for (auto scanner = LineEndScanner(cutBytes); auto line = scanner.Next();)
             expected.emplace_back(*line, FirstWordOf(*line));
         std::vector<std::pair<std::string, std::string>> cut;
-        const std::size_t consumed = CutCompleteLines(
+        const std::size_t consumed = CutCompleteLinesFast(
             cutBytes, true,
             [&](const CutLine& line) {
                 EXPECT_EQ(line.text.data(), text.data() + line.start);

@@ -93,20 +93,21 @@ TEST(Splitter, AgreesWithAByteByByteReadingAtEveryLength) {
         }
         if (!content.empty() && content.back() == ' ')
             content.pop_back();
+        const SplitLine parts = splitter.ParseLine(line, true);
+        EXPECT_EQ(parts.content, content) << line;
+        EXPECT_EQ(parts.commentTail, std::string_view(line).substr(semi)) << line;
+        // Written straight out from the classed bytes, with room to copy in blocks; the bytes
+        // past the line are spaces and semicolons, which must not count.
+        const std::string padded = line + std::string(shortLineSlack, ';');
+        const std::string_view held = std::string_view(padded).substr(0, line.size());
         LineBytes bytes;
         for (std::size_t i = 0; i < line.size(); ++i) {
             bytes.spaces |= std::uint64_t{line[i] == ' '} << i;
             bytes.semicolons |= std::uint64_t{line[i] == ';'} << i;
         }
-        const SplitLine parts = splitter.ParseLine(line, true);
-        EXPECT_EQ(parts.content, content) << line;
-        EXPECT_EQ(parts.commentTail, std::string_view(line).substr(semi)) << line;
-        // Written straight out from the classed bytes, with room to copy in blocks.
-        const std::string padded = line + std::string(LineSplitter::copySlack, '#');
         for (const bool comments : {false, true}) {
-            std::string out(line.size() + 4 + LineSplitter::copySlack, '\0');
-            const char* const end = LineSplitter::WriteNodeText(
-                out.data(), std::string_view(padded).substr(0, line.size()), comments, bytes);
+            std::string out(line.size() + 4 + shortLineSlack, '\0');
+            const char* const end = WriteNodeTextFast(out.data(), held, comments, bytes);
             out.resize(static_cast<std::size_t>(end - out.data()));
             const bool commented = comments && semi < line.size();
             EXPECT_EQ(out, content + (commented ? "    " + line.substr(semi) : "")) << line;

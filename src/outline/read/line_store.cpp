@@ -17,7 +17,14 @@ Result<LineStore> LineStore::ReadFile(const std::string& path) {
     Result<FileReader> file = FileReader::Open(path);
     if (!file.ok())
         return file.failure();
-    return ReadFile(std::move(file).value(), [](LineIndex, const CutLine&) { return true; });
+    // Only the lines' places are kept.
+    struct Keep {
+        bool Line(LineIndex, const CutLine&) { return true; }
+        bool LongLine(LineIndex, std::string_view) { return true; }
+        void LongPart(std::string_view) {}
+        void LongEnd() {}
+    } keep;
+    return ReadFile(std::move(file).value(), keep);
 }
 
 LineStore LineStore::FromBytes(std::string_view bytes) {
@@ -27,10 +34,11 @@ LineStore LineStore::FromBytes(std::string_view bytes) {
     store.m_size = bytes.size();
     const std::string_view text = StripUtf8Bom(bytes);
     const std::size_t offset = bytes.size() - text.size();
-    CutCompleteLines(text, true, [&](const CutLine& line) {
+    CutCompleteLinesFast(text, true, [&](const CutLine& line) {
         store.AddLine(offset + line.start);
         return true;
     });
+    store.m_validUtf8 = ::ini::IsValidUtf8(bytes);
     return store;
 }
 
@@ -80,12 +88,6 @@ LineStore::PlacedLine LineStore::LineHolding(const PlacedLine& from,
             return {index, text, m_bytes.Data() + start + lines.Position()};
         ++index;
     }
-}
-
-bool LineStore::IsValidUtf8() const noexcept {
-    if (!m_validUtf8)
-        m_validUtf8 = ::ini::IsValidUtf8(Bytes());
-    return *m_validUtf8;
 }
 
 } // namespace ini

@@ -2,7 +2,7 @@
 
 #include "outline/read/big_buffer.h"
 #include "outline/read/file_reader.h"
-#include "outline/read/read_ahead.h"
+#include "outline/read/piece_cutter.h"
 #include "parse/line_ends.h"
 #include "parse/node_key.h"
 #include "parse/result.h"
@@ -32,10 +32,12 @@ public:
     static constexpr std::uint64_t maxBytes = 0xFFFFFFFFu;
 
     // Reads a whole regular file in one pass, cutting each line as soon as its bytes are in and
-    // handing it to onLine(index, CutLine) (which returns false to stop the read). Fails with a
-    // message naming the path and the reason when the file cannot be read, is too large, changes
-    // while it is read or does not fit in memory, and when onLine stopped it.
-    template <typename OnLine> static Result<LineStore> ReadFile(FileReader file, OnLine&& onLine);
+    // handing it on to `lines` (see CutPieces), which may stop the read. Fails with a message
+    // naming the path and the reason when the file cannot be read, is too large, changes while
+    // it is read or does not fit in memory, and when `lines` stopped it.
+    template <LineConsumer Lines>
+    static Result<LineStore> ReadFile(FileReader file, Lines& lines,
+                                      Threading threading = Threading::OwnThread);
     static Result<LineStore> ReadFile(const std::string& path);
     // The same cutting rules over bytes already in memory.
     static LineStore FromBytes(std::string_view bytes);
@@ -54,14 +56,14 @@ public:
         // One pass from the mark before `first`: the lines in between are cut and passed over.
         std::size_t skip = first % linesPerMark;
         std::size_t left = last - first + 1;
-        CutCompleteLines(Bytes().substr(m_marks[first / linesPerMark]), true,
-                         [&](const CutLine& line) {
-                             if (skip > 0) {
-                                 --skip;
-                                 return true;
-                             }
-                             return onLine(line) && --left > 0;
-                         });
+        CutCompleteLinesFast(Bytes().substr(m_marks[first / linesPerMark]), true,
+                             [&](const CutLine& line) {
+                                 if (skip > 0) {
+                                     --skip;
+                                     return true;
+                                 }
+                                 return onLine(line) && --left > 0;
+                             });
     }
     // A line with its index, as a scan through the text keeps it while it goes on.
     struct PlacedLine {
@@ -79,12 +81,14 @@ public:
     // scan that traces rising places back to their lines stays linear.
     PlacedLine LineHolding(const PlacedLine& from, const char* place) const noexcept;
     // Whether the whole file is valid UTF-8; otherwise text is shown as Windows-1252. Worked out
-    // on first use, so a load pays nothing for it.
-    bool IsValidUtf8() const noexcept;
+    // while the file is read.
+    bool IsValidUtf8() const noexcept { return m_validUtf8; }
 
 private:
     std::string_view Bytes() const noexcept { return {m_bytes.Data(), m_size}; }
     static Failure TooLarge(const FileReader& file);
+    // Every line to `lines`, once its start is marked.
+    template <typename Lines> struct Marking;
 
     // Adds the line starting at `offset` as the next line.
     void AddLine(std::size_t offset) {
@@ -97,52 +101,40 @@ private:
     std::size_t m_size = 0;
     std::size_t m_count = 0;
     BigArray<std::uint32_t> m_marks; // where lines 0, 16, 32 ... start
-    mutable std::optional<bool> m_validUtf8;
+    bool m_validUtf8 = true;
 };
 
-template <typename OnLine> Result<LineStore> LineStore::ReadFile(FileReader file, OnLine&& onLine) {
+template <typename Lines> struct LineStore::Marking {
+    LineStore& store;
+    Lines& lines;
+
+    bool Line(LineIndex index, const CutLine& line) {
+        store.AddLine(static_cast<std::size_t>(line.text.data() - store.m_bytes.Data()));
+        return lines.Line(index, line);
+    }
+    // Never called: the whole file is in memory, so no line is too long to carry.
+    bool LongLine(LineIndex index, std::string_view word) { return lines.LongLine(index, word); }
+    void LongPart(std::string_view part) { lines.LongPart(part); }
+    void LongEnd() { lines.LongEnd(); }
+};
+
+template <LineConsumer Lines>
+Result<LineStore> LineStore::ReadFile(FileReader file, Lines& lines, Threading threading) {
     if (file.Size() > maxBytes)
         return TooLarge(file);
     try {
         LineStore store;
-        const auto size = static_cast<std::size_t>(file.Size());
-        store.m_bytes.Resize(size + 1);
+        store.m_size = static_cast<std::size_t>(file.Size());
+        store.m_bytes.Resize(store.m_size + PieceReader::tailRoom);
         // A guess from typical line lengths saves most regrowth of the index.
-        store.m_marks.reserve(size / 32 / linesPerMark + 2);
-        std::size_t lineStart = 0; // the first byte of the first line not cut yet
-        bool bomChecked = false;
-        bool stopped = false;
-        auto cut = [&](bool atEnd) {
-            const std::string_view text(store.m_bytes.Data() + lineStart, store.m_size - lineStart);
-            lineStart += CutCompleteLines(text, atEnd, [&](const CutLine& line) {
-                const LineIndex index = store.m_count;
-                store.AddLine(lineStart + line.start);
-                stopped = !onLine(index, line);
-                return !stopped;
-            });
-        };
-        // The lines read so far are cut and handed out while the rest is read.
-        ReadAhead reader(file, store.m_bytes.Data());
-        for (;;) {
-            const ReadAhead::Progress progress = reader.WaitBeyond(store.m_size);
-            store.m_size = progress.bytes;
-            if (!bomChecked && (store.m_size >= utf8Bom.size() || progress.ended)) {
-                lineStart = store.m_size - StripUtf8Bom(store.Bytes()).size();
-                bomChecked = true;
-            }
-            if (progress.ended)
-                break;
-            if (bomChecked)
-                cut(false);
-            if (stopped) {
-                reader.Stop();
-                return file.Fail("the load was stopped");
-            }
-        }
-        if (reader.Error())
-            return *reader.Error();
-        cut(true);
-        if (stopped)
+        store.m_marks.reserve(store.m_size / 32 / linesPerMark + 2);
+        Marking<Lines> marking{store, lines};
+        // The lines read so far are cut and handed on while the rest is read.
+        PieceReader reader(file, store.m_bytes.Data(), threading);
+        const Result<bool> cut = CutPieces(reader, marking);
+        if (!cut.ok())
+            return cut.failure();
+        if (!cut.value())
             return file.Fail("the load was stopped");
         if (Result<void> same = file.CheckUnchanged(); !same.ok())
             return same.failure();

@@ -1,77 +1,104 @@
 #include "outline/read/piece_reader.h"
 
+#include "parse/text_encoding.h"
+
+#include <algorithm>
 #include <cstring>
-#include <system_error>
 
 namespace ini {
 
-PieceReader::PieceReader(FileReader& file)
-    : m_file(file), m_memory(pieceCount * slotBytes + tailRoom) {
-    try {
-        m_thread = std::thread([this] {
-            for (std::size_t piece = 0; ReadPiece(piece); ++piece) {
-            }
-        });
-    } catch (const std::system_error&) {
-        // No thread: Next() reads on the caller's.
-    }
+namespace {
+
+bool IsContinuationByte(char c) noexcept {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+} // namespace
+
+PieceReader::PieceReader(FileReader& file, Threading threading)
+    : m_file(file), m_ring(pieceSlots * slotBytes + tailRoom), m_worker(threading) {
+    m_worker.Repeat([this] { return ReadPiece(); });
+}
+
+PieceReader::PieceReader(FileReader& file, char* whole, Threading threading)
+    : m_file(file), m_whole(whole), m_worker(threading) {
+    m_worker.Repeat([this] { return ReadPiece(); });
 }
 
 PieceReader::~PieceReader() {
-    StopReading();
-    if (m_thread.joinable())
-        m_thread.join();
-}
-
-void PieceReader::StopReading() noexcept {
     m_stop.store(true, std::memory_order_relaxed);
-    m_turns.ReleaseFiller();
+    m_turns.ReleaseFiller(); // a worker waiting for a free slot sees the stop
+    m_worker.Wait();
 }
 
-bool PieceReader::ReadPiece(std::size_t piece) {
-    // The slot is free once the caller is done with the piece that used it last.
+bool PieceReader::ReadPiece() {
+    const std::size_t piece = m_reading++;
+    // A slot is free once the caller is done with the piece that used it last.
     m_turns.WaitToFill(piece);
-    const std::size_t slot = piece % pieceCount;
-    bool ended = m_stop.load(std::memory_order_relaxed);
-    m_sizes[slot] = 0;
-    if (!ended) {
+    Read read;
+    read.ended = m_stop.load(std::memory_order_relaxed);
+    if (!read.ended) {
         Result<std::size_t> got = m_file.Read(PieceAt(piece), pieceBytes);
         if (got.ok()) {
-            m_sizes[slot] = got.value();
-            ended = m_file.Remaining() == 0;
+            read.size = got.value();
+            read.ended = m_file.Remaining() == 0;
         } else {
             m_failure = got.failure();
-            ended = true;
+            read.failed = read.ended = true;
         }
     }
-    m_failedAt[slot] = m_failure.has_value();
-    m_endedAt[slot] = ended;
+    m_bytesRead += read.size;
+    if (m_whole)
+        CheckUtf8(m_bytesRead, read.ended);
+    m_reads[piece % pieceSlots] = read;
     m_turns.Filled(piece + 1);
-    return !ended;
+    return !read.ended;
 }
 
-Result<PieceReader::Text> PieceReader::Next(std::string_view carry) {
+void PieceReader::CheckUtf8(std::size_t upTo, bool ended) noexcept {
+    // A sequence cut by the piece's end waits for the next piece. A sequence is at most four
+    // bytes, so a longer run of continuation bytes is wrong anyway.
+    if (!ended) {
+        const std::size_t earliest = std::max(m_checked, upTo - std::min<std::size_t>(upTo, 4));
+        for (std::size_t i = upTo; i > earliest; --i) {
+            if (!IsContinuationByte(m_whole[i - 1])) {
+                upTo = i - 1;
+                break;
+            }
+        }
+    }
+    if (m_validUtf8 && upTo > m_checked)
+        m_validUtf8 = IsValidUtf8({m_whole + m_checked, upTo - m_checked});
+    m_checked = std::max(m_checked, upTo);
+}
+
+void PieceReader::WaitRead(std::size_t piece) {
+    while (!m_turns.IsFilled(piece)) {
+        if (!m_worker.StepInline())
+            m_turns.WaitFilled(piece);
+    }
+}
+
+Result<PieceReader::Piece> PieceReader::Next(std::string_view carry) {
     if (m_ended)
-        return Text{carry, carry.size(), true};
+        return Piece{carry, carry.size(), true};
     const std::size_t piece = m_next++;
-    if (m_thread.joinable())
-        m_turns.WaitFilled(piece);
-    else
-        ReadPiece(piece);
-    // The reading thread runs ahead: only a piece that says it failed may look at the failure,
-    // which that thread wrote before it ended.
-    if (m_failedAt[piece % pieceCount])
+    WaitRead(piece);
+    const Read& read = m_reads[piece % pieceSlots];
+    if (read.failed)
         return *m_failure;
-    const std::string_view read(PieceAt(piece), m_sizes[piece % pieceCount]);
-    m_ended = m_endedAt[piece % pieceCount];
+    m_ended = read.ended;
     char* const start = PieceAt(piece) - carry.size();
-    if (!carry.empty()) // the first carry has no bytes at all
+    // Into the whole file the carry is in front already; round reused pieces it is copied, and
+    // the piece it came from can be read into again.
+    if (carry.data() != start && !carry.empty())
         std::memcpy(start, carry.data(), carry.size());
-    // The carry is copied: the piece it came from can be read into again.
     m_turns.Emptied(piece);
-    // What follows a piece in memory is the next slot's room or the tail room.
-    return Text{
-        {start, carry.size() + read.size()}, carry.size() + read.size() + tailRoom, m_ended};
+    const std::size_t size = carry.size() + read.size;
+    // What follows a reused piece is the next slot's carry room or the tail room; what follows
+    // a piece of the whole file is the next piece, being read, or the tail room after the last.
+    const bool tailFollows = !m_whole || m_ended;
+    return Piece{{start, size}, size + (tailFollows ? tailRoom : 0), m_ended};
 }
 
 } // namespace ini

@@ -2,73 +2,96 @@
 
 #include "outline/read/big_buffer.h"
 #include "outline/read/file_reader.h"
-#include "outline/read/slot_turns.h"
 #include "parse/result.h"
+#include "parse/worker.h"
 
+#include <array>
 #include <atomic>
 #include <cstddef>
 #include <optional>
 #include <string_view>
-#include <thread>
 
 namespace ini {
 
-// Reads an opened file on a thread of its own into a few fixed pieces that go round, for a
-// caller that walks each piece once and keeps only the unfinished line at its end. Memory stays
-// at a few MiB whatever the file's size: a caller takes a line longer than the room kept for it
-// as it comes, without a carry. The pieces lie in one buffer of huge pages: touching fresh 4 KiB
-// pages one by one cost a small file more than the overlap gained. Where no thread can be
-// started, Next() reads on the caller's.
+// Reads an opened file on a worker, a piece at a time, while the caller cuts and walks the
+// pieces that have come. The pieces lie in one of two places:
+// - one buffer that holds the whole file (a load for the window, which keeps every byte): a
+//   piece follows the one before it, so the unfinished line at a piece's end is already in front
+//   of the next, however long it is;
+// - a few pieces that go round (ini-outline): memory stays at a few MiB whatever the file. The
+//   unfinished line is copied in front of the next piece, up to carryRoom bytes; the caller
+//   takes a longer line as it comes instead.
+// The worker keeps at most a few pieces ahead of the caller, and its waits block, never spin.
 class PieceReader {
 public:
     static constexpr std::size_t pieceBytes = std::size_t{1} << 20;
-    static constexpr std::size_t pieceCount = 4;
-    // Room in front of each piece for the line the last piece left unfinished.
+    // Room in front of each reused piece for the line the last piece left unfinished.
     static constexpr std::size_t carryRoom = std::size_t{64} << 10;
+    // Bytes past the end of the pieces in memory that may be read: cutters class 64 at a time.
+    static constexpr std::size_t tailRoom = 64;
 
-    // The file must outlive this object.
-    explicit PieceReader(FileReader& file);
-    // Stops the read and waits for its thread.
+    // Reads into pieces that go round. The file must outlive the reader.
+    explicit PieceReader(FileReader& file, Threading threading = Threading::OwnThread);
+    // Reads into `whole`, which has room for the file's size seen at open plus tailRoom, and
+    // checks on the way whether the file is valid UTF-8.
+    PieceReader(FileReader& file, char* whole, Threading threading = Threading::OwnThread);
+    // Stops the read after the piece under way and waits for the worker.
     ~PieceReader();
     PieceReader(const PieceReader&) = delete;
     PieceReader& operator=(const PieceReader&) = delete;
 
-    struct Text {
-        // The carry handed to Next(), followed by the next piece of the file.
+    struct Piece {
+        // The carry handed to Next(), followed by the piece's new bytes.
         std::string_view bytes;
-        // How many bytes from the start may be read (at least the size of `bytes`): cutters
-        // class bytes in blocks beyond the last line.
+        // How many bytes from the start may be read (at least the size of `bytes`).
         std::size_t readable = 0;
         // The file's last piece: nothing follows.
         bool atEnd = false;
     };
-    // `carry` (the unfinished end of the last Text, at most carryRoom bytes; empty at first)
-    // followed by the next piece. The last Text's bytes stay valid until then, and no longer.
-    Result<Text> Next(std::string_view carry);
+    // `carry` (the unfinished end of the last piece, at most CarryRoom() bytes; empty at first)
+    // followed by the next piece. The last piece's bytes stay valid until then, and no longer.
+    Result<Piece> Next(std::string_view carry);
+    // The longest carry Next() takes.
+    std::size_t CarryRoom() const noexcept { return m_whole ? SIZE_MAX : carryRoom; }
+    // Reading into the whole file, once the last piece is handed out: whether it is valid UTF-8.
+    bool ValidUtf8() const noexcept { return m_validUtf8; }
 
 private:
+    static constexpr std::size_t pieceSlots = 4;
     static constexpr std::size_t slotBytes = carryRoom + pieceBytes;
-    // Blocks of 64 bytes may be read past the last piece in memory.
-    static constexpr std::size_t tailRoom = 64;
 
-    char* PieceAt(std::size_t piece) noexcept {
-        return m_memory.Data() + (piece % pieceCount) * slotBytes + carryRoom;
+    // What the worker tells about a piece it has read.
+    struct Read {
+        std::size_t size = 0;
+        bool ended = false; // nothing more follows it
+        bool failed = false;
+    };
+
+    char* PieceAt(std::size_t piece) const noexcept {
+        return m_whole ? m_whole + piece * pieceBytes
+                       : m_ring.Data() + (piece % pieceSlots) * slotBytes + carryRoom;
     }
-    // Reads piece `piece` into its slot, once the slot is free; false once the read has ended.
-    bool ReadPiece(std::size_t piece);
-    void StopReading() noexcept;
+    // The worker's step: reads the next piece once its slot is free; false once the read ended.
+    bool ReadPiece();
+    // Checks the bytes read into the whole file so far, up to a sequence a piece may have cut.
+    void CheckUtf8(std::size_t upTo, bool ended) noexcept;
+    // Waits until piece `piece` is read, reading it here when there is no worker.
+    void WaitRead(std::size_t piece);
 
     FileReader& m_file;
-    BigBuffer m_memory;
-    std::size_t m_sizes[pieceCount] = {};
-    std::optional<Failure> m_failure; // written once, by the piece that failed
-    bool m_failedAt[pieceCount] = {};
-    bool m_endedAt[pieceCount] = {};
-    SlotTurns m_turns{pieceCount}; // the reading thread fills pieces, Next() empties them
+    char* const m_whole = nullptr;
+    BigBuffer m_ring;
+    std::array<Read, pieceSlots> m_reads{};
+    std::optional<Failure> m_failure; // written once, before the failed piece is published
+    SlotTurns m_turns{pieceSlots};    // the worker fills pieces, Next() empties them
     std::atomic<bool> m_stop{false};
+    std::size_t m_reading = 0; // the worker's next piece
+    std::size_t m_bytesRead = 0;
+    std::size_t m_checked = 0; // of the whole file's bytes, checked for UTF-8
+    bool m_validUtf8 = true;
     std::size_t m_next = 0; // the piece Next() hands out next
     bool m_ended = false;   // the last piece was handed out
-    std::thread m_thread;
+    Worker m_worker;        // last: it stops before what it reads into goes
 };
 
 } // namespace ini

@@ -1,9 +1,7 @@
 #include "outline/text/outline_text.h"
 
-#include "outline/text/outline_writer.h"
-#include "outline/read/piece_reader.h"
-#include "parse/line_ends.h"
-#include "parse/line_walk.h"
+#include "outline/read/piece_cutter.h"
+#include "outline/walk/walk_to_sink.h"
 
 #include <algorithm>
 #include <cstring>
@@ -65,195 +63,156 @@ std::string RenderOutline(const OutlineNodes& nodes, const LineStore& lines) {
 
 namespace {
 
-// A line longer than the room a piece keeps for a carry, taken as its bytes come so that memory
-// does not grow with it. Its first word is gathered up to one byte more than the longest block
-// name, which is enough to class the line; once the line is walked, and if it makes a node, the
-// writer gets the node's start, the line's bytes part by part, and its end.
-//
-// Everything here is kept out of line: the walk of ordinary lines must not see the walker or
-// the line being cut escape into other code, or it keeps them in memory instead of registers.
-class LongLine {
-public:
-    explicit LongLine(const Keywords& keywords) : m_wordRoom(keywords.LongestName() + 1) {
-        m_word.reserve(m_wordRoom);
-    }
-
-    bool Active() const noexcept { return m_active; }
-    LineIndex Index() const noexcept { return m_index; }
-    std::string_view Word() const noexcept { return m_word; }
-    // Whether the first word is known and the line not walked yet.
-    bool NeedsWalk() const noexcept { return m_wordKnown && !m_walked; }
-
-    [[gnu::noinline]] void Start(LineIndex index) noexcept {
-        m_active = true;
-        m_index = index;
-        m_wordStarted = m_wordKnown = m_walked = m_printing = false;
-        m_word.clear();
-    }
-    // Gathers the first word from the next bytes of the line (which hold no terminator); gives
-    // how many bytes it took. `ends`: the line ends after them.
-    [[gnu::noinline]] std::size_t Gather(std::string_view part, bool ends) noexcept {
-        std::size_t at = 0;
-        if (!m_wordKnown && !m_wordStarted) {
-            // Spaces before the content are not part of the text.
-            at = static_cast<std::size_t>(FirstWordOf(part).data() - part.data());
-            m_wordStarted = at < part.size();
-        }
-        if (!m_wordKnown && m_wordStarted && at < part.size()) {
-            // The word goes on to the next space or ";", or past the part's end.
-            const std::size_t end = part[at] == ' ' ? at : at + FirstWordOf(part.substr(at)).size();
-            const std::size_t taken = std::min(end - at, m_wordRoom - m_word.size());
-            m_word.append(part.substr(at, taken));
-            at += taken;
-            m_wordKnown = end < part.size() || m_word.size() == m_wordRoom;
-        }
-        m_wordKnown = m_wordKnown || (ends && m_wordStarted);
-        return at;
-    }
-    // The node step calls this when the line makes a node.
-    [[gnu::noinline]] void Print(OutlineWriter& writer, std::size_t depth, bool showComments) {
-        writer.StartLongNode(depth, m_index, showComments);
-        m_printing = true;
-    }
-    // The line was walked: its word is printed if it made a node.
-    [[gnu::noinline]] void Walked(OutlineWriter& writer) {
-        m_walked = true;
-        if (m_printing && !m_word.empty())
-            writer.AddLongPart(m_word);
-    }
-    // Bytes of the line after those Gather took.
-    [[gnu::noinline]] void Add(OutlineWriter& writer, std::string_view part) {
-        if (m_printing && !part.empty())
-            writer.AddLongPart(part);
-    }
-    [[gnu::noinline]] void End(OutlineWriter& writer) {
-        if (m_printing)
-            writer.EndLongNode();
-        m_active = false;
-    }
-
-private:
-    const std::size_t m_wordRoom;
-    bool m_active = false;
-    LineIndex m_index = 0;
-    bool m_wordStarted = false; // a byte other than a space has come
-    bool m_wordKnown = false;   // the word has ended, or is too long to open a block
-    bool m_walked = false;
-    bool m_printing = false; // the line made a node
-    std::string m_word;      // the first word, up to m_wordRoom bytes
-};
-
-Result<void> Stream(FileReader& file, const Keywords& keywords, const StreamOptions& options,
-                    const std::function<bool(std::string_view)>& write) {
-    OutlineWriter writer(options.prefix, write);
-    const bool comments = options.showComments;
-    const CutLine* cut = nullptr; // the line being walked, with what the cutter found out
-    std::size_t readable = 0;     // bytes that may be read from the start of what is cut
-    LongLine longLine(keywords);
-    LineWalker walker(
-        keywords, [comments] { return comments; },
-        [&](const WalkedLine& line) {
-            if (line.lineClass == LineClass::End)
-                return;
-            const std::size_t depth = line.stacks.Depth();
-            if (depth > 0 && options.topLevelOnly)
-                return;
-            if (cut == nullptr) { // a long line
-                longLine.Print(writer, depth, comments);
-                return;
-            }
-            writer.Add(depth, line.index, line.text.line, comments,
-                       cut->classed ? &cut->bytes : nullptr,
-                       cut->start + LineSplitter::copySlack <= readable);
-        },
-        [&] { return !writer.Failed(); });
-
-    {
-        // The file is read on a thread of its own while the lines read so far are walked.
-        PieceReader reader(file);
-        PieceReader::Text text;
-        std::string_view bytes;    // what is left of `text`
-        std::size_t available = 0; // bytes that may be read from the start of `bytes`
-        std::string_view carry;    // the unfinished line at the end of the last piece
-        bool first = true;
-        bool longStarts = false;      // `bytes` starts a long line: no new piece yet
-        bool terminatorFirst = false; // a long line has ended: its terminator comes next
-        LineIndex next = 0;
-        for (;;) {
-            if (!longStarts) {
-                Result<PieceReader::Text> got = reader.Next(carry);
-                if (!got.ok())
-                    return got.failure();
-                text = got.value();
-                bytes = first ? StripUtf8Bom(text.bytes) : text.bytes;
-                available = text.readable - (text.bytes.size() - bytes.size());
-                first = false;
-            }
-            longStarts = false;
-            std::size_t from = 0; // where the lines to cut start
-            if (longLine.Active()) {
-                const std::size_t end = FindLineBreak(bytes, 0);
-                const bool ends = end < bytes.size() || text.atEnd;
-                std::string_view part = bytes.substr(0, end);
-                part.remove_prefix(longLine.Gather(part, ends));
-                if (longLine.NeedsWalk()) {
-                    cut = nullptr;
-                    walker.Step(longLine.Index(), longLine.Word(), longLine.Word());
-                    longLine.Walked(writer);
-                }
-                longLine.Add(writer, part);
-                if (!ends) {
-                    if (writer.Failed())
-                        break;
-                    carry = {};
-                    continue;
-                }
-                longLine.End(writer);
-                terminatorFirst = true;
-                from = end;
-            }
-            if (terminatorFirst && from < bytes.size()) {
-                // Found out of line, so that the cut's loop stays as tight as without long lines.
-                const std::size_t terminator = TerminatorAtStart(bytes.substr(from), text.atEnd);
-                if (terminator == 0) {
-                    carry = bytes.substr(from);
-                    continue;
-                }
-                from += terminator;
-                terminatorFirst = false;
-            }
-            const std::string_view lines = bytes.substr(from);
-            readable = available - from;
-            const std::size_t consumed = CutCompleteLines(
-                lines, text.atEnd,
-                [&](const CutLine& line) {
-                    cut = &line;
-                    return walker.Step(next++, line.text, line.firstWord);
-                },
-                readable);
-            if (text.atEnd || writer.Failed())
-                break;
-            carry = lines.substr(consumed);
-            if (carry.size() > PieceReader::carryRoom) {
-                // Too long to carry: taken as it comes from here on, starting with these bytes.
-                longLine.Start(next++);
-                bytes = carry;
-                available = readable - consumed;
-                longStarts = true;
-            }
-        }
-    }
-    if (!writer.Finish())
-        return Failure{"cannot write the outline"};
-    return file.CheckUnchanged();
-}
+// Output goes out in pieces of about this size, one huge page.
+constexpr std::size_t outputBytes = std::size_t{2} << 20;
 
 } // namespace
 
+OutlinePrinter::OutlinePrinter(const StreamOptions& options,
+                               std::function<bool(std::string_view)> write, Threading threading)
+    : m_topLevelOnly(options.topLevelOnly), m_prefix(options.prefix), m_write(std::move(write)),
+      m_out(outputBytes), m_worker(threading) {
+    for (Batch& batch : m_batches) {
+        batch.entries = std::make_unique_for_overwrite<Queued[]>(batchEntries);
+        batch.text.Resize(batchText + shortLineSlack);
+    }
+    m_batch = &m_batches[0];
+    m_worker.Repeat([this] { return FormatNext(); });
+}
+
+OutlinePrinter::~OutlinePrinter() {
+    m_failed.store(true, std::memory_order_relaxed); // nothing more is written
+    m_endTurn.store(m_filling, std::memory_order_release);
+    m_turns.ReleaseEmptier();
+    m_worker.Wait();
+}
+
+OutlinePrinter::Batch* OutlinePrinter::MakeRoom(std::size_t bytes) {
+    if (m_batch->count > 0)
+        HandOver();
+    if (bytes + shortLineSlack > m_batch->text.Capacity())
+        m_batch->text.Resize(bytes + shortLineSlack); // a line longer than a batch
+    return m_batch;
+}
+
+void OutlinePrinter::HandOver() {
+    m_turns.Filled(++m_filling);
+    // Without a worker thread the batch is formatted here and now.
+    m_worker.StepInline();
+    m_turns.WaitToFill(m_filling);
+    m_batch = &m_batches[m_filling % batches];
+    m_batch->count = 0;
+    m_batch->used = 0;
+}
+
+bool OutlinePrinter::Finish() {
+    if (m_batch->count > 0)
+        HandOver();
+    m_endTurn.store(m_filling, std::memory_order_release);
+    m_turns.ReleaseEmptier();
+    while (m_worker.StepInline()) {
+    }
+    m_worker.Wait();
+    if (m_outOfMemory.load(std::memory_order_relaxed))
+        throw std::bad_alloc();
+    return !Stopped();
+}
+
+bool OutlinePrinter::FormatNext() {
+    m_turns.WaitFilled(m_formatting);
+    if (m_formatting >= m_endTurn.load(std::memory_order_acquire)) {
+        if (!Stopped())
+            Flush();
+        return false;
+    }
+    if (!Stopped()) {
+        try {
+            Format(m_batches[m_formatting % batches]);
+        } catch (const std::bad_alloc&) {
+            // Only a line too long for the memory left gets here.
+            m_outOfMemory.store(true, std::memory_order_relaxed);
+            m_failed.store(true, std::memory_order_relaxed);
+        }
+    }
+    m_turns.Emptied(++m_formatting);
+    return true;
+}
+
+void OutlinePrinter::Format(const Batch& batch) {
+    const char* at = batch.text.Data();
+    for (std::size_t i = 0; i < batch.count; ++i) {
+        const Queued& entry = batch.entries[i];
+        FormatEntry(entry, {at, entry.size});
+        at += entry.size;
+    }
+}
+
+void OutlinePrinter::FormatEntry(const Queued& entry, std::string_view bytes) {
+    char* end = nullptr;
+    switch (entry.kind) {
+    case Kind::Node:
+        m_key.MoveTo(NodeKey{entry.index});
+        end = StartLine(OutlineText::MostBytes(entry.depth, bytes.size()) + shortLineSlack);
+        if (entry.classed) {
+            // Most lines: the batch has room to read past them.
+            end = WriteNodeTextFast(OutlineText::WriteLead(end, entry.depth, m_key), bytes,
+                                    entry.showComments, entry.bytes);
+            *end++ = '\n';
+        } else {
+            end = m_text.WriteNode(end, entry.depth, m_key, bytes, entry.showComments);
+        }
+        break;
+    case Kind::LongStart:
+        m_key.MoveTo(NodeKey{entry.index});
+        end = OutlineText::WriteLead(StartLine(OutlineText::MostBytes(entry.depth, bytes.size())),
+                                     entry.depth, m_key);
+        m_longText = NodeTextParts(entry.showComments);
+        end = m_longText.Add(end, bytes);
+        break;
+    case Kind::LongPart:
+        end = m_longText.Add(Room(bytes.size() + NodeTextParts::extraBytes), bytes);
+        break;
+    case Kind::LongEnd:
+        end = Room(1);
+        *end++ = '\n';
+        break;
+    }
+    m_used = static_cast<std::size_t>(end - m_out.Data());
+}
+
+void OutlinePrinter::MakeOutputRoom(std::size_t bytes) {
+    Flush();
+    if (m_out.Capacity() < bytes)
+        m_out = BigBuffer(std::max(bytes, outputBytes));
+}
+
+char* OutlinePrinter::StartLine(std::size_t bytes) {
+    char* const at = Room(m_prefix.size() + bytes);
+    return m_prefix.empty() ? at : Put(at, m_prefix);
+}
+
+void OutlinePrinter::Flush() {
+    if (m_used > 0 && !Stopped() && !m_write({m_out.Data(), m_used}))
+        m_failed.store(true, std::memory_order_relaxed);
+    m_used = 0;
+}
+
 Result<void> StreamOutline(FileReader file, const Keywords& keywords, const StreamOptions& options,
-                           const std::function<bool(std::string_view)>& write) {
+                           const std::function<bool(std::string_view)>& write,
+                           Threading threading) {
     try {
-        return Stream(file, keywords, options, write);
+        OutlinePrinter printer(options, write, threading);
+        WalkToSink walk(
+            keywords, [comments = options.showComments] { return comments; }, printer);
+        Result<bool> cut = [&] {
+            PieceReader reader(file, threading);
+            return CutPieces(reader, walk);
+        }();
+        if (!cut.ok())
+            return cut.failure();
+        if (!printer.Finish())
+            return Failure{"cannot write the outline"};
+        return file.CheckUnchanged();
     } catch (const std::bad_alloc&) {
         // The buffers are taken at the start; after that only the collapsed text of a line that
         // fits in a piece can grow, so whatever the file, this is a machine short of memory.

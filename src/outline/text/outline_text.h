@@ -1,16 +1,25 @@
 #pragma once
 
+#include "outline/nodes/outline_nodes.h"
+#include "outline/read/big_buffer.h"
 #include "outline/read/file_reader.h"
 #include "outline/read/line_store.h"
-#include "outline/nodes/outline_nodes.h"
 #include "parse/keywords.h"
 #include "parse/line_splitter.h"
+#include "parse/line_walk.h"
 #include "parse/result.h"
+#include "parse/worker.h"
 
+#include <array>
+#include <atomic>
+#include <cstdint>
 #include <cstring>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace ini {
 
@@ -27,19 +36,10 @@ public:
     // Writes a node's output line at `at`, which has room for MostBytes; gives its end.
     char* WriteNode(char* at, std::size_t depth, const KeyText& key, std::string_view line,
                     bool showComments);
-    // The same for a line the cutter classed, copied in blocks: LineSplitter::copySlack bytes
-    // past the line may be read, and past MostBytes written.
-    static char* WriteClassedNode(char* at, std::size_t depth, const KeyText& key,
-                                  std::string_view line, bool showComments,
-                                  LineBytes bytes) noexcept {
-        at = LineSplitter::WriteNodeText(WriteLead(at, depth, key), line, showComments, bytes);
-        *at++ = '\n';
-        return at;
-    }
     void AppendNode(std::string& out, std::size_t depth, NodeKey key, std::string_view line,
                     bool showComments);
     // A node's indentation, key and TAB: what comes before its text (which NodeTextParts makes
-    // for a line written in parts).
+    // for a line that comes in parts).
     static char* WriteLead(char* at, std::size_t depth, const KeyText& key) noexcept {
         for (std::size_t i = 0; i < depth; ++i, at += 2)
             std::memcpy(at, "  ", 2);
@@ -62,15 +62,160 @@ struct StreamOptions {
     std::string prefix;
 };
 
-// Writes the outline of `file` while it is read, through a few reused pieces, so memory does not
-// grow with the file nor with its longest line. Every node that a load and one click on each
-// root would make, in the order the outline shows them: a walk over the whole file sees at each
-// line the same open blocks as the fill of its block does, so the outline in pre-order is just
-// the nodes in file order, each at the depth of its open blocks.
+// The walk's sink that prints: every node that a load and one click on each root would make, in
+// the order the outline shows them. A walk over the whole file sees at each line the same open
+// blocks as the fill of its block does, so the outline in pre-order is just the nodes in file
+// order, each at the depth of its open blocks.
 //
-// `write` takes whole lines, in large pieces, and returns false when the output failed. Fails
-// when the file cannot be read or changes while it is read, and when `write` did.
+// The walk queues each node with a copy of its line in batches that go round; a worker formats
+// them and writes the output in pieces of about 2 MiB, so the walk goes on meanwhile.
+class OutlinePrinter {
+public:
+    OutlinePrinter(const StreamOptions& options, std::function<bool(std::string_view)> write,
+                   Threading threading = Threading::OwnThread);
+    // Drops what was not written yet and waits for the worker.
+    ~OutlinePrinter();
+    OutlinePrinter(const OutlinePrinter&) = delete;
+    OutlinePrinter& operator=(const OutlinePrinter&) = delete;
+
+    void Line(const WalkedLine& line) {
+        if (Prints(line))
+            Queue(Of(Kind::Node, line), line.text.line);
+    }
+    bool LongLine(const WalkedLine& line) {
+        if (!Prints(line))
+            return false;
+        Queue(Of(Kind::LongStart, line), line.text.line);
+        return true;
+    }
+    void LongPart(std::string_view part) {
+        Queue(
+            Queued{0, static_cast<std::uint32_t>(part.size()), 0, Kind::LongPart, false, false, {}},
+            part);
+    }
+    void LongEnd() { Queue(Queued{0, 0, 0, Kind::LongEnd, false, false, {}}, {}); }
+    // Whether a write failed; nothing is printed after that.
+    bool Stopped() const noexcept { return m_failed.load(std::memory_order_relaxed); }
+    // Prints every node queued and waits until it is written; false when a write failed. Throws
+    // std::bad_alloc when a line was too long to format in the memory left.
+    bool Finish();
+
+private:
+    enum class Kind : std::uint8_t { Node, LongStart, LongPart, LongEnd };
+    // A queued entry; its bytes follow the entry before it's in the batch's text.
+    struct Queued {
+        LineIndex index;
+        std::uint32_t size;
+        std::uint8_t depth;
+        Kind kind;
+        bool showComments;
+        bool classed; // `bytes` hold the line's LineBytes
+        LineBytes bytes;
+    };
+    struct Batch {
+        std::unique_ptr<Queued[]> entries;
+        std::size_t count = 0;
+        // The entries' bytes one after another, with room past them for copies in blocks.
+        BigBuffer text;
+        std::size_t used = 0;
+    };
+    static constexpr std::size_t batches = 3;
+    // A batch is handed over once it holds about this much.
+    static constexpr std::size_t batchText = std::size_t{1} << 20;
+    static constexpr std::size_t batchEntries = std::size_t{1} << 15;
+
+    bool Prints(const WalkedLine& line) const noexcept {
+        return line.lineClass != LineClass::End && !(m_topLevelOnly && !line.stacks.Empty());
+    }
+    static Queued Of(Kind kind, const WalkedLine& line) noexcept {
+        return Queued{line.index,
+                      static_cast<std::uint32_t>(line.text.line.size()),
+                      static_cast<std::uint8_t>(line.stacks.Depth()),
+                      kind,
+                      line.text.showComments,
+                      line.bytes != nullptr,
+                      line.bytes != nullptr ? *line.bytes : LineBytes{}};
+    }
+    // Inline, as the walk queues most lines of a file: only a full batch leaves this.
+    void Queue(const Queued& entry, std::string_view bytes) {
+        Batch* batch = m_batch;
+        if (batch->count == batchEntries ||
+            batch->used + bytes.size() + shortLineSlack > batch->text.Capacity())
+            batch = MakeRoom(bytes.size());
+        batch->entries[batch->count++] = entry;
+        CopyBytes(batch->text.Data() + batch->used, bytes);
+        batch->used += bytes.size();
+    }
+    // Copies without a call for the short lines most files are made of; writes only the bytes.
+    static void CopyBytes(char* to, std::string_view bytes) noexcept {
+        const char* const from = bytes.data();
+        const std::size_t size = bytes.size();
+        if (size > 64)
+            std::memcpy(to, from, size);
+        else if (size >= 32)
+            CopyEnds<32>(to, from, size);
+        else if (size >= 16)
+            CopyEnds<16>(to, from, size);
+        else if (size >= 8)
+            CopyEnds<8>(to, from, size);
+        else
+            for (std::size_t i = 0; i < size; ++i)
+                to[i] = from[i];
+    }
+    // `size` bytes from `from` (between Block and twice that) as two blocks that may overlap.
+    template <std::size_t Block>
+    static void CopyEnds(char* to, const char* from, std::size_t size) noexcept {
+        char head[Block], tail[Block];
+        std::memcpy(head, from, Block);
+        std::memcpy(tail, from + size - Block, Block);
+        std::memcpy(to, head, Block);
+        std::memcpy(to + size - Block, tail, Block);
+    }
+    // Hands the batch over when it holds something and makes room for `bytes` in the next.
+    Batch* MakeRoom(std::size_t bytes);
+    void HandOver();
+
+    // The worker's side.
+    bool FormatNext();
+    void Format(const Batch& batch);
+    void FormatEntry(const Queued& entry, std::string_view bytes);
+    char* Room(std::size_t bytes) {
+        if (m_out.Capacity() - m_used < bytes)
+            MakeOutputRoom(bytes);
+        return m_out.Data() + m_used;
+    }
+    void MakeOutputRoom(std::size_t bytes);
+    char* StartLine(std::size_t bytes);
+    void Flush();
+
+    bool m_topLevelOnly;
+    std::array<Batch, batches> m_batches;
+    SlotTurns m_turns{batches};                   // the walk fills batches, the worker empties them
+    std::size_t m_filling = 0;                    // the walk's turn
+    Batch* m_batch = nullptr;                     // and its batch
+    std::atomic<std::size_t> m_endTurn{SIZE_MAX}; // no batch from this turn on
+    std::atomic<bool> m_failed{false};
+    std::atomic<bool> m_outOfMemory{false};
+
+    // Touched by the worker only.
+    std::size_t m_formatting = 0;
+    std::string m_prefix;
+    std::function<bool(std::string_view)> m_write;
+    OutlineText m_text;
+    KeyText m_key{NodeKey{0}}; // the last key printed
+    NodeTextParts m_longText;  // the text of a long line being printed
+    BigBuffer m_out;
+    std::size_t m_used = 0;
+
+    Worker m_worker; // last: it stops before what it formats goes
+};
+
+// Prints the outline of `file` while it is read, through a few reused pieces, so memory does not
+// grow with the file nor with its longest line. `write` takes whole lines, in large pieces, and
+// returns false when the output failed. Fails when the file cannot be read or changes while it
+// is read, and when `write` did.
 Result<void> StreamOutline(FileReader file, const Keywords& keywords, const StreamOptions& options,
-                           const std::function<bool(std::string_view)>& write);
+                           const std::function<bool(std::string_view)>& write,
+                           Threading threading = Threading::OwnThread);
 
 } // namespace ini

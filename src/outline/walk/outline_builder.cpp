@@ -1,11 +1,11 @@
 #include "outline/walk/outline_builder.h"
 
+#include "outline/walk/walk_to_sink.h"
 #include "parse/line_walk.h"
+#include "parse/worker.h"
 
 #include <chrono>
-#include <future>
 #include <new>
-#include <system_error>
 
 namespace ini {
 
@@ -46,6 +46,15 @@ auto RootStep(OutlineNodes& roots) {
     };
 }
 
+// The load's sink: the root step, stopped from outside.
+template <typename Step> struct RootSink {
+    Step step;
+    const std::atomic<bool>* stop;
+
+    void Line(const WalkedLine& line) { step(line); }
+    bool Stopped() const noexcept { return Read(stop); }
+};
+
 void Count(WalkResult& result, AddResult added) {
     if (added == AddResult::Added)
         ++result.nodesAdded;
@@ -56,17 +65,14 @@ void Count(WalkResult& result, AddResult added) {
 } // namespace
 
 Result<TopLevel> ReadTopLevel(FileReader file, const Keywords& keywords,
-                              const std::atomic<bool>* showComments,
-                              const std::atomic<bool>* stop) {
+                              const std::atomic<bool>* showComments, const std::atomic<bool>* stop,
+                              Threading threading) {
     OutlineNodes roots;
-    LineWalker walker(
-        keywords, [showComments] { return Read(showComments); }, RootStep(roots),
-        [stop] { return !Read(stop); });
+    RootSink sink{RootStep(roots), stop};
+    WalkToSink walk(
+        keywords, [showComments] { return Read(showComments); }, sink);
     try {
-        Result<LineStore> lines =
-            LineStore::ReadFile(std::move(file), [&](LineIndex i, const CutLine& line) {
-                return walker.Step(i, line.text, line.firstWord);
-            });
+        Result<LineStore> lines = LineStore::ReadFile(std::move(file), walk, threading);
         if (!lines.ok())
             return lines.failure();
         return TopLevel{std::move(lines).value(), std::move(roots)};
@@ -85,27 +91,21 @@ WalkResult FileLoader::LoadFile(const std::string& path, LineStore& store, Outli
         return Failed(file.failure());
 
     std::atomic<bool> stop{false};
-    auto work = [&, reader = std::move(file).value()]() mutable {
-        return ReadTopLevel(std::move(reader), keywords, hooks.showComments, &stop);
-    };
     std::optional<Result<TopLevel>> read;
-    try {
-        auto worker = std::async(std::launch::async, std::move(work));
-        // The caller's events run while the worker reads, at least once: a stop asked for then
-        // wins even over a read that has just finished. The worker sees a stop within a line.
-        do {
-            if (!hooks.letEventsRun())
-                stop.store(true, std::memory_order_relaxed);
-        } while (!stop.load(std::memory_order_relaxed) &&
-                 worker.wait_for(std::chrono::milliseconds(1)) == std::future_status::timeout);
-        read.emplace(worker.get());
-    } catch (const std::system_error&) {
-        // No thread could be started: read here, without events meanwhile.
-        Result<FileReader> again = FileReader::Open(path);
-        if (!again.ok())
-            return Failed(again.failure());
-        read.emplace(ReadTopLevel(std::move(again).value(), keywords, hooks.showComments));
-    }
+    Worker worker(m_threading);
+    // The job ends before `file` goes: Wait() below.
+    worker.Run([&] {
+        read.emplace(ReadTopLevel(std::move(file).value(), keywords, hooks.showComments, &stop,
+                                  m_threading));
+    });
+    // The caller's events run while the worker reads, at least once: a stop asked for then wins
+    // even over a read that has just finished. The worker sees a stop within a line.
+    do {
+        if (!hooks.letEventsRun())
+            stop.store(true, std::memory_order_relaxed);
+    } while (!stop.load(std::memory_order_relaxed) &&
+             !worker.WaitFor(std::chrono::milliseconds(1)));
+    worker.Wait();
     if (stop.load())
         return WithStatus(WalkStatus::Stopped);
     if (!read->ok())

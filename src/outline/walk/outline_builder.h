@@ -1,10 +1,11 @@
 #pragma once
 
-#include "outline/read/line_store.h"
 #include "outline/nodes/outline_nodes.h"
 #include "outline/nodes/outline_tree.h"
+#include "outline/read/line_store.h"
 #include "parse/keywords.h"
 #include "parse/result.h"
+#include "parse/worker.h"
 
 #include <atomic>
 #include <functional>
@@ -50,13 +51,17 @@ struct TopLevel {
 // checked once per non-empty line and makes the read fail.
 Result<TopLevel> ReadTopLevel(FileReader file, const Keywords& keywords,
                               const std::atomic<bool>* showComments,
-                              const std::atomic<bool>* stop = nullptr);
+                              const std::atomic<bool>* stop = nullptr,
+                              Threading threading = Threading::OwnThread);
 
 // Loads files into a line store and shows their top level in an outline. Owns the `Loading`
 // flag, which is set from the start of a load to its end and turns away a second load meanwhile
 // (the caller's events run during a load, so a second press of "Load" can arrive in one).
 class FileLoader {
 public:
+    // `threading` says where the reading runs; a machine without threads to spare reads inline.
+    explicit FileLoader(Threading threading = Threading::OwnThread) : m_threading(threading) {}
+
     // Reads `path` on a worker thread while the caller's events run. On success replaces
     // `store` and the whole of `tree` with the file's lines and root nodes at once. On failure,
     // or when the hooks stop it, nothing is changed and the result says why.
@@ -68,6 +73,7 @@ public:
     bool Loading() const noexcept { return m_loading; }
 
 private:
+    Threading m_threading;
     bool m_loading = false;
 };
 

@@ -1,0 +1,162 @@
+#pragma once
+
+#include "outline/read/piece_reader.h"
+#include "parse/line_ends.h"
+#include "parse/node_key.h"
+#include "parse/result.h"
+
+#include <algorithm>
+#include <concepts>
+#include <string>
+#include <string_view>
+
+namespace ini {
+
+// What takes the lines CutPieces cuts, in file order, index by index.
+//
+// Line(index, line) gets every line whose end is in a piece (its terminator found, or the end of
+// the file), empty ones included; returning false stops the cut. A line longer than the reader
+// carries from one piece to the next (only pieces that go round have such a limit) comes as it is
+// read instead: LongLine(index, word) once its first word is known (empty when the line has no
+// content; at most longWordBytes of it, which is longer than any block name), then LongPart with
+// each further stretch of the line's bytes after that word, then LongEnd().
+template <typename Consumer>
+concept LineConsumer = requires(Consumer& consumer, LineIndex index, const CutLine& line,
+                                std::string_view bytes) {
+    { consumer.Line(index, line) } -> std::convertible_to<bool>;
+    { consumer.LongLine(index, bytes) } -> std::convertible_to<bool>;
+    consumer.LongPart(bytes);
+    consumer.LongEnd();
+};
+
+inline constexpr std::size_t longWordBytes = 256;
+
+namespace detail {
+
+// A line too long to carry, as its bytes come: its first word is gathered across pieces, then
+// handed over with the rest of the line.
+class LongLineCut {
+public:
+    bool Active() const noexcept { return m_active; }
+
+    void Start(LineIndex index) {
+        m_active = true;
+        m_index = index;
+        m_wordStarted = m_wordKnown = false;
+        m_word.clear();
+    }
+
+    // Takes the line's next bytes from the front of `bytes`; gives how many it took, its
+    // terminator included. The line stays active while its end is still to come.
+    template <LineConsumer Consumer>
+    std::size_t Take(std::string_view bytes, bool atEnd, Consumer& consumer, bool& stopped) {
+        const std::size_t end = FindLineBreak(bytes, 0);
+        const bool ends = end < bytes.size() || atEnd;
+        std::string_view part = bytes.substr(0, end);
+        if (!m_wordKnown) {
+            part.remove_prefix(Gather(part, ends));
+            if (m_wordKnown)
+                stopped = !consumer.LongLine(m_index, m_word);
+        }
+        if (m_wordKnown && !part.empty())
+            consumer.LongPart(part);
+        if (!ends)
+            return bytes.size();
+        consumer.LongEnd();
+        m_active = false;
+        if (end == bytes.size())
+            return end;
+        // A CR at the very end of a piece may be the first half of a CR LF pair.
+        m_lfMayFollow = bytes[end] == '\r' && end + 1 == bytes.size();
+        const bool pair = bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n';
+        return end + (pair ? 2 : 1);
+    }
+
+    // The bytes of a piece that follows a long line ended by a CR, without the LF that
+    // completes its terminator.
+    std::string_view AfterTerminator(std::string_view bytes) noexcept {
+        if (m_lfMayFollow && !bytes.empty() && bytes.front() == '\n')
+            bytes.remove_prefix(1);
+        m_lfMayFollow = false;
+        return bytes;
+    }
+
+private:
+    // Gathers the first word from `part` (no terminator in it); gives how many bytes it took.
+    // `ends`: the line ends after `part`.
+    std::size_t Gather(std::string_view part, bool ends) {
+        std::size_t at = 0;
+        if (!m_wordStarted) {
+            at = std::min(part.find_first_not_of(' '), part.size());
+            m_wordStarted = at < part.size();
+        }
+        if (m_wordStarted) {
+            const std::size_t wordEnd = std::min(part.find_first_of(" ;", at), part.size());
+            const std::size_t taken = std::min(wordEnd - at, longWordBytes - m_word.size());
+            m_word.append(part.substr(at, taken));
+            at += taken;
+            m_wordKnown = wordEnd < part.size() || m_word.size() == longWordBytes;
+        }
+        m_wordKnown = m_wordKnown || ends;
+        return at;
+    }
+
+    bool m_active = false;
+    LineIndex m_index = 0;
+    bool m_wordStarted = false; // a byte other than a space has come
+    bool m_wordKnown = false;   // the word has ended, or is too long to open a block
+    bool m_lfMayFollow = false;
+    std::string m_word;
+};
+
+} // namespace detail
+
+// The one driver that turns a file's pieces into lines, for every reader of block files: the
+// window's load, ini-outline, and whatever else walks a file. A UTF-8 byte order mark at the
+// start belongs to no line; a line's end follows parse/line_ends.h across pieces (a CR LF pair
+// may straddle two); an unfinished line is carried into the next piece, and one too long to
+// carry is handed on as it comes; the last line needs no terminator. Gives whether the consumer
+// let the cut run to the end of the file, or the read's failure.
+template <LineConsumer Consumer> Result<bool> CutPieces(PieceReader& reader, Consumer& consumer) {
+    detail::LongLineCut longLine;
+    LineIndex next = 0;
+    bool stopped = false;
+    std::string_view carry;
+    for (bool first = true;; first = false) {
+        Result<PieceReader::Piece> got = reader.Next(carry);
+        if (!got.ok())
+            return got.failure();
+        const PieceReader::Piece& piece = got.value();
+        std::string_view bytes = longLine.AfterTerminator(piece.bytes);
+        if (first)
+            bytes = StripUtf8Bom(bytes);
+        if (longLine.Active()) {
+            bytes.remove_prefix(longLine.Take(bytes, piece.atEnd, consumer, stopped));
+            carry = {};
+            if (stopped)
+                return false;
+            if (longLine.Active())
+                continue;
+        }
+        const std::size_t readable = piece.readable - (piece.bytes.size() - bytes.size());
+        const std::size_t consumed = CutCompleteLinesFast(
+            bytes, piece.atEnd,
+            [&](const CutLine& line) {
+                stopped = !consumer.Line(next++, line);
+                return !stopped;
+            },
+            readable);
+        if (stopped || piece.atEnd)
+            return !stopped;
+        carry = bytes.substr(consumed);
+        if (carry.size() > reader.CarryRoom()) {
+            longLine.Start(next++);
+            longLine.Take(carry, false, consumer, stopped);
+            carry = {};
+            if (stopped)
+                return false;
+        }
+    }
+}
+
+} // namespace ini

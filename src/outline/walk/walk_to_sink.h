@@ -1,0 +1,81 @@
+#pragma once
+
+#include "outline/read/piece_cutter.h"
+#include "parse/line_walk.h"
+
+#include <string_view>
+#include <utility>
+
+namespace ini {
+
+// What takes the lines of a walk over a whole file. It has
+//   void Line(const WalkedLine&)   every non-empty line, classed, with the blocks open before it
+//   bool Stopped()                 asked once per non-empty line; true ends the walk
+// and, to see lines too long to hold in full (only a walk over pieces that go round has them):
+//   bool LongLine(const WalkedLine&)  such a line, whose text holds only its first word; true
+//                                     to get the rest of its bytes through LongPart(bytes),
+//                                     then LongEnd()
+// A sink without LongLine gets such a line through Line, first word only.
+template <typename Sink>
+concept WalkSink = requires(Sink& sink, const WalkedLine& line) {
+    sink.Line(line);
+    { sink.Stopped() } -> std::convertible_to<bool>;
+};
+
+// The bridge from the cut to the walk: each line CutPieces hands over is walked with the one
+// pair of block stacks of the whole file, and what the walk finds goes to the sink.
+template <WalkSink Sink, typename ShowComments> class WalkToSink {
+public:
+    WalkToSink(const Keywords& keywords, ShowComments showComments, Sink& sink)
+        : m_sink(sink), m_walker(keywords, std::move(showComments), NodeStep{this}, GoOn{&sink}) {}
+    WalkToSink(const WalkToSink&) = delete;
+    WalkToSink& operator=(const WalkToSink&) = delete;
+
+    bool Line(LineIndex index, const CutLine& line) { return m_walker.Step(index, line); }
+    bool LongLine(LineIndex index, std::string_view word) {
+        m_inLongLine = true;
+        const bool goOn = m_walker.Step(index, word, word);
+        m_inLongLine = false;
+        return goOn;
+    }
+    void LongPart(std::string_view part) {
+        if constexpr (requires { m_sink.LongPart(part); }) {
+            if (m_longTaken)
+                m_sink.LongPart(part);
+        }
+    }
+    void LongEnd() {
+        if constexpr (requires { m_sink.LongEnd(); }) {
+            if (m_longTaken)
+                m_sink.LongEnd();
+        }
+        m_longTaken = false;
+    }
+
+private:
+    struct NodeStep {
+        WalkToSink* walk;
+        void operator()(const WalkedLine& line) const { walk->Walked(line); }
+    };
+    struct GoOn {
+        Sink* sink;
+        bool operator()() const { return !sink->Stopped(); }
+    };
+
+    void Walked(const WalkedLine& line) {
+        if (!m_inLongLine) {
+            m_sink.Line(line);
+        } else if constexpr (requires { m_sink.LongLine(line); }) {
+            m_longTaken = m_sink.LongLine(line);
+        } else {
+            m_sink.Line(line);
+        }
+    }
+
+    Sink& m_sink;
+    bool m_inLongLine = false;
+    bool m_longTaken = false; // the sink takes the long line's bytes
+    LineWalker<ShowComments, NodeStep, GoOn> m_walker;
+};
+
+} // namespace ini
