@@ -4,6 +4,7 @@
 #include "parse/line_ends.h"
 #include "parse/node_key.h"
 #include "parse/result.h"
+#include "parse/text_encoding.h"
 
 #include <algorithm>
 #include <concepts>
@@ -122,14 +123,22 @@ template <LineConsumer Consumer> Result<bool> CutPieces(PieceReader& reader, Con
     LineIndex next = 0;
     bool stopped = false;
     std::string_view carry;
-    for (bool first = true;; first = false) {
+    bool bomChecked = false;
+    for (;;) {
         Result<PieceReader::Piece> got = reader.Next(carry);
         if (!got.ok())
             return got.failure();
         const PieceReader::Piece& piece = got.value();
         std::string_view bytes = longLine.AfterTerminator(piece.bytes);
-        if (first)
+        if (!bomChecked) {
+            // Nothing is cut before the first bytes tell whether a mark is there.
+            if (bytes.size() < utf8Bom.size() && !piece.atEnd) {
+                carry = bytes;
+                continue;
+            }
             bytes = StripUtf8Bom(bytes);
+            bomChecked = true;
+        }
         if (longLine.Active()) {
             bytes.remove_prefix(longLine.Take(bytes, piece.atEnd, consumer, stopped));
             carry = {};

@@ -15,13 +15,16 @@ bool IsContinuationByte(char c) noexcept {
 
 } // namespace
 
-PieceReader::PieceReader(FileReader& file, Threading threading)
-    : m_file(file), m_ring(pieceSlots * slotBytes + tailRoom), m_worker(threading) {
+PieceReader::PieceReader(FileReader& file, Threading threading, std::size_t pieceSize,
+                         std::size_t carrySize)
+    // A carry can hold what may be the start of a byte order mark.
+    : m_file(file), m_pieceBytes(pieceSize), m_carryRoom(std::max(carrySize, utf8Bom.size())),
+      m_ring(pieceSlots * (m_carryRoom + pieceSize) + tailRoom), m_worker(threading) {
     m_worker.Repeat([this] { return ReadPiece(); });
 }
 
-PieceReader::PieceReader(FileReader& file, char* whole, Threading threading)
-    : m_file(file), m_whole(whole), m_worker(threading) {
+PieceReader::PieceReader(FileReader& file, char* whole, Threading threading, std::size_t pieceSize)
+    : m_file(file), m_whole(whole), m_pieceBytes(pieceSize), m_worker(threading) {
     m_worker.Repeat([this] { return ReadPiece(); });
 }
 
@@ -38,7 +41,7 @@ bool PieceReader::ReadPiece() {
     Read read;
     read.ended = m_stop.load(std::memory_order_relaxed);
     if (!read.ended) {
-        Result<std::size_t> got = m_file.Read(PieceAt(piece), pieceBytes);
+        Result<std::size_t> got = m_file.Read(PieceAt(piece), m_pieceBytes);
         if (got.ok()) {
             read.size = got.value();
             read.ended = m_file.Remaining() == 0;
@@ -95,10 +98,11 @@ Result<PieceReader::Piece> PieceReader::Next(std::string_view carry) {
         std::memcpy(start, carry.data(), carry.size());
     m_turns.Emptied(piece);
     const std::size_t size = carry.size() + read.size;
-    // What follows a reused piece is the next slot's carry room or the tail room; what follows
-    // a piece of the whole file is the next piece, being read, or the tail room after the last.
-    const bool tailFollows = !m_whole || m_ended;
-    return Piece{{start, size}, size + (tailFollows ? tailRoom : 0), m_ended};
+    // What follows a reused piece is the next slot's carry room (only this side writes there)
+    // or the tail room; what follows a piece of the whole file is the next piece, being read,
+    // or the tail room after the last.
+    const std::size_t past = m_ended ? tailRoom : m_whole ? 0 : std::min(tailRoom, m_carryRoom);
+    return Piece{{start, size}, size + past, m_ended};
 }
 
 } // namespace ini

@@ -30,11 +30,14 @@ public:
     // Bytes past the end of the pieces in memory that may be read: cutters class 64 at a time.
     static constexpr std::size_t tailRoom = 64;
 
-    // Reads into pieces that go round. The file must outlive the reader.
-    explicit PieceReader(FileReader& file, Threading threading = Threading::OwnThread);
+    // Reads into pieces that go round. The file must outlive the reader. Tests give smaller
+    // pieces and carries to reach every edge with small files.
+    explicit PieceReader(FileReader& file, Threading threading = Threading::OwnThread,
+                         std::size_t pieceSize = pieceBytes, std::size_t carrySize = carryRoom);
     // Reads into `whole`, which has room for the file's size seen at open plus tailRoom, and
     // checks on the way whether the file is valid UTF-8.
-    PieceReader(FileReader& file, char* whole, Threading threading = Threading::OwnThread);
+    PieceReader(FileReader& file, char* whole, Threading threading = Threading::OwnThread,
+                std::size_t pieceSize = pieceBytes);
     // Stops the read after the piece under way and waits for the worker.
     ~PieceReader();
     PieceReader(const PieceReader&) = delete;
@@ -52,13 +55,12 @@ public:
     // followed by the next piece. The last piece's bytes stay valid until then, and no longer.
     Result<Piece> Next(std::string_view carry);
     // The longest carry Next() takes.
-    std::size_t CarryRoom() const noexcept { return m_whole ? SIZE_MAX : carryRoom; }
+    std::size_t CarryRoom() const noexcept { return m_whole ? SIZE_MAX : m_carryRoom; }
     // Reading into the whole file, once the last piece is handed out: whether it is valid UTF-8.
     bool ValidUtf8() const noexcept { return m_validUtf8; }
 
 private:
     static constexpr std::size_t pieceSlots = 4;
-    static constexpr std::size_t slotBytes = carryRoom + pieceBytes;
 
     // What the worker tells about a piece it has read.
     struct Read {
@@ -68,8 +70,9 @@ private:
     };
 
     char* PieceAt(std::size_t piece) const noexcept {
-        return m_whole ? m_whole + piece * pieceBytes
-                       : m_ring.Data() + (piece % pieceSlots) * slotBytes + carryRoom;
+        return m_whole ? m_whole + piece * m_pieceBytes
+                       : m_ring.Data() + (piece % pieceSlots) * (m_carryRoom + m_pieceBytes) +
+                             m_carryRoom;
     }
     // The worker's step: reads the next piece once its slot is free; false once the read ended.
     bool ReadPiece();
@@ -80,6 +83,8 @@ private:
 
     FileReader& m_file;
     char* const m_whole = nullptr;
+    const std::size_t m_pieceBytes;
+    const std::size_t m_carryRoom = 0;
     BigBuffer m_ring;
     std::array<Read, pieceSlots> m_reads{};
     std::optional<Failure> m_failure; // written once, before the failed piece is published
