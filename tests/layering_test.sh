@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The layers point one way: parse knows no other layer and no Qt; outline knows neither the
-# window, the platform nor Qt's widgets; platform knows neither the window nor the outline.
+# window, the platform nor Qt's widgets; platform knows neither the window nor the outline; and
+# within the outline, reading, nodes, the walk, printing and find build on one another in turn.
 # Usage: layering_test.sh <src folder> <Qt widgets include folders, ;-separated>
 set -u
 src=$1
@@ -40,6 +41,13 @@ forbid() {
 forbid parse 'outline/|ui/|platform/|Q|qt[a-z]*/|q[a-z0-9_]*\.h' 'includes another layer or Qt'
 forbid outline "ui/|platform/|QtWidgets|($widgets)[>\"]" 'includes the window, the platform or widgets'
 forbid platform 'ui/|outline/' 'includes the window or the outline'
+# Inside the outline: bytes are read, then walked into nodes, then printed or found; each part
+# knows only those before it.
+forbid outline/read 'outline/(nodes|walk|text|find|model)/' 'includes what is made of the bytes'
+forbid outline/nodes 'outline/(walk|text|find|model)/' 'includes the walk, the printer or find'
+forbid outline/walk 'outline/(text|find|model)/' 'includes the printer, find or the model'
+forbid outline/text 'outline/(find|model)/' 'includes find or the model'
+forbid outline/find 'outline/(walk|text|model)/' 'includes the walk, the printer or the model'
 
 [[ $failures -eq 0 ]] && echo "the layers include only what lies below them"
 [[ $failures -eq 0 ]]

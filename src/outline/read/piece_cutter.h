@@ -2,6 +2,7 @@
 
 #include "outline/read/piece_reader.h"
 #include "parse/line_ends.h"
+#include "parse/line_splitter.h"
 #include "parse/node_key.h"
 #include "parse/result.h"
 #include "parse/text_encoding.h"
@@ -34,8 +35,8 @@ inline constexpr std::size_t longWordBytes = 256;
 
 namespace detail {
 
-// A line too long to carry, as its bytes come: its first word is gathered across pieces, then
-// handed over with the rest of the line.
+// A line too long to carry, as its bytes come: enough of its start is gathered across pieces to
+// tell its first word, which is handed over with the rest of the line.
 class LongLineCut {
 public:
     bool Active() const noexcept { return m_active; }
@@ -43,8 +44,8 @@ public:
     void Start(LineIndex index) {
         m_active = true;
         m_index = index;
-        m_wordStarted = m_wordKnown = false;
-        m_word.clear();
+        m_headDone = false;
+        m_head.clear();
     }
 
     // Takes the line's next bytes from the front of `bytes`; gives how many it took, its
@@ -54,12 +55,16 @@ public:
         const std::size_t end = FindLineBreak(bytes, 0);
         const bool ends = end < bytes.size() || atEnd;
         std::string_view part = bytes.substr(0, end);
-        if (!m_wordKnown) {
+        if (!m_headDone) {
             part.remove_prefix(Gather(part, ends));
-            if (m_wordKnown)
-                stopped = !consumer.LongLine(m_index, m_word);
+            if (m_headDone) {
+                const std::string_view word = FirstWordOf(m_head);
+                stopped = !consumer.LongLine(m_index, word);
+                if (m_head.size() > word.size())
+                    consumer.LongPart(std::string_view(m_head).substr(word.size()));
+            }
         }
-        if (m_wordKnown && !part.empty())
+        if (m_headDone && !part.empty())
             consumer.LongPart(part);
         if (!ends)
             return bytes.size();
@@ -83,31 +88,23 @@ public:
     }
 
 private:
-    // Gathers the first word from `part` (no terminator in it); gives how many bytes it took.
-    // `ends`: the line ends after `part`.
+    // Gathers the line's bytes from its first non-space on, up to longWordBytes: enough for
+    // FirstWordOf to find the word in them, or to tell that it is longer than any block name.
+    // `part` holds no terminator; `ends`: the line ends after it. Gives how many bytes it took.
     std::size_t Gather(std::string_view part, bool ends) {
-        std::size_t at = 0;
-        if (!m_wordStarted) {
-            at = std::min(part.find_first_not_of(' '), part.size());
-            m_wordStarted = at < part.size();
-        }
-        if (m_wordStarted) {
-            const std::size_t wordEnd = std::min(part.find_first_of(" ;", at), part.size());
-            const std::size_t taken = std::min(wordEnd - at, longWordBytes - m_word.size());
-            m_word.append(part.substr(at, taken));
-            at += taken;
-            m_wordKnown = wordEnd < part.size() || m_word.size() == longWordBytes;
-        }
-        m_wordKnown = m_wordKnown || ends;
-        return at;
+        const std::size_t from = m_head.empty() ? std::min(part.find_first_not_of(' '), part.size())
+                                                : 0; // spaces before the content are not in it
+        const std::size_t taken = std::min(part.size() - from, longWordBytes - m_head.size());
+        m_head.append(part.substr(from, taken));
+        m_headDone = ends || m_head.size() == longWordBytes;
+        return from + taken;
     }
 
     bool m_active = false;
     LineIndex m_index = 0;
-    bool m_wordStarted = false; // a byte other than a space has come
-    bool m_wordKnown = false;   // the word has ended, or is too long to open a block
+    bool m_headDone = false; // the first word can be told from m_head
     bool m_lfMayFollow = false;
-    std::string m_word;
+    std::string m_head;
 };
 
 } // namespace detail
