@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <variant>
 
@@ -9,10 +11,43 @@ namespace ini {
 
 // The one shape of "a value or the reason there is none" for every fallible operation.
 
-// Why an operation did not happen, in words a user can read.
+// What a caller does differently for a failure; everything else is in its message.
+enum class FailureKind {
+    Other,           // nothing beyond showing the message
+    NotFound,        // nothing is at the path, so writing there destroys nothing
+    TooLarge,        // over a size limit; the file may still be shown another way
+    NotEnoughMemory, // the machine is short of memory; the input is not at fault
+};
+
+// A place in a text; line and column count from 0.
+struct TextPlace {
+    std::int64_t line = 0;
+    std::int64_t column = 0;
+
+    friend bool operator==(const TextPlace&, const TextPlace&) = default;
+};
+
+// Why an operation did not happen, in words a user can read. Paths in the message are the file
+// system's bytes, which need not be valid UTF-8.
 struct Failure {
     std::string message;
+    FailureKind kind = FailureKind::Other;
+    // The place in a text the failure is about, where it is about one.
+    std::optional<TextPlace> place = std::nullopt;
 };
+
+// "not enough memory to <what>": the one wording of that failure, in lower case to follow a
+// context ("Cannot load 'x': not enough memory to ..."); a window showing it alone capitalises it.
+inline Failure NotEnoughMemory(std::string_view what) {
+    return Failure{"not enough memory to " + std::string(what), FailureKind::NotEnoughMemory};
+}
+
+// The failure as the reason `context` did not happen: "<context>: <message>", kind and place
+// kept, so a caller further up still acts on what went wrong underneath.
+inline Failure WithContext(std::string_view context, Failure failure) {
+    failure.message = std::string(context) + ": " + failure.message;
+    return failure;
+}
 
 // A value or the reason there is none. Check ok() before reading value(); reading the value of
 // a failure throws std::bad_variant_access.

@@ -32,7 +32,7 @@ public:
         m_socket.reset();
         auto socket = Connect(task);
         if (!socket.ok())
-            return Failure{socket.error()};
+            return socket.failure();
         m_socket = std::move(socket.value());
         m_task = task;
         auto raised = Ask(EncodeRequest({ChannelRequest::Kind::Raise, {}}));
@@ -43,7 +43,7 @@ public:
 
     Result<void> SendKeys(std::string_view keys) override {
         if (const auto strokes = ParseKeyDescription(keys); !strokes.ok())
-            return Failure{strokes.error()};
+            return strokes.failure();
         if (!m_socket)
             return Failure{"No editor window was activated to type into."};
         return Ask(EncodeRequest({ChannelRequest::Kind::Keys, std::string(keys)}));
@@ -70,7 +70,7 @@ private:
             Pause();
         }
         if (auto owner = CheckOwner(*socket, task); !owner.ok())
-            return Failure{owner.error()};
+            return owner.failure();
         return socket;
     }
 
@@ -135,7 +135,7 @@ std::unique_ptr<Desktop> MakeChannelDesktop(std::function<void()> letEventsRun,
 
 std::unique_ptr<Desktop> MakeSystemDesktop(std::function<void()> letEventsRun,
                                            DesktopTimings timings) {
-    if (!WhyX11Unusable())
+    if (CheckX11Usable().ok())
         return MakeX11Desktop(std::move(letEventsRun), timings);
     return MakeChannelDesktop(std::move(letEventsRun), timings);
 }

@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -68,8 +67,8 @@ struct DesktopTimings {
 std::unique_ptr<Desktop> MakeSystemDesktop(std::function<void()> letEventsRun = {},
                                            DesktopTimings timings = {});
 
-// Why windows cannot be focused and typed into over X11 here; nothing when they can.
-std::optional<std::string> WhyX11Unusable();
+// Succeeds where windows can be focused and typed into over X11 here; else says why not.
+Result<void> CheckX11Usable();
 
 // The two desktops MakeSystemDesktop chooses from. The channel desktop's ActivateWindow connects
 // to the started editor's channel (waiting, bounded, for the editor to open it) and asks it to

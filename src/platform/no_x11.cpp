@@ -4,11 +4,11 @@
 
 namespace ini {
 
-std::optional<std::string> WhyX11Unusable() {
-    return "this build has no X11 support";
+Result<void> CheckX11Usable() {
+    return Failure{"this build has no X11 support"};
 }
 
-// Never called: WhyX11Unusable() always has a reason.
+// Never called: CheckX11Usable() always fails.
 std::unique_ptr<Desktop> MakeX11Desktop(std::function<void()>, DesktopTimings) {
     return nullptr;
 }

@@ -71,7 +71,7 @@ std::optional<QString> FindProgram(const QString& name, const QStringList& folde
 Result<TaskId> StartDetached(std::string_view commandLine, const QStringList& folders) {
     auto split = SplitCommandLine(commandLine);
     if (!split.ok())
-        return Failure{split.error()};
+        return split.failure();
     const CommandLine& line = split.value();
     QStringList arguments{line.program};
     if (line.argument)

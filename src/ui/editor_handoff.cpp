@@ -23,9 +23,9 @@ std::string IncrementDecimal(std::string digits) {
 }
 
 HandoffResult Failed(HandoffResult result, HandoffStep step, std::string_view what,
-                     const std::string& why) {
+                     const Failure& why) {
     result.failedStep = step;
-    result.error = std::string(what) + ": " + why;
+    result.error = WithContext(what, why);
     return result;
 }
 
@@ -51,24 +51,25 @@ HandoffResult OpenEditorAtLine(Desktop& desktop, std::optional<std::string_view>
     commandLine.append(filenameText);
     const auto started = desktop.StartProgram(commandLine, WindowMode::Normal);
     if (!started.ok())
-        return Failed(result, HandoffStep::StartEditor, "Cannot start the editor", started.error());
+        return Failed(result, HandoffStep::StartEditor, "Cannot start the editor",
+                      started.failure());
     result.editor = started.value();
 
     if (auto activated = desktop.ActivateWindow(started.value()); !activated.ok()) {
         return Failed(result, HandoffStep::ActivateEditor,
                       "The editor started but its window could not be activated, so no keys were "
                       "typed",
-                      activated.error());
+                      activated.failure());
     }
     if (auto sent = desktop.SendKeys("^g"); !sent.ok())
-        return Failed(result, HandoffStep::OpenGoToLine, "Cannot type Ctrl+G", sent.error());
+        return Failed(result, HandoffStep::OpenGoToLine, "Cannot type Ctrl+G", sent.failure());
     if (!result.lineNumber.empty()) {
         if (auto sent = desktop.SendKeys(result.lineNumber); !sent.ok())
             return Failed(result, HandoffStep::TypeLineNumber, "Cannot type the line number",
-                          sent.error());
+                          sent.failure());
     }
     if (auto sent = desktop.SendKeys("{ENTER}"); !sent.ok())
-        return Failed(result, HandoffStep::ConfirmLine, "Cannot type Enter", sent.error());
+        return Failed(result, HandoffStep::ConfirmLine, "Cannot type Enter", sent.failure());
     return result;
 }
 
@@ -109,10 +110,11 @@ HandoffResult OpenOwnEditorAtLine(Desktop& desktop, std::string_view command,
         EditorArguments(command, filenameText, result.lineNumber.empty() ? "1" : result.lineNumber);
     if (!arguments.ok())
         return Failed(result, HandoffStep::StartEditor, "Cannot start the editor",
-                      arguments.error());
+                      arguments.failure());
     const auto started = desktop.StartCommand(arguments.value());
     if (!started.ok())
-        return Failed(result, HandoffStep::StartEditor, "Cannot start the editor", started.error());
+        return Failed(result, HandoffStep::StartEditor, "Cannot start the editor",
+                      started.failure());
     result.editor = started.value();
     return result;
 }

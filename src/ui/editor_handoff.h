@@ -1,5 +1,6 @@
 #pragma once
 
+#include "parse/result.h"
 #include "platform/desktop.h"
 
 #include <optional>
@@ -21,14 +22,14 @@ enum class HandoffStep {
 struct HandoffResult {
     // The step that failed; empty when every step ran.
     std::optional<HandoffStep> failedStep;
-    // Why it failed, ready to show.
-    std::string error;
+    // Why it failed, set with failedStep: what the step could not do, then the desktop's reason.
+    std::optional<Failure> error;
     // The started editor; it stays open on the file also when a later step failed.
     std::optional<TaskId> editor;
     // The 1-based line number typed; empty when no node or no readable key was selected.
     std::string lineNumber;
 
-    bool ok() const { return !failedStep.has_value(); }
+    bool ok() const { return !error.has_value(); }
 };
 
 // The 1-based line number, in decimal, of a node key ("Key_41" gives "42"); empty without a

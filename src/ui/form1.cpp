@@ -2,8 +2,8 @@
 
 #include "ui/form1_layout.h"
 
-#include "outline/model/outline_model.h"
 #include "outline/find/outline_search.h"
+#include "outline/model/outline_model.h"
 #include "platform/desktop.h"
 #include "ui/drive_list.h"
 #include "ui/editor_handoff.h"
@@ -28,6 +28,7 @@
 #include <QUrl>
 
 #include <exception>
+#include <new>
 
 namespace ini {
 
@@ -211,9 +212,9 @@ void Form1::OpenFromOutside(const QString& path) {
 }
 
 void Form1::Form_Unload() {
-    if (const auto problem = m_remembered.Write(m_txtFilename->text()))
-        ShowWarning(QStringLiteral("Remember file name"),
-                    QStringLiteral("The file name could not be remembered: %1").arg(*problem));
+    if (const Result<void> stored = m_remembered.Write(m_txtFilename->text()); !stored.ok())
+        ShowFailure(QStringLiteral("Remember file name"),
+                    WithContext("The file name could not be remembered", stored.failure()));
 }
 
 void Form1::Drive1_Change() {
@@ -248,6 +249,9 @@ WalkResult Form1::RunWalk(const std::function<WalkResult(const WalkHooks&)>& wal
     WalkResult result;
     try {
         result = walk(Hooks());
+    } catch (const std::bad_alloc&) {
+        result.status = WalkStatus::Failed;
+        result.error = NotEnoughMemory("show the outline");
     } catch (const std::exception& error) {
         result.status = WalkStatus::Failed;
         result.error = Failure{error.what()};
@@ -276,7 +280,7 @@ void Form1::Cmd_Load_Click() {
     m_findBar->Resume();
     m_filledByLastClick.reset();
     if (result.status == WalkStatus::Failed && result.error)
-        ShowWarning(QStringLiteral("Load"), TextFromPath(result.error->message));
+        ShowFailure(QStringLiteral("Load"), *result.error);
 }
 
 void Form1::TreeView1_NodeClick(const QModelIndex& index) {
@@ -292,7 +296,7 @@ bool Form1::FillBlock(NodeKey key) {
         return ClickNode(key, m_lines, *m_model, m_keywords, hooks);
     });
     if (result.status == WalkStatus::Failed && result.error)
-        ShowWarning(QStringLiteral("Block"), TextFromPath(result.error->message));
+        ShowFailure(QStringLiteral("Block"), *result.error);
     if (result.status == WalkStatus::Done && !m_closing)
         m_model->NoteFilled(key);
     if (result.nodesAdded == 0 || m_closing)
@@ -331,7 +335,7 @@ bool Form1::GoToLine(LineIndex line) {
             return ClickNode(*root, m_lines, *m_model, m_keywords, hooks);
         });
         if (result.status == WalkStatus::Failed && result.error)
-            ShowWarning(QStringLiteral("Block"), QString::fromLocal8Bit(result.error->message));
+            ShowFailure(QStringLiteral("Block"), *result.error);
         if (m_closing)
             return true;
     }
@@ -366,11 +370,16 @@ void Form1::Command1_Click() {
             ? OpenEditorAtLine(*m_desktop, key, filename)
             : OpenOwnEditorAtLine(*m_desktop, ownEditor.toStdString(), key, filename);
     LeaveBusy();
-    if (!result.ok() && !m_closing)
-        ShowWarning(QStringLiteral("Open in editor"), QString::fromStdString(result.error));
+    if (result.error && !m_closing)
+        ShowFailure(QStringLiteral("Open in editor"), *result.error);
 }
 
-void Form1::ShowWarning(const QString& title, const QString& text) {
+void Form1::ShowFailure(const QString& title, const Failure& failure) {
+    QString text = TextFromPath(failure.message);
+    // A reason worded to follow a context starts in lower case; alone in a box it starts the
+    // sentence.
+    if (!text.isEmpty())
+        text[0] = text[0].toUpper();
     m_services.showWarning(this, title, text);
 }
 

@@ -95,7 +95,9 @@ private:
     // Selects the node of `line`, filling its block first as a click on its root would; false
     // while a walk runs, so the find bar asks again later.
     bool GoToLine(LineIndex line);
-    void ShowWarning(const QString& title, const QString& text);
+    // Every warning the window shows goes through here: the message, its paths read the way the
+    // file name box shows them, in a box of its own.
+    void ShowFailure(const QString& title, const Failure& failure);
 
     FormServices m_services;
     Keywords m_keywords;

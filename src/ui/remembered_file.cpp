@@ -46,8 +46,10 @@ std::optional<QString> StoreFile(const QString& settingsFile) {
     return settingsFile.isEmpty() ? UserSettingsFile() : std::optional(settingsFile);
 }
 
-const QString noStore = QStringLiteral(
-    "neither XDG_CONFIG_HOME nor HOME names a folder, so there is no place for settings");
+// The reasons below hold paths as the text TextFromPath made of them; a failure holds their bytes.
+Failure NotStored(const QString& reason) {
+    return Failure{PathFromText(reason)};
+}
 
 } // namespace
 
@@ -69,31 +71,33 @@ QString RememberedFile::Read() const {
     }
 }
 
-std::optional<QString> RememberedFile::Write(const QString& path) const {
+Result<void> RememberedFile::Write(const QString& path) const {
     const std::optional<QString> file = StoreFile(m_settingsFile);
     if (!file)
-        return noStore;
+        return NotStored(QStringLiteral(
+            "neither XDG_CONFIG_HOME nor HOME names a folder, so there is no place for settings"));
     // The store is rewritten in a copy that replaces it only when complete: a store that cannot
     // be read is left as it is, and the user's other values are carried over or nothing is.
     // (A store opened under its own name could also answer from Qt's cache of files read.)
     const QFileInfo info(*file);
     if (!QDir().mkpath(info.absolutePath()))
-        return QStringLiteral("cannot make the folder %1").arg(info.absolutePath());
+        return NotStored(QStringLiteral("cannot make the folder %1").arg(info.absolutePath()));
     QTemporaryFile copy(*file + QStringLiteral(".XXXXXX"));
     if (!copy.open())
-        return QStringLiteral("cannot write in %1").arg(info.absolutePath());
+        return NotStored(QStringLiteral("cannot write in %1").arg(info.absolutePath()));
     if (info.exists()) {
         QFile original(*file);
         if (!original.open(QIODevice::ReadOnly) ||
             copy.write(original.readAll()) != original.size())
-            return QStringLiteral("cannot read %1").arg(*file);
+            return NotStored(QStringLiteral("cannot read %1").arg(*file));
         copy.setPermissions(original.permissions());
     }
     copy.close();
     {
         QSettings store(copy.fileName(), QSettings::IniFormat);
         if (store.status() == QSettings::FormatError)
-            return QStringLiteral("%1 is not a settings file; it was left as it is").arg(*file);
+            return NotStored(
+                QStringLiteral("%1 is not a settings file; it was left as it is").arg(*file));
         // The settings file is UTF-8 text: a path that is not UTF-8 is kept as its bytes.
         const std::string bytes = PathFromText(path);
         if (QString::fromStdString(bytes) == path)
@@ -102,11 +106,11 @@ std::optional<QString> RememberedFile::Write(const QString& path) const {
             store.setValue(key, QByteArray::fromStdString(bytes));
         store.sync();
         if (store.status() != QSettings::NoError)
-            return QStringLiteral("cannot write %1").arg(copy.fileName());
+            return NotStored(QStringLiteral("cannot write %1").arg(copy.fileName()));
     }
     if (rename(PathFromText(copy.fileName()).c_str(), PathFromText(*file).c_str()) != 0)
-        return QStringLiteral("cannot replace %1").arg(*file);
-    return std::nullopt;
+        return NotStored(QStringLiteral("cannot replace %1").arg(*file));
+    return {};
 }
 
 QString RememberedFile::EditorCommand() const {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "parse/result.h"
+
 #include <QString>
 
 #include <optional>
@@ -17,10 +19,10 @@ public:
     explicit RememberedFile(QString settingsFile = {});
 
     QString Read() const;
-    // Stores `path` unaltered, keeping every other value of the store. Gives the reason when it
-    // was not stored: no store, or a store that cannot be read or is not a settings file, which
-    // is then left as it is.
-    std::optional<QString> Write(const QString& path) const;
+    // Stores `path` unaltered, keeping every other value of the store. Fails when it was not
+    // stored: no store, or a store that cannot be read or is not a settings file, which is then
+    // left as it is.
+    Result<void> Write(const QString& path) const;
 
     // The user's own editor command in the same store (group "options", key "editor"), such as
     // "kate --line %l %f"; empty when none is set and the stand-in editor is used.

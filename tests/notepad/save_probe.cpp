@@ -26,11 +26,11 @@ int main(int argc, char** argv) {
     };
     const QByteArray before = read();
     const QByteArray bytes(QByteArray(argv[3]).toLongLong(), 'n');
-    const std::optional<ini::FileError> error = std::strcmp(argv[1], "replace") == 0
-                                                    ? ini::WriteFileBytes(path, bytes)
-                                                    : ini::OverwriteFileInPlace(path, bytes);
+    const ini::Result<void> saved = std::strcmp(argv[1], "replace") == 0
+                                        ? ini::WriteFileBytes(path, bytes)
+                                        : ini::OverwriteFileInPlace(path, bytes);
     const QByteArray after = read();
-    std::printf("%s\n%s\n", error ? error->message.toLocal8Bit().constData() : "saved",
+    std::printf("%s\n%s\n", saved.ok() ? "saved" : saved.error().c_str(),
                 after == before ? "old" : (after == bytes ? "new" : "damaged"));
     return 0;
 }

@@ -1,8 +1,8 @@
 #include "notepad/block_lines.h"
 #include "notepad/cp1252_text.h"
 #include "notepad/large_file_lines.h"
-#include "parse/line_ends.h"
 #include "notepad/text_document.h"
+#include "parse/line_ends.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -29,13 +29,12 @@ QByteArray Bytes(std::string_view text) {
 }
 
 QByteArray EncodeOrFail(const TextDocument& document) {
-    const auto bytes = document.ToBytes();
-    if (const auto* error = std::get_if<EncodeError>(&bytes)) {
-        qWarning("unencodable U+%04X at line %lld column %lld", error->character,
-                 static_cast<long long>(error->line), static_cast<long long>(error->column));
+    const Result<QByteArray> bytes = document.ToBytes();
+    if (!bytes.ok()) {
+        qWarning("%s", bytes.error().c_str());
         return {};
     }
-    return std::get<QByteArray>(bytes);
+    return bytes.value();
 }
 
 // A line's text back in its file's encoding, independently of the document's writer.
@@ -172,9 +171,9 @@ void TextDocumentTest::largeViewLinesMatchEditor() {
     QCOMPARE(file.write(bytes), bytes.size());
     file.close();
     const TextDocument document = TextDocument::FromBytes(View(bytes));
-    auto read = LargeFileLines::Read(file.fileName());
-    QVERIFY(std::holds_alternative<LargeFileLines>(read));
-    const LargeFileLines& lines = std::get<LargeFileLines>(read);
+    const Result<LargeFileLines> read = LargeFileLines::Read(file.fileName());
+    QVERIFY2(read.ok(), read.error().c_str());
+    const LargeFileLines& lines = read.value();
     QCOMPARE(lines.Encoding(), document.Format().encoding);
     QCOMPARE(lines.Count(), static_cast<qint64>(document.Lines().size()));
     for (qint64 i = 0; i < lines.Count(); ++i)
@@ -285,13 +284,12 @@ void TextDocumentTest::unencodable() {
     for (const Line& loaded : document.Lines())
         lines.push_back(loaded.text);
     lines[static_cast<std::size_t>(line)].insert(column, QChar(character));
-    const auto bytes = document.WithLines(std::move(lines)).ToBytes();
+    const Result<QByteArray> bytes = document.WithLines(std::move(lines)).ToBytes();
 
-    const auto* error = std::get_if<EncodeError>(&bytes);
-    QVERIFY(error);
-    QCOMPARE(error->line, line);
-    QCOMPARE(error->column, column);
-    QCOMPARE(static_cast<int>(error->character), character);
+    QVERIFY(!bytes.ok());
+    QCOMPARE(bytes.failure().place, std::optional(TextPlace{line, column}));
+    const QString code = QStringLiteral("U+%1").arg(character, 4, 16, QLatin1Char('0'));
+    QVERIFY2(QString::fromStdString(bytes.error()).contains(code), bytes.error().c_str());
 }
 
 void TextDocumentTest::cp1252Mapping_data() {

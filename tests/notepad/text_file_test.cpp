@@ -1,5 +1,7 @@
 #include "notepad/text_file.h"
 
+#include "notepad/failure_text.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -14,6 +16,8 @@
 #include <unistd.h>
 
 using namespace ini;
+
+Q_DECLARE_METATYPE(ini::FailureKind)
 
 namespace {
 
@@ -45,6 +49,9 @@ private slots:
     void init();
     void cleanup() { m_dir.reset(); }
 
+    void readFailsWithTheKindTheEditorActsOn_data();
+    void readFailsWithTheKindTheEditorActsOn();
+
     void sizeLimitStopsSaveBeforeAByteChanges_data();
     void sizeLimitStopsSaveBeforeAByteChanges();
     void fullDiskLeavesOldBytes_data() { sizeLimitStopsSaveBeforeAByteChanges_data(); }
@@ -72,6 +79,31 @@ QString TextFileTest::Write(const QString& name, const QByteArray& bytes) {
     return path;
 }
 
+// Only a path with nothing at it may be saved over, and only a file over the limit opens
+// read-only.
+void TextFileTest::readFailsWithTheKindTheEditorActsOn_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<FailureKind>("kind");
+    QTest::newRow("nothing there") << "missing.ini" << FailureKind::NotFound;
+    QTest::newRow("a folder") << "folder" << FailureKind::Other;
+    QTest::newRow("over the limit") << "large.ini" << FailureKind::TooLarge;
+}
+
+void TextFileTest::readFailsWithTheKindTheEditorActsOn() {
+    QFETCH(QString, name);
+    QFETCH(FailureKind, kind);
+    const QString path = m_dir->filePath(name);
+    if (name == "folder")
+        QVERIFY(QDir(m_dir->path()).mkdir(name));
+    else if (name == "large.ini")
+        Write(name, QByteArray(11, 'x'));
+
+    const Result<QByteArray> read = ReadFileBytes(path, 10);
+    QVERIFY(!read.ok());
+    QCOMPARE(read.failure().kind, kind);
+    QVERIFY2(FailureText(read.failure()).contains(path), read.error().c_str());
+}
+
 void TextFileTest::sizeLimitStopsSaveBeforeAByteChanges_data() {
     QTest::addColumn<bool>("inPlace");
     QTest::newRow("through a new file") << false;
@@ -90,15 +122,16 @@ void TextFileTest::sizeLimitStopsSaveBeforeAByteChanges() {
     limited.rlim_cur = 16 * 1024;
     const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
     QVERIFY(::setrlimit(RLIMIT_FSIZE, &limited) == 0);
-    const std::optional<FileError> error =
+    const Result<void> written =
         inPlace ? OverwriteFileInPlace(path, bytes) : WriteFileBytes(path, bytes);
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previousHandler);
 
-    QVERIFY(error);
-    QVERIFY2(error->message.contains(QString::fromLocal8Bit(std::strerror(EFBIG))) &&
-                 error->message.endsWith("the file is unchanged"),
-             qPrintable(error->message));
+    QVERIFY(!written.ok());
+    const QString message = FailureText(written.failure());
+    QVERIFY2(message.contains(QString::fromLocal8Bit(std::strerror(EFBIG))) &&
+                 message.endsWith("the file is unchanged"),
+             qPrintable(message));
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), kOld);
@@ -158,7 +191,7 @@ void TextFileTest::saveThroughLinkKeepsLink() {
     const QString target = Write("target.ini", kOld);
     const QString link = m_dir->filePath("link.ini");
     QVERIFY(QFile::link(target, link));
-    QVERIFY(!WriteFileBytes(link, "new"));
+    QVERIFY(WriteFileBytes(link, "new").ok());
     QVERIFY(QFileInfo(link).isSymLink());
     QFile file(target);
     QVERIFY(file.open(QIODevice::ReadOnly));

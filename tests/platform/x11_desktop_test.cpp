@@ -207,7 +207,7 @@ void X11DesktopTest::handoffPutsTheEditorsCaretOnTheLine() {
     const HandoffResult result = OpenEditorAtLine(*desktop, "Key_2", path.toStdString());
     if (result.editor)
         m_started.push_back(*result.editor);
-    QVERIFY2(result.ok(), result.error.c_str());
+    QVERIFY2(result.ok(), result.error.value_or(Failure{}).message.c_str());
 
     QTRY_VERIFY_WITH_TIMEOUT(WindowTitle(*result.editor).endsWith(" - Ln 3, Col 1"), 5000);
     // The keys went to the prompt, not into the text.

@@ -340,7 +340,8 @@ void ChooserTest::rememberedValueRoundTrips() {
     const QString file = dir.filePath(QStringLiteral("settings.conf"));
     const RememberedFile store(file);
     QCOMPARE(store.Read(), QString());
-    QCOMPARE(store.Write(value), std::nullopt);
+    const Result<void> written = store.Write(value);
+    QVERIFY2(written.ok(), written.error().c_str());
     // Read from a copy: a store of the same name would answer from memory, not from the file.
     QVERIFY(QFile::copy(file, dir.filePath(QStringLiteral("copy.conf"))));
     QCOMPARE(RememberedFile(dir.filePath(QStringLiteral("copy.conf"))).Read(), value);
@@ -364,13 +365,13 @@ void ChooserTest::unreadableSettingsAreLeftAsTheyAre() {
     QFile out(file);
     QVERIFY(out.open(QIODevice::WriteOnly) && out.write(content) == content.size());
     out.close();
-    const std::optional<QString> problem = RememberedFile(file).Write(QStringLiteral("/new.ini"));
+    const Result<void> written = RememberedFile(file).Write(QStringLiteral("/new.ini"));
     if (stored) {
-        QCOMPARE(problem, std::nullopt);
+        QVERIFY2(written.ok(), written.error().c_str());
         QVERIFY(ReadAll(file).contains("volume=7"));
         QVERIFY(ReadAll(file).contains("lastfile=/new.ini"));
     } else {
-        QVERIFY(problem && problem->contains(file));
+        QVERIFY(!written.ok() && TextFromPath(written.error()).contains(file));
         QCOMPARE(ReadAll(file), content);
     }
 }
@@ -384,11 +385,11 @@ void ChooserTest::noHomeFolderMeansNothingIsWritten() {
     QCoreApplication::setApplicationName(name);
     qunsetenv("HOME");
     qunsetenv("XDG_CONFIG_HOME");
-    const std::optional<QString> problem = RememberedFile().Write(QStringLiteral("/a.ini"));
+    const Result<void> written = RememberedFile().Write(QStringLiteral("/a.ini"));
     const QString read = RememberedFile().Read();
     // With a configuration folder named, the store lands there.
     qputenv("XDG_CONFIG_HOME", PathFromText(dir.path()).c_str());
-    const std::optional<QString> configProblem = RememberedFile().Write(QStringLiteral("/b.ini"));
+    const Result<void> configWritten = RememberedFile().Write(QStringLiteral("/b.ini"));
     qputenv("HOME", home);
     QCoreApplication::setApplicationName(oldName);
     if (config.isNull())
@@ -396,10 +397,10 @@ void ChooserTest::noHomeFolderMeansNothingIsWritten() {
     else
         qputenv("XDG_CONFIG_HOME", config);
 
-    QVERIFY(problem && problem->contains(QStringLiteral("HOME")));
+    QVERIFY(!written.ok() && written.error().find("HOME") != std::string::npos);
     QCOMPARE(read, QString());
     QVERIFY(!QFileInfo::exists(QStringLiteral("/.config/") + name));
-    QCOMPARE(configProblem, std::nullopt);
+    QVERIFY2(configWritten.ok(), configWritten.error().c_str());
     QVERIFY(ReadAll(QStringLiteral("%1/%2/%2.conf").arg(dir.path(), name)).contains("/b.ini"));
 }
 

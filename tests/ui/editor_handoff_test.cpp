@@ -41,7 +41,7 @@ TEST(EditorHandoff, TypesTheOneBasedLineOfTheSelectedKeyBetweenCtrlGAndEnter) {
         const auto key = c.key ? std::optional<std::string_view>(*c.key) : std::nullopt;
         const HandoffResult result = OpenEditorAtLine(desktop, key, "/data/a.ini");
 
-        EXPECT_TRUE(result.ok()) << result.error;
+        EXPECT_TRUE(result.ok()) << result.error->message;
         EXPECT_EQ(result.lineNumber, c.lineNumber);
         EXPECT_EQ(result.editor, TaskId{4242});
         Calls expected{"start[notepad.exe /data/a.ini] mode 1", "activate 4242", "keys ^g"};
@@ -115,7 +115,8 @@ TEST(EditorHandoff, StopsAtTheFirstFailingStepSoNoKeysGoAstray) {
         EXPECT_EQ(result.failedStep, c.step);
         EXPECT_EQ(desktop.calls, c.calls);
         EXPECT_EQ(result.editor, c.editor);
-        EXPECT_FALSE(result.error.empty());
+        ASSERT_TRUE(result.error);
+        EXPECT_FALSE(result.error->message.empty());
     }
 }
 
@@ -123,8 +124,10 @@ TEST(EditorHandoff, ErrorsCarryTheDesktopsReason) {
     FakeDesktop desktop;
     desktop.failActivate = true;
     const HandoffResult result = OpenEditorAtLine(desktop, "Key_5", "f.ini");
-    EXPECT_NE(result.error.find("no window appeared"), std::string::npos) << result.error;
-    EXPECT_NE(result.error.find("no keys were typed"), std::string::npos) << result.error;
+    ASSERT_TRUE(result.error);
+    const std::string& message = result.error->message;
+    EXPECT_NE(message.find("no window appeared"), std::string::npos) << message;
+    EXPECT_NE(message.find("no keys were typed"), std::string::npos) << message;
 }
 
 TEST(EditorHandoff, EveryClickStartsItsOwnEditorAndTypesIntoIt) {
@@ -180,7 +183,9 @@ TEST(OwnEditor, StartsWithTheLineOnItsCommandLineAndTypesNothing) {
     failing.failStart = true;
     const HandoffResult failed = OpenOwnEditorAtLine(failing, "kate %f", "Key_9", "a.ini");
     EXPECT_EQ(failed.failedStep, HandoffStep::StartEditor);
-    EXPECT_NE(failed.error.find("no such program"), std::string::npos) << failed.error;
+    ASSERT_TRUE(failed.error);
+    EXPECT_NE(failed.error->message.find("no such program"), std::string::npos)
+        << failed.error->message;
 }
 
 } // namespace

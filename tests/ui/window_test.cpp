@@ -82,6 +82,10 @@ public:
         m_interval = interval;
         return *this;
     }
+    Harness& Settings(QString file) {
+        m_settings = std::move(file);
+        return *this;
+    }
 
     QString WriteFile(const QString& name, const QByteArray& bytes) {
         const QString path = m_dir.filePath(name);
@@ -171,6 +175,7 @@ private slots:
     void nameNotRememberedIsExplained();
     void driveChangeFollowsOrReturns();
     void nameThatIsNotUtf8CanBeChosenLoadedAndRemembered();
+    void pathThatIsNotUtf8ReadsAlikeInEveryWarning();
     void loadThenClicksFillBlocksOnce();
     void filledBlocksCollapseAndOpenAgain();
     void keyboardFillsBlocks();
@@ -357,7 +362,7 @@ void WindowTest::remembersPathBetweenRuns() {
         return text.replace(QStringLiteral("%1"), window.Folder());
     };
     if (!remembered.isEmpty())
-        QCOMPARE(window.Store().Write(fill(remembered)), std::nullopt);
+        QVERIFY(window.Store().Write(fill(remembered)).ok());
 
     window.Open();
     auto* folders = window.Find<FolderList>("Dir1");
@@ -374,7 +379,7 @@ void WindowTest::remembersPathBetweenRuns() {
 
 void WindowTest::emptyTextIsStoredAndRestoredAsNothing() {
     Harness window;
-    QCOMPARE(window.Store().Write(window.Folder() + QStringLiteral("/x.ini")), std::nullopt);
+    QVERIFY(window.Store().Write(window.Folder() + QStringLiteral("/x.ini")).ok());
     window.Open();
     QCOMPARE(window.Find<FolderList>("Dir1")->Path(), window.Folder());
     window.Find<QLineEdit>("Txt_Filename")->clear();
@@ -473,6 +478,24 @@ void WindowTest::nameThatIsNotUtf8CanBeChosenLoadedAndRemembered() {
     QCOMPARE(PathFromText(window.Store().Read()), file);
     window.Open();
     QCOMPARE(window.Find<FolderList>("Dir1")->Path(), TextFromPath(folder));
+}
+
+// Warnings name a path the way the file name box shows it, whichever part of the window failed.
+void WindowTest::pathThatIsNotUtf8ReadsAlikeInEveryWarning() {
+    Harness window;
+    // The settings folder cannot be made: a file stands where its parent would be.
+    const std::string folder =
+        PathFromText(window.WriteFile(QStringLiteral("blocker"), {})) + "/caf\xe9";
+    window.Settings(TextFromPath(folder + "/settings.conf")).Open();
+
+    const QString missing = TextFromPath(PathFromText(window.Folder()) + "/gone\xff.ini");
+    window.Load(missing);
+    window.form->close();
+    QCOMPARE(window.warnings.size(), 2);
+    QVERIFY2(window.warnings[0].contains(missing), qPrintable(window.warnings[0]));
+    QVERIFY2(window.warnings[1].contains(QStringLiteral("cannot make the folder ") +
+                                         TextFromPath(folder)),
+             qPrintable(window.warnings[1]));
 }
 
 void WindowTest::loadThenClicksFillBlocksOnce() {
@@ -695,8 +718,7 @@ void WindowTest::fileFromOutsideShowsItsFolderAndLoads() {
     QDir(window.Folder()).mkpath(QStringLiteral("Data"));
     const QString path = window.WriteFile(QStringLiteral("Data/example.ini"), example);
     window.WriteFile(QStringLiteral("Data/Weapons.ini"), "Weapon A\r\nEnd\r\n");
-    QCOMPARE(window.Store().Write(window.Folder() + QStringLiteral("/remembered.ini")),
-             std::nullopt);
+    QVERIFY(window.Store().Write(window.Folder() + QStringLiteral("/remembered.ini")).ok());
     Form1& form = window.Open();
     auto* folders = window.Find<FolderList>("Dir1");
 

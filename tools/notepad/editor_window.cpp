@@ -1,6 +1,7 @@
 #include "notepad/editor_window.h"
 
 #include "notepad/block_lines.h"
+#include "notepad/failure_text.h"
 #include "notepad/goto_line_bar.h"
 #include "notepad/large_file_view.h"
 
@@ -24,11 +25,6 @@
 namespace ini {
 
 namespace {
-
-QString EncodingName(TextEncoding encoding) {
-    return encoding == TextEncoding::Utf8 ? QStringLiteral("UTF-8")
-                                          : QStringLiteral("Windows-1252");
-}
 
 QString LineEndName(LineEnd end) {
     switch (end) {
@@ -113,22 +109,22 @@ void EditorWindow::Open(const QString& path) {
                          .arg(info.fileName(), MiB(info.size()), MiB(kLargeFileBytes)));
         return;
     }
-    const std::variant<QByteArray, FileError> read = ReadFileBytes(path, kLargeFileBytes);
-    const auto* error = std::get_if<FileError>(&read);
-    if (error && error->kind == FileError::Kind::TooLarge) { // it grew since it was measured
-        OpenReadOnly(tr("Large files open read-only: %1").arg(error->message));
+    const Result<QByteArray> read = ReadFileBytes(path, kLargeFileBytes);
+    const FailureKind kind = read.ok() ? FailureKind::Other : read.failure().kind;
+    if (kind == FailureKind::TooLarge) { // it grew since it was measured
+        OpenReadOnly(tr("Large files open read-only: %1").arg(FailureText(read.failure())));
         return;
     }
-    if (error) {
+    if (!read.ok()) {
         m_document = TextDocument();
-        if (error->kind == FileError::Kind::Missing) {
-            ShowError(tr("%1; saving creates it").arg(error->message));
+        if (kind == FailureKind::NotFound) {
+            ShowError(tr("%1; saving creates it").arg(FailureText(read.failure())));
         } else {
             RefuseSavingOverUnread();
-            ShowError(error->message);
+            ShowError(FailureText(read.failure()));
         }
     } else {
-        const QByteArray& bytes = std::get<QByteArray>(read);
+        const QByteArray& bytes = read.value();
         TextDocument document = TextDocument::FromBytes(
             std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
         const auto& lines = document.Lines();
@@ -156,13 +152,13 @@ void EditorWindow::Open(const QString& path) {
 void EditorWindow::OpenReadOnly(const QString& why) {
     m_document = TextDocument();
     ShowLines(*m_edit->document(), m_document.Lines()); // frees the text of a previous file
-    std::variant<LargeFileLines, QString> read = LargeFileLines::Read(m_path);
-    if (auto* error = std::get_if<QString>(&read)) {
+    Result<LargeFileLines> read = LargeFileLines::Read(m_path);
+    if (!read.ok()) {
         RefuseSavingOverUnread();
         ShowEditable(true);
-        ShowError(*error);
+        ShowError(FailureText(read.failure()));
     } else {
-        m_large->SetLines(std::move(std::get<LargeFileLines>(read)));
+        m_large->SetLines(std::move(read).value());
         ShowEditable(false);
         ShowError(why);
     }
@@ -225,16 +221,14 @@ bool EditorWindow::SaveAs() {
 bool EditorWindow::SaveTo(const QString& path) {
     QTextDocument& text = *m_edit->document();
     TextDocument next = m_document.WithLines(CollectLines(text));
-    const std::variant<QByteArray, EncodeError> bytes = next.ToBytes();
-    if (const auto* error = std::get_if<EncodeError>(&bytes)) {
-        ShowError(tr("Not saved: line %1, column %2 holds U+%3, which %4 cannot store")
-                      .arg(error->line + 1)
-                      .arg(error->column + 1)
-                      .arg(static_cast<uint>(error->character), 4, 16, QLatin1Char('0'))
-                      .arg(EncodingName(next.Format().encoding)));
-        QTextCursor cursor(text.findBlockByNumber(static_cast<int>(error->line)));
-        cursor.setPosition(cursor.position() + static_cast<int>(error->column));
-        m_edit->setTextCursor(cursor);
+    const Result<QByteArray> bytes = next.ToBytes();
+    if (!bytes.ok()) {
+        ShowError(tr("Not saved: %1").arg(FailureText(bytes.failure())));
+        if (const std::optional<TextPlace> place = bytes.failure().place) {
+            QTextCursor cursor(text.findBlockByNumber(static_cast<int>(place->line)));
+            cursor.setPosition(cursor.position() + static_cast<int>(place->column));
+            m_edit->setTextCursor(cursor);
+        }
         return false;
     }
     // Another editor, or another copy of this one, may have saved the file since we read it;
@@ -246,9 +240,9 @@ bool EditorWindow::SaveTo(const QString& path) {
         ShowError(tr("Not saved: %1 was changed on disk; the changes here are kept").arg(path));
         return false;
     }
-    const QByteArray& written = std::get<QByteArray>(bytes);
-    if (const std::optional<FileError> error = WriteFileBytes(path, written)) {
-        ShowError(error->message);
+    const QByteArray& written = bytes.value();
+    if (const Result<void> saved = WriteFileBytes(path, written); !saved.ok()) {
+        ShowError(FailureText(saved.failure()));
         return false;
     }
     m_disk = DiskState::Of(path, written);

@@ -6,10 +6,10 @@
 
 namespace ini {
 
-std::variant<LargeFileLines, QString> LargeFileLines::Read(const QString& path) {
+Result<LargeFileLines> LargeFileLines::Read(const QString& path) {
     Result<LineStore> read = LineStore::ReadFile(QFile::encodeName(path).toStdString());
     if (!read.ok())
-        return QString::fromLocal8Bit(read.error());
+        return read.failure();
     auto store = std::make_unique<LineStore>(std::move(read).value());
     const TextEncoding encoding =
         store->IsValidUtf8() ? TextEncoding::Utf8 : TextEncoding::Windows1252;

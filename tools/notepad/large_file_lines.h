@@ -1,11 +1,11 @@
 #pragma once
 
 #include "notepad/text_document.h"
+#include "parse/result.h"
 
 #include <QString>
 
 #include <memory>
-#include <variant>
 
 namespace ini {
 
@@ -17,7 +17,7 @@ class LineStore;
 class LargeFileLines {
 public:
     // The file's lines, or why it could not be read.
-    static std::variant<LargeFileLines, QString> Read(const QString& path);
+    static Result<LargeFileLines> Read(const QString& path);
 
     LargeFileLines(LargeFileLines&&) noexcept;
     LargeFileLines& operator=(LargeFileLines&&) noexcept;

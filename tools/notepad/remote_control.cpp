@@ -122,7 +122,7 @@ void Type(QWidget& window, const QtKey& key) {
 Result<void> TypeInto(QWidget& window, std::string_view keys) {
     const auto strokes = ParseKeyDescription(keys);
     if (!strokes.ok())
-        return Failure{strokes.error()};
+        return strokes.failure();
     for (const KeyStroke& stroke : strokes.value())
         Type(window, ToQtKey(stroke));
     return {};
@@ -157,7 +157,7 @@ void RemoteControl::Serve(QLocalSocket& client) {
             return;
         }
         const auto request = DecodeRequest(QByteArrayView(line).chopped(1));
-        client.write(EncodeReply(request ? Handle(*request) : "unknown request"));
+        client.write(EncodeReply(request ? Handle(*request).error() : "unknown request"));
     }
     if (client.bytesAvailable() > kChannelLineLimit) {
         client.write(EncodeReply("request too long"));
@@ -165,7 +165,7 @@ void RemoteControl::Serve(QLocalSocket& client) {
     }
 }
 
-std::string RemoteControl::Handle(const ChannelRequest& request) {
+Result<void> RemoteControl::Handle(const ChannelRequest& request) {
     if (request.kind == ChannelRequest::Kind::Raise) {
         if (m_window.isMinimized())
             m_window.showNormal();
@@ -175,8 +175,7 @@ std::string RemoteControl::Handle(const ChannelRequest& request) {
         m_window.activateWindow();
         return {};
     }
-    const auto typed = TypeInto(m_window, request.keys);
-    return typed.ok() ? std::string() : typed.error();
+    return TypeInto(m_window, request.keys);
 }
 
 } // namespace ini

@@ -5,7 +5,6 @@
 #include <QLocalServer>
 #include <QObject>
 
-#include <string>
 #include <string_view>
 
 class QLocalSocket;
@@ -30,7 +29,7 @@ public:
 private:
     void Accept();
     void Serve(QLocalSocket& client);
-    std::string Handle(const ChannelRequest& request);
+    Result<void> Handle(const ChannelRequest& request);
 
     QWidget& m_window;
     QLocalServer m_server;

@@ -1,6 +1,7 @@
 #include "notepad/text_document.h"
 
 #include "notepad/cp1252_text.h"
+#include "notepad/failure_text.h"
 #include "notepad/line_match.h"
 #include "parse/line_ends.h"
 #include "parse/text_encoding.h"
@@ -115,6 +116,11 @@ private:
 
 } // namespace
 
+QString EncodingName(TextEncoding encoding) {
+    return encoding == TextEncoding::Utf8 ? QStringLiteral("UTF-8")
+                                          : QStringLiteral("Windows-1252");
+}
+
 QString DecodeLine(std::string_view bytes, TextEncoding encoding) {
     if (encoding == TextEncoding::Windows1252)
         return DecodeCp1252(bytes);
@@ -166,7 +172,7 @@ TextDocument TextDocument::WithLines(std::vector<QString> texts) const {
     return document;
 }
 
-std::variant<QByteArray, EncodeError> TextDocument::ToBytes() const {
+Result<QByteArray> TextDocument::ToBytes() const {
     qsizetype capacity = static_cast<qsizetype>(utf8Bom.size());
     for (const Line& line : m_lines)
         capacity += line.text.size() + 2;
@@ -175,8 +181,16 @@ std::variant<QByteArray, EncodeError> TextDocument::ToBytes() const {
         writer.AppendBytes(utf8Bom);
     for (std::size_t i = 0; i < m_lines.size(); ++i) {
         const Line& line = m_lines[i];
-        if (const std::optional<qsizetype> column = writer.AppendText(line.text))
-            return EncodeError{static_cast<qsizetype>(i), *column, line.text[*column].unicode()};
+        if (const std::optional<qsizetype> column = writer.AppendText(line.text)) {
+            Failure failure = TextFailure(
+                QStringLiteral("line %1, column %2 holds U+%3, which %4 cannot store")
+                    .arg(i + 1)
+                    .arg(*column + 1)
+                    .arg(static_cast<uint>(line.text[*column].unicode()), 4, 16, QLatin1Char('0'))
+                    .arg(EncodingName(m_format.encoding)));
+            failure.place = TextPlace{static_cast<std::int64_t>(i), *column};
+            return failure;
+        }
         writer.AppendBytes(TerminatorBytes(line.end));
     }
     return std::move(writer).Take();

@@ -1,10 +1,11 @@
 #pragma once
 
+#include "parse/result.h"
+
 #include <QByteArray>
 #include <QString>
 
 #include <string_view>
-#include <variant>
 #include <vector>
 
 namespace ini {
@@ -13,6 +14,9 @@ namespace ini {
 enum class LineEnd : int { Unset = -1, None = 0, Lf = 1, CrLf = 2, Cr = 3 };
 
 enum class TextEncoding { Utf8, Windows1252 };
+
+// "UTF-8" or "Windows-1252".
+QString EncodingName(TextEncoding encoding);
 
 // One line's bytes as text: every line of a file is decoded on its own, so the editor and the
 // read-only view of large files show the same characters.
@@ -29,13 +33,6 @@ struct FileFormat {
     bool hasBom = false;
     LineEnd newLineEnd = LineEnd::Lf; // for lines the user adds: the file's most common end
     bool endsWithTerminator = false;  // whether the last line had one
-};
-
-// A character the file's encoding has no bytes for; line and column count from 0.
-struct EncodeError {
-    qsizetype line = 0;
-    qsizetype column = 0;
-    char16_t character = 0;
 };
 
 // A text file as lines, each with its own terminator, plus its format. Holds no widgets so the
@@ -56,8 +53,8 @@ public:
     // and the last line ends the way the file's last line did.
     TextDocument WithLines(std::vector<QString> texts) const;
 
-    // The file's bytes, or the first character its encoding cannot hold.
-    std::variant<QByteArray, EncodeError> ToBytes() const;
+    // The file's bytes. Fails at the place of the first character the encoding cannot hold.
+    Result<QByteArray> ToBytes() const;
 
     const std::vector<Line>& Lines() const noexcept { return m_lines; }
     const FileFormat& Format() const noexcept { return m_format; }

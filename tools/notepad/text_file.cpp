@@ -1,5 +1,7 @@
 #include "notepad/text_file.h"
 
+#include "notepad/failure_text.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -19,8 +21,8 @@ QString Reason(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-FileError WriteError(const QString& path, int error, const QString& outcome) {
-    return FileError{QStringLiteral("Cannot write %1: %2; %3").arg(path, Reason(error), outcome)};
+Failure WriteError(const QString& path, int error, const QString& outcome) {
+    return TextFailure(QStringLiteral("Cannot write %1: %2; %3").arg(path, Reason(error), outcome));
 }
 
 const QString kUnchanged = QStringLiteral("the file is unchanged");
@@ -108,36 +110,37 @@ QString MiB(qint64 bytes) {
     return QString::number(static_cast<double>(bytes) / (1024.0 * 1024.0), 'f', 1);
 }
 
-std::variant<QByteArray, FileError> ReadFileBytes(const QString& path, qint64 maxBytes) {
+Result<QByteArray> ReadFileBytes(const QString& path, qint64 maxBytes) {
     const QFileInfo info(path);
     if (!info.exists())
-        return FileError{QStringLiteral("%1 does not exist").arg(path), FileError::Kind::Missing};
+        return TextFailure(QStringLiteral("%1 does not exist").arg(path), FailureKind::NotFound);
     if (info.isDir())
-        return FileError{QStringLiteral("%1 is a folder, not a file").arg(path)};
+        return TextFailure(QStringLiteral("%1 is a folder, not a file").arg(path));
     // Devices and pipes could block or never end.
     if (!info.isFile())
-        return FileError{QStringLiteral("%1 is not a regular file").arg(path)};
+        return TextFailure(QStringLiteral("%1 is not a regular file").arg(path));
     const auto tooLarge = [&](qint64 size) {
-        return FileError{QStringLiteral("%1 is too large (%2 MiB; files up to %3 MiB can be read)")
-                             .arg(path, MiB(size), MiB(maxBytes)),
-                         FileError::Kind::TooLarge};
+        return TextFailure(
+            QStringLiteral("%1 is too large (%2 MiB; files up to %3 MiB can be read)")
+                .arg(path, MiB(size), MiB(maxBytes)),
+            FailureKind::TooLarge);
     };
     if (info.size() > maxBytes)
         return tooLarge(info.size());
 
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return FileError{QStringLiteral("Cannot open %1: %2").arg(path, file.errorString())};
+        return TextFailure(QStringLiteral("Cannot open %1: %2").arg(path, file.errorString()));
     // One byte more than allowed tells a file that grew since it was measured.
     QByteArray bytes = file.read(maxBytes + 1);
     if (file.error() != QFileDevice::NoError)
-        return FileError{QStringLiteral("Cannot read %1: %2").arg(path, file.errorString())};
+        return TextFailure(QStringLiteral("Cannot read %1: %2").arg(path, file.errorString()));
     if (bytes.size() > maxBytes)
         return tooLarge(bytes.size());
     return bytes;
 }
 
-std::optional<FileError> WriteFileBytes(const QString& path, const QByteArray& bytes) {
+Result<void> WriteFileBytes(const QString& path, const QByteArray& bytes) {
     const QString target = SaveTarget(path);
     struct stat old {};
     const bool exists = ::stat(QFile::encodeName(target).constData(), &old) == 0;
@@ -151,10 +154,10 @@ std::optional<FileError> WriteFileBytes(const QString& path, const QByteArray& b
         // A folder we may not create files in can still hold a file we may write.
         if (exists && (error == EACCES || error == EPERM))
             return OverwriteFileInPlace(target, bytes);
-        return FileError{
+        return TextFailure(
             QStringLiteral("Cannot write %1: no new file can be made in its folder "
                            "(%2); %3")
-                .arg(path, Reason(error), exists ? kUnchanged : QString("nothing was written"))};
+                .arg(path, Reason(error), exists ? kUnchanged : QString("nothing was written")));
     }
     const auto fail = [&](int error) {
         ::unlink(sibling.constData());
@@ -175,10 +178,10 @@ std::optional<FileError> WriteFileBytes(const QString& path, const QByteArray& b
         return fail(error);
     if (::rename(sibling.constData(), QFile::encodeName(target).constData()) != 0)
         return fail(errno);
-    return std::nullopt;
+    return {};
 }
 
-std::optional<FileError> OverwriteFileInPlace(const QString& path, const QByteArray& bytes) {
+Result<void> OverwriteFileInPlace(const QString& path, const QByteArray& bytes) {
     Descriptor fd(::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC));
     if (fd.Get() < 0)
         return WriteError(path, errno, kUnchanged);
@@ -195,11 +198,11 @@ std::optional<FileError> OverwriteFileInPlace(const QString& path, const QByteAr
             // A reservation that failed half way may have grown the file by zeros only.
             if (::ftruncate(fd.Get(), old.st_size) != 0)
                 return WriteError(path, error, QStringLiteral("zeros may follow the old content"));
-            return FileError{QStringLiteral("Cannot write %1: %2 (no space could be set aside for "
-                                            "%3 bytes); %4")
-                                 .arg(path, Reason(error))
-                                 .arg(bytes.size())
-                                 .arg(kUnchanged)};
+            return TextFailure(QStringLiteral("Cannot write %1: %2 (no space could be set aside "
+                                              "for %3 bytes); %4")
+                                   .arg(path, Reason(error))
+                                   .arg(bytes.size())
+                                   .arg(kUnchanged));
         }
     }
     int error = WriteAll(fd.Get(), bytes.constData(), bytes.size(), 0);
@@ -210,7 +213,7 @@ std::optional<FileError> OverwriteFileInPlace(const QString& path, const QByteAr
     if (!error)
         error = fd.Close();
     if (!error)
-        return std::nullopt;
+        return {};
 
     const bool restored = fd.Get() >= 0 &&
                           WriteAll(fd.Get(), previous.constData(), previous.size(), 0) == 0 &&
@@ -239,9 +242,8 @@ bool DiskState::ChangedAt(const QString& path) const {
         return false;
     if (info.size() != m_size || info.lastModified() != m_modified)
         return true;
-    const std::variant<QByteArray, FileError> now = ReadFileBytes(path, m_size);
-    const auto* bytes = std::get_if<QByteArray>(&now);
-    return !bytes || QCryptographicHash::hash(*bytes, QCryptographicHash::Sha256) != m_hash;
+    const Result<QByteArray> now = ReadFileBytes(path, m_size);
+    return !now.ok() || QCryptographicHash::hash(now.value(), QCryptographicHash::Sha256) != m_hash;
 }
 
 } // namespace ini

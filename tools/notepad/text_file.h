@@ -1,36 +1,30 @@
 #pragma once
 
+#include "parse/result.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
 
-#include <optional>
-#include <variant>
-
 namespace ini {
-
-struct FileError {
-    enum class Kind { Other, Missing, TooLarge };
-    QString message;
-    Kind kind = Kind::Other; // Missing: nothing is at the path yet, so saving there loses nothing
-};
 
 // "12.3" for 12.3 MiB.
 QString MiB(qint64 bytes);
 
-// The whole content of a regular file of at most maxBytes.
-std::variant<QByteArray, FileError> ReadFileBytes(const QString& path, qint64 maxBytes);
+// The whole content of a regular file of at most maxBytes. Fails as NotFound when nothing is at
+// the path and as TooLarge when the file holds more.
+Result<QByteArray> ReadFileBytes(const QString& path, qint64 maxBytes);
 
 // Replaces the file's content only once all of it is on disk: it is written to a new file
 // beside the old one that then takes its place. Where the folder refuses a new file, the file
 // is overwritten in place as OverwriteFileInPlace does. On failure the old bytes are intact and
 // the message names the system's reason.
-std::optional<FileError> WriteFileBytes(const QString& path, const QByteArray& bytes);
+Result<void> WriteFileBytes(const QString& path, const QByteArray& bytes);
 
 // Overwrites an existing file in place, but only after the space for the new content has been
 // reserved, so a full disk or a size limit stops the save before a byte changes. Should a write
 // still fail after that (an I/O error), the old content is written back.
-std::optional<FileError> OverwriteFileInPlace(const QString& path, const QByteArray& bytes);
+Result<void> OverwriteFileInPlace(const QString& path, const QByteArray& bytes);
 
 // What was on disk at a path when the editor last read or wrote it, to notice when another
 // program has changed the file since.

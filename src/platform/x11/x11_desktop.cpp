@@ -27,22 +27,22 @@ public:
     Result<void> ActivateWindow(TaskId task) override {
         auto connection = x11::Connection::Open();
         if (!connection.ok())
-            return Failure{connection.error()};
+            return connection.failure();
         Display* display = connection.value().display();
 
         const auto window = WaitForWindow(display, task);
         if (!window.ok())
-            return Failure{window.error()};
+            return window.failure();
         return WaitForFocus(display, task, window.value());
     }
 
     Result<void> SendKeys(std::string_view keys) override {
         const auto strokes = ParseKeyDescription(keys);
         if (!strokes.ok())
-            return Failure{strokes.error()};
+            return strokes.failure();
         auto connection = x11::Connection::Open();
         if (!connection.ok())
-            return Failure{connection.error()};
+            return connection.failure();
         Display* display = connection.value().display();
 
         x11::ErrorTrap trap(display);
@@ -108,24 +108,25 @@ private:
 
 } // namespace
 
-std::optional<std::string> WhyX11Unusable() {
+Result<void> CheckX11Usable() {
     // Windows of the programs this one starts live where this one's do: a program shown on
     // Wayland (or nowhere) starts programs that X11 cannot see, even where DISPLAY is set.
     if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
         const QString platform = QGuiApplication::platformName();
         if (platform != QStringLiteral("xcb"))
-            return "this program runs on the \"" + platform.toStdString() + "\" platform, not X11";
+            return Failure{"this program runs on the \"" + platform.toStdString() +
+                           "\" platform, not X11"};
     }
     auto connection = x11::Connection::Open();
     if (!connection.ok())
-        return connection.error();
+        return connection.failure();
     int eventBase = 0;
     int errorBase = 0;
     int major = 0;
     int minor = 0;
     if (!XTestQueryExtension(connection.value().display(), &eventBase, &errorBase, &major, &minor))
-        return std::string("the X server lacks the XTEST extension needed to type keys");
-    return std::nullopt;
+        return Failure{"the X server lacks the XTEST extension needed to type keys"};
+    return {};
 }
 
 std::unique_ptr<Desktop> MakeX11Desktop(std::function<void()> letEventsRun,

@@ -133,7 +133,7 @@ Result<void> TypeKeys(Display* display, const std::vector<KeyStroke>& strokes) {
     for (const KeyStroke& stroke : strokes) {
         auto step = Plan(display, stroke);
         if (!step.ok())
-            return Failure{step.error()};
+            return step.failure();
         planned.push_back(step.value());
     }
     for (const PlannedStroke& stroke : planned)
