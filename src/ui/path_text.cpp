@@ -1,5 +1,7 @@
 #include "ui/path_text.h"
 
+#include "parse/text_encoding.h"
+
 #include <unistd.h>
 
 #include <cerrno>
@@ -11,43 +13,6 @@ namespace {
 
 constexpr char32_t escapeBase = 0xDC00;
 constexpr char32_t replacement = 0xFFFD;
-
-// The length of the valid UTF-8 sequence at the start of `bytes` and the code point it encodes;
-// length 0 when it is not one (overlong forms, surrogates and values past U+10FFFF are not).
-std::pair<std::size_t, char32_t> DecodeOne(std::string_view bytes) {
-    const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(bytes[i]); };
-    const std::uint8_t lead = byte(0);
-    if (lead < 0x80)
-        return {1, lead};
-    std::size_t length = 0;
-    char32_t point = 0;
-    char32_t least = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-        point = lead & 0x1F;
-        least = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        point = lead & 0x0F;
-        least = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        point = lead & 0x07;
-        least = 0x10000;
-    } else {
-        return {0, 0};
-    }
-    if (bytes.size() < length)
-        return {0, 0};
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((byte(i) & 0xC0) != 0x80)
-            return {0, 0};
-        point = (point << 6) | (byte(i) & 0x3F);
-    }
-    if (point < least || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF))
-        return {0, 0};
-    return {length, point};
-}
 
 void AppendUtf8(std::string& out, char32_t point) {
     if (point < 0x80) {
@@ -74,7 +39,7 @@ QString TextFromPath(std::string_view bytes) {
     QString text;
     text.reserve(static_cast<qsizetype>(bytes.size()));
     while (!bytes.empty()) {
-        const auto [length, point] = DecodeOne(bytes);
+        const auto [length, point] = DecodeUtf8(bytes);
         if (length == 0) {
             // One byte at a time, so the bytes after a broken sequence are read afresh.
             text.append(QChar(

@@ -5,8 +5,8 @@
 //
 // Usage: editor_e2e <viewer executable> <sample file> <screenshot.png>
 
-#include "outline/walk/outline_builder.h"
 #include "outline/nodes/plain_outline.h"
+#include "outline/walk/outline_builder.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -4,9 +4,9 @@
 //
 // Usage: find_e2e <viewer executable> <sample file> <screenshot.png>
 
-#include "outline/walk/outline_builder.h"
 #include "outline/find/outline_search.h"
 #include "outline/nodes/plain_outline.h"
+#include "outline/walk/outline_builder.h"
 
 #include <QCoreApplication>
 #include <QDir>

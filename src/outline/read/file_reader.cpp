@@ -24,22 +24,26 @@ std::string ChangedReason(std::uint64_t before, std::uint64_t after) {
 
 } // namespace
 
-Failure LoadFailure(const std::string& path, const std::string& reason) {
-    return Failure{"Cannot load '" + path + "': " + reason};
+Failure LoadFailure(const std::string& path, Failure why) {
+    return WithContext("Cannot load '" + path + "'", std::move(why));
 }
 
 Result<FileReader> FileReader::Open(const std::string& path) {
     if (path.empty())
-        return LoadFailure(path, "no file name given");
+        return LoadFailure(path, Failure{"no file name given"});
     // O_NONBLOCK keeps the open of a FIFO from waiting for a writer; it is refused below.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0)
-        return LoadFailure(path, std::strerror(errno));
+    if (fd < 0) {
+        const int error = errno;
+        return LoadFailure(path,
+                           Failure{std::strerror(error),
+                                   error == ENOENT ? FailureKind::NotFound : FailureKind::Other});
+    }
     struct stat info {};
     if (::fstat(fd, &info) != 0) {
         const int error = errno;
         ::close(fd);
-        return LoadFailure(path, std::strerror(error));
+        return LoadFailure(path, Failure{std::strerror(error)});
     }
     const char* refusal = nullptr;
     if (S_ISDIR(info.st_mode))
@@ -48,7 +52,7 @@ Result<FileReader> FileReader::Open(const std::string& path) {
         refusal = "it is not a regular file (a device, pipe or socket)";
     if (refusal != nullptr) {
         ::close(fd);
-        return LoadFailure(path, refusal);
+        return LoadFailure(path, Failure{refusal});
     }
     // Reads of a regular file never block; the flag only mattered for the open.
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
@@ -67,8 +71,12 @@ FileReader::~FileReader() {
         ::close(m_fd);
 }
 
-Failure FileReader::Fail(const std::string& reason) const {
-    return LoadFailure(m_path, reason);
+Failure FileReader::Fail(const std::string& reason, FailureKind kind) const {
+    return Fail(Failure{reason, kind});
+}
+
+Failure FileReader::Fail(Failure why) const {
+    return LoadFailure(m_path, std::move(why));
 }
 
 Result<std::size_t> FileReader::Read(char* into, std::size_t max) {

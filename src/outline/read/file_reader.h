@@ -36,8 +36,10 @@ public:
     // After the last read: fails when the file is no longer the one that was opened.
     Result<void> CheckUnchanged() const;
 
-    // "Cannot load '<path>': <reason>"
-    Failure Fail(const std::string& reason) const;
+    // "Cannot load '<path>': <reason>", of the kind given.
+    Failure Fail(const std::string& reason, FailureKind kind = FailureKind::Other) const;
+    // `why` as the reason this file cannot be loaded, its kind kept.
+    Failure Fail(Failure why) const;
 
 private:
     FileReader(std::string path, int fd, std::uint64_t size, std::int64_t mtimeNs) noexcept
@@ -51,6 +53,6 @@ private:
 };
 
 // The message every load failure shows: "Cannot load '<path>': <reason>".
-Failure LoadFailure(const std::string& path, const std::string& reason);
+Failure LoadFailure(const std::string& path, Failure why);
 
 } // namespace ini

@@ -10,7 +10,8 @@ namespace ini {
 
 Failure LineStore::TooLarge(const FileReader& file) {
     return file.Fail("it is 4 GiB or larger (" + std::to_string(file.Size()) +
-                     " bytes); files of up to 4 GiB minus one byte can be shown");
+                         " bytes); files of up to 4 GiB minus one byte can be shown",
+                     FailureKind::TooLarge);
 }
 
 Result<LineStore> LineStore::ReadFile(const std::string& path) {

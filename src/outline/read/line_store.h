@@ -141,8 +141,8 @@ Result<LineStore> LineStore::ReadFile(FileReader file, Lines& lines, Threading t
         store.m_validUtf8 = reader.ValidUtf8();
         return store;
     } catch (const std::bad_alloc&) {
-        return file.Fail("not enough memory to hold a file of " + std::to_string(file.Size()) +
-                         " bytes");
+        return file.Fail(
+            NotEnoughMemory("hold a file of " + std::to_string(file.Size()) + " bytes"));
     }
 }
 

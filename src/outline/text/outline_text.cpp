@@ -216,7 +216,7 @@ Result<void> StreamOutline(FileReader file, const Keywords& keywords, const Stre
     } catch (const std::bad_alloc&) {
         // The buffers are taken at the start; after that only the collapsed text of a line that
         // fits in a piece can grow, so whatever the file, this is a machine short of memory.
-        return file.Fail("not enough memory");
+        return file.Fail(NotEnoughMemory("print the outline"));
     }
 }
 

@@ -77,7 +77,7 @@ Result<TopLevel> ReadTopLevel(FileReader file, const Keywords& keywords,
             return lines.failure();
         return TopLevel{std::move(lines).value(), std::move(roots)};
     } catch (const std::bad_alloc&) {
-        return Failure{"Not enough memory for the outline of this file"};
+        return NotEnoughMemory("show the outline of this file");
     }
 }
 
@@ -136,7 +136,7 @@ WalkResult FileLoader::LoadLines(LineStore lines, LineStore& store, OutlineTree&
         tree.Replace(std::move(roots));
         return result;
     } catch (const std::bad_alloc&) {
-        return Failed(Failure{"Not enough memory for the outline of this file"});
+        return Failed(NotEnoughMemory("show the outline of this file"));
     }
 }
 
@@ -169,7 +169,7 @@ WalkResult BuildSubtree(NodeKey start, NodeKey end, const LineStore& store, Outl
             result.status = WalkStatus::Stopped;
         return result;
     } catch (const std::bad_alloc&) {
-        return Failed(Failure{"Not enough memory to fill this block"});
+        return Failed(NotEnoughMemory("fill this block"));
     }
 }
 
