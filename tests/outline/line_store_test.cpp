@@ -135,6 +135,19 @@ TEST(LineStore, FileChangedWhileReadIsAFailure) {
     }
 }
 
+// The kernel's virtual files read as empty yet hold lines: a load shows them, as it shows a file
+// that gives its size, and a truly empty file stays empty.
+TEST(LineStore, AFileWhoseSizeReadsAsZeroShowsWhatItHolds) {
+    const Result<LineStore> status = LineStore::ReadFile("/proc/self/status");
+    ASSERT_TRUE(status.ok()) << status.error();
+    ASSERT_GT(status.value().Count(), 1u);
+    EXPECT_TRUE(status.value().Line(0).starts_with("Name:")) << status.value().Line(0);
+    const test::TempFile empty("");
+    const Result<LineStore> none = LineStore::ReadFile(empty.Path());
+    ASSERT_TRUE(none.ok()) << none.error();
+    EXPECT_EQ(none.value().Count(), 0u);
+}
+
 TEST(LineStore, TellsValidUtf8FromOtherBytes) {
     struct Case {
         std::string_view bytes;

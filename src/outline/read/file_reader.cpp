@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <new>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -57,12 +58,45 @@ Result<FileReader> FileReader::Open(const std::string& path) {
     // Reads of a regular file never block; the flag only mattered for the open.
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-    return FileReader(path, fd, static_cast<std::uint64_t>(info.st_size), ModificationNs(info));
+    FileReader file(path, fd, static_cast<std::uint64_t>(info.st_size), ModificationNs(info));
+    if (info.st_size == 0) {
+        if (Result<void> held = file.HoldAll(); !held.ok())
+            return held.failure();
+    }
+    return file;
+}
+
+Result<void> FileReader::HoldAll() {
+    // The same limit as a file that gives its size: offsets in a line store are 32-bit.
+    constexpr std::size_t most = 0xFFFFFFFFu;
+    try {
+        for (;;) {
+            const std::size_t used = m_held.size();
+            m_held.resize(used + (std::size_t{64} << 10));
+            const ssize_t n = ::read(m_fd, m_held.data() + used, m_held.size() - used);
+            if (n < 0 && errno == EINTR) {
+                m_held.resize(used);
+                continue;
+            }
+            if (n < 0)
+                return Fail(std::strerror(errno));
+            m_held.resize(used + static_cast<std::size_t>(n));
+            if (n == 0)
+                break;
+            if (m_held.size() > most)
+                return Fail("it reads as empty but holds 4 GiB or more", FailureKind::TooLarge);
+        }
+    } catch (const std::bad_alloc&) {
+        return Fail(NotEnoughMemory("read it"));
+    }
+    m_holds = true;
+    m_size = m_held.size();
+    return {};
 }
 
 FileReader::FileReader(FileReader&& other) noexcept
     : m_path(std::move(other.m_path)), m_fd(other.m_fd), m_size(other.m_size), m_done(other.m_done),
-      m_mtimeNs(other.m_mtimeNs) {
+      m_mtimeNs(other.m_mtimeNs), m_holds(other.m_holds), m_held(std::move(other.m_held)) {
     other.m_fd = -1;
 }
 
@@ -81,6 +115,11 @@ Failure FileReader::Fail(Failure why) const {
 
 Result<std::size_t> FileReader::Read(char* into, std::size_t max) {
     const std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(max, Remaining()));
+    if (m_holds) {
+        std::memcpy(into, m_held.data() + m_done, wanted);
+        m_done += wanted;
+        return wanted;
+    }
     std::size_t got = 0;
     while (got < wanted) {
         const ssize_t n = ::read(m_fd, into + got, wanted - got);
@@ -102,6 +141,9 @@ Result<std::size_t> FileReader::Read(char* into, std::size_t max) {
 }
 
 Result<void> FileReader::CheckUnchanged() const {
+    // Held bytes were read in one go; a virtual file's time moves whenever it is read.
+    if (m_holds)
+        return {};
     struct stat info {};
     if (::fstat(m_fd, &info) != 0)
         return Fail(std::strerror(errno));

@@ -11,7 +11,9 @@ namespace ini {
 // One block file opened for reading from start to end, in pieces the caller places.
 //
 // It reads no more than the size the file had when it was opened, so a file that a writer is
-// still appending to cannot keep a load going. A file that ends early, or whose size or
+// still appending to cannot keep a load going. A file whose size reads as 0 (the kernel's
+// virtual files do) is read to its end at open instead and served from memory, so it shows what
+// it holds. A file that ends early, or whose size or
 // modification time differ after the last read, changed while it was read: that is a failure,
 // since its lines would be a mix of two versions.
 class FileReader {
@@ -44,12 +46,16 @@ public:
 private:
     FileReader(std::string path, int fd, std::uint64_t size, std::int64_t mtimeNs) noexcept
         : m_path(std::move(path)), m_fd(fd), m_size(size), m_mtimeNs(mtimeNs) {}
+    // Reads a file whose size reads as 0 to its end, into m_held.
+    Result<void> HoldAll();
 
     std::string m_path;
     int m_fd = -1;
     std::uint64_t m_size = 0;
     std::uint64_t m_done = 0;
     std::int64_t m_mtimeNs = 0;
+    bool m_holds = false; // the bytes are in m_held, read at open
+    std::string m_held;
 };
 
 // The message every load failure shows: "Cannot load '<path>': <reason>".

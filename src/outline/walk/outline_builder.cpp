@@ -86,17 +86,17 @@ WalkResult FileLoader::LoadFile(const std::string& path, LineStore& store, Outli
     if (m_loading)
         return WithStatus(WalkStatus::Busy);
     const FlagScope loading(m_loading);
-    Result<FileReader> file = FileReader::Open(path);
-    if (!file.ok())
-        return Failed(file.failure());
-
     std::atomic<bool> stop{false};
     std::optional<Result<TopLevel>> read;
     Worker worker(m_threading);
-    // The job ends before `file` goes: Wait() below.
+    // Opened on the worker too: a file whose size reads as 0 is read to its end at open.
     worker.Run([&] {
-        read.emplace(ReadTopLevel(std::move(file).value(), keywords, hooks.showComments, &stop,
-                                  m_threading));
+        Result<FileReader> file = FileReader::Open(path);
+        if (!file.ok())
+            read.emplace(file.failure());
+        else
+            read.emplace(ReadTopLevel(std::move(file).value(), keywords, hooks.showComments, &stop,
+                                      m_threading));
     });
     // The caller's events run while the worker reads, at least once: a stop asked for then wins
     // even over a read that has just finished. The worker sees a stop within a line.
