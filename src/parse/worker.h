@@ -111,9 +111,8 @@ public:
 
     // Filling side: waits until turn `turn`'s slot has been emptied (or the filler was released).
     void WaitToFill(std::size_t turn) const noexcept {
-        for (std::size_t emptied = m_emptied.load(std::memory_order_acquire);
-             turn >= emptied + m_slots; emptied = m_emptied.load(std::memory_order_acquire))
-            m_emptied.wait(emptied, std::memory_order_acquire);
+        if (turn >= m_slots)
+            WaitForAtLeast(m_emptied, turn + 1 - m_slots);
     }
     // Filling side: the turns before `turns` are filled.
     void Filled(std::size_t turns) noexcept {
@@ -125,11 +124,7 @@ public:
         return turn < m_filled.load(std::memory_order_acquire);
     }
     // Emptying side: waits until turn `turn` has been filled.
-    void WaitFilled(std::size_t turn) const noexcept {
-        for (std::size_t filled = m_filled.load(std::memory_order_acquire); turn >= filled;
-             filled = m_filled.load(std::memory_order_acquire))
-            m_filled.wait(filled, std::memory_order_acquire);
-    }
+    void WaitFilled(std::size_t turn) const noexcept { WaitForAtLeast(m_filled, turn + 1); }
     // Emptying side: the turns before `turns` are emptied; their slots can be filled again.
     void Emptied(std::size_t turns) noexcept {
         m_emptied.store(turns, std::memory_order_release);
@@ -141,6 +136,12 @@ public:
     void ReleaseEmptier() noexcept { Filled(SIZE_MAX / 2); }
 
 private:
+    static void WaitForAtLeast(const std::atomic<std::size_t>& count, std::size_t least) noexcept {
+        for (std::size_t now = count.load(std::memory_order_acquire); now < least;
+             now = count.load(std::memory_order_acquire))
+            count.wait(now, std::memory_order_acquire);
+    }
+
     const std::size_t m_slots;
     std::atomic<std::size_t> m_filled{0};
     std::atomic<std::size_t> m_emptied{0};
