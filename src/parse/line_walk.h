@@ -21,6 +21,8 @@ struct WalkedLine {
     LineClass lineClass;
     NodeText text;
     const BlockStacks& stacks;
+    // The line's first word as it stands (FirstWordOf), which decided its class.
+    std::string_view firstWord;
     // Where the line's spaces and semicolons are, when the cutter found out (a line shorter than
     // 64 bytes cut by CutCompleteLinesFast); for WriteNodeTextFast.
     const LineBytes* bytes = nullptr;
@@ -62,7 +64,8 @@ public:
         const bool comments = m_showComments();
         if (!m_letEventsRun())
             return false;
-        m_nodeStep(WalkedLine{index, found.lineClass, NodeText{line, comments}, m_stacks, bytes});
+        m_nodeStep(
+            WalkedLine{index, found.lineClass, NodeText{line, comments}, m_stacks, word, bytes});
         m_stacks.UpdateOpenBlocks(found, NodeKey{index});
         return true;
     }

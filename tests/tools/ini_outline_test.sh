@@ -18,6 +18,21 @@ for sample in "$source_dir"/samples/*.ini; do
     done
 done
 
+# --check: problems as FILE:LINE: warning: MESSAGE in file order, exit 1 when there is any.
+printf 'Weapon A\r\nEnd\r\nEnd\r\nObject\tTank\r\nWeapon A\r\nEnd\r\nObject B\r\n' >"$tmp/mistakes.ini"
+"$tool" --check "$tmp/mistakes.ini" >"$tmp/out"
+check "--check finds problems: exit 1" test $? -eq 1
+check "--check lines" test "$(cut -d: -f2 "$tmp/out" | paste -sd,)" = "1,3,4,5,7"
+check "--check form" grep -qx "$tmp/mistakes.ini:3: warning: 'End' at line 3 closes no block: none is open here, so it is passed over" "$tmp/out"
+"$tool" --check "$source_dir/samples/Units.ini" >"$tmp/out"
+check "--check of a sound file: exit 0" test $? -eq 0
+check "--check of a sound file: silent" test ! -s "$tmp/out"
+"$tool" --check /nonexistent/file.ini >"$tmp/out" 2>"$tmp/err"
+check "--check of a missing file: exit 1" test $? -eq 1
+check "--check of a missing file: said on stderr" grep -q "No such file or directory" "$tmp/err"
+"$tool" --check >"$tmp/out" 2>"$tmp/err"
+check "--check without a file: exit 2" test $? -eq 2
+
 # Failures: nothing on stdout, one line naming the path on stderr, exit 1.
 for bad in /nonexistent/file.ini "$tmp" /dev/null ""; do
     "$tool" "$bad" >"$tmp/out" 2>"$tmp/err"

@@ -1,5 +1,6 @@
 // ini-outline: prints the outline the viewer shows for block files, every block filled in.
 
+#include "outline/check/structure_checks.h"
 #include "outline/read/file_reader.h"
 #include "outline/text/outline_text.h"
 #include "parse/keywords.h"
@@ -15,6 +16,7 @@ namespace {
 
 constexpr std::string_view usage =
     "Usage: ini-outline [--comments] [--top-level] FILE...\n"
+    "       ini-outline --check FILE...\n"
     "\n"
     "Loads each FILE as the viewer's Load button does and prints its outline, one node per\n"
     "line, in pre-order: two spaces per depth level, the node's key (Key_<line index>), a TAB\n"
@@ -24,14 +26,18 @@ constexpr std::string_view usage =
     "  --comments   show end-of-line comments in node texts (as the viewer's check box)\n"
     "  --top-level  print only the root nodes, as right after Load; by default every root\n"
     "               node is filled in, as one click on each would\n"
+    "  --check      print each structure problem instead, as FILE:LINE: warning: MESSAGE\n"
+    "               (LINE counts from 1): a block never closed, an End that closes none,\n"
+    "               a block name followed by a tab, a top-level block defined twice\n"
     "  --help       show this text\n"
     "\n"
     "Exit status: 0 on success; 1 when a FILE cannot be read or changes while it is read (the\n"
-    "reason goes to stderr; the other files are still printed) or the output cannot be written;\n"
-    "2 on a usage error.\n";
+    "reason goes to stderr; the other files are still printed), the output cannot be written,\n"
+    "or --check found a problem; 2 on a usage error.\n";
 
 struct Options {
     ini::StreamOptions stream;
+    bool check = false;
     std::vector<const char*> files;
 };
 
@@ -49,6 +55,8 @@ Parsed ParseArguments(int argc, char** argv, Options& options) {
             options.stream.showComments = true;
         } else if (arg == "--top-level") {
             options.stream.topLevelOnly = true;
+        } else if (arg == "--check") {
+            options.check = true;
         } else if (arg == "--") {
             optionsDone = true;
         } else {
@@ -84,6 +92,29 @@ private:
     int m_error = 0;
 };
 
+// Prints the structure problems of one file in the form compilers use, which editors, logs and
+// grep understand; sets `status` to 1 when there is any.
+ini::Result<void> PrintProblems(ini::FileReader file, const ini::Keywords& keywords,
+                                std::string_view path, Output& out, int& status) {
+    ini::Result<ini::StructureChecks> checked = ini::CheckStructure(std::move(file), keywords);
+    if (!checked.ok())
+        return checked.failure();
+    const ini::StructureChecks& checks = checked.value();
+    std::string text;
+    for (const ini::Problem& problem : checks.Problems()) {
+        text.append(path).append(":").append(std::to_string(problem.line + 1));
+        text.append(": warning: ").append(problem.message).append("\n");
+    }
+    if (checks.Uncounted() > 0) {
+        text.append(path).append(": warning: ").append(std::to_string(checks.Uncounted()));
+        text.append(" more problems not listed\n");
+    }
+    if (!checks.Problems().empty())
+        status = 1;
+    out.Write(text);
+    return {};
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -111,16 +142,18 @@ int main(int argc, char** argv) {
     for (const char* path : options.files) {
         options.stream.prefix = several ? std::string(path) + '\t' : std::string();
         ini::Result<ini::FileReader> file = ini::FileReader::Open(path);
-        ini::Result<void> printed =
-            file.ok() ? ini::StreamOutline(std::move(file).value(), keywords, options.stream,
-                                           [&](std::string_view bytes) { return out.Write(bytes); })
-                      : ini::Result<void>(file.failure());
+        ini::Result<void> done =
+            !file.ok() ? ini::Result<void>(file.failure())
+            : options.check
+                ? PrintProblems(std::move(file).value(), keywords, path, out, status)
+                : ini::StreamOutline(std::move(file).value(), keywords, options.stream,
+                                     [&](std::string_view bytes) { return out.Write(bytes); });
         if (!out.Finish()) {
             out.Report();
             return 1;
         }
-        if (!printed.ok()) {
-            std::fprintf(stderr, "ini-outline: %s\n", printed.error().c_str());
+        if (!done.ok()) {
+            std::fprintf(stderr, "ini-outline: %s\n", done.error().c_str());
             status = 1;
         }
     }

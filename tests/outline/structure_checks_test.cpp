@@ -1,0 +1,90 @@
+#include "outline/check/structure_checks.h"
+
+#include "outline_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace ini {
+namespace {
+
+std::vector<Problem> ProblemsOf(const std::string& bytes) {
+    Keywords keywords;
+    keywords.InitKeywords();
+    const test::TempFile file(bytes);
+    Result<StructureChecks> checked =
+        CheckStructure(FileReader::Open(file.Path()).value(), keywords);
+    EXPECT_TRUE(checked.ok()) << checked.error();
+    return checked.ok() ? checked.value().Problems() : std::vector<Problem>{};
+}
+
+// Each mistake is named at the lines it is about, in file order, and says what the rules made
+// of it; a file without mistakes has none, whatever else is odd about it.
+TEST(StructureChecks, EachMistakeIsNamedWhereItIs) {
+    struct Case {
+        std::string name;
+        std::string bytes;
+        std::vector<Problem> problems;
+    };
+    const Case cases[] = {
+        {"sound file",
+         "Object Tank ; x\r\n  Draw = ModelA\r\n    DefaultConditionState\r\n    End\r\n  End\r\n"
+         "End\r\nVersion = 1\r\nobject tank2\r\nEND\r\n",
+         {}},
+        {"never closed",
+         "Object Tank\n  Speed = 1\n  Draw = ModelA\n    Model = M1\n",
+         {{0, "'Object Tank' at line 1 is never closed: every line after it belongs to it"},
+          {2, "'Draw = ModelA' at line 3 is never closed: every line after it belongs to it"}}},
+        {"stray end",
+         "Object A\nEnd\n  end ; again\n",
+         {{2, "'end' at line 3 closes no block: none is open here, so it is passed over"}}},
+        {"tab after a block name",
+         "Object\tTank\n  Speed = 3\n",
+         {{0, "'Object<TAB>Tank' at line 1 opens no block: only spaces separate words, so its "
+              "first word is 'Object<TAB>Tank', not 'Object'"}}},
+        {"no-break space inside a block",
+         "Object A\n  Draw\xC2\xA0= ModelA\nEnd\n",
+         {{1, "'Draw<NBSP>=' at line 2 opens no block: only spaces separate words, so its first "
+              "word is 'Draw<NBSP>=', not 'Draw'"}}},
+        {"a tab after a name not known there",
+         "Draw\tX\nObject A\n  Weapon\tB\nEnd\nNote\tx\n",
+         {}},
+        {"defined twice",
+         "Weapon LancerGun\nEnd\nweapon  LancerGun ; again\nEnd\nWeapon lancergun\nEnd\n"
+         "Weapon LancerGun\nEnd\n",
+         {{0, "'Weapon LancerGun' at line 1 is defined again at line 3"},
+          {2, "'weapon LancerGun' at line 3 is defined again: it was first defined at line 1"},
+          {6, "'Weapon LancerGun' at line 7 is defined again: it was first defined at line 1"}}},
+        {"nested blocks of one name are not definitions",
+         "Object A\n  Draw = ModelA\n  End\n  Draw = ModelA\n  End\nEnd\n",
+         {}},
+    };
+    for (const Case& c : cases) {
+        const std::vector<Problem> got = ProblemsOf(c.bytes);
+        EXPECT_EQ(got.size(), c.problems.size()) << c.name;
+        for (std::size_t i = 0; i < std::min(got.size(), c.problems.size()); ++i) {
+            EXPECT_EQ(got[i].line, c.problems[i].line) << c.name;
+            EXPECT_EQ(got[i].message, c.problems[i].message) << c.name;
+        }
+    }
+}
+
+// A file of nothing but stray ends keeps a bounded list and counts the rest.
+TEST(StructureChecks, ProblemsPastTheMostAreCountedNotKept) {
+    std::string bytes;
+    for (std::size_t i = 0; i < StructureChecks::mostProblems + 5; ++i)
+        bytes += "End\n";
+    Keywords keywords;
+    keywords.InitKeywords();
+    const test::TempFile file(bytes);
+    Result<StructureChecks> checked =
+        CheckStructure(FileReader::Open(file.Path()).value(), keywords);
+    ASSERT_TRUE(checked.ok());
+    EXPECT_EQ(checked.value().Problems().size(), StructureChecks::mostProblems);
+    EXPECT_EQ(checked.value().Uncounted(), 5u);
+}
+
+} // namespace
+} // namespace ini
