@@ -2,6 +2,8 @@
 
 #include "outline/walk/outline_builder.h"
 #include "outline_test_support.h"
+#include "support/example_file.h"
+#include "support/loaded_outline.h"
 
 #include <gtest/gtest.h>
 
@@ -14,23 +16,13 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Lines 0-10 are the usual example; a second block holds a word that starts with "end", spaces
-// to collapse and non-ASCII letters.
-constexpr std::string_view sample = "Object Alpha\r\n"        // 0
-                                    "  ; tuning\r\n"          // 1
-                                    "  Speed = 10 ; fast\r\n" // 2
-                                    "  Draw = ModelA\r\n"     // 3
-                                    "    DefaultConditionState\r\n"
-                                    "      Model = M1\r\n"             // 5
-                                    "    End\r\n"                      // 6
-                                    "  End\r\n"                        // 7
-                                    "End\r\n"                          // 8
-                                    "Object Beta ; second\r\n"         // 9
-                                    "End\r\n"                          // 10
-                                    "Object Gamma\r\n"                 // 11
-                                    "  EndTime   =   3\r\n"            // 12
-                                    "  Name = Caf\xC3\xA9 ; drink\r\n" // 13
-                                    "  END ; speed\r\n";               // 14
+// The example file (lines 0-10), then a block that holds a word starting with "end", spaces to
+// collapse and non-ASCII letters.
+constexpr std::string_view gamma = "Object Gamma\r\n"                 // 11
+                                   "  EndTime   =   3\r\n"            // 12
+                                   "  Name = Caf\xC3\xA9 ; drink\r\n" // 13
+                                   "  END ; speed\r\n";               // 14
+const std::string sample = std::string(test::exampleFile) + std::string(gamma);
 
 class OutlineSearchTest : public test::OutlineFixture {
 protected:
@@ -161,15 +153,14 @@ TEST_F(OutlineSearchTest, NodeLinesAreWhatFillingEveryBlockGives) {
     for (const auto& entry : std::filesystem::directory_iterator(test::SourceDir() / "samples")) {
         if (entry.path().extension() != ".ini")
             continue;
-        ASSERT_EQ(loader.LoadFile(entry.path().string(), lines, outline, keywords, hooks).status,
-                  WalkStatus::Done);
-        const OutlineNodes& nodes = outline.Nodes();
-        for (std::size_t root = nodes.RootCount(); root-- > 0;)
-            ClickNode(nodes.KeyOf(OutlineNodes::RootAt(root)), lines, outline, keywords, hooks);
+        const test::LoadedOutline loaded = test::LoadOutline(entry.path().string(), keywords);
+        ASSERT_EQ(loaded.load.status, WalkStatus::Done);
+        const OutlineNodes& nodes = loaded.outline.Nodes();
         std::size_t nodeLines = 0;
-        for (LineIndex line = 0; line < lines.Count(); ++line) {
-            const bool isNode = outline.Contains(NodeKey{line});
-            EXPECT_EQ(IsNodeLine(lines.Line(line)), isNode) << entry.path() << " line " << line;
+        for (LineIndex line = 0; line < loaded.lines.Count(); ++line) {
+            const bool isNode = loaded.outline.Contains(NodeKey{line});
+            EXPECT_EQ(IsNodeLine(loaded.lines.Line(line)), isNode)
+                << entry.path() << " line " << line;
             nodeLines += isNode;
         }
         EXPECT_EQ(nodeLines, nodes.Size()) << entry.path();
