@@ -27,9 +27,9 @@ const std::string sample = std::string(test::exampleFile) + std::string(gamma);
 class OutlineSearchTest : public test::OutlineFixture {
 protected:
     void Load(std::string_view text) {
-        ASSERT_EQ(
-            loader.LoadLines(LineStore::FromBytes(text), lines, outline, keywords, hooks).status,
-            WalkStatus::Done);
+        const test::TempFile file(text);
+        ASSERT_EQ(loader.LoadFile(file.Path(), lines, outline, keywords, hooks).status,
+                  WalkStatus::Done);
     }
     // Every match, once the scan is complete.
     std::vector<LineIndex> Find(std::string_view needle, bool switchOn) {
