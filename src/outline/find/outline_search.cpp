@@ -105,12 +105,6 @@ bool NodeTextHolds(const SplitLine& split, std::string_view needle, std::string&
 
 } // namespace
 
-CommentPlan CommentPlan::Of(const OutlineNodes& nodes, bool switchOn) {
-    CommentPlanBuilder builder(switchOn);
-    builder.Step(nodes, nodes.RootCount());
-    return builder.Take();
-}
-
 bool CommentPlanBuilder::Step(const OutlineNodes& nodes, std::size_t roots) {
     // Every node in file order: each root, then its block's nodes.
     const std::size_t end = std::min(nodes.RootCount(), m_nextRoot + roots);
@@ -247,13 +241,7 @@ void OutlineSearch::Publish(std::vector<std::uint32_t>& found, std::size_t scann
         m_scanned = scanned;
         m_complete = complete;
     }
-    m_published.notify_all();
     found.clear();
-}
-
-bool OutlineSearch::WaitUntilComplete(std::chrono::milliseconds limit) const {
-    std::unique_lock lock(m_mutex);
-    return m_published.wait_for(lock, limit, [this] { return m_complete; });
 }
 
 OutlineSearch::Answer OutlineSearch::Next(LineIndex line, bool inclusive) const {

@@ -4,8 +4,6 @@
 #include "parse/node_key.h"
 
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -26,8 +24,6 @@ class CommentPlan {
 public:
     CommentPlan() = default;
     explicit CommentPlan(bool switchOn) : m_switchOn(switchOn) {}
-    // The plan for the outline as it is now, with the switch as it is now.
-    static CommentPlan Of(const OutlineNodes& nodes, bool switchOn);
 
     bool ShowsComment(LineIndex line) const noexcept;
 
@@ -100,8 +96,6 @@ public:
     // The last match before `line`; before the first match the last one, once complete.
     Answer Previous(LineIndex line) const;
     Tally Count(std::optional<LineIndex> at) const;
-    // Blocks until the scan is complete or `limit` has passed; true when it is complete.
-    bool WaitUntilComplete(std::chrono::milliseconds limit) const;
 
 private:
     void Stop();
@@ -112,7 +106,6 @@ private:
     std::thread m_worker;
     std::atomic<bool> m_stop{false};
     mutable std::mutex m_mutex;
-    mutable std::condition_variable m_published; // after every Publish
     // Guarded by m_mutex: every match of the lines below m_scanned, rising.
     std::vector<std::uint32_t> m_matches;
     std::size_t m_scanned = 0;

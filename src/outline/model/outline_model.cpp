@@ -45,10 +45,6 @@ QString DecodeLineText(std::string_view bytes, bool validUtf8) {
 OutlineModel::OutlineModel(const LineStore& lines, QObject* parent)
     : QAbstractItemModel(parent), m_lines(lines) {}
 
-void OutlineModel::RemoveAll() {
-    Replace(OutlineNodes());
-}
-
 void OutlineModel::Replace(OutlineNodes nodes) {
     m_inserting = true; // no fetching while the views hear of the reset
     beginResetModel();
@@ -61,13 +57,6 @@ void OutlineModel::Replace(OutlineNodes nodes) {
     m_emptyBlocks.clear();
     endResetModel();
     m_inserting = false;
-}
-
-AddResult OutlineModel::AddRoot(NodeKey key, const NodeText& text) {
-    const AddResult added = m_nodes.AddRoot(key, text.showComments);
-    if (added == AddResult::Added && m_dirtyParents.empty())
-        m_dirtyParents.push_back(OutlineNodes::none);
-    return added;
 }
 
 AddResult OutlineModel::AddChild(NodeKey relative, NodeKey key, const NodeText& text) {
@@ -155,13 +144,9 @@ void OutlineModel::PublishPending() {
     std::vector<NodeId> parents;
     parents.swap(m_dirtyParents);
     m_runParent = OutlineNodes::none;
-    // Roots (none sorts last) first, then parents in file order: an ancestor before its
-    // descendants, so every parent is shown before rows go in under it.
-    std::sort(parents.begin(), parents.end(), [](NodeId a, NodeId b) {
-        if (a == OutlineNodes::none || b == OutlineNodes::none)
-            return a == OutlineNodes::none && b != OutlineNodes::none;
-        return a < b;
-    });
+    // Parents in file order: an ancestor before its descendants, so every parent is shown
+    // before rows go in under it.
+    std::sort(parents.begin(), parents.end());
     parents.erase(std::unique(parents.begin(), parents.end()), parents.end());
     for (const NodeId parent : parents)
         ShowRows(parent, std::max(ShownChildren(parent), firstRows));
