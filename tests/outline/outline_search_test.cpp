@@ -161,6 +161,18 @@ TEST_F(OutlineSearchTest, NextAndPreviousWrapAround) {
     EXPECT_EQ(search.Previous(0).state, S::None);
 }
 
+// Without a thread of its own the scan runs within Start: complete, and the same matches.
+TEST_F(OutlineSearchTest, ScanWithoutAThreadIsCompleteOnceStarted) {
+    Load(sample);
+    OutlineSearch inlined(Threading::Inline);
+    inlined.Start(lines, "model", std::make_shared<CommentPlan>());
+    const OutlineSearch::Tally tally = inlined.Count(5);
+    EXPECT_TRUE(tally.complete);
+    EXPECT_EQ(tally.matches, 2u);
+    EXPECT_EQ(tally.ordinal, 2u);
+    EXPECT_EQ(inlined.Next(0, false).line, 3u);
+}
+
 TEST_F(OutlineSearchTest, NodeLinesAreWhatFillingEveryBlockGives) {
     // Deciding node or not from the line alone must agree with the real walks on every sample.
     for (const auto& entry : std::filesystem::directory_iterator(test::SourceDir() / "samples")) {

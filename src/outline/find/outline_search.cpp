@@ -156,14 +156,14 @@ void OutlineSearch::Start(const LineStore& lines, std::string_view needle,
         return;
     m_complete = false;
     m_stop = false;
-    m_worker =
-        std::thread(&OutlineSearch::Scan, this, std::cref(lines), ToLowerAscii(needle), plan);
+    m_worker.Run([this, &lines, lower = ToLowerAscii(needle), plan = std::move(plan)] {
+        Scan(lines, lower, *plan);
+    });
 }
 
 void OutlineSearch::Stop() {
     m_stop = true;
-    if (m_worker.joinable())
-        m_worker.join();
+    m_worker.Wait();
 }
 
 void OutlineSearch::Reset() {
@@ -174,8 +174,7 @@ void OutlineSearch::Reset() {
     m_complete = true;
 }
 
-void OutlineSearch::Scan(const LineStore& lines, std::string needle,
-                         std::shared_ptr<const CommentPlan> plan) {
+void OutlineSearch::Scan(const LineStore& lines, std::string_view needle, const CommentPlan& plan) {
     std::vector<std::uint32_t> found;
     const std::size_t count = lines.Count();
     // The store keeps its lines in order in one buffer: the whole text is searched for the
@@ -201,7 +200,7 @@ void OutlineSearch::Scan(const LineStore& lines, std::string needle,
         if (const char* const hit = FindFolded(at, limit, end, word)) {
             const LineStore::PlacedLine line = lines.LineHolding(nextLine, hit);
             if (IsNodeLine(line.text) &&
-                NodeTextHolds(splitter.ParseLine(line.text, plan->ShowsComment(line.index)), needle,
+                NodeTextHolds(splitter.ParseLine(line.text, plan.ShowsComment(line.index)), needle,
                               seam))
                 found.push_back(static_cast<std::uint32_t>(line.index));
             next = line.index + 1;

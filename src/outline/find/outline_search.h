@@ -2,6 +2,7 @@
 
 #include "outline/read/line_store.h"
 #include "parse/node_key.h"
+#include "parse/worker.h"
 
 #include <atomic>
 #include <cstdint>
@@ -10,7 +11,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 namespace ini {
@@ -63,7 +63,7 @@ bool ContainsFolded(std::string_view text, std::string_view needle) noexcept;
 // Finds, on a worker thread, every line whose node text (made or still to be made) holds a
 // needle, in file order. The caller asks for the match next to a line at any time and gets it as
 // soon as the scan has passed the place where it lies, so the first answers come long before the
-// scan ends.
+// scan ends. When no thread can be had the scan runs within Start.
 class OutlineSearch {
 public:
     enum class State { Found, Pending, None };
@@ -77,7 +77,7 @@ public:
         std::size_t ordinal = 0; // 1-based place of the asked line among the matches, 0 if none
     };
 
-    OutlineSearch() = default;
+    explicit OutlineSearch(Threading threading = Threading::OwnThread) : m_worker(threading) {}
     ~OutlineSearch();
     OutlineSearch(const OutlineSearch&) = delete;
     OutlineSearch& operator=(const OutlineSearch&) = delete;
@@ -99,12 +99,12 @@ public:
 
 private:
     void Stop();
-    void Scan(const LineStore& lines, std::string needle, std::shared_ptr<const CommentPlan> plan);
+    void Scan(const LineStore& lines, std::string_view needle, const CommentPlan& plan);
     // Adds what a stretch of the scan found; `scanned` lines are done.
     void Publish(std::vector<std::uint32_t>& found, std::size_t scanned, bool complete);
 
-    std::thread m_worker;
-    std::atomic<bool> m_stop{false};
+    Worker m_worker;
+    std::atomic<bool> m_stop{false}; // checked by the scan, which then ends early
     mutable std::mutex m_mutex;
     // Guarded by m_mutex: every match of the lines below m_scanned, rising.
     std::vector<std::uint32_t> m_matches;
