@@ -13,12 +13,12 @@ LoadedOutline LoadOutline(const std::string& path, const Keywords& keywords,
     FileLoader loader;
     loaded.load = loader.LoadFile(path, loaded.lines, loaded.outline, keywords, hooks);
     const OutlineNodes& nodes = loaded.outline.Nodes();
-    if (!options.clickEveryRoot || nodes.RootCount() == 0)
+    if (!options.clickEveryRoot)
         return loaded;
-    // From root to root by key: each is a step from the one before.
-    for (std::optional<NodeKey> root = nodes.KeyOf(OutlineNodes::RootAt(0)); root;
-         root = loaded.outline.NextSibling(*root)) {
-        WalkResult clicked = ClickNode(*root, loaded.lines, loaded.outline, keywords, hooks);
+    OutlineNodes::Cursor cursor; // each root's line a step from the one before
+    for (std::size_t row = 0; row < nodes.RootCount(); ++row) {
+        const NodeKey root = nodes.KeyOf(OutlineNodes::RootAt(row), cursor);
+        WalkResult clicked = ClickNode(root, loaded.lines, loaded.outline, keywords, hooks);
         loaded.clicksRefused += clicked.addsRefused;
         if (clicked.error && !loaded.clickError)
             loaded.clickError = std::move(clicked.error);

@@ -112,8 +112,9 @@ bool CommentPlanBuilder::Step(const OutlineNodes& nodes, std::size_t roots) {
         const NodeId root = OutlineNodes::RootAt(m_nextRoot);
         for (std::size_t place = 0, size = nodes.BlockSize(root); place < size; ++place) {
             const NodeId id = root | place;
-            if (nodes.ShowsComment(id) != m_plan.m_switchOn)
-                m_plan.m_flipped.push_back(static_cast<std::uint32_t>(nodes.KeyOf(id).line));
+            if (nodes.ShowsComment(id, m_cursor) != m_plan.m_switchOn)
+                m_plan.m_flipped.push_back(
+                    static_cast<std::uint32_t>(nodes.KeyOf(id, m_cursor).line));
         }
     }
     return m_nextRoot >= nodes.RootCount();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "outline/nodes/outline_nodes.h"
 #include "outline/read/line_store.h"
 #include "parse/node_key.h"
 #include "parse/worker.h"
@@ -14,8 +15,6 @@
 #include <vector>
 
 namespace ini {
-
-class OutlineNodes;
 
 // Whether a line's node shows its comment, answerable off the UI thread. Lines without a node
 // yet (inside blocks not filled) will get one under the switch as it is now; nodes made under the
@@ -47,6 +46,7 @@ public:
 private:
     CommentPlan m_plan;
     std::size_t m_nextRoot = 0;
+    OutlineNodes::Cursor m_cursor; // the roots are gone through in order
 };
 
 // The root whose block holds `line`: the last root at or before it; nothing before the first.

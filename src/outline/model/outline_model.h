@@ -94,6 +94,9 @@ private:
 
     const LineStore& m_lines;
     OutlineNodes m_nodes;
+    // Where the views' last look at a root and at a row ended: they ask for row after row, each
+    // then a step from the one before. Views read the model on its own thread only.
+    mutable OutlineNodes::Cursor m_cursor;
     std::size_t m_shownRoots = 0;
     // Shown child counts of the nodes whose children are not all shown; every other node shows
     // all its children (most have none), so the map stays small once rows are published.
