@@ -5,8 +5,8 @@
 // --toggle-comments turns the comment switch on after the load, so every root shows other than
 // the switch says and the search has to tell them apart.
 
-#include "ui/find_bar.h"
 #include "bench_window.h"
+#include "ui/find_bar.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -5,9 +5,9 @@
 // Usage: window_bench FILE [WC_SECONDS [--core]]  (without WC_SECONDS it times `wc -l` itself)
 
 #include "bench_window.h"
-#include "outline/walk/outline_builder.h"
 #include "outline/model/outline_model.h"
 #include "outline/nodes/plain_outline.h"
+#include "outline/walk/outline_builder.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -3,15 +3,14 @@
 // second load gives the same outline, and ini-outline's one-pass stream prints exactly the
 // outline that the load and the clicks build.
 
-#include "outline/walk/outline_builder.h"
 #include "outline/text/outline_text.h"
-#include "outline/nodes/plain_outline.h"
+#include "support/loaded_outline.h"
+#include "support/reference_outline.h"
+#include "support/temp_file.h"
 
 #include <cstdlib>
 #include <string>
 #include <string_view>
-#include <sys/mman.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -30,26 +29,20 @@ void Check(bool condition) {
         std::abort();
 }
 
-std::string LoadAndFill(const std::string& bytes, bool comments, ini::LineStore& lines,
-                        ini::PlainOutline& outline) {
-    ini::FileLoader loader;
-    const std::atomic<bool> showComments{comments};
-    ini::WalkHooks hooks;
-    hooks.showComments = &showComments;
-    const ini::WalkResult loaded =
-        loader.LoadLines(ini::LineStore::FromBytes(bytes), lines, outline, Table(), hooks);
-    Check(loaded.status == ini::WalkStatus::Done && loaded.addsRefused == 0);
-    const ini::OutlineNodes& nodes = outline.Nodes();
-    for (std::size_t row = 0; row < nodes.RootCount(); ++row) {
-        const ini::NodeKey root = nodes.KeyOf(nodes.RootAt(row));
-        const ini::WalkResult built = ini::ClickNode(root, lines, outline, Table(), hooks);
-        Check(built.addsRefused == 0 && !built.error);
-        // Filled once: a second click adds nothing.
-        Check(ini::ClickNode(root, lines, outline, Table(), hooks).nodesAdded == 0);
-    }
+// The load and a click on every root, checked against the outline's invariants; gives the
+// outline as text.
+std::string LoadAndFill(const std::string& path, bool comments) {
+    ini::test::LoadedOutline loaded = ini::test::LoadOutline(path, Table(), {.comments = comments});
+    Check(loaded.load.status == ini::WalkStatus::Done && loaded.load.addsRefused == 0);
+    Check(loaded.clicksRefused == 0 && !loaded.clickError);
+    const ini::OutlineNodes& nodes = loaded.outline.Nodes();
     std::vector<ini::OutlineNodes::NodeId> pending;
-    for (std::size_t row = 0; row < nodes.RootCount(); ++row)
+    for (std::size_t row = 0; row < nodes.RootCount(); ++row) {
+        const ini::NodeKey root = nodes.KeyOf(ini::OutlineNodes::RootAt(row));
+        // Filled once: a second click adds nothing.
+        Check(ini::ClickNode(root, loaded.lines, loaded.outline, Table(), {}).nodesAdded == 0);
         pending.push_back(ini::OutlineNodes::RootAt(row));
+    }
     std::size_t visited = 0;
     while (!pending.empty()) {
         const ini::OutlineNodes::NodeId id = pending.back();
@@ -64,16 +57,13 @@ std::string LoadAndFill(const std::string& bytes, bool comments, ini::LineStore&
             pending.push_back(child);
         }
     }
-    Check(visited == nodes.Size() && nodes.Size() <= lines.Count());
-    return ini::RenderOutline(nodes, lines);
+    Check(visited == nodes.Size() && nodes.Size() <= loaded.lines.Count());
+    return ini::test::ReferenceOutline(nodes, loaded.lines);
 }
 
-std::string Streamed(const std::string& bytes, bool comments) {
-    const int fd = ::memfd_create("fuzz", 0);
-    Check(fd >= 0 && ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size()));
+std::string Streamed(const std::string& path, bool comments) {
     std::string out;
-    ini::Result<ini::FileReader> file =
-        ini::FileReader::Open("/proc/self/fd/" + std::to_string(fd));
+    ini::Result<ini::FileReader> file = ini::FileReader::Open(path);
     Check(file.ok());
     ini::StreamOptions options;
     options.showComments = comments;
@@ -82,7 +72,6 @@ std::string Streamed(const std::string& bytes, bool comments) {
             out.append(piece);
             return true;
         });
-    ::close(fd);
     Check(streamed.ok());
     return out;
 }
@@ -112,10 +101,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool comments = data[0] & 1;
     const std::string_view input(reinterpret_cast<const char*>(data) + 1, size - 1);
     const std::string bytes = (data[0] & 2) != 0 ? Expanded(input) : std::string(input);
-    ini::LineStore lines;
-    ini::PlainOutline outline;
-    const std::string first = LoadAndFill(bytes, comments, lines, outline);
-    Check(LoadAndFill(bytes, comments, lines, outline) == first);
-    Check(Streamed(bytes, comments) == first);
+    const ini::test::MemoryFile file(bytes);
+    Check(!file.Path().empty());
+    const std::string first = LoadAndFill(file.Path(), comments);
+    Check(LoadAndFill(file.Path(), comments) == first);
+    Check(Streamed(file.Path(), comments) == first);
     return 0;
 }

@@ -1,10 +1,12 @@
 // Arbitrary bytes through line cutting, splitting and the line walk; checks what a content is.
 
-#include "outline/read/line_store.h"
+#include "outline/nodes/plain_outline.h"
+#include "outline/walk/outline_builder.h"
 #include "parse/line_walk.h"
+#include "support/temp_file.h"
 
 #include <cstdlib>
-#include <string>
+#include <string_view>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const ini::Keywords keywords = [] {
@@ -12,8 +14,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         k.InitKeywords();
         return k;
     }();
-    const ini::LineStore lines =
-        ini::LineStore::FromBytes(std::string(reinterpret_cast<const char*>(data), size));
+    const ini::test::MemoryFile file(std::string_view(reinterpret_cast<const char*>(data), size));
+    ini::LineStore lines;
+    ini::PlainOutline outline;
+    ini::FileLoader loader;
+    if (loader.LoadFile(file.Path(), lines, outline, keywords, {}).status != ini::WalkStatus::Done)
+        std::abort();
     if (lines.Empty())
         return 0;
     ini::LineSplitter splitter;

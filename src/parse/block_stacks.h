@@ -22,15 +22,12 @@ struct Classification {
 };
 
 // The blocks open at one point of a line walk, outermost first. `OpenKeys` holds the key of each
-// block's opening line, `OpenNames` its lower-cased name; both always have the same depth,
-// because only UpdateOpenBlocks changes them. Openers are pushed only when their whole path is
-// known, so the depth never exceeds the longest path in the keyword table.
+// block's opening line; the path of each is kept beside it, and only UpdateOpenBlocks changes
+// them. Openers are pushed only when their whole path is known, so the depth never exceeds the
+// longest path in the keyword table.
 class BlockStacks {
 public:
     std::span<const NodeKey> OpenKeys() const noexcept { return {m_keys.data(), m_depth}; }
-    std::span<const std::string_view> OpenNames() const noexcept {
-        return {m_names.data(), m_depth};
-    }
     bool Empty() const noexcept { return m_depth == 0; }
     std::size_t Depth() const noexcept { return m_depth; }
     // The path of the innermost open block, noBlockOpen when none is open.
@@ -42,7 +39,6 @@ public:
         if (line.lineClass == LineClass::Opener) {
             // An opener's path is listed, so the depth stays within the table's deepest path.
             m_keys[m_depth] = key;
-            m_names[m_depth] = line.firstWord;
             m_paths[m_depth] = line.path;
             ++m_depth;
         } else if (line.lineClass == LineClass::End && m_depth > 0) {
@@ -53,7 +49,6 @@ public:
 private:
     std::size_t m_depth = 0;
     std::array<NodeKey, Keywords::maxPathDepth> m_keys{};
-    std::array<std::string_view, Keywords::maxPathDepth> m_names{};
     std::array<PathNode, Keywords::maxPathDepth> m_paths{};
 };
 

@@ -2,6 +2,8 @@
 
 #include "ui/path_text.h"
 
+#include <QTimer>
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -20,7 +22,6 @@
 #include <mutex>
 #include <set>
 #include <string_view>
-#include <thread>
 
 namespace ini {
 
@@ -91,27 +92,38 @@ bool CanList(const std::string& folder) {
            access(folder.c_str(), R_OK | X_OK) == 0;
 }
 
-// The thread behind a LiveFolder. It waits on two descriptors: an eventfd that says a new folder
-// was asked for, a state was handed back or it should end, and the inotify queue of the folder it
-// follows. It keeps the state last sent and merges news into it, so every state it sends is
-// complete and sorted.
-class LiveFolder::Worker {
+// The work behind a LiveFolder, in rounds. A round waits on two descriptors: an eventfd that
+// says a new folder was asked for, a state was handed back or it should end, and the inotify
+// queue of the folder it follows. It keeps the state last sent and merges news into it, so every
+// state it sends is complete and sorted. On a thread of its own the rounds follow one another
+// and each waits for news; without one, the owner runs them, and a round takes only the news
+// there is.
+class LiveFolder::Lister {
 public:
     using Send = std::function<void(std::uint64_t, FolderSnapshot, bool listed)>;
 
-    Worker(Wanted wanted, Send send)
+    Lister(Wanted wanted, Send send, Threading threading)
         : m_wanted(wanted), m_send(std::move(send)), m_wake(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
-          m_notify(inotify_init1(IN_CLOEXEC | IN_NONBLOCK)), m_thread([this] { Run(); }) {}
+          m_notify(inotify_init1(IN_CLOEXEC | IN_NONBLOCK)), m_rounds(threading) {
+        m_rounds.Repeat([this] { return Round(); });
+        // Written only when no thread was started, so no round can be reading it.
+        if (!m_rounds.OnThread())
+            m_ownThread = false;
+    }
 
-    ~Worker() {
+    ~Lister() {
         {
             const std::lock_guard lock(m_mutex);
             m_stop = true;
         }
         ++m_requested;
         Wake();
-        m_thread.join();
+        m_rounds.Wait();
     }
+
+    bool OnThread() const noexcept { return m_rounds.OnThread(); }
+    // Without a thread: one round, here.
+    void RunRound() { m_rounds.StepInline(); }
 
     void Open(std::string folder, std::uint64_t generation) {
         {
@@ -147,42 +159,44 @@ private:
         [[maybe_unused]] const auto written = write(m_wake.get(), &one, sizeof one);
     }
 
-    void Run() {
-        // Listing yields to the window's thread when they compete for a core.
-        setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 10);
-        std::uint64_t seen = 0;
-        for (;;) {
-            pollfd fds[2] = {{m_wake.get(), POLLIN, 0}, {m_notify.get(), POLLIN, 0}};
-            if (poll(fds, 2, -1) < 0 && errno != EINTR)
-                return;
-            if ((fds[0].revents & POLLIN) != 0) {
-                std::uint64_t count = 0;
-                [[maybe_unused]] const auto got = read(m_wake.get(), &count, sizeof count);
-            }
-            std::vector<FolderSnapshot> released;
-            {
-                const std::lock_guard lock(m_mutex);
-                if (m_stop)
-                    return;
-                released.swap(m_released);
-                if (m_requested != seen) {
-                    seen = m_requested;
-                    m_current = m_folder;
-                    m_currentGeneration = m_generation;
-                    m_relist = true;
-                }
-            }
-            released.clear();
-            if (!m_relist && (fds[1].revents & POLLIN) != 0)
-                FollowChanges();
-            if (m_relist) {
-                m_relist = false;
-                Watch();
-                List();
-            } else if (!m_news.Empty() && !m_inFlight) {
-                SendNews(false);
+    // One round; false once the lister should end.
+    bool Round() {
+        if (m_ownThread && !m_yielding) {
+            // Listing yields to the window's thread when they compete for a core.
+            setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 10);
+            m_yielding = true;
+        }
+        pollfd fds[2] = {{m_wake.get(), POLLIN, 0}, {m_notify.get(), POLLIN, 0}};
+        if (poll(fds, 2, m_ownThread ? -1 : 0) < 0 && errno != EINTR)
+            return false;
+        if ((fds[0].revents & POLLIN) != 0) {
+            std::uint64_t count = 0;
+            [[maybe_unused]] const auto got = read(m_wake.get(), &count, sizeof count);
+        }
+        std::vector<FolderSnapshot> released;
+        {
+            const std::lock_guard lock(m_mutex);
+            if (m_stop)
+                return false;
+            released.swap(m_released);
+            if (m_requested != m_seen) {
+                m_seen = m_requested;
+                m_current = m_folder;
+                m_currentGeneration = m_generation;
+                m_relist = true;
             }
         }
+        released.clear();
+        if (!m_relist && (fds[1].revents & POLLIN) != 0)
+            FollowChanges();
+        if (m_relist) {
+            m_relist = false;
+            Watch();
+            List();
+        } else if (!m_news.Empty() && !m_inFlight) {
+            SendNews(false);
+        }
+        return true;
     }
 
     void Watch() {
@@ -297,7 +311,10 @@ private:
     std::atomic<std::uint64_t> m_requested{0};
     std::atomic<bool> m_inFlight{false};
 
-    // Used by the thread alone.
+    // Used by the rounds alone.
+    bool m_ownThread = true;
+    bool m_yielding = false;  // the thread's priority is lowered
+    std::uint64_t m_seen = 0; // the request the rounds last took up
     std::string m_current;
     std::uint64_t m_currentGeneration = 0;
     int m_watch = -1;
@@ -306,12 +323,13 @@ private:
     FolderSnapshot m_shown; // the state last sent
     Clock::time_point m_lastSent;
 
-    std::thread m_thread; // last: it starts once everything above is ready
+    Worker m_rounds; // last: its thread starts once everything above is ready
 };
 
-LiveFolder::LiveFolder(Wanted wanted, QObject* parent) : QObject(parent) {
-    m_worker = std::make_unique<Worker>(
-        wanted, [this](std::uint64_t generation, FolderSnapshot entries, bool listed) {
+LiveFolder::LiveFolder(Wanted wanted, QObject* parent, Threading threading) : QObject(parent) {
+    m_lister = std::make_unique<Lister>(
+        wanted,
+        [this](std::uint64_t generation, FolderSnapshot entries, bool listed) {
             // Posted to this object: once it is gone, nothing more is delivered.
             QMetaObject::invokeMethod(
                 this,
@@ -319,18 +337,24 @@ LiveFolder::LiveFolder(Wanted wanted, QObject* parent) : QObject(parent) {
                     Deliver(generation, std::move(entries), listed);
                 },
                 Qt::QueuedConnection);
-        });
+        },
+        threading);
+    if (!m_lister->OnThread()) {
+        auto* rounds = new QTimer(this);
+        connect(rounds, &QTimer::timeout, this, [this] { m_lister->RunRound(); });
+        rounds->start(batchInterval);
+    }
 }
 
 LiveFolder::~LiveFolder() = default;
 
 void LiveFolder::Open(std::string folder) {
     m_listed = false;
-    m_worker->Open(std::move(folder), ++m_generation);
+    m_lister->Open(std::move(folder), ++m_generation);
 }
 
 void LiveFolder::Release(FolderSnapshot shown) {
-    m_worker->Delivered(std::move(shown));
+    m_lister->Delivered(std::move(shown));
 }
 
 void LiveFolder::Deliver(std::uint64_t generation, FolderSnapshot entries, bool listed) {

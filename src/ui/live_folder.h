@@ -1,5 +1,7 @@
 #pragma once
 
+#include "parse/worker.h"
+
 #include <QObject>
 #include <QString>
 
@@ -40,12 +42,14 @@ bool CanList(const std::string& folder);
 // folder nor a slow disk holds up the window. The thread keeps the entries sorted and sends each
 // new state whole as changed(), on the owner's thread, at most about every 20 ms and never
 // while the owner has not yet taken the one before: showing a state costs the window next to
-// nothing however large the folder.
+// nothing however large the folder. When no thread can be had, the same work runs on the
+// owner's thread in short rounds every 20 ms.
 class LiveFolder : public QObject {
     Q_OBJECT
 
 public:
-    explicit LiveFolder(Wanted wanted, QObject* parent = nullptr);
+    explicit LiveFolder(Wanted wanted, QObject* parent = nullptr,
+                        Threading threading = Threading::OwnThread);
     ~LiveFolder() override;
 
     // Starts over on `folder` (bytes). News of the folder listed before is not delivered.
@@ -60,10 +64,10 @@ signals:
     void changed(const ini::FolderSnapshot& entries);
 
 private:
-    class Worker;
+    class Lister;
     void Deliver(std::uint64_t generation, FolderSnapshot entries, bool listed);
 
-    std::unique_ptr<Worker> m_worker;
+    std::unique_ptr<Lister> m_lister;
     std::uint64_t m_generation = 0;
     bool m_listed = false;
 };

@@ -5,8 +5,7 @@
 // Usage: find_e2e <viewer executable> <sample file> <screenshot.png>
 
 #include "outline/find/outline_search.h"
-#include "outline/nodes/plain_outline.h"
-#include "outline/walk/outline_builder.h"
+#include "support/loaded_outline.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -39,13 +38,10 @@ struct Target {
 std::optional<Target> PickTarget(const QString& path) {
     ini::Keywords keywords;
     keywords.InitKeywords();
-    ini::LineStore lines;
-    ini::PlainOutline outline;
-    ini::FileLoader loader;
-    loader.LoadFile(QFile::encodeName(path).toStdString(), lines, outline, keywords, {});
-    const ini::OutlineNodes& nodes = outline.Nodes();
-    for (std::size_t root = 0; root < nodes.RootCount(); ++root)
-        ini::ClickNode(nodes.KeyOf(ini::OutlineNodes::RootAt(root)), lines, outline, keywords, {});
+    const ini::test::LoadedOutline loaded =
+        ini::test::LoadOutline(QFile::encodeName(path).toStdString(), keywords);
+    const ini::LineStore& lines = loaded.lines;
+    const ini::PlainOutline& outline = loaded.outline;
     std::vector<std::string> texts(lines.Count());
     for (ini::LineIndex line = 0; line < lines.Count(); ++line) {
         if (outline.Contains(ini::NodeKey{line}))

@@ -1,8 +1,9 @@
-#include "outline/walk/outline_builder.h"
-
-#include "outline/text/outline_text.h"
 #include "outline/read/piece_reader.h"
+#include "outline/text/outline_text.h"
 #include "outline_test_support.h"
+#include "support/loaded_outline.h"
+#include "support/reference_outline.h"
+#include "support/same_text.h"
 
 #include <gtest/gtest.h>
 
@@ -19,35 +20,42 @@ std::string ReadAll(const std::filesystem::path& path) {
     return contents.str();
 }
 
-// A file's outline as a load and a click on every root make it.
-std::string Filled(const std::string& path, bool comments) {
-    Keywords keywords;
-    keywords.InitKeywords();
-    LineStore lines;
-    PlainOutline outline;
-    FileLoader loader;
-    const std::atomic<bool> showComments{comments};
-    WalkHooks hooks;
-    hooks.showComments = &showComments;
-    EXPECT_EQ(loader.LoadFile(path, lines, outline, keywords, hooks).status, WalkStatus::Done);
-    const OutlineNodes& nodes = outline.Nodes();
-    for (std::size_t row = 0; row < nodes.RootCount(); ++row) {
-        const WalkResult built =
-            ClickNode(nodes.KeyOf(nodes.RootAt(row)), lines, outline, keywords, hooks);
-        EXPECT_EQ(built.addsRefused, 0u);
-    }
-    return RenderOutline(nodes, lines);
+const Keywords& Table() {
+    static const Keywords keywords = [] {
+        Keywords k;
+        k.InitKeywords();
+        return k;
+    }();
+    return keywords;
+}
+
+// The three outlines every sample has checked: the name's ending, and ini-outline's options.
+struct Form {
+    std::string_view suffix;
+    StreamOptions options;
+};
+const Form forms[] = {
+    {".outline", {.showComments = false, .topLevelOnly = false, .prefix = {}}},
+    {".comments.outline", {.showComments = true, .topLevelOnly = false, .prefix = {}}},
+    {".top.outline", {.showComments = false, .topLevelOnly = true, .prefix = {}}},
+};
+
+// A file's outline as the window makes it: the load, then a click on every root unless only the
+// top level is asked for.
+std::string Loaded(const std::string& path, const StreamOptions& options) {
+    const test::LoadedOutline loaded = test::LoadOutline(
+        path, Table(), {.comments = options.showComments, .clickEveryRoot = !options.topLevelOnly});
+    EXPECT_EQ(loaded.load.status, WalkStatus::Done) << path;
+    EXPECT_EQ(loaded.clicksRefused, 0u) << path;
+    EXPECT_FALSE(loaded.clickError) << path;
+    return test::ReferenceOutline(loaded.outline.Nodes(), loaded.lines);
 }
 
 // The same outline as ini-outline streams it.
-std::string Streamed(const std::string& path, bool comments) {
-    Keywords keywords;
-    keywords.InitKeywords();
-    StreamOptions options;
-    options.showComments = comments;
+std::string Streamed(const std::string& path, const StreamOptions& options) {
     std::string streamed;
     const Result<void> done =
-        StreamOutline(FileReader::Open(path).value(), keywords, options, [&](std::string_view out) {
+        StreamOutline(FileReader::Open(path).value(), Table(), options, [&](std::string_view out) {
             streamed += out;
             return true;
         });
@@ -55,28 +63,31 @@ std::string Streamed(const std::string& path, bool comments) {
     return streamed;
 }
 
-// Every sample, loaded and filled as clicks on each root would, against its checked outline.
-TEST(Golden, EverySampleGivesItsCheckedOutline) {
+// Every sample's three checked outlines, from the load and clicks and from the stream.
+TEST(Golden, EverySampleGivesItsCheckedOutlines) {
     const std::filesystem::path samples = test::SourceDir() / "samples";
     const std::filesystem::path golden = test::SourceDir() / "tests" / "golden";
     int checked = 0;
     for (const auto& entry : std::filesystem::directory_iterator(samples)) {
         if (entry.path().extension() != ".ini")
             continue;
-        for (const bool comments : {false, true}) {
-            const std::string name =
-                entry.path().stem().string() + (comments ? ".comments" : "") + ".outline";
-            EXPECT_EQ(Filled(entry.path(), comments), ReadAll(golden / name)) << name;
+        for (const Form& form : forms) {
+            const std::string name = entry.path().stem().string() + std::string(form.suffix);
+            const std::string expected = ReadAll(golden / name);
+            EXPECT_PRED_FORMAT2(test::SameText, Loaded(entry.path(), form.options), expected)
+                << name << " from the load";
+            EXPECT_PRED_FORMAT2(test::SameText, Streamed(entry.path(), form.options), expected)
+                << name << " from the stream";
             ++checked;
         }
     }
-    EXPECT_GE(checked, 10);
+    EXPECT_GE(checked, 15);
 }
 
 // The command-line tool reads a file in pieces that go round and carries each piece's unfinished
 // line into the next. Whatever ends a piece (half a CR LF pair, a line longer than the room kept
-// for a carry, one longer than a piece) the streamed outline must be the filled one.
-TEST(Golden, StreamedOutlineAcrossPiecesIsTheFilledOne) {
+// for a carry, one longer than a piece) each streamed outline must be the loaded one.
+TEST(Golden, StreamedOutlineAcrossPiecesIsTheLoadedOne) {
     const std::string sample = ReadAll(test::SourceDir() / "samples" / "Units.ini");
     const std::size_t piece = PieceReader::pieceBytes;
     std::string bytes;
@@ -90,13 +101,17 @@ TEST(Golden, StreamedOutlineAcrossPiecesIsTheFilledOne) {
     bytes.insert(4 * piece - 20, "\n" + std::string(piece + piece / 2, 'y') + "\r");
     bytes.insert(5 * piece - 20000, "\r\nSpeed " + std::string(30000, 'z') + "\r\n");
     const test::TempFile file(bytes);
-    EXPECT_TRUE(Streamed(file.Path(), false) == Filled(file.Path(), false));
+    for (const Form& form : forms) {
+        EXPECT_PRED_FORMAT2(test::SameText, Streamed(file.Path(), form.options),
+                            Loaded(file.Path(), form.options))
+            << form.suffix;
+    }
 }
 
 // A line too long to carry from one piece to the next is classed and printed as its bytes come,
 // in no more memory than a short one: its first word, its runs of spaces, its comment and its
 // terminator may each straddle two pieces.
-TEST(Golden, LongLinesAcrossPiecesAreTheFilledOnes) {
+TEST(Golden, LongLinesAcrossPiecesAreTheLoadedOnes) {
     const std::size_t piece = PieceReader::pieceBytes;
     const std::string lead(PieceReader::carryRoom + 10, ' ');
     std::string bytes = "Object LongLines\r\n";
@@ -118,10 +133,13 @@ TEST(Golden, LongLinesAcrossPiecesAreTheFilledOnes) {
     across(9, lead.size() + 6, lead + "Object\r\n"); // the word ends a piece, the CR starts one
     bytes += "Weapon " + std::string(PieceReader::carryRoom + 5, 'w'); // the last line, unended
     const test::TempFile file(bytes);
-    for (const bool comments : {false, true}) {
-        const std::string filled = Filled(file.Path(), comments);
-        EXPECT_TRUE(Streamed(file.Path(), comments) == filled) << "comments " << comments;
-        EXPECT_NE(filled.find("\n    Key_3\tModel = M1\n"), std::string::npos);
+    for (const Form& form : forms) {
+        const std::string loaded = Loaded(file.Path(), form.options);
+        EXPECT_PRED_FORMAT2(test::SameText, Streamed(file.Path(), form.options), loaded)
+            << form.suffix;
+        EXPECT_EQ(loaded.find("\n    Key_3\tModel = M1\n") != std::string::npos,
+                  !form.options.topLevelOnly)
+            << form.suffix;
     }
 }
 
@@ -135,9 +153,7 @@ TEST(Golden, StreamOfAFileCutShortFails) {
     Result<FileReader> opened = FileReader::Open(file.Path());
     ASSERT_TRUE(opened.ok());
     std::filesystem::resize_file(file.Path(), PieceReader::pieceBytes + 100);
-    Keywords keywords;
-    keywords.InitKeywords();
-    const Result<void> done = StreamOutline(std::move(opened).value(), keywords, {},
+    const Result<void> done = StreamOutline(std::move(opened).value(), Table(), {},
                                             [](std::string_view) { return true; });
     ASSERT_FALSE(done.ok());
     EXPECT_NE(done.error().find("changed while it was read"), std::string::npos) << done.error();

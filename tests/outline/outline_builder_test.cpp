@@ -1,8 +1,9 @@
 #include "outline/walk/outline_builder.h"
 
-#include "outline/text/outline_text.h"
 #include "outline_test_support.h"
 #include "support/address_space.h"
+#include "support/example_file.h"
+#include "support/reference_outline.h"
 
 #include <gtest/gtest.h>
 
@@ -15,18 +16,6 @@
 namespace ini {
 namespace {
 
-constexpr std::string_view eleven = "Object Alpha\r\n"
-                                    "  ; tuning\r\n"
-                                    "  Speed = 10 ; fast\r\n"
-                                    "  Draw = ModelA\r\n"
-                                    "    DefaultConditionState\r\n"
-                                    "      Model = M1\r\n"
-                                    "    End\r\n"
-                                    "  End\r\n"
-                                    "End\r\n"
-                                    "Object Beta\r\n"
-                                    "End\r\n";
-
 class OutlineBuilderTest : public test::OutlineFixture {
 protected:
     WalkResult Load(const std::string& path) {
@@ -35,11 +24,11 @@ protected:
     WalkResult Click(LineIndex line) {
         return ClickNode(NodeKey{line}, lines, outline, keywords, hooks);
     }
-    std::string Shown() const { return RenderOutline(outline.Nodes(), lines); }
+    std::string Shown() const { return test::ReferenceOutline(outline.Nodes(), lines); }
 };
 
 TEST_F(OutlineBuilderTest, ElevenLineExampleTopLevelThenClicks) {
-    const test::TempFile file(eleven);
+    const test::TempFile file(test::exampleFile);
     ASSERT_EQ(Load(file.Path()).status, WalkStatus::Done);
     EXPECT_EQ(lines.Count(), 11u);
     EXPECT_EQ(Shown(), "Key_0\tObject Alpha\nKey_9\tObject Beta\n");
@@ -99,7 +88,7 @@ TEST_F(OutlineBuilderTest, TopLevelRules) {
 }
 
 TEST_F(OutlineBuilderTest, LoadingTwiceGivesTheSameOutlineNeverBoth) {
-    const test::TempFile file(eleven);
+    const test::TempFile file(test::exampleFile);
     Load(file.Path());
     Click(0);
     Load(file.Path());
@@ -107,7 +96,7 @@ TEST_F(OutlineBuilderTest, LoadingTwiceGivesTheSameOutlineNeverBoth) {
 }
 
 TEST_F(OutlineBuilderTest, FailedLoadsKeepStoreAndOutline) {
-    const test::TempFile file(eleven);
+    const test::TempFile file(test::exampleFile);
     Load(file.Path());
     Click(0);
     const std::string before = Shown();
@@ -138,7 +127,7 @@ TEST_F(OutlineBuilderTest, FailedLoadsKeepStoreAndOutline) {
 }
 
 TEST_F(OutlineBuilderTest, UnreadableFileIsRefused) {
-    const test::TempFile file(eleven);
+    const test::TempFile file(test::exampleFile);
     ASSERT_EQ(::chmod(file.Path().c_str(), 0), 0);
     const auto refusedForPermission = [&] {
         const WalkResult result = Load(file.Path());
@@ -161,7 +150,7 @@ TEST_F(OutlineBuilderTest, UnreadableFileIsRefused) {
 }
 
 TEST_F(OutlineBuilderTest, EmptyFileLoadsAsNoLines) {
-    const test::TempFile full(eleven);
+    const test::TempFile full(test::exampleFile);
     Load(full.Path());
     const test::TempFile empty("");
     EXPECT_EQ(Load(empty.Path()).status, WalkStatus::Done);
@@ -170,7 +159,7 @@ TEST_F(OutlineBuilderTest, EmptyFileLoadsAsNoLines) {
 }
 
 TEST_F(OutlineBuilderTest, SecondLoadDuringAWalkIsTurnedAway) {
-    const test::TempFile file(eleven);
+    const test::TempFile file(test::exampleFile);
     const test::TempFile other("Weapon Gun\r\nEnd\r\n");
     std::vector<WalkStatus> nested;
     hooks.letEventsRun = [&] {
@@ -185,7 +174,7 @@ TEST_F(OutlineBuilderTest, SecondLoadDuringAWalkIsTurnedAway) {
 }
 
 TEST_F(OutlineBuilderTest, StoppedLoadKeepsThePreviousOutlineAndClearsLoading) {
-    const test::TempFile file(eleven);
+    const test::TempFile file(test::exampleFile);
     const test::TempFile other("Weapon Gun\r\nEnd\r\n");
     Load(other.Path());
     hooks.letEventsRun = [] { return false; };
@@ -198,7 +187,7 @@ TEST_F(OutlineBuilderTest, StoppedLoadKeepsThePreviousOutlineAndClearsLoading) {
 TEST_F(OutlineBuilderTest, NestedBuildOfTheSameNodeIsRefusedNotDuplicated) {
     // Without the window's guard a click during a build would build the same block twice; the
     // tree refuses the repeated keys instead of corrupting itself.
-    const test::TempFile file(eleven);
+    const test::TempFile file(test::exampleFile);
     Load(file.Path());
     bool nestedOnce = false;
     hooks.letEventsRun = [&] {

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <random>
+#include <thread>
+#include <utility>
 #include <vector>
 
 namespace ini {
@@ -83,14 +85,18 @@ TEST(OutlineNodes, BlocksGrowInAnyOrderAndRowsAnswerInAnyOrder) {
     const OutlineNodes::NodeId root = nodes.RootAt(0);
     ASSERT_EQ(nodes.ChildCountOf(root), 19u);
     EXPECT_EQ(nodes.BlockSize(root), 21u);
-    for (const std::size_t row : {18u, 3u, 4u, 0u, 17u, 9u, 10u, 9u}) {
-        const LineIndex line = row < 10 ? row + 1 : row + 2;
-        EXPECT_EQ(nodes.KeyOf(nodes.ChildAt(root, row)), NodeKey{line}) << "row " << row;
+    // Searched for, and through a cursor: stepped to from the row before, or searched for.
+    OutlineNodes::Cursor cursor;
+    for (const std::size_t row : {18u, 3u, 4u, 0u, 1u, 17u, 9u, 10u, 10u, 11u, 9u}) {
+        const NodeKey line{row < 10 ? row + 1 : row + 2};
+        EXPECT_EQ(nodes.KeyOf(nodes.ChildAt(root, row)), line) << "row " << row;
+        EXPECT_EQ(nodes.KeyOf(nodes.ChildAt(root, row, cursor)), line) << "row " << row;
     }
     EXPECT_EQ(nodes.Parent(NodeKey{11}), NodeKey{10});
     EXPECT_TRUE(nodes.ShowsComment(nodes.Find(NodeKey{11})));
     EXPECT_EQ(nodes.NextSibling(NodeKey{10}), NodeKey{12});
-    EXPECT_EQ(nodes.KeyOf(nodes.ChildAt(nodes.RootAt(1), 0)), NodeKey{101});
+    EXPECT_EQ(nodes.KeyOf(nodes.ChildAt(nodes.RootAt(1), 0, cursor)), NodeKey{101});
+    EXPECT_EQ(nodes.KeyOf(nodes.ChildAt(root, 12, cursor)), NodeKey{14});
 }
 
 TEST(OutlineNodes, CountsAreNotLimitedToSixteenBits) {
@@ -128,12 +134,16 @@ TEST(OutlineNodes, RootsAnswerByLineAndPositionWhereverTheyLie) {
     std::vector<std::size_t> backwards(order.rbegin(), order.rend());
     std::vector<std::size_t> shuffled = order;
     std::shuffle(shuffled.begin(), shuffled.end(), random);
+    OutlineNodes::Cursor cursor; // carried through every order
     for (const auto& asked : {order, backwards, shuffled}) {
         for (const std::size_t root : asked) {
             const OutlineNodes::NodeId id = OutlineNodes::RootAt(root);
             ASSERT_EQ(nodes.KeyOf(id), NodeKey{lines[root]}) << root;
+            ASSERT_EQ(nodes.KeyOf(id, cursor), NodeKey{lines[root]}) << root;
             EXPECT_EQ(nodes.ShowsComment(id), flags[root] % 2 == 1) << root;
+            EXPECT_EQ(nodes.ShowsComment(id, cursor), flags[root] % 2 == 1) << root;
             EXPECT_EQ(nodes.OpensBlock(id), flags[root] / 2 == 1) << root;
+            EXPECT_EQ(nodes.OpensBlock(id, cursor), flags[root] / 2 == 1) << root;
             EXPECT_EQ(nodes.OpensNoBlock(id), flags[root] / 2 == 2) << root;
             EXPECT_EQ(nodes.FillsNothing(NodeKey{lines[root]}), flags[root] / 2 == 2) << root;
             EXPECT_EQ(nodes.NextSibling(NodeKey{lines[root]}),
@@ -180,6 +190,80 @@ TEST(OutlineNodes, FilledBlocksAreFoundOnEveryPageOfRoots) {
         EXPECT_TRUE(nodes.ShowsComment(nodes.Find(NodeKey{3 * root + 2}))) << root;
     }
     EXPECT_EQ(nodes.Size(), roots + 2 * filled.size());
+}
+
+// A cursor speaks of the outline it was last used on, as it was: on another outline, or on the
+// same one after a Clear(), a step from it would land on the wrong line or row.
+TEST(OutlineNodes, CursorOfAnotherOutlineOrFromBeforeAClearIsNotTrusted) {
+    // Roots on lines 2, 7 and 9, the first with children on 3, 4 and 6; or roots on 1, 20 and 30,
+    // the first with children on 10 (with a child on 11), 12 and 13.
+    const auto makeSmall = [](OutlineNodes& nodes) {
+        nodes.Clear();
+        for (const LineIndex line : {2u, 7u, 9u})
+            ASSERT_EQ(nodes.AddRoot(NodeKey{line}, false), AddResult::Added);
+        for (const LineIndex line : {3u, 4u, 6u})
+            ASSERT_EQ(nodes.AddChild(NodeKey{2}, NodeKey{line}, false).result, AddResult::Added);
+    };
+    const auto makeWide = [](OutlineNodes& nodes) {
+        nodes.Clear();
+        for (const LineIndex line : {1u, 20u, 30u})
+            ASSERT_EQ(nodes.AddRoot(NodeKey{line}, false), AddResult::Added);
+        for (const auto& [parent, child] :
+             {std::pair<LineIndex, LineIndex>{1, 10}, {10, 11}, {1, 12}, {1, 13}})
+            ASSERT_EQ(nodes.AddChild(NodeKey{parent}, NodeKey{child}, false).result,
+                      AddResult::Added);
+    };
+    const OutlineNodes::NodeId root = OutlineNodes::RootAt(0);
+    OutlineNodes first, second;
+    makeSmall(first);
+    makeWide(second);
+
+    OutlineNodes::Cursor cursor;
+    ASSERT_EQ(first.KeyOf(OutlineNodes::RootAt(1), cursor), NodeKey{7});
+    ASSERT_EQ(first.KeyOf(first.ChildAt(root, 1, cursor)), NodeKey{4});
+    EXPECT_EQ(second.KeyOf(OutlineNodes::RootAt(2), cursor), NodeKey{30});
+    EXPECT_EQ(second.KeyOf(second.ChildAt(root, 2, cursor)), NodeKey{13});
+
+    OutlineNodes::Cursor before;
+    ASSERT_EQ(second.KeyOf(OutlineNodes::RootAt(0), before), NodeKey{1});
+    ASSERT_EQ(second.KeyOf(second.ChildAt(root, 1, before)), NodeKey{12});
+    makeSmall(second);
+    EXPECT_EQ(second.KeyOf(OutlineNodes::RootAt(1), before), NodeKey{7});
+    EXPECT_EQ(second.KeyOf(second.ChildAt(root, 2, before)), NodeKey{6});
+}
+
+// Reads change nothing, so two threads may read one outline at once, each its own way.
+TEST(OutlineNodes, TwoThreadsReadOneOutlineAtOnce) {
+    constexpr LineIndex roots = 20'000;
+    OutlineNodes nodes;
+    for (LineIndex root = 0; root < roots; ++root) {
+        ASSERT_EQ(nodes.AddRoot(NodeKey{3 * root}, false), AddResult::Added);
+        for (const LineIndex child : {3 * root + 1, 3 * root + 2})
+            ASSERT_EQ(nodes.AddChild(NodeKey{3 * root}, NodeKey{child}, false).result,
+                      AddResult::Added);
+    }
+    // Counts the answers that are wrong over a few passes, in file order or backwards.
+    const auto misread = [&](bool forward) {
+        std::size_t wrong = 0;
+        OutlineNodes::Cursor cursor;
+        for (int pass = 0; pass < 5; ++pass) {
+            for (LineIndex i = 0; i < roots; ++i) {
+                const LineIndex root = forward ? i : roots - 1 - i;
+                const OutlineNodes::NodeId id = OutlineNodes::RootAt(root);
+                wrong += nodes.KeyOf(id) != NodeKey{3 * root};
+                wrong += nodes.KeyOf(id, cursor) != NodeKey{3 * root};
+                wrong += nodes.KeyOf(nodes.ChildAt(id, 1)) != NodeKey{3 * root + 2};
+                wrong += nodes.KeyOf(nodes.ChildAt(id, 1, cursor)) != NodeKey{3 * root + 2};
+            }
+        }
+        return wrong;
+    };
+    std::size_t backwards = 0;
+    std::thread other([&] { backwards = misread(false); });
+    const std::size_t forwards = misread(true);
+    other.join();
+    EXPECT_EQ(forwards, 0u);
+    EXPECT_EQ(backwards, 0u);
 }
 
 } // namespace

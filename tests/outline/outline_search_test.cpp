@@ -2,47 +2,45 @@
 
 #include "outline/walk/outline_builder.h"
 #include "outline_test_support.h"
+#include "support/example_file.h"
+#include "support/loaded_outline.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <fstream>
-#include <sstream>
+#include <thread>
 
 namespace ini {
 namespace {
 
 using namespace std::chrono_literals;
 
-// Lines 0-10 are the usual example; a second block holds a word that starts with "end", spaces
-// to collapse and non-ASCII letters.
-constexpr std::string_view sample = "Object Alpha\r\n"        // 0
-                                    "  ; tuning\r\n"          // 1
-                                    "  Speed = 10 ; fast\r\n" // 2
-                                    "  Draw = ModelA\r\n"     // 3
-                                    "    DefaultConditionState\r\n"
-                                    "      Model = M1\r\n"             // 5
-                                    "    End\r\n"                      // 6
-                                    "  End\r\n"                        // 7
-                                    "End\r\n"                          // 8
-                                    "Object Beta ; second\r\n"         // 9
-                                    "End\r\n"                          // 10
-                                    "Object Gamma\r\n"                 // 11
-                                    "  EndTime   =   3\r\n"            // 12
-                                    "  Name = Caf\xC3\xA9 ; drink\r\n" // 13
-                                    "  END ; speed\r\n";               // 14
+// The example file (lines 0-10), then a block that holds a word starting with "end", spaces to
+// collapse and non-ASCII letters.
+constexpr std::string_view gamma = "Object Gamma\r\n"                 // 11
+                                   "  EndTime   =   3\r\n"            // 12
+                                   "  Name = Caf\xC3\xA9 ; drink\r\n" // 13
+                                   "  END ; speed\r\n";               // 14
+const std::string sample = std::string(test::exampleFile) + std::string(gamma);
+
+// The plan for the outline as it is now, made in one go.
+CommentPlan WholePlan(const OutlineNodes& nodes, bool switchOn) {
+    CommentPlanBuilder builder(switchOn);
+    builder.Step(nodes, nodes.RootCount());
+    return builder.Take();
+}
 
 class OutlineSearchTest : public test::OutlineFixture {
 protected:
     void Load(std::string_view text) {
-        ASSERT_EQ(
-            loader.LoadLines(LineStore::FromBytes(text), lines, outline, keywords, hooks).status,
-            WalkStatus::Done);
+        const test::TempFile file(text);
+        ASSERT_EQ(loader.LoadFile(file.Path(), lines, outline, keywords, hooks).status,
+                  WalkStatus::Done);
     }
     // Every match, once the scan is complete.
     std::vector<LineIndex> Find(std::string_view needle, bool switchOn) {
         search.Start(lines, needle,
-                     std::make_shared<CommentPlan>(CommentPlan::Of(outline.Nodes(), switchOn)));
+                     std::make_shared<CommentPlan>(WholePlan(outline.Nodes(), switchOn)));
         WaitComplete();
         std::vector<LineIndex> found;
         for (LineIndex line = 0; line < lines.Count(); ++line) {
@@ -51,7 +49,14 @@ protected:
         }
         return found;
     }
-    void WaitComplete() { ASSERT_TRUE(search.WaitUntilComplete(30s)); }
+    // Polls until the scan is complete; the deadline only stops a scan that hangs.
+    void WaitComplete() {
+        const auto deadline = std::chrono::steady_clock::now() + 60s;
+        while (!search.Count(std::nullopt).complete) {
+            ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the scan never completed";
+            std::this_thread::yield();
+        }
+    }
 
     OutlineSearch search;
 };
@@ -117,7 +122,7 @@ TEST_F(OutlineSearchTest, PlanMadeInSlicesWhileBlocksFill) {
     EXPECT_FALSE(builder.Step(outline.Nodes(), 1));
     EXPECT_TRUE(builder.Step(outline.Nodes(), 1));
     const CommentPlan sliced = builder.Take();
-    const CommentPlan whole = CommentPlan::Of(outline.Nodes(), false);
+    const CommentPlan whole = WholePlan(outline.Nodes(), false);
     for (LineIndex line = 0; line < lines.Count(); ++line)
         EXPECT_EQ(sliced.ShowsComment(line), whole.ShowsComment(line)) << line;
     EXPECT_TRUE(sliced.ShowsComment(9));
@@ -156,20 +161,31 @@ TEST_F(OutlineSearchTest, NextAndPreviousWrapAround) {
     EXPECT_EQ(search.Previous(0).state, S::None);
 }
 
+// Without a thread of its own the scan runs within Start: complete, and the same matches.
+TEST_F(OutlineSearchTest, ScanWithoutAThreadIsCompleteOnceStarted) {
+    Load(sample);
+    OutlineSearch inlined(Threading::Inline);
+    inlined.Start(lines, "model", std::make_shared<CommentPlan>());
+    const OutlineSearch::Tally tally = inlined.Count(5);
+    EXPECT_TRUE(tally.complete);
+    EXPECT_EQ(tally.matches, 2u);
+    EXPECT_EQ(tally.ordinal, 2u);
+    EXPECT_EQ(inlined.Next(0, false).line, 3u);
+}
+
 TEST_F(OutlineSearchTest, NodeLinesAreWhatFillingEveryBlockGives) {
     // Deciding node or not from the line alone must agree with the real walks on every sample.
     for (const auto& entry : std::filesystem::directory_iterator(test::SourceDir() / "samples")) {
         if (entry.path().extension() != ".ini")
             continue;
-        ASSERT_EQ(loader.LoadFile(entry.path().string(), lines, outline, keywords, hooks).status,
-                  WalkStatus::Done);
-        const OutlineNodes& nodes = outline.Nodes();
-        for (std::size_t root = nodes.RootCount(); root-- > 0;)
-            ClickNode(nodes.KeyOf(OutlineNodes::RootAt(root)), lines, outline, keywords, hooks);
+        const test::LoadedOutline loaded = test::LoadOutline(entry.path().string(), keywords);
+        ASSERT_EQ(loaded.load.status, WalkStatus::Done);
+        const OutlineNodes& nodes = loaded.outline.Nodes();
         std::size_t nodeLines = 0;
-        for (LineIndex line = 0; line < lines.Count(); ++line) {
-            const bool isNode = outline.Contains(NodeKey{line});
-            EXPECT_EQ(IsNodeLine(lines.Line(line)), isNode) << entry.path() << " line " << line;
+        for (LineIndex line = 0; line < loaded.lines.Count(); ++line) {
+            const bool isNode = loaded.outline.Contains(NodeKey{line});
+            EXPECT_EQ(IsNodeLine(loaded.lines.Line(line)), isNode)
+                << entry.path() << " line " << line;
             nodeLines += isNode;
         }
         EXPECT_EQ(nodeLines, nodes.Size()) << entry.path();

@@ -1,32 +1,16 @@
 #pragma once
 
+#include "outline/nodes/plain_outline.h"
 #include "outline/read/line_store.h"
 #include "outline/walk/outline_builder.h"
-#include "outline/nodes/plain_outline.h"
+#include "support/temp_file.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <filesystem>
-#include <string>
-#include <string_view>
 
 namespace ini::test {
-
-// A file in a fresh temporary folder, removed with the object.
-class TempFile {
-public:
-    explicit TempFile(std::string_view contents, std::string_view name = "file.ini");
-    ~TempFile();
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
-    const std::string& Path() const { return m_path; }
-    const std::filesystem::path& Folder() const { return m_folder; }
-
-private:
-    std::filesystem::path m_folder;
-    std::string m_path;
-};
 
 // A line store, a plain outline and the walk's hooks, with the comment switch off until a test
 // sets `comments`.

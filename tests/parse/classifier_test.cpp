@@ -61,7 +61,7 @@ TEST_F(ClassifierTest, OpenerPushesKeyAndLowerCasedName) {
     Open({"OBJECT Alpha"});
     ASSERT_EQ(stacks.Depth(), 1u);
     EXPECT_EQ(stacks.OpenKeys()[0].ToString(), "Key_0");
-    EXPECT_EQ(stacks.OpenNames()[0], "object");
+    EXPECT_EQ(keywords.NameOf(stacks.TopPath()), "object");
 }
 
 TEST_F(ClassifierTest, InsideObject) {
@@ -104,11 +104,12 @@ TEST_F(ClassifierTest, EndPopsAndStrayEndLeavesStacksEmpty) {
     const Classification end = ClassifyLine("End", stacks, keywords);
     stacks.UpdateOpenBlocks(end, NodeKey{9});
     ASSERT_EQ(stacks.Depth(), 1u);
-    EXPECT_EQ(stacks.OpenNames().back(), "object");
+    EXPECT_EQ(keywords.NameOf(stacks.TopPath()), "object");
     stacks.UpdateOpenBlocks(end, NodeKey{10});
     stacks.UpdateOpenBlocks(end, NodeKey{11});
     EXPECT_TRUE(stacks.Empty());
-    EXPECT_EQ(stacks.OpenNames().size(), stacks.OpenKeys().size());
+    EXPECT_TRUE(stacks.OpenKeys().empty());
+    EXPECT_EQ(stacks.TopPath(), noBlockOpen);
     // The walk goes on normally after the stray end.
     EXPECT_EQ(ClassOf("Weapon Gun"), LineClass::Opener);
 }

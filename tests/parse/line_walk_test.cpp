@@ -1,5 +1,7 @@
 #include "parse/line_walk.h"
 
+#include "support/example_file.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -35,9 +37,17 @@ std::vector<Seen> Walk(const Lines& lines, LineIndex first, LineIndex last, bool
     return seen;
 }
 
-const Lines example{{"Object Alpha", "  ; tuning", "  Speed = 10 ; fast", "  Draw = ModelA",
-                     "    DefaultConditionState", "      Model = M1", "    End", "  End", "End",
-                     "Object Beta", "End"}};
+// The example file's lines, cut at its CR LF ends.
+Lines ExampleLines() {
+    Lines cut;
+    for (std::string_view text = test::exampleFile; !text.empty();) {
+        const std::size_t end = text.find("\r\n");
+        cut.lines.emplace_back(text.substr(0, end));
+        text.remove_prefix(end + 2);
+    }
+    return cut;
+}
+const Lines example = ExampleLines();
 
 TEST(LineWalk, NodeStepSeesStacksBeforeTheLine) {
     const std::vector<Seen> expected = {

@@ -1,10 +1,10 @@
 // The window's Load against bad input: a clear warning that names the path with the old outline
 // kept, or the outline the plain loader gives for the same file; never a crash or a hang.
 
-#include "support/fetch_all.h"
-#include "outline/walk/outline_builder.h"
 #include "outline/model/outline_model.h"
 #include "outline/nodes/plain_outline.h"
+#include "outline/walk/outline_builder.h"
+#include "support/fetch_all.h"
 #include "ui/form1.h"
 
 #include <QFile>

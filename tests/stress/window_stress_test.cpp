@@ -4,10 +4,9 @@
 // block exactly as a click on it builds it. Node texts may show comments or not, depending on
 // the switch at the time each node was made.
 
-#include "support/fetch_all.h"
-#include "outline/walk/outline_builder.h"
 #include "outline/model/outline_model.h"
-#include "outline/nodes/plain_outline.h"
+#include "support/fetch_all.h"
+#include "support/loaded_outline.h"
 #include "ui/file_list.h"
 #include "ui/folder_list.h"
 #include "ui/form1.h"
@@ -44,16 +43,9 @@ struct Reference {
 Reference Build(const QString& path, const Keywords& keywords) {
     Reference ref;
     for (const bool comments : {false, true}) {
-        LineStore lines;
-        PlainOutline outline;
-        FileLoader loader;
-        const std::atomic<bool> showComments{comments};
-        WalkHooks hooks;
-        hooks.showComments = &showComments;
-        loader.LoadFile(path.toStdString(), lines, outline, keywords, hooks);
-        const OutlineNodes& nodes = outline.Nodes();
-        for (std::size_t row = 0; row < nodes.RootCount(); ++row)
-            ClickNode(nodes.KeyOf(nodes.RootAt(row)), lines, outline, keywords, hooks);
+        const test::LoadedOutline loaded =
+            test::LoadOutline(path.toStdString(), keywords, {.comments = comments});
+        const OutlineNodes& nodes = loaded.outline.Nodes();
         std::vector<OutlineNodes::NodeId> pending;
         for (std::size_t row = nodes.RootCount(); row-- > 0;)
             pending.push_back(OutlineNodes::RootAt(row));
@@ -63,7 +55,7 @@ Reference Build(const QString& path, const Keywords& keywords) {
             for (std::size_t row = nodes.ChildCountOf(id); row-- > 0;)
                 pending.push_back(nodes.ChildAt(id, row));
             const LineIndex line = nodes.KeyOf(id).line;
-            const QString text = QString::fromUtf8(nodes.TextOf(id, lines));
+            const QString text = QString::fromUtf8(nodes.TextOf(id, loaded.lines));
             auto& pair = ref.texts[line];
             (comments ? pair.second : pair.first) = text;
             if (!comments) {

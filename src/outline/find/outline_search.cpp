@@ -105,12 +105,6 @@ bool NodeTextHolds(const SplitLine& split, std::string_view needle, std::string&
 
 } // namespace
 
-CommentPlan CommentPlan::Of(const OutlineNodes& nodes, bool switchOn) {
-    CommentPlanBuilder builder(switchOn);
-    builder.Step(nodes, nodes.RootCount());
-    return builder.Take();
-}
-
 bool CommentPlanBuilder::Step(const OutlineNodes& nodes, std::size_t roots) {
     // Every node in file order: each root, then its block's nodes.
     const std::size_t end = std::min(nodes.RootCount(), m_nextRoot + roots);
@@ -118,8 +112,9 @@ bool CommentPlanBuilder::Step(const OutlineNodes& nodes, std::size_t roots) {
         const NodeId root = OutlineNodes::RootAt(m_nextRoot);
         for (std::size_t place = 0, size = nodes.BlockSize(root); place < size; ++place) {
             const NodeId id = root | place;
-            if (nodes.ShowsComment(id) != m_plan.m_switchOn)
-                m_plan.m_flipped.push_back(static_cast<std::uint32_t>(nodes.KeyOf(id).line));
+            if (nodes.ShowsComment(id, m_cursor) != m_plan.m_switchOn)
+                m_plan.m_flipped.push_back(
+                    static_cast<std::uint32_t>(nodes.KeyOf(id, m_cursor).line));
         }
     }
     return m_nextRoot >= nodes.RootCount();
@@ -162,14 +157,14 @@ void OutlineSearch::Start(const LineStore& lines, std::string_view needle,
         return;
     m_complete = false;
     m_stop = false;
-    m_worker =
-        std::thread(&OutlineSearch::Scan, this, std::cref(lines), ToLowerAscii(needle), plan);
+    m_worker.Run([this, &lines, lower = ToLowerAscii(needle), plan = std::move(plan)] {
+        Scan(lines, lower, *plan);
+    });
 }
 
 void OutlineSearch::Stop() {
     m_stop = true;
-    if (m_worker.joinable())
-        m_worker.join();
+    m_worker.Wait();
 }
 
 void OutlineSearch::Reset() {
@@ -180,8 +175,7 @@ void OutlineSearch::Reset() {
     m_complete = true;
 }
 
-void OutlineSearch::Scan(const LineStore& lines, std::string needle,
-                         std::shared_ptr<const CommentPlan> plan) {
+void OutlineSearch::Scan(const LineStore& lines, std::string_view needle, const CommentPlan& plan) {
     std::vector<std::uint32_t> found;
     const std::size_t count = lines.Count();
     // The store keeps its lines in order in one buffer: the whole text is searched for the
@@ -207,7 +201,7 @@ void OutlineSearch::Scan(const LineStore& lines, std::string needle,
         if (const char* const hit = FindFolded(at, limit, end, word)) {
             const LineStore::PlacedLine line = lines.LineHolding(nextLine, hit);
             if (IsNodeLine(line.text) &&
-                NodeTextHolds(splitter.ParseLine(line.text, plan->ShowsComment(line.index)), needle,
+                NodeTextHolds(splitter.ParseLine(line.text, plan.ShowsComment(line.index)), needle,
                               seam))
                 found.push_back(static_cast<std::uint32_t>(line.index));
             next = line.index + 1;
@@ -247,13 +241,7 @@ void OutlineSearch::Publish(std::vector<std::uint32_t>& found, std::size_t scann
         m_scanned = scanned;
         m_complete = complete;
     }
-    m_published.notify_all();
     found.clear();
-}
-
-bool OutlineSearch::WaitUntilComplete(std::chrono::milliseconds limit) const {
-    std::unique_lock lock(m_mutex);
-    return m_published.wait_for(lock, limit, [this] { return m_complete; });
 }
 
 OutlineSearch::Answer OutlineSearch::Next(LineIndex line, bool inclusive) const {

@@ -1,23 +1,20 @@
 #pragma once
 
+#include "outline/nodes/outline_nodes.h"
 #include "outline/read/line_store.h"
 #include "parse/node_key.h"
+#include "parse/worker.h"
 
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 namespace ini {
-
-class OutlineNodes;
 
 // Whether a line's node shows its comment, answerable off the UI thread. Lines without a node
 // yet (inside blocks not filled) will get one under the switch as it is now; nodes made under the
@@ -26,8 +23,6 @@ class CommentPlan {
 public:
     CommentPlan() = default;
     explicit CommentPlan(bool switchOn) : m_switchOn(switchOn) {}
-    // The plan for the outline as it is now, with the switch as it is now.
-    static CommentPlan Of(const OutlineNodes& nodes, bool switchOn);
 
     bool ShowsComment(LineIndex line) const noexcept;
 
@@ -51,6 +46,7 @@ public:
 private:
     CommentPlan m_plan;
     std::size_t m_nextRoot = 0;
+    OutlineNodes::Cursor m_cursor; // the roots are gone through in order
 };
 
 // The root whose block holds `line`: the last root at or before it; nothing before the first.
@@ -67,7 +63,7 @@ bool ContainsFolded(std::string_view text, std::string_view needle) noexcept;
 // Finds, on a worker thread, every line whose node text (made or still to be made) holds a
 // needle, in file order. The caller asks for the match next to a line at any time and gets it as
 // soon as the scan has passed the place where it lies, so the first answers come long before the
-// scan ends.
+// scan ends. When no thread can be had the scan runs within Start.
 class OutlineSearch {
 public:
     enum class State { Found, Pending, None };
@@ -81,7 +77,7 @@ public:
         std::size_t ordinal = 0; // 1-based place of the asked line among the matches, 0 if none
     };
 
-    OutlineSearch() = default;
+    explicit OutlineSearch(Threading threading = Threading::OwnThread) : m_worker(threading) {}
     ~OutlineSearch();
     OutlineSearch(const OutlineSearch&) = delete;
     OutlineSearch& operator=(const OutlineSearch&) = delete;
@@ -100,19 +96,16 @@ public:
     // The last match before `line`; before the first match the last one, once complete.
     Answer Previous(LineIndex line) const;
     Tally Count(std::optional<LineIndex> at) const;
-    // Blocks until the scan is complete or `limit` has passed; true when it is complete.
-    bool WaitUntilComplete(std::chrono::milliseconds limit) const;
 
 private:
     void Stop();
-    void Scan(const LineStore& lines, std::string needle, std::shared_ptr<const CommentPlan> plan);
+    void Scan(const LineStore& lines, std::string_view needle, const CommentPlan& plan);
     // Adds what a stretch of the scan found; `scanned` lines are done.
     void Publish(std::vector<std::uint32_t>& found, std::size_t scanned, bool complete);
 
-    std::thread m_worker;
-    std::atomic<bool> m_stop{false};
+    Worker m_worker;
+    std::atomic<bool> m_stop{false}; // checked by the scan, which then ends early
     mutable std::mutex m_mutex;
-    mutable std::condition_variable m_published; // after every Publish
     // Guarded by m_mutex: every match of the lines below m_scanned, rising.
     std::vector<std::uint32_t> m_matches;
     std::size_t m_scanned = 0;

@@ -45,10 +45,6 @@ QString DecodeLineText(std::string_view bytes, bool validUtf8) {
 OutlineModel::OutlineModel(const LineStore& lines, QObject* parent)
     : QAbstractItemModel(parent), m_lines(lines) {}
 
-void OutlineModel::RemoveAll() {
-    Replace(OutlineNodes());
-}
-
 void OutlineModel::Replace(OutlineNodes nodes) {
     m_inserting = true; // no fetching while the views hear of the reset
     beginResetModel();
@@ -61,13 +57,6 @@ void OutlineModel::Replace(OutlineNodes nodes) {
     m_emptyBlocks.clear();
     endResetModel();
     m_inserting = false;
-}
-
-AddResult OutlineModel::AddRoot(NodeKey key, const NodeText& text) {
-    const AddResult added = m_nodes.AddRoot(key, text.showComments);
-    if (added == AddResult::Added && m_dirtyParents.empty())
-        m_dirtyParents.push_back(OutlineNodes::none);
-    return added;
 }
 
 AddResult OutlineModel::AddChild(NodeKey relative, NodeKey key, const NodeText& text) {
@@ -155,13 +144,9 @@ void OutlineModel::PublishPending() {
     std::vector<NodeId> parents;
     parents.swap(m_dirtyParents);
     m_runParent = OutlineNodes::none;
-    // Roots (none sorts last) first, then parents in file order: an ancestor before its
-    // descendants, so every parent is shown before rows go in under it.
-    std::sort(parents.begin(), parents.end(), [](NodeId a, NodeId b) {
-        if (a == OutlineNodes::none || b == OutlineNodes::none)
-            return a == OutlineNodes::none && b != OutlineNodes::none;
-        return a < b;
-    });
+    // Parents in file order: an ancestor before its descendants, so every parent is shown
+    // before rows go in under it.
+    std::sort(parents.begin(), parents.end());
     parents.erase(std::unique(parents.begin(), parents.end()), parents.end());
     for (const NodeId parent : parents)
         ShowRows(parent, std::max(ShownChildren(parent), firstRows));
@@ -206,7 +191,7 @@ std::optional<NodeKey> OutlineModel::KeyAt(const QModelIndex& index) const {
     const NodeId id = IdOf(index);
     if (id == OutlineNodes::none)
         return std::nullopt;
-    return m_nodes.KeyOf(id);
+    return m_nodes.KeyOf(id, m_cursor);
 }
 
 QModelIndex OutlineModel::IndexOf(NodeKey key) const {
@@ -246,8 +231,8 @@ QModelIndex OutlineModel::index(int row, int column, const QModelIndex& parent) 
     const auto r = static_cast<std::size_t>(row);
     if (r >= ShownChildren(parentId))
         return {};
-    const NodeId id =
-        parentId == OutlineNodes::none ? OutlineNodes::RootAt(r) : m_nodes.ChildAt(parentId, r);
+    const NodeId id = parentId == OutlineNodes::none ? OutlineNodes::RootAt(r)
+                                                     : m_nodes.ChildAt(parentId, r, m_cursor);
     return createIndex(row, 0, static_cast<quintptr>(id));
 }
 
@@ -276,8 +261,8 @@ bool OutlineModel::hasChildren(const QModelIndex& parent) const {
         return true;
     // A block shows its arrow before it is filled, so it can be opened from the keyboard.
     const NodeId id = IdOf(parent);
-    return id != OutlineNodes::none && m_nodes.OpensBlock(id) && m_nodes.ChildCountOf(id) == 0 &&
-           !m_emptyBlocks.contains(id);
+    return id != OutlineNodes::none && m_nodes.OpensBlock(id, m_cursor) &&
+           m_nodes.ChildCountOf(id) == 0 && !m_emptyBlocks.contains(id);
 }
 
 void OutlineModel::NoteFilled(NodeKey root) {
@@ -312,13 +297,14 @@ void OutlineModel::fetchMore(const QModelIndex& parent) {
 }
 
 QString OutlineModel::Label(NodeId id) const {
-    const NodeKey key = m_nodes.KeyOf(id);
+    const NodeKey key = m_nodes.KeyOf(id, m_cursor);
     if (key.line >= m_lines.Count())
         return {};
     const bool utf8 = m_lines.IsValidUtf8();
     const std::string_view line = m_lines.Line(key.line);
     const std::string_view shown = CutForLabel(line, labelBytes, utf8);
-    QString label = DecodeLineText(NodeText{shown, m_nodes.ShowsComment(id)}.ToString(), utf8);
+    QString label =
+        DecodeLineText(NodeText{shown, m_nodes.ShowsComment(id, m_cursor)}.ToString(), utf8);
     if (shown.size() < line.size())
         label += QChar(u'\u2026');
     return label;
@@ -332,7 +318,7 @@ QVariant OutlineModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
         return Label(id);
     case KeyRole:
-        return QString::fromStdString(m_nodes.KeyOf(id).ToString());
+        return QString::fromStdString(m_nodes.KeyOf(id, m_cursor).ToString());
     default:
         return {};
     }

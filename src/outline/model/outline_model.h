@@ -1,8 +1,8 @@
 #pragma once
 
-#include "outline/read/line_store.h"
 #include "outline/nodes/outline_nodes.h"
 #include "outline/nodes/outline_tree.h"
+#include "outline/read/line_store.h"
 
 #include <QAbstractItemModel>
 #include <QString>
@@ -44,9 +44,7 @@ public:
     explicit OutlineModel(const LineStore& lines, QObject* parent = nullptr);
 
     // OutlineTree: what the loader and the subtree builder use.
-    void RemoveAll() override;
     void Replace(OutlineNodes nodes) override;
-    AddResult AddRoot(NodeKey key, const NodeText& text) override;
     AddResult AddChild(NodeKey relative, NodeKey key, const NodeText& text) override;
     bool Contains(NodeKey key) const override;
     std::size_t ChildCount(NodeKey key) const override;
@@ -96,11 +94,14 @@ private:
 
     const LineStore& m_lines;
     OutlineNodes m_nodes;
+    // Where the views' last look at a root and at a row ended: they ask for row after row, each
+    // then a step from the one before. Views read the model on its own thread only.
+    mutable OutlineNodes::Cursor m_cursor;
     std::size_t m_shownRoots = 0;
     // Shown child counts of the nodes whose children are not all shown; every other node shows
     // all its children (most have none), so the map stays small once rows are published.
     std::unordered_map<NodeId, std::size_t> m_shownChildren;
-    // Parents (OutlineNodes::none for the roots) that got nodes since the last publish.
+    // Parents that got nodes since the last publish.
     std::vector<NodeId> m_dirtyParents;
     // The parent of the last run of added children, while the view has not been told of them.
     NodeId m_runParent = OutlineNodes::none;

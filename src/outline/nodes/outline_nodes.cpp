@@ -4,10 +4,17 @@
 #include "parse/line_splitter.h"
 
 #include <algorithm>
+#include <atomic>
 
 namespace ini {
 
+std::uint64_t OutlineNodes::NewStamp() noexcept {
+    static std::atomic<std::uint64_t> last{0};
+    return ++last;
+}
+
 void OutlineNodes::Clear() {
+    m_stamp = NewStamp();
     // Give the memory back: a new file may be much smaller than the last.
     m_groups.clear();
     m_rootCount = 0;
@@ -17,8 +24,6 @@ void OutlineNodes::Clear() {
     m_pool.clear();
     m_childCount = 0;
     m_growing = noBlock;
-    m_lastRootAsked = SIZE_MAX;
-    m_cursors = {};
 }
 
 const OutlineNodes::Inner& OutlineNodes::InnerOf(NodeId id) const noexcept {
@@ -39,27 +44,26 @@ LineIndex OutlineNodes::NextRootLine(LineIndex line) const noexcept {
 }
 
 LineIndex OutlineNodes::RootLine(std::size_t root) const noexcept {
-    // Views and walks mostly ask for the root asked last or the next one: a step from there.
-    if (root == m_lastRootAsked)
-        return m_lastLineFound;
-    LineIndex line = 0;
-    if (m_lastRootAsked != SIZE_MAX && root == m_lastRootAsked + 1) {
-        line = NextRootLine(m_lastLineFound);
-    } else {
-        // The group holding it is the last whose count of roots before it is not above it.
-        const LineGroup* const after = std::upper_bound(
-            m_groups.begin(), m_groups.end(), root,
-            [](std::size_t wanted, const LineGroup& group) { return wanted < group.rootsBefore; });
-        const LineGroup& group = after[-1];
-        std::uint64_t bits = group.roots;
-        for (std::size_t skip = root - group.rootsBefore; skip > 0; --skip)
-            bits &= bits - 1;
-        line = static_cast<LineIndex>(&group - m_groups.begin()) * groupLines +
-               static_cast<LineIndex>(std::countr_zero(bits));
-    }
-    m_lastRootAsked = root;
-    m_lastLineFound = line;
-    return line;
+    // The group holding it is the last whose count of roots before it is not above it.
+    const LineGroup* const after = std::upper_bound(
+        m_groups.begin(), m_groups.end(), root,
+        [](std::size_t wanted, const LineGroup& group) { return wanted < group.rootsBefore; });
+    const LineGroup& group = after[-1];
+    std::uint64_t bits = group.roots;
+    for (std::size_t skip = root - group.rootsBefore; skip > 0; --skip)
+        bits &= bits - 1;
+    return static_cast<LineIndex>(&group - m_groups.begin()) * groupLines +
+           static_cast<LineIndex>(std::countr_zero(bits));
+}
+
+LineIndex OutlineNodes::RootLine(std::size_t root, Cursor& cursor) const noexcept {
+    Claim(cursor);
+    if (root == cursor.m_root)
+        return cursor.m_line;
+    const bool next = cursor.m_root != SIZE_MAX && root == cursor.m_root + 1;
+    cursor.m_line = next ? NextRootLine(cursor.m_line) : RootLine(root);
+    cursor.m_root = root;
+    return cursor.m_line;
 }
 
 OutlineNodes::NodeId OutlineNodes::FindInBlock(NodeKey key) const noexcept {
@@ -108,7 +112,8 @@ AddResult OutlineNodes::AddRootChecked(NodeKey key, bool showsComment,
     return AddResult::Added;
 }
 
-OutlineNodes::Block& OutlineNodes::BlockToGrow(std::size_t root) {
+OutlineNodes::Block& OutlineNodes::BlockToGrow(std::size_t root, LineIndex rootLine,
+                                               LineIndex limit) {
     m_growing = noBlock; // until the block to grow is at the pool's end again
     const std::size_t page = root / rootsPerPage;
     if (m_blockPages.size() <= page)
@@ -119,11 +124,11 @@ OutlineNodes::Block& OutlineNodes::BlockToGrow(std::size_t root) {
     }
     std::uint32_t& blockOfRoot = m_blockPages[page][root % rootsPerPage];
     m_growingRoot = root;
-    m_growingLimit = root + 1 < m_rootCount ? RootLine(root + 1) : noBlock;
+    m_growingLimit = limit;
     if (blockOfRoot == noBlock) {
         // Running out of memory in either push leaves the root unfilled (and at most one place
         // in the pool unused).
-        m_pool.push_back(Inner{static_cast<std::uint32_t>(RootLine(root)), 0, 0});
+        m_pool.push_back(Inner{static_cast<std::uint32_t>(rootLine), 0, 0});
         m_blocks.push_back(Block{m_pool.size() - 1, 1});
         m_growing = static_cast<std::uint32_t>(m_blocks.size() - 1);
         blockOfRoot = m_growing;
@@ -157,35 +162,37 @@ OutlineNodes::ChildAdd OutlineNodes::AddChildChecked(NodeKey relative, NodeKey k
         while (parent != 0 && nodes[parent].line > relative.line)
             parent = ParentIn(nodes, parent);
     }
-    const LineIndex parentLine = existing ? nodes[parent].line : RootLine(root);
-    if (parentLine != relative.line)
+    // An unfilled block is its root alone: the relative must be that root, on its own line.
+    const bool onPath =
+        existing ? nodes[parent].line == relative.line : RootBit(relative.line, &LineGroup::roots);
+    if (!onPath)
         return {Find(relative) != none ? AddResult::OutOfOrder : AddResult::NoSuchRelative};
+    const LineIndex rootLine = existing ? nodes[0].line : relative.line;
 
     // Every node in this block's range lies at or before its last line, so a key after it and
     // before the next root is new; only a refused key needs the lookup that tells why.
-    const LineIndex lastInBlock = existing ? nodes[size - 1].line : RootLine(root);
-    const bool lastRoot = root + 1 == m_rootCount;
-    if (key.line <= lastInBlock || key.line >= noBlock ||
-        (!lastRoot && key.line >= RootLine(root + 1)) || size >= commentBit)
+    const LineIndex lastInBlock = existing ? nodes[size - 1].line : rootLine;
+    const LineIndex limit = root + 1 < m_rootCount ? NextRootLine(rootLine) : noBlock;
+    if (key.line <= lastInBlock || key.line >= limit || size >= commentBit)
         return {Find(key) != none ? AddResult::KeyInUse : AddResult::OutOfOrder};
 
-    return AppendChild(root, BlockToGrow(root), parent, key, showsComment);
+    return AppendChild(root, BlockToGrow(root, rootLine, limit), parent, key, showsComment);
 }
 
-NodeKey OutlineNodes::KeyOf(NodeId id) const noexcept {
+NodeKey OutlineNodes::KeyOf(NodeId id, Cursor& cursor) const noexcept {
     if (IsRoot(id))
-        return NodeKey{RootLine(RootOf(id))};
+        return NodeKey{RootLine(RootOf(id), cursor)};
     return NodeKey{InnerOf(id).line};
 }
 
-bool OutlineNodes::ShowsComment(NodeId id) const noexcept {
+bool OutlineNodes::ShowsComment(NodeId id, Cursor& cursor) const noexcept {
     if (IsRoot(id))
-        return RootBit(RootLine(RootOf(id)), &LineGroup::comments);
+        return RootBit(RootLine(RootOf(id), cursor), &LineGroup::comments);
     return (InnerOf(id).rowAndComment & commentBit) != 0;
 }
 
-bool OutlineNodes::OpensBlock(NodeId id) const noexcept {
-    return IsRoot(id) && RootBit(RootLine(RootOf(id)), &LineGroup::opens);
+bool OutlineNodes::OpensBlock(NodeId id, Cursor& cursor) const noexcept {
+    return IsRoot(id) && RootBit(RootLine(RootOf(id), cursor), &LineGroup::opens);
 }
 
 OutlineNodes::NodeId OutlineNodes::ParentOf(NodeId id) const noexcept {
@@ -218,19 +225,53 @@ std::uint32_t OutlineNodes::NextSiblingIn(const Inner* nodes, std::uint32_t size
 }
 
 OutlineNodes::NodeId OutlineNodes::ChildAt(NodeId id, std::size_t row) const noexcept {
+    const std::uint32_t parent = PlaceOf(id);
+    if (row == 0)
+        return id + 1; // a first child comes right after its parent
     const Block& block = *BlockOf(RootOf(id));
     const Inner* const nodes = m_pool.begin() + block.first;
-    // A row is reached by stepping over its older siblings' descendants, from the first child
-    // or from where the last lookup under this parent ended. A tree view asks for rows in order,
-    // one level inside another, so a cursor per level keeps the steps few.
-    Cursor& cursor = m_cursors[(id ^ (id >> 32)) % m_cursors.size()];
-    if (cursor.parent != id || cursor.row > row)
-        cursor = Cursor{id, 0, PlaceOf(id) + 1};
-    while (cursor.row < row) {
-        cursor.place = NextSiblingIn(nodes, block.size, cursor.place);
-        ++cursor.row;
+    // The row of the child a place lies under, found a few steps up (blocks are shallow): it
+    // rises with the place, since each child comes before its descendants and its younger
+    // siblings. Places past the parent's descendants count as past every row.
+    const auto rowOver = [&](std::uint32_t place) {
+        for (;;) {
+            const std::uint32_t up = ParentIn(nodes, place);
+            if (up == parent)
+                return std::size_t{RowIn(nodes[place])};
+            if (up < parent)
+                return SIZE_MAX;
+            place = up;
+        }
+    };
+    // The child is the first place under it; `row` older siblings lie before it.
+    std::uint32_t low = parent + 1 + static_cast<std::uint32_t>(row);
+    std::uint32_t high = block.size;
+    while (low < high) {
+        const std::uint32_t middle = low + (high - low) / 2;
+        if (rowOver(middle) < row)
+            low = middle + 1;
+        else
+            high = middle;
     }
-    return RootOfNode(id) | cursor.place;
+    return RootOfNode(id) | low;
+}
+
+OutlineNodes::NodeId OutlineNodes::ChildAt(NodeId id, std::size_t row,
+                                           Cursor& cursor) const noexcept {
+    Claim(cursor);
+    const bool sameParent = cursor.m_parent == id;
+    if (sameParent && row == cursor.m_row)
+        return RootOfNode(id) | cursor.m_place;
+    if (sameParent && row == cursor.m_row + 1) {
+        // A view asks for row after row: the next one is a step over this one's descendants.
+        const Block& block = *BlockOf(RootOf(id));
+        cursor.m_place = NextSiblingIn(m_pool.begin() + block.first, block.size, cursor.m_place);
+    } else {
+        cursor.m_parent = id;
+        cursor.m_place = PlaceOf(ChildAt(id, row));
+    }
+    cursor.m_row = static_cast<std::uint32_t>(row);
+    return RootOfNode(id) | cursor.m_place;
 }
 
 std::string OutlineNodes::TextOf(NodeId id, const LineStore& lines) const {

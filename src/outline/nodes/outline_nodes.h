@@ -1,9 +1,8 @@
 #pragma once
 
-#include "outline/read/big_buffer.h"
 #include "outline/nodes/outline_tree.h"
+#include "outline/read/big_buffer.h"
 
-#include <array>
 #include <bit>
 #include <cstdint>
 #include <memory>
@@ -20,15 +19,14 @@ class LineStore;
 // Root nodes are the bulk of a large file's outline, so roots are kept as bits over the lines,
 // 64 lines to a group: whether a line holds a root, and that root's flags. A group also counts
 // the roots before it, so a line's root is found by counting bits, and a root's line by a search
-// over the groups (or a step from the root asked last). The nodes of filled blocks share one pool,
-// a block's nodes side by side in file order, which is also the tree's depth-first order: a node's
-// first child is the node after it, and its next sibling the first node after its descendants.
-// Keys are line indices and nodes keep file order (roots rise; a block's nodes rise and lie
-// between its root's line and the next root's), so an inner key is found by a binary search in
-// its root's block.
+// over the groups (or a step from a Cursor that its reader keeps). The nodes of filled blocks
+// share one pool, a block's nodes side by side in file order, which is also the tree's
+// depth-first order: a node's first child is the node after it, and its next sibling the first
+// node after its descendants. Keys are line indices and nodes keep file order (roots rise; a
+// block's nodes rise and lie between its root's line and the next root's), so an inner key is
+// found by a binary search in its root's block.
 //
-// Const members remember where the last lookups ended, so an OutlineNodes must not be read from
-// two threads at once.
+// Const members only read, so an outline that nobody changes may be read from several threads.
 class OutlineNodes {
 public:
     // A node: its root's position in the upper 32 bits, its position in that root's block below
@@ -86,19 +84,50 @@ public:
     bool IsNode(NodeId id) const noexcept;
     std::size_t Size() const noexcept { return m_rootCount + m_childCount; }
 
-    NodeKey KeyOf(NodeId id) const noexcept;
-    bool ShowsComment(NodeId id) const noexcept;
+    // Where a reader's last looks by position ended: at a root, and at a row under a parent. A
+    // reader that goes through roots or rows in order (a view laying out and painting rows, a
+    // pass over the whole outline) keeps one and hands it in, so that the next root's line, or
+    // the next row, is a step from there instead of a search; the outline keeps nothing of it.
+    // One from another outline, or from before a Clear(), is noticed and costs the search.
+    class Cursor {
+        friend class OutlineNodes;
+        std::uint64_t m_outline = 0; // the stamp of the outline it speaks of
+        std::size_t m_root = SIZE_MAX;
+        LineIndex m_line = 0;
+        NodeId m_parent = none;
+        std::uint32_t m_row = 0;
+        std::uint32_t m_place = 0;
+    };
+
+    OutlineNodes() noexcept : m_stamp(NewStamp()) {}
+
+    NodeKey KeyOf(NodeId id) const noexcept {
+        Cursor fresh;
+        return KeyOf(id, fresh);
+    }
+    NodeKey KeyOf(NodeId id, Cursor& cursor) const noexcept;
+    bool ShowsComment(NodeId id) const noexcept {
+        Cursor fresh;
+        return ShowsComment(id, fresh);
+    }
+    bool ShowsComment(NodeId id, Cursor& cursor) const noexcept;
     // Whether the node's line opens a block (known for roots only; a block's inner nodes say no).
-    bool OpensBlock(NodeId id) const noexcept;
+    bool OpensBlock(NodeId id) const noexcept {
+        Cursor fresh;
+        return OpensBlock(id, fresh);
+    }
+    bool OpensBlock(NodeId id, Cursor& cursor) const noexcept;
     // Whether the node is a root whose line is known to open no block (see AddRoot).
     bool OpensNoBlock(NodeId id) const noexcept {
-        return IsRoot(id) && RootBit(RootLine(RootOf(id)), &LineGroup::opensNone);
+        return IsRoot(id) && RootBit(KeyOf(id).line, &LineGroup::opensNone);
     }
     NodeId ParentOf(NodeId id) const noexcept;
     std::size_t RowOf(NodeId id) const noexcept;
     std::size_t ChildCountOf(NodeId id) const noexcept;
-    // Quick for rows asked in order, or near the last row asked of the same parent.
+    // A binary search over the parent's descendants, or a step from the row before when the
+    // cursor was left there; `row` must be below ChildCountOf(id).
     NodeId ChildAt(NodeId id, std::size_t row) const noexcept;
+    NodeId ChildAt(NodeId id, std::size_t row, Cursor& cursor) const noexcept;
     std::size_t RootCount() const noexcept { return m_rootCount; }
     // The last root at or before `line`, or none.
     NodeId RootAtOrBefore(NodeKey key) const noexcept {
@@ -150,13 +179,6 @@ private:
         std::size_t first;
         std::uint32_t size;
     };
-    // Where a child lookup ended, to go on from there.
-    struct Cursor {
-        NodeId parent = none;
-        std::uint32_t row = 0;
-        std::uint32_t place = 0;
-    };
-
     static std::size_t RootOf(NodeId id) noexcept { return static_cast<std::size_t>(id >> 32); }
     static std::uint32_t PlaceOf(NodeId id) noexcept { return static_cast<std::uint32_t>(id); }
     const Block* BlockOf(std::size_t root) const noexcept {
@@ -190,8 +212,19 @@ private:
     }
     // The line of the first root after `line`, which must lie before the last root's line.
     LineIndex NextRootLine(LineIndex line) const noexcept;
-    // The line of root `root`, which must exist.
+    // The line of root `root`, which must exist: a search, or a step from `cursor`, which then
+    // points there.
     LineIndex RootLine(std::size_t root) const noexcept;
+    LineIndex RootLine(std::size_t root, Cursor& cursor) const noexcept;
+    // A stamp no other outline made or cleared in this process has had.
+    static std::uint64_t NewStamp() noexcept;
+    // Forgets what `cursor` knew of another outline.
+    void Claim(Cursor& cursor) const noexcept {
+        if (cursor.m_outline != m_stamp) {
+            cursor = Cursor{};
+            cursor.m_outline = m_stamp;
+        }
+    }
     const Inner& InnerOf(NodeId id) const noexcept;
     static std::uint32_t RowIn(const Inner& node) noexcept {
         return node.rowAndComment & ~commentBit;
@@ -223,8 +256,9 @@ private:
         m_lastRootLine = root.line;
     }
     ChildAdd AddChildChecked(NodeKey relative, NodeKey key, bool showsComment);
-    // Makes `root`'s block the last in the pool, so that it can grow; returns it.
-    Block& BlockToGrow(std::size_t root);
+    // Makes `root`'s block (its root on `rootLine`, the next root's on `limit`) the last in the
+    // pool, so that it can grow; returns it.
+    Block& BlockToGrow(std::size_t root, LineIndex rootLine, LineIndex limit);
     // Adds `key` as the last child of the node at `parent` in `root`'s block, the pool's last.
     ChildAdd AppendChild(std::size_t root, Block& block, std::uint32_t parent, NodeKey key,
                          bool showsComment) {
@@ -241,6 +275,9 @@ private:
                 std::size_t{row} + 1};
     }
 
+    // Until a Clear(), roots are only added after the others and a node keeps its place in its
+    // block, so what a cursor found under this stamp stays true.
+    std::uint64_t m_stamp;
     BigArray<LineGroup> m_groups; // up to the last root's line
     std::size_t m_rootCount = 0;
     LineIndex m_lastRootLine = 0;
@@ -257,10 +294,6 @@ private:
     std::uint32_t m_growing = noBlock;
     std::size_t m_growingRoot = 0;
     LineIndex m_growingLimit = noBlock;
-    // The root RootLine found last, and its line, to step from.
-    mutable std::size_t m_lastRootAsked = SIZE_MAX;
-    mutable LineIndex m_lastLineFound = 0;
-    mutable std::array<Cursor, 8> m_cursors;
 };
 
 } // namespace ini

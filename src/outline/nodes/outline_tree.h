@@ -24,11 +24,8 @@ class OutlineTree {
 public:
     virtual ~OutlineTree() = default;
 
-    virtual void RemoveAll() = 0;
     // Removes all nodes and takes a whole outline built elsewhere (a load's root nodes) instead.
     virtual void Replace(OutlineNodes nodes) = 0;
-    // A new root after all existing roots.
-    virtual AddResult AddRoot(NodeKey key, const NodeText& text) = 0;
     // A new node after all existing children of `relative`.
     virtual AddResult AddChild(NodeKey relative, NodeKey key, const NodeText& text) = 0;
 

@@ -5,14 +5,10 @@
 
 namespace ini {
 
-// The outline without any widget: what the command-line tool and the core tests build.
+// The outline without any widget: what the core tests and the benchmarks build.
 class PlainOutline final : public OutlineTree {
 public:
-    void RemoveAll() override { m_nodes.Clear(); }
     void Replace(OutlineNodes nodes) override { m_nodes = std::move(nodes); }
-    AddResult AddRoot(NodeKey key, const NodeText& text) override {
-        return m_nodes.AddRoot(key, text.showComments);
-    }
     AddResult AddChild(NodeKey relative, NodeKey key, const NodeText& text) override {
         return m_nodes.AddChild(relative, key, text.showComments).result;
     }

@@ -28,21 +28,6 @@ Result<LineStore> LineStore::ReadFile(const std::string& path) {
     return ReadFile(std::move(file).value(), keep);
 }
 
-LineStore LineStore::FromBytes(std::string_view bytes) {
-    LineStore store;
-    store.m_bytes.Resize(bytes.size() + 1);
-    std::memcpy(store.m_bytes.Data(), bytes.data(), bytes.size());
-    store.m_size = bytes.size();
-    const std::string_view text = StripUtf8Bom(bytes);
-    const std::size_t offset = bytes.size() - text.size();
-    CutCompleteLinesFast(text, true, [&](const CutLine& line) {
-        store.AddLine(offset + line.start);
-        return true;
-    });
-    store.m_validUtf8 = ::ini::IsValidUtf8(bytes);
-    return store;
-}
-
 std::string_view LineStore::Line(LineIndex i) const noexcept {
     return PlaceLine(i).text;
 }

@@ -39,8 +39,6 @@ public:
     static Result<LineStore> ReadFile(FileReader file, Lines& lines,
                                       Threading threading = Threading::OwnThread);
     static Result<LineStore> ReadFile(const std::string& path);
-    // The same cutting rules over bytes already in memory.
-    static LineStore FromBytes(std::string_view bytes);
 
     // Lines between two marks.
     static constexpr std::size_t linesPerMark = 16;

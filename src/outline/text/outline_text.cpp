@@ -30,37 +30,6 @@ char* OutlineText::WriteNode(char* at, std::size_t depth, const KeyText& key, st
     return at;
 }
 
-void OutlineText::AppendNode(std::string& out, std::size_t depth, NodeKey key,
-                             std::string_view line, bool showComments) {
-    const std::size_t used = out.size();
-    out.resize(used + MostBytes(depth, line.size()));
-    char* const end = WriteNode(out.data() + used, depth, KeyText(key), line, showComments);
-    out.resize(static_cast<std::size_t>(end - out.data()));
-}
-
-std::string RenderOutline(const OutlineNodes& nodes, const LineStore& lines) {
-    using NodeId = OutlineNodes::NodeId;
-    OutlineText text;
-    std::string out;
-    std::vector<NodeId> ancestors; // of the node being written, the root first
-    for (std::size_t root = 0; root < nodes.RootCount(); ++root) {
-        // A block's nodes lie in file order, which is depth-first order.
-        const NodeId rootId = OutlineNodes::RootAt(root);
-        ancestors.clear();
-        for (std::size_t place = 0, size = nodes.BlockSize(rootId); place < size; ++place) {
-            const NodeId id = rootId | place;
-            const NodeId parent = nodes.ParentOf(id);
-            while (!ancestors.empty() && ancestors.back() != parent)
-                ancestors.pop_back();
-            const NodeKey key = nodes.KeyOf(id);
-            text.AppendNode(out, ancestors.size(), key, lines.Line(key.line),
-                            nodes.ShowsComment(id));
-            ancestors.push_back(id);
-        }
-    }
-    return out;
-}
-
 namespace {
 
 // Output goes out in pieces of about this size, one huge page.

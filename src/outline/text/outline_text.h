@@ -36,8 +36,6 @@ public:
     // Writes a node's output line at `at`, which has room for MostBytes; gives its end.
     char* WriteNode(char* at, std::size_t depth, const KeyText& key, std::string_view line,
                     bool showComments);
-    void AppendNode(std::string& out, std::size_t depth, NodeKey key, std::string_view line,
-                    bool showComments);
     // A node's indentation, key and TAB: what comes before its text (which NodeTextParts makes
     // for a line that comes in parts).
     static char* WriteLead(char* at, std::size_t depth, const KeyText& key) noexcept {
@@ -51,9 +49,6 @@ public:
 private:
     LineSplitter m_splitter;
 };
-
-// The whole text of an outline in memory, in pre-order.
-std::string RenderOutline(const OutlineNodes& nodes, const LineStore& lines);
 
 struct StreamOptions {
     bool showComments = false;

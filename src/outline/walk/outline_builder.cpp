@@ -37,21 +37,16 @@ bool Read(const std::atomic<bool>* flag) noexcept {
     return flag != nullptr && flag->load(std::memory_order_relaxed);
 }
 
-// The loader's node step: a root node for every line met while no block is open, except ends.
-auto RootStep(OutlineNodes& roots) {
-    return [&roots](const WalkedLine& line) {
+// The load's sink: a root node for every line met while no block is open, except ends.
+struct RootSink {
+    OutlineNodes& roots;
+    const std::atomic<bool>* stop;
+
+    void Line(const WalkedLine& line) {
         if (line.lineClass != LineClass::End && line.stacks.Empty())
             roots.AddRoot(NodeKey{line.index}, line.text.showComments,
                           line.lineClass == LineClass::Opener);
-    };
-}
-
-// The load's sink: the root step, stopped from outside.
-template <typename Step> struct RootSink {
-    Step step;
-    const std::atomic<bool>* stop;
-
-    void Line(const WalkedLine& line) { step(line); }
+    }
     bool Stopped() const noexcept { return Read(stop); }
 };
 
@@ -68,7 +63,7 @@ Result<TopLevel> ReadTopLevel(FileReader file, const Keywords& keywords,
                               const std::atomic<bool>* showComments, const std::atomic<bool>* stop,
                               Threading threading) {
     OutlineNodes roots;
-    RootSink sink{RootStep(roots), stop};
+    RootSink sink{roots, stop};
     WalkToSink walk(
         keywords, [showComments] { return Read(showComments); }, sink);
     try {
@@ -116,28 +111,6 @@ WalkResult FileLoader::LoadFile(const std::string& path, LineStore& store, Outli
     store = std::move(top.lines);
     tree.Replace(std::move(top.roots));
     return result;
-}
-
-WalkResult FileLoader::LoadLines(LineStore lines, LineStore& store, OutlineTree& tree,
-                                 const Keywords& keywords, const WalkHooks& hooks) {
-    if (m_loading)
-        return WithStatus(WalkStatus::Busy);
-    const FlagScope loading(m_loading);
-    try {
-        OutlineNodes roots;
-        const WalkOutcome outcome = WalkLines(
-            lines, 0, lines.Count(), keywords, [&] { return Read(hooks.showComments); },
-            RootStep(roots), [&] { return hooks.letEventsRun(); });
-        if (outcome == WalkOutcome::Stopped)
-            return WithStatus(WalkStatus::Stopped);
-        WalkResult result;
-        result.nodesAdded = roots.RootCount();
-        store = std::move(lines);
-        tree.Replace(std::move(roots));
-        return result;
-    } catch (const std::bad_alloc&) {
-        return Failed(NotEnoughMemory("show the outline of this file"));
-    }
 }
 
 WalkResult ClickNode(NodeKey clicked, const LineStore& store, OutlineTree& tree,

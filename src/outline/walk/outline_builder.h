@@ -67,9 +67,6 @@ public:
     // or when the hooks stop it, nothing is changed and the result says why.
     WalkResult LoadFile(const std::string& path, LineStore& store, OutlineTree& tree,
                         const Keywords& keywords, const WalkHooks& hooks);
-    // The same for lines already in memory, on the calling thread: `lines` replaces `store`.
-    WalkResult LoadLines(LineStore lines, LineStore& store, OutlineTree& tree,
-                         const Keywords& keywords, const WalkHooks& hooks);
     bool Loading() const noexcept { return m_loading; }
 
 private:
