@@ -138,33 +138,9 @@ private:
             batch->used + bytes.size() + shortLineSlack > batch->text.Capacity())
             batch = MakeRoom(bytes.size());
         batch->entries[batch->count++] = entry;
-        CopyBytes(batch->text.Data() + batch->used, bytes);
+        if (!bytes.empty()) // a long line's end has no bytes, maybe not even a pointer
+            std::memcpy(batch->text.Data() + batch->used, bytes.data(), bytes.size());
         batch->used += bytes.size();
-    }
-    // Copies without a call for the short lines most files are made of; writes only the bytes.
-    static void CopyBytes(char* to, std::string_view bytes) noexcept {
-        const char* const from = bytes.data();
-        const std::size_t size = bytes.size();
-        if (size > 64)
-            std::memcpy(to, from, size);
-        else if (size >= 32)
-            CopyEnds<32>(to, from, size);
-        else if (size >= 16)
-            CopyEnds<16>(to, from, size);
-        else if (size >= 8)
-            CopyEnds<8>(to, from, size);
-        else
-            for (std::size_t i = 0; i < size; ++i)
-                to[i] = from[i];
-    }
-    // `size` bytes from `from` (between Block and twice that) as two blocks that may overlap.
-    template <std::size_t Block>
-    static void CopyEnds(char* to, const char* from, std::size_t size) noexcept {
-        char head[Block], tail[Block];
-        std::memcpy(head, from, Block);
-        std::memcpy(tail, from + size - Block, Block);
-        std::memcpy(to, head, Block);
-        std::memcpy(to + size - Block, tail, Block);
     }
     // Hands the batch over when it holds something and makes room for `bytes` in the next.
     Batch* MakeRoom(std::size_t bytes);
