@@ -89,6 +89,21 @@ Form1::~Form1() {
     m_findBar->Suspend();
 }
 
+void Form1::CreateFindBar() {
+    // Hidden until Ctrl+F; it then covers the check box, and the editor button stays in reach.
+    FindHost host;
+    host.nodes = [this]() -> const OutlineNodes& { return m_model->Nodes(); };
+    host.commentSwitch = [this] { return m_showComments.load(); };
+    host.currentLine = [this]() -> std::optional<LineIndex> {
+        const std::optional<NodeKey> key = m_model->KeyAt(m_treeView1->currentIndex());
+        return key ? std::optional(key->line) : std::nullopt;
+    };
+    host.goToLine = [this](LineIndex line) { return GoToLine(line); };
+    m_findBar = new FindBar(m_lines, std::move(host), this);
+    m_findBar->setObjectName(QStringLiteral("FindBar"));
+    m_findBar->setGeometry(layout::findBar);
+}
+
 void Form1::CreateControls() {
     // Fixed positions and sizes, no layout: resizing the window moves nothing.
     m_treeView1 = Place<QTreeView>(this, "TreeView1", layout::treeView1);
@@ -121,18 +136,7 @@ void Form1::CreateControls() {
     condensed.setStretch(QFont::Condensed);
     m_chkComments->setFont(condensed);
 
-    // Hidden until Ctrl+F; it then covers the check box, and the editor button stays in reach.
-    FindHost host;
-    host.nodes = [this]() -> const OutlineNodes& { return m_model->Nodes(); };
-    host.commentSwitch = [this] { return m_showComments.load(); };
-    host.currentLine = [this]() -> std::optional<LineIndex> {
-        const std::optional<NodeKey> key = m_model->KeyAt(m_treeView1->currentIndex());
-        return key ? std::optional(key->line) : std::nullopt;
-    };
-    host.goToLine = [this](LineIndex line) { return GoToLine(line); };
-    m_findBar = new FindBar(m_lines, std::move(host), this);
-    m_findBar->setObjectName(QStringLiteral("FindBar"));
-    m_findBar->setGeometry(layout::findBar);
+    CreateFindBar();
 
     // The lists start on the current folder, before any handler is connected; a current folder
     // that cannot be listed gives way to the home folder, then to "/".

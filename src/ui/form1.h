@@ -81,6 +81,7 @@ protected:
 
 private:
     void CreateControls();
+    void CreateFindBar();
     void ConnectHandlers();
     void ShowFolderOf(const QString& path);
     WalkHooks Hooks();
