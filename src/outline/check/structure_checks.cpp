@@ -1,6 +1,5 @@
 #include "outline/check/structure_checks.h"
 
-#include "outline/read/piece_cutter.h"
 #include "outline/walk/walk_to_sink.h"
 
 #include <algorithm>
@@ -149,16 +148,10 @@ void StructureChecks::Finish() {
 Result<StructureChecks> CheckStructure(FileReader file, const Keywords& keywords,
                                        Threading threading) try {
     StructureChecks checks(keywords);
-    WalkToSink walk(
-        keywords, [] { return false; }, checks);
-    Result<bool> cut = [&] {
-        PieceReader reader(file, threading);
-        return CutPieces(reader, walk);
-    }();
-    if (!cut.ok())
-        return cut.failure();
-    if (Result<void> same = file.CheckUnchanged(); !same.ok())
-        return same.failure();
+    if (Result<bool> walked = StreamFile(
+            file, keywords, [] { return false; }, checks, threading);
+        !walked.ok())
+        return walked.failure();
     checks.Finish();
     return checks;
 } catch (const std::bad_alloc&) {

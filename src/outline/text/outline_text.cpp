@@ -1,6 +1,5 @@
 #include "outline/text/outline_text.h"
 
-#include "outline/read/piece_cutter.h"
 #include "outline/walk/walk_to_sink.h"
 
 #include <algorithm>
@@ -171,17 +170,14 @@ Result<void> StreamOutline(FileReader file, const Keywords& keywords, const Stre
                            Threading threading) {
     try {
         OutlinePrinter printer(options, write, threading);
-        WalkToSink walk(
-            keywords, [comments = options.showComments] { return comments; }, printer);
-        Result<bool> cut = [&] {
-            PieceReader reader(file, threading);
-            return CutPieces(reader, walk);
-        }();
-        if (!cut.ok())
-            return cut.failure();
+        const Result<bool> walked = StreamFile(
+            file, keywords, [comments = options.showComments] { return comments; }, printer,
+            threading);
+        if (!walked.ok())
+            return walked.failure();
         if (!printer.Finish())
             return Failure{"cannot write the outline"};
-        return file.CheckUnchanged();
+        return {};
     } catch (const std::bad_alloc&) {
         // The buffers are taken at the start; after that only the collapsed text of a line that
         // fits in a piece can grow, so whatever the file, this is a machine short of memory.

@@ -78,4 +78,22 @@ private:
     LineWalker<ShowComments, NodeStep, GoOn> m_walker;
 };
 
+// Walks a whole file into `sink` through pieces that go round, as ini-outline reads: memory does
+// not grow with the file. Gives whether the sink let the walk run to the end, or why the file
+// could not be read (it changed while it was read, say).
+template <WalkSink Sink, typename ShowComments>
+Result<bool> StreamFile(FileReader& file, const Keywords& keywords, ShowComments showComments,
+                        Sink& sink, Threading threading = Threading::OwnThread) {
+    WalkToSink walk(keywords, std::move(showComments), sink);
+    Result<bool> cut = [&] {
+        PieceReader reader(file, threading);
+        return CutPieces(reader, walk);
+    }();
+    if (!cut.ok())
+        return cut;
+    if (Result<void> same = file.CheckUnchanged(); !same.ok())
+        return same.failure();
+    return cut;
+}
+
 } // namespace ini
