@@ -144,7 +144,6 @@ TEST(OutlineNodes, RootsAnswerByLineAndPositionWhereverTheyLie) {
             EXPECT_EQ(nodes.ShowsComment(id, cursor), flags[root] % 2 == 1) << root;
             EXPECT_EQ(nodes.OpensBlock(id), flags[root] / 2 == 1) << root;
             EXPECT_EQ(nodes.OpensBlock(id, cursor), flags[root] / 2 == 1) << root;
-            EXPECT_EQ(nodes.OpensNoBlock(id), flags[root] / 2 == 2) << root;
             EXPECT_EQ(nodes.FillsNothing(NodeKey{lines[root]}), flags[root] / 2 == 2) << root;
             EXPECT_EQ(nodes.NextSibling(NodeKey{lines[root]}),
                       root + 1 < lines.size() ? std::optional(NodeKey{lines[root + 1]})

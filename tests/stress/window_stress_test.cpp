@@ -55,7 +55,8 @@ Reference Build(const QString& path, const Keywords& keywords) {
             for (std::size_t row = nodes.ChildCountOf(id); row-- > 0;)
                 pending.push_back(nodes.ChildAt(id, row));
             const LineIndex line = nodes.KeyOf(id).line;
-            const QString text = QString::fromUtf8(nodes.TextOf(id, loaded.lines));
+            const QString text = QString::fromUtf8(
+                NodeText{loaded.lines.Line(line), nodes.ShowsComment(id)}.ToString());
             auto& pair = ref.texts[line];
             (comments ? pair.second : pair.first) = text;
             if (!comments) {

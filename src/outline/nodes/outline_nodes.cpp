@@ -1,7 +1,5 @@
 #include "outline/nodes/outline_nodes.h"
 
-#include "outline/read/line_store.h"
-#include "parse/line_splitter.h"
 
 #include <algorithm>
 #include <atomic>
@@ -272,13 +270,6 @@ OutlineNodes::NodeId OutlineNodes::ChildAt(NodeId id, std::size_t row,
     }
     cursor.m_row = static_cast<std::uint32_t>(row);
     return RootOfNode(id) | cursor.m_place;
-}
-
-std::string OutlineNodes::TextOf(NodeId id, const LineStore& lines) const {
-    const NodeKey key = KeyOf(id);
-    if (key.line >= lines.Count())
-        return {};
-    return NodeText{lines.Line(key.line), ShowsComment(id)}.ToString();
 }
 
 std::size_t OutlineNodes::ChildCount(NodeKey key) const noexcept {

@@ -12,8 +12,6 @@
 
 namespace ini {
 
-class LineStore;
-
 // Node storage behind both outline trees, in flat arrays.
 //
 // Root nodes are the bulk of a large file's outline, so roots are kept as bits over the lines,
@@ -117,10 +115,6 @@ public:
         return OpensBlock(id, fresh);
     }
     bool OpensBlock(NodeId id, Cursor& cursor) const noexcept;
-    // Whether the node is a root whose line is known to open no block (see AddRoot).
-    bool OpensNoBlock(NodeId id) const noexcept {
-        return IsRoot(id) && RootBit(KeyOf(id).line, &LineGroup::opensNone);
-    }
     NodeId ParentOf(NodeId id) const noexcept;
     std::size_t RowOf(NodeId id) const noexcept;
     std::size_t ChildCountOf(NodeId id) const noexcept;
@@ -140,8 +134,6 @@ public:
     // The nodes of a root's block, the root included: the root's id plus 0 up to this, less one,
     // lists them in file order.
     std::size_t BlockSize(NodeId root) const noexcept;
-    // The node's text made again from its line: content, then the comment if it was shown.
-    std::string TextOf(NodeId id, const LineStore& lines) const;
 
     // The OutlineTree questions, by key.
     std::size_t ChildCount(NodeKey key) const noexcept;
