@@ -82,7 +82,9 @@ void StructureChecks::Line(const WalkedLine& line) {
         const std::string_view content = m_splitter.ParseLine(line.text.line, false).content;
         if (m_depth == 0)
             CheckDefinition(line, content);
-        m_open[m_depth++] = OpenBlock{line.index, std::string(content)};
+        // Assigned, not made anew: the few strings of the open blocks keep their room.
+        m_open[m_depth].line = line.index;
+        m_open[m_depth++].text.assign(content);
         break;
     }
     case LineClass::Ordinary:
@@ -92,10 +94,16 @@ void StructureChecks::Line(const WalkedLine& line) {
 }
 
 void StructureChecks::CheckBlank(const WalkedLine& line) {
-    // Most first words hold no blank: one pass over a few bytes turns them away.
+    // Most first words hold no blank: a table turns them away a byte at a time.
+    static constexpr std::array<bool, 256> mayStartBlank = [] {
+        std::array<bool, 256> starts{};
+        for (const unsigned char c : {'\t', '\v', '\f', '\xA0', '\xC2'})
+            starts[c] = true;
+        return starts;
+    }();
     const std::string_view word = line.firstWord;
     for (std::size_t at = 1; at < word.size(); ++at) {
-        if (BlankAt(word.substr(at)) == 0)
+        if (!mayStartBlank[static_cast<unsigned char>(word[at])] || BlankAt(word.substr(at)) == 0)
             continue;
         const std::string_view name = word.substr(0, at);
         if (m_keywords.FindChild(line.stacks.TopPath(), name) == noBlockOpen)

@@ -120,6 +120,7 @@ template <LineConsumer Consumer> Result<bool> CutPieces(PieceReader& reader, Con
     LineIndex next = 0;
     bool stopped = false;
     std::string_view carry;
+    std::size_t searched = 0; // bytes at the carry's start known to hold no line break
     bool bomChecked = false;
     for (;;) {
         Result<PieceReader::Piece> got = reader.Next(carry);
@@ -144,6 +145,14 @@ template <LineConsumer Consumer> Result<bool> CutPieces(PieceReader& reader, Con
             if (longLine.Active())
                 continue;
         }
+        // A line longer than a piece, in the whole file: it is cut once its end has come, so that
+        // its bytes are not searched again with every piece.
+        if (searched > 0 && !piece.atEnd && bytes.size() <= reader.CarryRoom() &&
+            FindLineBreak(bytes, searched) == bytes.size()) {
+            carry = bytes;
+            searched = bytes.size();
+            continue;
+        }
         const std::size_t readable = piece.readable - (piece.bytes.size() - bytes.size());
         const std::size_t consumed = CutCompleteLinesFast(
             bytes, piece.atEnd,
@@ -155,6 +164,8 @@ template <LineConsumer Consumer> Result<bool> CutPieces(PieceReader& reader, Con
         if (stopped || piece.atEnd)
             return !stopped;
         carry = bytes.substr(consumed);
+        // The carry is one unfinished line: a CR may end it, nothing else breaks it.
+        searched = carry.empty() || carry.back() == '\r' ? 0 : carry.size();
         if (carry.size() > reader.CarryRoom()) {
             longLine.Start(next++);
             longLine.Take(carry, false, consumer, stopped);
