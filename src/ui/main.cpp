@@ -103,6 +103,8 @@ int main(int argc, char** argv) {
     const QString name = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
     QApplication::setApplicationName(name);
     QApplication::setOrganizationName(name);
+    // The name of the installed desktop entry, by which Wayland matches the window to it.
+    QGuiApplication::setDesktopFileName(QStringLiteral("invalid.ini_file_parser.viewer"));
 
     ini::Form1 form;
     if (request.file)
