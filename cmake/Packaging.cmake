@@ -7,22 +7,36 @@ install(TARGETS ini-file-parser ini-outline RUNTIME DESTINATION ${CMAKE_INSTALL_
 # relative to its own folder (INI_HELPER_DIR, set at the top).
 install(TARGETS notepad RUNTIME DESTINATION ${INI_HELPER_DIR})
 
-install(FILES ${PROJECT_SOURCE_DIR}/packaging/ini-file-parser.desktop
+# The desktop entry and the AppStream metadata software centres read share the one id.
+set(INI_APP_ID invalid.ini_file_parser.viewer)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/${INI_APP_ID}.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/${INI_APP_ID}.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 # The file type the desktop entry declares; installing it runs update-mime-database (a trigger of
 # the shared MIME database's package), after which file managers offer the viewer for *.ini files.
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/ini-file-parser.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/ini-file-parser.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
-# Manual pages are installed compressed, as Debian's policy asks; -n keeps the archive free of
-# the file's time stamp so that builds of the same source give the same package.
-set(manPage ${PROJECT_BINARY_DIR}/ini-outline.1.gz)
-add_custom_command(OUTPUT ${manPage}
-    COMMAND gzip -9nc ${PROJECT_SOURCE_DIR}/packaging/ini-outline.1 > ${manPage}
-    DEPENDS ${PROJECT_SOURCE_DIR}/packaging/ini-outline.1 VERBATIM)
-add_custom_target(man-page ALL DEPENDS ${manPage})
-install(FILES ${manPage} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# Manual pages and the changelog are installed compressed, as Debian's policy asks; -n keeps the
+# archive free of the file's time stamp so that builds of the same source give the same package.
+set(compressed)
+foreach(source ini-file-parser.1 ini-outline.1 changelog)
+    set(packed ${PROJECT_BINARY_DIR}/packaging/${source}.gz)
+    add_custom_command(OUTPUT ${packed}
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/packaging
+        COMMAND gzip -9nc ${PROJECT_SOURCE_DIR}/packaging/${source} > ${packed}
+        DEPENDS ${PROJECT_SOURCE_DIR}/packaging/${source} VERBATIM)
+    list(APPEND compressed ${packed})
+endforeach()
+add_custom_target(packaging-docs ALL DEPENDS ${compressed})
+install(FILES ${PROJECT_BINARY_DIR}/packaging/ini-file-parser.1.gz
+              ${PROJECT_BINARY_DIR}/packaging/ini-outline.1.gz
+        DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# The package is native (its version has no Debian revision), so its changelog is changelog.gz.
+install(FILES ${PROJECT_BINARY_DIR}/packaging/changelog.gz ${PROJECT_SOURCE_DIR}/packaging/copyright
+        DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME ini-file-parser)

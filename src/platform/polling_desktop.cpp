@@ -28,10 +28,7 @@ Result<TaskId> PollingDesktop::StartProgram(std::string_view commandLine, Window
 }
 
 Result<TaskId> PollingDesktop::StartCommand(const std::vector<std::string>& arguments) {
-    QStringList list;
-    for (const std::string& argument : arguments)
-        list.append(QString::fromStdString(argument));
-    return StartDetached(list, ProgramSearchFolders());
+    return StartDetached(arguments, ProgramSearchFolders());
 }
 
 void PollingDesktop::Pause() {

@@ -7,19 +7,16 @@
 #include <QStringList>
 
 #include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace ini {
 
-// A command line cut the one way the viewer understands it.
-struct CommandLine {
-    QString program;
-    // Everything after the first space, unchanged; absent when nothing follows the space.
-    std::optional<QString> argument;
-};
-
-// Cuts at the first space. Fails for an empty program name.
-Result<CommandLine> SplitCommandLine(std::string_view text);
+// Cuts a command line the one way the viewer understands it, at the first space: the program,
+// then everything after that space as one argument, its bytes unchanged; no argument when
+// nothing follows the space. Fails for an empty program name.
+Result<std::vector<std::string>> SplitCommandLine(std::string_view text);
 
 // Where programs are looked up, in order: the running program's own folder (in a build folder the
 // stand-in editor is built beside the viewer), then the folder an installed viewer keeps its
@@ -37,7 +34,9 @@ std::optional<QString> FindProgram(const QString& name, const QStringList& folde
 // standard input, output and error on the null device. Gives its process id.
 Result<TaskId> StartDetached(std::string_view commandLine, const QStringList& folders);
 
-// The same for an argument list whose first entry names the program.
-Result<TaskId> StartDetached(const QStringList& arguments, const QStringList& folders);
+// The same for an argument list whose first entry names the program. Every other entry reaches
+// the program as the bytes it holds, so a file path need not be UTF-8; one that holds a NUL byte
+// would reach it cut short and is refused.
+Result<TaskId> StartDetached(const std::vector<std::string>& arguments, const QStringList& folders);
 
 } // namespace ini

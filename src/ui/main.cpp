@@ -1,12 +1,17 @@
 #include "ui/form1.h"
+#include "ui/path_text.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
 
 namespace {
 
@@ -23,39 +28,47 @@ const char* const usage =
 struct Request {
     enum class Kind { Run, Help, Version, UsageError };
     Kind kind = Kind::Run;
-    std::optional<QString> file; // Run: the file to open at start
-    QString error;               // UsageError: what is wrong
+    std::optional<std::string> file; // Run: the file to open at start, as its bytes
+    std::string error;               // UsageError: what is wrong
 };
 
-Request Parse(const QStringList& arguments) {
+// Reads the arguments as the bytes they are: a file name need not be UTF-8.
+Request Parse(int argc, char** argv) {
     Request request;
     bool optionsEnd = false;
-    QStringList files;
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        const QString& argument = arguments[i];
-        if (!optionsEnd && argument == QLatin1String("--")) {
+    std::vector<std::string_view> files;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (!optionsEnd && argument == "--") {
             optionsEnd = true;
-        } else if (!optionsEnd &&
-                   (argument == QLatin1String("-h") || argument == QLatin1String("--help"))) {
+        } else if (!optionsEnd && (argument == "-h" || argument == "--help")) {
             return {Request::Kind::Help, {}, {}};
-        } else if (!optionsEnd &&
-                   (argument == QLatin1String("-v") || argument == QLatin1String("--version"))) {
+        } else if (!optionsEnd && (argument == "-v" || argument == "--version")) {
             return {Request::Kind::Version, {}, {}};
-        } else if (!optionsEnd && argument.size() > 1 && argument.startsWith(QLatin1Char('-'))) {
-            request = {Request::Kind::UsageError, {}, "unknown option '" + argument + "'"};
+        } else if (!optionsEnd && argument.size() > 1 && argument.front() == '-') {
+            request = {
+                Request::Kind::UsageError, {}, "unknown option '" + std::string(argument) + "'"};
         } else {
-            files.append(argument);
+            files.push_back(argument);
         }
     }
     if (request.kind == Request::Kind::UsageError)
         return request;
     if (files.size() > 1)
-        return {Request::Kind::UsageError, {}, QStringLiteral("give at most one file")};
-    if (!files.isEmpty() && files.front().isEmpty())
-        return {Request::Kind::UsageError, {}, QStringLiteral("the file name is empty")};
-    if (!files.isEmpty())
-        request.file = files.front();
+        return {Request::Kind::UsageError, {}, "give at most one file"};
+    if (!files.empty() && files.front().empty())
+        return {Request::Kind::UsageError, {}, "the file name is empty"};
+    if (!files.empty())
+        request.file = std::string(files.front());
     return request;
+}
+
+// The file name box's text for a path given on the command line: absolute, and made so that
+// the load reads the very bytes given.
+QString AbsolutePathText(const std::string& path) {
+    const QString text = ini::TextFromPath(path);
+    return QDir::cleanPath(
+        path.starts_with('/') ? text : ini::CurrentFolderText() + QLatin1Char('/') + text);
 }
 
 // Writes text to stdout; a full disk or a closed pipe is reported and fails the run.
@@ -73,30 +86,29 @@ int Print(const QByteArray& text) {
 
 int main(int argc, char** argv) {
     // Help and version need no display: they are answered before the window system is opened.
-    QStringList rawArguments;
-    for (int i = 0; i < argc; ++i)
-        rawArguments.append(QString::fromLocal8Bit(argv[i]));
-    const Request early = Parse(rawArguments);
+    const Request early = Parse(argc, argv);
     if (early.kind == Request::Kind::Help)
         return Print(usage);
     if (early.kind == Request::Kind::Version)
         return Print("ini-file-parser " INI_VERSION "\n");
 
-    // QApplication takes its own options (-platform, -display ...) out of the arguments first.
+    // QApplication takes its own options (-platform, -display ...) out of argc and argv first.
     QApplication app(argc, argv);
-    const Request request = Parse(QApplication::arguments());
+    const Request request = Parse(argc, argv);
     if (request.kind == Request::Kind::UsageError) {
-        std::fprintf(stderr, "ini-file-parser: %s\n%s", qUtf8Printable(request.error), usage);
+        std::fprintf(stderr, "ini-file-parser: %s\n%s", request.error.c_str(), usage);
         return 2;
     }
     // The settings store is addressed by the executable's name, as application and organisation.
     const QString name = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
     QApplication::setApplicationName(name);
     QApplication::setOrganizationName(name);
+    // The name of the installed desktop entry, by which Wayland matches the window to it.
+    QGuiApplication::setDesktopFileName(QStringLiteral("invalid.ini_file_parser.viewer"));
 
     ini::Form1 form;
     if (request.file)
-        form.OpenFromOutside(QFileInfo(*request.file).absoluteFilePath());
+        form.OpenFromOutside(AbsolutePathText(*request.file));
     form.show();
     return QApplication::exec();
 }

@@ -1,5 +1,6 @@
 #include "platform/desktop.h"
 #include "platform/program_launcher.h"
+#include "ui/path_bytes.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -7,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <optional>
 #include <string>
 
 using namespace ini;
@@ -24,12 +26,22 @@ void WriteFile(const QString& path, const QByteArray& content, bool executable) 
     QVERIFY(file.setPermissions(permissions));
 }
 
-// Writes its process id, its argument count and each argument on a line of args.out beside
-// itself; renamed into place so a reader never sees half of it.
-const QByteArray kArgumentDump = "#!/bin/sh\n"
-                                 "out=\"$(dirname \"$0\")/args.out\"\n"
-                                 "{ echo $$; echo $#; for a in \"$@\"; do printf '%s\\n' \"$a\"; "
-                                 "done; } > \"$out.tmp\" && mv \"$out.tmp\" \"$out\"\n";
+QByteArray Bytes(const std::string& text) {
+    return QByteArray::fromStdString(text);
+}
+
+// What the argument probe (argv_probe.cpp) at `out` was given: its process id, then each
+// argument; nothing when it has not written within a while.
+std::optional<QByteArrayList> ProbeOutput(const QString& out) {
+    if (!QTest::qWaitFor([&] { return QFile::exists(out); }, 10000))
+        return std::nullopt;
+    QFile file(out);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    QByteArrayList fields = file.readAll().split('\0');
+    fields.removeLast(); // after the last argument's NUL
+    return fields;
+}
 
 } // namespace
 
@@ -73,43 +85,41 @@ void ProgramLauncherTest::initTestCase() {
     WriteFile(m_second + "/only.exe", script, true);
     WriteFile(m_second + "/readonly", script, true);
     QVERIFY(QDir().mkpath(m_second + "/folder.exe"));
-    WriteFile(m_second + "/argdump", kArgumentDump, true);
+    QVERIFY(QFile::copy(QStringLiteral(INI_ARGV_PROBE), m_second + "/argdump"));
 }
 
 void ProgramLauncherTest::splitsAtTheFirstSpace_data() {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("program");
-    QTest::addColumn<bool>("hasArgument");
-    QTest::addColumn<QString>("argument");
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArrayList>("arguments");
 
-    QTest::newRow("one argument") << "notepad.exe a.ini"
-                                  << "notepad.exe" << true << "a.ini";
-    QTest::newRow("spaces stay in the argument") << "notepad.exe my files/a b.ini"
-                                                 << "notepad.exe" << true << "my files/a b.ini";
-    QTest::newRow("second space kept") << "notepad.exe  a"
-                                       << "notepad.exe" << true << " a";
-    QTest::newRow("trailing space kept") << "notepad.exe a "
-                                         << "notepad.exe" << true << "a ";
-    QTest::newRow("nothing after the space") << "notepad.exe "
-                                             << "notepad.exe" << false << "";
-    QTest::newRow("no space") << "notepad.exe"
-                              << "notepad.exe" << false << "";
-    QTest::newRow("utf-8") << "notepad.exe d\u00e9j\u00e0.ini"
-                           << "notepad.exe" << true << "d\u00e9j\u00e0.ini";
+    QTest::newRow("one argument") << QByteArray("notepad.exe a.ini")
+                                  << QByteArrayList{"notepad.exe", "a.ini"};
+    QTest::newRow("spaces stay in the argument")
+        << QByteArray("notepad.exe my files/a b.ini")
+        << QByteArrayList{"notepad.exe", "my files/a b.ini"};
+    QTest::newRow("second space kept")
+        << QByteArray("notepad.exe  a") << QByteArrayList{"notepad.exe", " a"};
+    QTest::newRow("trailing space kept")
+        << QByteArray("notepad.exe a ") << QByteArrayList{"notepad.exe", "a "};
+    QTest::newRow("nothing after the space")
+        << QByteArray("notepad.exe ") << QByteArrayList{"notepad.exe"};
+    QTest::newRow("no space") << QByteArray("notepad.exe") << QByteArrayList{"notepad.exe"};
+    QTest::newRow("utf-8") << QByteArray("notepad.exe d\xc3\xa9j\xc3\xa0.ini")
+                           << QByteArrayList{"notepad.exe", "d\xc3\xa9j\xc3\xa0.ini"};
+    QTest::newRow("not utf-8") << QByteArray("notepad.exe bad\xffname/f\xfe.ini")
+                               << QByteArrayList{"notepad.exe", "bad\xffname/f\xfe.ini"};
 }
 
 void ProgramLauncherTest::splitsAtTheFirstSpace() {
-    QFETCH(QString, text);
-    QFETCH(QString, program);
-    QFETCH(bool, hasArgument);
-    QFETCH(QString, argument);
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArrayList, arguments);
 
     const auto split = SplitCommandLine(text.toStdString());
     QVERIFY(split.ok());
-    QCOMPARE(split.value().program, program);
-    QCOMPARE(split.value().argument.has_value(), hasArgument);
-    if (hasArgument)
-        QCOMPARE(*split.value().argument, argument);
+    QByteArrayList got;
+    for (const std::string& argument : split.value())
+        got.append(Bytes(argument));
+    QCOMPARE(got, arguments);
 }
 
 void ProgramLauncherTest::findsProgramsInFolderOrder_data() {
@@ -149,38 +159,40 @@ void ProgramLauncherTest::searchesOwnFolderBeforePath() {
 }
 
 void ProgramLauncherTest::startPassesTheRestAsOneArgumentWithoutAShell_data() {
-    QTest::addColumn<QString>("commandLine");
-    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("commandLine");
+    QTest::addColumn<QByteArrayList>("arguments");
 
-    const QString dump = "argdump.exe ";
-    for (const QString& argument :
-         {QString("plain.ini"), QString("/my files/a b.ini"),
-          QString("it's \"quoted\" and 'single'"), QString("a.ini; touch pwned"),
-          QString("$(touch pwned) `touch pwned` | touch pwned & > pwned"),
-          QString("  leading and trailing  "), QString("*.ini ~ $HOME \\n")}) {
-        QTest::newRow(qPrintable(argument)) << dump + argument << QStringList{argument};
+    const QByteArray dump = "argdump.exe ";
+    for (const QByteArray& argument :
+         {QByteArray("plain.ini"), QByteArray("/my files/a b.ini"),
+          QByteArray("it's \"quoted\" and 'single'"), QByteArray("a.ini; touch pwned"),
+          QByteArray("$(touch pwned) `touch pwned` | touch pwned & > pwned"),
+          QByteArray("  leading and trailing  "), QByteArray("*.ini ~ $HOME \\n"),
+          QByteArray("/maps/bad\xffname/f\xfe.ini")}) {
+        QTest::newRow(argument.constData()) << dump + argument << QByteArrayList{argument};
     }
-    QTest::newRow("nothing after the space") << dump << QStringList{};
-    QTest::newRow("no space") << "argdump" << QStringList{};
+    // A file name is bytes: each one reaches the program as it is.
+    for (const std::string& name : OneByteNames()) {
+        QTest::addRow("byte 0x%02x", static_cast<unsigned char>(name.back()))
+            << dump + Bytes(name) << QByteArrayList{Bytes(name)};
+    }
+    QTest::newRow("nothing after the space") << dump << QByteArrayList{};
+    QTest::newRow("no space") << QByteArray("argdump") << QByteArrayList{};
 }
 
 void ProgramLauncherTest::startPassesTheRestAsOneArgumentWithoutAShell() {
-    QFETCH(QString, commandLine);
-    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, commandLine);
+    QFETCH(QByteArrayList, arguments);
     const QString out = m_second + "/args.out";
     QFile::remove(out);
 
     const auto task = StartDetached(commandLine.toStdString(), {m_first, m_second});
     QVERIFY2(task.ok(), task.error().c_str());
 
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(out), 10000);
-    QFile file(out);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QStringList lines = QString::fromUtf8(file.readAll()).split('\n');
-    QCOMPARE(lines.takeLast(), QString()); // the final newline
-    QCOMPARE(lines.takeFirst().toLongLong(), task.value());
-    QCOMPARE(lines.takeFirst().toInt(), arguments.size());
-    QCOMPARE(lines, arguments);
+    const auto given = ProbeOutput(out);
+    QVERIFY(given);
+    QCOMPARE(given->value(0).toLongLong(), task.value());
+    QCOMPARE(given->mid(1), arguments);
     QVERIFY(!QFile::exists(m_root.filePath("pwned")));
 }
 
@@ -196,6 +208,9 @@ void ProgramLauncherTest::startFailuresAreReported_data() {
                                      << "\"nosuchprogram.exe\"";
     QTest::newRow("not executable") << m_first + "/readonly"
                                     << "Cannot find";
+    // Cut at the NUL, it would name another file.
+    QTest::newRow("NUL in the argument") << QStringLiteral("tool a") + QChar(0) + "b.ini"
+                                         << "NUL byte";
 }
 
 void ProgramLauncherTest::startFailuresAreReported() {

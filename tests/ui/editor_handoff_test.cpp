@@ -1,17 +1,42 @@
 #include "ui/editor_handoff.h"
 
+#include "path_bytes.h"
 #include "support/fake_desktop.h"
+
+#include <QCoreApplication>
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace ini {
 namespace {
 
 using Calls = std::vector<std::string>;
+
+// What the argument probe (tests/platform/argv_probe.cpp) at `out` was given: its process id,
+// then each argument; empty when it has not written within a while.
+std::vector<std::string> ProbeOutput(const std::string& out) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!std::filesystem::exists(out)) {
+        if (std::chrono::steady_clock::now() > end)
+            return {};
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    std::ifstream file(out, std::ios::binary);
+    const std::string text{std::istreambuf_iterator<char>(file), {}};
+    std::vector<std::string> fields;
+    for (std::size_t at = 0, nul; (nul = text.find('\0', at)) != std::string::npos; at = nul + 1)
+        fields.push_back(text.substr(at, nul - at));
+    return fields;
+}
 
 struct LineCase {
     std::optional<std::string> key;
@@ -186,6 +211,30 @@ TEST(OwnEditor, StartsWithTheLineOnItsCommandLineAndTypesNothing) {
     ASSERT_TRUE(failed.error);
     EXPECT_NE(failed.error->message.find("no such program"), std::string::npos)
         << failed.error->message;
+}
+
+TEST(OwnEditor, GetsTheFilesBytesThroughTheSystemDesktop) {
+    int argc = 1;
+    char name[] = "editor_handoff_test";
+    char* argv[] = {name, nullptr};
+    const QCoreApplication app(argc, argv);
+    const TempFolder folder;
+    ASSERT_FALSE(folder.Path().empty());
+    const std::string editor = folder.Path() + "/editor";
+    std::filesystem::copy_file(INI_ARGV_PROBE, editor);
+    const std::string out = folder.Path() + "/args.out";
+    const std::string command = "\"" + editor + "\" --line %l %f";
+    const auto desktop = MakeChannelDesktop();
+    for (const std::string& file : OneByteNames()) {
+        const std::string path = folder.Path() + "/" + file + ".ini";
+        SCOPED_TRACE("byte " + std::to_string(static_cast<unsigned char>(file.back())));
+        std::filesystem::remove(out);
+        const HandoffResult result = OpenOwnEditorAtLine(*desktop, command, "Key_6", path);
+        ASSERT_TRUE(result.ok()) << result.error->message;
+        const std::vector<std::string> expected{std::to_string(*result.editor), "--line", "7",
+                                                path};
+        EXPECT_EQ(ProbeOutput(out), expected);
+    }
 }
 
 } // namespace
