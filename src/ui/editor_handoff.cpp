@@ -29,6 +29,10 @@ HandoffResult Failed(HandoffResult result, HandoffStep step, std::string_view wh
     return result;
 }
 
+HandoffResult CannotStart(HandoffResult result, const Failure& why) {
+    return Failed(std::move(result), HandoffStep::StartEditor, "Cannot start the editor", why);
+}
+
 } // namespace
 
 std::string LineNumberText(std::optional<std::string_view> selectedKey) {
@@ -51,8 +55,7 @@ HandoffResult OpenEditorAtLine(Desktop& desktop, std::optional<std::string_view>
     commandLine.append(filenameText);
     const auto started = desktop.StartProgram(commandLine, WindowMode::Normal);
     if (!started.ok())
-        return Failed(result, HandoffStep::StartEditor, "Cannot start the editor",
-                      started.failure());
+        return CannotStart(result, started.failure());
     result.editor = started.value();
 
     if (auto activated = desktop.ActivateWindow(started.value()); !activated.ok()) {
@@ -109,12 +112,10 @@ HandoffResult OpenOwnEditorAtLine(Desktop& desktop, std::string_view command,
     const auto arguments =
         EditorArguments(command, filenameText, result.lineNumber.empty() ? "1" : result.lineNumber);
     if (!arguments.ok())
-        return Failed(result, HandoffStep::StartEditor, "Cannot start the editor",
-                      arguments.failure());
+        return CannotStart(result, arguments.failure());
     const auto started = desktop.StartCommand(arguments.value());
     if (!started.ok())
-        return Failed(result, HandoffStep::StartEditor, "Cannot start the editor",
-                      started.failure());
+        return CannotStart(result, started.failure());
     result.editor = started.value();
     return result;
 }

@@ -120,13 +120,7 @@ Result<void> CheckX11Usable() {
     auto connection = x11::Connection::Open();
     if (!connection.ok())
         return connection.failure();
-    int eventBase = 0;
-    int errorBase = 0;
-    int major = 0;
-    int minor = 0;
-    if (!XTestQueryExtension(connection.value().display(), &eventBase, &errorBase, &major, &minor))
-        return Failure{"the X server lacks the XTEST extension needed to type keys"};
-    return {};
+    return x11::CheckXTest(connection.value().display());
 }
 
 std::unique_ptr<Desktop> MakeX11Desktop(std::function<void()> letEventsRun,

@@ -120,13 +120,19 @@ void Send(Display* display, const PlannedStroke& stroke) {
 
 } // namespace
 
-Result<void> TypeKeys(Display* display, const std::vector<KeyStroke>& strokes) {
+Result<void> CheckXTest(Display* display) {
     int eventBase = 0;
     int errorBase = 0;
     int major = 0;
     int minor = 0;
     if (!XTestQueryExtension(display, &eventBase, &errorBase, &major, &minor))
-        return Failure{"The X server lacks the XTEST extension needed to type keys."};
+        return Failure{"the X server lacks the XTEST extension needed to type keys"};
+    return {};
+}
+
+Result<void> TypeKeys(Display* display, const std::vector<KeyStroke>& strokes) {
+    if (Result<void> xtest = CheckXTest(display); !xtest.ok())
+        return xtest;
 
     std::vector<PlannedStroke> planned;
     planned.reserve(strokes.size());

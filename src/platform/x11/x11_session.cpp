@@ -23,19 +23,29 @@ struct XFreeDeleter {
     }
 };
 
-std::optional<TaskId> WindowPid(Display* display, Window window, Atom pidAtom) {
-    Atom type = 0;
+// The items of a window's 32-bit property of `type`, which arrive as an array of long whatever
+// the size of long; empty when the window has no such property.
+std::vector<unsigned long> Property32(Display* display, Window window, Atom atom, Atom type,
+                                      long most) {
+    Atom actualType = 0;
     int format = 0;
     unsigned long count = 0;
     unsigned long remaining = 0;
     unsigned char* raw = nullptr;
-    const int status = XGetWindowProperty(display, window, pidAtom, 0, 1, False, XA_CARDINAL, &type,
+    const int status = XGetWindowProperty(display, window, atom, 0, most, False, type, &actualType,
                                           &format, &count, &remaining, &raw);
     const std::unique_ptr<unsigned char, XFreeDeleter> data(raw);
-    if (status != Success || type != XA_CARDINAL || format != 32 || count < 1)
+    if (status != Success || actualType != type || format != 32)
+        return {};
+    const auto* items = reinterpret_cast<unsigned long*>(raw);
+    return std::vector<unsigned long>(items, items + count);
+}
+
+std::optional<TaskId> WindowPid(Display* display, Window window, Atom pidAtom) {
+    const std::vector<unsigned long> pid = Property32(display, window, pidAtom, XA_CARDINAL, 1);
+    if (pid.empty())
         return std::nullopt;
-    // Format 32 properties arrive as an array of long, whatever the size of long.
-    return static_cast<TaskId>(reinterpret_cast<unsigned long*>(raw)[0] & 0xFFFFFFFFUL);
+    return static_cast<TaskId>(pid.front() & 0xFFFFFFFFUL);
 }
 
 bool IsTaskWindow(Display* display, Window window, TaskId task, Atom pidAtom) {
@@ -72,18 +82,9 @@ std::vector<Window> ClientList(Display* display, Window root) {
     const Atom listAtom = XInternAtom(display, "_NET_CLIENT_LIST", True);
     if (listAtom == 0)
         return {};
-    Atom type = 0;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long remaining = 0;
-    unsigned char* raw = nullptr;
-    const int status = XGetWindowProperty(display, root, listAtom, 0, 65536, False, XA_WINDOW,
-                                          &type, &format, &count, &remaining, &raw);
-    const std::unique_ptr<unsigned char, XFreeDeleter> data(raw);
-    if (status != Success || type != XA_WINDOW || format != 32)
-        return {};
-    const auto* windows = reinterpret_cast<unsigned long*>(raw);
-    return std::vector<Window>(windows, windows + count);
+    const std::vector<unsigned long> windows =
+        Property32(display, root, listAtom, XA_WINDOW, 65536);
+    return std::vector<Window>(windows.begin(), windows.end());
 }
 
 Window WalkTree(Display* display, Window window, TaskId task, Atom pidAtom, int depth) {
