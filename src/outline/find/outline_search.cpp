@@ -251,11 +251,7 @@ OutlineSearch::Answer OutlineSearch::Next(LineIndex line, bool inclusive) const 
     // Matches are found in file order, so a known one after `line` is the next one.
     if (after != m_matches.end())
         return {State::Found, *after};
-    if (!m_complete)
-        return {State::Pending};
-    if (m_matches.empty())
-        return {State::None};
-    return {State::Found, m_matches.front()};
+    return WrappedTo(m_matches.begin());
 }
 
 OutlineSearch::Answer OutlineSearch::Previous(LineIndex line) const {
@@ -266,11 +262,17 @@ OutlineSearch::Answer OutlineSearch::Previous(LineIndex line) const {
     const auto before = std::lower_bound(m_matches.begin(), m_matches.end(), line);
     if (before != m_matches.begin())
         return {State::Found, *(before - 1)};
+    return WrappedTo(m_matches.end() - (m_matches.empty() ? 0 : 1));
+}
+
+OutlineSearch::Answer
+OutlineSearch::WrappedTo(std::vector<std::uint32_t>::const_iterator match) const {
+    // Past the last match (or before the first) the search goes round, once it knows them all.
     if (!m_complete)
         return {State::Pending};
     if (m_matches.empty())
         return {State::None};
-    return {State::Found, m_matches.back()};
+    return {State::Found, *match};
 }
 
 OutlineSearch::Tally OutlineSearch::Count(std::optional<LineIndex> at) const {

@@ -98,6 +98,9 @@ public:
     Tally Count(std::optional<LineIndex> at) const;
 
 private:
+    // The answer past the last match or before the first: `match`, once the scan is complete.
+    // Called with the lock held.
+    Answer WrappedTo(std::vector<std::uint32_t>::const_iterator match) const;
     void Stop();
     void Scan(const LineStore& lines, std::string_view needle, const CommentPlan& plan);
     // Adds what a stretch of the scan found; `scanned` lines are done.
