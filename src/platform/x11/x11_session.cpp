@@ -56,7 +56,13 @@ bool IsTaskWindow(Display* display, Window window, TaskId task, Atom pidAtom) {
            attributes.map_state == IsViewable && !attributes.override_redirect;
 }
 
-std::vector<Window> Children(Display* display, Window window) {
+// A window's place in the tree: its parent and its children (nothing when it is gone).
+struct TreePlace {
+    Window parent = 0;
+    std::vector<Window> children;
+};
+
+TreePlace PlaceOf(Display* display, Window window) {
     Window root = 0;
     Window parent = 0;
     Window* raw = nullptr;
@@ -64,18 +70,15 @@ std::vector<Window> Children(Display* display, Window window) {
     if (XQueryTree(display, window, &root, &parent, &raw, &count) == 0)
         return {};
     const std::unique_ptr<Window, XFreeDeleter> children(raw);
-    return std::vector<Window>(raw, raw + count);
+    return {parent, std::vector<Window>(raw, raw + count)};
+}
+
+std::vector<Window> Children(Display* display, Window window) {
+    return PlaceOf(display, window).children;
 }
 
 Window ParentOf(Display* display, Window window) {
-    Window root = 0;
-    Window parent = 0;
-    Window* raw = nullptr;
-    unsigned int count = 0;
-    if (XQueryTree(display, window, &root, &parent, &raw, &count) == 0)
-        return 0;
-    const std::unique_ptr<Window, XFreeDeleter> children(raw);
-    return parent;
+    return PlaceOf(display, window).parent;
 }
 
 std::vector<Window> ClientList(Display* display, Window root) {
