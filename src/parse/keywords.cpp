@@ -170,13 +170,15 @@ void Keywords::BuildLookup() {
         AddPath(path);
     const std::size_t groups = m_nodes.size() * (m_longestName + 1);
     m_letters.assign(groups, 0);
+    m_nameLetters.assign(m_nodes.size(), 0);
     m_groupStart.assign(groups + 1, 0);
     for (PathNode id = 1; id < m_nodes.size(); ++id) {
         const Node& node = m_nodes[id];
         if (node.listed) {
             const std::uint64_t second = LetterBit(node.name.size() > 1 ? node.name[1] : '\0');
-            m_letters[GroupOf(node.parent, node.name.size())] |=
-                LetterBit(node.name.front()) | second << 32;
+            const std::uint64_t letters = LetterBit(node.name.front()) | second << 32;
+            m_letters[GroupOf(node.parent, node.name.size())] |= letters;
+            m_nameLetters[node.parent] |= letters;
             ++m_groupStart[GroupOf(node.parent, node.name.size()) + 1];
         }
     }

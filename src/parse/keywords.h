@@ -55,6 +55,15 @@ public:
         return (letters & LetterBit(word[0])) != 0 && ((letters >> 32) & second) != 0;
     }
 
+    // The same quick "no" for any length: whether some block name known inside `parent` starts
+    // with the first two letters of `word` (at least two bytes; in any case).
+    bool MayBeginName(PathNode parent, std::string_view word) const noexcept {
+        if (word.size() < 2 || parent >= m_nameLetters.size())
+            return false;
+        const std::uint64_t letters = m_nameLetters[parent];
+        return (letters & LetterBit(word[0])) != 0 && ((letters >> 32) & LetterBit(word[1])) != 0;
+    }
+
 private:
     struct Node {
         std::string name;
@@ -89,6 +98,8 @@ private:
     // For each group (parent, name length): a bit per first letter of the listed names there
     // (low half), and one per second letter (high half).
     std::vector<std::uint64_t> m_letters;
+    // The same for all the names inside a parent, whatever their length.
+    std::vector<std::uint64_t> m_nameLetters;
     // The listed nodes, group by group; group g is m_grouped[m_groupStart[g]] up to
     // m_grouped[m_groupStart[g + 1]].
     std::vector<PathNode> m_grouped;

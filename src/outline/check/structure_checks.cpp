@@ -78,15 +78,14 @@ void StructureChecks::Line(const WalkedLine& line) {
         else
             --m_depth;
         break;
-    case LineClass::Opener: {
-        const std::string_view content = m_splitter.ParseLine(line.text.line, false).content;
+    case LineClass::Opener:
         if (m_depth == 0)
-            CheckDefinition(line, content);
-        // Assigned, not made anew: the few strings of the open blocks keep their room.
+            CheckDefinition(line, m_splitter.ParseLine(line.text.line, false).content);
+        // Kept raw, and made a node's text only if the block is never closed; assigned, not made
+        // anew, so the few strings of the open blocks keep their room.
         m_open[m_depth].line = line.index;
-        m_open[m_depth++].text.assign(content);
+        m_open[m_depth++].text.assign(line.text.line.substr(0, mostQuoted));
         break;
-    }
     case LineClass::Ordinary:
         CheckBlank(line);
         break;
@@ -94,7 +93,7 @@ void StructureChecks::Line(const WalkedLine& line) {
 }
 
 void StructureChecks::CheckBlank(const WalkedLine& line) {
-    // Most first words hold no blank: a table turns them away a byte at a time.
+    // Most first words begin no block name, and the rest hold no blank: two quick looks.
     static constexpr std::array<bool, 256> mayStartBlank = [] {
         std::array<bool, 256> starts{};
         for (const unsigned char c : {'\t', '\v', '\f', '\xA0', '\xC2'})
@@ -102,6 +101,8 @@ void StructureChecks::CheckBlank(const WalkedLine& line) {
         return starts;
     }();
     const std::string_view word = line.firstWord;
+    if (!m_keywords.MayBeginName(line.stacks.TopPath(), word))
+        return;
     for (std::size_t at = 1; at < word.size(); ++at) {
         if (!mayStartBlank[static_cast<unsigned char>(word[at])] || BlankAt(word.substr(at)) == 0)
             continue;
@@ -146,7 +147,8 @@ void StructureChecks::Add(LineIndex line, std::string message) {
 
 void StructureChecks::Finish() {
     for (std::size_t depth = 0; depth < m_depth; ++depth)
-        Add(m_open[depth].line, Quoted(m_open[depth].text) + AtLine(m_open[depth].line) +
+        Add(m_open[depth].line, Quoted(m_splitter.ParseLine(m_open[depth].text, false).content) +
+                                    AtLine(m_open[depth].line) +
                                     " is never closed: every line after it belongs to it");
     m_depth = 0;
     std::stable_sort(m_problems.begin(), m_problems.end(),

@@ -47,9 +47,11 @@ public:
     std::size_t Uncounted() const noexcept { return m_uncounted; }
 
 private:
+    // How much of an opener's line a message quotes.
+    static constexpr std::size_t mostQuoted = 200;
     struct OpenBlock {
         LineIndex line = 0;
-        std::string text; // the opener's content, as a node shows it
+        std::string text; // the opener's line, up to mostQuoted bytes
     };
     void Add(LineIndex line, std::string message);
     void CheckBlank(const WalkedLine& line);
