@@ -4,6 +4,7 @@
 #include "notepad/failure_text.h"
 #include "notepad/goto_line_bar.h"
 #include "notepad/large_file_view.h"
+#include "notepad/line_text_edit.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -40,7 +41,7 @@ QString LineEndName(LineEnd end) {
 } // namespace
 
 EditorWindow::EditorWindow(QWidget* parent)
-    : QMainWindow(parent), m_edit(new QPlainTextEdit(this)), m_large(new LargeFileView(this)),
+    : QMainWindow(parent), m_edit(new LineTextEdit(this)), m_large(new LargeFileView(this)),
       m_goToLine(new GoToLineBar(this)), m_position(new QLabel(this)), m_format(new QLabel(this)),
       m_askOverwrite([this](const QString& question) {
           return QMessageBox::warning(this, tr("File changed on disk"), question,
