@@ -8,15 +8,19 @@
 #include "ui/editor_handoff.h"
 #include "ui/form1.h"
 
+#include <QApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTreeView>
 #include <QtTest>
 
@@ -55,6 +59,15 @@ private:
     std::unique_ptr<Desktop> m_channel = MakeChannelDesktop({}, kTimings);
 };
 
+// Sends one request and gives the reply: the error, empty for "ok".
+std::optional<std::string> Answer(QLocalSocket& client, const QByteArray& request) {
+    client.write(request);
+    client.flush();
+    if (!QTest::qWaitFor([&client] { return client.canReadLine(); }, 30000))
+        return std::optional<std::string>("(no answer)");
+    return DecodeReply(client.readLine().trimmed());
+}
+
 // A child that lives until it is killed, with no channel.
 class Sleeper {
 public:
@@ -87,6 +100,7 @@ private slots:
     void failuresStopTheSequenceWithAReason();
     void keysGoOnlyToTheProcessThatWasStarted();
     void badRequestsAreRefused();
+    void boxOpenedOverTheChannelOutlivesItsClient();
     void startedEditorTakesTheKeys();
     void viewerWithoutX11DrivesItsEditor();
 
@@ -224,13 +238,7 @@ void RemoteControlTest::badRequestsAreRefused() {
     QLocalSocket client;
     client.connectToServer(EditorChannelName(QCoreApplication::applicationPid()));
     QVERIFY(client.waitForConnected(30000));
-    const auto answer = [&client](const QByteArray& request) {
-        client.write(request);
-        client.flush();
-        if (!QTest::qWaitFor([&client] { return client.canReadLine(); }, 30000))
-            return std::optional<std::string>("(no answer)");
-        return DecodeReply(client.readLine().trimmed());
-    };
+    const auto answer = [&client](const QByteArray& request) { return Answer(client, request); };
     QCOMPARE(answer("bogus\n"), std::optional<std::string>("unknown request"));
     const auto unreadable = answer(EncodeRequest({ChannelRequest::Kind::Keys, "{NOSUCHKEY}"}));
     QVERIFY(unreadable && unreadable->find("unknown key name") != std::string::npos);
@@ -240,6 +248,62 @@ void RemoteControlTest::badRequestsAreRefused() {
     QCOMPARE(answer(QByteArray(kChannelLineLimit + 10, 'x')),
              std::optional<std::string>("request too long"));
     QTRY_COMPARE_WITH_TIMEOUT(client.state(), QLocalSocket::UnconnectedState, 30000);
+}
+
+// Saving over a file that changed on disk asks first, in a box whose event loop runs inside the
+// request that typed the save. The client that sent it hangs up meanwhile, and another one sends
+// keys; then the box is dismissed. The editor keeps its text, untouched by those keys, and its
+// channel.
+void RemoteControlTest::boxOpenedOverTheChannelOutlivesItsClient() {
+    m_window->activateWindow(); // the text has the focus, so the keys edit it
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    const QString channel = EditorChannelName(QCoreApplication::applicationPid());
+    auto saver = std::make_unique<QLocalSocket>();
+    QLocalSocket other;
+    for (QLocalSocket* client : {saver.get(), &other}) {
+        client->connectToServer(channel);
+        QVERIFY(client->waitForConnected(30000));
+    }
+    QFile changed(m_path);
+    QVERIFY(changed.open(QIODevice::Append) && changed.write("Another editor's line\r\n") > 0);
+    changed.close();
+    QCOMPARE(Answer(*saver, EncodeRequest({ChannelRequest::Kind::Keys, "typed"})), std::string());
+    saver->write(EncodeRequest({ChannelRequest::Kind::Keys, "^s"}));
+    saver->flush();
+
+    // Each step waits, tick by tick, inside the box's event loop for what the one before did. The
+    // hang-up reaches the editor before the other client's keys, which are sent after it.
+    enum class Step { BoxOpens, OtherGetsItsAnswer, Done };
+    Step step = Step::BoxOpens;
+    std::optional<std::string> otherAnswer;
+    const QDeadlineTimer deadline(30000);
+    QTimer ticks;
+    connect(&ticks, &QTimer::timeout, [&] {
+        QWidget* box = QApplication::activeModalWidget();
+        if (!box)
+            return;
+        if (step == Step::BoxOpens) {
+            saver.reset();
+            other.write(EncodeRequest({ChannelRequest::Kind::Keys, "zzz"}));
+            step = Step::OtherGetsItsAnswer;
+        } else if (step == Step::OtherGetsItsAnswer && other.canReadLine()) {
+            otherAnswer = DecodeReply(other.readLine().trimmed());
+            QTest::keyClick(box, Qt::Key_Escape);
+            step = Step::Done;
+        } else if (deadline.hasExpired()) {
+            QTest::keyClick(box, Qt::Key_Escape);
+        }
+    });
+    ticks.start(10);
+    QTRY_VERIFY_WITH_TIMEOUT(step == Step::Done && !QApplication::activeModalWidget(), 60000);
+
+    QVERIFY2(otherAnswer && otherAnswer->find("\"File changed on disk\" box") != std::string::npos,
+             otherAnswer.value_or("(unreadable)").c_str());
+    QVERIFY(m_window->windowTitle().startsWith("lines.ini[*]"));
+    QVERIFY(changed.open(QIODevice::ReadOnly) && changed.readAll().endsWith("editor's line\r\n"));
+    const QString text = m_window->findChild<QPlainTextEdit*>("text")->toPlainText();
+    QVERIFY(text.startsWith("typedLine1\n") && !text.contains("zzz"));
+    QCOMPARE(Answer(other, EncodeRequest({ChannelRequest::Kind::Raise, {}})), std::string());
 }
 
 void RemoteControlTest::startedEditorTakesTheKeys() {

@@ -5,6 +5,7 @@
 #include <QLocalServer>
 #include <QObject>
 
+#include <memory>
 #include <string_view>
 
 class QLocalSocket;
@@ -27,8 +28,10 @@ public:
     explicit RemoteControl(QWidget& window, QObject* parent = nullptr);
 
 private:
+    struct Client;
+
     void Accept();
-    void Serve(QLocalSocket& client);
+    void Serve(std::shared_ptr<Client> client);
     Result<void> Handle(const ChannelRequest& request);
 
     QWidget& m_window;
@@ -36,7 +39,8 @@ private:
 };
 
 // Types keys, in the key-description syntax, into the window's focused widget (the window itself
-// when nothing in it has the focus): all of them, or none when the text cannot be read.
+// when nothing in it has the focus): all of them, or none when the text cannot be read or a box
+// or menu is open, since keys would reach the text behind it.
 Result<void> TypeInto(QWidget& window, std::string_view keys);
 
 } // namespace ini
