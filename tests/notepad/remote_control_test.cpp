@@ -25,7 +25,12 @@
 #include <QtTest>
 
 #include <csignal>
+#include <initializer_list>
 #include <memory>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
 
 using namespace ini;
 using namespace std::chrono_literals;
@@ -68,6 +73,51 @@ std::optional<std::string> Answer(QLocalSocket& client, const QByteArray& reques
     return DecodeReply(client.readLine().trimmed());
 }
 
+// Sets environment variables for as long as it lives (for this process and the programs it
+// starts), then puts back what was there.
+class EnvironmentOverride {
+public:
+    EnvironmentOverride(std::initializer_list<std::pair<const char*, QString>> values) {
+        for (const auto& [name, value] : values) {
+            m_saved.push_back({name, qEnvironmentVariableIsSet(name), qgetenv(name)});
+            qputenv(name, QFile::encodeName(value));
+        }
+    }
+    ~EnvironmentOverride() {
+        for (const Saved& saved : m_saved) {
+            if (saved.set)
+                qputenv(saved.name, saved.value);
+            else
+                qunsetenv(saved.name);
+        }
+    }
+
+private:
+    struct Saved {
+        const char* name;
+        bool set;
+        QByteArray value;
+    };
+    std::vector<Saved> m_saved;
+};
+
+QStringList Entries(const QString& folder) {
+    return QDir(folder).entryList(QDir::AllEntries | QDir::System | QDir::Hidden |
+                                  QDir::NoDotAndDotDot);
+}
+
+// Leaves no runtime folder to use: gives a file to set XDG_RUNTIME_DIR to, and puts a file where
+// Qt falls back to in the temporary folder, as another user would have got there first.
+QString SpoilRuntimeFolder(const QDir& temp) {
+    const QString user = QString::fromLocal8Bit(::getpwuid(::geteuid())->pw_name);
+    for (const QString& name : {QStringLiteral("not-a-folder"), "runtime-" + user}) {
+        QFile file(temp.filePath(name));
+        if (!file.open(QIODevice::WriteOnly))
+            qFatal("cannot write %s", qPrintable(file.fileName()));
+    }
+    return temp.filePath(QStringLiteral("not-a-folder"));
+}
+
 // A child that lives until it is killed, with no channel.
 class Sleeper {
 public:
@@ -101,10 +151,19 @@ private slots:
     void keysGoOnlyToTheProcessThatWasStarted();
     void badRequestsAreRefused();
     void boxOpenedOverTheChannelOutlivesItsClient();
+    void channelOpensWhereOthersCannotTakeIt();
+    void channelGoesWithTheEditor_data();
+    void channelGoesWithTheEditor();
     void startedEditorTakesTheKeys();
     void viewerWithoutX11DrivesItsEditor();
 
 private:
+    // Where the editor with this process id listens in the runtime folder this test sets.
+    QString RuntimeChannel(TaskId editor) const {
+        return QDir(m_runtime.path())
+            .filePath(QStringLiteral("ini-file-parser-notepad-%1").arg(editor));
+    }
+
     QTemporaryDir m_runtime;
     QTemporaryDir m_dir;
     QString m_path;
@@ -226,7 +285,7 @@ void RemoteControlTest::keysGoOnlyToTheProcessThatWasStarted() {
     // A socket at the started program's name that this process serves: left behind, or planted.
     Sleeper started;
     QLocalServer impostor;
-    QVERIFY(impostor.listen(EditorChannelName(started.Pid())));
+    QVERIFY(impostor.listen(RuntimeChannel(started.Pid())));
     const auto desktop = MakeChannelDesktop({}, kTimings);
     const auto activated = desktop->ActivateWindow(started.Pid());
     QVERIFY2(QString::fromStdString(activated.error()).contains("is served by process"),
@@ -236,7 +295,7 @@ void RemoteControlTest::keysGoOnlyToTheProcessThatWasStarted() {
 
 void RemoteControlTest::badRequestsAreRefused() {
     QLocalSocket client;
-    client.connectToServer(EditorChannelName(QCoreApplication::applicationPid()));
+    client.connectToServer(RuntimeChannel(QCoreApplication::applicationPid()));
     QVERIFY(client.waitForConnected(30000));
     const auto answer = [&client](const QByteArray& request) { return Answer(client, request); };
     QCOMPARE(answer("bogus\n"), std::optional<std::string>("unknown request"));
@@ -257,7 +316,7 @@ void RemoteControlTest::badRequestsAreRefused() {
 void RemoteControlTest::boxOpenedOverTheChannelOutlivesItsClient() {
     m_window->activateWindow(); // the text has the focus, so the keys edit it
     QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
-    const QString channel = EditorChannelName(QCoreApplication::applicationPid());
+    const QString channel = RuntimeChannel(QCoreApplication::applicationPid());
     auto saver = std::make_unique<QLocalSocket>();
     QLocalSocket other;
     for (QLocalSocket* client : {saver.get(), &other}) {
@@ -304,6 +363,84 @@ void RemoteControlTest::boxOpenedOverTheChannelOutlivesItsClient() {
     const QString text = m_window->findChild<QPlainTextEdit*>("text")->toPlainText();
     QVERIFY(text.startsWith("typedLine1\n") && !text.contains("zzz"));
     QCOMPARE(Answer(other, EncodeRequest({ChannelRequest::Kind::Raise, {}})), std::string());
+}
+
+// Another user got to the shared temporary folder first: Qt's fallback runtime folder there is a
+// file of theirs, so is the folder at the name this process's channel once fell back to, and a
+// folder named like a channel's private folder is open to all and has a socket in it. The channel
+// opens all the same, where none of them can reach it.
+void RemoteControlTest::channelOpensWhereOthersCannotTakeIt() {
+    m_remote.reset();
+    QTemporaryDir shared;
+    QVERIFY(shared.isValid());
+    const QDir temp(shared.path());
+    const TaskId self = QCoreApplication::applicationPid();
+    const QString stem = QStringLiteral("ini-file-parser-notepad-%1").arg(self);
+    QVERIFY(temp.mkpath(stem + "/taken"));
+    const QString open = temp.filePath(stem + ".OPEN00");
+    QVERIFY(temp.mkpath(open) && ::chmod(QFile::encodeName(open).constData(), 0777) == 0);
+    QLocalServer planted;
+    QVERIFY(planted.listen(open + "/channel"));
+    const EnvironmentOverride environment(
+        {{"TMPDIR", shared.path()}, {"XDG_RUNTIME_DIR", SpoilRuntimeFolder(temp)}});
+    const QStringList before = Entries(shared.path());
+    m_remote = std::make_unique<RemoteControl>(*m_window);
+
+    ThisProcessDesktop desktop;
+    const auto activated = desktop.ActivateWindow(self);
+    QVERIFY2(activated.ok(), activated.error().c_str());
+    QVERIFY(desktop.SendKeys("^g37~").ok());
+    QVERIFY2(m_window->windowTitle().contains("Ln 37,"), qPrintable(m_window->windowTitle()));
+    QVERIFY(!planted.hasPendingConnections());
+
+    // The channel's own folder, which only this user may enter, goes with it.
+    QStringList made = Entries(shared.path());
+    for (const QString& old : before)
+        made.removeAll(old);
+    QCOMPARE(made.size(), 1);
+    struct stat folder {};
+    QVERIFY(::lstat(QFile::encodeName(temp.filePath(made[0])).constData(), &folder) == 0);
+    QVERIFY(S_ISDIR(folder.st_mode) && (folder.st_mode & 07777) == 0700);
+    m_remote.reset();
+    QCOMPARE(Entries(shared.path()), before);
+}
+
+void RemoteControlTest::channelGoesWithTheEditor_data() {
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<bool>("runtimeFolder");
+    QTest::newRow("SIGTERM") << SIGTERM << true;
+    QTest::newRow("SIGINT") << SIGINT << true;
+    QTest::newRow("SIGHUP") << SIGHUP << true;
+    QTest::newRow("SIGTERM, in a folder of its own") << SIGTERM << false;
+}
+
+// However the editor is asked to end, its channel goes with it, and it ends by that signal as its
+// sender expects.
+void RemoteControlTest::channelGoesWithTheEditor() {
+    QFETCH(int, signal);
+    QFETCH(bool, runtimeFolder);
+    QTemporaryDir shared;
+    QVERIFY(shared.isValid());
+    const EnvironmentOverride environment(
+        {{"TMPDIR", shared.path()},
+         {"XDG_RUNTIME_DIR",
+          runtimeFolder ? m_runtime.path() : SpoilRuntimeFolder(QDir(shared.path()))}});
+    const auto entries = [&] { return Entries(shared.path()) + Entries(m_runtime.path()); };
+    const QStringList before = entries();
+
+    QProcess editor;
+    editor.start(QCoreApplication::applicationDirPath() + "/notepad", {m_path});
+    QVERIFY(editor.waitForStarted());
+    const auto desktop = MakeChannelDesktop({}, kTimings);
+    const auto activated = desktop->ActivateWindow(editor.processId());
+    QVERIFY2(activated.ok(), activated.error().c_str());
+    QVERIFY(entries() != before);
+
+    QVERIFY(::kill(static_cast<pid_t>(editor.processId()), signal) == 0);
+    QVERIFY(editor.waitForFinished(30000));
+    QCOMPARE(editor.exitStatus(), QProcess::CrashExit);
+    QCOMPARE(editor.exitCode(), signal);
+    QCOMPARE(entries(), before);
 }
 
 void RemoteControlTest::startedEditorTakesTheKeys() {

@@ -166,15 +166,25 @@ Result<void> TypeInto(QWidget& window, std::string_view keys) {
 }
 
 RemoteControl::RemoteControl(QWidget& window, QObject* parent) : QObject(parent), m_window(window) {
-    const QString name = EditorChannelName(QCoreApplication::applicationPid());
-    // Anything at our own name is left from an ended process that had our id.
-    QLocalServer::removeServer(name);
+    Result<QString> place = MakeEditorChannelPlace(QCoreApplication::applicationPid());
+    if (!place.ok()) {
+        std::fprintf(stderr, "notepad: cannot open the control channel: %s\n",
+                     place.error().c_str());
+        return;
+    }
+    m_name = std::move(place).value();
     m_server.setSocketOptions(QLocalServer::UserAccessOption);
     connect(&m_server, &QLocalServer::newConnection, this, &RemoteControl::Accept);
-    if (!m_server.listen(name)) {
-        std::fprintf(stderr, "notepad: cannot open the control channel %s: %s\n", qPrintable(name),
-                     qPrintable(m_server.errorString()));
+    if (!m_server.listen(m_name)) {
+        std::fprintf(stderr, "notepad: cannot open the control channel %s: %s\n",
+                     qPrintable(m_name), qPrintable(m_server.errorString()));
     }
+}
+
+RemoteControl::~RemoteControl() {
+    m_server.close();
+    if (!m_name.isEmpty())
+        RemoveEditorChannelPlace(m_name);
 }
 
 void RemoteControl::Accept() {

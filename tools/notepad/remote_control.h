@@ -4,6 +4,7 @@
 
 #include <QLocalServer>
 #include <QObject>
+#include <QString>
 
 #include <memory>
 #include <string_view>
@@ -22,10 +23,12 @@ struct ChannelRequest;
 class RemoteControl : public QObject {
     Q_OBJECT
 public:
-    // Listens on the channel named for this process. When it cannot, the reason goes to the
-    // standard error stream and the editor works on without it; the viewer then reports that no
-    // channel opened.
+    // Listens on the channel of this process, in a folder only its user may enter. When it
+    // cannot, the reason goes to the standard error stream and the editor works on without it;
+    // the viewer then reports that no channel opened.
     explicit RemoteControl(QWidget& window, QObject* parent = nullptr);
+    // Removes the channel's socket, and the folder made for it.
+    ~RemoteControl() override;
 
 private:
     struct Client;
@@ -36,6 +39,7 @@ private:
 
     QWidget& m_window;
     QLocalServer m_server;
+    QString m_name; // the socket's path; empty when no place for it could be made
 };
 
 // Types keys, in the key-description syntax, into the window's focused widget (the window itself
