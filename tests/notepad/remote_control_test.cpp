@@ -25,6 +25,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <fcntl.h>
 #include <initializer_list>
 #include <memory>
 #include <pwd.h>
@@ -63,6 +64,21 @@ public:
 private:
     std::unique_ptr<Desktop> m_channel = MakeChannelDesktop({}, kTimings);
 };
+
+// Files named by their bytes, for names that QFile would take for other names.
+bool WriteBytes(const QByteArray& path, const QByteArray& bytes) {
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const bool written = fd >= 0 && ::write(fd, bytes.constData(), bytes.size()) == bytes.size();
+    return ::close(fd) == 0 && written;
+}
+
+QByteArray ReadBytes(const QByteArray& path) {
+    QFile file;
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+        return "<unreadable>";
+    return file.readAll();
+}
 
 // Sends one request and gives the reply: the error, empty for "ok".
 std::optional<std::string> Answer(QLocalSocket& client, const QByteArray& request) {
@@ -155,6 +171,7 @@ private slots:
     void channelGoesWithTheEditor_data();
     void channelGoesWithTheEditor();
     void startedEditorTakesTheKeys();
+    void startedEditorOpensTheNameItIsGiven();
     void viewerWithoutX11DrivesItsEditor();
 
 private:
@@ -458,6 +475,38 @@ void RemoteControlTest::startedEditorTakesTheKeys() {
     const QByteArray saved = MarkCaretLineAndSave(*result.editor, m_path);
     QVERIFY2(saved.contains("\r\nMARKLine37\r\n"), saved.constData());
     QCOMPARE(saved.size(), NumberedLines(60).size() + 4);
+}
+
+// The name holds every byte from 0x80 to 0xFF, so it is not UTF-8: the file the editor opens and
+// saves is the one named all the same.
+void RemoteControlTest::startedEditorOpensTheNameItIsGiven() {
+    QByteArray path = QFile::encodeName(m_dir.path()) + "/bad\xFFname";
+    QVERIFY(::mkdir(path.constData(), 0700) == 0);
+    path += "/f";
+    for (int byte = 0x80; byte <= 0xFF; ++byte)
+        path += static_cast<char>(byte);
+    path += ".ini";
+    QVERIFY(WriteBytes(path, NumberedLines(3)));
+
+    // QProcess would hand the name over through QFile::encodeName, which changes it; the shell's
+    // printf gives the bytes themselves.
+    QString octal;
+    for (const char byte : path)
+        octal += QString::asprintf("\\%03o", static_cast<unsigned char>(byte));
+    QProcess editor;
+    editor.start(QStringLiteral("sh"),
+                 {QStringLiteral("-c"), QStringLiteral("exec \"$0\" \"$(printf \"$1\")\""),
+                  QCoreApplication::applicationDirPath() + "/notepad", octal});
+    QVERIFY(editor.waitForStarted());
+    const auto stop = qScopeGuard([&] {
+        editor.terminate();
+        editor.waitForFinished();
+    });
+    const auto desktop = MakeChannelDesktop({}, kTimings);
+    const auto activated = desktop->ActivateWindow(editor.processId());
+    QVERIFY2(activated.ok(), activated.error().c_str());
+    QVERIFY(desktop->SendKeys("MARK^s").ok());
+    QTRY_COMPARE_WITH_TIMEOUT(ReadBytes(path), "MARK" + NumberedLines(3), 30000);
 }
 
 void RemoteControlTest::viewerWithoutX11DrivesItsEditor() {

@@ -1,9 +1,9 @@
 #include "notepad/editor_window.h"
+#include "notepad/path_text.h"
 #include "notepad/quit_signals.h"
 #include "notepad/remote_control.h"
 
 #include <QApplication>
-#include <QFile>
 
 int main(int argc, char* argv[]) {
     int caught = 0;
@@ -22,7 +22,8 @@ int main(int argc, char* argv[]) {
             // Map the window before a long load so whoever started us can find and focus it;
             // keys it types meanwhile stay queued and reach the loaded text in order.
             QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-            window.Open(QFile::decodeName(argv[1]));
+            // The bytes themselves: a name that is not UTF-8 still names this very file.
+            window.Open(ini::PathFromBytes(argv[1]));
         } else if (argc > 2) {
             window.ShowError(QObject::tr("Expected one file path, got %1 arguments; nothing "
                                          "opened. Quote a path that holds spaces.")
