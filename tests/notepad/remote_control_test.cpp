@@ -134,6 +134,38 @@ QString SpoilRuntimeFolder(const QDir& temp) {
     return temp.filePath(QStringLiteral("not-a-folder"));
 }
 
+// The real editor, found beside this test, in a process of its own and driven over its channel.
+// A shell script starts it, so that it can set what QProcess cannot (a file-size limit, an
+// argument's very bytes): its $0 is the editor and $1 the argument, and it ends by exec'ing it.
+class StartedEditor {
+public:
+    static constexpr const char* kPlain = "exec \"$0\" \"$1\"";
+
+    StartedEditor(const char* script, const QString& argument) {
+        m_process.start(QStringLiteral("sh"),
+                        {QStringLiteral("-c"), QString::fromUtf8(script),
+                         QCoreApplication::applicationDirPath() + "/notepad", argument});
+    }
+    ~StartedEditor() {
+        m_process.terminate();
+        m_process.waitForFinished();
+    }
+
+    // Waits for the channel and raises the window; the editor then takes keys.
+    Result<void> Activate() {
+        if (!m_process.waitForStarted())
+            return Failure{m_process.errorString().toStdString()};
+        return m_desktop->ActivateWindow(m_process.processId());
+    }
+    // Answered once the keys are typed, and what they do done.
+    Result<void> SendKeys(std::string_view keys) { return m_desktop->SendKeys(keys); }
+    QProcess& Process() { return m_process; }
+
+private:
+    QProcess m_process;
+    std::unique_ptr<Desktop> m_desktop = MakeChannelDesktop({}, kTimings);
+};
+
 // A child that lives until it is killed, with no channel.
 class Sleeper {
 public:
@@ -172,6 +204,7 @@ private slots:
     void channelGoesWithTheEditor();
     void startedEditorTakesTheKeys();
     void startedEditorOpensTheNameItIsGiven();
+    void saveOverTheSizeLimitKeepsTheEdits();
     void viewerWithoutX11DrivesItsEditor();
 
 private:
@@ -445,14 +478,12 @@ void RemoteControlTest::channelGoesWithTheEditor() {
     const auto entries = [&] { return Entries(shared.path()) + Entries(m_runtime.path()); };
     const QStringList before = entries();
 
-    QProcess editor;
-    editor.start(QCoreApplication::applicationDirPath() + "/notepad", {m_path});
-    QVERIFY(editor.waitForStarted());
-    const auto desktop = MakeChannelDesktop({}, kTimings);
-    const auto activated = desktop->ActivateWindow(editor.processId());
+    StartedEditor started(StartedEditor::kPlain, m_path);
+    const auto activated = started.Activate();
     QVERIFY2(activated.ok(), activated.error().c_str());
     QVERIFY(entries() != before);
 
+    QProcess& editor = started.Process();
     QVERIFY(::kill(static_cast<pid_t>(editor.processId()), signal) == 0);
     QVERIFY(editor.waitForFinished(30000));
     QCOMPARE(editor.exitStatus(), QProcess::CrashExit);
@@ -493,20 +524,34 @@ void RemoteControlTest::startedEditorOpensTheNameItIsGiven() {
     QString octal;
     for (const char byte : path)
         octal += QString::asprintf("\\%03o", static_cast<unsigned char>(byte));
-    QProcess editor;
-    editor.start(QStringLiteral("sh"),
-                 {QStringLiteral("-c"), QStringLiteral("exec \"$0\" \"$(printf \"$1\")\""),
-                  QCoreApplication::applicationDirPath() + "/notepad", octal});
-    QVERIFY(editor.waitForStarted());
-    const auto stop = qScopeGuard([&] {
-        editor.terminate();
-        editor.waitForFinished();
-    });
-    const auto desktop = MakeChannelDesktop({}, kTimings);
-    const auto activated = desktop->ActivateWindow(editor.processId());
+    StartedEditor editor("exec \"$0\" \"$(printf \"$1\")\"", octal);
+    const auto activated = editor.Activate();
     QVERIFY2(activated.ok(), activated.error().c_str());
-    QVERIFY(desktop->SendKeys("MARK^s").ok());
-    QTRY_COMPARE_WITH_TIMEOUT(ReadBytes(path), "MARK" + NumberedLines(3), 30000);
+    QVERIFY(editor.SendKeys("MARK^s").ok());
+    QCOMPARE(ReadBytes(path), "MARK" + NumberedLines(3));
+}
+
+// A save past the editor's file-size limit fails as one on a full disk does: the file and its
+// folder stay as they were, and the editor keeps the edits, to save once they fit.
+void RemoteControlTest::saveOverTheSizeLimitKeepsTheEdits() {
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    const QString path = folder.filePath("limited.ini");
+    const QByteArray old = NumberedLines(300); // under the limit, five times it over
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(old) == old.size());
+    file.close();
+
+    StartedEditor editor("ulimit -f 8 && exec \"$0\" \"$1\"", path);
+    const auto activated = editor.Activate();
+    QVERIFY2(activated.ok(), activated.error().c_str());
+    const auto saved = editor.SendKeys("MARK^a^c^{END}^v^v^v^v^s");
+    QVERIFY2(saved.ok(), saved.error().c_str());
+    QCOMPARE(ReadBytes(QFile::encodeName(path)), old);
+    QCOMPARE(Entries(folder.path()), QStringList{"limited.ini"});
+
+    QVERIFY(editor.SendKeys("^z^z^z^z^s").ok());
+    QCOMPARE(ReadBytes(QFile::encodeName(path)), "MARK" + old);
 }
 
 void RemoteControlTest::viewerWithoutX11DrivesItsEditor() {
