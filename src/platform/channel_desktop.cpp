@@ -52,14 +52,19 @@ public:
 private:
     // Waits for the editor to open its channel: it does so once its file is shown.
     Result<std::unique_ptr<QLocalSocket>> Connect(TaskId task) {
-        const QString name = EditorChannelName(task);
         auto socket = std::make_unique<QLocalSocket>();
         const auto deadline = Clock::now() + Timings().windowAppears;
         for (;;) {
-            socket->connectToServer(name);
-            if (socket->waitForConnected(0))
-                break;
-            socket->abort();
+            // Looked up again each time: a private folder is made only as the channel opens.
+            for (const QString& name : EditorChannelNames(task)) {
+                socket->connectToServer(name);
+                if (socket->waitForConnected(0)) {
+                    if (auto owner = CheckOwner(*socket, task); !owner.ok())
+                        return owner.failure();
+                    return socket;
+                }
+                socket->abort();
+            }
             if (!ProcessAlive(task))
                 return Failure{Editor(task) + " ended before it opened its control channel."};
             if (Clock::now() >= deadline) {
@@ -69,9 +74,6 @@ private:
             }
             Pause();
         }
-        if (auto owner = CheckOwner(*socket, task); !owner.ok())
-            return owner.failure();
-        return socket;
     }
 
     // A socket left behind at the name by an earlier process with the same id must not receive

@@ -1,7 +1,9 @@
 #include "notepad/editor_window.h"
 #include "notepad/large_file_view.h"
+#include "notepad/remote_control.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -67,6 +69,9 @@ private slots:
     void unreadFileIsNeverOverwritten();
     void editsThatGiveBackTheTextKeepTheBytes_data();
     void editsThatGiveBackTheTextKeepTheBytes();
+    void cutAndPasteKeepTheBytes_data();
+    void cutAndPasteKeepTheBytes();
+    void clipboardCarriesTheCharacters();
     void saveOverAnotherEditorsSaveAsksFirst_data();
     void saveOverAnotherEditorsSaveAsksFirst();
     void largeFileOpensReadOnly();
@@ -327,6 +332,56 @@ void EditorWindowTest::editsThatGiveBackTheTextKeepTheBytes() {
 
     QTest::keyClick(Focused(), Qt::Key_S, Qt::ControlModifier);
     QCOMPARE(ReadAll(path).toHex(' '), mixed.toHex(' '));
+}
+
+void EditorWindowTest::cutAndPasteKeepTheBytes_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("keys");
+    QTest::newRow("line and paragraph separators") << QByteArray("Name = a\xE2\x80\xA8"
+                                                                 "b\nTag = c\xE2\x80\xA9"
+                                                                 "d\n")
+                                                   << "^a^x^v";
+    QTest::newRow("frame marks and a no-break space") << QByteArray("a\xEF\xB7\x90"
+                                                                    "b\xEF\xB7\x91\r\nc\xC2\xA0"
+                                                                    "d\r\n")
+                                                      << "^a^x^v";
+    QTest::newRow("8-bit no-break space") << QByteArray("caf\xE9\xA0x\r\nEnd\r\n") << "^a^x^v";
+    QTest::newRow("placeholder glyphs beside what they stand for")
+        << QByteArray("\xC2\xB6\xE2\x80\xA9\xE2\x86\xB5\xE2\x80\xA8\n") << "^a^x^v";
+    QTest::newRow("a line moved down and back") << QByteArray("Tag = c\xE2\x80\xA9"
+                                                              "d\nName = a\xE2\x80\xA8"
+                                                              "b\nEnd\n")
+                                                << "+{DOWN}^x{DOWN}^v{UP}+{DOWN}^x{UP}^v";
+}
+
+// Text that goes out through the clipboard and comes back in is the text that went out.
+void EditorWindowTest::cutAndPasteKeepTheBytes() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, keys);
+    const QString path = WriteFile("pasted.ini", bytes);
+    EditorWindow& window = OpenShown(path);
+    QVERIFY(TypeInto(window, keys.toStdString()).ok());
+    QVERIFY(ShownTitle(window).startsWith("pasted.ini* - "));
+
+    QTest::keyClick(Focused(), Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(ReadAll(path).toHex(' '), bytes.toHex(' '));
+}
+
+// Other programs get the file's characters, and theirs arrive as themselves.
+void EditorWindowTest::clipboardCarriesTheCharacters() {
+    const QString path = WriteFile("shared.ini", "Name = a\xE2\x80\xA8"
+                                                 "b\nTag = c\xE2\x80\xA9"
+                                                 "d\n");
+    EditorWindow& window = OpenShown(path);
+    QVERIFY(TypeInto(window, "^a^c").ok());
+    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("Name = a\u2028b\nTag = c\u2029d"));
+
+    QApplication::clipboard()->setText(QStringLiteral("x\u2028y\u2029z\uFDD0\r\nw"));
+    QVERIFY(TypeInto(window, "^{END}^v^s").ok());
+    QCOMPARE(window.findChild<QPlainTextEdit*>("text")->document()->blockCount(), 3);
+    QCOMPARE(ReadAll(path), "Name = a\xE2\x80\xA8"
+                            "b\nTag = c\xE2\x80\xA9"
+                            "dx\xE2\x80\xA8y\xE2\x80\xA9z\xEF\xB7\x90\nw\n");
 }
 
 void EditorWindowTest::saveOverAnotherEditorsSaveAsksFirst_data() {

@@ -8,20 +8,30 @@
 #include "ui/editor_handoff.h"
 #include "ui/form1.h"
 
+#include <QApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTreeView>
 #include <QtTest>
 
 #include <csignal>
+#include <fcntl.h>
+#include <initializer_list>
 #include <memory>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
 
 using namespace ini;
 using namespace std::chrono_literals;
@@ -53,6 +63,107 @@ public:
 
 private:
     std::unique_ptr<Desktop> m_channel = MakeChannelDesktop({}, kTimings);
+};
+
+// Files named by their bytes, for names that QFile would take for other names.
+bool WriteBytes(const QByteArray& path, const QByteArray& bytes) {
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const bool written = fd >= 0 && ::write(fd, bytes.constData(), bytes.size()) == bytes.size();
+    return ::close(fd) == 0 && written;
+}
+
+QByteArray ReadBytes(const QByteArray& path) {
+    QFile file;
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+        return "<unreadable>";
+    return file.readAll();
+}
+
+// Sends one request and gives the reply: the error, empty for "ok".
+std::optional<std::string> Answer(QLocalSocket& client, const QByteArray& request) {
+    client.write(request);
+    client.flush();
+    if (!QTest::qWaitFor([&client] { return client.canReadLine(); }, 30000))
+        return std::optional<std::string>("(no answer)");
+    return DecodeReply(client.readLine().trimmed());
+}
+
+// Sets environment variables for as long as it lives (for this process and the programs it
+// starts), then puts back what was there.
+class EnvironmentOverride {
+public:
+    EnvironmentOverride(std::initializer_list<std::pair<const char*, QString>> values) {
+        for (const auto& [name, value] : values) {
+            m_saved.push_back({name, qEnvironmentVariableIsSet(name), qgetenv(name)});
+            qputenv(name, QFile::encodeName(value));
+        }
+    }
+    ~EnvironmentOverride() {
+        for (const Saved& saved : m_saved) {
+            if (saved.set)
+                qputenv(saved.name, saved.value);
+            else
+                qunsetenv(saved.name);
+        }
+    }
+
+private:
+    struct Saved {
+        const char* name;
+        bool set;
+        QByteArray value;
+    };
+    std::vector<Saved> m_saved;
+};
+
+QStringList Entries(const QString& folder) {
+    return QDir(folder).entryList(QDir::AllEntries | QDir::System | QDir::Hidden |
+                                  QDir::NoDotAndDotDot);
+}
+
+// Leaves no runtime folder to use: gives a file to set XDG_RUNTIME_DIR to, and puts a file where
+// Qt falls back to in the temporary folder, as another user would have got there first.
+QString SpoilRuntimeFolder(const QDir& temp) {
+    const QString user = QString::fromLocal8Bit(::getpwuid(::geteuid())->pw_name);
+    for (const QString& name : {QStringLiteral("not-a-folder"), "runtime-" + user}) {
+        QFile file(temp.filePath(name));
+        if (!file.open(QIODevice::WriteOnly))
+            qFatal("cannot write %s", qPrintable(file.fileName()));
+    }
+    return temp.filePath(QStringLiteral("not-a-folder"));
+}
+
+// The real editor, found beside this test, in a process of its own and driven over its channel.
+// A shell script starts it, so that it can set what QProcess cannot (a file-size limit, an
+// argument's very bytes): its $0 is the editor and $1 the argument, and it ends by exec'ing it.
+class StartedEditor {
+public:
+    static constexpr const char* kPlain = "exec \"$0\" \"$1\"";
+
+    StartedEditor(const char* script, const QString& argument) {
+        m_process.start(QStringLiteral("sh"),
+                        {QStringLiteral("-c"), QString::fromUtf8(script),
+                         QCoreApplication::applicationDirPath() + "/notepad", argument});
+    }
+    ~StartedEditor() {
+        m_process.terminate();
+        m_process.waitForFinished();
+    }
+
+    // Waits for the channel and raises the window; the editor then takes keys.
+    Result<void> Activate() {
+        if (!m_process.waitForStarted())
+            return Failure{m_process.errorString().toStdString()};
+        return m_desktop->ActivateWindow(m_process.processId());
+    }
+    // Answered once the keys are typed, and what they do done.
+    Result<void> SendKeys(std::string_view keys) { return m_desktop->SendKeys(keys); }
+    QProcess& Process() { return m_process; }
+
+private:
+    QProcess m_process;
+    std::unique_ptr<Desktop> m_desktop = MakeChannelDesktop({}, kTimings);
 };
 
 // A child that lives until it is killed, with no channel.
@@ -87,10 +198,22 @@ private slots:
     void failuresStopTheSequenceWithAReason();
     void keysGoOnlyToTheProcessThatWasStarted();
     void badRequestsAreRefused();
+    void boxOpenedOverTheChannelOutlivesItsClient();
+    void channelOpensWhereOthersCannotTakeIt();
+    void channelGoesWithTheEditor_data();
+    void channelGoesWithTheEditor();
     void startedEditorTakesTheKeys();
+    void startedEditorOpensTheNameItIsGiven();
+    void saveOverTheSizeLimitKeepsTheEdits();
     void viewerWithoutX11DrivesItsEditor();
 
 private:
+    // Where the editor with this process id listens in the runtime folder this test sets.
+    QString RuntimeChannel(TaskId editor) const {
+        return QDir(m_runtime.path())
+            .filePath(QStringLiteral("ini-file-parser-notepad-%1").arg(editor));
+    }
+
     QTemporaryDir m_runtime;
     QTemporaryDir m_dir;
     QString m_path;
@@ -212,7 +335,7 @@ void RemoteControlTest::keysGoOnlyToTheProcessThatWasStarted() {
     // A socket at the started program's name that this process serves: left behind, or planted.
     Sleeper started;
     QLocalServer impostor;
-    QVERIFY(impostor.listen(EditorChannelName(started.Pid())));
+    QVERIFY(impostor.listen(RuntimeChannel(started.Pid())));
     const auto desktop = MakeChannelDesktop({}, kTimings);
     const auto activated = desktop->ActivateWindow(started.Pid());
     QVERIFY2(QString::fromStdString(activated.error()).contains("is served by process"),
@@ -222,15 +345,9 @@ void RemoteControlTest::keysGoOnlyToTheProcessThatWasStarted() {
 
 void RemoteControlTest::badRequestsAreRefused() {
     QLocalSocket client;
-    client.connectToServer(EditorChannelName(QCoreApplication::applicationPid()));
+    client.connectToServer(RuntimeChannel(QCoreApplication::applicationPid()));
     QVERIFY(client.waitForConnected(30000));
-    const auto answer = [&client](const QByteArray& request) {
-        client.write(request);
-        client.flush();
-        if (!QTest::qWaitFor([&client] { return client.canReadLine(); }, 30000))
-            return std::optional<std::string>("(no answer)");
-        return DecodeReply(client.readLine().trimmed());
-    };
+    const auto answer = [&client](const QByteArray& request) { return Answer(client, request); };
     QCOMPARE(answer("bogus\n"), std::optional<std::string>("unknown request"));
     const auto unreadable = answer(EncodeRequest({ChannelRequest::Kind::Keys, "{NOSUCHKEY}"}));
     QVERIFY(unreadable && unreadable->find("unknown key name") != std::string::npos);
@@ -240,6 +357,138 @@ void RemoteControlTest::badRequestsAreRefused() {
     QCOMPARE(answer(QByteArray(kChannelLineLimit + 10, 'x')),
              std::optional<std::string>("request too long"));
     QTRY_COMPARE_WITH_TIMEOUT(client.state(), QLocalSocket::UnconnectedState, 30000);
+}
+
+// Saving over a file that changed on disk asks first, in a box whose event loop runs inside the
+// request that typed the save. The client that sent it hangs up meanwhile, and another one sends
+// keys; then the box is dismissed. The editor keeps its text, untouched by those keys, and its
+// channel.
+void RemoteControlTest::boxOpenedOverTheChannelOutlivesItsClient() {
+    m_window->activateWindow(); // the text has the focus, so the keys edit it
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    const QString channel = RuntimeChannel(QCoreApplication::applicationPid());
+    auto saver = std::make_unique<QLocalSocket>();
+    QLocalSocket other;
+    for (QLocalSocket* client : {saver.get(), &other}) {
+        client->connectToServer(channel);
+        QVERIFY(client->waitForConnected(30000));
+    }
+    QFile changed(m_path);
+    QVERIFY(changed.open(QIODevice::Append) && changed.write("Another editor's line\r\n") > 0);
+    changed.close();
+    QCOMPARE(Answer(*saver, EncodeRequest({ChannelRequest::Kind::Keys, "typed"})), std::string());
+    saver->write(EncodeRequest({ChannelRequest::Kind::Keys, "^s"}));
+    saver->flush();
+
+    // Each step waits, tick by tick, inside the box's event loop for what the one before did. The
+    // hang-up reaches the editor before the other client's keys, which are sent after it.
+    enum class Step { BoxOpens, OtherGetsItsAnswer, Done };
+    Step step = Step::BoxOpens;
+    std::optional<std::string> otherAnswer;
+    const QDeadlineTimer deadline(30000);
+    QTimer ticks;
+    connect(&ticks, &QTimer::timeout, [&] {
+        QWidget* box = QApplication::activeModalWidget();
+        if (!box)
+            return;
+        if (step == Step::BoxOpens) {
+            saver.reset();
+            other.write(EncodeRequest({ChannelRequest::Kind::Keys, "zzz"}));
+            step = Step::OtherGetsItsAnswer;
+        } else if (step == Step::OtherGetsItsAnswer && other.canReadLine()) {
+            otherAnswer = DecodeReply(other.readLine().trimmed());
+            QTest::keyClick(box, Qt::Key_Escape);
+            step = Step::Done;
+        } else if (deadline.hasExpired()) {
+            QTest::keyClick(box, Qt::Key_Escape);
+        }
+    });
+    ticks.start(10);
+    QTRY_VERIFY_WITH_TIMEOUT(step == Step::Done && !QApplication::activeModalWidget(), 60000);
+
+    QVERIFY2(otherAnswer && otherAnswer->find("\"File changed on disk\" box") != std::string::npos,
+             otherAnswer.value_or("(unreadable)").c_str());
+    QVERIFY(m_window->windowTitle().startsWith("lines.ini[*]"));
+    QVERIFY(changed.open(QIODevice::ReadOnly) && changed.readAll().endsWith("editor's line\r\n"));
+    const QString text = m_window->findChild<QPlainTextEdit*>("text")->toPlainText();
+    QVERIFY(text.startsWith("typedLine1\n") && !text.contains("zzz"));
+    QCOMPARE(Answer(other, EncodeRequest({ChannelRequest::Kind::Raise, {}})), std::string());
+}
+
+// Another user got to the shared temporary folder first: Qt's fallback runtime folder there is a
+// file of theirs, so is the folder at the name this process's channel once fell back to, and a
+// folder named like a channel's private folder is open to all and has a socket in it. The channel
+// opens all the same, where none of them can reach it.
+void RemoteControlTest::channelOpensWhereOthersCannotTakeIt() {
+    m_remote.reset();
+    QTemporaryDir shared;
+    QVERIFY(shared.isValid());
+    const QDir temp(shared.path());
+    const TaskId self = QCoreApplication::applicationPid();
+    const QString stem = QStringLiteral("ini-file-parser-notepad-%1").arg(self);
+    QVERIFY(temp.mkpath(stem + "/taken"));
+    const QString open = temp.filePath(stem + ".OPEN00");
+    QVERIFY(temp.mkpath(open) && ::chmod(QFile::encodeName(open).constData(), 0777) == 0);
+    QLocalServer planted;
+    QVERIFY(planted.listen(open + "/channel"));
+    const EnvironmentOverride environment(
+        {{"TMPDIR", shared.path()}, {"XDG_RUNTIME_DIR", SpoilRuntimeFolder(temp)}});
+    const QStringList before = Entries(shared.path());
+    m_remote = std::make_unique<RemoteControl>(*m_window);
+
+    ThisProcessDesktop desktop;
+    const auto activated = desktop.ActivateWindow(self);
+    QVERIFY2(activated.ok(), activated.error().c_str());
+    QVERIFY(desktop.SendKeys("^g37~").ok());
+    QVERIFY2(m_window->windowTitle().contains("Ln 37,"), qPrintable(m_window->windowTitle()));
+    QVERIFY(!planted.hasPendingConnections());
+
+    // The channel's own folder, which only this user may enter, goes with it.
+    QStringList made = Entries(shared.path());
+    for (const QString& old : before)
+        made.removeAll(old);
+    QCOMPARE(made.size(), 1);
+    struct stat folder {};
+    QVERIFY(::lstat(QFile::encodeName(temp.filePath(made[0])).constData(), &folder) == 0);
+    QVERIFY(S_ISDIR(folder.st_mode) && (folder.st_mode & 07777) == 0700);
+    m_remote.reset();
+    QCOMPARE(Entries(shared.path()), before);
+}
+
+void RemoteControlTest::channelGoesWithTheEditor_data() {
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<bool>("runtimeFolder");
+    QTest::newRow("SIGTERM") << SIGTERM << true;
+    QTest::newRow("SIGINT") << SIGINT << true;
+    QTest::newRow("SIGHUP") << SIGHUP << true;
+    QTest::newRow("SIGTERM, in a folder of its own") << SIGTERM << false;
+}
+
+// However the editor is asked to end, its channel goes with it, and it ends by that signal as its
+// sender expects.
+void RemoteControlTest::channelGoesWithTheEditor() {
+    QFETCH(int, signal);
+    QFETCH(bool, runtimeFolder);
+    QTemporaryDir shared;
+    QVERIFY(shared.isValid());
+    const EnvironmentOverride environment(
+        {{"TMPDIR", shared.path()},
+         {"XDG_RUNTIME_DIR",
+          runtimeFolder ? m_runtime.path() : SpoilRuntimeFolder(QDir(shared.path()))}});
+    const auto entries = [&] { return Entries(shared.path()) + Entries(m_runtime.path()); };
+    const QStringList before = entries();
+
+    StartedEditor started(StartedEditor::kPlain, m_path);
+    const auto activated = started.Activate();
+    QVERIFY2(activated.ok(), activated.error().c_str());
+    QVERIFY(entries() != before);
+
+    QProcess& editor = started.Process();
+    QVERIFY(::kill(static_cast<pid_t>(editor.processId()), signal) == 0);
+    QVERIFY(editor.waitForFinished(30000));
+    QCOMPARE(editor.exitStatus(), QProcess::CrashExit);
+    QCOMPARE(editor.exitCode(), signal);
+    QCOMPARE(entries(), before);
 }
 
 void RemoteControlTest::startedEditorTakesTheKeys() {
@@ -257,6 +506,52 @@ void RemoteControlTest::startedEditorTakesTheKeys() {
     const QByteArray saved = MarkCaretLineAndSave(*result.editor, m_path);
     QVERIFY2(saved.contains("\r\nMARKLine37\r\n"), saved.constData());
     QCOMPARE(saved.size(), NumberedLines(60).size() + 4);
+}
+
+// The name holds every byte from 0x80 to 0xFF, so it is not UTF-8: the file the editor opens and
+// saves is the one named all the same.
+void RemoteControlTest::startedEditorOpensTheNameItIsGiven() {
+    QByteArray path = QFile::encodeName(m_dir.path()) + "/bad\xFFname";
+    QVERIFY(::mkdir(path.constData(), 0700) == 0);
+    path += "/f";
+    for (int byte = 0x80; byte <= 0xFF; ++byte)
+        path += static_cast<char>(byte);
+    path += ".ini";
+    QVERIFY(WriteBytes(path, NumberedLines(3)));
+
+    // QProcess would hand the name over through QFile::encodeName, which changes it; the shell's
+    // printf gives the bytes themselves.
+    QString octal;
+    for (const char byte : path)
+        octal += QString::asprintf("\\%03o", static_cast<unsigned char>(byte));
+    StartedEditor editor("exec \"$0\" \"$(printf \"$1\")\"", octal);
+    const auto activated = editor.Activate();
+    QVERIFY2(activated.ok(), activated.error().c_str());
+    QVERIFY(editor.SendKeys("MARK^s").ok());
+    QCOMPARE(ReadBytes(path), "MARK" + NumberedLines(3));
+}
+
+// A save past the editor's file-size limit fails as one on a full disk does: the file and its
+// folder stay as they were, and the editor keeps the edits, to save once they fit.
+void RemoteControlTest::saveOverTheSizeLimitKeepsTheEdits() {
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    const QString path = folder.filePath("limited.ini");
+    const QByteArray old = NumberedLines(300); // under the limit, five times it over
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(old) == old.size());
+    file.close();
+
+    StartedEditor editor("ulimit -f 8 && exec \"$0\" \"$1\"", path);
+    const auto activated = editor.Activate();
+    QVERIFY2(activated.ok(), activated.error().c_str());
+    const auto saved = editor.SendKeys("MARK^a^c^{END}^v^v^v^v^s");
+    QVERIFY2(saved.ok(), saved.error().c_str());
+    QCOMPARE(ReadBytes(QFile::encodeName(path)), old);
+    QCOMPARE(Entries(folder.path()), QStringList{"limited.ini"});
+
+    QVERIFY(editor.SendKeys("^z^z^z^z^s").ok());
+    QCOMPARE(ReadBytes(QFile::encodeName(path)), "MARK" + old);
 }
 
 void RemoteControlTest::viewerWithoutX11DrivesItsEditor() {

@@ -65,6 +65,8 @@ private slots:
     void linesMatchViewer();
     void throughEditorBlocks_data() { roundTrip_data(); }
     void throughEditorBlocks();
+    void throughClipboardText_data() { roundTrip_data(); }
+    void throughClipboardText();
     void largeViewLinesMatchEditor_data() { roundTrip_data(); }
     void largeViewLinesMatchEditor();
 
@@ -160,6 +162,24 @@ void TextDocumentTest::throughEditorBlocks() {
     QVERIFY(!blocks.isUndoAvailable());
 
     const TextDocument saved = document.WithLines(CollectLines(blocks));
+    QCOMPARE(EncodeOrFail(saved).toHex(' '), bytes.toHex(' '));
+}
+
+// The editor's clipboard text: all of it taken out and put into an empty text gives the bytes.
+void TextDocumentTest::throughClipboardText() {
+    QFETCH(QByteArray, bytes);
+    const TextDocument document = TextDocument::FromBytes(View(bytes));
+    QTextDocument shown;
+    ShowLines(shown, document.Lines());
+    QTextCursor all(&shown);
+    all.select(QTextCursor::Document);
+    const QString text = SelectedLineText(all);
+
+    QTextDocument pasted;
+    QTextCursor cursor(&pasted);
+    InsertLineText(cursor, text);
+    QCOMPARE(pasted.blockCount(), shown.blockCount());
+    const TextDocument saved = document.WithLines(CollectLines(pasted));
     QCOMPARE(EncodeOrFail(saved).toHex(' '), bytes.toHex(' '));
 }
 

@@ -1,6 +1,8 @@
 #include "notepad/text_file.h"
 
 #include "notepad/failure_text.h"
+#include "notepad/path_text.h"
+#include "parse/text_encoding.h"
 
 #include <QDir>
 #include <QFile>
@@ -49,6 +51,7 @@ private slots:
     void init();
     void cleanup() { m_dir.reset(); }
 
+    void pathTextKeepsTheBytes();
     void readFailsWithTheKindTheEditorActsOn_data();
     void readFailsWithTheKindTheEditorActsOn();
 
@@ -77,6 +80,24 @@ QString TextFileTest::Write(const QString& name, const QByteArray& bytes) {
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
         qFatal("cannot write test file %s", qPrintable(path));
     return path;
+}
+
+// Names of two bytes, the first from 0x80 up, UTF-8 or not, come back to their bytes; UTF-8 reads
+// as Qt reads it, so a name from Qt's file dialog and the same name from the command line agree.
+void TextFileTest::pathTextKeepsTheBytes() {
+    QList<QByteArray> names = {"\xE2\x82\xAC\xF0\x9F\x98\x80", "\xED\xB2\x80", "\xF4\x90\x80\x80"};
+    for (int first = 0x80; first <= 0xFF; ++first) {
+        for (int second = 0x01; second <= 0xFF; ++second)
+            names.append(QByteArray{static_cast<char>(first), static_cast<char>(second)});
+    }
+    for (const QByteArray& name : names) {
+        const QString path = PathFromBytes(name);
+        QCOMPARE(PathToBytes(path).toHex(' '), name.toHex(' '));
+        if (IsValidUtf8({name.constData(), static_cast<std::size_t>(name.size())}))
+            QCOMPARE(path, QString::fromUtf8(name));
+        else
+            QVERIFY(ShownPath(path).contains(QChar::ReplacementCharacter));
+    }
 }
 
 // Only a path with nothing at it may be saved over, and only a file over the limit opens

@@ -2,8 +2,9 @@
 
 #include <QBrush>
 #include <QTextBlock>
-#include <QTextCursor>
 
+#include <algorithm>
+#include <optional>
 #include <utility>
 
 namespace ini {
@@ -12,8 +13,18 @@ namespace {
 
 constexpr int kHiddenCharacter = QTextFormat::UserProperty + 1;
 
-bool BreaksBlock(char16_t c) noexcept {
-    return c == u'\u2029' || c == u'\uFDD0' || c == u'\uFDD1';
+// The glyph shown for a character the document cannot hold as itself.
+std::optional<char16_t> PlaceholderFor(char16_t c) noexcept {
+    switch (c) {
+    case u'\u2028':
+        return kLineSeparatorPlaceholder;
+    case u'\u2029':
+    case u'\uFDD0':
+    case u'\uFDD1':
+        return kBreakPlaceholder;
+    default:
+        return std::nullopt;
+    }
 }
 
 QTextCharFormat PlaceholderFormat(char16_t hidden) {
@@ -32,8 +43,9 @@ QString BlockText(const QTextBlock& block) {
             text += fragment.text();
             continue;
         }
+        const auto c = static_cast<char16_t>(hidden.toInt());
         QString part = fragment.text();
-        part.replace(QChar(kBreakPlaceholder), QChar(static_cast<char16_t>(hidden.toInt())));
+        part.replace(QChar(PlaceholderFor(c).value_or(c)), QChar(c));
         text += part;
     }
     return text;
@@ -56,9 +68,9 @@ void ShowLines(QTextDocument& document, const std::vector<Line>& lines) {
         // Document positions equal positions in this text: each '\n' becomes one block break.
         for (qsizetype at = start; at < text.size(); ++at) {
             const char16_t c = text[at].unicode();
-            if (BreaksBlock(c)) {
+            if (const std::optional<char16_t> placeholder = PlaceholderFor(c)) {
                 hidden.emplace_back(at, c);
-                text[at] = QChar(kBreakPlaceholder);
+                text[at] = QChar(*placeholder);
             }
         }
     }
@@ -82,6 +94,52 @@ std::vector<QString> CollectLines(const QTextDocument& document) {
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next())
         lines.push_back(BlockText(block));
     return lines;
+}
+
+QString SelectedLineText(const QTextCursor& cursor) {
+    const int start = cursor.selectionStart();
+    const int end = cursor.selectionEnd();
+    QString text;
+    // A placeholder is one character as the one it stands for, so positions in a block's
+    // text are positions in the document.
+    for (QTextBlock block = cursor.document()->findBlock(start);
+         block.isValid() && block.position() <= end; block = block.next()) {
+        const QString line = BlockText(block);
+        const int from = std::max(start - block.position(), 0);
+        const int to = std::min<qsizetype>(end - block.position(), line.size());
+        if (block.position() > start)
+            text += u'\n';
+        text += QStringView(line).sliced(from, to - from);
+    }
+    return text;
+}
+
+void InsertLineText(QTextCursor& cursor, QStringView text) {
+    cursor.beginEditBlock();
+    cursor.removeSelectedText();
+    // Ordinary text never takes on the format of a placeholder it is inserted next to.
+    const QTextCharFormat plain;
+    qsizetype run = 0;
+    const auto flush = [&](qsizetype at) {
+        if (at > run)
+            cursor.insertText(text.sliced(run, at - run).toString(), plain);
+    };
+    for (qsizetype at = 0; at < text.size(); ++at) {
+        const char16_t c = text[at].unicode();
+        if (c == u'\r' || c == u'\n') {
+            flush(at);
+            if (c == u'\r' && at + 1 < text.size() && text[at + 1] == u'\n')
+                ++at;
+            cursor.insertBlock(cursor.blockFormat(), plain);
+            run = at + 1;
+        } else if (const std::optional<char16_t> placeholder = PlaceholderFor(c)) {
+            flush(at);
+            cursor.insertText(QString(QChar(*placeholder)), PlaceholderFormat(c));
+            run = at + 1;
+        }
+    }
+    flush(text.size());
+    cursor.endEditBlock();
 }
 
 bool IsPlaceholderFormat(const QTextCharFormat& format) {

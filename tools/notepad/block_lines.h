@@ -2,7 +2,10 @@
 
 #include "notepad/text_document.h"
 
+#include <QString>
+#include <QStringView>
 #include <QTextCharFormat>
+#include <QTextCursor>
 #include <QTextDocument>
 
 #include <vector>
@@ -11,13 +14,16 @@
 // file is always block N-1 of the document.
 //
 // QTextDocument starts a new block at U+2029 and at U+FDD0/U+FDD1 (its frame marks), which
-// would shift every later line. Such characters are shown as a placeholder whose character
-// format remembers what it stands for; a placeholder the user types carries no such format and
-// stays what it is.
+// would shift every later line, and lays out U+2028 as a line break. Such characters are shown
+// as a visible placeholder whose character format remembers what it stands for; a placeholder
+// character the user types carries no such format and stays what it is. Text leaves and enters
+// the document only through these functions, so no way in or out (load, save, clipboard, drag
+// and drop) turns a placeholder into its glyph or a separator into a line break.
 
 namespace ini {
 
 inline constexpr char16_t kBreakPlaceholder = u'\u00B6';
+inline constexpr char16_t kLineSeparatorPlaceholder = u'\u21B5';
 
 // Replaces the document's content with the lines' texts and starts a fresh, unmodified undo
 // history.
@@ -25,6 +31,13 @@ void ShowLines(QTextDocument& document, const std::vector<Line>& lines);
 
 // Each block's text, placeholders turned back into the characters they stand for.
 std::vector<QString> CollectLines(const QTextDocument& document);
+
+// The text of the cursor's selection as the lines hold it, a '\n' for each block break.
+QString SelectedLineText(const QTextCursor& cursor);
+
+// Inserts text in place of the cursor's selection as one undo step: CR LF, CR and LF each
+// break the line, every other character is kept, placeholders standing in where needed.
+void InsertLineText(QTextCursor& cursor, QStringView text);
 
 // Whether text typed with this format would be taken for a placeholder's.
 bool IsPlaceholderFormat(const QTextCharFormat& format);

@@ -4,11 +4,12 @@
 #include "notepad/failure_text.h"
 #include "notepad/goto_line_bar.h"
 #include "notepad/large_file_view.h"
+#include "notepad/line_text_edit.h"
+#include "notepad/path_text.h"
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QMenuBar>
@@ -40,7 +41,7 @@ QString LineEndName(LineEnd end) {
 } // namespace
 
 EditorWindow::EditorWindow(QWidget* parent)
-    : QMainWindow(parent), m_edit(new QPlainTextEdit(this)), m_large(new LargeFileView(this)),
+    : QMainWindow(parent), m_edit(new LineTextEdit(this)), m_large(new LargeFileView(this)),
       m_goToLine(new GoToLineBar(this)), m_position(new QLabel(this)), m_format(new QLabel(this)),
       m_askOverwrite([this](const QString& question) {
           return QMessageBox::warning(this, tr("File changed on disk"), question,
@@ -102,11 +103,10 @@ void EditorWindow::Open(const QString& path) {
     m_saveRefusal.clear();
     m_disk = DiskState::Absent();
     m_large->Clear();
-    const QFileInfo info(path);
-    if (info.isFile() && info.size() > kLargeFileBytes) {
+    if (const std::optional<qint64> size = RegularFileSize(path); size && *size > kLargeFileBytes) {
         OpenReadOnly(tr("Large files open read-only: %1 holds %2 MiB, more than the %3 MiB "
                         "that can be edited")
-                         .arg(info.fileName(), MiB(info.size()), MiB(kLargeFileBytes)));
+                         .arg(FileName(), MiB(*size), MiB(kLargeFileBytes)));
         return;
     }
     const Result<QByteArray> read = ReadFileBytes(path, kLargeFileBytes);
@@ -179,7 +179,7 @@ void EditorWindow::ShowEditable(bool editable) {
 void EditorWindow::RefuseSavingOverUnread() {
     m_saveRefusal =
         tr("Not saved: %1 could not be opened, and saving would overwrite it. Use Save As.")
-            .arg(m_path);
+            .arg(ShownPath(m_path));
 }
 
 bool EditorWindow::IsReadOnly() const {
@@ -236,8 +236,9 @@ bool EditorWindow::SaveTo(const QString& path) {
     if (path == m_path && m_disk.ChangedAt(path) &&
         !m_askOverwrite(tr("%1 was changed on disk after it was opened here, perhaps by another "
                            "editor. Save anyway and replace those changes?")
-                            .arg(path))) {
-        ShowError(tr("Not saved: %1 was changed on disk; the changes here are kept").arg(path));
+                            .arg(ShownPath(path)))) {
+        ShowError(tr("Not saved: %1 was changed on disk; the changes here are kept")
+                      .arg(ShownPath(path)));
         return false;
     }
     const QByteArray& written = bytes.value();
@@ -248,7 +249,7 @@ bool EditorWindow::SaveTo(const QString& path) {
     m_disk = DiskState::Of(path, written);
     m_document = std::move(next);
     text.setModified(false);
-    statusBar()->showMessage(tr("Saved %1").arg(path), 5000);
+    statusBar()->showMessage(tr("Saved %1").arg(ShownPath(path)), 5000);
     return true;
 }
 
@@ -299,7 +300,7 @@ void EditorWindow::UpdatePosition() {
     if (!IsReadOnly())
         HighlightCaretLine(cursor);
     // "[*]" in a file name is doubled so Qt shows it literally instead of taking it for ours.
-    QString name = m_path.isEmpty() ? tr("Untitled") : QFileInfo(m_path).fileName();
+    QString name = m_path.isEmpty() ? tr("Untitled") : FileName();
     name.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
     setWindowTitle(QStringLiteral("%1[*] - %2").arg(name, position));
 
@@ -316,6 +317,10 @@ void EditorWindow::HighlightCaretLine(const QTextCursor& cursor) {
     line.cursor = cursor;
     line.cursor.clearSelection();
     m_edit->setExtraSelections({line});
+}
+
+QString EditorWindow::FileName() const {
+    return ShownPath(QStringView(m_path).sliced(m_path.lastIndexOf(QLatin1Char('/')) + 1));
 }
 
 void EditorWindow::UpdateFormatLabel() {

@@ -39,9 +39,9 @@ public:
 
     explicit EditorWindow(QWidget* parent = nullptr);
 
-    // Shows the file at path. A file that cannot be read leaves an empty document and says why
-    // in the status bar; if something is at the path, saving there is then refused so it is not
-    // overwritten by the empty document.
+    // Shows the file at path (text as path_text.h makes it from the bytes). A file that cannot
+    // be read leaves an empty document and says why in the status bar; if something is at the
+    // path, saving there is then refused so it is not overwritten by the empty document.
     void Open(const QString& path);
 
     // Shows an error in the status bar until the next message.
@@ -75,6 +75,8 @@ private:
     void UpdatePosition();
     void HighlightCaretLine(const QTextCursor& cursor);
     void UpdateFormatLabel();
+    // The last part of the path, as shown.
+    QString FileName() const;
 
     QPlainTextEdit* m_edit;
     LargeFileView* m_large;

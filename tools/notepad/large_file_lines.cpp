@@ -1,13 +1,12 @@
 #include "notepad/large_file_lines.h"
 
+#include "notepad/path_text.h"
 #include "outline/read/line_store.h"
-
-#include <QFile>
 
 namespace ini {
 
 Result<LargeFileLines> LargeFileLines::Read(const QString& path) {
-    Result<LineStore> read = LineStore::ReadFile(QFile::encodeName(path).toStdString());
+    Result<LineStore> read = LineStore::ReadFile(PathToBytes(path).toStdString());
     if (!read.ok())
         return read.failure();
     auto store = std::make_unique<LineStore>(std::move(read).value());

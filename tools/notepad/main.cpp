@@ -1,29 +1,46 @@
 #include "notepad/editor_window.h"
+#include "notepad/path_text.h"
+#include "notepad/quit_signals.h"
 #include "notepad/remote_control.h"
 
 #include <QApplication>
-#include <QFile>
+
+#include <csignal>
 
 int main(int argc, char* argv[]) {
-    // The one argument is a path, whatever it looks like ("-style x.ini" included), so Qt is
-    // shown only the program name and never reads options from it.
-    int qtArgc = 1;
-    QApplication app(qtArgc, argv);
-    QApplication::setApplicationName(QStringLiteral("notepad"));
+    // A write past the file-size limit then fails with EFBIG, which a save reports and survives
+    // as it does a full disk, instead of ending the editor and its edits with it.
+    std::signal(SIGXFSZ, SIG_IGN);
+    int caught = 0;
+    int code = 0;
+    {
+        // The one argument is a path, whatever it looks like ("-style x.ini" included), so Qt is
+        // shown only the program name and never reads options from it.
+        int qtArgc = 1;
+        QApplication app(qtArgc, argv);
+        QApplication::setApplicationName(QStringLiteral("notepad"));
+        const ini::QuitSignals quitSignals;
 
-    ini::EditorWindow window;
-    window.show();
-    if (argc == 2) {
-        // Map the window before a long load so whoever started us can find and focus it; keys
-        // it types meanwhile stay queued and reach the loaded text in order.
-        QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        window.Open(QFile::decodeName(argv[1]));
-    } else if (argc > 2) {
-        window.ShowError(QObject::tr("Expected one file path, got %1 arguments; nothing opened. "
-                                     "Quote a path that holds spaces.")
-                             .arg(argc - 1));
+        ini::EditorWindow window;
+        window.show();
+        if (argc == 2) {
+            // Map the window before a long load so whoever started us can find and focus it;
+            // keys it types meanwhile stay queued and reach the loaded text in order.
+            QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            // The bytes themselves: a name that is not UTF-8 still names this very file.
+            window.Open(ini::PathFromBytes(argv[1]));
+        } else if (argc > 2) {
+            window.ShowError(QObject::tr("Expected one file path, got %1 arguments; nothing "
+                                         "opened. Quote a path that holds spaces.")
+                                 .arg(argc - 1));
+        }
+        // Opened once the file is shown, so requests from the viewer reach the loaded text.
+        ini::RemoteControl remote(window);
+        code = QApplication::exec();
+        caught = quitSignals.Caught();
     }
-    // Opened once the file is shown, so requests from the viewer reach the loaded text.
-    ini::RemoteControl remote(window);
-    return QApplication::exec();
+    // Only now that the channel is gone.
+    if (caught != 0)
+        ini::EndBySignal(caught);
+    return code;
 }

@@ -8,9 +8,12 @@
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QLocalSocket>
+#include <QPointer>
 #include <QWidget>
 
 #include <cstdio>
+#include <optional>
+#include <string>
 
 namespace ini {
 namespace {
@@ -117,52 +120,111 @@ void Type(QWidget& window, const QtKey& key) {
     QApplication::sendEvent(target, &release);
 }
 
+// Why keys cannot be typed now: a box or menu waits for an answer, and keys sent to the window's
+// focused widget would go past it into the text.
+std::optional<std::string> Busy() {
+    if (const QWidget* box = QApplication::activeModalWidget()) {
+        return "the editor is waiting for an answer in its \"" + box->windowTitle().toStdString() +
+               "\" box; no key was typed";
+    }
+    if (QApplication::activePopupWidget())
+        return "a menu is open in the editor; no key was typed";
+    return std::nullopt;
+}
+
 } // namespace
+
+// One connection. A request's keys can open a box whose event loop runs, until the box is
+// answered, inside the socket's own readyRead signal; a client that hangs up meanwhile has its
+// socket deleted only once that request is done, since Qt's frames of the signal still use it.
+// The socket is held weakly all the same: the server deletes the sockets it has when it goes.
+struct RemoteControl::Client {
+    QPointer<QLocalSocket> socket;
+    bool serving = false;
+    bool hungUp = false; // while serving: the socket goes once it is served
+
+    bool Open() const { return socket && socket->isOpen(); }
+    void Reply(const std::string& error) const {
+        if (Open())
+            socket->write(EncodeReply(error));
+    }
+    void Forget() const {
+        if (socket)
+            socket->deleteLater();
+    }
+};
 
 Result<void> TypeInto(QWidget& window, std::string_view keys) {
     const auto strokes = ParseKeyDescription(keys);
     if (!strokes.ok())
         return strokes.failure();
+    if (const std::optional<std::string> busy = Busy())
+        return Failure{*busy};
     for (const KeyStroke& stroke : strokes.value())
         Type(window, ToQtKey(stroke));
     return {};
 }
 
 RemoteControl::RemoteControl(QWidget& window, QObject* parent) : QObject(parent), m_window(window) {
-    const QString name = EditorChannelName(QCoreApplication::applicationPid());
-    // Anything at our own name is left from an ended process that had our id.
-    QLocalServer::removeServer(name);
+    Result<QString> place = MakeEditorChannelPlace(QCoreApplication::applicationPid());
+    if (!place.ok()) {
+        std::fprintf(stderr, "notepad: cannot open the control channel: %s\n",
+                     place.error().c_str());
+        return;
+    }
+    m_name = std::move(place).value();
     m_server.setSocketOptions(QLocalServer::UserAccessOption);
     connect(&m_server, &QLocalServer::newConnection, this, &RemoteControl::Accept);
-    if (!m_server.listen(name)) {
-        std::fprintf(stderr, "notepad: cannot open the control channel %s: %s\n", qPrintable(name),
-                     qPrintable(m_server.errorString()));
+    if (!m_server.listen(m_name)) {
+        std::fprintf(stderr, "notepad: cannot open the control channel %s: %s\n",
+                     qPrintable(m_name), qPrintable(m_server.errorString()));
     }
+}
+
+RemoteControl::~RemoteControl() {
+    m_server.close();
+    if (!m_name.isEmpty())
+        RemoveEditorChannelPlace(m_name);
 }
 
 void RemoteControl::Accept() {
-    while (QLocalSocket* client = m_server.nextPendingConnection()) {
-        connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
-        connect(client, &QLocalSocket::readyRead, this, [this, client] { Serve(*client); });
-        Serve(*client);
+    while (QLocalSocket* socket = m_server.nextPendingConnection()) {
+        auto client = std::make_shared<Client>(Client{socket});
+        connect(socket, &QLocalSocket::disconnected, this, [client] {
+            if (client->serving)
+                client->hungUp = true;
+            else
+                client->Forget();
+        });
+        connect(socket, &QLocalSocket::readyRead, this, [this, client] { Serve(client); });
+        Serve(client);
     }
 }
 
-void RemoteControl::Serve(QLocalSocket& client) {
-    while (client.canReadLine()) {
-        const QByteArray line = client.readLine(kChannelLineLimit);
-        if (!line.endsWith('\n')) {
-            client.write(EncodeReply("request too long"));
-            client.disconnectFromServer();
-            return;
-        }
+void RemoteControl::Serve(std::shared_ptr<Client> client) {
+    // Lines that arrive while one of this client's requests is still being handled are read by
+    // that call once it is done, so replies keep the order of the requests.
+    if (client->serving)
+        return;
+    client->serving = true;
+    const auto done = qScopeGuard([&client] {
+        client->serving = false;
+        if (client->hungUp)
+            client->Forget();
+    });
+    const auto tooLong = [&client] {
+        client->Reply("request too long");
+        client->socket->disconnectFromServer();
+    };
+    while (client->Open() && client->socket->canReadLine()) {
+        const QByteArray line = client->socket->readLine(kChannelLineLimit);
+        if (!line.endsWith('\n'))
+            return tooLong();
         const auto request = DecodeRequest(QByteArrayView(line).chopped(1));
-        client.write(EncodeReply(request ? Handle(*request).error() : "unknown request"));
+        client->Reply(request ? Handle(*request).error() : "unknown request");
     }
-    if (client.bytesAvailable() > kChannelLineLimit) {
-        client.write(EncodeReply("request too long"));
-        client.disconnectFromServer();
-    }
+    if (client->Open() && client->socket->bytesAvailable() > kChannelLineLimit)
+        tooLong();
 }
 
 Result<void> RemoteControl::Handle(const ChannelRequest& request) {

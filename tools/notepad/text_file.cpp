@@ -1,13 +1,13 @@
 #include "notepad/text_file.h"
 
 #include "notepad/failure_text.h"
+#include "notepad/path_text.h"
 
 #include <QCryptographicHash>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -22,7 +22,8 @@ QString Reason(int error) {
 }
 
 Failure WriteError(const QString& path, int error, const QString& outcome) {
-    return TextFailure(QStringLiteral("Cannot write %1: %2; %3").arg(path, Reason(error), outcome));
+    return TextFailure(
+        QStringLiteral("Cannot write %1: %2; %3").arg(ShownPath(path), Reason(error), outcome));
 }
 
 const QString kUnchanged = QStringLiteral("the file is unchanged");
@@ -84,17 +85,24 @@ int ReadAll(int fd, QByteArray& into) {
 }
 
 // The path a save must replace: a symbolic link stays a link to the file we write.
-QString SaveTarget(const QString& path) {
-    const QFileInfo info(path);
-    return info.isSymLink() && info.exists() ? info.canonicalFilePath() : path;
+QByteArray SaveTarget(const QByteArray& path) {
+    struct stat info {};
+    if (::lstat(path.constData(), &info) != 0 || !S_ISLNK(info.st_mode))
+        return path;
+    char* resolved = ::realpath(path.constData(), nullptr);
+    if (!resolved) // a dangling link is replaced by the file
+        return path;
+    QByteArray target(resolved);
+    std::free(resolved);
+    return target;
 }
 
 // Creates a file beside target that nobody else uses; -1 with errno set when the folder
 // refuses.
-int CreateSibling(const QString& target, mode_t mode, QByteArray& name) {
-    const QFileInfo info(target);
-    const QByteArray stem = QFile::encodeName(
-        info.dir().filePath(QStringLiteral(".%1.save-%2-").arg(info.fileName()).arg(::getpid())));
+int CreateSibling(const QByteArray& target, mode_t mode, QByteArray& name) {
+    const qsizetype slash = target.lastIndexOf('/');
+    const QByteArray stem = target.left(slash + 1) + '.' + target.mid(slash + 1) + ".save-" +
+                            QByteArray::number(::getpid()) + '-';
     for (int attempt = 0; attempt < 100; ++attempt) {
         name = stem + QByteArray::number(attempt);
         const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
@@ -104,6 +112,10 @@ int CreateSibling(const QString& target, mode_t mode, QByteArray& name) {
     return -1;
 }
 
+qint64 ModifiedNs(const struct stat& info) {
+    return qint64{info.st_mtim.tv_sec} * 1'000'000'000 + info.st_mtim.tv_nsec;
+}
+
 } // namespace
 
 QString MiB(qint64 bytes) {
@@ -111,39 +123,66 @@ QString MiB(qint64 bytes) {
 }
 
 Result<QByteArray> ReadFileBytes(const QString& path, qint64 maxBytes) {
-    const QFileInfo info(path);
-    if (!info.exists())
-        return TextFailure(QStringLiteral("%1 does not exist").arg(path), FailureKind::NotFound);
-    if (info.isDir())
-        return TextFailure(QStringLiteral("%1 is a folder, not a file").arg(path));
+    const QString shown = ShownPath(path);
+    const QByteArray name = PathToBytes(path);
+    struct stat info {};
+    if (::stat(name.constData(), &info) != 0) {
+        const int error = errno;
+        if (error == ENOENT || error == ENOTDIR)
+            return TextFailure(QStringLiteral("%1 does not exist").arg(shown),
+                               FailureKind::NotFound);
+        return TextFailure(QStringLiteral("Cannot open %1: %2").arg(shown, Reason(error)));
+    }
+    if (S_ISDIR(info.st_mode))
+        return TextFailure(QStringLiteral("%1 is a folder, not a file").arg(shown));
     // Devices and pipes could block or never end.
-    if (!info.isFile())
-        return TextFailure(QStringLiteral("%1 is not a regular file").arg(path));
+    const auto irregular = [&] {
+        return TextFailure(QStringLiteral("%1 is not a regular file").arg(shown));
+    };
+    if (!S_ISREG(info.st_mode))
+        return irregular();
     const auto tooLarge = [&](qint64 size) {
         return TextFailure(
             QStringLiteral("%1 is too large (%2 MiB; files up to %3 MiB can be read)")
-                .arg(path, MiB(size), MiB(maxBytes)),
+                .arg(shown, MiB(size), MiB(maxBytes)),
             FailureKind::TooLarge);
     };
-    if (info.size() > maxBytes)
-        return tooLarge(info.size());
+    if (info.st_size > maxBytes)
+        return tooLarge(info.st_size);
 
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return TextFailure(QStringLiteral("Cannot open %1: %2").arg(path, file.errorString()));
-    // One byte more than allowed tells a file that grew since it was measured.
-    QByteArray bytes = file.read(maxBytes + 1);
-    if (file.error() != QFileDevice::NoError)
-        return TextFailure(QStringLiteral("Cannot read %1: %2").arg(path, file.errorString()));
+    // Without blocking, should a pipe have taken the file's place since.
+    Descriptor fd(::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (fd.Get() < 0)
+        return TextFailure(QStringLiteral("Cannot open %1: %2").arg(shown, Reason(errno)));
+    if (::fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode))
+        return irregular();
+    // To the end, should the file have grown since it was measured; one byte more than allowed
+    // tells that it grew too large.
+    QByteArray bytes;
+    for (qint64 capacity = std::min<qint64>(info.st_size, maxBytes) + 1;;
+         capacity = std::min(2 * capacity, maxBytes + 1)) {
+        bytes.resize(capacity);
+        if (const int error = ReadAll(fd.Get(), bytes))
+            return TextFailure(QStringLiteral("Cannot read %1: %2").arg(shown, Reason(error)));
+        if (bytes.size() < capacity || capacity > maxBytes)
+            break;
+    }
     if (bytes.size() > maxBytes)
         return tooLarge(bytes.size());
     return bytes;
 }
 
+std::optional<qint64> RegularFileSize(const QString& path) {
+    struct stat info {};
+    if (::stat(PathToBytes(path).constData(), &info) != 0 || !S_ISREG(info.st_mode))
+        return std::nullopt;
+    return info.st_size;
+}
+
 Result<void> WriteFileBytes(const QString& path, const QByteArray& bytes) {
-    const QString target = SaveTarget(path);
+    const QByteArray target = SaveTarget(PathToBytes(path));
     struct stat old {};
-    const bool exists = ::stat(QFile::encodeName(target).constData(), &old) == 0;
+    const bool exists = ::stat(target.constData(), &old) == 0;
     // A new file gets the usual permissions less the umask; a replacement keeps the old ones.
     const mode_t mode = exists ? (old.st_mode & 07777) : 0666;
 
@@ -153,11 +192,11 @@ Result<void> WriteFileBytes(const QString& path, const QByteArray& bytes) {
         const int error = errno;
         // A folder we may not create files in can still hold a file we may write.
         if (exists && (error == EACCES || error == EPERM))
-            return OverwriteFileInPlace(target, bytes);
-        return TextFailure(
-            QStringLiteral("Cannot write %1: no new file can be made in its folder "
-                           "(%2); %3")
-                .arg(path, Reason(error), exists ? kUnchanged : QString("nothing was written")));
+            return OverwriteFileInPlace(PathFromBytes(target), bytes);
+        return TextFailure(QStringLiteral("Cannot write %1: no new file can be made in its folder "
+                                          "(%2); %3")
+                               .arg(ShownPath(path), Reason(error),
+                                    exists ? kUnchanged : QString("nothing was written")));
     }
     const auto fail = [&](int error) {
         ::unlink(sibling.constData());
@@ -176,13 +215,13 @@ Result<void> WriteFileBytes(const QString& path, const QByteArray& bytes) {
         return fail(errno);
     if (const int error = fd.Close())
         return fail(error);
-    if (::rename(sibling.constData(), QFile::encodeName(target).constData()) != 0)
+    if (::rename(sibling.constData(), target.constData()) != 0)
         return fail(errno);
     return {};
 }
 
 Result<void> OverwriteFileInPlace(const QString& path, const QByteArray& bytes) {
-    Descriptor fd(::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC));
+    Descriptor fd(::open(PathToBytes(path).constData(), O_RDWR | O_CLOEXEC));
     if (fd.Get() < 0)
         return WriteError(path, errno, kUnchanged);
     struct stat old {};
@@ -200,7 +239,7 @@ Result<void> OverwriteFileInPlace(const QString& path, const QByteArray& bytes) 
                 return WriteError(path, error, QStringLiteral("zeros may follow the old content"));
             return TextFailure(QStringLiteral("Cannot write %1: %2 (no space could be set aside "
                                               "for %3 bytes); %4")
-                                   .arg(path, Reason(error))
+                                   .arg(ShownPath(path), Reason(error))
                                    .arg(bytes.size())
                                    .arg(kUnchanged));
         }
@@ -225,22 +264,23 @@ Result<void> OverwriteFileInPlace(const QString& path, const QByteArray& bytes) 
 }
 
 DiskState DiskState::Of(const QString& path, const QByteArray& bytes) {
-    const QFileInfo info(path);
+    struct stat info {};
     DiskState state;
-    state.m_exists = info.exists();
-    state.m_size = info.size();
-    state.m_modified = info.lastModified();
+    state.m_exists = ::stat(PathToBytes(path).constData(), &info) == 0;
+    state.m_size = state.m_exists ? info.st_size : 0;
+    state.m_modifiedNs = state.m_exists ? ModifiedNs(info) : 0;
     state.m_hash = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
     return state;
 }
 
 bool DiskState::ChangedAt(const QString& path) const {
-    const QFileInfo info(path);
-    if (info.exists() != m_exists)
+    struct stat info {};
+    const bool exists = ::stat(PathToBytes(path).constData(), &info) == 0;
+    if (exists != m_exists)
         return true;
     if (!m_exists)
         return false;
-    if (info.size() != m_size || info.lastModified() != m_modified)
+    if (info.st_size != m_size || ModifiedNs(info) != m_modifiedNs)
         return true;
     const Result<QByteArray> now = ReadFileBytes(path, m_size);
     return !now.ok() || QCryptographicHash::hash(now.value(), QCryptographicHash::Sha256) != m_hash;

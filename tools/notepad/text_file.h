@@ -3,17 +3,23 @@
 #include "parse/result.h"
 
 #include <QByteArray>
-#include <QDateTime>
 #include <QString>
+
+#include <optional>
 
 namespace ini {
 
 // "12.3" for 12.3 MiB.
 QString MiB(qint64 bytes);
 
+// Paths are text as path_text.h makes it from the file system's bytes.
+
 // The whole content of a regular file of at most maxBytes. Fails as NotFound when nothing is at
 // the path and as TooLarge when the file holds more.
 Result<QByteArray> ReadFileBytes(const QString& path, qint64 maxBytes);
+
+// The size of the regular file at path; nothing when no regular file is there.
+std::optional<qint64> RegularFileSize(const QString& path);
 
 // Replaces the file's content only once all of it is on disk: it is written to a new file
 // beside the old one that then takes its place. Where the folder refuses a new file, the file
@@ -44,7 +50,7 @@ public:
 private:
     bool m_exists = false;
     qint64 m_size = 0;
-    QDateTime m_modified;
+    qint64 m_modifiedNs = 0; // the time of the last change, in nanoseconds
     QByteArray m_hash;
 };
 

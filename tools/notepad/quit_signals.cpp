@@ -1,0 +1,74 @@
+#include "notepad/quit_signals.h"
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace ini {
+namespace {
+
+constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
+
+// A handler may do next to nothing: it writes the signal's number to a pipe that the event
+// loop watches.
+int s_pipe[2] = {-1, -1};
+
+void Handle(int signal) {
+    const int saved = errno;
+    const char number = static_cast<char>(signal);
+    [[maybe_unused]] const ssize_t written = ::write(s_pipe[1], &number, 1);
+    errno = saved;
+}
+
+} // namespace
+
+QuitSignals::QuitSignals(QObject* parent) : QObject(parent) {
+    if (::pipe2(s_pipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        std::fprintf(stderr, "notepad: %s; a signal ends the editor at once\n",
+                     std::strerror(errno));
+        return;
+    }
+    m_notifier = new QSocketNotifier(s_pipe[0], QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &QuitSignals::Take);
+    struct sigaction action {};
+    action.sa_handler = Handle;
+    action.sa_flags = SA_RESTART;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : kSignals)
+        ::sigaction(signal, &action, nullptr);
+}
+
+QuitSignals::~QuitSignals() {
+    if (!m_notifier)
+        return;
+    for (const int signal : kSignals)
+        std::signal(signal, SIG_DFL);
+    ::close(s_pipe[0]);
+    ::close(s_pipe[1]);
+    s_pipe[0] = s_pipe[1] = -1;
+}
+
+void QuitSignals::Take() {
+    char number = 0;
+    if (::read(s_pipe[0], &number, 1) != 1 || m_caught != 0)
+        return;
+    m_caught = number;
+    // Every event loop ends, a box's included, without asking about unsaved changes: the
+    // signal's sender wants the editor gone.
+    QCoreApplication::exit(128 + m_caught);
+}
+
+void EndBySignal(int signal) {
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+    std::_Exit(128 + signal);
+}
+
+} // namespace ini

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QObject>
+
+class QSocketNotifier;
+
+namespace ini {
+
+// Turns SIGTERM, SIGINT and SIGHUP into the end of the event loop, so that the editor goes the
+// way it goes when closed, removing its control channel, instead of on the spot. One may exist
+// at a time.
+class QuitSignals : public QObject {
+    Q_OBJECT
+public:
+    explicit QuitSignals(QObject* parent = nullptr);
+    // Gives the signals back their default action.
+    ~QuitSignals() override;
+
+    // The signal that ended the event loop; 0 for none.
+    int Caught() const noexcept { return m_caught; }
+
+private:
+    void Take();
+
+    QSocketNotifier* m_notifier = nullptr;
+    int m_caught = 0;
+};
+
+// Ends the process by this signal, as whoever sent it expects.
+[[noreturn]] void EndBySignal(int signal);
+
+} // namespace ini
