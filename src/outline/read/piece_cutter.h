@@ -48,10 +48,15 @@ public:
         m_head.clear();
     }
 
-    // Takes the line's next bytes from the front of `bytes`; gives how many it took, its
-    // terminator included. The line stays active while its end is still to come.
+    struct Taken {
+        std::size_t bytes; // the terminator included
+        bool stopped;      // the consumer stopped the cut
+    };
+    // Takes the line's next bytes from the front of `bytes`. The line stays active while its end
+    // is still to come.
     template <LineConsumer Consumer>
-    std::size_t Take(std::string_view bytes, bool atEnd, Consumer& consumer, bool& stopped) {
+    Taken Take(std::string_view bytes, bool atEnd, Consumer& consumer) {
+        bool stopped = false;
         const std::size_t end = FindLineBreak(bytes, 0);
         const bool ends = end < bytes.size() || atEnd;
         std::string_view part = bytes.substr(0, end);
@@ -67,15 +72,15 @@ public:
         if (m_headDone && !part.empty())
             consumer.LongPart(part);
         if (!ends)
-            return bytes.size();
+            return {bytes.size(), stopped};
         consumer.LongEnd();
         m_active = false;
         if (end == bytes.size())
-            return end;
+            return {end, stopped};
         // A CR at the very end of a piece may be the first half of a CR LF pair.
         m_lfMayFollow = bytes[end] == '\r' && end + 1 == bytes.size();
         const bool pair = bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n';
-        return end + (pair ? 2 : 1);
+        return {end + (pair ? 2 : 1), stopped};
     }
 
     // The bytes of a piece that follows a long line ended by a CR, without the LF that
@@ -138,9 +143,10 @@ template <LineConsumer Consumer> Result<bool> CutPieces(PieceReader& reader, Con
             bomChecked = true;
         }
         if (longLine.Active()) {
-            bytes.remove_prefix(longLine.Take(bytes, piece.atEnd, consumer, stopped));
+            const auto taken = longLine.Take(bytes, piece.atEnd, consumer);
+            bytes.remove_prefix(taken.bytes);
             carry = {};
-            if (stopped)
+            if (taken.stopped)
                 return false;
             if (longLine.Active())
                 continue;
@@ -168,9 +174,9 @@ template <LineConsumer Consumer> Result<bool> CutPieces(PieceReader& reader, Con
         searched = carry.empty() || carry.back() == '\r' ? 0 : carry.size();
         if (carry.size() > reader.CarryRoom()) {
             longLine.Start(next++);
-            longLine.Take(carry, false, consumer, stopped);
+            const bool longStopped = longLine.Take(carry, false, consumer).stopped;
             carry = {};
-            if (stopped)
+            if (longStopped)
                 return false;
         }
     }
