@@ -1,6 +1,5 @@
 #include "outline/nodes/outline_nodes.h"
 
-
 #include <algorithm>
 #include <atomic>
 
