@@ -112,6 +112,15 @@ private:
     std::string m_head;
 };
 
+// Whether the whole of `bytes` is one line whose end has not come: a line longer than a piece, in
+// the whole file. It is cut once its end comes, so that its bytes are not searched again with
+// every piece. `searched` bytes at its start are known to hold no line break.
+inline bool LineGoesOn(std::string_view bytes, std::size_t searched, bool atEnd,
+                       std::size_t carryRoom) noexcept {
+    return searched > 0 && !atEnd && bytes.size() <= carryRoom &&
+           FindLineBreak(bytes, searched) == bytes.size();
+}
+
 } // namespace detail
 
 // The one driver that turns a file's pieces into lines, for every reader of block files: the
@@ -151,10 +160,7 @@ template <LineConsumer Consumer> Result<bool> CutPieces(PieceReader& reader, Con
             if (longLine.Active())
                 continue;
         }
-        // A line longer than a piece, in the whole file: it is cut once its end has come, so that
-        // its bytes are not searched again with every piece.
-        if (searched > 0 && !piece.atEnd && bytes.size() <= reader.CarryRoom() &&
-            FindLineBreak(bytes, searched) == bytes.size()) {
+        if (detail::LineGoesOn(bytes, searched, piece.atEnd, reader.CarryRoom())) {
             carry = bytes;
             searched = bytes.size();
             continue;
