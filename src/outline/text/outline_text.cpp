@@ -41,7 +41,8 @@ OutlinePrinter::OutlinePrinter(const StreamOptions& options,
     : m_topLevelOnly(options.topLevelOnly), m_prefix(options.prefix), m_write(std::move(write)),
       m_out(outputBytes), m_worker(threading) {
     for (Batch& batch : m_batches) {
-        batch.entries = std::make_unique_for_overwrite<Queued[]>(batchEntries);
+        batch.entryBytes.Resize(batchEntries * sizeof(Queued));
+        batch.entries = reinterpret_cast<Queued*>(batch.entryBytes.Data());
         batch.text.Resize(batchText + shortLineSlack);
     }
     m_batch = &m_batches[0];
