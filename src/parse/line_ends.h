@@ -122,65 +122,6 @@ inline ByteMasks MasksOf64(const char* at) noexcept {
 
 } // namespace detail
 
-namespace detail {
-
-// The masks of up to 64 bytes from `from`: classed 64 at a time where `readable` allows.
-struct MaskedBytes {
-    ByteMasks masks;
-    std::size_t from = 0;
-    std::size_t count = 0;
-};
-
-inline MaskedBytes MaskFrom(const char* data, std::size_t from, std::size_t size,
-                            std::size_t readable) noexcept {
-    MaskedBytes window{{}, from, std::min<std::size_t>(64, size - from)};
-    if (from + 64 > readable) {
-        window.masks = MasksOfFew(data + from, window.count);
-        return window;
-    }
-    window.masks = MasksOf64(data + from);
-    if (window.count < 64) {
-        const std::uint64_t inBytes = LowBits(window.count);
-        window.masks.lineBreak &= inBytes;
-        window.masks.space &= inBytes;
-        window.masks.semicolon &= inBytes;
-    }
-    return window;
-}
-
-// A line of `length` bytes (below 64) that the masks cover from bit `shift`: its first word and
-// where its spaces and semicolons are.
-inline CutLine ClassedLine(const char* line, const ByteMasks& masks, std::size_t shift,
-                           std::size_t length) noexcept {
-    CutLine cut;
-    const std::uint64_t inLine = LowBits(length);
-    cut.bytes.spaces = (masks.space >> shift) & inLine;
-    cut.bytes.semicolons = (masks.semicolon >> shift) & inLine;
-    // The word starts at the first non-space and ends at the next space, ";" or the line's end,
-    // which the masks mark as the first bit past the line.
-    const auto wordAt = static_cast<std::size_t>(std::countr_zero(~cut.bytes.spaces));
-    const std::uint64_t stops = cut.bytes.spaces | cut.bytes.semicolons | ~inLine;
-    const auto wordLength = static_cast<std::size_t>(std::countr_zero(stops >> wordAt));
-    cut.firstWord = std::string_view(line + wordAt, wordLength);
-    cut.classed = true;
-    return cut;
-}
-
-// Where the line after one that ends at `end` starts; nothing while that cannot be known yet (a
-// text that goes on may add an LF to a CR at its end, or more bytes to its last line).
-inline std::optional<std::size_t> LineAfter(const char* data, std::size_t end, std::size_t size,
-                                            bool atEnd) noexcept {
-    if (end == size)
-        return atEnd ? std::optional(size) : std::nullopt;
-    if (data[end] != '\r')
-        return end + 1;
-    if (end + 1 == size)
-        return atEnd ? std::optional(size) : std::nullopt;
-    return data[end + 1] == '\n' ? end + 2 : end + 1;
-}
-
-} // namespace detail
-
 // Cuts the lines at the front of `bytes` whose end is known, calling onLine(CutLine) for each:
 // the lines LineEndScanner gives, with their first words as FirstWordOf finds them.
 // Within a text that goes on (`atEnd` false) a line ending in CR waits for the next byte, which
@@ -199,31 +140,67 @@ std::size_t CutCompleteLinesFast(std::string_view bytes, bool atEnd, OnLine&& on
     const char* const data = bytes.data();
     const std::size_t size = bytes.size();
     readable = std::max(readable, size);
-    detail::MaskedBytes window;
+    detail::ByteMasks masks;
+    std::size_t masked = 0;      // where the masks start
+    std::size_t maskedCount = 0; // how many bytes they stand for
     std::size_t start = 0;
     while (start < size) {
-        if (start - window.from >= window.count ||
-            (window.masks.lineBreak >> (start - window.from)) == 0)
-            window = detail::MaskFrom(data, start, size, readable);
-        const std::size_t shift = start - window.from;
+        std::size_t shift = start - masked;
+        if (shift >= maskedCount || (masks.lineBreak >> shift) == 0) {
+            masked = start;
+            maskedCount = std::min<std::size_t>(64, size - start);
+            if (start + 64 <= readable) {
+                masks = detail::MasksOf64(data + start);
+                if (maskedCount < 64) {
+                    const std::uint64_t inBytes = LowBits(maskedCount);
+                    masks.lineBreak &= inBytes;
+                    masks.space &= inBytes;
+                    masks.semicolon &= inBytes;
+                }
+            } else {
+                masks = detail::MasksOfFew(data + start, maskedCount);
+            }
+            shift = 0;
+        }
         std::size_t end;
         CutLine cut;
-        if (const std::uint64_t lineBreaks = window.masks.lineBreak >> shift; lineBreaks != 0) {
-            end = start + static_cast<std::size_t>(std::countr_zero(lineBreaks));
-            cut = detail::ClassedLine(data + start, window.masks, shift, end - start);
+        if (const std::uint64_t lineBreaks = masks.lineBreak >> shift; lineBreaks != 0) {
+            const auto length = static_cast<std::size_t>(std::countr_zero(lineBreaks));
+            end = start + length;
+            const std::uint64_t inLine = LowBits(length); // length < 64
+            const std::uint64_t spaces = (masks.space >> shift) & inLine;
+            const std::uint64_t semicolons = (masks.semicolon >> shift) & inLine;
+            // The word starts at the first non-space and ends at the next space, ";" or the
+            // line's end, which the masks mark as the first bit past the line.
+            const auto wordAt = static_cast<std::size_t>(std::countr_zero(~spaces));
+            const std::uint64_t stops = spaces | semicolons | ~inLine;
+            const auto wordLength = static_cast<std::size_t>(std::countr_zero(stops >> wordAt));
+            cut.firstWord = std::string_view(data + start + wordAt, wordLength);
+            cut.bytes.spaces = spaces;
+            cut.bytes.semicolons = semicolons;
+            cut.classed = true;
         } else {
             // A line longer than the masks reach, or one that runs to the end of the bytes.
-            end = FindLineBreak(bytes, window.from + window.count);
+            end = FindLineBreak(bytes, masked + maskedCount);
             cut.firstWord = FirstWordOf(bytes.substr(start, end - start));
         }
-        const std::optional<std::size_t> next = detail::LineAfter(data, end, size, atEnd);
-        if (!next)
-            break;
+        std::size_t next;
+        if (end == size) {
+            if (!atEnd)
+                break;
+            next = size;
+        } else if (data[end] == '\r') {
+            if (end + 1 == size && !atEnd)
+                break;
+            next = end + 1 < size && data[end + 1] == '\n' ? end + 2 : end + 1;
+        } else {
+            next = end + 1;
+        }
         cut.text = bytes.substr(start, end - start);
         cut.start = start;
         if (!onLine(std::as_const(cut)))
             return start;
-        start = *next;
+        start = next;
     }
     return start;
 }
