@@ -15,11 +15,8 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
-#include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace ini {
 
