@@ -41,13 +41,14 @@ forbid() {
 forbid parse 'outline/|ui/|platform/|Q|qt[a-z]*/|q[a-z0-9_]*\.h' 'includes another layer or Qt'
 forbid outline "ui/|platform/|QtWidgets|($widgets)[>\"]" 'includes the window, the platform or widgets'
 forbid platform 'ui/|outline/' 'includes the window or the outline'
-# Inside the outline: bytes are read, then walked into nodes, then printed or found; each part
-# knows only those before it.
-forbid outline/read 'outline/(nodes|walk|text|find|model)/' 'includes what is made of the bytes'
-forbid outline/nodes 'outline/(walk|text|find|model)/' 'includes the walk, the printer or find'
+# Inside the outline: bytes are read, then walked into nodes and checks, then printed or found;
+# each part knows only those before it.
+forbid outline/read 'outline/(nodes|check|walk|text|find|model)/' 'includes what is made of the bytes'
+forbid outline/nodes 'outline/(check|walk|text|find|model)/' 'includes the checks, the walk, the printer or find'
+forbid outline/check 'outline/(nodes|walk|text|find|model)/' 'includes the nodes, the walk, the printer or find'
 forbid outline/walk 'outline/(text|find|model)/' 'includes the printer, find or the model'
 forbid outline/text 'outline/(find|model)/' 'includes find or the model'
-forbid outline/find 'outline/(walk|text|model)/' 'includes the walk, the printer or the model'
+forbid outline/find 'outline/(check|walk|text|model)/' 'includes the walk, the printer or the model'
 
 [[ $failures -eq 0 ]] && echo "the layers include only what lies below them"
 [[ $failures -eq 0 ]]

@@ -44,10 +44,33 @@ FileList::FileList(QWidget* parent) : QListView(parent), m_model(new FileModel(t
     setUniformItemSizes(true);
     setEditTriggers(NoEditTriggers);
     connect(this, &QListView::clicked, this, &FileList::fileClicked);
+    connect(this, &FileList::fileClicked, this, [this] { m_highlight.clear(); });
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, &FileList::ApplyHighlight);
+    connect(m_model, &QAbstractItemModel::modelReset, this, &FileList::ApplyHighlight);
 }
 
 void FileList::SetFolder(const QString& folder) {
+    m_highlight.clear();
     m_model->SetFolder(folder);
+}
+
+void FileList::Highlight(const QString& name) {
+    m_highlight = name;
+    ApplyHighlight();
+}
+
+void FileList::ApplyHighlight() {
+    if (m_highlight.isEmpty())
+        return;
+    for (int row = 0; row < m_model->EntryCount(); ++row) {
+        if (m_model->EntryName(row) != m_highlight)
+            continue;
+        const QModelIndex found = m_model->index(row, 0, {});
+        if (currentIndex() != found || !selectionModel()->isSelected(found))
+            setCurrentIndex(found);
+        scrollTo(found);
+        return;
+    }
 }
 
 QString FileList::FileName() const {

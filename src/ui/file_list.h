@@ -23,6 +23,9 @@ public:
     QString FileName() const;
     // The folder's first listing is complete.
     bool Listed() const;
+    // Selects the file named `name` (the file shown) without raising fileClicked(), now or as
+    // soon as the listing holds it; a new folder or a click of the user's ends the wait.
+    void Highlight(const QString& name);
 
 signals:
     void fileClicked();
@@ -31,7 +34,10 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    void ApplyHighlight();
+
     FileModel* m_model;
+    QString m_highlight;
 };
 
 } // namespace ini

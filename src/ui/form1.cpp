@@ -11,6 +11,7 @@
 #include "ui/find_bar.h"
 #include "ui/folder_list.h"
 #include "ui/path_text.h"
+#include "ui/view_state.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -18,12 +19,17 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
 #include <QShortcut>
+#include <QStyle>
+#include <QStyledItemDelegate>
 #include <QTimer>
+#include <QToolTip>
 #include <QTreeView>
 #include <QUrl>
 
@@ -52,6 +58,25 @@ std::optional<QString> DraggedFile(const QMimeData* data) {
         return std::nullopt;
     return urls.front().toLocalFile();
 }
+
+// Rows of nodes that are or hold a problem carry the style's warning mark.
+class ProblemMarks final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (index.data(OutlineModel::ProblemRole).toString().isEmpty())
+            return;
+        const QWidget* view = option->widget;
+        option->icon = (view != nullptr ? view->style() : QApplication::style())
+                           ->standardIcon(QStyle::SP_MessageBoxWarning);
+        option->features |= QStyleOptionViewItem::HasDecoration;
+        option->decorationSize =
+            QSize(option->fontMetrics.height() - 2, option->fontMetrics.height() - 2);
+    }
+};
 
 template <typename W, typename... Args>
 W* Place(QWidget* parent, const char* name, QRect geometry, Args&&... args) {
@@ -111,6 +136,7 @@ void Form1::CreateControls() {
     m_treeView1->setHeaderHidden(true);
     m_treeView1->setUniformRowHeights(true);
     m_treeView1->setExpandsOnDoubleClick(false);
+    m_treeView1->setItemDelegate(new ProblemMarks(m_treeView1));
 
     m_txtFilename = Place<QLineEdit>(this, "Txt_Filename", layout::txtFilename);
     m_txtFilename->setText(initialFilename);
@@ -135,6 +161,11 @@ void Form1::CreateControls() {
     QFont condensed = m_chkComments->font();
     condensed.setStretch(QFont::Condensed);
     m_chkComments->setFont(condensed);
+
+    m_problemCount = Place<QLabel>(this, "Problem_Count", layout::problemCount);
+    m_problemCount->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_problemCount->setToolTip(QStringLiteral("F8: next problem, Shift+F8: previous"));
+    m_problemCount->hide();
 
     CreateFindBar();
 
@@ -189,10 +220,18 @@ void Form1::ConnectHandlers() {
             &FindBar::FindNext);
     connect(new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3), this), &QShortcut::activated,
             m_findBar, &FindBar::FindPrevious);
+    connect(new QShortcut(QKeySequence::Refresh, this), &QShortcut::activated, this,
+            [this] { ReloadShown(true); });
+    connect(new QShortcut(QKeySequence(Qt::Key_F8), this), &QShortcut::activated, this,
+            [this] { GoToProblem(true); });
+    connect(new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F8), this), &QShortcut::activated, this,
+            [this] { GoToProblem(false); });
+    connect(&m_shown, &ShownFile::changed, this, &Form1::ShownFileChanged);
 }
 
 void Form1::Form_Load() {
     m_keywords.InitKeywords();
+    m_shown.SetWatching(m_remembered.AutoReload());
     const QString remembered = m_remembered.Read();
     if (!remembered.isEmpty())
         ShowFolderOf(remembered);
@@ -277,14 +316,118 @@ void Form1::Cmd_Load_Click() {
     if (m_walking)
         return;
     const std::string path = PathFromText(m_txtFilename->text());
+    const WalkResult result = LoadShown(path);
+    if (result.status == WalkStatus::Failed && result.error)
+        ShowFailure(QStringLiteral("Load"), *result.error);
+    if (result.status != WalkStatus::Done)
+        return;
+    // A new file starts at its first rows, whatever the last one showed.
+    m_treeView1->scrollToTop();
+    const QFileInfo file(TextFromPath(path));
+    if (QDir(file.absolutePath()) == QDir(m_dir1->Path()))
+        m_file1->Highlight(file.fileName());
+}
+
+WalkResult Form1::LoadShown(const std::string& path) {
+    // Taken before the read: a write while it reads makes the outline out of date at once.
+    const FileStamp stamp = FileStamp::Of(path);
     m_findBar->Suspend(); // its scan reads the lines the load replaces
-    const WalkResult result = RunWalk([&](const WalkHooks& hooks) {
+    WalkResult result = RunWalk([&](const WalkHooks& hooks) {
         return m_loader.LoadFile(path, m_lines, *m_model, m_keywords, hooks);
     });
     m_findBar->Resume();
+    if (result.status != WalkStatus::Done)
+        return result;
     m_filledByLastClick.reset();
-    if (result.status == WalkStatus::Failed && result.error)
-        ShowFailure(QStringLiteral("Load"), *result.error);
+    m_lastProblem.reset();
+    m_model->SetProblems(std::move(result.problems));
+    ShowProblemCount();
+    m_shown.Show(path, stamp);
+    m_reloadFailureShown = false;
+    return result;
+}
+
+bool Form1::ReloadShown(bool sayWhy) {
+    if (m_walking || m_shown.Path().empty())
+        return false;
+    const ViewState before = ViewState::Capture(*m_model, m_lines, *m_treeView1);
+    const WalkResult result = LoadShown(m_shown.Path());
+    if (result.status == WalkStatus::Failed && result.error && (sayWhy || !m_reloadFailureShown)) {
+        m_reloadFailureShown = true;
+        ShowFailure(QStringLiteral("Reload"), *result.error);
+    }
+    if (result.status != WalkStatus::Done)
+        return false;
+    std::vector<NodeKey> filled;
+    const WalkResult fills = RunWalk([&](const WalkHooks& hooks) {
+        for (const NodeKey root : before.RootsToFill(*m_model, m_lines)) {
+            WalkResult fill = ClickNode(root, m_lines, *m_model, m_keywords, hooks);
+            if (fill.status == WalkStatus::Failed || fill.status == WalkStatus::Stopped)
+                return fill;
+            filled.push_back(root);
+        }
+        return WalkResult{};
+    });
+    if (fills.status == WalkStatus::Failed && fills.error)
+        ShowFailure(QStringLiteral("Block"), *fills.error);
+    if (m_closing)
+        return true;
+    for (const NodeKey root : filled)
+        m_model->NoteFilled(root);
+    before.Reopen(*m_model, m_lines, *m_treeView1);
+    return true;
+}
+
+void Form1::ShownFileChanged() {
+    // Not in the middle of a walk or a hand-off: the change is taken up once they are done.
+    if (m_busy > 0) {
+        QTimer::singleShot(ShownFile::settleTime, this, [this] {
+            if (m_shown.ChangedSinceShown())
+                ShownFileChanged();
+        });
+        return;
+    }
+    if (!m_closing)
+        ReloadShown(false);
+}
+
+void Form1::ShowProblemCount() {
+    const std::size_t count = m_model->Problems().size();
+    m_problemCount->setText(count == 1 ? QStringLiteral("1 problem")
+                                       : QStringLiteral("%1 problems").arg(count));
+    m_problemCount->setVisible(count > 0);
+}
+
+void Form1::GoToProblem(bool forward) {
+    const std::vector<Problem>& problems = m_model->Problems();
+    if (problems.empty() || m_walking)
+        return;
+    const std::optional<NodeKey> current = m_model->KeyAt(m_treeView1->currentIndex());
+    std::size_t next = 0;
+    if (m_lastProblem && *m_lastProblem < problems.size() && current &&
+        m_model->Nodes().NodeAtOrBefore(NodeKey{problems[*m_lastProblem].line}) ==
+            m_model->Nodes().Find(*current)) {
+        // Still on the node the last F8 went to: on from that problem.
+        next = forward ? *m_lastProblem + 1 : *m_lastProblem + problems.size() - 1;
+    } else if (current) {
+        const auto byLine = [](const Problem& problem, LineIndex line) {
+            return problem.line < line;
+        };
+        const auto after = std::lower_bound(problems.begin(), problems.end(),
+                                            current->line + (forward ? 1 : 0), byLine);
+        next = static_cast<std::size_t>(after - problems.begin()) +
+               (forward ? 0 : problems.size() - 1);
+    } else if (!forward) {
+        next = problems.size() - 1;
+    }
+    next %= problems.size();
+    m_lastProblem = next;
+    if (!GoToLine(problems[next].line))
+        return;
+    const QModelIndex shown = m_treeView1->currentIndex();
+    QToolTip::showText(
+        m_treeView1->viewport()->mapToGlobal(m_treeView1->visualRect(shown).bottomLeft()),
+        TextFromPath(problems[next].message), m_treeView1);
 }
 
 void Form1::TreeView1_NodeClick(const QModelIndex& index) {
@@ -343,7 +486,10 @@ bool Form1::GoToLine(LineIndex line) {
         if (m_closing)
             return true;
     }
-    const QModelIndex index = m_model->Reveal(NodeKey{line});
+    const OutlineNodes::NodeId node = m_model->Nodes().NodeAtOrBefore(NodeKey{line});
+    if (node == OutlineNodes::none)
+        return true;
+    const QModelIndex index = m_model->Reveal(m_model->Nodes().KeyOf(node));
     if (!index.isValid())
         return true;
     for (QModelIndex above = index.parent(); above.isValid(); above = above.parent())
@@ -354,6 +500,11 @@ bool Form1::GoToLine(LineIndex line) {
 }
 
 void Form1::Command1_Click() {
+    const std::string filename = PathFromText(m_txtFilename->text());
+    // The outline of a file that changed since it was read would send a line that now holds
+    // something else: the file is read again first, and the selection follows its node.
+    if (m_shown.Shows(filename) && m_shown.ChangedSinceShown() && !ReloadShown(true))
+        return;
     // The selected node, not the current one: keyboard focus alone marks a row without selecting
     // it, and then no line is typed.
     std::optional<std::string> key;
@@ -366,7 +517,6 @@ void Form1::Command1_Click() {
         m_desktop = m_services.makeDesktop();
     if (!m_desktop)
         return;
-    const std::string filename = PathFromText(m_txtFilename->text());
     const QString ownEditor = m_remembered.EditorCommand();
     ++m_busy;
     const HandoffResult result =

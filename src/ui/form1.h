@@ -6,6 +6,7 @@
 #include "ui/drive_list.h"
 #include "ui/event_pacer.h"
 #include "ui/remembered_file.h"
+#include "ui/shown_file.h"
 
 #include <QWidget>
 
@@ -16,6 +17,7 @@
 #include <optional>
 
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTreeView;
@@ -70,6 +72,14 @@ public:
     void TreeView1_NodeClick(const QModelIndex& index);
     void Command1_Click();
 
+    // Loads the file the outline shows again (F5, and on its own when the file changes), keeping
+    // the filled blocks, the open nodes, the selection and the scroll position. When it fails the
+    // outline stays; the reason is shown when `sayWhy`, or the first time for a change noticed on
+    // its own. False when the outline was not replaced.
+    bool ReloadShown(bool sayWhy);
+    // F8 and Shift+F8: selects the node of the next or previous problem, filling its block.
+    void GoToProblem(bool forward);
+
     // A file handed over from outside (the command line, a drop) is treated as typed into the
     // file name box: the lists move to its folder and Load is pressed once pending events ran.
     void OpenFromOutside(const QString& path);
@@ -89,12 +99,18 @@ private:
     // close that was asked for meanwhile.
     WalkResult RunWalk(const std::function<WalkResult(const WalkHooks&)>& walk);
     void LeaveBusy();
+    // The load behind Load and a reload: on success the outline, its problems and the file
+    // watched are the new file's.
+    WalkResult LoadShown(const std::string& path);
+    void ShownFileChanged();
+    void ShowProblemCount();
     void TreeView1_DoubleClick(const QModelIndex& index);
     void TreeView1_Expanded(const QModelIndex& index);
     // Fills a root node's block as a click does; true when it got nodes (and was opened).
     bool FillBlock(NodeKey key);
-    // Selects the node of `line`, filling its block first as a click on its root would; false
-    // while a walk runs, so the find bar asks again later.
+    // Selects the node of `line` (or, for a line without one, the node before it), filling its
+    // block first as a click on its root would; false while a walk runs, so the find bar asks
+    // again later.
     bool GoToLine(LineIndex line);
     // Every warning the window shows goes through here: the message, its paths read the way the
     // file name box shows them, in a box of its own.
@@ -118,6 +134,8 @@ private:
     QPushButton* m_command1 = nullptr;
     QCheckBox* m_chkComments = nullptr;
     FindBar* m_findBar = nullptr;
+    QLabel* m_problemCount = nullptr;
+    ShownFile m_shown;
 
     // Chk_Comments is checked; the load's worker thread reads it line by line.
     std::atomic<bool> m_showComments{false};
@@ -126,6 +144,11 @@ private:
     bool m_closing = false; // a close was asked for; it completes once nothing is busy
     // The block the last click filled: the second click of a double-click leaves it open.
     std::optional<NodeKey> m_filledByLastClick;
+    // A reload noticed on its own failed and said so; it says so again after one succeeded.
+    bool m_reloadFailureShown = false;
+    // Where F8 last went: a problem on a line without a node selects the node before it, and
+    // the next F8 goes on from the problem, not from that node.
+    std::optional<std::size_t> m_lastProblem;
 };
 
 } // namespace ini

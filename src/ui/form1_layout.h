@@ -17,6 +17,8 @@ inline constexpr QRect dir1(490, 35, 162, 111);
 inline constexpr QRect file1(490, 154, 162, 162);
 inline constexpr QRect command1(14, 322, 218, 22);
 inline constexpr QRect chkComments(245, 329, 309, 13);
+// Shown only when the file has problems, clear of the check box's caption.
+inline constexpr QRect problemCount(560, 326, 92, 17);
 // Shown only while finding: over the check box, clear of the editor button.
 inline constexpr QRect findBar(240, 320, 412, 27);
 

@@ -125,6 +125,18 @@ QString RememberedFile::EditorCommand() const {
     return value.toString().trimmed();
 }
 
+bool RememberedFile::AutoReload() const {
+    const std::optional<QString> file = StoreFile(m_settingsFile);
+    if (!file)
+        return true;
+    const QString value = QSettings(*file, QSettings::IniFormat)
+                              .value(QStringLiteral("options/autoreload"))
+                              .toString()
+                              .trimmed()
+                              .toLower();
+    return !(value == u"false" || value == u"0" || value == u"no" || value == u"off");
+}
+
 std::optional<QString> FolderToShow(const QString& remembered) {
     const qsizetype slash = remembered.lastIndexOf(QLatin1Char('/'));
     if (slash < 0)

@@ -27,6 +27,9 @@ public:
     // The user's own editor command in the same store (group "options", key "editor"), such as
     // "kate --line %l %f"; empty when none is set and the stand-in editor is used.
     QString EditorCommand() const;
+    // Whether the window reloads the file it shows when the file changes (group "options", key
+    // "autoreload"); on unless set to false.
+    bool AutoReload() const;
 
 private:
     QString m_settingsFile;

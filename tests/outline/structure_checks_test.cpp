@@ -1,4 +1,5 @@
 #include "outline/check/structure_checks.h"
+#include "outline/text/outline_text.h"
 
 #include "outline_test_support.h"
 

@@ -1,9 +1,6 @@
 #include "outline/check/structure_checks.h"
 
-#include "outline/walk/walk_to_sink.h"
-
 #include <algorithm>
-#include <new>
 
 namespace ini {
 
@@ -153,19 +150,6 @@ void StructureChecks::Finish() {
     m_depth = 0;
     std::stable_sort(m_problems.begin(), m_problems.end(),
                      [](const Problem& a, const Problem& b) { return a.line < b.line; });
-}
-
-Result<StructureChecks> CheckStructure(FileReader file, const Keywords& keywords,
-                                       Threading threading) try {
-    StructureChecks checks(keywords);
-    if (Result<bool> walked = StreamFile(
-            file, keywords, [] { return false; }, checks, threading);
-        !walked.ok())
-        return walked.failure();
-    checks.Finish();
-    return checks;
-} catch (const std::bad_alloc&) {
-    return file.Fail(NotEnoughMemory("check it"));
 }
 
 } // namespace ini

@@ -1,11 +1,8 @@
 #pragma once
 
-#include "outline/read/file_reader.h"
 #include "parse/keywords.h"
 #include "parse/line_splitter.h"
 #include "parse/line_walk.h"
-#include "parse/result.h"
-#include "parse/worker.h"
 
 #include <array>
 #include <string>
@@ -40,6 +37,7 @@ public:
     // After the last line: names the blocks still open, and puts the problems in file order.
     void Finish();
     const std::vector<Problem>& Problems() const noexcept { return m_problems; }
+    std::vector<Problem> TakeProblems() noexcept { return std::move(m_problems); }
 
     // Most problems kept for one file: a file of nothing but stray end lines must not make a
     // list as large as itself. Those past it are only counted.
@@ -71,10 +69,5 @@ private:
     std::size_t m_uncounted = 0;
     LineSplitter m_splitter;
 };
-
-// The problems of one file, found by a walk over reused pieces as ini-outline prints: memory
-// does not grow with the file. Fails when the file cannot be read or changes while it is read.
-Result<StructureChecks> CheckStructure(FileReader file, const Keywords& keywords,
-                                       Threading threading = Threading::OwnThread);
 
 } // namespace ini

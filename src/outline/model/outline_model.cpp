@@ -55,6 +55,7 @@ void OutlineModel::Replace(OutlineNodes nodes) {
     m_runParent = OutlineNodes::none;
     m_freshFrom = OutlineNodes::none;
     m_emptyBlocks.clear();
+    m_problems.clear();
     endResetModel();
     m_inserting = false;
 }
@@ -310,6 +311,85 @@ QString OutlineModel::Label(NodeId id) const {
     return label;
 }
 
+std::vector<OutlineModel::NodeId> OutlineModel::FilledRoots() const {
+    std::vector<NodeId> filled;
+    for (std::size_t row = 0; row < m_nodes.RootCount(); ++row) {
+        const NodeId root = OutlineNodes::RootAt(row);
+        if (m_nodes.ChildCountOf(root) > 0 || m_emptyBlocks.contains(root))
+            filled.push_back(root);
+    }
+    return filled;
+}
+
+void OutlineModel::SetProblems(std::vector<Problem> problems) {
+    m_problems = std::move(problems);
+    if (m_shownRoots > 0)
+        emit dataChanged(index(0, 0), index(ClampToInt(m_shownRoots) - 1, 0),
+                         {ProblemRole, Qt::ToolTipRole});
+}
+
+std::pair<std::vector<Problem>::const_iterator, std::vector<Problem>::const_iterator>
+OutlineModel::ProblemsOf(NodeId id) const {
+    // A node stands for the lines up to its next sibling, or its nearest ancestor's.
+    NodeKey key = m_nodes.KeyOf(id, m_cursor);
+    const LineIndex first = key.line;
+    LineIndex end = m_lines.Count();
+    for (;;) {
+        if (const std::optional<NodeKey> next = m_nodes.NextSibling(key)) {
+            end = next->line;
+            break;
+        }
+        const std::optional<NodeKey> parent = m_nodes.Parent(key);
+        if (!parent)
+            break;
+        key = *parent;
+    }
+    const auto byLine = [](const Problem& problem, LineIndex line) { return problem.line < line; };
+    const auto from = std::lower_bound(m_problems.begin(), m_problems.end(), first, byLine);
+    return {from, std::lower_bound(from, m_problems.end(), end, byLine)};
+}
+
+QString OutlineModel::ProblemText(NodeId id) const {
+    if (m_problems.empty())
+        return {};
+    // A block of thousands of mistakes names a few; the rest are counted.
+    constexpr std::ptrdiff_t mostNamed = 5;
+    const auto [from, to] = ProblemsOf(id);
+    QString text;
+    for (auto problem = from; problem != to && problem - from < mostNamed; ++problem) {
+        if (!text.isEmpty())
+            text += u'\n';
+        text += DecodeLineText(problem->message, m_lines.IsValidUtf8());
+    }
+    if (to - from > mostNamed)
+        text +=
+            QStringLiteral("\n... and %1 more problems in this block").arg(to - from - mostNamed);
+    return text;
+}
+
+QString OutlineModel::Tooltip(NodeId id) const {
+    const NodeKey key = m_nodes.KeyOf(id, m_cursor);
+    if (key.line >= m_lines.Count())
+        return {};
+    // Lines are counted from 1, as the editor counts them.
+    QString tip = QStringLiteral("Line %1").arg(key.line + 1);
+    const std::string_view line = m_lines.Line(key.line);
+    // A label that is cut short or too wide to read in the tree is shown at more length, wrapped.
+    constexpr qsizetype wrapAt = 100;
+    if (line.size() > wrapAt) {
+        const bool utf8 = m_lines.IsValidUtf8();
+        const std::string_view shown = CutForLabel(line, tooltipBytes, utf8);
+        const QString text = DecodeLineText(shown, utf8);
+        for (qsizetype at = 0; at < text.size(); at += wrapAt)
+            tip += u'\n' + text.mid(at, wrapAt);
+        if (shown.size() < line.size())
+            tip += QChar(u'\u2026');
+    }
+    if (const QString problems = ProblemText(id); !problems.isEmpty())
+        tip += u'\n' + problems;
+    return tip;
+}
+
 QVariant OutlineModel::data(const QModelIndex& index, int role) const {
     const NodeId id = IdOf(index);
     if (id == OutlineNodes::none)
@@ -319,6 +399,10 @@ QVariant OutlineModel::data(const QModelIndex& index, int role) const {
         return Label(id);
     case KeyRole:
         return QString::fromStdString(m_nodes.KeyOf(id, m_cursor).ToString());
+    case ProblemRole:
+        return ProblemText(id);
+    case Qt::ToolTipRole:
+        return Tooltip(id);
     default:
         return {};
     }

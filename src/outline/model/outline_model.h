@@ -1,5 +1,6 @@
 #pragma once
 
+#include "outline/check/structure_checks.h"
 #include "outline/nodes/outline_nodes.h"
 #include "outline/nodes/outline_tree.h"
 #include "outline/read/line_store.h"
@@ -11,6 +12,7 @@
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 namespace ini {
@@ -34,12 +36,17 @@ class OutlineModel final : public QAbstractItemModel, public OutlineTree {
     Q_OBJECT
 
 public:
+    using NodeId = OutlineNodes::NodeId;
     static constexpr int KeyRole = Qt::UserRole;
+    // The problems a node is or holds, one message to a line; empty when it has none.
+    static constexpr int ProblemRole = Qt::UserRole + 1;
     // Rows a level shows before the view asks for more.
     static constexpr std::size_t firstRows = 4096;
     // Labels are cut after this many bytes of their line and end in an ellipsis; the node still
     // stands for its whole line.
     static constexpr std::size_t labelBytes = 4096;
+    // A tooltip shows this much more of a long line, wrapped.
+    static constexpr std::size_t tooltipBytes = 8192;
 
     explicit OutlineModel(const LineStore& lines, QObject* parent = nullptr);
 
@@ -55,6 +62,12 @@ public:
     // A root whose block was walked: if that gave it no nodes, it loses the expand arrow that
     // every block shows until it is filled.
     void NoteFilled(NodeKey root);
+    // The roots whose blocks were filled, in file order.
+    std::vector<NodeId> FilledRoots() const;
+
+    // The file's problems, in file order, for the outline a load has just put in place.
+    void SetProblems(std::vector<Problem> problems);
+    const std::vector<Problem>& Problems() const noexcept { return m_problems; }
 
     // The nodes as stored, for questions the tree operations do not answer (whole-file find).
     const OutlineNodes& Nodes() const noexcept { return m_nodes; }
@@ -81,8 +94,6 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
 private:
-    using NodeId = OutlineNodes::NodeId;
-
     NodeId IdOf(const QModelIndex& index) const;
     std::size_t TotalChildren(NodeId parent) const;
     std::size_t ShownChildren(NodeId parent) const;
@@ -91,6 +102,11 @@ private:
     // Hands the view the rows of `parent` up to `count` (at most all of them).
     void ShowRows(NodeId parent, std::size_t count);
     QString Label(NodeId id) const;
+    QString Tooltip(NodeId id) const;
+    // The problems on the lines a node stands for: its own and those of its block.
+    std::pair<std::vector<Problem>::const_iterator, std::vector<Problem>::const_iterator>
+    ProblemsOf(NodeId id) const;
+    QString ProblemText(NodeId id) const;
 
     const LineStore& m_lines;
     OutlineNodes m_nodes;
@@ -113,6 +129,7 @@ private:
     bool m_inserting = false;
     // Roots of blocks that were filled and hold nothing (only comments and an End, say).
     std::unordered_set<NodeId> m_emptyBlocks;
+    std::vector<Problem> m_problems;
 };
 
 } // namespace ini

@@ -32,6 +32,23 @@ std::size_t OutlineNodes::BlockSize(NodeId root) const noexcept {
     return block == nullptr ? 1 : block->size;
 }
 
+OutlineNodes::NodeId OutlineNodes::NodeAtOrBefore(NodeKey key) const noexcept {
+    const NodeId root = RootAtOrBefore(key);
+    if (root == none)
+        return none;
+    // A block's nodes rise in file order: the last place whose line is not past the key's.
+    std::size_t low = 0;
+    std::size_t high = BlockSize(root);
+    while (high - low > 1) {
+        const std::size_t middle = low + (high - low) / 2;
+        if (KeyOf(root | middle).line <= key.line)
+            low = middle;
+        else
+            high = middle;
+    }
+    return root | low;
+}
+
 LineIndex OutlineNodes::NextRootLine(LineIndex line) const noexcept {
     std::size_t group = line / groupLines;
     std::uint64_t bits = m_groups[group].roots & (~std::uint64_t{1} << (line % groupLines));

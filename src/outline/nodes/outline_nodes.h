@@ -128,6 +128,9 @@ public:
         const std::size_t root = RootPositionAtOrBefore(key.line);
         return root == m_rootCount ? none : RootAt(root);
     }
+    // The last node at or before `key`'s line: the node of that line, or the one a line without
+    // a node (an end line, say) follows; none before the first root.
+    NodeId NodeAtOrBefore(NodeKey key) const noexcept;
     static NodeId RootAt(std::size_t row) noexcept { return static_cast<NodeId>(row) << 32; }
     static bool IsRoot(NodeId id) noexcept { return (id & 0xFFFFFFFFu) == 0; }
     static NodeId RootOfNode(NodeId id) noexcept { return id & ~NodeId{0xFFFFFFFFu}; }

@@ -186,4 +186,17 @@ Result<void> StreamOutline(FileReader file, const Keywords& keywords, const Stre
     }
 }
 
+Result<StructureChecks> CheckStructure(FileReader file, const Keywords& keywords,
+                                       Threading threading) try {
+    StructureChecks checks(keywords);
+    if (Result<bool> walked = StreamFile(
+            file, keywords, [] { return false; }, checks, threading);
+        !walked.ok())
+        return walked.failure();
+    checks.Finish();
+    return checks;
+} catch (const std::bad_alloc&) {
+    return file.Fail(NotEnoughMemory("check it"));
+}
+
 } // namespace ini

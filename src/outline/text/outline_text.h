@@ -1,5 +1,6 @@
 #pragma once
 
+#include "outline/check/structure_checks.h"
 #include "outline/nodes/outline_nodes.h"
 #include "outline/read/big_buffer.h"
 #include "outline/read/file_reader.h"
@@ -188,5 +189,11 @@ private:
 Result<void> StreamOutline(FileReader file, const Keywords& keywords, const StreamOptions& options,
                            const std::function<bool(std::string_view)>& write,
                            Threading threading = Threading::OwnThread);
+
+// The problems of one file, found by a walk over reused pieces as the outline is printed:
+// memory does not grow with the file. Fails when the file cannot be read or changes while it is
+// read.
+Result<StructureChecks> CheckStructure(FileReader file, const Keywords& keywords,
+                                       Threading threading = Threading::OwnThread);
 
 } // namespace ini

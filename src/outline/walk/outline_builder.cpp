@@ -30,22 +30,27 @@ WalkResult WithStatus(WalkStatus status) {
 }
 
 WalkResult Failed(Failure failure) {
-    return WalkResult{WalkStatus::Failed, std::move(failure)};
+    WalkResult result = WithStatus(WalkStatus::Failed);
+    result.error = std::move(failure);
+    return result;
 }
 
 bool Read(const std::atomic<bool>* flag) noexcept {
     return flag != nullptr && flag->load(std::memory_order_relaxed);
 }
 
-// The load's sink: a root node for every line met while no block is open, except ends.
-struct RootSink {
+// The load's sink: a root node for every line met while no block is open, except ends, and
+// the structure checks.
+struct LoadSink {
     OutlineNodes& roots;
+    StructureChecks& checks;
     const std::atomic<bool>* stop;
 
     void Line(const WalkedLine& line) {
         if (line.lineClass != LineClass::End && line.stacks.Empty())
             roots.AddRoot(NodeKey{line.index}, line.text.showComments,
                           line.lineClass == LineClass::Opener);
+        checks.Line(line);
     }
     bool Stopped() const noexcept { return Read(stop); }
 };
@@ -63,14 +68,16 @@ Result<TopLevel> ReadTopLevel(FileReader file, const Keywords& keywords,
                               const std::atomic<bool>* showComments, const std::atomic<bool>* stop,
                               Threading threading) {
     OutlineNodes roots;
-    RootSink sink{roots, stop};
+    StructureChecks checks(keywords);
+    LoadSink sink{roots, checks, stop};
     WalkToSink walk(
         keywords, [showComments] { return Read(showComments); }, sink);
     try {
         Result<LineStore> lines = LineStore::ReadFile(std::move(file), walk, threading);
         if (!lines.ok())
             return lines.failure();
-        return TopLevel{std::move(lines).value(), std::move(roots)};
+        checks.Finish();
+        return TopLevel{std::move(lines).value(), std::move(roots), checks.TakeProblems()};
     } catch (const std::bad_alloc&) {
         return NotEnoughMemory("show the outline of this file");
     }
@@ -108,6 +115,7 @@ WalkResult FileLoader::LoadFile(const std::string& path, LineStore& store, Outli
     TopLevel& top = read->value();
     WalkResult result;
     result.nodesAdded = top.roots.RootCount();
+    result.problems = std::move(top.problems);
     store = std::move(top.lines);
     tree.Replace(std::move(top.roots));
     return result;

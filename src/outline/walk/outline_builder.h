@@ -1,5 +1,6 @@
 #pragma once
 
+#include "outline/check/structure_checks.h"
 #include "outline/nodes/outline_nodes.h"
 #include "outline/nodes/outline_tree.h"
 #include "outline/read/line_store.h"
@@ -11,6 +12,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace ini {
 
@@ -37,18 +39,20 @@ struct WalkResult {
     WalkStatus status = WalkStatus::Done;
     std::optional<Failure> error; // set when status is Failed
     std::size_t nodesAdded = 0;
-    std::size_t addsRefused = 0; // keys already in use or out of order (never in a sound run)
+    std::size_t addsRefused = 0;   // keys already in use or out of order (never in a sound run)
+    std::vector<Problem> problems; // a load's: the mistakes its walk found, in file order
 };
 
-// A file's lines and its top-level outline, made in one pass.
+// A file's lines, its top-level outline and its mistakes, made in one pass.
 struct TopLevel {
     LineStore lines;
     OutlineNodes roots;
+    std::vector<Problem> problems;
 };
 
 // Reads `file` and finds its root nodes while its lines are cut: one per non-empty line met
-// while no block is open, except block ends. Safe to run on any thread; `stop` (when given) is
-// checked once per non-empty line and makes the read fail.
+// while no block is open, except block ends. The structure checks run in the same walk. Safe to run
+// on any thread; `stop` (when given) is checked once per non-empty line and makes the read fail.
 Result<TopLevel> ReadTopLevel(FileReader file, const Keywords& keywords,
                               const std::atomic<bool>* showComments,
                               const std::atomic<bool>* stop = nullptr,
@@ -63,7 +67,8 @@ public:
     explicit FileLoader(Threading threading = Threading::OwnThread) : m_threading(threading) {}
 
     // Reads `path` on a worker thread while the caller's events run. On success replaces
-    // `store` and the whole of `tree` with the file's lines and root nodes at once. On failure,
+    // `store` and the whole of `tree` with the file's lines and root nodes at once, and hands back
+    // the file's problems. On failure,
     // or when the hooks stop it, nothing is changed and the result says why.
     WalkResult LoadFile(const std::string& path, LineStore& store, OutlineTree& tree,
                         const Keywords& keywords, const WalkHooks& hooks);

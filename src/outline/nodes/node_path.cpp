@@ -1,0 +1,129 @@
+#include "outline/nodes/node_path.h"
+
+#include <map>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+
+namespace ini {
+
+namespace {
+
+using NodeId = OutlineNodes::NodeId;
+
+std::string_view StepText(std::string_view line) noexcept {
+    const std::size_t first = line.find_first_not_of(" \t");
+    if (first == std::string_view::npos)
+        return {};
+    return line.substr(first, line.find_last_not_of(" \t") + 1 - first);
+}
+
+// Every root's line with how many roots before it have the same text, for the roots whose text
+// `wanted` holds (most texts are not: they are hashed and passed over). `onRoot(id, step)`.
+template <typename OnRoot>
+void EachWantedRoot(const OutlineNodes& outline, const LineStore& lines,
+                    std::unordered_map<std::string_view, std::size_t>& wanted, OnRoot&& onRoot) {
+    if (outline.RootCount() == 0 || lines.Empty())
+        return;
+    OutlineNodes::Cursor cursor;
+    std::size_t root = 0;
+    LineIndex rootLine = outline.KeyOf(OutlineNodes::RootAt(0), cursor).line;
+    LineIndex index = 0;
+    lines.CutLines(0, lines.Count() - 1, [&](const CutLine& line) {
+        if (index++ != rootLine)
+            return true;
+        const std::string_view text = StepText(line.text);
+        if (const auto found = wanted.find(text); found != wanted.end())
+            onRoot(OutlineNodes::RootAt(root), NodeStep{std::string(text), found->second++});
+        if (++root == outline.RootCount())
+            return false;
+        rootLine = outline.KeyOf(OutlineNodes::RootAt(root), cursor).line;
+        return true;
+    });
+}
+
+// The step from the root down to `node`, innermost last.
+std::vector<NodeId> Ancestry(const OutlineNodes& outline, NodeId node) {
+    std::vector<NodeId> chain;
+    for (NodeId at = node; at != OutlineNodes::none; at = outline.ParentOf(at))
+        chain.insert(chain.begin(), at);
+    return chain;
+}
+
+NodeStep StepOf(const OutlineNodes& outline, const LineStore& lines, NodeId parent, NodeId node) {
+    const std::string_view text = StepText(lines.Line(outline.KeyOf(node).line));
+    NodeStep step{std::string(text), 0};
+    OutlineNodes::Cursor cursor;
+    for (std::size_t row = 0, rows = outline.ChildCountOf(parent); row < rows; ++row) {
+        const NodeId sibling = outline.ChildAt(parent, row, cursor);
+        if (sibling == node)
+            break;
+        if (StepText(lines.Line(outline.KeyOf(sibling).line)) == text)
+            ++step.occurrence;
+    }
+    return step;
+}
+
+} // namespace
+
+std::vector<NodePath> PathsOf(const OutlineNodes& outline, const LineStore& lines,
+                              const std::vector<NodeId>& nodes) {
+    std::vector<NodePath> paths(nodes.size());
+    std::unordered_map<NodeId, std::vector<std::size_t>> byRoot;
+    std::unordered_map<std::string_view, std::size_t> wanted;
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+        const std::vector<NodeId> chain = Ancestry(outline, nodes[i]);
+        byRoot[chain.front()].push_back(i);
+        wanted.try_emplace(StepText(lines.Line(outline.KeyOf(chain.front()).line)), 0);
+        paths[i].resize(1);
+        for (std::size_t level = 1; level < chain.size(); ++level)
+            paths[i].push_back(StepOf(outline, lines, chain[level - 1], chain[level]));
+    }
+    EachWantedRoot(outline, lines, wanted, [&](NodeId root, const NodeStep& step) {
+        if (const auto found = byRoot.find(root); found != byRoot.end())
+            for (const std::size_t i : found->second)
+                paths[i].front() = step;
+    });
+    return paths;
+}
+
+std::vector<NodeId> FindRoots(const OutlineNodes& outline, const LineStore& lines,
+                              const std::vector<NodePath>& paths) {
+    std::vector<NodeId> roots(paths.size(), OutlineNodes::none);
+    std::unordered_map<std::string_view, std::size_t> wanted;
+    std::map<std::pair<std::string_view, std::size_t>, std::vector<std::size_t>> byStep;
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        if (paths[i].empty())
+            continue;
+        wanted.try_emplace(paths[i].front().text, 0);
+        byStep[{paths[i].front().text, paths[i].front().occurrence}].push_back(i);
+    }
+    EachWantedRoot(outline, lines, wanted, [&](NodeId root, const NodeStep& step) {
+        if (const auto found = byStep.find({step.text, step.occurrence}); found != byStep.end())
+            for (const std::size_t i : found->second)
+                roots[i] = root;
+    });
+    return roots;
+}
+
+NodeId FindBelow(const OutlineNodes& outline, const LineStore& lines, NodeId root,
+                 const NodePath& path) {
+    NodeId at = root;
+    for (std::size_t level = 1; level < path.size() && at != OutlineNodes::none; ++level) {
+        const NodeId parent = at;
+        at = OutlineNodes::none;
+        std::size_t seen = 0;
+        OutlineNodes::Cursor cursor;
+        for (std::size_t row = 0, rows = outline.ChildCountOf(parent); row < rows; ++row) {
+            const NodeId child = outline.ChildAt(parent, row, cursor);
+            if (StepText(lines.Line(outline.KeyOf(child).line)) == path[level].text &&
+                seen++ == path[level].occurrence) {
+                at = child;
+                break;
+            }
+        }
+    }
+    return at;
+}
+
+} // namespace ini

@@ -1,0 +1,67 @@
+#include "ui/shown_file.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <sys/stat.h>
+
+namespace ini {
+
+FileStamp FileStamp::Of(const std::string& path) noexcept {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return {};
+    return FileStamp{
+        true, static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
+        static_cast<std::int64_t>(info.st_size),
+        static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec};
+}
+
+ShownFile::ShownFile(QObject* parent) : QObject(parent) {
+    m_settle.setSingleShot(true);
+    m_settle.setInterval(settleTime);
+    connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, &ShownFile::Noticed);
+    // The folder too: a save that renames a new file over this one, or a file that comes back
+    // after it was removed, shows only there.
+    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, &ShownFile::Noticed);
+    connect(&m_settle, &QTimer::timeout, this, [this] {
+        Watch(); // a file replaced by another is watched again
+        if (ChangedSinceShown())
+            emit changed();
+    });
+}
+
+void ShownFile::Show(const std::string& path, const FileStamp& stamp) {
+    m_path = path;
+    m_stamp = stamp;
+    Watch();
+}
+
+void ShownFile::SetWatching(bool on) {
+    m_watching = on;
+    Watch();
+}
+
+void ShownFile::Watch() {
+    const QString file = QFile::decodeName(QByteArray::fromStdString(m_path));
+    const QString folder = QFileInfo(file).absolutePath();
+    const QStringList wanted =
+        m_watching && !m_path.empty() ? QStringList{file, folder} : QStringList{};
+    // Watched paths that are no longer wanted go; a path that is gone cannot be watched and is
+    // tried again at the next change in its folder.
+    QStringList stale = m_watcher.files() + m_watcher.directories();
+    stale.removeIf([&](const QString& watched) { return wanted.contains(watched); });
+    if (!stale.isEmpty())
+        m_watcher.removePaths(stale);
+    for (const QString& path : wanted)
+        if (!m_watcher.files().contains(path) && !m_watcher.directories().contains(path) &&
+            QFileInfo::exists(path))
+            m_watcher.addPath(path);
+}
+
+void ShownFile::Noticed() {
+    if (m_watching)
+        m_settle.start();
+}
+
+} // namespace ini
