@@ -45,12 +45,16 @@ FileList::FileList(QWidget* parent) : QListView(parent), m_model(new FileModel(t
     setEditTriggers(NoEditTriggers);
     connect(this, &QListView::clicked, this, &FileList::fileClicked);
     connect(this, &FileList::fileClicked, this, [this] { m_highlight.clear(); });
-    connect(m_model, &QAbstractItemModel::rowsInserted, this, &FileList::ApplyHighlight);
+    // Rows arrive empty and take their names at the layout change that follows.
+    connect(m_model, &QAbstractItemModel::layoutChanged, this, &FileList::ApplyHighlight);
     connect(m_model, &QAbstractItemModel::modelReset, this, &FileList::ApplyHighlight);
 }
 
 void FileList::SetFolder(const QString& folder) {
-    m_highlight.clear();
+    // The folder shown again (the folder list may say so twice) keeps the file highlighted.
+    if (folder != m_folder)
+        m_highlight.clear();
+    m_folder = folder;
     m_model->SetFolder(folder);
 }
 

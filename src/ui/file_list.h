@@ -37,6 +37,7 @@ private:
     void ApplyHighlight();
 
     FileModel* m_model;
+    QString m_folder;
     QString m_highlight;
 };
 

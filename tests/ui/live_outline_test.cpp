@@ -1,0 +1,225 @@
+// The window following the file it shows: reloads that keep what was open, the editor never
+// sent a stale line, and the file's mistakes marked and walked with F8.
+
+#include "window_harness.h"
+
+#include "outline/model/outline_model.h"
+#include "ui/file_list.h"
+#include "ui/shown_file.h"
+
+#include <QLabel>
+#include <QScrollBar>
+#include <QtTest>
+
+#include <cstdio>
+
+using namespace ini;
+using namespace ini::test;
+
+namespace {
+
+// Lines put above the example's first block: two blocks of their own.
+const QByteArray inserted = "Object Zero\r\n"
+                            "End\r\n"
+                            "\r\n"
+                            "Object Omega\r\n"
+                            "End\r\n";
+constexpr LineIndex insertedLines = 5;
+
+// Writes `bytes` as editors save: a new file renamed over the old one.
+bool SaveByRename(const QString& path, const QByteArray& bytes) {
+    const QString temporary = path + QStringLiteral(".new");
+    QFile file(temporary);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        return false;
+    file.close();
+    return std::rename(QFile::encodeName(temporary).constData(),
+                       QFile::encodeName(path).constData()) == 0;
+}
+
+bool SaveInPlace(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(bytes) == bytes.size();
+}
+
+std::optional<LineIndex> SelectedLine(Harness& window) {
+    const QModelIndexList selected = window.Tree()->selectionModel()->selectedIndexes();
+    if (selected.isEmpty())
+        return std::nullopt;
+    const std::optional<NodeKey> key = window.Model()->KeyAt(selected.front());
+    return key ? std::optional(key->line) : std::nullopt;
+}
+
+// Mistakes, one of each: a stray end (line 4), a name with a tab (6), a block defined twice
+// (1 and 9) and a block never closed (12).
+const QByteArray mistakes = "Weapon LancerGun\n" // 1
+                            "  Damage = 10\n"    // 2
+                            "End\n"              // 3
+                            "End\n"              // 4
+                            "Object Tank\n"      // 5
+                            "  Body\tDraw\n"     // 6
+                            "  Speed = 3\n"      // 7
+                            "End\n"              // 8
+                            "Weapon LancerGun\n" // 9
+                            "  Damage = 12\n"    // 10
+                            "End\n"              // 11
+                            "Object Jeep\n"      // 12
+                            "  Speed = 4\n";     // 13
+
+} // namespace
+
+class LiveOutlineTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void reloadFollowsTheFileAndKeepsWhatWasOpen();
+    void editorGetsTheLineOfTheNewOutline();
+    void failedReloadKeepsTheOutlineAndSaysSoOnce();
+    void mistakesAreMarkedAndWalkedWithF8();
+    void newLoadStartsAtTheTopAndHighlightsTheFile();
+    void tooltipGivesTheLineNumberAndMoreOfALongLine();
+};
+
+void LiveOutlineTest::reloadFollowsTheFileAndKeepsWhatWasOpen() {
+    Harness window;
+    window.Interval(std::chrono::milliseconds(0)).Open().show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.form.get()));
+    const QString path = window.WriteFile(QStringLiteral("example.ini"), example);
+    window.Load(path);
+    window.ClickNode(0);                            // Object Alpha, filled and opened
+    window.Tree()->expand(window.Node(3));          // its Draw
+    window.Tree()->setCurrentIndex(window.Node(5)); // Model = M1
+
+    // Saved as editors do, with two blocks above.
+    QVERIFY(SaveByRename(path, inserted + example));
+    QTRY_COMPARE(window.Model()->rowCount(), 5);
+    QCOMPARE(SelectedLine(window), std::optional<LineIndex>(5 + insertedLines));
+    QVERIFY(window.Tree()->isExpanded(window.Node(0 + insertedLines)));
+    QVERIFY(window.Tree()->isExpanded(window.Node(3 + insertedLines)));
+    QCOMPARE(window.Model()->ChildCount(NodeKey{3}), std::size_t{0}); // the new block: unfilled
+    QCOMPARE(window.Model()->rowCount(window.Node(0 + insertedLines)), 2);
+
+    // A write in place is noticed too, and the watch survived the rename.
+    QVERIFY(SaveInPlace(path, inserted + example + "Object Delta\r\nEnd\r\n"));
+    QTRY_COMPARE(window.Model()->rowCount(), 6);
+    QCOMPARE(SelectedLine(window), std::optional<LineIndex>(5 + insertedLines));
+    QVERIFY(window.warnings.isEmpty());
+}
+
+void LiveOutlineTest::editorGetsTheLineOfTheNewOutline() {
+    Harness window;
+    // Without the automatic reload only the editor button notices the change.
+    QVERIFY(window.WriteSettings("[options]\nautoreload=false\n"));
+    window.Open().show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.form.get()));
+    const QString path = window.WriteFile(QStringLiteral("example.ini"), example);
+    window.Load(path);
+    emit window.Tree()->clicked(window.Node(0));
+    window.Tree()->setCurrentIndex(window.Node(2)); // Speed = 10, line 3 as the editor counts
+    QVERIFY(SaveInPlace(path, inserted + example));
+    window.Find<QPushButton>("Command1")->click();
+    const std::string wanted = "keys " + std::to_string(2 + insertedLines + 1);
+    QVERIFY(std::find(window.desktop->calls.begin(), window.desktop->calls.end(), wanted) !=
+            window.desktop->calls.end());
+    QCOMPARE(SelectedLine(window), std::optional<LineIndex>(2 + insertedLines));
+
+    // F5 reloads on demand.
+    QVERIFY(SaveInPlace(path, example));
+    QTest::keyClick(window.form.get(), Qt::Key_F5);
+    QCOMPARE(SelectedLine(window), std::optional<LineIndex>(2));
+    QVERIFY(window.warnings.isEmpty());
+}
+
+void LiveOutlineTest::failedReloadKeepsTheOutlineAndSaysSoOnce() {
+    Harness window;
+    window.Open();
+    const QString path = window.WriteFile(QStringLiteral("example.ini"), example);
+    window.Load(path);
+    QVERIFY(QFile::remove(path));
+    QTRY_COMPARE(window.warnings.size(), 1);
+    QCOMPARE(window.Model()->rowCount(), 3);
+    // More changes in the folder while the file is gone say nothing more.
+    window.WriteFile(QStringLiteral("other.ini"), "x");
+    QVERIFY(!window.WriteFile(QStringLiteral("example.ini"), inserted + example).isEmpty());
+    QTRY_COMPARE(window.Model()->rowCount(), 5);
+    QCOMPARE(window.warnings.size(), 1);
+
+    // The editor button on a file gone: said every time, and nothing is handed over.
+    QVERIFY(QFile::remove(path));
+    window.Find<QPushButton>("Command1")->click();
+    QCOMPARE(window.warnings.size(), 2);
+    QVERIFY(window.desktop->calls.empty());
+}
+
+void LiveOutlineTest::mistakesAreMarkedAndWalkedWithF8() {
+    Harness window;
+    window.Open().show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.form.get()));
+    auto* count = window.Find<QLabel>("Problem_Count");
+    window.Load(window.WriteFile(QStringLiteral("clean.ini"), example));
+    QVERIFY(!count->isVisible());
+    for (int row = 0; row < window.Model()->rowCount(); ++row)
+        QVERIFY(window.Model()->index(row, 0).data(OutlineModel::ProblemRole).toString().isEmpty());
+
+    window.Load(window.WriteFile(QStringLiteral("mistakes.ini"), mistakes));
+    QVERIFY(count->isVisible());
+    QCOMPARE(count->text(), QStringLiteral("5 problems"));
+    // Marked before their blocks are filled: the first Weapon holds the stray end.
+    const auto problemOf = [&](LineIndex line) {
+        return window.Node(line).data(OutlineModel::ProblemRole).toString();
+    };
+    QVERIFY(problemOf(0).contains(QStringLiteral("defined again")));
+    QVERIFY(problemOf(0).contains(QStringLiteral("closes no block")));
+    QVERIFY(problemOf(4).contains(QStringLiteral("opens no block")));
+    QVERIFY(problemOf(11).contains(QStringLiteral("never closed")));
+    QVERIFY(window.Node(4).data(Qt::ToolTipRole).toString().contains(QStringLiteral("<TAB>")));
+
+    // F8 goes through them in file order, filling blocks on the way, then starts over; the
+    // stray end, which has no node, selects the node before it.
+    const std::vector<LineIndex> order = {0, 1, 5, 8, 11, 0};
+    for (const LineIndex line : order) {
+        QTest::keyClick(window.form.get(), Qt::Key_F8);
+        QCOMPARE(SelectedLine(window), std::optional(line));
+    }
+    QVERIFY(window.Tree()->isExpanded(window.Node(4)));
+    for (const LineIndex line : {11, 8, 5}) {
+        QTest::keyClick(window.form.get(), Qt::Key_F8, Qt::ShiftModifier);
+        QCOMPARE(SelectedLine(window), std::optional(line));
+    }
+}
+
+void LiveOutlineTest::newLoadStartsAtTheTopAndHighlightsTheFile() {
+    Harness window;
+    window.Open().show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.form.get()));
+    const QString first = window.WriteFile(QStringLiteral("first.ini"), ManyBlocks(500));
+    const QString second = window.WriteFile(QStringLiteral("second.ini"), ManyBlocks(400));
+    window.form->OpenFromOutside(first);
+    QTRY_COMPARE(window.Model()->rowCount(), 500);
+    auto* files = window.Find<FileList>("File1");
+    QTRY_COMPARE(files->FileName(), QStringLiteral("first.ini"));
+    window.Tree()->scrollToBottom();
+    QVERIFY(window.Tree()->verticalScrollBar()->value() > 0);
+
+    window.Load(second); // typed, in the folder shown
+    QCOMPARE(window.Tree()->verticalScrollBar()->value(), 0);
+    QCOMPARE(files->FileName(), QStringLiteral("second.ini"));
+}
+
+void LiveOutlineTest::tooltipGivesTheLineNumberAndMoreOfALongLine() {
+    Harness window;
+    window.Open();
+    const QByteArray longLine = "Note " + QByteArray(20000, 'x');
+    window.Load(window.WriteFile(QStringLiteral("long.ini"), example + longLine + "\r\n"));
+    QCOMPARE(window.Node(9).data(Qt::ToolTipRole).toString(), QStringLiteral("Line 10"));
+    const QString tip = window.Node(14).data(Qt::ToolTipRole).toString();
+    QVERIFY(tip.startsWith(QStringLiteral("Line 15\nNote xxx")));
+    const auto shown = tip.count(u'x');
+    QVERIFY(shown > qsizetype{OutlineModel::labelBytes});
+    QVERIFY(shown <= qsizetype{OutlineModel::tooltipBytes});
+    QVERIFY(tip.endsWith(QChar(u'\u2026')));
+}
+
+QTEST_MAIN(LiveOutlineTest)
+#include "live_outline_test.moc"
