@@ -47,6 +47,7 @@ void LargeFileView::SetLines(LargeFileLines lines) {
     m_caret = 0;
     m_widest = 0;
     m_shown.clear();
+    m_match.reset();
     verticalScrollBar()->setValue(0);
     horizontalScrollBar()->setValue(0);
     UpdateScrollBars();
@@ -63,6 +64,7 @@ void LargeFileView::SetTabStopDistance(qreal pixels) {
 void LargeFileView::Clear() {
     m_lines.reset();
     m_shown.clear();
+    m_match.reset();
 }
 
 qint64 LargeFileView::LineCount() const noexcept {
@@ -75,7 +77,31 @@ void LargeFileView::GoToLine(qint64 line) {
     horizontalScrollBar()->setValue(0);
 }
 
+void LargeFileView::ShowMatch(const FoundText& match) {
+    MoveCaret(match.line);
+    if (!m_lines || m_caret != match.line)
+        return;
+    const QString text = LineText(match.line);
+    m_match = match;
+    m_matchStart = ExpandTabs(text.left(match.column), TabColumns()).size();
+    m_matchEnd = ExpandTabs(text.left(match.column + match.length), TabColumns()).size();
+    WidenToVisibleLines();
+    ScrollAcrossTo(m_matchStart, m_matchEnd);
+}
+
+void LargeFileView::ScrollAcrossTo(qsizetype start, qsizetype end) {
+    QScrollBar* across = horizontalScrollBar();
+    const qsizetype columns = VisibleColumns();
+    if (end <= columns) // the line's start stays in view when it can
+        across->setValue(0);
+    else if (start < across->value() || end - start > columns)
+        across->setValue(ClampToInt(start));
+    else if (end > across->value() + columns)
+        across->setValue(ClampToInt(end - columns));
+}
+
 void LargeFileView::MoveCaret(qint64 line) {
+    m_match.reset();
     const qint64 last = std::max<qint64>(0, LineCount() - 1);
     m_caret = std::clamp<qint64>(line, 0, last);
     // Keep the caret in view, scrolling as little as needed.
@@ -119,9 +145,11 @@ const QString& LargeFileView::ShownText(qint64 line) {
     const auto found = m_shown.constFind(line);
     if (found != m_shown.constEnd())
         return *found;
-    const int tabColumns =
-        std::max(1, static_cast<int>(std::lround(m_tabStopDistance / CellWidth())));
-    return *m_shown.insert(line, ExpandTabs(m_lines->Text(line), tabColumns));
+    return *m_shown.insert(line, ExpandTabs(m_lines->Text(line), TabColumns()));
+}
+
+int LargeFileView::TabColumns() const {
+    return std::max(1, static_cast<int>(std::lround(m_tabStopDistance / CellWidth())));
 }
 
 qint64 LargeFileView::EndOfVisibleLines() const {
@@ -157,7 +185,27 @@ void LargeFileView::paintEvent(QPaintEvent*) {
         const QString& text = ShownText(line);
         if (firstColumn < text.size())
             painter.drawText(QPoint(0, top + ascent), text.mid(firstColumn, columns));
+        if (m_match && line == m_match->line)
+            PaintMatch(painter, top, text, firstColumn);
     }
+}
+
+// Drawn over the line's text like a selection, clipped to the columns in view.
+void LargeFileView::PaintMatch(QPainter& painter, int top, const QString& shown,
+                               qsizetype firstColumn) {
+    const qsizetype start = std::max(m_matchStart, firstColumn);
+    const qsizetype end = std::min(m_matchEnd, firstColumn + VisibleColumns() + 1);
+    if (start >= end)
+        return;
+    const QFontMetrics metrics = fontMetrics();
+    const int left = metrics.horizontalAdvance(shown.mid(firstColumn, start - firstColumn));
+    const QString matched = shown.mid(start, end - start);
+    painter.fillRect(QRect(left, top, metrics.horizontalAdvance(matched), RowHeight()),
+                     palette().color(QPalette::Highlight));
+    const QPen pen = painter.pen();
+    painter.setPen(palette().color(QPalette::HighlightedText));
+    painter.drawText(QPoint(left, top + metrics.ascent()), matched);
+    painter.setPen(pen);
 }
 
 void LargeFileView::NoteWidth(qsizetype columns) {
