@@ -614,6 +614,9 @@ void EditorWindowTest::findInReadOnlyView() {
     QVERIFY2(across->value() > kMaxEditableLineLength - 200,
              qPrintable(QString::number(across->value())));
     QCOMPARE(ShownTitle(window), "long.ini - Ln 2, Col 1");
+    const qsizetype matchEnd = 9 + kMaxEditableLineLength + 6;
+    QVERIFY(view->fontMetrics().horizontalAdvance(QString(matchEnd - across->value(), 'x')) <=
+            view->viewport()->width());
     const QImage shown = view->viewport()->grab().toImage();
     const int y = static_cast<int>(1 - view->verticalScrollBar()->value()) *
                       view->fontMetrics().lineSpacing() +

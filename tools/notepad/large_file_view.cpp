@@ -118,8 +118,9 @@ int LargeFileView::RowHeight() const {
     return std::max(1, fontMetrics().lineSpacing());
 }
 
-int LargeFileView::CellWidth() const {
-    return std::max(1, fontMetrics().horizontalAdvance(QLatin1Char('M')));
+// Unrounded: a column a pixel short of its glyph adds up to whole characters off a wide view.
+qreal LargeFileView::CellWidth() const {
+    return std::max(1.0, QFontMetricsF(font()).horizontalAdvance(QLatin1Char('M')));
 }
 
 int LargeFileView::VisibleRows() const {
@@ -127,7 +128,7 @@ int LargeFileView::VisibleRows() const {
 }
 
 int LargeFileView::VisibleColumns() const {
-    return std::max(1, viewport()->width() / CellWidth());
+    return std::max(1, static_cast<int>(viewport()->width() / CellWidth()));
 }
 
 qint64 LargeFileView::FirstVisibleLine() const {

@@ -65,7 +65,7 @@ private:
     // Widens the horizontal scroll range to a line of this many columns.
     void NoteWidth(qsizetype columns);
     int RowHeight() const;
-    int CellWidth() const;
+    qreal CellWidth() const;
     int VisibleRows() const;
     int VisibleColumns() const;
     qint64 FirstVisibleLine() const;
