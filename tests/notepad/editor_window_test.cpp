@@ -2,6 +2,7 @@
 #include "notepad/large_file_view.h"
 #include "notepad/remote_control.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QFile>
@@ -36,6 +37,24 @@ QString ShownTitle(const QWidget& window) {
 
 QWidget* Focused() {
     return QApplication::focusWidget();
+}
+
+// The text edit's selection as "line:column text", line and column counted from 1.
+QString Selection(const QPlainTextEdit& text) {
+    const QTextCursor cursor = text.textCursor();
+    QTextCursor start(text.document());
+    start.setPosition(cursor.selectionStart());
+    return QString("%1:%2 %3")
+        .arg(start.blockNumber() + 1)
+        .arg(start.positionInBlock() + 1)
+        .arg(cursor.selectedText());
+}
+
+QAction& Action(const QWidget& window, const char* name) {
+    auto* action = window.findChild<QAction*>(name);
+    if (!action)
+        qFatal("no action %s", name);
+    return *action;
 }
 
 // Key events with text QTest cannot type (it narrows characters to Latin-1).
@@ -76,6 +95,11 @@ private slots:
     void saveOverAnotherEditorsSaveAsksFirst();
     void largeFileOpensReadOnly();
     void longLineOpensReadOnly();
+
+    void undoAndRedoFromTheMenu();
+    void findStepsThroughMatchesAndWraps();
+    void findWithoutMatchLeavesTheCaret();
+    void findInReadOnlyView();
 
 private:
     QString WriteFile(const QString& name, const QByteArray& bytes);
@@ -472,6 +496,151 @@ void EditorWindowTest::longLineOpensReadOnly() {
     QCOMPARE(view->horizontalScrollBar()->value(),
              view->horizontalScrollBar()->maximum()); // the line's end is in view
     QVERIFY(view->horizontalScrollBar()->maximum() > kMaxEditableLineLength - 200);
+}
+
+// Undo and Redo follow what the text can undo, and do it when chosen from the menu.
+void EditorWindowTest::undoAndRedoFromTheMenu() {
+    EditorWindow& window = OpenShown(WriteFile("five.ini", kFiveLines));
+    const auto* text = window.findChild<QPlainTextEdit*>("text");
+    QAction& undo = Action(window, "undo");
+    QAction& redo = Action(window, "redo");
+    QVERIFY(!undo.isEnabled());
+    QVERIFY(!redo.isEnabled());
+
+    GoTo("2");
+    QTest::keyClicks(Focused(), "ab");
+    QVERIFY(undo.isEnabled());
+    QVERIFY(!redo.isEnabled());
+
+    undo.trigger();
+    QCOMPARE(text->document()->findBlockByNumber(1).text(), "  Speed = 10 ; comment");
+    QCOMPARE(ShownTitle(window), "five.ini - Ln 2, Col 1");
+    QVERIFY(!undo.isEnabled());
+    QVERIFY(redo.isEnabled());
+
+    redo.trigger();
+    QCOMPARE(text->document()->findBlockByNumber(1).text(), "ab  Speed = 10 ; comment");
+    QCOMPARE(ShownTitle(window), "five.ini* - Ln 2, Col 3");
+    QVERIFY(undo.isEnabled());
+    QVERIFY(!redo.isEnabled());
+}
+
+// Matches are found whatever their case, from the caret on, round the end and back round
+// the start; a lone match is found again rather than reported missing.
+void EditorWindowTest::findStepsThroughMatchesAndWraps() {
+    EditorWindow& window = OpenShown(
+        WriteFile("find.ini", "Object Alpha\n  Speed = 10\n  Name = alpha\nEnd\nalphA\n"));
+    const auto* text = window.findChild<QPlainTextEdit*>("text");
+    GoTo("2");
+    QTest::keyClick(Focused(), Qt::Key_F, Qt::ControlModifier);
+    QCOMPARE(Focused()->objectName(), "findField");
+    QTest::keyClicks(Focused(), "ALPHA");
+    QTest::keyClick(Focused(), Qt::Key_Return);
+    QCOMPARE(Selection(*text), "3:10 alpha");
+    QCOMPARE(ShownTitle(window), "find.ini - Ln 3, Col 15");
+    QTest::keyClick(Focused(), Qt::Key_Return);
+    QCOMPARE(Selection(*text), "5:1 alphA");
+
+    QTest::keyClick(Focused(), Qt::Key_F3);
+    QCOMPARE(Selection(*text), "1:8 Alpha");
+    QTest::keyClick(Focused(), Qt::Key_F3, Qt::ShiftModifier);
+    QCOMPARE(Selection(*text), "5:1 alphA");
+    QTest::keyClick(Focused(), Qt::Key_F3, Qt::ShiftModifier);
+    QCOMPARE(Selection(*text), "3:10 alpha");
+
+    QTest::keyClick(Focused(), Qt::Key_Escape);
+    QCOMPARE(Focused(), text);
+    QVERIFY(!window.findChild<QWidget*>("findBar")->isVisible());
+    QCOMPARE(Selection(*text), "3:10 alpha");
+
+    QTest::keyClick(Focused(), Qt::Key_F, Qt::ControlModifier);
+    QTest::keyClicks(Focused(), "speed"); // replaces the last text, which is selected
+    QTest::keyClick(Focused(), Qt::Key_Return);
+    QTest::keyClick(Focused(), Qt::Key_F3);
+    QTest::keyClick(Focused(), Qt::Key_F3, Qt::ShiftModifier);
+    QCOMPARE(Selection(*text), "2:3 Speed");
+    QVERIFY(window.findChild<QLabel*>("findStatus")->text().isEmpty());
+}
+
+// A search that finds nothing says so in the bar, without a dialog, and moves nothing; F3
+// before any search asks for the text.
+void EditorWindowTest::findWithoutMatchLeavesTheCaret() {
+    EditorWindow& window = OpenShown(WriteFile("five.ini", kFiveLines));
+    auto* text = window.findChild<QPlainTextEdit*>("text");
+    auto* status = window.findChild<QLabel*>("findStatus");
+    GoTo("3");
+    QTest::keyClick(Focused(), Qt::Key_F3);
+    QCOMPARE(Focused()->objectName(), "findField");
+
+    QTest::keyClicks(Focused(), "Speed = 11");
+    QTest::keyClick(Focused(), Qt::Key_Return);
+    QCOMPARE(status->text(), "Not found");
+    QCOMPARE(QApplication::activeModalWidget(), nullptr);
+    QCOMPARE(ShownTitle(window), "five.ini - Ln 3, Col 1");
+    QVERIFY(!text->textCursor().hasSelection());
+
+    QTest::keyClick(Focused(), Qt::Key_Backspace);
+    QVERIFY(status->text().isEmpty());
+    QTest::keyClicks(Focused(), "0");
+    QTest::keyClick(Focused(), Qt::Key_Return);
+    QCOMPARE(Selection(*text), "2:3 Speed = 10");
+    QVERIFY(status->text().isEmpty());
+
+    // Closed, the bar comes back to say a search from the keyboard found nothing.
+    QTest::keyClick(Focused(), Qt::Key_Escape);
+    QTest::keyClick(Focused(), Qt::Key_Delete);
+    QTest::keyClick(Focused(), Qt::Key_F3);
+    QCOMPARE(status->text(), "Not found");
+    QVERIFY(window.findChild<QWidget*>("findBar")->isVisible());
+    QCOMPARE(Focused(), text);
+    QCOMPARE(ShownTitle(window), "five.ini* - Ln 2, Col 3");
+}
+
+// The read-only view finds whole lines' matches too, scrolls across to one far along a line and
+// shows it selected; there is nothing to undo.
+void EditorWindowTest::findInReadOnlyView() {
+    const QByteArray bytes = "Object A\r\n  Data = " + QByteArray(kMaxEditableLineLength, 'x') +
+                             "NEEDLE\r\nEnd\r\n  needle\r\n";
+    EditorWindow& window = OpenShown(WriteFile("long.ini", bytes));
+    auto* view = window.findChild<LargeFileView*>();
+    QVERIFY(!Action(window, "undo").isEnabled());
+    QVERIFY(!Action(window, "redo").isEnabled());
+    QScrollBar* across = view->horizontalScrollBar();
+
+    QTest::keyClick(Focused(), Qt::Key_F, Qt::ControlModifier);
+    QTest::keyClicks(Focused(), "needle");
+    QTest::keyClick(Focused(), Qt::Key_Return);
+    QCOMPARE(view->CaretLine(), 1);
+    QVERIFY2(across->value() > kMaxEditableLineLength - 200,
+             qPrintable(QString::number(across->value())));
+    QCOMPARE(ShownTitle(window), "long.ini - Ln 2, Col 1");
+    const qsizetype matchEnd = 9 + kMaxEditableLineLength + 6;
+    QVERIFY(view->fontMetrics().horizontalAdvance(QString(matchEnd - across->value(), 'x')) <=
+            view->viewport()->width());
+    const QImage shown = view->viewport()->grab().toImage();
+    const int y = static_cast<int>(1 - view->verticalScrollBar()->value()) *
+                      view->fontMetrics().lineSpacing() +
+                  view->fontMetrics().ascent() / 2;
+    const QRgb selected = view->palette().color(QPalette::Highlight).rgb();
+    bool anySelected = false;
+    for (int x = 0; x < shown.width() && !anySelected; ++x)
+        anySelected = shown.pixel(x, y) == selected;
+    QVERIFY(anySelected);
+
+    QTest::keyClick(Focused(), Qt::Key_F3);
+    QCOMPARE(view->CaretLine(), 3);
+    QCOMPARE(across->value(), 0);
+    QTest::keyClick(Focused(), Qt::Key_F3);
+    QCOMPARE(view->CaretLine(), 1);
+    QTest::keyClick(Focused(), Qt::Key_F3, Qt::ShiftModifier);
+    QCOMPARE(view->CaretLine(), 3);
+
+    QTest::keyClick(Focused(), Qt::Key_Escape);
+    QCOMPARE(Focused(), view);
+    // Moved off the match, the caret is where the next search starts.
+    QTest::keyClick(Focused(), Qt::Key_Up);
+    QTest::keyClick(Focused(), Qt::Key_F3);
+    QCOMPARE(view->CaretLine(), 3);
 }
 
 QTEST_MAIN(EditorWindowTest)

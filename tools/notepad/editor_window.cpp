@@ -6,6 +6,7 @@
 #include "notepad/large_file_view.h"
 #include "notepad/line_text_edit.h"
 #include "notepad/path_text.h"
+#include "notepad/text_find_bar.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -38,11 +39,23 @@ QString LineEndName(LineEnd end) {
     }
 }
 
+// An action that runs a step of the text's undo history, enabled while the text has one to run.
+QAction* AddHistoryAction(QMenu& menu, QPlainTextEdit& text, const QString& name,
+                          QKeySequence::StandardKey keys, void (QPlainTextEdit::*run)(),
+                          void (QPlainTextEdit::*available)(bool)) {
+    QAction* action = menu.addAction(name, &text, run);
+    action->setShortcuts(keys);
+    action->setEnabled(false);
+    QObject::connect(&text, available, action, &QAction::setEnabled);
+    return action;
+}
+
 } // namespace
 
 EditorWindow::EditorWindow(QWidget* parent)
     : QMainWindow(parent), m_edit(new LineTextEdit(this)), m_large(new LargeFileView(this)),
-      m_goToLine(new GoToLineBar(this)), m_position(new QLabel(this)), m_format(new QLabel(this)),
+      m_goToLine(new GoToLineBar(this)), m_find(new TextFindBar(this)),
+      m_position(new QLabel(this)), m_format(new QLabel(this)),
       m_askOverwrite([this](const QString& question) {
           return QMessageBox::warning(this, tr("File changed on disk"), question,
                                       QMessageBox::Save | QMessageBox::Cancel,
@@ -62,6 +75,7 @@ EditorWindow::EditorWindow(QWidget* parent)
     layout->setSpacing(0);
     layout->addWidget(m_edit, 1);
     layout->addWidget(m_large, 1);
+    layout->addWidget(m_find);
     layout->addWidget(m_goToLine);
     setCentralWidget(central);
 
@@ -75,7 +89,9 @@ EditorWindow::EditorWindow(QWidget* parent)
     connect(m_edit->document(), &QTextDocument::modificationChanged, this,
             &QWidget::setWindowModified);
     connect(m_goToLine, &GoToLineBar::lineRequested, this, &EditorWindow::GoToLine);
-    connect(m_goToLine, &GoToLineBar::dismissed, this, &EditorWindow::CloseGoToLine);
+    connect(m_goToLine, &GoToLineBar::dismissed, this, [this] { CloseBar(m_goToLine); });
+    connect(m_find, &TextFindBar::findRequested, this, [this] { Find(SearchDirection::Forward); });
+    connect(m_find, &TextFindBar::dismissed, this, [this] { CloseBar(m_find); });
 
     ShowLines(*m_edit->document(), m_document.Lines());
     UpdatePosition();
@@ -93,7 +109,26 @@ void EditorWindow::CreateActions() {
     file->addSeparator();
     file->addAction(tr("&Quit"), this, &QWidget::close)->setShortcut(QKeySequence::Quit);
 
+    CreateEditActions();
+}
+
+void EditorWindow::CreateEditActions() {
     QMenu* edit = menuBar()->addMenu(tr("&Edit"));
+    m_undo = AddHistoryAction(*edit, *m_edit, tr("&Undo"), QKeySequence::Undo,
+                              &QPlainTextEdit::undo, &QPlainTextEdit::undoAvailable);
+    m_undo->setObjectName(QStringLiteral("undo"));
+    m_redo = AddHistoryAction(*edit, *m_edit, tr("&Redo"), QKeySequence::Redo,
+                              &QPlainTextEdit::redo, &QPlainTextEdit::redoAvailable);
+    m_redo->setObjectName(QStringLiteral("redo"));
+    edit->addSeparator();
+
+    edit->addAction(tr("&Find..."), this, &EditorWindow::OpenFind)
+        ->setShortcuts(QKeySequence::Find);
+    // Not QKeySequence::FindNext: on some desktops that holds Ctrl+G, which is Go to Line here.
+    edit->addAction(tr("Find &Next"), this, [this] { Find(SearchDirection::Forward); })
+        ->setShortcut(QKeySequence(Qt::Key_F3));
+    edit->addAction(tr("Find &Previous"), this, [this] { Find(SearchDirection::Backward); })
+        ->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3));
     edit->addAction(tr("&Go to Line..."), this, &EditorWindow::OpenGoToLine)
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
 }
@@ -171,9 +206,12 @@ void EditorWindow::ShowEditable(bool editable) {
     m_large->setVisible(!editable);
     m_save->setEnabled(editable);
     m_saveAs->setEnabled(editable);
+    // The large view cannot be edited, so there is nothing to undo there.
+    m_undo->setEnabled(editable && m_edit->document()->isUndoAvailable());
+    m_redo->setEnabled(editable && m_edit->document()->isRedoAvailable());
     if (editable)
         m_large->Clear();
-    (editable ? static_cast<QWidget*>(m_edit) : m_large)->setFocus(Qt::OtherFocusReason);
+    FocusText();
 }
 
 void EditorWindow::RefuseSavingOverUnread() {
@@ -268,6 +306,7 @@ void EditorWindow::closeEvent(QCloseEvent* event) {
 }
 
 void EditorWindow::OpenGoToLine() {
+    m_find->hide();
     m_goToLine->Open(IsReadOnly() ? std::max<qint64>(1, m_large->LineCount())
                                   : m_edit->document()->blockCount());
 }
@@ -275,19 +314,78 @@ void EditorWindow::OpenGoToLine() {
 void EditorWindow::GoToLine(qint64 line) {
     if (IsReadOnly()) {
         m_large->GoToLine(line - 1);
-        CloseGoToLine();
+        CloseBar(m_goToLine);
         return;
     }
     const int count = m_edit->document()->blockCount();
     const auto number = static_cast<int>(std::clamp<qint64>(line, 1, count));
     m_edit->setTextCursor(QTextCursor(m_edit->document()->findBlockByNumber(number - 1)));
     m_edit->centerCursor();
-    CloseGoToLine();
+    CloseBar(m_goToLine);
 }
 
-void EditorWindow::CloseGoToLine() {
-    m_goToLine->hide();
+void EditorWindow::CloseBar(QWidget* bar) {
+    bar->hide();
+    FocusText();
+}
+
+void EditorWindow::FocusText() {
     (IsReadOnly() ? static_cast<QWidget*>(m_large) : m_edit)->setFocus(Qt::OtherFocusReason);
+}
+
+void EditorWindow::OpenFind() {
+    m_goToLine->hide();
+    m_find->Open();
+}
+
+void EditorWindow::Find(SearchDirection direction) {
+    const QString needle = m_find->Text();
+    if (needle.isEmpty()) {
+        OpenFind();
+        return;
+    }
+    const TextPlace from = SearchStart(direction);
+    std::optional<FoundText> found;
+    if (IsReadOnly()) {
+        const auto lineText = [this](qint64 line) { return m_large->LineText(line); };
+        found = FindText(m_large->LineCount(), lineText, from, needle, direction);
+    } else {
+        const QTextDocument* text = m_edit->document();
+        const auto lineText = [text](qint64 line) {
+            return text->findBlockByNumber(static_cast<int>(line)).text();
+        };
+        found = FindText(text->blockCount(), lineText, from, needle, direction);
+    }
+    m_find->ShowFound(found.has_value());
+    if (found)
+        SelectMatch(*found);
+}
+
+TextPlace EditorWindow::SearchStart(SearchDirection direction) const {
+    const bool forward = direction == SearchDirection::Forward;
+    if (IsReadOnly()) {
+        const std::optional<FoundText>& match = m_large->Match();
+        if (!match)
+            return {m_large->CaretLine(), 0};
+        return {match->line, match->column + (forward ? match->length : 0)};
+    }
+    const QTextCursor caret = m_edit->textCursor();
+    QTextCursor from(m_edit->document());
+    from.setPosition(forward ? caret.selectionEnd() : caret.selectionStart());
+    return {from.blockNumber(), from.positionInBlock()};
+}
+
+void EditorWindow::SelectMatch(const FoundText& match) {
+    if (IsReadOnly()) {
+        m_large->ShowMatch(match);
+        return;
+    }
+    QTextCursor cursor(m_edit->document()->findBlockByNumber(static_cast<int>(match.line)));
+    const int start = cursor.position() + static_cast<int>(match.column);
+    cursor.setPosition(start);
+    cursor.setPosition(start + static_cast<int>(match.length), QTextCursor::KeepAnchor);
+    m_edit->setTextCursor(cursor);
+    m_edit->ensureCursorVisible();
 }
 
 void EditorWindow::UpdatePosition() {

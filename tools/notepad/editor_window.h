@@ -2,6 +2,7 @@
 
 #include "notepad/text_document.h"
 #include "notepad/text_file.h"
+#include "notepad/text_search.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -15,6 +16,7 @@ class QTextCursor;
 
 namespace ini {
 
+class TextFindBar;
 class GoToLineBar;
 class LargeFileView;
 
@@ -27,8 +29,8 @@ inline constexpr qint64 kLargeFileBytes = 8 * 1024 * 1024;
 // wrapping makes opening such a line far slower still.
 inline constexpr qsizetype kMaxEditableLineLength = 64 * 1024;
 
-// The editor's window: one text, a go-to-line bar under it, and the caret position in the
-// status bar and in the title ("<file name>[*] - Ln N, Col M"). Large files are shown
+// The editor's window: one text, a find bar and a go-to-line bar under it, and the caret position
+// in the status bar and in the title ("<file name>[*] - Ln N, Col M"). Large files are shown
 // read-only in a view that lays out only what is on screen.
 class EditorWindow : public QMainWindow {
     Q_OBJECT
@@ -64,6 +66,7 @@ protected:
 
 private:
     void CreateActions();
+    void CreateEditActions();
     void OpenReadOnly(const QString& why);
     void ShowEditable(bool editable);
     // Something is at m_path that was not read; saving the empty text there would destroy it.
@@ -71,7 +74,16 @@ private:
     bool IsReadOnly() const;
     bool SaveTo(const QString& path);
     void OpenGoToLine();
-    void CloseGoToLine();
+    void OpenFind();
+    // Hides the bar and gives the focus back to the text.
+    void CloseBar(QWidget* bar);
+    void FocusText();
+    // Selects the next (previous) match of the find bar's text and scrolls to it; without a
+    // text, opens the find bar instead.
+    void Find(SearchDirection direction);
+    // Where a search starts: after the selection or match going forward, before it going back.
+    TextPlace SearchStart(SearchDirection direction) const;
+    void SelectMatch(const FoundText& match);
     void UpdatePosition();
     void HighlightCaretLine(const QTextCursor& cursor);
     void UpdateFormatLabel();
@@ -81,10 +93,13 @@ private:
     QPlainTextEdit* m_edit;
     LargeFileView* m_large;
     GoToLineBar* m_goToLine;
+    TextFindBar* m_find;
     QLabel* m_position;
     QLabel* m_format;
     QAction* m_save = nullptr;
     QAction* m_saveAs = nullptr;
+    QAction* m_undo = nullptr;
+    QAction* m_redo = nullptr;
     TextDocument m_document;
     QString m_path;
     QString m_saveRefusal; // why saving to m_path would destroy data; empty when it would not

@@ -47,6 +47,7 @@ void LargeFileView::SetLines(LargeFileLines lines) {
     m_caret = 0;
     m_widest = 0;
     m_shown.clear();
+    m_match.reset();
     verticalScrollBar()->setValue(0);
     horizontalScrollBar()->setValue(0);
     UpdateScrollBars();
@@ -63,6 +64,7 @@ void LargeFileView::SetTabStopDistance(qreal pixels) {
 void LargeFileView::Clear() {
     m_lines.reset();
     m_shown.clear();
+    m_match.reset();
 }
 
 qint64 LargeFileView::LineCount() const noexcept {
@@ -75,7 +77,31 @@ void LargeFileView::GoToLine(qint64 line) {
     horizontalScrollBar()->setValue(0);
 }
 
+void LargeFileView::ShowMatch(const FoundText& match) {
+    MoveCaret(match.line);
+    if (!m_lines || m_caret != match.line)
+        return;
+    const QString text = LineText(match.line);
+    m_match = match;
+    m_matchStart = ExpandTabs(text.left(match.column), TabColumns()).size();
+    m_matchEnd = ExpandTabs(text.left(match.column + match.length), TabColumns()).size();
+    WidenToVisibleLines();
+    ScrollAcrossTo(m_matchStart, m_matchEnd);
+}
+
+void LargeFileView::ScrollAcrossTo(qsizetype start, qsizetype end) {
+    QScrollBar* across = horizontalScrollBar();
+    const qsizetype columns = VisibleColumns();
+    if (end <= columns) // the line's start stays in view when it can
+        across->setValue(0);
+    else if (start < across->value() || end - start > columns)
+        across->setValue(ClampToInt(start));
+    else if (end > across->value() + columns)
+        across->setValue(ClampToInt(end - columns));
+}
+
 void LargeFileView::MoveCaret(qint64 line) {
+    m_match.reset();
     const qint64 last = std::max<qint64>(0, LineCount() - 1);
     m_caret = std::clamp<qint64>(line, 0, last);
     // Keep the caret in view, scrolling as little as needed.
@@ -92,8 +118,9 @@ int LargeFileView::RowHeight() const {
     return std::max(1, fontMetrics().lineSpacing());
 }
 
-int LargeFileView::CellWidth() const {
-    return std::max(1, fontMetrics().horizontalAdvance(QLatin1Char('M')));
+// Unrounded: a column a pixel short of its glyph adds up to whole characters off a wide view.
+qreal LargeFileView::CellWidth() const {
+    return std::max(1.0, QFontMetricsF(font()).horizontalAdvance(QLatin1Char('M')));
 }
 
 int LargeFileView::VisibleRows() const {
@@ -101,7 +128,7 @@ int LargeFileView::VisibleRows() const {
 }
 
 int LargeFileView::VisibleColumns() const {
-    return std::max(1, viewport()->width() / CellWidth());
+    return std::max(1, static_cast<int>(viewport()->width() / CellWidth()));
 }
 
 qint64 LargeFileView::FirstVisibleLine() const {
@@ -119,9 +146,11 @@ const QString& LargeFileView::ShownText(qint64 line) {
     const auto found = m_shown.constFind(line);
     if (found != m_shown.constEnd())
         return *found;
-    const int tabColumns =
-        std::max(1, static_cast<int>(std::lround(m_tabStopDistance / CellWidth())));
-    return *m_shown.insert(line, ExpandTabs(m_lines->Text(line), tabColumns));
+    return *m_shown.insert(line, ExpandTabs(m_lines->Text(line), TabColumns()));
+}
+
+int LargeFileView::TabColumns() const {
+    return std::max(1, static_cast<int>(std::lround(m_tabStopDistance / CellWidth())));
 }
 
 qint64 LargeFileView::EndOfVisibleLines() const {
@@ -157,7 +186,27 @@ void LargeFileView::paintEvent(QPaintEvent*) {
         const QString& text = ShownText(line);
         if (firstColumn < text.size())
             painter.drawText(QPoint(0, top + ascent), text.mid(firstColumn, columns));
+        if (m_match && line == m_match->line)
+            PaintMatch(painter, top, text, firstColumn);
     }
+}
+
+// Drawn over the line's text like a selection, clipped to the columns in view.
+void LargeFileView::PaintMatch(QPainter& painter, int top, const QString& shown,
+                               qsizetype firstColumn) {
+    const qsizetype start = std::max(m_matchStart, firstColumn);
+    const qsizetype end = std::min(m_matchEnd, firstColumn + VisibleColumns() + 1);
+    if (start >= end)
+        return;
+    const QFontMetrics metrics = fontMetrics();
+    const int left = metrics.horizontalAdvance(shown.mid(firstColumn, start - firstColumn));
+    const QString matched = shown.mid(start, end - start);
+    painter.fillRect(QRect(left, top, metrics.horizontalAdvance(matched), RowHeight()),
+                     palette().color(QPalette::Highlight));
+    const QPen pen = painter.pen();
+    painter.setPen(palette().color(QPalette::HighlightedText));
+    painter.drawText(QPoint(left, top + metrics.ascent()), matched);
+    painter.setPen(pen);
 }
 
 void LargeFileView::NoteWidth(qsizetype columns) {

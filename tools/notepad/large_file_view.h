@@ -1,12 +1,15 @@
 #pragma once
 
 #include "notepad/large_file_lines.h"
+#include "notepad/text_search.h"
 
 #include <QAbstractScrollArea>
 #include <QHash>
 #include <QString>
 
 #include <optional>
+
+class QPainter;
 
 namespace ini {
 
@@ -33,6 +36,13 @@ public:
     qint64 CaretLine() const noexcept { return m_caret; }
     // Moves the caret to the line (0-based, clamped) and shows it in the middle of the view.
     void GoToLine(qint64 line);
+    // Line i (below LineCount()) as the file holds it, tabs unexpanded.
+    QString LineText(qint64 line) const { return m_lines->Text(line); }
+    // Moves the caret to the match's line and highlights the match, scrolled into view, until
+    // the caret moves again.
+    void ShowMatch(const FoundText& match);
+    // The match ShowMatch highlights, if the caret has not moved off it since.
+    const std::optional<FoundText>& Match() const noexcept { return m_match; }
 
 signals:
     void caretLineChanged(qint64 line);
@@ -46,11 +56,16 @@ protected:
 
 private:
     void MoveCaret(qint64 line);
+    // Scrolls across so that shown columns [start, end) are in view, their start if not all fit,
+    // and the line's start too if it fits with them.
+    void ScrollAcrossTo(qsizetype start, qsizetype end);
+    void PaintMatch(QPainter& painter, int top, const QString& shown, qsizetype firstColumn);
+    int TabColumns() const;
     void UpdateScrollBars();
     // Widens the horizontal scroll range to a line of this many columns.
     void NoteWidth(qsizetype columns);
     int RowHeight() const;
-    int CellWidth() const;
+    qreal CellWidth() const;
     int VisibleRows() const;
     int VisibleColumns() const;
     qint64 FirstVisibleLine() const;
@@ -65,6 +80,9 @@ private:
     qreal m_tabStopDistance = 80;
     int m_widest = 0;               // columns of the widest line shown so far
     QHash<qint64, QString> m_shown; // the lines on screen, kept while they stay there
+    std::optional<FoundText> m_match;
+    qsizetype m_matchStart = 0; // m_match's columns as shown, tabs expanded
+    qsizetype m_matchEnd = 0;
 };
 
 } // namespace ini
