@@ -114,5 +114,14 @@ inline char ToLowerAscii(char c) noexcept {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 std::string ToLowerAscii(std::string_view text);
+// Whether two texts are the same in ASCII letters of any case.
+inline bool EqualsIgnoringCase(std::string_view a, std::string_view b) noexcept {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (ToLowerAscii(a[i]) != ToLowerAscii(b[i]))
+            return false;
+    return true;
+}
 
 } // namespace ini

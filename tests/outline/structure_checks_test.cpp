@@ -1,5 +1,6 @@
 #include "outline/check/structure_checks.h"
 #include "outline/text/outline_text.h"
+#include "outline/walk/outline_builder.h"
 
 #include "outline_test_support.h"
 
@@ -18,7 +19,16 @@ std::vector<Problem> ProblemsOf(const std::string& bytes) {
     Result<StructureChecks> checked =
         CheckStructure(FileReader::Open(file.Path()).value(), keywords);
     EXPECT_TRUE(checked.ok()) << checked.error();
-    return checked.ok() ? checked.value().Problems() : std::vector<Problem>{};
+    if (!checked.ok())
+        return {};
+    // The load runs the same checks in its own walk, with the lines it keeps at hand.
+    Result<TopLevel> loaded =
+        ReadTopLevel(FileReader::Open(file.Path()).value(), keywords, nullptr);
+    EXPECT_TRUE(loaded.ok());
+    if (loaded.ok()) {
+        EXPECT_EQ(loaded.value().problems, checked.value().Problems());
+    }
+    return checked.value().Problems();
 }
 
 // Each mistake is named at the lines it is about, in file order, and says what the rules made

@@ -56,82 +56,105 @@ std::string AtLine(LineIndex line) {
     return " at line " + std::to_string(line + 1);
 }
 
-// The second word of a content whose first word is `first` (a view into it), or empty.
-std::string_view SecondWord(std::string_view content, std::string_view first) noexcept {
-    const std::size_t after =
-        static_cast<std::size_t>(first.data() - content.data()) + first.size();
-    return after < content.size() ? FirstWordOf(content.substr(after)) : std::string_view();
+// The second word of a line whose first word is `first` (a view into it), or empty; like the
+// first, it ends at a space, a ";" or the line's end.
+std::string_view SecondWord(std::string_view line, std::string_view first) noexcept {
+    const std::size_t after = static_cast<std::size_t>(first.data() - line.data()) + first.size();
+    return after < line.size() ? FirstWordOf(line.substr(after)) : std::string_view();
 }
 
 } // namespace
 
-void StructureChecks::Line(const WalkedLine& line) {
-    switch (line.lineClass) {
-    case LineClass::End:
-        if (m_depth == 0)
-            Add(line.index, Quoted(m_splitter.ParseLine(line.text.line, false).content) +
-                                AtLine(line.index) +
-                                " closes no block: none is open here, so it is passed over");
-        else
-            --m_depth;
-        break;
-    case LineClass::Opener:
-        if (m_depth == 0)
-            CheckDefinition(line, m_splitter.ParseLine(line.text.line, false).content);
-        // Kept raw, and made a node's text only if the block is never closed; assigned, not made
-        // anew, so the few strings of the open blocks keep their room.
-        m_open[m_depth].line = line.index;
-        m_open[m_depth++].text.assign(line.text.line.substr(0, mostQuoted));
-        break;
-    case LineClass::Ordinary:
-        CheckBlank(line);
-        break;
-    }
+void StructureChecks::StrayEnd(LineIndex index, std::string_view text) {
+    Add(index, Quoted(m_splitter.ParseLine(text, false).content) + AtLine(index) +
+                   " closes no block: none is open here, so it is passed over");
 }
 
-void StructureChecks::CheckBlank(const WalkedLine& line) {
-    // Most first words begin no block name, and the rest hold no blank: two quick looks.
+void StructureChecks::Opener(LineIndex index, std::string_view text, std::string_view firstWord) {
+    if (m_depth == 0)
+        CheckDefinition(index, text, firstWord);
+    // Kept raw, and made a node's text only if the block is never closed; assigned, not made
+    // anew, so the few strings of the open blocks keep their room.
+    m_open[m_depth].line = index;
+    if (m_copyOpeners)
+        m_open[m_depth].text.assign(text.substr(0, mostQuoted));
+    ++m_depth;
+}
+
+void StructureChecks::CheckBlank(LineIndex index, std::string_view word, PathNode parent) {
     static constexpr std::array<bool, 256> mayStartBlank = [] {
         std::array<bool, 256> starts{};
         for (const unsigned char c : {'\t', '\v', '\f', '\xA0', '\xC2'})
             starts[c] = true;
         return starts;
     }();
-    const std::string_view word = line.firstWord;
-    if (!m_keywords.MayBeginName(line.stacks.TopPath(), word))
-        return;
     for (std::size_t at = 1; at < word.size(); ++at) {
         if (!mayStartBlank[static_cast<unsigned char>(word[at])] || BlankAt(word.substr(at)) == 0)
             continue;
         const std::string_view name = word.substr(0, at);
-        if (m_keywords.FindChild(line.stacks.TopPath(), name) == noBlockOpen)
+        if (m_keywords.FindChild(parent, name) == noBlockOpen)
             return;
-        Add(line.index, Quoted(word) + AtLine(line.index) +
-                            " opens no block: only spaces separate words, so its first word is " +
-                            Quoted(word) + ", not " + Quoted(name));
+        Add(index, Quoted(word) + AtLine(index) +
+                       " opens no block: only spaces separate words, so its first word is " +
+                       Quoted(word) + ", not " + Quoted(name));
         return;
     }
 }
 
-void StructureChecks::CheckDefinition(const WalkedLine& line, std::string_view content) {
-    const std::string_view first = FirstWordOf(content);
-    const std::string_view name = SecondWord(content, first);
+void StructureChecks::CheckDefinition(LineIndex index, std::string_view text,
+                                      std::string_view first) {
+    const std::string_view name = SecondWord(text, first);
     if (name.empty())
         return;
     // Types match in any case, as the table does; names exactly.
-    const std::string key = ToLowerAscii(first) + ' ' + std::string(name);
-    const std::string written = std::string(first) + ' ' + std::string(name);
-    const auto [found, isNew] = m_definitions.try_emplace(key, Definition{line.index, written});
-    if (isNew)
-        return;
-    Definition& definition = found->second;
-    if (!definition.named) {
-        Add(definition.first, Quoted(definition.written) + AtLine(definition.first) +
-                                  " is defined again" + AtLine(line.index));
-        definition.named = true;
+    std::uint64_t hash = 14695981039346656037u; // FNV-1a
+    const auto mix = [&hash](char c) {
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211u;
+    };
+    for (const char c : first)
+        mix(ToLowerAscii(c));
+    mix(' ');
+    for (const char c : name)
+        mix(c);
+    m_definitions.push_back(Definition{hash, index, m_written.size(), first.size(), name.size()});
+    m_written += first;
+    m_written += name;
+}
+
+void StructureChecks::ReportDuplicates() {
+    std::vector<std::size_t> order(m_definitions.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    // Equal keys end up side by side, each run in file order.
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return m_definitions[a].hash < m_definitions[b].hash;
+    });
+    const auto same = [&](const Definition& a, const Definition& b) {
+        return NameOf(a) == NameOf(b) && EqualsIgnoringCase(TypeOf(a), TypeOf(b));
+    };
+    const auto written = [&](const Definition& d) {
+        return Quoted(std::string(TypeOf(d)) + ' ' + std::string(NameOf(d)));
+    };
+    std::vector<bool> reported(m_definitions.size());
+    for (std::size_t run = 0; run < order.size(); ++run) {
+        const Definition& first = m_definitions[order[run]];
+        if (reported[order[run]])
+            continue;
+        bool again = false;
+        for (std::size_t next = run + 1;
+             next < order.size() && m_definitions[order[next]].hash == first.hash; ++next) {
+            const Definition& later = m_definitions[order[next]];
+            if (reported[order[next]] || !same(first, later))
+                continue;
+            if (!again)
+                Add(first.line,
+                    written(first) + AtLine(first.line) + " is defined again" + AtLine(later.line));
+            again = true;
+            reported[order[next]] = true;
+            Add(later.line, written(later) + AtLine(later.line) +
+                                " is defined again: it was first defined" + AtLine(first.line));
+        }
     }
-    Add(line.index, Quoted(written) + AtLine(line.index) +
-                        " is defined again: it was first defined" + AtLine(definition.first));
 }
 
 void StructureChecks::Add(LineIndex line, std::string message) {
@@ -142,12 +165,18 @@ void StructureChecks::Add(LineIndex line, std::string message) {
     m_problems.push_back(Problem{line, std::move(message)});
 }
 
-void StructureChecks::Finish() {
+void StructureChecks::Finish(const std::function<std::string_view(LineIndex)>& lineText) {
     for (std::size_t depth = 0; depth < m_depth; ++depth)
-        Add(m_open[depth].line, Quoted(m_splitter.ParseLine(m_open[depth].text, false).content) +
-                                    AtLine(m_open[depth].line) +
-                                    " is never closed: every line after it belongs to it");
+        Add(m_open[depth].line,
+            Quoted(m_splitter
+                       .ParseLine(m_copyOpeners
+                                      ? std::string_view(m_open[depth].text)
+                                      : lineText(m_open[depth].line).substr(0, mostQuoted),
+                                  false)
+                       .content) +
+                AtLine(m_open[depth].line) + " is never closed: every line after it belongs to it");
     m_depth = 0;
+    ReportDuplicates();
     std::stable_sort(m_problems.begin(), m_problems.end(),
                      [](const Problem& a, const Problem& b) { return a.line < b.line; });
 }

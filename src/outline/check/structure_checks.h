@@ -5,9 +5,10 @@
 #include "parse/line_walk.h"
 
 #include <array>
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace ini {
@@ -30,12 +31,38 @@ struct Problem {
 // - the same block type and name defined twice at the top level (both lines are named).
 class StructureChecks {
 public:
-    explicit StructureChecks(const Keywords& keywords) : m_keywords(keywords) {}
+    // Where the lines of blocks still open at the end come from: copied as the walk passes them
+    // (a walk over pieces that go round), or looked up at the end in lines that stay (the
+    // load's line store), which spares a copy per opener.
+    enum class Openers { Copied, LookedUp };
+    explicit StructureChecks(const Keywords& keywords, Openers openers = Openers::Copied)
+        : m_keywords(keywords), m_copyOpeners(openers == Openers::Copied) {}
 
-    void Line(const WalkedLine& line);
+    // Inline, with the rare cases out of line: it runs for every line of a load.
+    void Line(const WalkedLine& line) {
+        switch (line.lineClass) {
+        // The rare cases get the parts of the line they need, not the line: a line that stays in
+        // registers is cheaper for the walk than one made in memory for every call.
+        case LineClass::Ordinary:
+            if (m_keywords.MayBeginName(line.stacks.TopPath(), line.firstWord) &&
+                MayHoldOtherBlank(line.firstWord))
+                CheckBlank(line.index, line.firstWord, line.stacks.TopPath());
+            return;
+        case LineClass::End:
+            if (m_depth == 0)
+                StrayEnd(line.index, line.text.line);
+            else
+                --m_depth;
+            return;
+        case LineClass::Opener:
+            Opener(line.index, line.text.line, line.firstWord);
+            return;
+        }
+    }
     bool Stopped() const noexcept { return false; }
     // After the last line: names the blocks still open, and puts the problems in file order.
-    void Finish();
+    // With Openers::LookedUp, `lineText` gives a line's bytes.
+    void Finish(const std::function<std::string_view(LineIndex)>& lineText = {});
     const std::vector<Problem>& Problems() const noexcept { return m_problems; }
     std::vector<Problem> TakeProblems() noexcept { return std::move(m_problems); }
 
@@ -51,20 +78,43 @@ private:
         LineIndex line = 0;
         std::string text; // the opener's line, up to mostQuoted bytes
     };
+    // Whether `word` holds, after its first byte, one that may be a blank other than the space:
+    // a control byte or one from 0x80 up (the no-break space in either encoding).
+    static bool MayHoldOtherBlank(std::string_view word) noexcept {
+        bool found = false;
+        for (std::size_t at = 1; at < word.size(); ++at)
+            found |= static_cast<signed char>(word[at]) < 0x20;
+        return found;
+    }
     void Add(LineIndex line, std::string message);
-    void CheckBlank(const WalkedLine& line);
-    void CheckDefinition(const WalkedLine& line, std::string_view content);
+    void StrayEnd(LineIndex index, std::string_view text);
+    void Opener(LineIndex index, std::string_view text, std::string_view firstWord);
+    void CheckBlank(LineIndex index, std::string_view firstWord, PathNode parent);
+    void CheckDefinition(LineIndex index, std::string_view text, std::string_view firstWord);
 
     const Keywords& m_keywords;
+    bool m_copyOpeners;
     std::array<OpenBlock, Keywords::maxPathDepth> m_open;
     std::size_t m_depth = 0;
+    // A top-level definition; the twice defined are told apart at the end, by sorting, so that
+    // each costs no allocation of its own on the way.
     struct Definition {
-        LineIndex first;
-        std::string written; // its type and name as the first line spells them
-        bool named = false;  // its line has a problem already
+        std::uint64_t hash; // of its type in lower case and its name
+        LineIndex line;
+        std::size_t at; // where its type and name, as written, start in m_written
+        std::size_t typeSize;
+        std::size_t nameSize;
     };
-    // Top-level definitions by lower-cased type and name.
-    std::unordered_map<std::string, Definition> m_definitions;
+    std::string_view TypeOf(const Definition& definition) const noexcept {
+        return std::string_view(m_written).substr(definition.at, definition.typeSize);
+    }
+    std::string_view NameOf(const Definition& definition) const noexcept {
+        return std::string_view(m_written).substr(definition.at + definition.typeSize,
+                                                  definition.nameSize);
+    }
+    void ReportDuplicates();
+    std::vector<Definition> m_definitions;
+    std::string m_written;
     std::vector<Problem> m_problems;
     std::size_t m_uncounted = 0;
     LineSplitter m_splitter;

@@ -68,7 +68,7 @@ Result<TopLevel> ReadTopLevel(FileReader file, const Keywords& keywords,
                               const std::atomic<bool>* showComments, const std::atomic<bool>* stop,
                               Threading threading) {
     OutlineNodes roots;
-    StructureChecks checks(keywords);
+    StructureChecks checks(keywords, StructureChecks::Openers::LookedUp);
     LoadSink sink{roots, checks, stop};
     WalkToSink walk(
         keywords, [showComments] { return Read(showComments); }, sink);
@@ -76,7 +76,7 @@ Result<TopLevel> ReadTopLevel(FileReader file, const Keywords& keywords,
         Result<LineStore> lines = LineStore::ReadFile(std::move(file), walk, threading);
         if (!lines.ok())
             return lines.failure();
-        checks.Finish();
+        checks.Finish([&](LineIndex line) { return lines.value().Line(line); });
         return TopLevel{std::move(lines).value(), std::move(roots), checks.TakeProblems()};
     } catch (const std::bad_alloc&) {
         return NotEnoughMemory("show the outline of this file");

@@ -1,0 +1,86 @@
+#include "outline/nodes/node_path.h"
+
+#include "support/loaded_outline.h"
+#include "support/temp_file.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace ini {
+namespace {
+
+using NodeId = OutlineNodes::NodeId;
+
+test::LoadedOutline Load(const std::string& bytes) {
+    Keywords keywords;
+    keywords.InitKeywords();
+    const test::TempFile file(bytes);
+    return test::LoadOutline(file.Path(), keywords);
+}
+
+NodeId Node(const test::LoadedOutline& loaded, LineIndex line) {
+    return loaded.outline.Nodes().Find(NodeKey{line});
+}
+
+// The line a path names in another version of the file, or -1 when it names nothing there.
+long long LineIn(const test::LoadedOutline& loaded, const NodePath& path) {
+    const OutlineNodes& nodes = loaded.outline.Nodes();
+    const NodeId root = FindRoots(nodes, loaded.lines, {path}).front();
+    if (root == OutlineNodes::none)
+        return -1;
+    const NodeId node = FindBelow(nodes, loaded.lines, root, path);
+    return node == OutlineNodes::none ? -1 : static_cast<long long>(nodes.KeyOf(node).line);
+}
+
+const std::string before = "Object Tank\n"     // 0
+                           "  Speed = 1\n"     // 1
+                           "  Draw = ModelA\n" // 2
+                           "    Model = M1\n"  // 3
+                           "  End\n"           // 4
+                           "  Draw = ModelA\n" // 5: the second of its text
+                           "    Model = M2\n"  // 6
+                           "  End\n"           // 7
+                           "End\n"             // 8
+                           "Object Tank\n"     // 9: the second of its text
+                           "  Speed = 2\n"     // 10
+                           "End\n";            // 11
+
+// Nodes are found again by text and occurrence after lines were added above them, whatever
+// their indentation; a node whose text is gone, or whose occurrence is past the last, is not.
+TEST(NodePath, NamesANodeByWhatItIsNotWhereItStands) {
+    const test::LoadedOutline old = Load(before);
+    const std::vector<NodePath> paths =
+        PathsOf(old.outline.Nodes(), old.lines, {Node(old, 6), Node(old, 9), Node(old, 10)});
+    ASSERT_EQ(paths.size(), 3u);
+    EXPECT_EQ(paths[0], (NodePath{{"Object Tank", 0}, {"Draw = ModelA", 1}, {"Model = M2", 0}}));
+    EXPECT_EQ(paths[1], (NodePath{{"Object Tank", 1}}));
+
+    const test::LoadedOutline edited = Load("Weapon Gun\nEnd\n\n" + before);
+    EXPECT_EQ(LineIn(edited, paths[0]), 6 + 3);
+    EXPECT_EQ(LineIn(edited, paths[1]), 9 + 3);
+    EXPECT_EQ(LineIn(edited, paths[2]), 10 + 3);
+
+    // Re-indented lines are the same lines; a removed block takes its nodes with it.
+    const test::LoadedOutline reindented =
+        Load("Object Tank\n\tSpeed = 1\nEnd\nObject Tank\n\t\tSpeed = 2   \nEnd\n");
+    EXPECT_EQ(LineIn(reindented, paths[2]), 4);
+    EXPECT_EQ(LineIn(reindented, paths[0]), -1);
+    const test::LoadedOutline shorter = Load("Object Tank\n  Speed = 2\nEnd\n");
+    EXPECT_EQ(LineIn(shorter, paths[1]), -1);
+}
+
+// A line without a node of its own (an end, a comment) leads to the node before it.
+TEST(NodePath, NodeAtOrBeforeALineWithoutANode) {
+    const test::LoadedOutline loaded = Load("; head\n" + before);
+    const OutlineNodes& nodes = loaded.outline.Nodes();
+    EXPECT_EQ(nodes.NodeAtOrBefore(NodeKey{0}), OutlineNodes::none);
+    EXPECT_EQ(nodes.KeyOf(nodes.NodeAtOrBefore(NodeKey{5})).line, 4u);   // "  End" after M1
+    EXPECT_EQ(nodes.KeyOf(nodes.NodeAtOrBefore(NodeKey{7})).line, 7u);   // a node itself
+    EXPECT_EQ(nodes.KeyOf(nodes.NodeAtOrBefore(NodeKey{12})).line, 11u); // past the last line
+    EXPECT_EQ(nodes.KeyOf(nodes.NodeAtOrBefore(NodeKey{99})).line, 11u);
+}
+
+} // namespace
+} // namespace ini
