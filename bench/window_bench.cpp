@@ -1,8 +1,10 @@
 // Loads a large file into the real window (offscreen) and reports how long the load took next
 // to `wc -l` on the same file, and the longest stretch of the load in which no pending events
 // ran. With --core, times the window's core instead (the Qt model without a view: load, then
-// every block filled) and its peak memory against the targets.
-// Usage: window_bench FILE [WC_SECONDS [--core]]  (without WC_SECONDS it times `wc -l` itself)
+// every block filled) and its peak memory against the targets. With --reload, fills 1,000 blocks
+// spread over the file, selects a node in the last of them, and times a reload (which fills them
+// again and finds the selection) against a plain load of the same file.
+// Usage: window_bench FILE [WC_SECONDS [--core|--reload]]  (without WC_SECONDS it times `wc -l`)
 
 #include "bench_window.h"
 #include "outline/model/outline_model.h"
@@ -93,6 +95,53 @@ double Ms(std::chrono::nanoseconds ns) {
     return ns.count() / 1e6;
 }
 
+struct Timed {
+    double seconds = 0;
+    std::chrono::nanoseconds gap{0}; // the longest stretch without events
+};
+
+template <typename Work> Timed TimeInWindow(ini::Form1& form, Work&& work) {
+    QElapsedTimer clock;
+    clock.start();
+    work();
+    QApplication::processEvents(); // the view lays out and paints what the work published
+    return Timed{clock.nsecsElapsed() / 1e9, form.Pacer().LongestGap()};
+}
+
+// A plain load against a reload that keeps 1,000 filled blocks and a selection, best of three
+// each, interleaved so that both see the same machine.
+int TimeReload(ini::Form1& form) {
+    auto* tree = form.findChild<QTreeView*>(QStringLiteral("TreeView1"));
+    auto* model = qobject_cast<ini::OutlineModel*>(tree->model());
+    auto* load = form.findChild<QPushButton*>(QStringLiteral("Cmd_Load"));
+    Timed plain{1e9}, reload{1e9};
+    std::size_t filled = 0;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const Timed loaded = TimeInWindow(form, [&] { load->click(); });
+        plain = loaded.seconds < plain.seconds ? loaded : plain;
+        const std::size_t roots = model->Nodes().RootCount();
+        const std::size_t step = std::max<std::size_t>(1, roots / 1000);
+        QModelIndex last;
+        for (std::size_t row = 0; row < roots && row / step < 1000; row += step) {
+            const ini::NodeKey key = model->Nodes().KeyOf(ini::OutlineNodes::RootAt(row));
+            last = model->Reveal(key);
+            emit tree->clicked(last);
+        }
+        filled = model->FilledRoots().size();
+        if (last.isValid() && model->rowCount(last) > 0)
+            tree->setCurrentIndex(model->index(model->rowCount(last) - 1, 0, last));
+        const Timed again = TimeInWindow(form, [&] { form.ReloadShown(true); });
+        reload = again.seconds < reload.seconds ? again : reload;
+    }
+    const double ratio = reload.seconds / plain.seconds;
+    std::printf("   window reload with %zu filled blocks: %.3f s against a plain load's %.3f s "
+                "(%.2fx, target 1.5x %s); longest stretch without events %.1f ms (target 50 ms "
+                "%s)\n",
+                filled, reload.seconds, plain.seconds, ratio, ratio <= 1.5 ? "met" : "MISSED",
+                Ms(reload.gap), reload.gap <= std::chrono::milliseconds(50) ? "met" : "MISSED");
+    return ratio <= 1.5 && reload.gap <= std::chrono::milliseconds(50) ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -142,6 +191,8 @@ int main(int argc, char** argv) {
 
     bench::BenchWindow window(path);
     ini::Form1& form = window.Form();
+    if (argc > 3 && std::string_view(argv[3]) == "--reload")
+        return TimeReload(form);
 
     // The best of three loads: the first one also warms the page cache.
     double best = 1e9;

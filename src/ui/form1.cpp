@@ -350,7 +350,7 @@ WalkResult Form1::LoadShown(const std::string& path) {
 bool Form1::ReloadShown(bool sayWhy) {
     if (m_walking || m_shown.Path().empty())
         return false;
-    const ViewState before = ViewState::Capture(*m_model, m_lines, *m_treeView1);
+    ViewState before = ViewState::Capture(*m_model, m_lines, *m_treeView1);
     const WalkResult result = LoadShown(m_shown.Path());
     if (result.status == WalkStatus::Failed && result.error && (sayWhy || !m_reloadFailureShown)) {
         m_reloadFailureShown = true;
@@ -359,8 +359,9 @@ bool Form1::ReloadShown(bool sayWhy) {
     if (result.status != WalkStatus::Done)
         return false;
     std::vector<NodeKey> filled;
+    const std::vector<NodeKey> toFill = before.RootsToFill(*m_model, m_lines);
     const WalkResult fills = RunWalk([&](const WalkHooks& hooks) {
-        for (const NodeKey root : before.RootsToFill(*m_model, m_lines)) {
+        for (const NodeKey root : toFill) {
             WalkResult fill = ClickNode(root, m_lines, *m_model, m_keywords, hooks);
             if (fill.status == WalkStatus::Failed || fill.status == WalkStatus::Stopped)
                 return fill;

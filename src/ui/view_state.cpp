@@ -13,7 +13,8 @@ void CollectExpanded(const OutlineModel& model, const QTreeView& view, const QMo
                      std::vector<NodeId>& expanded) {
     for (int row = 0, rows = model.rowCount(parent); row < rows; ++row) {
         const QModelIndex child = model.index(row, 0, parent);
-        if (!view.isExpanded(child))
+        // Asked only of rows that can open: the view's answer costs a persistent index.
+        if (!model.hasChildren(child) || !view.isExpanded(child))
             continue;
         if (const std::optional<NodeKey> key = model.KeyAt(child))
             expanded.push_back(model.Nodes().Find(*key));
@@ -65,12 +66,19 @@ ViewState ViewState::Capture(const OutlineModel& model, const LineStore& lines,
     return state;
 }
 
-std::vector<NodeKey> ViewState::RootsToFill(const OutlineModel& model,
-                                            const LineStore& lines) const {
+std::vector<NodeKey> ViewState::RootsToFill(const OutlineModel& model, const LineStore& lines) {
+    std::vector<NodePath> paths = m_filled;
+    paths.insert(paths.end(), m_expanded.begin(), m_expanded.end());
+    if (m_selected)
+        paths.push_back(*m_selected);
+    if (m_top)
+        paths.push_back(*m_top);
+    m_roots = FindRoots(model.Nodes(), lines, paths);
     std::vector<NodeKey> roots;
-    for (const NodeId root : FindRoots(model.Nodes(), lines, m_filled))
-        if (root != OutlineNodes::none)
-            roots.push_back(model.Nodes().KeyOf(root));
+    for (std::size_t i = 0; i < m_filled.size(); ++i)
+        if (m_roots[i] != OutlineNodes::none)
+            roots.push_back(model.Nodes().KeyOf(m_roots[i]));
+    m_roots.erase(m_roots.begin(), m_roots.begin() + static_cast<std::ptrdiff_t>(m_filled.size()));
     return roots;
 }
 
@@ -80,11 +88,12 @@ void ViewState::Reopen(OutlineModel& model, const LineStore& lines, QTreeView& v
         paths.push_back(*m_selected);
     if (m_top)
         paths.push_back(*m_top);
-    const std::vector<NodeId> roots = FindRoots(model.Nodes(), lines, paths);
+    if (m_roots.size() != paths.size())
+        return;
     const auto indexOf = [&](std::size_t i) -> QModelIndex {
-        if (roots[i] == OutlineNodes::none)
+        if (m_roots[i] == OutlineNodes::none)
             return {};
-        const NodeId node = FindBelow(model.Nodes(), lines, roots[i], paths[i]);
+        const NodeId node = FindBelow(model.Nodes(), lines, m_roots[i], paths[i]);
         return node == OutlineNodes::none ? QModelIndex() : model.Reveal(model.Nodes().KeyOf(node));
     };
     for (std::size_t i = 0; i < m_expanded.size(); ++i)

@@ -25,16 +25,26 @@ void EachWantedRoot(const OutlineNodes& outline, const LineStore& lines,
                     std::unordered_map<std::string_view, std::size_t>& wanted, OnRoot&& onRoot) {
     if (outline.RootCount() == 0 || lines.Empty())
         return;
+    const auto look = [&](std::size_t root, std::string_view line) {
+        const std::string_view text = StepText(line);
+        if (const auto found = wanted.find(text); found != wanted.end())
+            onRoot(OutlineNodes::RootAt(root), NodeStep{std::string(text), found->second++});
+    };
     OutlineNodes::Cursor cursor;
+    // A line is found from the mark before it, a few lines at most; where roots are that dense,
+    // one pass over every line costs less.
+    if (outline.RootCount() * (LineStore::linesPerMark / 2) < lines.Count()) {
+        for (std::size_t root = 0; root < outline.RootCount(); ++root)
+            look(root, lines.Line(outline.KeyOf(OutlineNodes::RootAt(root), cursor).line));
+        return;
+    }
     std::size_t root = 0;
     LineIndex rootLine = outline.KeyOf(OutlineNodes::RootAt(0), cursor).line;
     LineIndex index = 0;
     lines.CutLines(0, lines.Count() - 1, [&](const CutLine& line) {
         if (index++ != rootLine)
             return true;
-        const std::string_view text = StepText(line.text);
-        if (const auto found = wanted.find(text); found != wanted.end())
-            onRoot(OutlineNodes::RootAt(root), NodeStep{std::string(text), found->second++});
+        look(root, line.text);
         if (++root == outline.RootCount())
             return false;
         rootLine = outline.KeyOf(OutlineNodes::RootAt(root), cursor).line;
