@@ -179,6 +179,20 @@ void ReportFailure(const ini::Failure& failure) {
     std::fprintf(stderr, "ini-outline: %s\n", failure.message.c_str());
 }
 
+// After each file: what it printed is written out, and why it could not be read is told (status
+// 1). False when the output failed, which ends the run.
+bool Settle(Output& out, const ini::Result<void>& done, int& status) {
+    if (!out.Finish()) {
+        out.Report();
+        return false;
+    }
+    if (!done.ok()) {
+        ReportFailure(done.failure());
+        status = 1;
+    }
+    return true;
+}
+
 // The outline or the structure problems, file by file.
 int PrintOutlines(Options& options, Output& out) {
     // Big output pieces go straight to the file descriptor.
@@ -197,14 +211,8 @@ int PrintOutlines(Options& options, Output& out) {
                                 out, status)
                 : ini::StreamOutline(std::move(file).value(), keywords, options.stream,
                                      [&](std::string_view bytes) { return out.Write(bytes); });
-        if (!out.Finish()) {
-            out.Report();
+        if (!Settle(out, done, status))
             return 1;
-        }
-        if (!done.ok()) {
-            ReportFailure(done.failure());
-            status = 1;
-        }
     }
     return status;
 }
@@ -295,22 +303,12 @@ int PrintIndex(const Options& options, Output& out) {
     IndexPrinter printer(options, out);
     for (std::size_t file = 0; file < listed.files.size(); ++file) {
         const ini::Result<void> done = printer.Index(file, listed.files[file]);
-        if (!out.Finish()) {
-            out.Report();
+        if (!Settle(out, done, status))
             return 1;
-        }
-        if (!done.ok()) {
-            ReportFailure(done.failure());
-            status = 1;
-        }
     }
     if (options.mode == Mode::Duplicates && printer.PrintDuplicates(listed.files))
         status = 1;
-    if (!out.Finish()) {
-        out.Report();
-        return 1;
-    }
-    return status;
+    return Settle(out, {}, status) ? status : 1;
 }
 
 } // namespace
