@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The layers point one way: parse knows no other layer and no Qt; outline knows neither the
 # window, the platform nor Qt's widgets; platform knows neither the window nor the outline; and
-# within the outline, reading, nodes, the walk, printing and find build on one another in turn.
+# within the outline, reading, nodes, the walk, printing and find build on one another in turn
+# (the folder index builds on the walk, beside the printer).
 # Usage: layering_test.sh <src folder> <Qt widgets include folders, ;-separated>
 set -u
 src=$1
@@ -49,6 +50,7 @@ forbid outline/check 'outline/(nodes|walk|text|find|model)/' 'includes the nodes
 forbid outline/walk 'outline/(text|find|model)/' 'includes the printer, find or the model'
 forbid outline/text 'outline/(find|model)/' 'includes find or the model'
 forbid outline/find 'outline/(check|walk|text|model)/' 'includes the walk, the printer or the model'
+forbid outline/index 'outline/(text|find|model)/' 'includes the printer, find or the model'
 
 [[ $failures -eq 0 ]] && echo "the layers include only what lies below them"
 [[ $failures -eq 0 ]]

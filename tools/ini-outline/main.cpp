@@ -1,6 +1,8 @@
 // ini-outline: prints the outline the viewer shows for block files, every block filled in.
 
 #include "outline/check/structure_checks.h"
+#include "outline/index/block_files.h"
+#include "outline/index/file_index.h"
 #include "outline/read/file_reader.h"
 #include "outline/text/outline_text.h"
 #include "parse/keywords.h"
@@ -8,6 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,59 +18,108 @@
 namespace {
 
 constexpr std::string_view usage =
-    "Usage: ini-outline [--comments] [--top-level] FILE...\n"
-    "       ini-outline --check FILE...\n"
+    "Usage: ini-outline [--comments] [--top-level] [--null] FILE...\n"
+    "       ini-outline --check [--null] FILE...\n"
+    "       ini-outline --definitions [--null] PATH...\n"
+    "       ini-outline --uses NAME [--null] PATH...\n"
+    "       ini-outline --duplicates [--null] PATH...\n"
     "\n"
     "Loads each FILE as the viewer's Load button does and prints its outline, one node per\n"
     "line, in pre-order: two spaces per depth level, the node's key (Key_<line index>), a TAB\n"
     "and the node's text, bytes as in the file. With more than one FILE every line starts with\n"
     "the file's path and a TAB, as grep -H does.\n"
     "\n"
-    "  --comments   show end-of-line comments in node texts (as the viewer's check box)\n"
-    "  --top-level  print only the root nodes, as right after Load; by default every root\n"
-    "               node is filled in, as one click on each would\n"
-    "  --check      print each structure problem instead, as FILE:LINE: warning: MESSAGE\n"
-    "               (LINE counts from 1): a block never closed, an End that closes none,\n"
-    "               a block name followed by a tab, a top-level block defined twice\n"
-    "  --help       show this text\n"
+    "A PATH is a file, whatever its name, or a folder: every file whose name ends in .ini (in\n"
+    "any letter case) in it and in the folders below it, links inside it not followed. The\n"
+    "files of all PATHs are read once each, in the byte order of their paths (LC_ALL=C sort).\n"
+    "A definition is a line that opens a block while none is open and whose text before ';'\n"
+    "has two words: the block's type and its name.\n"
     "\n"
-    "Exit status: 0 on success; 1 when a FILE cannot be read or changes while it is read (the\n"
-    "reason goes to stderr; the other files are still printed), the output cannot be written,\n"
-    "or --check found a problem; 2 on a usage error.\n";
+    "  --comments     show end-of-line comments in node texts (as the viewer's check box)\n"
+    "  --top-level    print only the root nodes, as right after Load; by default every root\n"
+    "                 node is filled in, as one click on each would\n"
+    "  --check        print each structure problem instead, as FILE:LINE: warning: MESSAGE\n"
+    "                 (LINE counts from 1): a block never closed, an End that closes none,\n"
+    "                 a block name followed by a tab, a top-level block defined twice\n"
+    "  --definitions  print each definition as FILE<TAB>LINE<TAB>TYPE<TAB>NAME\n"
+    "  --uses NAME    print each line whose text before ';' holds NAME as a whole word (no\n"
+    "                 letter, digit or _ next to it), as FILE:LINE:LINE-TEXT, the form of\n"
+    "                 grep -nw; the lines that define NAME are left out\n"
+    "  --duplicates   print the definitions of each type (in any letter case) and name that\n"
+    "                 is defined more than once, as --definitions does, group after group\n"
+    "  --null         end each path with a NUL byte instead of the TAB or ':' after it, as\n"
+    "                 grep -Z does\n"
+    "  --help         show this text\n"
+    "\n"
+    "Exit status: 0 on success (for --uses also when NAME is used nowhere); 1 when a FILE\n"
+    "cannot be read or changes while it is read, or a folder cannot be listed (the reason goes\n"
+    "to stderr; the other files are still read), the output cannot be written, --check found a\n"
+    "problem or --duplicates found a duplicate; 2 on a usage error.\n";
+
+enum class Mode { Outline, Check, Definitions, Uses, Duplicates };
 
 struct Options {
     ini::StreamOptions stream;
-    bool check = false;
-    std::vector<const char*> files;
+    Mode mode = Mode::Outline;
+    std::string name; // of --uses
+    bool null = false;
+    std::vector<std::string> files;
 };
 
 enum class Parsed { Run, Help, Usage };
+
+Parsed UsageError(const std::string& what) {
+    std::fprintf(stderr, "ini-outline: %s\n%s", what.c_str(), usage.data());
+    return Parsed::Usage;
+}
+
+// The option that chooses what is printed, if `arg` is one.
+std::optional<Mode> ModeOption(std::string_view arg) {
+    if (arg == "--check")
+        return Mode::Check;
+    if (arg == "--definitions")
+        return Mode::Definitions;
+    if (arg == "--uses")
+        return Mode::Uses;
+    if (arg == "--duplicates")
+        return Mode::Duplicates;
+    return std::nullopt;
+}
 
 Parsed ParseArguments(int argc, char** argv, Options& options) {
     bool optionsDone = false;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
+        const std::optional<Mode> mode = optionsDone ? std::nullopt : ModeOption(arg);
         if (optionsDone || arg == "-" || arg.empty() || arg.front() != '-') {
-            options.files.push_back(argv[i]);
+            options.files.emplace_back(arg);
         } else if (arg == "--help") {
             return Parsed::Help;
         } else if (arg == "--comments") {
             options.stream.showComments = true;
         } else if (arg == "--top-level") {
             options.stream.topLevelOnly = true;
-        } else if (arg == "--check") {
-            options.check = true;
+        } else if (arg == "--null") {
+            options.null = true;
+        } else if (mode) {
+            if (options.mode != Mode::Outline && options.mode != *mode)
+                return UsageError("--check, --definitions, --uses and --duplicates go alone");
+            options.mode = *mode;
+            if (*mode == Mode::Uses) {
+                if (++i == argc || *argv[i] == '\0')
+                    return UsageError("--uses needs a NAME");
+                options.name = argv[i];
+            }
         } else if (arg == "--") {
             optionsDone = true;
         } else {
-            std::fprintf(stderr, "ini-outline: unknown option '%s'\n%s", argv[i], usage.data());
-            return Parsed::Usage;
+            return UsageError("unknown option '" + std::string(arg) + "'");
         }
     }
-    if (options.files.empty()) {
-        std::fprintf(stderr, "ini-outline: no FILE given\n%s", usage.data());
-        return Parsed::Usage;
-    }
+    if (options.files.empty())
+        return UsageError(options.mode == Mode::Outline || options.mode == Mode::Check
+                              ? "no FILE given"
+                              : "no PATH given");
     return Parsed::Run;
 }
 
@@ -92,27 +144,171 @@ private:
     int m_error = 0;
 };
 
+// The path as an output line starts with it: followed by `separator`, or by a NUL byte with
+// --null, so that any path can be told apart from what follows.
+std::string Lead(std::string_view path, char separator, bool null) {
+    std::string lead(path);
+    lead += null ? '\0' : separator;
+    return lead;
+}
+
 // Prints the structure problems of one file in the form compilers use, which editors, logs and
-// grep understand; sets `status` to 1 when there is any.
+// grep understand; sets `status` to 1 when there is any. `lead` is the path and its ':'.
 ini::Result<void> PrintProblems(ini::FileReader file, const ini::Keywords& keywords,
-                                std::string_view path, Output& out, int& status) {
+                                std::string_view lead, Output& out, int& status) {
     ini::Result<ini::StructureChecks> checked = ini::CheckStructure(std::move(file), keywords);
     if (!checked.ok())
         return checked.failure();
     const ini::StructureChecks& checks = checked.value();
     std::string text;
     for (const ini::Problem& problem : checks.Problems()) {
-        text.append(path).append(":").append(std::to_string(problem.line + 1));
+        text.append(lead).append(std::to_string(problem.line + 1));
         text.append(": warning: ").append(problem.message).append("\n");
     }
     if (checks.Uncounted() > 0) {
-        text.append(path).append(": warning: ").append(std::to_string(checks.Uncounted()));
+        text.append(lead).append(" warning: ").append(std::to_string(checks.Uncounted()));
         text.append(" more problems not listed\n");
     }
     if (!checks.Problems().empty())
         status = 1;
     out.Write(text);
     return {};
+}
+
+void ReportFailure(const ini::Failure& failure) {
+    std::fprintf(stderr, "ini-outline: %s\n", failure.message.c_str());
+}
+
+// After each file: what it printed is written out, and why it could not be read is told (status
+// 1). False when the output failed, which ends the run.
+bool Settle(Output& out, const ini::Result<void>& done, int& status) {
+    if (!out.Finish()) {
+        out.Report();
+        return false;
+    }
+    if (!done.ok()) {
+        ReportFailure(done.failure());
+        status = 1;
+    }
+    return true;
+}
+
+// The outline or the structure problems, file by file.
+int PrintOutlines(Options& options, Output& out) {
+    // Big output pieces go straight to the file descriptor.
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
+    ini::Keywords keywords;
+    keywords.InitKeywords();
+    const bool several = options.files.size() > 1;
+    int status = 0;
+    for (const std::string& path : options.files) {
+        options.stream.prefix = several ? Lead(path, '\t', options.null) : std::string();
+        ini::Result<ini::FileReader> file = ini::FileReader::Open(path);
+        ini::Result<void> done =
+            !file.ok() ? ini::Result<void>(file.failure())
+            : options.mode == Mode::Check
+                ? PrintProblems(std::move(file).value(), keywords, Lead(path, ':', options.null),
+                                out, status)
+                : ini::StreamOutline(std::move(file).value(), keywords, options.stream,
+                                     [&](std::string_view bytes) { return out.Write(bytes); });
+        if (!Settle(out, done, status))
+            return 1;
+    }
+    return status;
+}
+
+// Definitions, uses or duplicates across the files of folders, in one pass over each file.
+class IndexPrinter {
+public:
+    IndexPrinter(const Options& options, Output& out) : m_options(options), m_out(out) {
+        m_keywords.InitKeywords();
+    }
+
+    // Reads the file, printing what it holds or keeping its definitions for Duplicates.
+    ini::Result<void> Index(std::size_t file, const std::string& path) {
+        ini::Result<ini::FileReader> reader = ini::FileReader::Open(path);
+        if (!reader.ok())
+            return reader.failure();
+        ini::IndexSink sink = MakeSink(file, path);
+        return ini::IndexFile(std::move(reader).value(), m_keywords, sink);
+    }
+
+    // Prints each group of definitions of one type and name; whether there was any.
+    bool PrintDuplicates(const std::vector<std::string>& files) {
+        const auto duplicates = m_groups.Duplicates();
+        for (const std::vector<ini::PlacedDefinition>& group : duplicates) {
+            for (const ini::PlacedDefinition& definition : group)
+                PrintDefinition(Lead(files[definition.file], '\t', m_options.null),
+                                {definition.line, definition.type, definition.name});
+        }
+        return !duplicates.empty();
+    }
+
+private:
+    ini::IndexSink MakeSink(std::size_t file, const std::string& path) {
+        switch (m_options.mode) {
+        case Mode::Duplicates:
+            return ini::IndexSink([this, file](const ini::DefinitionLine& definition) {
+                m_groups.Add(file, definition);
+                return true;
+            });
+        case Mode::Uses:
+            return ini::IndexSink({}, m_options.name,
+                                  [this, lead = Lead(path, ':', m_options.null)](
+                                      ini::LineIndex line, std::string_view bytes, bool ends) {
+                                      return PrintUse(lead, line, bytes, ends);
+                                  });
+        default:
+            return ini::IndexSink(
+                [this, lead = Lead(path, '\t', m_options.null)](const ini::DefinitionLine& at) {
+                    return PrintDefinition(lead, at);
+                });
+        }
+    }
+
+    bool PrintDefinition(std::string_view lead, const ini::DefinitionLine& definition) {
+        m_line.assign(lead).append(std::to_string(definition.line + 1)).append("\t");
+        m_line.append(definition.type).append("\t").append(definition.name).append("\n");
+        return m_out.Write(m_line);
+    }
+
+    // A use's line may come in several stretches: the path and line number go before the first.
+    bool PrintUse(std::string_view lead, ini::LineIndex line, std::string_view bytes, bool ends) {
+        if (m_lineStarts)
+            m_line.assign(lead).append(std::to_string(line + 1)).append(":");
+        else
+            m_line.clear();
+        m_line.append(bytes);
+        if (ends)
+            m_line += '\n';
+        m_lineStarts = ends;
+        return m_out.Write(m_line);
+    }
+
+    const Options& m_options;
+    Output& m_out;
+    ini::Keywords m_keywords;
+    ini::DefinitionGroups m_groups;
+    std::string m_line; // the output line being made, its room reused
+    bool m_lineStarts = true;
+};
+
+int PrintIndex(const Options& options, Output& out) {
+    // Output lines are short: the standard buffer gathers them.
+    std::setvbuf(stdout, nullptr, _IOFBF, std::size_t{1} << 16);
+    const ini::BlockFiles listed = ini::ListBlockFiles(options.files);
+    int status = listed.failures.empty() ? 0 : 1;
+    for (const ini::Failure& failure : listed.failures)
+        ReportFailure(failure);
+    IndexPrinter printer(options, out);
+    for (std::size_t file = 0; file < listed.files.size(); ++file) {
+        const ini::Result<void> done = printer.Index(file, listed.files[file]);
+        if (!Settle(out, done, status))
+            return 1;
+    }
+    if (options.mode == Mode::Duplicates && printer.PrintDuplicates(listed.files))
+        status = 1;
+    return Settle(out, {}, status) ? status : 1;
 }
 
 } // namespace
@@ -132,30 +328,7 @@ int main(int argc, char** argv) {
     case Parsed::Run:
         break;
     }
-    // Big output pieces go straight to the file descriptor.
-    std::setvbuf(stdout, nullptr, _IONBF, 0);
-
-    ini::Keywords keywords;
-    keywords.InitKeywords();
-    const bool several = options.files.size() > 1;
-    int status = 0;
-    for (const char* path : options.files) {
-        options.stream.prefix = several ? std::string(path) + '\t' : std::string();
-        ini::Result<ini::FileReader> file = ini::FileReader::Open(path);
-        ini::Result<void> done =
-            !file.ok() ? ini::Result<void>(file.failure())
-            : options.check
-                ? PrintProblems(std::move(file).value(), keywords, path, out, status)
-                : ini::StreamOutline(std::move(file).value(), keywords, options.stream,
-                                     [&](std::string_view bytes) { return out.Write(bytes); });
-        if (!out.Finish()) {
-            out.Report();
-            return 1;
-        }
-        if (!done.ok()) {
-            std::fprintf(stderr, "ini-outline: %s\n", done.error().c_str());
-            status = 1;
-        }
-    }
-    return status;
+    return options.mode == Mode::Outline || options.mode == Mode::Check
+               ? PrintOutlines(options, out)
+               : PrintIndex(options, out);
 }

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "parse/result.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ini {
+
+// The block files a list of paths names, as a folder index wants them.
+struct BlockFiles {
+    // In byte order of the whole path (as LC_ALL=C sort orders), each path once.
+    std::vector<std::string> files;
+    // A folder that could not be listed, and why; the rest is listed all the same.
+    std::vector<Failure> failures;
+};
+
+// Whether `name` ends in ".ini", in any letter case.
+bool IsBlockFileName(std::string_view name) noexcept;
+
+// The files of `paths`: a path that is a folder (a link to one included) stands for every file
+// whose name ends in ".ini" in it and in every folder below it, joined to the path with "/";
+// links found inside are not followed, so a loop of links costs nothing. Any other path is a
+// file whatever its name, and whether it can be read is for the one who reads it to say.
+BlockFiles ListBlockFiles(const std::vector<std::string>& paths);
+
+} // namespace ini

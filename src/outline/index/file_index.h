@@ -1,0 +1,133 @@
+#pragma once
+
+#include "outline/read/file_reader.h"
+#include "parse/keywords.h"
+#include "parse/line_walk.h"
+#include "parse/result.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace ini {
+
+// A letter, digit or underscore: what a whole word must not touch on either side.
+constexpr bool IsWordByte(char c) noexcept {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+}
+
+// Whether `name` (not empty) stands in `text` as a whole word. `before` is the byte in front of
+// the text (a space at a line's start). When the text does not `end` there, more of it follows,
+// so a name right at its end is not decided yet and does not count.
+bool HoldsWord(std::string_view text, std::string_view name, char before = ' ',
+               bool ends = true) noexcept;
+
+// A line's content in the sense of the index: its bytes before the first ';'.
+inline std::string_view ContentOf(std::string_view line) noexcept {
+    return line.substr(0, line.find(';'));
+}
+
+// A top-level block as its opener names it; the views last as long as the callback's call.
+struct DefinitionLine {
+    LineIndex line;
+    std::string_view type;
+    std::string_view name;
+};
+
+// The walk's sink of a folder index, for one file at a time:
+// - a definition is a line that opens a block while none is open and whose content has a second
+//   word; its type is the first word and its name the second, as written;
+// - a use of a name is a line whose content holds the name as a whole word, other than a line
+//   that defines that name.
+// Lines too long for a piece are followed part by part: a use in one is found wherever it
+// stands, and its bytes (from the first word on: the cut drops the spaces before it) are kept
+// in a temporary file until the line ends, so memory does not grow with the line.
+class IndexSink {
+public:
+    // Gets each definition in file order; false stops the walk.
+    using OnDefinition = std::function<bool(const DefinitionLine&)>;
+    // Gets the bytes of a line that holds a use, in order, `ends` with the last; false stops.
+    using OnUse = std::function<bool(LineIndex line, std::string_view bytes, bool ends)>;
+
+    // Definitions go to `onDefinition` when there is one; uses of `name`, when it is not empty,
+    // go to `onUse`.
+    explicit IndexSink(OnDefinition onDefinition, std::string name = {}, OnUse onUse = {});
+
+    void Line(const WalkedLine& line);
+    bool LongLine(const WalkedLine& line);
+    void LongPart(std::string_view part);
+    void LongEnd();
+    bool Stopped() const noexcept { return m_stopped; }
+    // Why the walk stopped other than by a callback: a long line could not be kept.
+    const std::optional<Failure>& Failed() const noexcept { return m_failure; }
+
+private:
+    struct CloseFile {
+        void operator()(std::FILE* file) const noexcept { std::fclose(file); }
+    };
+    // The state of a line too long for a piece, as its parts come.
+    struct LongState {
+        LineIndex index = 0;
+        bool defines = false; // a top-level opener: its second word is gathered
+        std::string type;     // its first word, as written
+        std::string name;     // its second word so far, up to nameRoom bytes
+        std::size_t nameRoom = std::string::npos;
+        bool nameDone = false; // a space came after some of it
+        bool contentDone = false;
+        std::string held;  // the content's end, where a use may still be starting
+        char before = ' '; // the byte in front of `held`
+        bool used = false; // the content holds the name
+        std::uint64_t spooled = 0;
+    };
+
+    void Define(LineIndex line, std::string_view type, std::string_view name);
+    void GatherName(std::string_view content);
+    void FindUse(std::string_view content, bool ends);
+    void Fail(const char* what);
+    void Spool(std::string_view bytes);
+    void ReplaySpool();
+
+    OnDefinition m_onDefinition;
+    std::string m_name;
+    OnUse m_onUse;
+    bool m_stopped = false;
+    std::optional<Failure> m_failure;
+    LongState m_long;
+    std::unique_ptr<std::FILE, CloseFile> m_spool;
+};
+
+// Walks `file` into `sink` as ini-outline reads: through pieces that go round, so memory does
+// not grow with the file. Fails when the file cannot be read or changes while it is read, or
+// when the sink could not keep a long line.
+Result<void> IndexFile(FileReader file, const Keywords& keywords, IndexSink& sink);
+
+// A definition with the file it stands in, by that file's place in a list.
+struct PlacedDefinition {
+    std::size_t file = 0;
+    LineIndex line = 0;
+    std::string type;
+    std::string name;
+
+    friend bool operator==(const PlacedDefinition&, const PlacedDefinition&) = default;
+};
+
+// Definitions gathered from many files, grouped by type (in any letter case) and name (exactly).
+class DefinitionGroups {
+public:
+    void Add(std::size_t file, const DefinitionLine& definition);
+    // Each type and name defined more than once, as the definitions came; groups in the order of
+    // their first definition.
+    std::vector<std::vector<PlacedDefinition>> Duplicates() const;
+
+private:
+    std::unordered_map<std::string, std::size_t> m_groupOf; // lower-cased type, space, name
+    std::vector<std::vector<PlacedDefinition>> m_groups;
+};
+
+} // namespace ini

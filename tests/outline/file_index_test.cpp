@@ -1,0 +1,249 @@
+#include "outline/index/block_files.h"
+#include "outline/index/file_index.h"
+
+#include "support/temp_file.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+namespace ini {
+namespace {
+
+struct Found {
+    LineIndex line;
+    std::string type;
+    std::string name;
+
+    friend bool operator==(const Found&, const Found&) = default;
+};
+
+struct Use {
+    LineIndex line;
+    std::string text;
+    int stretches = 0; // how many calls brought the line
+
+    friend bool operator==(const Use& a, const Use& b) {
+        return a.line == b.line && a.text == b.text;
+    }
+};
+
+struct Indexed {
+    std::vector<Found> definitions;
+    std::vector<Use> uses;
+};
+
+// Definitions and the uses of `name` in a file of `bytes`, through the streaming walk.
+Indexed IndexOf(const std::string& bytes, const std::string& name = "Tank") {
+    Keywords keywords;
+    keywords.InitKeywords();
+    const test::TempFile file(bytes);
+    Indexed found;
+    bool lineStarts = true;
+    IndexSink sink(
+        [&](const DefinitionLine& at) {
+            found.definitions.push_back({at.line, std::string(at.type), std::string(at.name)});
+            return true;
+        },
+        name,
+        [&](LineIndex line, std::string_view part, bool ends) {
+            if (lineStarts)
+                found.uses.push_back({line, {}});
+            found.uses.back().text.append(part);
+            ++found.uses.back().stretches;
+            lineStarts = ends;
+            return true;
+        });
+    const Result<void> done = IndexFile(FileReader::Open(file.Path()).value(), keywords, sink);
+    EXPECT_TRUE(done.ok()) << done.error();
+    EXPECT_TRUE(lineStarts) << "a use's line did not end";
+    return found;
+}
+
+TEST(HoldsWord, OnlyAWholeWordCounts) {
+    struct Case {
+        std::string_view text;
+        bool holds;
+    };
+    const Case cases[] = {
+        {"Tank", true},   {"Tanker", false},   {"BigTank", false},      {"Tank2", false},
+        {"2Tank", false}, {"Tank_", false},    {"_Tank", false},        {"Draw=Tank", true},
+        {"Tank=1", true}, {"x Tank, y", true}, {"TankTank Tank", true}, {"Tanker Tank", true},
+        {"tank", false},  {"Tan", false},      {"\tTank\t", true},      {"Caf\xe9Tank", true},
+        {"", false},      {"(Tank)", true},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(HoldsWord(c.text, "Tank"), c.holds) << c.text;
+}
+
+// A text that goes on: the byte in front counts, and a name at its end is not decided.
+TEST(HoldsWord, ATextInPartsLeavesItsEndOpen) {
+    EXPECT_FALSE(HoldsWord("Tank", "Tank", 'x'));
+    EXPECT_TRUE(HoldsWord("Tank", "Tank", '='));
+    EXPECT_FALSE(HoldsWord("a Tank", "Tank", ' ', false));
+    EXPECT_TRUE(HoldsWord("a Tank Tank", "Tank", ' ', false));
+    EXPECT_TRUE(HoldsWord("a Tanker Tank ", "Tank", ' ', false));
+}
+
+TEST(IndexSink, DefinitionsAreNamedTopLevelOpeners) {
+    const Indexed found = IndexOf("Object Tank ; the main one\n"
+                                  "  Draw = Model\n"
+                                  "    DefaultConditionState\n"
+                                  "    End\n"
+                                  "  End\n"
+                                  "  Object Inner\n" // not an opener inside a block
+                                  "End\n"
+                                  "Object\n" // one word: no name
+                                  "End\n"
+                                  "Object ; Commented\n"
+                                  "End\n"
+                                  "   WEAPON    Gun   Extra  \r\n"
+                                  "End\r\n"
+                                  "Speed = 1\n"
+                                  "\n"
+                                  "Armor Plate;Heavy\n"
+                                  "End\n"
+                                  "Object\tTab\n" // a tab is no space: one word, and no opener
+                                  "Unknown Block\n");
+    const std::vector<Found> expected = {
+        {0, "Object", "Tank"}, {11, "WEAPON", "Gun"}, {15, "Armor", "Plate"}};
+    EXPECT_EQ(found.definitions, expected);
+}
+
+TEST(IndexSink, UsesAreWholeWordsBeforeTheComment) {
+    const Indexed found = IndexOf("Object Tank\n"   // defines it: no use
+                                  "  Draw = Tank\n" // a use inside the block
+                                  "    DefaultConditionState\n"
+                                  "      Model = Tank_Hull ; Tank\n" // prefix, then comment
+                                  "    End\n"
+                                  "  End\n"
+                                  "End\n"
+                                  "Object Tanker\n"
+                                  "  Weapon=Tank;x\n"
+                                  "  Armor = Tank2 tank TANK\n"
+                                  "End\n"
+                                  "Object Big Tank\n" // defines Big, uses Tank
+                                  "End\n"
+                                  "; Tank\n"
+                                  "  List = Gun,Tank,Jeep   \r\n"
+                                  "Object Tank\n" // defined twice: neither is a use
+                                  "End\n");
+    const std::vector<Use> expected = {{1, "  Draw = Tank"},
+                                       {8, "  Weapon=Tank;x"},
+                                       {11, "Object Big Tank"},
+                                       {14, "  List = Gun,Tank,Jeep   "}};
+    EXPECT_EQ(found.uses, expected);
+}
+
+// Bytes that are not UTF-8 are bytes like any other: found, and handed on unchanged.
+TEST(IndexSink, BytesThatAreNotUtf8PassUnchanged) {
+    const Indexed found = IndexOf("Object Caf\xe9\xff\nEnd\nx = \xc3(Tank\x80\n", "Tank");
+    EXPECT_EQ(found.definitions, (std::vector<Found>{{0, "Object", "Caf\xe9\xff"}}));
+    EXPECT_EQ(found.uses, (std::vector<Use>{{2, "x = \xc3(Tank\x80"}}));
+}
+
+// Lines longer than a piece come in parts; what the index finds in them does not depend on
+// where the parts end. A piece is 1 MiB, so names are put right across that boundary.
+TEST(IndexSink, LongLinesAreFollowedAcrossPieces) {
+    constexpr std::size_t piece = std::size_t{1} << 20;
+    std::string across(3 * piece, 'a');
+    across.replace(0, 7, "Value =");
+    across[piece - 3] = ' ';
+    across.replace(piece - 2, 4, "Tank"); // Tank across the boundary
+    across[piece + 2] = ' ';
+    std::string touching(3 * piece, 'b');
+    touching.replace(piece - 1, 4, "Tank"); // a word byte before it: no use
+    std::string definition = "Object Tank2 " + std::string(3 * piece, ' ') + "Tank";
+    std::string commented = "Speed " + std::string(3 * piece, 'c') + " ; Tank";
+    std::string defines = "Object Tank " + std::string(3 * piece, ' ') + "x";
+    const Indexed found = IndexOf(across + "\n" + touching + "\n" + definition + "\nEnd\n" +
+                                  commented + "\n" + defines + "\nEnd\n" + "Tank\n");
+    EXPECT_EQ(found.definitions,
+              (std::vector<Found>{{2, "Object", "Tank2"}, {5, "Object", "Tank"}}));
+    ASSERT_EQ(found.uses.size(), 3u);
+    EXPECT_EQ(found.uses[0].line, 0u);
+    EXPECT_TRUE(found.uses[0].text == across) << "the line as it is, in full";
+    EXPECT_GT(found.uses[0].stretches, 1) << "a long line is handed on in stretches";
+    EXPECT_EQ(found.uses[1].line, 2u);
+    EXPECT_TRUE(found.uses[1].text == definition);
+    EXPECT_EQ(found.uses[2], (Use{7, "Tank"}));
+}
+
+// A long line that is only spaces before its name: the name is still the definition's.
+TEST(IndexSink, ALongOpenerKeepsItsWholeName) {
+    const std::string name(300, 'N');
+    const Indexed found =
+        IndexOf("Object" + std::string(std::size_t{3} << 20, ' ') + name + " x\nEnd\n", name);
+    EXPECT_EQ(found.definitions, (std::vector<Found>{{0, "Object", name}}));
+    EXPECT_TRUE(found.uses.empty()) << "the line that defines a name is not a use of it";
+}
+
+TEST(DefinitionGroups, DuplicatesMatchTypesInAnyCaseAndNamesExactly) {
+    DefinitionGroups groups;
+    groups.Add(0, {0, "Object", "Tank"});
+    groups.Add(0, {3, "Weapon", "Gun"});
+    groups.Add(1, {0, "Object", "tank"}); // another name
+    groups.Add(1, {4, "WEAPON", "Gun"});
+    groups.Add(2, {7, "object", "Tank"});
+    groups.Add(2, {9, "Armor", "Gun"}); // another type
+    const std::vector<std::vector<PlacedDefinition>> expected = {
+        {{0, 0, "Object", "Tank"}, {2, 7, "object", "Tank"}},
+        {{0, 3, "Weapon", "Gun"}, {1, 4, "WEAPON", "Gun"}},
+    };
+    EXPECT_EQ(groups.Duplicates(), expected);
+}
+
+void Write(const std::filesystem::path& path) {
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream(path) << "Object A\nEnd\n";
+}
+
+// A folder: every .ini file below it in byte order, links inside not followed, each path once;
+// a link given as a folder is followed, and a file given by name is read whatever its name.
+TEST(ListBlockFiles, ListsIniFilesBelowFoldersWithoutFollowingLinks) {
+    namespace fs = std::filesystem;
+    const test::TempFile top("", "Top.txt");
+    const fs::path root = top.Folder();
+    for (const char* name : {"b.ini", "a/Z.INI", "a/y.Ini", "a/deep/x.ini", "a b/c.ini", "n.txt",
+                             "a/ini", "a/x.ini.bak"})
+        Write(root / name);
+    fs::create_directory_symlink("..", root / "a" / "loop");
+    fs::create_symlink(root / "b.ini", root / "a" / "link.ini");
+    const std::string r = root.string();
+    const BlockFiles listed = ListBlockFiles({r, top.Path(), r + "/b.ini", r + "/a/loop"});
+    const std::vector<std::string> expected = {r + "/Top.txt",
+                                               r + "/a b/c.ini",
+                                               r + "/a/Z.INI",
+                                               r + "/a/deep/x.ini",
+                                               r + "/a/loop/a b/c.ini",
+                                               r + "/a/loop/a/Z.INI",
+                                               r + "/a/loop/a/deep/x.ini",
+                                               r + "/a/loop/a/y.Ini",
+                                               r + "/a/loop/b.ini",
+                                               r + "/a/y.Ini",
+                                               r + "/b.ini"};
+    EXPECT_EQ(listed.files, expected);
+    EXPECT_TRUE(listed.failures.empty());
+}
+
+TEST(ListBlockFiles, AFolderThatCannotBeReadIsReported) {
+    namespace fs = std::filesystem;
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "every folder can be read by the superuser";
+    const test::TempFile top("", "a.ini");
+    Write(top.Folder() / "shut" / "b.ini");
+    fs::permissions(top.Folder() / "shut", fs::perms::none);
+    const BlockFiles listed = ListBlockFiles({top.Folder().string()});
+    fs::permissions(top.Folder() / "shut", fs::perms::owner_all);
+    EXPECT_EQ(listed.files, std::vector<std::string>{top.Path()});
+    ASSERT_EQ(listed.failures.size(), 1u);
+    EXPECT_NE(listed.failures[0].message.find("shut"), std::string::npos);
+}
+
+} // namespace
+} // namespace ini
