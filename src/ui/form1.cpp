@@ -3,13 +3,18 @@
 #include "ui/form1_layout.h"
 
 #include "outline/find/outline_search.h"
+#include "outline/index/file_index.h"
 #include "outline/model/outline_model.h"
+#include "parse/block_stacks.h"
+#include "parse/line_splitter.h"
 #include "platform/desktop.h"
 #include "ui/drive_list.h"
 #include "ui/editor_handoff.h"
 #include "ui/file_list.h"
 #include "ui/find_bar.h"
+#include "ui/folder_index.h"
 #include "ui/folder_list.h"
+#include "ui/folder_views.h"
 #include "ui/path_text.h"
 #include "ui/view_state.h"
 
@@ -19,7 +24,9 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -227,6 +234,149 @@ void Form1::ConnectHandlers() {
     connect(new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F8), this), &QShortcut::activated, this,
             [this] { GoToProblem(false); });
     connect(&m_shown, &ShownFile::changed, this, &Form1::ShownFileChanged);
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_P), this), &QShortcut::activated, this,
+            &Form1::OpenGoToBlock);
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F), this),
+            &QShortcut::activated, this, &Form1::FindUses);
+    connect(new QShortcut(QKeySequence(Qt::Key_F12), this), &QShortcut::activated, this,
+            &Form1::GoToDefinition);
+}
+
+FolderIndex& Form1::Index() {
+    if (m_index == nullptr) {
+        m_index = new FolderIndex(m_keywords, this);
+        QString folder = m_indexFolder;
+        if (folder.isEmpty())
+            folder = m_remembered.Folder();
+        if (folder.isEmpty() || !QFileInfo(folder).isDir())
+            folder = m_dir1->Path();
+        m_index->Open(PathFromText(folder));
+        connect(m_index, &FolderIndex::changed, this, [this] {
+            if (m_goToBlock != nullptr && m_goToBlock->isVisible())
+                m_goToBlock->SetIndex(m_index->Snapshot());
+        });
+    }
+    return *m_index;
+}
+
+void Form1::SetIndexFolder(const QString& folder) {
+    m_indexFolder = folder;
+    if (m_index != nullptr)
+        m_index->Open(PathFromText(folder));
+}
+
+void Form1::ChangeIndexFolder() {
+    const QString folder = QFileDialog::getExistingDirectory(
+        this, QStringLiteral("Folder of block files"), TextFromPath(Index().Folder()));
+    if (folder.isEmpty())
+        return;
+    SetIndexFolder(folder);
+    if (const Result<void> stored = m_remembered.WriteFolder(folder); !stored.ok())
+        ShowFailure(QStringLiteral("Remember folder"),
+                    WithContext("The folder could not be remembered", stored.failure()));
+    if (m_goToBlock != nullptr)
+        m_goToBlock->SetIndex(m_index->Snapshot());
+}
+
+void Form1::OpenGoToBlock() {
+    if (m_goToBlock == nullptr) {
+        m_goToBlock = new GoToBlockDialog(this);
+        m_goToBlock->setObjectName(QStringLiteral("GoToBlock"));
+        m_goToBlock->goTo = [this](const FolderPlace& place) { GoToPlace(place); };
+        m_goToBlock->changeFolder = [this] { ChangeIndexFolder(); };
+    }
+    m_goToBlock->SetIndex(Index().Snapshot());
+    m_goToBlock->ShowAll();
+    m_goToBlock->show();
+    m_goToBlock->raise();
+    m_goToBlock->activateWindow();
+}
+
+std::string Form1::SelectedLineText() const {
+    const QModelIndexList selected = m_treeView1->selectionModel()->selectedIndexes();
+    if (selected.isEmpty())
+        return {};
+    const std::optional<NodeKey> key = m_model->KeyAt(selected.front());
+    if (!key || key->line >= m_lines.Count())
+        return {};
+    return std::string(m_lines.Line(key->line));
+}
+
+void Form1::FindUses() {
+    // The selected block's name: the second word of an opener's line.
+    std::string name;
+    const std::string line = SelectedLineText();
+    const std::string_view first = FirstWordOf(line);
+    if (!first.empty() &&
+        ClassifyFirstWord(first, BlockStacks{}, m_keywords).lineClass == LineClass::Opener) {
+        const std::size_t after =
+            static_cast<std::size_t>(first.data() - line.data()) + first.size();
+        name = std::string(FirstWordOf(std::string_view(line).substr(after)));
+    }
+    if (name.empty()) {
+        bool ok = false;
+        const QString asked =
+            QInputDialog::getText(this, QStringLiteral("Find uses"), QStringLiteral("Name:"),
+                                  QLineEdit::Normal, QString(), &ok);
+        if (!ok || asked.trimmed().isEmpty())
+            return;
+        name = PathFromText(asked.trimmed());
+    }
+    if (m_useSearch == nullptr) {
+        m_useSearch = new UseSearch(m_keywords, this);
+        m_usesDialog = new UsesDialog(*m_useSearch, this);
+        m_usesDialog->setObjectName(QStringLiteral("FindUses"));
+        m_usesDialog->goTo = [this](const FolderPlace& place) { GoToPlace(place); };
+        m_usesDialog->changeFolder = [this] {
+            ChangeIndexFolder();
+            FindUses();
+        };
+    }
+    const FolderIndexSnapshot index = Index().Snapshot();
+    // The files as the index knows them; a search before the folder's listing ends sees those
+    // listed so far.
+    std::vector<std::string> files;
+    for (const auto& file : index->files)
+        files.push_back(file->path);
+    m_useSearch->Start(std::move(files), name);
+    m_usesDialog->Follow(index->folder);
+    m_usesDialog->show();
+    m_usesDialog->raise();
+}
+
+void Form1::GoToDefinition() {
+    const std::string line = SelectedLineText();
+    const std::string_view content = std::string_view(line).substr(0, line.find(';'));
+    // Every word of the line that names a block somewhere in the folder.
+    std::vector<std::string> names;
+    for (std::size_t at = 0; at < content.size();) {
+        std::size_t end = at;
+        while (end < content.size() && IsWordByte(content[end]))
+            ++end;
+        if (end > at)
+            names.emplace_back(content.substr(at, end - at));
+        at = end + 1;
+    }
+    std::vector<FolderPlace> places;
+    const FolderIndexSnapshot index = Index().Snapshot();
+    for (const auto& file : index->files)
+        for (const IndexedDefinition& definition : file->definitions)
+            if (std::find(names.begin(), names.end(), definition.Name()) != names.end())
+                places.push_back(FolderPlace{file->path, definition.line});
+    if (places.size() == 1) {
+        GoToPlace(places.front());
+        return;
+    }
+    OpenGoToBlock();
+    m_goToBlock->ShowOnly(names);
+}
+
+void Form1::GoToPlace(const FolderPlace& place) {
+    m_txtFilename->setText(TextFromPath(place.file));
+    ShowFolderOf(m_txtFilename->text());
+    Cmd_Load_Click();
+    if (m_shown.Shows(place.file))
+        GoToLine(place.line);
 }
 
 void Form1::Form_Load() {

@@ -27,7 +27,12 @@ namespace ini {
 class Desktop;
 class FileList;
 class FindBar;
+class FolderIndex;
 class FolderList;
+class GoToBlockDialog;
+class UseSearch;
+class UsesDialog;
+struct FolderPlace;
 class OutlineModel;
 
 // What the window takes from outside; tests replace each part.
@@ -80,6 +85,19 @@ public:
     // F8 and Shift+F8: selects the node of the next or previous problem, filling its block.
     void GoToProblem(bool forward);
 
+    // The folder-wide views. The folder they cover is the one given with --folder, else the one
+    // chosen last time, else the folder the folder list shows when first asked for.
+    void SetIndexFolder(const QString& folder);
+    // Ctrl+P: every block of the folder, found by typing part of its type or name.
+    void OpenGoToBlock();
+    // Ctrl+Shift+F: every line of the folder that uses the selected block's name (or a name
+    // asked for).
+    void FindUses();
+    // F12: the definition of a name the selected line holds; a list when it holds several.
+    void GoToDefinition();
+    // Loads a file of the folder as Load would and selects the node of the line.
+    void GoToPlace(const FolderPlace& place);
+
     // A file handed over from outside (the command line, a drop) is treated as typed into the
     // file name box: the lists move to its folder and Load is pressed once pending events ran.
     void OpenFromOutside(const QString& path);
@@ -104,6 +122,9 @@ private:
     WalkResult LoadShown(const std::string& path);
     void ShownFileChanged();
     void ShowProblemCount();
+    FolderIndex& Index();
+    void ChangeIndexFolder();
+    std::string SelectedLineText() const;
     void TreeView1_DoubleClick(const QModelIndex& index);
     void TreeView1_Expanded(const QModelIndex& index);
     // Fills a root node's block as a click does; true when it got nodes (and was opened).
@@ -136,6 +157,11 @@ private:
     FindBar* m_findBar = nullptr;
     QLabel* m_problemCount = nullptr;
     ShownFile m_shown;
+    QString m_indexFolder; // from --folder, or empty
+    FolderIndex* m_index = nullptr;
+    UseSearch* m_useSearch = nullptr;
+    GoToBlockDialog* m_goToBlock = nullptr;
+    UsesDialog* m_usesDialog = nullptr;
 
     // Chk_Comments is checked; the load's worker thread reads it line by line.
     std::atomic<bool> m_showComments{false};

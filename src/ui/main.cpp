@@ -16,11 +16,13 @@
 namespace {
 
 const char* const usage =
-    "Usage: ini-file-parser [FILE]\n"
+    "Usage: ini-file-parser [--folder DIR] [FILE]\n"
     "Shows the blocks of a block-structured INI data file as an outline tree.\n"
     "With FILE, starts on that file's folder and loads it.\n"
     "\n"
     "Options:\n"
+    "  --folder DIR   the folder that go to block (Ctrl+P), find uses (Ctrl+Shift+F) and\n"
+    "                 go to definition (F12) cover, with every folder below it\n"
     "  -h, --help     show this help and exit\n"
     "  -v, --version  show the version and exit\n";
 
@@ -28,8 +30,9 @@ const char* const usage =
 struct Request {
     enum class Kind { Run, Help, Version, UsageError };
     Kind kind = Kind::Run;
-    std::optional<std::string> file; // Run: the file to open at start, as its bytes
-    std::string error;               // UsageError: what is wrong
+    std::optional<std::string> file;   // Run: the file to open at start, as its bytes
+    std::optional<std::string> folder; // Run: the folder the folder-wide views cover
+    std::string error;                 // UsageError: what is wrong
 };
 
 // Reads the arguments as the bytes they are: a file name need not be UTF-8.
@@ -42,12 +45,18 @@ Request Parse(int argc, char** argv) {
         if (!optionsEnd && argument == "--") {
             optionsEnd = true;
         } else if (!optionsEnd && (argument == "-h" || argument == "--help")) {
-            return {Request::Kind::Help, {}, {}};
+            return {Request::Kind::Help, {}, {}, {}};
         } else if (!optionsEnd && (argument == "-v" || argument == "--version")) {
-            return {Request::Kind::Version, {}, {}};
+            return {Request::Kind::Version, {}, {}, {}};
+        } else if (!optionsEnd && argument == "--folder") {
+            if (i + 1 >= argc || std::string_view(argv[i + 1]).empty())
+                return {Request::Kind::UsageError, {}, {}, "--folder needs a folder"};
+            request.folder = std::string(argv[++i]);
         } else if (!optionsEnd && argument.size() > 1 && argument.front() == '-') {
-            request = {
-                Request::Kind::UsageError, {}, "unknown option '" + std::string(argument) + "'"};
+            request = {Request::Kind::UsageError,
+                       {},
+                       {},
+                       "unknown option '" + std::string(argument) + "'"};
         } else {
             files.push_back(argument);
         }
@@ -55,9 +64,9 @@ Request Parse(int argc, char** argv) {
     if (request.kind == Request::Kind::UsageError)
         return request;
     if (files.size() > 1)
-        return {Request::Kind::UsageError, {}, "give at most one file"};
+        return {Request::Kind::UsageError, {}, {}, "give at most one file"};
     if (!files.empty() && files.front().empty())
-        return {Request::Kind::UsageError, {}, "the file name is empty"};
+        return {Request::Kind::UsageError, {}, {}, "the file name is empty"};
     if (!files.empty())
         request.file = std::string(files.front());
     return request;
@@ -107,6 +116,8 @@ int main(int argc, char** argv) {
     QGuiApplication::setDesktopFileName(QStringLiteral("invalid.ini_file_parser.viewer"));
 
     ini::Form1 form;
+    if (request.folder)
+        form.SetIndexFolder(AbsolutePathText(*request.folder));
     if (request.file)
         form.OpenFromOutside(AbsolutePathText(*request.file));
     form.show();

@@ -16,7 +16,8 @@ namespace ini {
 
 namespace {
 
-const QString key = QStringLiteral("options/lastfile");
+const QString lastFileKey = QStringLiteral("options/lastfile");
+const QString folderKey = QStringLiteral("options/folder");
 
 // An absolute folder named by an environment variable, or nothing.
 std::optional<QString> FolderFromEnvironment(const char* variable) {
@@ -56,6 +57,22 @@ Failure NotStored(const QString& reason) {
 RememberedFile::RememberedFile(QString settingsFile) : m_settingsFile(std::move(settingsFile)) {}
 
 QString RememberedFile::Read() const {
+    return ReadPath(lastFileKey);
+}
+
+Result<void> RememberedFile::Write(const QString& path) const {
+    return WritePath(lastFileKey, path);
+}
+
+QString RememberedFile::Folder() const {
+    return ReadPath(folderKey);
+}
+
+Result<void> RememberedFile::WriteFolder(const QString& folder) const {
+    return WritePath(folderKey, folder);
+}
+
+QString RememberedFile::ReadPath(const QString& key) const {
     const std::optional<QString> file = StoreFile(m_settingsFile);
     if (!file)
         return {};
@@ -71,7 +88,7 @@ QString RememberedFile::Read() const {
     }
 }
 
-Result<void> RememberedFile::Write(const QString& path) const {
+Result<void> RememberedFile::WritePath(const QString& key, const QString& path) const {
     const std::optional<QString> file = StoreFile(m_settingsFile);
     if (!file)
         return NotStored(QStringLiteral(

@@ -27,11 +27,19 @@ public:
     // The user's own editor command in the same store (group "options", key "editor"), such as
     // "kate --line %l %f"; empty when none is set and the stand-in editor is used.
     QString EditorCommand() const;
+    // The folder the folder-wide views cover (group "options", key "folder"); empty when none
+    // was chosen. Kept and stored as Read and Write keep the file path.
+    QString Folder() const;
+    Result<void> WriteFolder(const QString& folder) const;
+
     // Whether the window reloads the file it shows when the file changes (group "options", key
     // "autoreload"); on unless set to false.
     bool AutoReload() const;
 
 private:
+    QString ReadPath(const QString& key) const;
+    Result<void> WritePath(const QString& key, const QString& path) const;
+
     QString m_settingsFile;
 };
 

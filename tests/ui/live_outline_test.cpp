@@ -43,14 +43,6 @@ bool SaveInPlace(const QString& path, const QByteArray& bytes) {
            file.write(bytes) == bytes.size();
 }
 
-std::optional<LineIndex> SelectedLine(Harness& window) {
-    const QModelIndexList selected = window.Tree()->selectionModel()->selectedIndexes();
-    if (selected.isEmpty())
-        return std::nullopt;
-    const std::optional<NodeKey> key = window.Model()->KeyAt(selected.front());
-    return key ? std::optional(key->line) : std::nullopt;
-}
-
 // Mistakes, one of each: a stray end (line 4), a name with a tab (6), a block defined twice
 // (1 and 9) and a block never closed (12).
 const QByteArray mistakes = "Weapon LancerGun\n" // 1
@@ -94,7 +86,7 @@ void LiveOutlineTest::reloadFollowsTheFileAndKeepsWhatWasOpen() {
     // Saved as editors do, with two blocks above.
     QVERIFY(SaveByRename(path, inserted + example));
     QTRY_COMPARE(window.Model()->rowCount(), 5);
-    QCOMPARE(SelectedLine(window), std::optional<LineIndex>(5 + insertedLines));
+    QCOMPARE(window.SelectedLine(), std::optional<LineIndex>(5 + insertedLines));
     QVERIFY(window.Tree()->isExpanded(window.Node(0 + insertedLines)));
     QVERIFY(window.Tree()->isExpanded(window.Node(3 + insertedLines)));
     QCOMPARE(window.Model()->ChildCount(NodeKey{3}), std::size_t{0}); // the new block: unfilled
@@ -103,7 +95,7 @@ void LiveOutlineTest::reloadFollowsTheFileAndKeepsWhatWasOpen() {
     // A write in place is noticed too, and the watch survived the rename.
     QVERIFY(SaveInPlace(path, inserted + example + "Object Delta\r\nEnd\r\n"));
     QTRY_COMPARE(window.Model()->rowCount(), 6);
-    QCOMPARE(SelectedLine(window), std::optional<LineIndex>(5 + insertedLines));
+    QCOMPARE(window.SelectedLine(), std::optional<LineIndex>(5 + insertedLines));
     QVERIFY(window.warnings.isEmpty());
 }
 
@@ -122,12 +114,12 @@ void LiveOutlineTest::editorGetsTheLineOfTheNewOutline() {
     const std::string wanted = "keys " + std::to_string(2 + insertedLines + 1);
     QVERIFY(std::find(window.desktop->calls.begin(), window.desktop->calls.end(), wanted) !=
             window.desktop->calls.end());
-    QCOMPARE(SelectedLine(window), std::optional<LineIndex>(2 + insertedLines));
+    QCOMPARE(window.SelectedLine(), std::optional<LineIndex>(2 + insertedLines));
 
     // F5 reloads on demand.
     QVERIFY(SaveInPlace(path, example));
     QTest::keyClick(window.form.get(), Qt::Key_F5);
-    QCOMPARE(SelectedLine(window), std::optional<LineIndex>(2));
+    QCOMPARE(window.SelectedLine(), std::optional<LineIndex>(2));
     QVERIFY(window.warnings.isEmpty());
 }
 
@@ -180,12 +172,12 @@ void LiveOutlineTest::mistakesAreMarkedAndWalkedWithF8() {
     const std::vector<LineIndex> order = {0, 1, 5, 8, 11, 0};
     for (const LineIndex line : order) {
         QTest::keyClick(window.form.get(), Qt::Key_F8);
-        QCOMPARE(SelectedLine(window), std::optional(line));
+        QCOMPARE(window.SelectedLine(), std::optional(line));
     }
     QVERIFY(window.Tree()->isExpanded(window.Node(4)));
     for (const LineIndex line : {11, 8, 5}) {
         QTest::keyClick(window.form.get(), Qt::Key_F8, Qt::ShiftModifier);
-        QCOMPARE(SelectedLine(window), std::optional(line));
+        QCOMPARE(window.SelectedLine(), std::optional(line));
     }
 }
 

@@ -10,7 +10,7 @@ source "$(dirname "$0")/../support/check.sh"
 for option in --help -h; do
     env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$viewer" "$option" >"$tmp/out" 2>"$tmp/err"
     check "$option exit 0" test $? -eq 0
-    check "$option text" grep -q "^Usage: ini-file-parser \[FILE\]" "$tmp/out"
+    check "$option text" grep -q "^Usage: ini-file-parser \[--folder DIR\] \[FILE\]" "$tmp/out"
     check "$option needs no display" test ! -s "$tmp/err"
 done
 env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$viewer" --version >"$tmp/out" 2>&1
@@ -35,5 +35,7 @@ usage_error() { # name, expected text, arguments...
 usage_error "two files" "at most one file" a.ini b.ini
 usage_error "unknown option" "unknown option '--bogus'" --bogus a.ini
 usage_error "empty file name" "file name is empty" ""
+usage_error "folder without a folder" "--folder needs a folder" --folder
+usage_error "empty folder" "--folder needs a folder" --folder ""
 
 finish

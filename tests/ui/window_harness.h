@@ -94,6 +94,14 @@ public:
         Find<QPushButton>("Cmd_Load")->click();
     }
     QModelIndex Node(LineIndex line) { return Model()->IndexOf(NodeKey{line}); }
+    // The line of the selected node, which the editor button hands over.
+    std::optional<LineIndex> SelectedLine() {
+        const QModelIndexList selected = Tree()->selectionModel()->selectedIndexes();
+        if (selected.isEmpty())
+            return std::nullopt;
+        const std::optional<NodeKey> key = Model()->KeyAt(selected.front());
+        return key ? std::optional(key->line) : std::nullopt;
+    }
     void ClickNode(LineIndex line) {
         const QModelIndex index = Node(line);
         QTest::mouseClick(Tree()->viewport(), Qt::LeftButton, {},

@@ -1,0 +1,63 @@
+#include "outline/index/definition_match.h"
+
+#include "parse/keywords.h"
+
+namespace ini {
+
+namespace {
+
+// Where `query` first occurs in `text` in any ASCII letter case, at or after `from`.
+std::size_t FindIgnoringCase(std::string_view text, std::string_view query,
+                             std::size_t from = 0) noexcept {
+    if (query.size() > text.size())
+        return std::string_view::npos;
+    for (std::size_t at = from; at + query.size() <= text.size(); ++at)
+        if (EqualsIgnoringCase(text.substr(at, query.size()), query))
+            return at;
+    return std::string_view::npos;
+}
+
+bool StartsWord(std::string_view text, std::size_t at) noexcept {
+    if (at == 0)
+        return true;
+    const char before = text[at - 1];
+    const char here = text[at];
+    const bool beforeIsLetter =
+        (before >= 'a' && before <= 'z') || (before >= 'A' && before <= 'Z');
+    // After a non-letter, or a capital after a small letter ("Lancer" in "MeridianLancerGun").
+    return !beforeIsLetter || (here >= 'A' && here <= 'Z' && before >= 'a' && before <= 'z');
+}
+
+} // namespace
+
+bool RanksAbove(const MatchRank& a, const MatchRank& b) noexcept {
+    return a.kind != b.kind ? a.kind > b.kind : a.length < b.length;
+}
+
+MatchRank RankDefinition(std::string_view query, std::string_view type,
+                         std::string_view name) noexcept {
+    const std::size_t length = type.size() + 1 + name.size();
+    if (query.empty())
+        return {1, length};
+    if (EqualsIgnoringCase(name, query))
+        return {6, length};
+    const std::size_t inName = FindIgnoringCase(name, query);
+    if (inName == 0)
+        return {5, length};
+    if (FindIgnoringCase(type, query) == 0)
+        return {4, length};
+    for (std::size_t at = inName; at != std::string_view::npos;
+         at = FindIgnoringCase(name, query, at + 1))
+        if (StartsWord(name, at))
+            return {3, length};
+    if (inName != std::string_view::npos || FindIgnoringCase(type, query) != std::string_view::npos)
+        return {2, length};
+    // Typed with the space: "weapon lan" matches "Weapon LancerGun".
+    const std::size_t space = query.find(' ');
+    if (space != std::string_view::npos && EqualsIgnoringCase(type, query.substr(0, space)) &&
+        FindIgnoringCase(name, query.substr(space + 1)) == 0)
+        return {4, length};
+    return {};
+}
+
+} // namespace ini

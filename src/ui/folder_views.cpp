@@ -1,0 +1,240 @@
+#include "ui/folder_views.h"
+
+#include "outline/index/definition_match.h"
+#include "ui/path_text.h"
+
+#include <QCoreApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace ini {
+
+std::string DefinitionKey(std::string_view type, std::string_view name) {
+    std::string key = ToLowerAscii(type);
+    key += ' ';
+    key += name;
+    return key;
+}
+
+FolderListDialog::FolderListDialog(const QString& title, bool withFilter, QWidget* parent)
+    : QDialog(parent) {
+    setWindowTitle(title);
+    resize(640, 420);
+    auto* layout = new QVBoxLayout(this);
+    auto* top = new QHBoxLayout;
+    m_header = new QLabel(this);
+    m_header->setObjectName(QStringLiteral("Folder_Header"));
+    auto* change = new QPushButton(QStringLiteral("Change folder..."), this);
+    change->setObjectName(QStringLiteral("Change_Folder"));
+    change->setAutoDefault(false);
+    top->addWidget(m_header, 1);
+    top->addWidget(change);
+    layout->addLayout(top);
+    if (withFilter) {
+        m_filter = new QLineEdit(this);
+        m_filter->setObjectName(QStringLiteral("Block_Filter"));
+        m_filter->setPlaceholderText(QStringLiteral("Type part of a block's type or name"));
+        layout->addWidget(m_filter);
+    }
+    m_list = new QListWidget(this);
+    m_list->setObjectName(QStringLiteral("Folder_List"));
+    m_list->setUniformItemSizes(true);
+    layout->addWidget(m_list);
+    connect(change, &QPushButton::clicked, this, [this] {
+        if (changeFolder)
+            changeFolder();
+    });
+    connect(m_list, &QListWidget::itemActivated, this, &FolderListDialog::Choose);
+}
+
+void FolderListDialog::SetHeader(const QString& text) {
+    m_header->setText(text);
+}
+
+void FolderListDialog::ShowRows(const QStringList& rows, std::vector<FolderPlace> places,
+                                bool append) {
+    if (!append) {
+        m_list->clear();
+        m_places.clear();
+    }
+    m_list->addItems(rows);
+    m_places.insert(m_places.end(), std::make_move_iterator(places.begin()),
+                    std::make_move_iterator(places.end()));
+    if (m_list->currentRow() < 0 && m_list->count() > 0)
+        m_list->setCurrentRow(0);
+}
+
+QString FolderListDialog::Shown(const std::string& folder, const std::string& file) const {
+    const std::string_view path = file;
+    if (!folder.empty() && path.starts_with(folder) && path.size() > folder.size() &&
+        (folder.back() == '/' || path[folder.size()] == '/'))
+        return TextFromPath(
+            std::string(path.substr(folder.size() + (folder.back() == '/' ? 0 : 1))));
+    return TextFromPath(file);
+}
+
+void FolderListDialog::keyPressEvent(QKeyEvent* event) {
+    // Up and Down move in the list while the typing goes on in the filter.
+    if (m_filter != nullptr &&
+        (event->key() == Qt::Key_Down || event->key() == Qt::Key_Up ||
+         event->key() == Qt::Key_PageDown || event->key() == Qt::Key_PageUp)) {
+        QCoreApplication::sendEvent(m_list, event);
+        return;
+    }
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        Choose();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void FolderListDialog::Choose() {
+    const int row = m_list->currentRow();
+    if (row < 0 || static_cast<std::size_t>(row) >= m_places.size() || !goTo)
+        return;
+    const FolderPlace place = m_places[static_cast<std::size_t>(row)];
+    accept();
+    goTo(place);
+}
+
+GoToBlockDialog::GoToBlockDialog(QWidget* parent)
+    : FolderListDialog(QStringLiteral("Go to block"), true, parent) {
+    connect(m_filter, &QLineEdit::textChanged, this, &GoToBlockDialog::Refill);
+}
+
+void GoToBlockDialog::SetIndex(FolderIndexSnapshot index) {
+    m_index = std::move(index);
+    m_entries.clear();
+    m_timesDefined.clear();
+    std::size_t failed = m_index->folderFailures.size();
+    for (const auto& file : m_index->files) {
+        failed += file->failure ? 1 : 0;
+        for (const IndexedDefinition& definition : file->definitions) {
+            m_entries.push_back(Entry{file.get(), &definition});
+            ++m_timesDefined[DefinitionKey(definition.Type(), definition.Name())];
+        }
+    }
+    QString header =
+        QStringLiteral("%1 blocks in %2").arg(m_entries.size()).arg(TextFromPath(m_index->folder));
+    if (!m_index->complete)
+        header += QStringLiteral(" (reading %1 of %2 files)")
+                      .arg(m_index->files.size())
+                      .arg(m_index->filesTotal);
+    if (failed > 0)
+        header += QStringLiteral(", %1 could not be read").arg(failed);
+    SetHeader(header);
+    Refill();
+}
+
+void GoToBlockDialog::ShowAll() {
+    m_only.clear();
+    m_filter->clear();
+    m_filter->setFocus();
+    Refill();
+}
+
+void GoToBlockDialog::ShowOnly(std::vector<std::string> names) {
+    m_only = std::move(names);
+    m_filter->clear();
+    Refill();
+}
+
+void GoToBlockDialog::Refill() {
+    const std::string query = PathFromText(m_filter->text().trimmed());
+    std::vector<std::size_t> best = BestMatches(
+        query, m_entries.size(), m_only.empty() ? mostRows : m_entries.size(),
+        [this](std::size_t i) {
+            return std::pair(m_entries[i].definition->Type(), m_entries[i].definition->Name());
+        });
+    if (!m_only.empty()) {
+        std::erase_if(best, [this](std::size_t i) {
+            return std::find(m_only.begin(), m_only.end(), m_entries[i].definition->Name()) ==
+                   m_only.end();
+        });
+        best.resize(std::min(best.size(), mostRows));
+    }
+    QStringList rows;
+    std::vector<FolderPlace> places;
+    for (const std::size_t i : best) {
+        const Entry& entry = m_entries[i];
+        const IndexedDefinition& definition = *entry.definition;
+        QString row =
+            QStringLiteral("%1 \u2014 %2:%3")
+                .arg(TextFromPath(definition.text), Shown(m_index->folder, entry.file->path))
+                .arg(definition.line + 1);
+        if (const std::size_t times =
+                m_timesDefined[DefinitionKey(definition.Type(), definition.Name())];
+            times > 1)
+            row += QStringLiteral("   (defined %1 times)").arg(times);
+        rows.append(row);
+        places.push_back(FolderPlace{entry.file->path, definition.line});
+    }
+    ShowRows(rows, std::move(places));
+}
+
+UsesDialog::UsesDialog(UseSearch& search, QWidget* parent)
+    : FolderListDialog(QStringLiteral("Find uses"), false, parent), m_search(search) {
+    m_stop = new QPushButton(QStringLiteral("Stop"), this);
+    m_stop->setObjectName(QStringLiteral("Stop_Search"));
+    m_stop->setAutoDefault(false);
+    layout()->addWidget(m_stop);
+    connect(m_stop, &QPushButton::clicked, this, [this] {
+        m_search.Cancel();
+        ShowCount();
+    });
+    connect(&m_search, &UseSearch::found, this, &UsesDialog::TakeFound);
+    connect(&m_search, &UseSearch::finished, this, [this] {
+        TakeFound();
+        ShowCount();
+    });
+    // Closing the list stops the search it shows.
+    connect(this, &QDialog::finished, &m_search, &UseSearch::Cancel);
+}
+
+void UsesDialog::Follow(const std::string& folder) {
+    m_folder = folder;
+    m_count = 0;
+    m_unreadable = 0;
+    ShowRows({}, {});
+    TakeFound();
+    ShowCount();
+}
+
+void UsesDialog::TakeFound() {
+    QStringList rows;
+    std::vector<FolderPlace> places;
+    for (FoundUse& use : m_search.TakeFound()) {
+        const std::string& file = m_search.Files()[use.file];
+        rows.append(QStringLiteral("%1:%2: %3")
+                        .arg(Shown(m_folder, file))
+                        .arg(use.line + 1)
+                        .arg(TextFromPath(use.text).trimmed()));
+        places.push_back(FolderPlace{file, use.line});
+    }
+    m_count += places.size();
+    m_unreadable += m_search.TakeFailures().size();
+    if (!places.empty())
+        ShowRows(rows, std::move(places), true);
+    ShowCount();
+}
+
+void UsesDialog::ShowCount() {
+    const QString name = TextFromPath(m_search.Name());
+    QString header =
+        QStringLiteral("%1 uses of %2 in %3").arg(m_count).arg(name, TextFromPath(m_folder));
+    if (m_unreadable > 0)
+        header += QStringLiteral(", %1 files could not be read").arg(m_unreadable);
+    if (m_search.Running())
+        header += QStringLiteral(" (searching)");
+    SetHeader(header);
+    m_stop->setEnabled(m_search.Running());
+}
+
+} // namespace ini

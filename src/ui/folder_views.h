@@ -1,0 +1,105 @@
+#pragma once
+
+#include "ui/folder_index.h"
+#include "ui/use_search.h"
+
+#include <QDialog>
+
+#include <functional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+
+namespace ini {
+
+// A place in the folder the user may go to: a file and a line in it (0-based).
+struct FolderPlace {
+    std::string file;
+    LineIndex line = 0;
+};
+
+// A window over the folder: what it covers at the top (with a button to choose another
+// folder), a list below; Enter or a double-click on a row goes to its place.
+class FolderListDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    std::function<void(const FolderPlace&)> goTo;
+    std::function<void()> changeFolder;
+
+protected:
+    FolderListDialog(const QString& title, bool withFilter, QWidget* parent);
+    void SetHeader(const QString& text);
+    // Rows and their places, replacing what was shown (or added after it).
+    void ShowRows(const QStringList& rows, std::vector<FolderPlace> places, bool append = false);
+    // The file's path as the list shows it: from the folder down.
+    QString Shown(const std::string& folder, const std::string& file) const;
+    void keyPressEvent(QKeyEvent* event) override;
+
+    QLineEdit* m_filter = nullptr;
+    QListWidget* m_list = nullptr;
+
+private:
+    void Choose();
+
+    QLabel* m_header = nullptr;
+    std::vector<FolderPlace> m_places;
+};
+
+// Go to block: every definition of the folder, best matches of what is typed first.
+class GoToBlockDialog final : public FolderListDialog {
+    Q_OBJECT
+
+public:
+    explicit GoToBlockDialog(QWidget* parent = nullptr);
+    void SetIndex(FolderIndexSnapshot index);
+    // Every definition, the typed text cleared; or only those of the given names.
+    void ShowAll();
+    void ShowOnly(std::vector<std::string> names);
+
+    // Most rows shown at once; the typed text narrows them.
+    static constexpr std::size_t mostRows = 500;
+
+private:
+    void Refill();
+
+    FolderIndexSnapshot m_index;
+    std::vector<std::string> m_only;
+    // Each definition by its place in the index, and how often its type and name are defined.
+    struct Entry {
+        const FileDefinitions* file;
+        const IndexedDefinition* definition;
+    };
+    std::vector<Entry> m_entries;
+    std::unordered_map<std::string, std::size_t> m_timesDefined;
+};
+
+// The uses of one name across the folder, listed as they are found.
+class UsesDialog final : public FolderListDialog {
+    Q_OBJECT
+
+public:
+    UsesDialog(UseSearch& search, QWidget* parent = nullptr);
+    // Starts listing a search that has just been started over `folder`.
+    void Follow(const std::string& folder);
+
+private:
+    void TakeFound();
+    void ShowCount();
+
+    UseSearch& m_search;
+    std::string m_folder;
+    std::size_t m_count = 0;
+    std::size_t m_unreadable = 0;
+    QPushButton* m_stop = nullptr;
+};
+
+// The key that groups definitions: the type in any letter case, the name exactly.
+std::string DefinitionKey(std::string_view type, std::string_view name);
+
+} // namespace ini

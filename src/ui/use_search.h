@@ -1,0 +1,67 @@
+#pragma once
+
+#include "parse/keywords.h"
+#include "parse/node_key.h"
+#include "parse/result.h"
+#include "parse/worker.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace ini {
+
+// A line that uses a name: the file's place in the searched list, the line, its bytes.
+struct FoundUse {
+    std::size_t file = 0;
+    LineIndex line = 0;
+    std::string text;
+};
+
+// Finds every use of a name in a list of files on a thread of its own, through the same
+// streaming walk as ini-outline --uses. What it finds reaches the window as it goes (found(),
+// about every 30 ms); a new search, or Cancel(), stops the one before at once.
+class UseSearch : public QObject {
+    Q_OBJECT
+
+public:
+    explicit UseSearch(const Keywords& keywords, QObject* parent = nullptr,
+                       Threading threading = Threading::OwnThread);
+    ~UseSearch() override;
+
+    void Start(std::vector<std::string> files, std::string name);
+    void Cancel();
+    bool Running() const noexcept { return m_running; }
+    const std::vector<std::string>& Files() const noexcept { return m_files; }
+    const std::string& Name() const noexcept { return m_name; }
+    // The uses found since the last call, in file order.
+    std::vector<FoundUse> TakeFound();
+    // The files that could not be read, so far.
+    std::vector<Failure> TakeFailures();
+
+signals:
+    void found();
+    void finished();
+
+private:
+    void Search();
+    void Poll();
+
+    const Keywords& m_keywords;
+    std::vector<std::string> m_files;
+    std::string m_name;
+    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_done{false};
+    bool m_running = false;
+    std::mutex m_lock;
+    std::vector<FoundUse> m_found;
+    std::vector<Failure> m_failures;
+    QTimer m_poll;
+    Worker m_worker; // last: it is stopped before what it uses goes
+};
+
+} // namespace ini

@@ -1,0 +1,115 @@
+// The folder-wide views of the window: go to block (Ctrl+P), find uses (Ctrl+Shift+F) and go
+// to definition (F12) over a folder of block files, each ending with the file loaded and the
+// line's node selected, so that the editor button opens that line.
+
+#include "window_harness.h"
+
+#include "ui/folder_views.h"
+
+#include <QLabel>
+#include <QListWidget>
+#include <QtTest>
+
+using namespace ini;
+using namespace ini::test;
+
+namespace {
+
+QString Header(QWidget* dialog) {
+    return dialog->findChild<QLabel*>(QStringLiteral("Folder_Header"))->text();
+}
+
+QStringList Rows(QWidget* dialog) {
+    QStringList rows;
+    auto* list = dialog->findChild<QListWidget*>(QStringLiteral("Folder_List"));
+    for (int row = 0; row < list->count(); ++row)
+        rows.append(list->item(row)->text());
+    return rows;
+}
+
+// A small mod: weapons in one folder, units using them in another, an armor defined twice.
+void WriteMod(Harness& window) {
+    QDir(window.Folder()).mkpath(QStringLiteral("mod/Weapons"));
+    QDir(window.Folder()).mkpath(QStringLiteral("mod/Units"));
+    window.WriteFile(QStringLiteral("mod/Weapons/Guns.ini"), "; guns\n"
+                                                             "Weapon RailGun\n"
+                                                             "End\n"
+                                                             "Weapon LancerGun\n"
+                                                             "  Damage = 5\n"
+                                                             "End\n");
+    window.WriteFile(QStringLiteral("mod/Units/Tank.ini"), "Object Tank\n"
+                                                           "  PrimaryWeapon = LancerGun ; main\n"
+                                                           "  Armor = TankArmor\n"
+                                                           "End\n");
+    window.WriteFile(QStringLiteral("mod/Units/More.INI"), "Object LancerTank\n"
+                                                           "  PrimaryWeapon = LancerGunLong\n"
+                                                           "  ; LancerGun in a comment\n"
+                                                           "End\n");
+    window.WriteFile(QStringLiteral("mod/Armor.ini"),
+                     "Armor TankArmor\nEnd\narmor TankArmor\nEnd\n");
+}
+
+} // namespace
+
+class FolderViewsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void goToBlockFindUsesAndGoToDefinition();
+};
+
+void FolderViewsTest::goToBlockFindUsesAndGoToDefinition() {
+    Harness window;
+    window.Open().show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.form.get()));
+    WriteMod(window);
+    const QString mod = window.Folder() + QStringLiteral("/mod");
+    window.form->SetIndexFolder(mod);
+
+    // Ctrl+P: the whole folder, once read; typing narrows it, best first; twice-defined marked.
+    QTest::keyClick(window.form.get(), Qt::Key_P, Qt::ControlModifier);
+    auto* goTo = window.form->findChild<GoToBlockDialog*>(QStringLiteral("GoToBlock"));
+    QVERIFY(goTo);
+    QTRY_VERIFY(goTo->isVisible());
+    QTRY_VERIFY(Header(goTo).startsWith(QStringLiteral("6 blocks in ")));
+    QVERIFY(!Header(goTo).contains(QStringLiteral("reading")));
+    auto* filter = goTo->findChild<QLineEdit*>(QStringLiteral("Block_Filter"));
+    QTest::keyClicks(filter, QStringLiteral("tankarmor"));
+    QCOMPARE(Rows(goTo), (QStringList{"Armor TankArmor \u2014 Armor.ini:1   (defined 2 times)",
+                                      "armor TankArmor \u2014 Armor.ini:3   (defined 2 times)"}));
+    filter->clear();
+    QTest::keyClicks(filter, QStringLiteral("lancer"));
+    QCOMPARE(Rows(goTo).front(), QStringLiteral("Weapon LancerGun \u2014 Weapons/Guns.ini:4"));
+    QTest::keyClick(filter, Qt::Key_Return);
+    QVERIFY(!goTo->isVisible());
+    QCOMPARE(window.Find<QLineEdit>("Txt_Filename")->text(),
+             mod + QStringLiteral("/Weapons/Guns.ini"));
+    QCOMPARE(window.SelectedLine(), std::optional<LineIndex>(3));
+
+    // Find uses of the selected block: the whole word only, comments left out.
+    QTest::keyClick(window.form.get(), Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+    auto* uses = window.form->findChild<UsesDialog*>(QStringLiteral("FindUses"));
+    QVERIFY(uses);
+    QTRY_VERIFY(!Header(uses).contains(QStringLiteral("searching")));
+    QCOMPARE(Rows(uses), QStringList{"Units/Tank.ini:2: PrimaryWeapon = LancerGun ; main"});
+    QTest::keyClick(uses->findChild<QListWidget*>(QStringLiteral("Folder_List")), Qt::Key_Return);
+    QCOMPARE(window.Find<QLineEdit>("Txt_Filename")->text(),
+             mod + QStringLiteral("/Units/Tank.ini"));
+    QCOMPARE(window.SelectedLine(), std::optional<LineIndex>(1));
+
+    // F12 on that line: its one defined name; on a line naming a twice-defined block, a list.
+    QTest::keyClick(window.form.get(), Qt::Key_F12);
+    QCOMPARE(window.Find<QLineEdit>("Txt_Filename")->text(),
+             mod + QStringLiteral("/Weapons/Guns.ini"));
+    QCOMPARE(window.SelectedLine(), std::optional<LineIndex>(3));
+    window.Load(mod + QStringLiteral("/Units/Tank.ini"));
+    emit window.Tree()->clicked(window.Node(0));
+    window.Tree()->setCurrentIndex(window.Node(2));
+    QTest::keyClick(window.form.get(), Qt::Key_F12);
+    QTRY_VERIFY(goTo->isVisible());
+    QCOMPARE(Rows(goTo).size(), 2);
+    QVERIFY(window.warnings.isEmpty());
+}
+
+QTEST_MAIN(FolderViewsTest)
+#include "folder_views_test.moc"
