@@ -48,9 +48,10 @@ constexpr std::uint32_t watchedEvents = IN_CLOSE_WRITE | IN_CREATE | IN_DELETE |
                                         IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
 
 IndexedDefinition MakeDefinition(const DefinitionLine& definition) {
-    std::string text;
-    text.reserve(definition.type.size() + 1 + definition.name.size());
-    text.append(definition.type).append(1, ' ').append(definition.name);
+    // Made at its size: reserve() may round a capacity up to twice what it was.
+    std::string text(definition.type.size() + 1 + definition.name.size(), ' ');
+    definition.type.copy(text.data(), definition.type.size());
+    definition.name.copy(text.data() + definition.type.size() + 1, definition.name.size());
     const auto typeSize =
         static_cast<std::uint32_t>(std::min<std::size_t>(definition.type.size(), UINT32_MAX));
     return IndexedDefinition{std::move(text), typeSize, definition.line};
@@ -207,7 +208,7 @@ private:
             return 0;
         std::optional<Clock::time_point> due;
         if (m_dirty && !m_inFlight)
-            due = m_lastSent + sendInterval;
+            due = m_sendAtOnce ? Clock::now() : m_lastSent + sendInterval;
         for (const auto& [path, at] : m_pending)
             due = std::min(due.value_or(at + settleTime), at + settleTime);
         if (!due)
@@ -279,6 +280,7 @@ private:
         m_build.reset();
         m_complete = true;
         m_dirty = true;
+        m_sendAtOnce = true; // the complete state is not progress: it need not wait its turn
     }
 
     // Watches `folder` and every folder below it; links are not followed, as the listing does.
@@ -427,7 +429,7 @@ private:
     }
 
     void SendIfDue() {
-        if (!m_dirty || m_inFlight || Clock::now() - m_lastSent < sendInterval)
+        if (!m_dirty || m_inFlight || (!m_sendAtOnce && Clock::now() - m_lastSent < sendInterval))
             return;
         auto state = std::make_shared<FolderIndexState>();
         state->folder = m_current;
@@ -442,6 +444,7 @@ private:
         }
         state->complete = m_complete;
         m_dirty = false;
+        m_sendAtOnce = false;
         m_inFlight = true;
         m_lastSent = Clock::now();
         m_send(m_currentGeneration, std::move(state));
@@ -474,6 +477,7 @@ private:
     std::map<int, std::string> m_watched;               // watch descriptor: its folder
     std::map<std::string, Clock::time_point> m_pending; // files to read again: last event
     bool m_dirty = false;                               // changed since the last state sent
+    bool m_sendAtOnce = false;                          // the next state goes without waiting
     Clock::time_point m_lastSent;
 
     Worker m_rounds; // last: its thread starts once everything above is ready
