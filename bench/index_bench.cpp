@@ -1,0 +1,214 @@
+// Indexes a folder tree with the window's folder index and reports what it costs.
+//   index_bench FOLDER          index the block files already in FOLDER
+//   index_bench --make FOLDER   first write 2,000 generated files (about 50 MB) into FOLDER
+// Prints the time to the complete snapshot, the files and definitions, the longest stretch the
+// owner's thread went without handling events, and the process's peak memory; then the time
+// until a rewritten file shows read again, beside the time IndexFile alone takes on that file.
+
+#include "outline/index/block_files.h"
+#include "outline/index/file_index.h"
+#include "ui/folder_index.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr int makeFolders = 20;
+constexpr int makeFilesPerFolder = 100;
+constexpr int objectsPerFile = 90;
+
+// One generated file: objects with nested blocks, comments and top-level lines between them.
+std::string GeneratedFile(int file) {
+    std::string bytes = "; generated block file " + std::to_string(file) + "\r\nVersion = 3\r\n";
+    for (int i = 0; i < objectsPerFile; ++i) {
+        const std::string name = "Unit_" + std::to_string(file) + "_" + std::to_string(i);
+        bytes += "\r\n; " + name + ": a generated unit\r\nObject " + name + "\r\n";
+        bytes += "  DisplayName = \"Unit " + std::to_string(i) + "\"  ; shown in the bar\r\n";
+        bytes += "  Draw = ModelDraw ModuleTag_01\r\n    DefaultConditionState\r\n";
+        bytes += "      Model = " + name + "_Hull\r\n      Turret = Turret01\r\n    End\r\n";
+        bytes += "  End\r\n  Body = ActiveBody ModuleTag_02\r\n    MaxHealth = 300.0\r\n";
+        bytes += "  End\r\n  Speed = 30\r\n  Armor = PlatedHullArmor\r\nEnd\r\n";
+    }
+    return bytes;
+}
+
+bool MakeFolder(const std::string& folder) {
+    for (int f = 0; f < makeFolders; ++f) {
+        const fs::path sub = fs::path(folder) / ("group" + std::to_string(f));
+        std::error_code error;
+        fs::create_directories(sub, error);
+        for (int i = 0; i < makeFilesPerFolder; ++i) {
+            std::ofstream out(sub / ("units" + std::to_string(i) + ".ini"), std::ios::binary);
+            out << GeneratedFile(f * makeFilesPerFolder + i);
+            if (!out)
+                return false;
+        }
+    }
+    return true;
+}
+
+double MiB(long kibibytes) {
+    return static_cast<double>(kibibytes) / 1024.0;
+}
+
+long PeakKiB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+// Runs the event loop until `done` holds after a change; gives the longest stretch between two
+// turns of a 1 ms timer: how long a window would have waited.
+std::chrono::nanoseconds RunUntil(const ini::FolderIndex& index,
+                                  const std::function<bool()>& done) {
+    QEventLoop loop;
+    std::chrono::nanoseconds longest{0};
+    auto last = Clock::now();
+    QTimer ticks;
+    ticks.setInterval(1);
+    QObject::connect(&ticks, &QTimer::timeout, [&] {
+        const auto now = Clock::now();
+        longest = std::max<std::chrono::nanoseconds>(longest, now - last);
+        last = now;
+    });
+    QObject::connect(&index, &ini::FolderIndex::changed, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    ticks.start();
+    if (!done())
+        loop.exec();
+    return longest;
+}
+
+const ini::FileDefinitions* FileAt(const ini::FolderIndexState& state, const std::string& path) {
+    for (const auto& file : state.files) {
+        if (file->path == path)
+            return file.get();
+    }
+    return nullptr;
+}
+
+double Milliseconds(Clock::duration duration) {
+    return std::chrono::duration<double, std::milli>(duration).count();
+}
+
+// The least of a few times IndexFile takes on `path` alone.
+Clock::duration IndexFileAlone(const std::string& path, const ini::Keywords& keywords) {
+    Clock::duration least = Clock::duration::max();
+    for (int run = 0; run < 5; ++run) {
+        const auto start = Clock::now();
+        std::size_t definitions = 0;
+        ini::IndexSink sink([&](const ini::DefinitionLine&) { return ++definitions > 0; });
+        ini::Result<ini::FileReader> reader = ini::FileReader::Open(path);
+        if (reader.ok() && ini::IndexFile(std::move(reader).value(), keywords, sink).ok())
+            least = std::min(least, Clock::now() - start);
+    }
+    return least;
+}
+
+// Times the first build of `folder`; prints what it found and what it cost.
+void TimeBuild(ini::FolderIndex& index, const std::string& folder) {
+    const long before = PeakKiB();
+    const auto start = Clock::now();
+    index.Open(folder);
+    const auto longest = RunUntil(index, [&] { return index.Snapshot()->complete; });
+    const double seconds = Milliseconds(Clock::now() - start) / 1000.0;
+    const ini::FolderIndexState& state = *index.Snapshot();
+    std::size_t definitions = 0;
+    std::size_t textBytes = 0;
+    std::size_t failures = state.folderFailures.size();
+    for (const auto& file : state.files) {
+        definitions += file->definitions.size();
+        failures += file->failure ? 1 : 0;
+        for (const ini::IndexedDefinition& definition : file->definitions)
+            textBytes += definition.text.size();
+    }
+    std::printf("complete snapshot after %.3f s: %zu files, %zu definitions (%.1f MiB of text),"
+                " %zu failures\n",
+                seconds, state.files.size(), definitions, MiB(static_cast<long>(textBytes / 1024)),
+                failures);
+    std::printf("longest wait of the owner's thread %.1f ms; peak memory %.1f MiB (%.1f MiB before"
+                " opening)\n",
+                Milliseconds(longest), MiB(PeakKiB()), MiB(before));
+}
+
+// Rewrites `copy` in place and times until the index shows it read again.
+void TimeRewrite(ini::FolderIndex& index, const std::string& copy, const ini::Keywords& keywords) {
+    const ini::FolderIndexSnapshot held = index.Snapshot();
+    const ini::FileDefinitions* before = FileAt(*held, copy);
+    std::string bytes;
+    {
+        std::ifstream in(copy, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    const auto written = Clock::now();
+    {
+        std::ofstream out(copy, std::ios::binary | std::ios::trunc);
+        out << bytes;
+    }
+    RunUntil(index, [&] {
+        const ini::FileDefinitions* now = FileAt(*index.Snapshot(), copy);
+        return now != nullptr && now != before;
+    });
+    const double shown = Milliseconds(Clock::now() - written);
+    std::printf("one file of %.1f KiB rewritten: shown read again after %.1f ms (100 ms of it"
+                " waiting for its events to settle); IndexFile alone %.2f ms\n",
+                static_cast<double>(bytes.size()) / 1024.0, shown,
+                Milliseconds(IndexFileAlone(copy, keywords)));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const bool make = argc == 3 && std::string_view(argv[1]) == "--make";
+    if (argc != 2 && !make) {
+        std::fprintf(stderr, "usage: index_bench [--make] FOLDER\n");
+        return 2;
+    }
+    const std::string folder = argv[argc - 1];
+    if (make && !MakeFolder(folder)) {
+        std::fprintf(stderr, "cannot write the files into %s\n", folder.c_str());
+        return 1;
+    }
+    const std::vector<std::string> files = ini::ListBlockFiles({folder}).files;
+    if (files.empty()) {
+        std::fprintf(stderr, "no block files in %s\n", folder.c_str());
+        return 1;
+    }
+    // A copy of one file, indexed with the rest and rewritten afterwards.
+    const std::string copy = (fs::path(folder) / "index-bench-copy.ini").native();
+    std::error_code error;
+    if (!fs::copy_file(files.front(), copy, fs::copy_options::overwrite_existing, error)) {
+        std::fprintf(stderr, "cannot copy %s: %s\n", files.front().c_str(),
+                     error.message().c_str());
+        return 1;
+    }
+    QCoreApplication app(argc, argv);
+    ini::Keywords keywords;
+    keywords.InitKeywords();
+    ini::FolderIndex index(keywords);
+    TimeBuild(index, folder);
+    TimeRewrite(index, copy, keywords);
+    fs::remove(copy, error);
+    return 0;
+}

@@ -1,0 +1,539 @@
+#include "ui/folder_index.h"
+
+#include "outline/index/block_files.h"
+#include "outline/index/file_index.h"
+#include "outline/read/file_reader.h"
+
+#include <QTimer>
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/inotify.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <system_error>
+
+namespace ini {
+
+// The index's memory is its definitions: each costs this much besides its text's own bytes.
+static_assert(sizeof(IndexedDefinition) <= 48, "a definition grew past 48 bytes");
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+using Files = std::vector<std::shared_ptr<const FileDefinitions>>;
+
+// How long news may gather before it is sent: progress shows, the window hardly notices.
+constexpr auto sendInterval = std::chrono::milliseconds(50);
+// How long a file's events must pause before it is read again: a save is often several writes.
+constexpr auto settleTime = std::chrono::milliseconds(100);
+// Work between two looks at requests and inotify: on a thread, and on the owner's thread.
+constexpr auto threadRound = std::chrono::milliseconds(50);
+constexpr auto inlineRound = std::chrono::milliseconds(8);
+// Without a thread: how often an idle index looks for news.
+constexpr auto idleTick = std::chrono::milliseconds(20);
+constexpr std::uint32_t watchedEvents = IN_CLOSE_WRITE | IN_CREATE | IN_DELETE | IN_MOVED_FROM |
+                                        IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
+
+IndexedDefinition MakeDefinition(const DefinitionLine& definition) {
+    // Made at its size: reserve() may round a capacity up to twice what it was.
+    std::string text(definition.type.size() + 1 + definition.name.size(), ' ');
+    definition.type.copy(text.data(), definition.type.size());
+    definition.name.copy(text.data() + definition.type.size() + 1, definition.name.size());
+    const auto typeSize =
+        static_cast<std::uint32_t>(std::min<std::size_t>(definition.type.size(), UINT32_MAX));
+    return IndexedDefinition{std::move(text), typeSize, definition.line};
+}
+
+// `name` inside `folder`, joined as ListBlockFiles joins them.
+std::string JoinPath(const std::string& folder, std::string_view name) {
+    std::string path = folder;
+    if (path.empty() || path.back() != '/')
+        path += '/';
+    path.append(name);
+    return path;
+}
+
+bool ByPath(const std::shared_ptr<const FileDefinitions>& file, std::string_view path) {
+    return file->path < path;
+}
+
+// Drops the files below `folder`: in byte order they stand side by side. Whether there were any.
+bool EraseUnder(Files& files, const std::string& folder) {
+    const std::string prefix = JoinPath(folder, {});
+    const auto first = std::lower_bound(files.begin(), files.end(), prefix, ByPath);
+    const auto last = std::find_if(
+        first, files.end(), [&](const auto& file) { return !file->path.starts_with(prefix); });
+    files.erase(first, last);
+    return first != last;
+}
+
+// Why `folder` cannot be indexed as a folder, if it cannot.
+std::optional<Failure> NotAFolder(const std::string& folder) {
+    struct stat info {};
+    if (stat(folder.c_str(), &info) != 0) {
+        const int error = errno;
+        return Failure{"Cannot list '" + folder + "': " + std::generic_category().message(error)};
+    }
+    if (!S_ISDIR(info.st_mode))
+        return Failure{"Cannot list '" + folder + "': not a folder"};
+    return std::nullopt;
+}
+
+} // namespace
+
+// The work behind a FolderIndex, in rounds. A round waits on two descriptors: an eventfd that
+// says a new folder was asked for, a state was handed back or it should end, and the inotify
+// queue of the tree it follows. It keeps the files in path order and makes each state it sends
+// from them. On a thread of its own the rounds follow one another and each waits for news;
+// without one, the owner runs them, and a round takes only a few milliseconds.
+class FolderIndex::Indexer {
+public:
+    using Send = std::function<void(std::uint64_t, FolderIndexSnapshot)>;
+
+    Indexer(const Keywords& keywords, Send send, Threading threading)
+        : m_keywords(keywords), m_send(std::move(send)),
+          m_wake(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
+          m_notify(inotify_init1(IN_CLOEXEC | IN_NONBLOCK)), m_rounds(threading) {
+        m_rounds.Repeat([this] { return Round(); });
+        // Written only when no thread was started, so no round can be reading it.
+        if (!m_rounds.OnThread())
+            m_ownThread = false;
+    }
+
+    ~Indexer() {
+        m_stop = true;
+        Wake();
+        m_rounds.Wait();
+        for (const int fd : {m_wake, m_notify}) {
+            if (fd >= 0)
+                close(fd);
+        }
+    }
+
+    Indexer(const Indexer&) = delete;
+    Indexer& operator=(const Indexer&) = delete;
+
+    bool OnThread() const noexcept { return m_rounds.OnThread(); }
+    // Without a thread: one round, here; whether the next should follow at once.
+    bool RunRound() {
+        m_rounds.StepInline();
+        return m_build.has_value() || m_rebuild;
+    }
+
+    void Open(std::string folder, std::uint64_t generation) {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_folder = std::move(folder);
+            m_generation = generation;
+        }
+        ++m_requested;
+        Wake();
+    }
+
+    // A state the owner no longer holds, freed on the rounds' thread rather than the window's.
+    void Release(FolderIndexSnapshot old) {
+        const std::lock_guard lock(m_mutex);
+        m_released.push_back(std::move(old));
+    }
+
+    // The owner has taken the last state sent: the next may go.
+    void Delivered(FolderIndexSnapshot old) {
+        Release(std::move(old));
+        m_inFlight = false;
+        Wake();
+    }
+
+private:
+    // A build from scratch, as it goes.
+    struct Build {
+        std::vector<std::string> paths; // to read, in byte order
+        std::size_t next = 0;           // paths before it are read
+        Files files;
+        std::vector<Failure> failures;
+    };
+
+    void Wake() {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const auto written = write(m_wake, &one, sizeof one);
+    }
+
+    bool Abandoned() const noexcept { return m_stop || m_requested != m_seen; }
+
+    // One round; false once the indexer should end.
+    bool Round() {
+        if (m_ownThread && !m_yielding) {
+            // Indexing yields to the window's thread when they compete for a core.
+            setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 10);
+            m_yielding = true;
+        }
+        pollfd fds[2] = {{m_wake, POLLIN, 0}, {m_notify, POLLIN, 0}};
+        if (poll(fds, 2, PollTimeout()) < 0 && errno != EINTR)
+            return false;
+        if ((fds[0].revents & POLLIN) != 0) {
+            std::uint64_t count = 0;
+            [[maybe_unused]] const auto got = read(m_wake, &count, sizeof count);
+        }
+        if (m_stop)
+            return false;
+        TakeRequests();
+        // Events of a tree about to be rebuilt are left for the rounds after.
+        if (!m_rebuild && (fds[1].revents & POLLIN) != 0)
+            FollowEvents();
+        if (m_rebuild)
+            StartBuild();
+        if (m_build)
+            BuildSome();
+        else
+            ReadSettled();
+        SendIfDue();
+        return true;
+    }
+
+    // How long a round on a thread may wait for news: until something is due.
+    int PollTimeout() const {
+        if (!m_ownThread || m_build || m_rebuild)
+            return 0;
+        std::optional<Clock::time_point> due;
+        if (m_dirty && !m_inFlight)
+            due = m_sendAtOnce ? Clock::now() : m_lastSent + sendInterval;
+        for (const auto& [path, at] : m_pending)
+            due = std::min(due.value_or(at + settleTime), at + settleTime);
+        if (!due)
+            return -1;
+        const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*due - Clock::now());
+        return static_cast<int>(
+            std::clamp<std::chrono::milliseconds::rep>(wait.count(), 0, INT_MAX));
+    }
+
+    // Frees the states handed back and starts over when another folder was asked for.
+    void TakeRequests() {
+        // Freed once the lock is let go, so that Open never waits for it.
+        std::vector<FolderIndexSnapshot> released;
+        Files dropped;
+        const std::lock_guard lock(m_mutex);
+        released.swap(m_released);
+        if (m_requested == m_seen)
+            return;
+        m_seen = m_requested;
+        m_current = m_folder;
+        m_currentGeneration = m_generation;
+        m_rebuild = true;
+        m_complete = false;
+        dropped.swap(m_files);
+        m_failures.clear();
+        m_lastSent = {};
+    }
+
+    // Watches the tree and lists it; the files are read by the rounds that follow. Until the
+    // first build is complete its progress is sent; a later one replaces the files at its end.
+    void StartBuild() {
+        m_rebuild = false;
+        m_pending.clear();
+        for (const auto& [wd, folder] : m_watched)
+            inotify_rm_watch(m_notify, wd);
+        m_watched.clear();
+        m_build.emplace();
+        m_dirty = true;
+        if (m_current.empty())
+            return;
+        if (std::optional<Failure> failure = NotAFolder(m_current)) {
+            m_build->failures.push_back(std::move(*failure));
+            return;
+        }
+        WatchTree(m_current);
+        BlockFiles listed = ListBlockFiles({m_current});
+        m_build->paths = std::move(listed.files);
+        m_build->failures = std::move(listed.failures);
+    }
+
+    // Reads files of the build for one round's time, sending progress as it is due.
+    void BuildSome() {
+        const auto until = Clock::now() + (m_ownThread ? threadRound : inlineRound);
+        Build& build = *m_build;
+        while (build.next < build.paths.size()) {
+            std::shared_ptr<const FileDefinitions> file = ReadFile(build.paths[build.next]);
+            if (Abandoned())
+                return;
+            ++build.next;
+            if (file)
+                build.files.push_back(std::move(file));
+            m_dirty = true;
+            SendIfDue();
+            if (Clock::now() >= until)
+                return;
+        }
+        m_files = std::move(build.files);
+        m_failures = std::move(build.failures);
+        m_build.reset();
+        m_complete = true;
+        m_dirty = true;
+        m_sendAtOnce = true; // the complete state is not progress: it need not wait its turn
+    }
+
+    // Watches `folder` and every folder below it; links are not followed, as the listing does.
+    void WatchTree(const std::string& folder) {
+        if (m_notify < 0)
+            return;
+        const int wd = inotify_add_watch(m_notify, folder.c_str(), watchedEvents);
+        if (wd >= 0)
+            m_watched[wd] = folder;
+        std::error_code error;
+        fs::directory_iterator entries(folder, error);
+        for (; !error && entries != fs::directory_iterator(); entries.increment(error)) {
+            const fs::file_status status = entries->symlink_status(error);
+            if (!error && fs::is_directory(status))
+                WatchTree(entries->path().native());
+        }
+    }
+
+    // Reads the queued events; each names what to read again, or asks for a rebuild.
+    void FollowEvents() {
+        alignas(inotify_event) char buffer[16384];
+        for (;;) {
+            const ssize_t got = read(m_notify, buffer, sizeof buffer);
+            if (got <= 0)
+                break;
+            for (ssize_t at = 0; at < got;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+                Follow(*event);
+            }
+        }
+    }
+
+    void Follow(const inotify_event& event) {
+        if ((event.mask & IN_Q_OVERFLOW) != 0) {
+            m_rebuild = true; // events were lost: nothing tells what changed
+            return;
+        }
+        const auto watched = m_watched.find(event.wd);
+        if (watched == m_watched.end())
+            return;
+        if ((event.mask & IN_IGNORED) != 0) {
+            m_watched.erase(watched);
+        } else if ((event.mask & (IN_DELETE_SELF | IN_MOVE_SELF)) != 0) {
+            // A folder below is dealt with through its parent's event; the top one is gone.
+            m_rebuild = m_rebuild || watched->second == m_current;
+        } else if (event.len > 0) {
+            std::string path = JoinPath(watched->second, event.name);
+            if ((event.mask & IN_ISDIR) == 0) {
+                if (IsBlockFileName(event.name))
+                    m_pending[std::move(path)] = Clock::now();
+            } else if ((event.mask & (IN_CREATE | IN_MOVED_TO)) != 0) {
+                AddFolder(path);
+            } else if ((event.mask & (IN_DELETE | IN_MOVED_FROM)) != 0) {
+                DropFolder(path);
+            }
+        }
+    }
+
+    // A folder came into the tree: it is watched and its files are read once settled.
+    void AddFolder(const std::string& folder) {
+        WatchTree(folder);
+        BlockFiles listed = ListBlockFiles({folder});
+        const auto now = Clock::now();
+        for (std::string& path : listed.files)
+            m_pending[std::move(path)] = now;
+        std::vector<Failure>& failures = m_build ? m_build->failures : m_failures;
+        failures.insert(failures.end(), std::make_move_iterator(listed.failures.begin()),
+                        std::make_move_iterator(listed.failures.end()));
+        m_dirty = m_dirty || !listed.failures.empty();
+    }
+
+    // A folder left the tree: its files go, and so do its watches and those below.
+    void DropFolder(const std::string& folder) {
+        const std::string prefix = JoinPath(folder, {});
+        std::erase_if(m_watched, [&](const auto& watch) {
+            const bool goes = watch.second == folder || watch.second.starts_with(prefix);
+            if (goes)
+                inotify_rm_watch(m_notify, watch.first);
+            return goes;
+        });
+        const bool dropped = EraseUnder(m_files, folder);
+        const bool droppedFromBuild = m_build && EraseUnder(m_build->files, folder);
+        m_dirty = m_dirty || dropped || droppedFromBuild;
+    }
+
+    // Reads again, for one round's time, the files whose events have settled.
+    void ReadSettled() {
+        const auto now = Clock::now();
+        const auto until = now + (m_ownThread ? threadRound : inlineRound);
+        for (auto it = m_pending.begin(); it != m_pending.end() && !Abandoned();) {
+            if (now - it->second < settleTime) {
+                ++it;
+                continue;
+            }
+            ReadAgain(it->first);
+            it = m_pending.erase(it);
+            if (Clock::now() >= until)
+                return;
+        }
+    }
+
+    // Puts the file at `path` as it is now in place of what the index held of it.
+    void ReadAgain(const std::string& path) {
+        struct stat info {};
+        std::shared_ptr<const FileDefinitions> file;
+        // As the listing does: a link is not read, a folder is not a file.
+        if (lstat(path.c_str(), &info) == 0 && !S_ISLNK(info.st_mode) && !S_ISDIR(info.st_mode))
+            file = ReadFile(path);
+        if (Abandoned())
+            return;
+        const auto at = std::lower_bound(m_files.begin(), m_files.end(), path, ByPath);
+        const bool held = at != m_files.end() && (*at)->path == path;
+        m_dirty = m_dirty || file || held;
+        if (file && held)
+            *at = std::move(file);
+        else if (file)
+            m_files.insert(at, std::move(file));
+        else if (held)
+            m_files.erase(at);
+    }
+
+    // The definitions of the file at `path`, or its failure; null when there is no such file
+    // (it went since it was listed).
+    std::shared_ptr<const FileDefinitions> ReadFile(const std::string& path) const {
+        Result<FileReader> reader = FileReader::Open(path);
+        if (!reader.ok() && reader.failure().kind == FailureKind::NotFound)
+            return nullptr;
+        auto file = std::make_shared<FileDefinitions>();
+        file->path = path;
+        if (!reader.ok()) {
+            file->failure = reader.failure();
+            return file;
+        }
+        IndexSink sink([&](const DefinitionLine& definition) {
+            file->definitions.push_back(MakeDefinition(definition));
+            return !Abandoned();
+        });
+        const Result<void> done = IndexFile(std::move(reader).value(), m_keywords, sink);
+        if (!done.ok()) {
+            file->definitions = {};
+            file->failure = done.failure();
+        }
+        file->definitions.shrink_to_fit();
+        return file;
+    }
+
+    void SendIfDue() {
+        if (!m_dirty || m_inFlight || (!m_sendAtOnce && Clock::now() - m_lastSent < sendInterval))
+            return;
+        auto state = std::make_shared<FolderIndexState>();
+        state->folder = m_current;
+        if (m_build && !m_complete) {
+            state->files = m_build->files;
+            state->folderFailures = m_build->failures;
+            state->filesTotal = m_build->files.size() + m_build->paths.size() - m_build->next;
+        } else {
+            state->files = m_files;
+            state->folderFailures = m_failures;
+            state->filesTotal = m_files.size();
+        }
+        state->complete = m_complete;
+        m_dirty = false;
+        m_sendAtOnce = false;
+        m_inFlight = true;
+        m_lastSent = Clock::now();
+        m_send(m_currentGeneration, std::move(state));
+    }
+
+    const Keywords m_keywords;
+    const Send m_send;
+    const int m_wake;
+    const int m_notify; // negative when inotify cannot be had: the index is then not live
+
+    std::mutex m_mutex;
+    std::string m_folder;                        // guarded: the folder asked for
+    std::uint64_t m_generation{};                // guarded: its generation
+    std::vector<FolderIndexSnapshot> m_released; // guarded: states the owner no longer holds
+    std::atomic<std::uint64_t> m_requested{0};
+    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_inFlight{false};
+
+    // Used by the rounds alone.
+    bool m_ownThread = true;
+    bool m_yielding = false;  // the thread's priority is lowered
+    std::uint64_t m_seen = 0; // the request the rounds last took up
+    std::string m_current;
+    std::uint64_t m_currentGeneration = 0;
+    bool m_rebuild = false;
+    std::optional<Build> m_build;
+    bool m_complete = false; // the first build of the current folder is done
+    Files m_files;           // of the last complete build, kept up to date since
+    std::vector<Failure> m_failures;
+    std::map<int, std::string> m_watched;               // watch descriptor: its folder
+    std::map<std::string, Clock::time_point> m_pending; // files to read again: last event
+    bool m_dirty = false;                               // changed since the last state sent
+    bool m_sendAtOnce = false;                          // the next state goes without waiting
+    Clock::time_point m_lastSent;
+
+    Worker m_rounds; // last: its thread starts once everything above is ready
+};
+
+namespace {
+
+FolderIndexSnapshot EmptyState(std::string folder) {
+    auto state = std::make_shared<FolderIndexState>();
+    state->folder = std::move(folder);
+    return state;
+}
+
+} // namespace
+
+FolderIndex::FolderIndex(const Keywords& keywords, QObject* parent, Threading threading)
+    : QObject(parent), m_snapshot(EmptyState({})) {
+    m_indexer = std::make_unique<Indexer>(
+        keywords,
+        [this](std::uint64_t generation, FolderIndexSnapshot snapshot) {
+            // Posted to this object: once it is gone, nothing more is delivered.
+            QMetaObject::invokeMethod(
+                this,
+                [this, generation, snapshot = std::move(snapshot)]() mutable {
+                    Deliver(generation, std::move(snapshot));
+                },
+                Qt::QueuedConnection);
+        },
+        threading);
+    if (!m_indexer->OnThread()) {
+        auto* rounds = new QTimer(this);
+        connect(rounds, &QTimer::timeout, this, [this, rounds] {
+            // While there is work, rounds follow as soon as the window's events have run.
+            rounds->setInterval(m_indexer->RunRound() ? std::chrono::milliseconds(0) : idleTick);
+        });
+        rounds->start(idleTick);
+    }
+}
+
+FolderIndex::~FolderIndex() {
+    m_indexer.reset();
+}
+
+void FolderIndex::Open(std::string folder) {
+    m_folder = folder;
+    m_indexer->Release(std::exchange(m_snapshot, EmptyState(m_folder)));
+    m_indexer->Open(std::move(folder), ++m_generation);
+}
+
+void FolderIndex::Deliver(std::uint64_t generation, FolderIndexSnapshot snapshot) {
+    const bool current = generation == m_generation;
+    if (current)
+        snapshot.swap(m_snapshot);
+    m_indexer->Delivered(std::move(snapshot));
+    if (current)
+        emit changed();
+}
+
+} // namespace ini

@@ -1,0 +1,321 @@
+#include "ui/folder_index.h"
+
+#include "outline/index/block_files.h"
+#include "outline/index/file_index.h"
+
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+using namespace ini;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A folder tree made for one case, removed with it.
+class Tree {
+public:
+    Tree() : m_root(QFile::encodeName(m_dir.path()).toStdString()) {}
+    const std::string& Root() const { return m_root; }
+    std::string Path(const std::string& relative) const { return m_root + "/" + relative; }
+
+    // Writes `bytes` to the file at `relative`, making its folders; in place when it is there.
+    bool Write(const std::string& relative, const std::string& bytes) const {
+        const std::string path = Path(relative);
+        std::error_code error;
+        fs::create_directories(fs::path(path).parent_path(), error);
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out << bytes;
+        out.close();
+        return !error && out.good();
+    }
+
+    // Writes each file of `files`: its path below the root, then its bytes.
+    bool WriteAll(const std::vector<std::pair<std::string, std::string>>& files) const {
+        return std::all_of(files.begin(), files.end(),
+                           [&](const auto& file) { return Write(file.first, file.second); });
+    }
+
+    // Writes the file beside its place and renames it there, as an editor saves.
+    bool Replace(const std::string& relative, const std::string& bytes) const {
+        return Write(relative + ".new", bytes) &&
+               std::rename(Path(relative + ".new").c_str(), Path(relative).c_str()) == 0;
+    }
+
+private:
+    QTemporaryDir m_dir;
+    std::string m_root;
+};
+
+// A file of `count` objects named after `stem`, with lines that open nothing at the top too.
+std::string Objects(const std::string& stem, int count) {
+    std::string bytes = "; generated for a test\nVersion = 3\n";
+    for (int i = 0; i < count; ++i) {
+        bytes += "Object " + stem + std::to_string(i) + "\n  Side = East\n";
+        bytes += "  Draw = ModelDraw Tag\n    Model = Hull\n  End\nEnd\n\n";
+    }
+    return bytes + "Weapon " + stem + "Gun\n  Range = 100\nEnd\n";
+}
+
+// One line per definition or failure, as "path<TAB>type<TAB>name<TAB>line".
+QStringList Lines(const std::string& path, const std::vector<std::array<std::string, 3>>& found,
+                  const std::optional<Failure>& failure) {
+    QStringList lines;
+    const QString file = QString::fromStdString(path);
+    if (failure)
+        lines << file + "\tfails";
+    for (const auto& [type, name, line] : found)
+        lines << file + "\t" + QString::fromStdString(type + "\t" + name + "\t" + line);
+    return lines;
+}
+
+// What the index should hold of `folder`: the listing, each file walked on its own.
+QStringList Expected(const std::string& folder) {
+    Keywords keywords;
+    keywords.InitKeywords();
+    const BlockFiles listed = ListBlockFiles({folder});
+    QStringList lines;
+    for (const std::string& path : listed.files) {
+        std::vector<std::array<std::string, 3>> found;
+        IndexSink sink([&](const DefinitionLine& at) {
+            found.push_back({std::string(at.type), std::string(at.name), std::to_string(at.line)});
+            return true;
+        });
+        Result<FileReader> reader = FileReader::Open(path);
+        std::optional<Failure> failure;
+        if (!reader.ok())
+            failure = reader.failure();
+        else if (const Result<void> done = IndexFile(std::move(reader).value(), keywords, sink);
+                 !done.ok())
+            failure = done.failure();
+        lines << Lines(path, failure ? decltype(found){} : found, failure);
+    }
+    for (const Failure& failure : listed.failures)
+        lines << QString::fromStdString("folder\t" + failure.message);
+    return lines;
+}
+
+// What a snapshot holds, in the shape of Expected.
+QStringList Held(const FolderIndexState& state) {
+    QStringList lines;
+    for (const auto& file : state.files) {
+        std::vector<std::array<std::string, 3>> found;
+        for (const IndexedDefinition& definition : file->definitions)
+            found.push_back({std::string(definition.Type()), std::string(definition.Name()),
+                             std::to_string(definition.line)});
+        lines << Lines(file->path, found, file->failure);
+    }
+    for (const Failure& failure : state.folderFailures)
+        lines << QString::fromStdString("folder\t" + failure.message);
+    return lines;
+}
+
+const FileDefinitions* FileAt(const FolderIndex& index, const std::string& path) {
+    for (const auto& file : index.Snapshot()->files) {
+        if (file->path == path)
+            return file.get();
+    }
+    return nullptr;
+}
+
+Keywords MakeKeywords() {
+    Keywords keywords;
+    keywords.InitKeywords();
+    return keywords;
+}
+
+// Many files, so that a build takes a while.
+void WriteMany(const Tree& tree, int files) {
+    for (int i = 0; i < files; ++i)
+        QVERIFY(tree.Write("many/f" + std::to_string(i) + ".ini", Objects("M", 200)));
+}
+
+} // namespace
+
+class FolderIndexTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void buildsWhatAListingAndAWalkFind_data() { Threadings(); }
+    void buildsWhatAListingAndAWalkFind();
+    void readsAgainOnlyWhatChanged_data() { Threadings(); }
+    void readsAgainOnlyWhatChanged();
+    void followsFoldersComingAndGoing_data() { Threadings(); }
+    void followsFoldersComingAndGoing();
+    void anotherFolderSilencesTheOld();
+    void aMissingFolderIsAFailure();
+    void stopsPromptlyMidBuild();
+
+private:
+    static void Threadings() {
+        QTest::addColumn<Threading>("threading");
+        QTest::newRow("on a thread of its own") << Threading::OwnThread;
+        QTest::newRow("on the owner's thread") << Threading::Inline;
+    }
+};
+
+// Nested folders, letter case, a file of another name, links (a loop among them), bytes that
+// are not text and, when permissions bind, a file and a folder that cannot be read: the complete
+// snapshot is what the listing and a walk of each file find.
+void FolderIndexTest::buildsWhatAListingAndAWalkFind() {
+    QFETCH(Threading, threading);
+    const Tree tree;
+    QVERIFY(tree.WriteAll({{"a.ini", Objects("A", 3)},
+                           {"sub/B.INI", Objects("B", 2)},
+                           {"sub/deeper/c.Ini", Objects("C", 1)},
+                           {"sub/notes.txt", Objects("N", 1)}}));
+    const char binary[] = "Object \0\xff\xfe\r\r\nEnd\n";
+    QVERIFY(tree.Write("sub/binary.ini", std::string(binary, sizeof binary - 1)));
+    QVERIFY(tree.Write("empty.ini", ""));
+    QVERIFY(symlink("..", tree.Path("sub/deeper/loop").c_str()) == 0);
+    QVERIFY(symlink("a.ini", tree.Path("link.ini").c_str()) == 0);
+    const bool permissionsBind = geteuid() != 0;
+    if (permissionsBind) {
+        QVERIFY(tree.Write("locked.ini", Objects("L", 1)));
+        QVERIFY(tree.Write("shut/d.ini", Objects("D", 1)));
+        QVERIFY(chmod(tree.Path("locked.ini").c_str(), 0) == 0);
+        QVERIFY(chmod(tree.Path("shut").c_str(), 0) == 0);
+    }
+
+    FolderIndex index(MakeKeywords(), nullptr, threading);
+    QVERIFY(index.Snapshot() != nullptr);
+    index.Open(tree.Root());
+    QCOMPARE(index.Folder(), tree.Root());
+    QTRY_VERIFY(index.Snapshot()->complete);
+    const FolderIndexState& state = *index.Snapshot();
+    QCOMPARE(state.folder, tree.Root());
+    QCOMPARE(state.filesTotal, state.files.size());
+    const QStringList expected = Expected(tree.Root());
+    QCOMPARE(Held(state), expected);
+    QVERIFY(expected.contains(QString::fromStdString(tree.Path("sub/B.INI")) + "\tObject\tB1\t9"));
+    QVERIFY(!expected.join('\n').contains("notes.txt"));
+    if (permissionsBind) {
+        QCOMPARE(state.folderFailures.size(), std::size_t(1));
+        QVERIFY(FileAt(index, tree.Path("locked.ini"))->failure.has_value());
+        QVERIFY(chmod(tree.Path("shut").c_str(), 0700) == 0);
+    }
+}
+
+// A file written in place and one replaced by a rename are read again; the others are kept as
+// they were, down to the very same definitions.
+void FolderIndexTest::readsAgainOnlyWhatChanged() {
+    QFETCH(Threading, threading);
+    const Tree tree;
+    QVERIFY(tree.WriteAll(
+        {{"a.ini", Objects("A", 2)}, {"b.ini", Objects("B", 2)}, {"sub/c.ini", Objects("C", 2)}}));
+    FolderIndex index(MakeKeywords(), nullptr, threading);
+    int changes = 0;
+    connect(&index, &FolderIndex::changed, this, [&] { ++changes; });
+    index.Open(tree.Root());
+    QTRY_VERIFY(index.Snapshot()->complete);
+    QVERIFY(changes > 0);
+    const FileDefinitions* a = FileAt(index, tree.Path("a.ini"));
+    const FileDefinitions* b = FileAt(index, tree.Path("b.ini"));
+    const FileDefinitions* c = FileAt(index, tree.Path("sub/c.ini"));
+    QVERIFY(a && b && c);
+    const FolderIndexSnapshot before = index.Snapshot(); // keeps the old ones alive
+
+    QVERIFY(tree.Write("a.ini", Objects("Rewritten", 1)));
+    QVERIFY(tree.Replace("b.ini", Objects("Renamed", 4)));
+    QTRY_VERIFY(FileAt(index, tree.Path("a.ini")) != a && FileAt(index, tree.Path("b.ini")) != b);
+    QTRY_COMPARE(Held(*index.Snapshot()), Expected(tree.Root()));
+    QCOMPARE(FileAt(index, tree.Path("sub/c.ini")), c);
+    QCOMPARE(index.Snapshot()->files.size(), std::size_t(3));
+    QCOMPARE(FileAt(index, tree.Path("b.ini"))->definitions.front().Name(), "Renamed0");
+}
+
+// A file added in a new folder appears, a removed file and a removed folder's files go, a
+// renamed file moves.
+void FolderIndexTest::followsFoldersComingAndGoing() {
+    QFETCH(Threading, threading);
+    const Tree tree;
+    QVERIFY(tree.WriteAll({{"a.ini", Objects("A", 1)},
+                           {"old/b.ini", Objects("B", 1)},
+                           {"old/inner/c.ini", Objects("C", 1)}}));
+    FolderIndex index(MakeKeywords(), nullptr, threading);
+    index.Open(tree.Root());
+    QTRY_VERIFY(index.Snapshot()->complete);
+    QCOMPARE(index.Snapshot()->files.size(), std::size_t(3));
+
+    QVERIFY(tree.Write("new/inner/d.ini", Objects("D", 2)));
+    QTRY_VERIFY(FileAt(index, tree.Path("new/inner/d.ini")) != nullptr);
+    QVERIFY(tree.Write("new/inner/e.ini", Objects("E", 1)));
+    QTRY_VERIFY(FileAt(index, tree.Path("new/inner/e.ini")) != nullptr);
+
+    QVERIFY(fs::remove(tree.Path("a.ini")));
+    QTRY_VERIFY(FileAt(index, tree.Path("a.ini")) == nullptr);
+    QVERIFY(fs::remove_all(tree.Path("old")) > 0);
+    QTRY_VERIFY(FileAt(index, tree.Path("old/b.ini")) == nullptr);
+    fs::rename(tree.Path("new/inner/e.ini"), tree.Path("new/f.ini"));
+    QTRY_VERIFY(FileAt(index, tree.Path("new/f.ini")) != nullptr);
+    QTRY_COMPARE(Held(*index.Snapshot()), Expected(tree.Root()));
+    QCOMPARE(index.Snapshot()->files.size(), std::size_t(2));
+}
+
+// Once another folder is opened, nothing of the first one arrives, even while it was building.
+void FolderIndexTest::anotherFolderSilencesTheOld() {
+    const Tree first;
+    WriteMany(first, 300);
+    const Tree second;
+    QVERIFY(second.Write("only.ini", Objects("S", 1)));
+    FolderIndex index(MakeKeywords());
+    bool secondOpened = false;
+    QStringList stale;
+    connect(&index, &FolderIndex::changed, this, [&] {
+        const FolderIndexSnapshot state = index.Snapshot();
+        if (secondOpened && state->folder != second.Root())
+            stale << QString::fromStdString(state->folder);
+    });
+    index.Open(first.Root());
+    QTRY_VERIFY(!index.Snapshot()->files.empty());
+    index.Open(second.Root());
+    secondOpened = true;
+    QCOMPARE(index.Snapshot()->folder, second.Root());
+    QVERIFY(index.Snapshot()->files.empty());
+    QTRY_VERIFY(index.Snapshot()->complete);
+    QCOMPARE(Held(*index.Snapshot()), Expected(second.Root()));
+    QVERIFY(stale.isEmpty());
+}
+
+// A folder that is not there is a failure of the complete snapshot; no folder is nothing.
+void FolderIndexTest::aMissingFolderIsAFailure() {
+    const Tree tree;
+    FolderIndex index(MakeKeywords());
+    index.Open(tree.Path("missing"));
+    QTRY_VERIFY(index.Snapshot()->complete);
+    QCOMPARE(index.Snapshot()->folderFailures.size(), std::size_t(1));
+    QVERIFY(index.Snapshot()->files.empty());
+    index.Open({});
+    QTRY_VERIFY(index.Snapshot()->complete);
+    QVERIFY(index.Snapshot()->folderFailures.empty());
+    QVERIFY(index.Snapshot()->folder.empty());
+}
+
+// Destroying the index in the middle of a build does not wait for the build.
+void FolderIndexTest::stopsPromptlyMidBuild() {
+    const Tree tree;
+    WriteMany(tree, 600);
+    QElapsedTimer timer;
+    {
+        FolderIndex index(MakeKeywords());
+        index.Open(tree.Root());
+        QTRY_VERIFY(!index.Snapshot()->files.empty());
+        if (index.Snapshot()->complete)
+            QSKIP("the build ended before it could be stopped");
+        timer.start();
+    }
+    QVERIFY2(timer.elapsed() < 500, qPrintable(QString::number(timer.elapsed()) + " ms"));
+}
+
+QTEST_GUILESS_MAIN(FolderIndexTest)
+#include "folder_index_test.moc"
