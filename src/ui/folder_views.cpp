@@ -227,8 +227,10 @@ void UsesDialog::TakeFound() {
 
 void UsesDialog::ShowCount() {
     const QString name = TextFromPath(m_search.Name());
-    QString header =
-        QStringLiteral("%1 uses of %2 in %3").arg(m_count).arg(name, TextFromPath(m_folder));
+    QString header = (m_count == 1 ? QStringLiteral("%1 use of %2 in %3")
+                                   : QStringLiteral("%1 uses of %2 in %3"))
+                         .arg(m_count)
+                         .arg(name, TextFromPath(m_folder));
     if (m_unreadable > 0)
         header += QStringLiteral(", %1 files could not be read").arg(m_unreadable);
     if (m_search.Running())

@@ -87,6 +87,8 @@ void FolderViewsTest::goToBlockFindUsesAndGoToDefinition() {
     QCOMPARE(window.SelectedLine(), std::optional<LineIndex>(3));
 
     // Find uses of the selected block: the whole word only, comments left out.
+    window.form->activateWindow();
+    QTRY_VERIFY(window.form->isActiveWindow());
     QTest::keyClick(window.form.get(), Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
     auto* uses = window.form->findChild<UsesDialog*>(QStringLiteral("FindUses"));
     QVERIFY(uses);
@@ -98,6 +100,8 @@ void FolderViewsTest::goToBlockFindUsesAndGoToDefinition() {
     QCOMPARE(window.SelectedLine(), std::optional<LineIndex>(1));
 
     // F12 on that line: its one defined name; on a line naming a twice-defined block, a list.
+    window.form->activateWindow();
+    QTRY_VERIFY(window.form->isActiveWindow());
     QTest::keyClick(window.form.get(), Qt::Key_F12);
     QCOMPARE(window.Find<QLineEdit>("Txt_Filename")->text(),
              mod + QStringLiteral("/Weapons/Guns.ini"));
@@ -105,6 +109,8 @@ void FolderViewsTest::goToBlockFindUsesAndGoToDefinition() {
     window.Load(mod + QStringLiteral("/Units/Tank.ini"));
     emit window.Tree()->clicked(window.Node(0));
     window.Tree()->setCurrentIndex(window.Node(2));
+    window.form->activateWindow();
+    QTRY_VERIFY(window.form->isActiveWindow());
     QTest::keyClick(window.form.get(), Qt::Key_F12);
     QTRY_VERIFY(goTo->isVisible());
     QCOMPARE(Rows(goTo).size(), 2);
