@@ -53,57 +53,41 @@ ViewState ViewState::Capture(const OutlineModel& model, const LineStore& lines,
     if (top)
         nodes.push_back(*top);
 
-    std::vector<NodePath> paths = PathsOf(model.Nodes(), lines, nodes);
     ViewState state;
-    state.m_filled.assign(paths.begin(), paths.begin() + static_cast<std::ptrdiff_t>(filled));
-    state.m_expanded.assign(paths.begin() + static_cast<std::ptrdiff_t>(filled),
-                            paths.begin() + static_cast<std::ptrdiff_t>(expanded));
-    std::size_t next = expanded;
-    if (selected)
-        state.m_selected = std::move(paths[next++]);
-    if (top)
-        state.m_top = std::move(paths[next]);
+    state.m_paths = PathsOf(model.Nodes(), lines, nodes);
+    state.m_filled = filled;
+    state.m_expanded = expanded - filled;
+    state.m_hasSelected = selected.has_value();
+    state.m_hasTop = top.has_value();
     return state;
 }
 
 std::vector<NodeKey> ViewState::RootsToFill(const OutlineModel& model, const LineStore& lines) {
-    std::vector<NodePath> paths = m_filled;
-    paths.insert(paths.end(), m_expanded.begin(), m_expanded.end());
-    if (m_selected)
-        paths.push_back(*m_selected);
-    if (m_top)
-        paths.push_back(*m_top);
-    m_roots = FindRoots(model.Nodes(), lines, paths);
+    m_roots = FindRoots(model.Nodes(), lines, m_paths);
     std::vector<NodeKey> roots;
-    for (std::size_t i = 0; i < m_filled.size(); ++i)
+    for (std::size_t i = 0; i < m_filled; ++i)
         if (m_roots[i] != OutlineNodes::none)
             roots.push_back(model.Nodes().KeyOf(m_roots[i]));
-    m_roots.erase(m_roots.begin(), m_roots.begin() + static_cast<std::ptrdiff_t>(m_filled.size()));
     return roots;
 }
 
 void ViewState::Reopen(OutlineModel& model, const LineStore& lines, QTreeView& view) const {
-    std::vector<NodePath> paths = m_expanded;
-    if (m_selected)
-        paths.push_back(*m_selected);
-    if (m_top)
-        paths.push_back(*m_top);
-    if (m_roots.size() != paths.size())
+    if (m_roots.size() != m_paths.size())
         return;
     const auto indexOf = [&](std::size_t i) -> QModelIndex {
         if (m_roots[i] == OutlineNodes::none)
             return {};
-        const NodeId node = FindBelow(model.Nodes(), lines, m_roots[i], paths[i]);
+        const NodeId node = FindBelow(model.Nodes(), lines, m_roots[i], m_paths[i]);
         return node == OutlineNodes::none ? QModelIndex() : model.Reveal(model.Nodes().KeyOf(node));
     };
-    for (std::size_t i = 0; i < m_expanded.size(); ++i)
-        if (const QModelIndex index = indexOf(i); index.isValid())
+    std::size_t next = m_filled;
+    for (; next < m_filled + m_expanded; ++next)
+        if (const QModelIndex index = indexOf(next); index.isValid())
             view.expand(index);
-    std::size_t next = m_expanded.size();
-    if (m_selected)
+    if (m_hasSelected)
         if (const QModelIndex index = indexOf(next++); index.isValid())
             view.setCurrentIndex(index);
-    const QModelIndex top = m_top ? indexOf(next) : QModelIndex();
+    const QModelIndex top = m_hasTop ? indexOf(next) : QModelIndex();
     if (top.isValid())
         view.scrollTo(top, QAbstractItemView::PositionAtTop);
     else

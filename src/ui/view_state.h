@@ -26,11 +26,14 @@ public:
     void Reopen(OutlineModel& model, const LineStore& lines, QTreeView& view) const;
 
 private:
-    std::vector<NodePath> m_filled;
-    std::vector<NodePath> m_expanded; // parents before their children
-    std::optional<NodePath> m_selected;
-    std::optional<NodePath> m_top;
-    // The roots in the new outline of the open nodes, the selected and the top one, in that order.
+    // The nodes, in this order: the filled roots, the open nodes (parents before their
+    // children), the selected node, the row at the top.
+    std::vector<NodePath> m_paths;
+    std::size_t m_filled = 0;
+    std::size_t m_expanded = 0;
+    bool m_hasSelected = false;
+    bool m_hasTop = false;
+    // The roots in the new outline of every path, once found.
     std::vector<OutlineNodes::NodeId> m_roots;
 };
 
