@@ -115,13 +115,15 @@ public:
 
     // Presses and releases one key, with a modifier held if one is given, into whatever window
     // has the focus. Returns once the server has taken the events, so keys arrive in order.
-    void PressKey(KeySym key, KeySym modifier = NoSymbol) {
-        if (modifier != NoSymbol)
-            SendKey(modifier, true);
+    void PressKey(KeySym key, KeySym modifier = NoSymbol, KeySym second = NoSymbol) {
+        for (const KeySym held : {modifier, second})
+            if (held != NoSymbol)
+                SendKey(held, true);
         SendKey(key, true);
         SendKey(key, false);
-        if (modifier != NoSymbol)
-            SendKey(modifier, false);
+        for (const KeySym held : {second, modifier})
+            if (held != NoSymbol)
+                SendKey(held, false);
         XSync(m_display, False);
     }
 

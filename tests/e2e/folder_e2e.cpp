@@ -1,0 +1,130 @@
+// The folder-wide views on a real X server: the viewer started on a generated mod folder, Ctrl+P,
+// a block's name typed and Enter, and the editor button then opens the file that defines it at
+// the definition's line; find uses of that block, Enter on the first use, and the editor opens
+// the using file at that line.
+//
+// Usage: folder_e2e <viewer executable> <screenshot.png>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+// Xlib defines macros such as None and Status: it comes after every Qt header.
+#include "ui/form1_layout.h"
+#include "x11_screen.h"
+
+#include <X11/keysym.h>
+
+namespace {
+
+using e2e::Check;
+using e2e::GrabSettled;
+using e2e::WaitFor;
+
+constexpr QRect tree = ini::layout::treeView1;
+constexpr QRect editorButton = ini::layout::command1;
+
+bool Write(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// A mod of many files in nested folders; the block looked for stands deep in one of them.
+bool MakeMod(const QString& mod) {
+    bool ok = QDir().mkpath(mod + QStringLiteral("/Data/Weapons")) &&
+              QDir().mkpath(mod + QStringLiteral("/Data/Units"));
+    for (int i = 0; i < 200 && ok; ++i) {
+        QByteArray blocks;
+        for (int j = 0; j < 20; ++j)
+            blocks += "Weapon Gun" + QByteArray::number(i) + "x" + QByteArray::number(j) +
+                      "\n  Damage = " + QByteArray::number(j) + "\nEnd\n\n";
+        ok = Write(mod + QStringLiteral("/Data/Weapons/Guns%1.ini").arg(i), blocks);
+    }
+    // "Weapon Lancerbeam" at line 9 of Beams.ini; one use at line 3 of Tank.ini.
+    return ok &&
+           Write(mod + QStringLiteral("/Data/Weapons/Beams.ini"),
+                 "; beams\nWeapon Flashbeam\n  Damage = 1\nEnd\n\nWeapon Lancerbeamlong\nEnd\n\n"
+                 "Weapon Lancerbeam\n  Damage = 9\nEnd\n") &&
+           Write(mod + QStringLiteral("/Data/Units/Tank.ini"),
+                 "Object Tank\n  ; Lancerbeam in a comment\n  PrimaryWeapon = Lancerbeam\nEnd\n");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: %s VIEWER SCREENSHOT\n", argv[0]);
+        return 2;
+    }
+    const QString viewer = QString::fromLocal8Bit(argv[1]);
+    e2e::XServer screen;
+    if (!screen.Open()) {
+        std::fprintf(stderr, "no X display; run under xvfb-run\n");
+        return 2;
+    }
+    QTemporaryDir root;
+    const QString mod = root.filePath(QStringLiteral("My Mod"));
+    if (!MakeMod(mod)) {
+        std::fprintf(stderr, "cannot prepare %s\n", qPrintable(mod));
+        return 2;
+    }
+    QTemporaryDir config;
+    QProcess process;
+    const std::optional<Window> window =
+        e2e::OpenViewer(screen, process, viewer, root.path(), config.path(), {"--folder", mod});
+    if (!window)
+        return 1;
+    GrabSettled(screen, *window);
+
+    screen.Focus(*window);
+    screen.PressKey(XK_p, XK_Control_L);
+    std::optional<Window> goTo;
+    Check(WaitFor([&] {
+              return (goTo = screen.FindWindowTitled(QStringLiteral("Go to block"))).has_value();
+          }),
+          "Ctrl+P opens the go-to list");
+    if (goTo) {
+        GrabSettled(screen, *goTo);
+        screen.Focus(*goTo);
+        screen.TypeText("lancerbeam");
+        const QImage typed = GrabSettled(screen, *goTo);
+        Check(typed.save(QString::fromLocal8Bit(argv[2])), "the go-to list's screenshot is saved");
+        screen.PressKey(XK_Return);
+    }
+    const QImage loaded = GrabSettled(screen, *window);
+    Check(e2e::Painted(loaded, tree), "Enter loads the file that defines the block");
+    screen.Click(*window, editorButton.center());
+    e2e::EditorSeen seen =
+        e2e::WaitForEditor(screen, QStringLiteral("Beams.ini"), QStringLiteral(" - Ln 9, Col 1"));
+    Check(seen.onLine, "the editor opens the defining file at the definition's line");
+    if (seen.window)
+        e2e::CloseEditor(screen, *seen.window, QStringLiteral("Beams.ini"),
+                         "the editor closes without asking to save");
+
+    // Find uses of the selected block: the one use, not the comment nor the longer name.
+    screen.Focus(*window);
+    screen.PressKey(XK_f, XK_Control_L, XK_Shift_L);
+    std::optional<Window> uses;
+    Check(WaitFor([&] {
+              return (uses = screen.FindWindowTitled(QStringLiteral("Find uses"))).has_value();
+          }),
+          "Ctrl+Shift+F lists the uses");
+    if (uses) {
+        GrabSettled(screen, *uses);
+        screen.Focus(*uses);
+        screen.PressKey(XK_Return);
+    }
+    GrabSettled(screen, *window);
+    screen.Click(*window, editorButton.center());
+    seen = e2e::WaitForEditor(screen, QStringLiteral("Tank.ini"), QStringLiteral(" - Ln 3, Col 1"));
+    Check(seen.onLine, "the first use opens the using file at its line");
+    if (seen.window)
+        e2e::CloseEditor(screen, *seen.window, QStringLiteral("Tank.ini"),
+                         "the editor closes without asking to save");
+    e2e::CloseViewer(screen, *window, process);
+    return e2e::failures == 0 ? 0 : 1;
+}
