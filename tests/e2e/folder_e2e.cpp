@@ -27,6 +27,17 @@ using e2e::WaitFor;
 constexpr QRect tree = ini::layout::treeView1;
 constexpr QRect editorButton = ini::layout::command1;
 
+// Whether a list in the image shows a selected row: the style's highlight, a strong blue.
+bool ShowsSelectedRow(const QImage& image) {
+    for (int y = 0; y < image.height(); y += 2)
+        for (int x = 0; x < image.width(); x += 4) {
+            const QColor colour = image.pixelColor(x, y);
+            if (colour.blue() > 150 && colour.red() < 90 && colour.green() < 170)
+                return true;
+        }
+    return false;
+}
+
 bool Write(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
@@ -113,10 +124,22 @@ int main(int argc, char** argv) {
               return (uses = screen.FindWindowTitled(QStringLiteral("Find uses"))).has_value();
           }),
           "Ctrl+Shift+F lists the uses");
+    // The search runs in the background; the first use found is selected as it arrives.
+    Check(uses && WaitFor([&] { return ShowsSelectedRow(screen.Grab(*uses)); }),
+          "the search lists a use");
+    const QImage beforeUse = GrabSettled(screen, *window);
     if (uses) {
         GrabSettled(screen, *uses);
-        screen.Focus(*uses);
-        screen.PressKey(XK_Return);
+        // A key sent while the new window is still being given the focus can be lost: sent
+        // again until the viewer shows the file.
+        bool shown = false;
+        for (int attempt = 0; attempt < 3 && !shown; ++attempt) {
+            screen.Focus(*uses);
+            screen.PressKey(XK_Return);
+            shown = WaitFor([&] { return screen.Grab(*window).copy(tree) != beforeUse.copy(tree); },
+                            3000);
+        }
+        Check(shown, "Enter on the use loads the using file");
     }
     GrabSettled(screen, *window);
     screen.Click(*window, editorButton.center());
