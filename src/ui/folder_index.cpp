@@ -3,25 +3,17 @@
 #include "outline/index/block_files.h"
 #include "outline/index/file_index.h"
 #include "outline/read/file_reader.h"
+#include "ui/watch_rounds.h"
 
-#include <QTimer>
-
-#include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/inotify.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <climits>
 #include <filesystem>
-#include <functional>
 #include <map>
-#include <mutex>
 #include <system_error>
 
 namespace ini {
@@ -42,8 +34,6 @@ constexpr auto settleTime = std::chrono::milliseconds(100);
 // Work between two looks at requests and inotify: on a thread, and on the owner's thread.
 constexpr auto threadRound = std::chrono::milliseconds(50);
 constexpr auto inlineRound = std::chrono::milliseconds(8);
-// Without a thread: how often an idle index looks for news.
-constexpr auto idleTick = std::chrono::milliseconds(20);
 constexpr std::uint32_t watchedEvents = IN_CLOSE_WRITE | IN_CREATE | IN_DELETE | IN_MOVED_FROM |
                                         IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
 
@@ -94,67 +84,18 @@ std::optional<Failure> NotAFolder(const std::string& folder) {
 
 } // namespace
 
-// The work behind a FolderIndex, in rounds. A round waits on two descriptors: an eventfd that
-// says a new folder was asked for, a state was handed back or it should end, and the inotify
-// queue of the tree it follows. It keeps the files in path order and makes each state it sends
-// from them. On a thread of its own the rounds follow one another and each waits for news;
-// without one, the owner runs them, and a round takes only a few milliseconds.
+// The work behind a FolderIndex, in rounds (see WatchRounds) that follow the inotify queue of
+// the tree. It keeps the files in path order and makes each state it sends from them. Without a
+// thread a round takes only a few milliseconds.
 class FolderIndex::Indexer {
 public:
-    using Send = std::function<void(std::uint64_t, FolderIndexSnapshot)>;
+    Indexer(FolderIndex& owner, const Keywords& keywords, Threading threading)
+        : m_owner(owner), m_keywords(keywords),
+          m_rounds(
+              owner, threading, [this] { return Round(); },
+              [this] { return m_build.has_value() || m_rebuild; }) {}
 
-    Indexer(const Keywords& keywords, Send send, Threading threading)
-        : m_keywords(keywords), m_send(std::move(send)),
-          m_wake(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
-          m_notify(inotify_init1(IN_CLOEXEC | IN_NONBLOCK)), m_rounds(threading) {
-        m_rounds.Repeat([this] { return Round(); });
-        // Written only when no thread was started, so no round can be reading it.
-        if (!m_rounds.OnThread())
-            m_ownThread = false;
-    }
-
-    ~Indexer() {
-        m_stop = true;
-        Wake();
-        m_rounds.Wait();
-        for (const int fd : {m_wake, m_notify}) {
-            if (fd >= 0)
-                close(fd);
-        }
-    }
-
-    Indexer(const Indexer&) = delete;
-    Indexer& operator=(const Indexer&) = delete;
-
-    bool OnThread() const noexcept { return m_rounds.OnThread(); }
-    // Without a thread: one round, here; whether the next should follow at once.
-    bool RunRound() {
-        m_rounds.StepInline();
-        return m_build.has_value() || m_rebuild;
-    }
-
-    void Open(std::string folder, std::uint64_t generation) {
-        {
-            const std::lock_guard lock(m_mutex);
-            m_folder = std::move(folder);
-            m_generation = generation;
-        }
-        ++m_requested;
-        Wake();
-    }
-
-    // A state the owner no longer holds, freed on the rounds' thread rather than the window's.
-    void Release(FolderIndexSnapshot old) {
-        const std::lock_guard lock(m_mutex);
-        m_released.push_back(std::move(old));
-    }
-
-    // The owner has taken the last state sent: the next may go.
-    void Delivered(FolderIndexSnapshot old) {
-        Release(std::move(old));
-        m_inFlight = false;
-        Wake();
-    }
+    WatchRounds& Rounds() noexcept { return m_rounds; }
 
 private:
     // A build from scratch, as it goes.
@@ -165,33 +106,18 @@ private:
         std::vector<Failure> failures;
     };
 
-    void Wake() {
-        const std::uint64_t one = 1;
-        [[maybe_unused]] const auto written = write(m_wake, &one, sizeof one);
-    }
-
-    bool Abandoned() const noexcept { return m_stop || m_requested != m_seen; }
+    bool Abandoned() const noexcept { return m_rounds.Abandoned(); }
 
     // One round; false once the indexer should end.
     bool Round() {
-        if (m_ownThread && !m_yielding) {
-            // Indexing yields to the window's thread when they compete for a core.
-            setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 10);
-            m_yielding = true;
-        }
-        pollfd fds[2] = {{m_wake, POLLIN, 0}, {m_notify, POLLIN, 0}};
-        if (poll(fds, 2, PollTimeout()) < 0 && errno != EINTR)
+        std::optional<WatchRounds::Wakeup> wakeup = m_rounds.Await(PollTimeout());
+        if (!wakeup)
             return false;
-        if ((fds[0].revents & POLLIN) != 0) {
-            std::uint64_t count = 0;
-            [[maybe_unused]] const auto got = read(m_wake, &count, sizeof count);
-        }
-        if (m_stop)
-            return false;
-        TakeRequests();
+        if (wakeup->folder)
+            StartOver(std::move(*wakeup->folder));
         // Events of a tree about to be rebuilt are left for the rounds after.
-        if (!m_rebuild && (fds[1].revents & POLLIN) != 0)
-            FollowEvents();
+        if (!m_rebuild && wakeup->events)
+            m_rounds.ReadEvents([this](const inotify_event& event) { Follow(event); });
         if (m_rebuild)
             StartBuild();
         if (m_build)
@@ -204,10 +130,10 @@ private:
 
     // How long a round on a thread may wait for news: until something is due.
     int PollTimeout() const {
-        if (!m_ownThread || m_build || m_rebuild)
+        if (m_build || m_rebuild)
             return 0;
         std::optional<Clock::time_point> due;
-        if (m_dirty && !m_inFlight)
+        if (m_dirty && !m_rounds.InFlight())
             due = m_sendAtOnce ? Clock::now() : m_lastSent + sendInterval;
         for (const auto& [path, at] : m_pending)
             due = std::min(due.value_or(at + settleTime), at + settleTime);
@@ -218,21 +144,12 @@ private:
             std::clamp<std::chrono::milliseconds::rep>(wait.count(), 0, INT_MAX));
     }
 
-    // Frees the states handed back and starts over when another folder was asked for.
-    void TakeRequests() {
-        // Freed once the lock is let go, so that Open never waits for it.
-        std::vector<FolderIndexSnapshot> released;
-        Files dropped;
-        const std::lock_guard lock(m_mutex);
-        released.swap(m_released);
-        if (m_requested == m_seen)
-            return;
-        m_seen = m_requested;
-        m_current = m_folder;
-        m_currentGeneration = m_generation;
+    // Another folder was asked for: nothing of the one before is kept.
+    void StartOver(std::string folder) {
+        m_current = std::move(folder);
         m_rebuild = true;
         m_complete = false;
-        dropped.swap(m_files);
+        m_files.clear();
         m_failures.clear();
         m_lastSent = {};
     }
@@ -243,7 +160,7 @@ private:
         m_rebuild = false;
         m_pending.clear();
         for (const auto& [wd, folder] : m_watched)
-            inotify_rm_watch(m_notify, wd);
+            inotify_rm_watch(m_rounds.Notify(), wd);
         m_watched.clear();
         m_build.emplace();
         m_dirty = true;
@@ -261,7 +178,7 @@ private:
 
     // Reads files of the build for one round's time, sending progress as it is due.
     void BuildSome() {
-        const auto until = Clock::now() + (m_ownThread ? threadRound : inlineRound);
+        const auto until = Clock::now() + (m_rounds.OnThread() ? threadRound : inlineRound);
         Build& build = *m_build;
         while (build.next < build.paths.size()) {
             std::shared_ptr<const FileDefinitions> file = ReadFile(build.paths[build.next]);
@@ -285,9 +202,9 @@ private:
 
     // Watches `folder` and every folder below it; links are not followed, as the listing does.
     void WatchTree(const std::string& folder) {
-        if (m_notify < 0)
+        if (m_rounds.Notify() < 0)
             return;
-        const int wd = inotify_add_watch(m_notify, folder.c_str(), watchedEvents);
+        const int wd = inotify_add_watch(m_rounds.Notify(), folder.c_str(), watchedEvents);
         if (wd >= 0)
             m_watched[wd] = folder;
         std::error_code error;
@@ -299,21 +216,7 @@ private:
         }
     }
 
-    // Reads the queued events; each names what to read again, or asks for a rebuild.
-    void FollowEvents() {
-        alignas(inotify_event) char buffer[16384];
-        for (;;) {
-            const ssize_t got = read(m_notify, buffer, sizeof buffer);
-            if (got <= 0)
-                break;
-            for (ssize_t at = 0; at < got;) {
-                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
-                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
-                Follow(*event);
-            }
-        }
-    }
-
+    // One queued event: it names what to read again, or asks for a rebuild.
     void Follow(const inotify_event& event) {
         if ((event.mask & IN_Q_OVERFLOW) != 0) {
             m_rebuild = true; // events were lost: nothing tells what changed
@@ -359,7 +262,7 @@ private:
         std::erase_if(m_watched, [&](const auto& watch) {
             const bool goes = watch.second == folder || watch.second.starts_with(prefix);
             if (goes)
-                inotify_rm_watch(m_notify, watch.first);
+                inotify_rm_watch(m_rounds.Notify(), watch.first);
             return goes;
         });
         const bool dropped = EraseUnder(m_files, folder);
@@ -370,7 +273,7 @@ private:
     // Reads again, for one round's time, the files whose events have settled.
     void ReadSettled() {
         const auto now = Clock::now();
-        const auto until = now + (m_ownThread ? threadRound : inlineRound);
+        const auto until = now + (m_rounds.OnThread() ? threadRound : inlineRound);
         for (auto it = m_pending.begin(); it != m_pending.end() && !Abandoned();) {
             if (now - it->second < settleTime) {
                 ++it;
@@ -429,7 +332,8 @@ private:
     }
 
     void SendIfDue() {
-        if (!m_dirty || m_inFlight || (!m_sendAtOnce && Clock::now() - m_lastSent < sendInterval))
+        if (!m_dirty || m_rounds.InFlight() ||
+            (!m_sendAtOnce && Clock::now() - m_lastSent < sendInterval))
             return;
         auto state = std::make_shared<FolderIndexState>();
         state->folder = m_current;
@@ -445,30 +349,15 @@ private:
         state->complete = m_complete;
         m_dirty = false;
         m_sendAtOnce = false;
-        m_inFlight = true;
         m_lastSent = Clock::now();
-        m_send(m_currentGeneration, std::move(state));
+        m_rounds.Send(std::move(state), [&owner = m_owner](FolderIndexSnapshot snapshot) {
+            owner.Deliver(std::move(snapshot));
+        });
     }
 
+    FolderIndex& m_owner;
     const Keywords m_keywords;
-    const Send m_send;
-    const int m_wake;
-    const int m_notify; // negative when inotify cannot be had: the index is then not live
-
-    std::mutex m_mutex;
-    std::string m_folder;                        // guarded: the folder asked for
-    std::uint64_t m_generation{};                // guarded: its generation
-    std::vector<FolderIndexSnapshot> m_released; // guarded: states the owner no longer holds
-    std::atomic<std::uint64_t> m_requested{0};
-    std::atomic<bool> m_stop{false};
-    std::atomic<bool> m_inFlight{false};
-
-    // Used by the rounds alone.
-    bool m_ownThread = true;
-    bool m_yielding = false;  // the thread's priority is lowered
-    std::uint64_t m_seen = 0; // the request the rounds last took up
     std::string m_current;
-    std::uint64_t m_currentGeneration = 0;
     bool m_rebuild = false;
     std::optional<Build> m_build;
     bool m_complete = false; // the first build of the current folder is done
@@ -480,7 +369,7 @@ private:
     bool m_sendAtOnce = false;                          // the next state goes without waiting
     Clock::time_point m_lastSent;
 
-    Worker m_rounds; // last: its thread starts once everything above is ready
+    WatchRounds m_rounds; // last: its thread starts once everything above is ready
 };
 
 namespace {
@@ -495,26 +384,7 @@ FolderIndexSnapshot EmptyState(std::string folder) {
 
 FolderIndex::FolderIndex(const Keywords& keywords, QObject* parent, Threading threading)
     : QObject(parent), m_snapshot(EmptyState({})) {
-    m_indexer = std::make_unique<Indexer>(
-        keywords,
-        [this](std::uint64_t generation, FolderIndexSnapshot snapshot) {
-            // Posted to this object: once it is gone, nothing more is delivered.
-            QMetaObject::invokeMethod(
-                this,
-                [this, generation, snapshot = std::move(snapshot)]() mutable {
-                    Deliver(generation, std::move(snapshot));
-                },
-                Qt::QueuedConnection);
-        },
-        threading);
-    if (!m_indexer->OnThread()) {
-        auto* rounds = new QTimer(this);
-        connect(rounds, &QTimer::timeout, this, [this, rounds] {
-            // While there is work, rounds follow as soon as the window's events have run.
-            rounds->setInterval(m_indexer->RunRound() ? std::chrono::milliseconds(0) : idleTick);
-        });
-        rounds->start(idleTick);
-    }
+    m_indexer = std::make_unique<Indexer>(*this, keywords, threading);
 }
 
 FolderIndex::~FolderIndex() {
@@ -523,17 +393,14 @@ FolderIndex::~FolderIndex() {
 
 void FolderIndex::Open(std::string folder) {
     m_folder = folder;
-    m_indexer->Release(std::exchange(m_snapshot, EmptyState(m_folder)));
-    m_indexer->Open(std::move(folder), ++m_generation);
+    m_indexer->Rounds().Release(std::exchange(m_snapshot, EmptyState(m_folder)));
+    m_indexer->Rounds().Open(std::move(folder));
 }
 
-void FolderIndex::Deliver(std::uint64_t generation, FolderIndexSnapshot snapshot) {
-    const bool current = generation == m_generation;
-    if (current)
-        snapshot.swap(m_snapshot);
-    m_indexer->Delivered(std::move(snapshot));
-    if (current)
-        emit changed();
+void FolderIndex::Deliver(FolderIndexSnapshot snapshot) {
+    snapshot.swap(m_snapshot);
+    m_indexer->Rounds().Delivered(std::move(snapshot));
+    emit changed();
 }
 
 } // namespace ini

@@ -73,10 +73,9 @@ signals:
 
 private:
     class Indexer;
-    void Deliver(std::uint64_t generation, FolderIndexSnapshot snapshot);
+    void Deliver(FolderIndexSnapshot snapshot);
 
     std::unique_ptr<Indexer> m_indexer;
-    std::uint64_t m_generation = 0;
     std::string m_folder;
     FolderIndexSnapshot m_snapshot;
 };

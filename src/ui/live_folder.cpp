@@ -1,25 +1,17 @@
 #include "ui/live_folder.h"
 
 #include "ui/path_text.h"
-
-#include <QTimer>
+#include "ui/watch_rounds.h"
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/inotify.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
-#include <cerrno>
 #include <chrono>
-#include <functional>
 #include <map>
-#include <mutex>
 #include <set>
 #include <string_view>
 
@@ -58,22 +50,6 @@ bool IsWanted(Wanted wanted, int dir, const char* name, unsigned char type) {
     return wanted == Wanted::Folders ? S_ISDIR(info.st_mode) : S_ISREG(info.st_mode);
 }
 
-// A file descriptor closed when it goes.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    ~Descriptor() {
-        if (m_fd >= 0)
-            close(m_fd);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const noexcept { return m_fd; }
-
-private:
-    int m_fd;
-};
-
 } // namespace
 
 bool SortsBefore(const FolderEntry& a, const FolderEntry& b) {
@@ -92,58 +68,16 @@ bool CanList(const std::string& folder) {
            access(folder.c_str(), R_OK | X_OK) == 0;
 }
 
-// The work behind a LiveFolder, in rounds. A round waits on two descriptors: an eventfd that
-// says a new folder was asked for, a state was handed back or it should end, and the inotify
-// queue of the folder it follows. It keeps the state last sent and merges news into it, so every
-// state it sends is complete and sorted. On a thread of its own the rounds follow one another
-// and each waits for news; without one, the owner runs them, and a round takes only the news
-// there is.
+// The work behind a LiveFolder, in rounds (see WatchRounds) that follow the inotify queue of
+// the folder. It keeps the state last sent and merges news into it, so every state it sends is
+// complete and sorted. Without a thread a round takes only the news there is.
 class LiveFolder::Lister {
 public:
-    using Send = std::function<void(std::uint64_t, FolderSnapshot, bool listed)>;
-
-    Lister(Wanted wanted, Send send, Threading threading)
-        : m_wanted(wanted), m_send(std::move(send)), m_wake(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
-          m_notify(inotify_init1(IN_CLOEXEC | IN_NONBLOCK)), m_rounds(threading) {
-        m_rounds.Repeat([this] { return Round(); });
-        // Written only when no thread was started, so no round can be reading it.
-        if (!m_rounds.OnThread())
-            m_ownThread = false;
+    Lister(LiveFolder& owner, Wanted wanted, Threading threading)
+        : m_owner(owner), m_wanted(wanted), m_rounds(owner, threading, [this] { return Round(); }) {
     }
 
-    ~Lister() {
-        {
-            const std::lock_guard lock(m_mutex);
-            m_stop = true;
-        }
-        ++m_requested;
-        Wake();
-        m_rounds.Wait();
-    }
-
-    bool OnThread() const noexcept { return m_rounds.OnThread(); }
-    // Without a thread: one round, here.
-    void RunRound() { m_rounds.StepInline(); }
-
-    void Open(std::string folder, std::uint64_t generation) {
-        {
-            const std::lock_guard lock(m_mutex);
-            m_folder = std::move(folder);
-            m_generation = generation;
-        }
-        ++m_requested;
-        Wake();
-    }
-
-    // The owner has taken the last state sent and hands back the one it showed before.
-    void Delivered(FolderSnapshot old) {
-        {
-            const std::lock_guard lock(m_mutex);
-            m_released.push_back(std::move(old));
-        }
-        m_inFlight = false;
-        Wake();
-    }
+    WatchRounds& Rounds() noexcept { return m_rounds; }
 
 private:
     // News gathered since the last state was sent.
@@ -154,46 +88,22 @@ private:
         bool Empty() const { return !startOver && listed.empty() && changed.empty(); }
     };
 
-    void Wake() {
-        const std::uint64_t one = 1;
-        [[maybe_unused]] const auto written = write(m_wake.get(), &one, sizeof one);
-    }
-
     // One round; false once the lister should end.
     bool Round() {
-        if (m_ownThread && !m_yielding) {
-            // Listing yields to the window's thread when they compete for a core.
-            setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 10);
-            m_yielding = true;
-        }
-        pollfd fds[2] = {{m_wake.get(), POLLIN, 0}, {m_notify.get(), POLLIN, 0}};
-        if (poll(fds, 2, m_ownThread ? -1 : 0) < 0 && errno != EINTR)
+        std::optional<WatchRounds::Wakeup> wakeup = m_rounds.Await(-1);
+        if (!wakeup)
             return false;
-        if ((fds[0].revents & POLLIN) != 0) {
-            std::uint64_t count = 0;
-            [[maybe_unused]] const auto got = read(m_wake.get(), &count, sizeof count);
+        if (wakeup->folder) {
+            m_current = std::move(*wakeup->folder);
+            m_relist = true;
         }
-        std::vector<FolderSnapshot> released;
-        {
-            const std::lock_guard lock(m_mutex);
-            if (m_stop)
-                return false;
-            released.swap(m_released);
-            if (m_requested != m_seen) {
-                m_seen = m_requested;
-                m_current = m_folder;
-                m_currentGeneration = m_generation;
-                m_relist = true;
-            }
-        }
-        released.clear();
-        if (!m_relist && (fds[1].revents & POLLIN) != 0)
+        if (!m_relist && wakeup->events)
             FollowChanges();
         if (m_relist) {
             m_relist = false;
             Watch();
             List();
-        } else if (!m_news.Empty() && !m_inFlight) {
+        } else if (!m_news.Empty() && !m_rounds.InFlight()) {
             SendNews(false);
         }
         return true;
@@ -201,15 +111,14 @@ private:
 
     void Watch() {
         if (m_watch >= 0)
-            inotify_rm_watch(m_notify.get(), m_watch);
+            inotify_rm_watch(m_rounds.Notify(), m_watch);
         m_watch = m_current.empty()
                       ? -1
-                      : inotify_add_watch(m_notify.get(), m_current.c_str(), watchedEvents);
+                      : inotify_add_watch(m_rounds.Notify(), m_current.c_str(), watchedEvents);
     }
 
     // Lists the current folder from scratch. Gives up early when another folder is asked for.
     void List() {
-        const std::uint64_t request = m_requested;
         m_news = News{};
         m_news.startOver = true;
         DIR* dir = m_current.empty() ? nullptr : opendir(m_current.c_str());
@@ -220,14 +129,14 @@ private:
                     m_news.listed.push_back(MakeEntry(TextFromPath(entry->d_name)));
                 if (++sinceCheck == 256) {
                     sinceCheck = 0;
-                    if (m_requested != request)
+                    if (m_rounds.Abandoned())
                         break;
                     SendIfDue();
                 }
             }
             closedir(dir);
         }
-        if (m_requested == request)
+        if (!m_rounds.Abandoned())
             SendNews(true);
     }
 
@@ -235,24 +144,16 @@ private:
     // Lists the folder again when the queue overflowed or the folder itself went.
     void FollowChanges() {
         std::set<std::string> names;
-        alignas(inotify_event) char buffer[16384];
-        for (;;) {
-            const ssize_t got = read(m_notify.get(), buffer, sizeof buffer);
-            if (got <= 0)
-                break;
-            for (ssize_t at = 0; at < got;) {
-                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
-                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
-                if ((event->mask & IN_Q_OVERFLOW) != 0)
-                    m_relist = true;
-                else if (event->wd != m_watch)
-                    continue;
-                else if ((event->mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED)) != 0)
-                    m_relist = true;
-                else if (event->len > 0)
-                    names.emplace(event->name);
-            }
-        }
+        m_rounds.ReadEvents([&](const inotify_event& event) {
+            if ((event.mask & IN_Q_OVERFLOW) != 0)
+                m_relist = true;
+            else if (event.wd != m_watch)
+                return;
+            else if ((event.mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED)) != 0)
+                m_relist = true;
+            else if (event.len > 0)
+                names.emplace(event.name);
+        });
         if (m_relist)
             return;
         const int dir = open(m_current.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -265,7 +166,7 @@ private:
     }
 
     void SendIfDue() {
-        if (!m_inFlight && Clock::now() - m_lastSent >= batchInterval)
+        if (!m_rounds.InFlight() && Clock::now() - m_lastSent >= batchInterval)
             SendNews(false);
     }
 
@@ -293,75 +194,39 @@ private:
                      std::make_move_iterator(fresh.end()));
         m_news = News{};
         m_shown = std::move(next);
-        m_inFlight = true;
         m_lastSent = Clock::now();
-        m_send(m_currentGeneration, m_shown, listed);
+        m_rounds.Send(m_shown, [&owner = m_owner, listed](FolderSnapshot entries) {
+            owner.Deliver(std::move(entries), listed);
+        });
     }
 
+    LiveFolder& m_owner;
     const Wanted m_wanted;
-    const Send m_send;
-    const Descriptor m_wake;
-    const Descriptor m_notify;
-
-    std::mutex m_mutex;
-    std::string m_folder;                   // guarded: the folder asked for
-    std::uint64_t m_generation{};           // guarded: its generation
-    bool m_stop = false;                    // guarded
-    std::vector<FolderSnapshot> m_released; // guarded: states the owner no longer shows
-    std::atomic<std::uint64_t> m_requested{0};
-    std::atomic<bool> m_inFlight{false};
-
-    // Used by the rounds alone.
-    bool m_ownThread = true;
-    bool m_yielding = false;  // the thread's priority is lowered
-    std::uint64_t m_seen = 0; // the request the rounds last took up
     std::string m_current;
-    std::uint64_t m_currentGeneration = 0;
     int m_watch = -1;
     bool m_relist = false;
     News m_news;
     FolderSnapshot m_shown; // the state last sent
     Clock::time_point m_lastSent;
 
-    Worker m_rounds; // last: its thread starts once everything above is ready
+    WatchRounds m_rounds; // last: its thread starts once everything above is ready
 };
 
-LiveFolder::LiveFolder(Wanted wanted, QObject* parent, Threading threading) : QObject(parent) {
-    m_lister = std::make_unique<Lister>(
-        wanted,
-        [this](std::uint64_t generation, FolderSnapshot entries, bool listed) {
-            // Posted to this object: once it is gone, nothing more is delivered.
-            QMetaObject::invokeMethod(
-                this,
-                [this, generation, listed, entries = std::move(entries)]() mutable {
-                    Deliver(generation, std::move(entries), listed);
-                },
-                Qt::QueuedConnection);
-        },
-        threading);
-    if (!m_lister->OnThread()) {
-        auto* rounds = new QTimer(this);
-        connect(rounds, &QTimer::timeout, this, [this] { m_lister->RunRound(); });
-        rounds->start(batchInterval);
-    }
-}
+LiveFolder::LiveFolder(Wanted wanted, QObject* parent, Threading threading)
+    : QObject(parent), m_lister(std::make_unique<Lister>(*this, wanted, threading)) {}
 
 LiveFolder::~LiveFolder() = default;
 
 void LiveFolder::Open(std::string folder) {
     m_listed = false;
-    m_lister->Open(std::move(folder), ++m_generation);
+    m_lister->Rounds().Open(std::move(folder));
 }
 
 void LiveFolder::Release(FolderSnapshot shown) {
-    m_lister->Delivered(std::move(shown));
+    m_lister->Rounds().Delivered(std::move(shown));
 }
 
-void LiveFolder::Deliver(std::uint64_t generation, FolderSnapshot entries, bool listed) {
-    if (generation != m_generation) {
-        Release(std::move(entries));
-        return;
-    }
+void LiveFolder::Deliver(FolderSnapshot entries, bool listed) {
     m_listed = m_listed || listed;
     emit changed(entries);
 }

@@ -5,7 +5,6 @@
 #include <QObject>
 #include <QString>
 
-#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -65,10 +64,9 @@ signals:
 
 private:
     class Lister;
-    void Deliver(std::uint64_t generation, FolderSnapshot entries, bool listed);
+    void Deliver(FolderSnapshot entries, bool listed);
 
     std::unique_ptr<Lister> m_lister;
-    std::uint64_t m_generation = 0;
     bool m_listed = false;
 };
 
