@@ -13,13 +13,27 @@ bool IsContinuationByte(char c) noexcept {
     return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
 }
 
+// A file that fits in one piece gets a piece of its own size, read at once on the caller's
+// thread: a thread and four full pieces (huge pages, zeroed when touched) would cost more than
+// the read, and folders of small block files are read one file after another.
+std::size_t PieceFor(const FileReader& file, std::size_t pieceSize) noexcept {
+    return static_cast<std::size_t>(std::clamp<std::uint64_t>(file.Size(), 1, pieceSize));
+}
+
+Threading ThreadingFor(const FileReader& file, std::size_t pieceSize,
+                       Threading threading) noexcept {
+    return file.Size() <= pieceSize ? Threading::Inline : threading;
+}
+
 } // namespace
 
 PieceReader::PieceReader(FileReader& file, Threading threading, std::size_t pieceSize,
                          std::size_t carrySize)
     // A carry can hold what may be the start of a byte order mark.
-    : m_file(file), m_pieceBytes(pieceSize), m_carryRoom(std::max(carrySize, utf8Bom.size())),
-      m_ring(pieceSlots * (m_carryRoom + pieceSize) + tailRoom), m_worker(threading) {
+    : m_file(file), m_pieceBytes(PieceFor(file, pieceSize)),
+      m_carryRoom(std::max(carrySize, utf8Bom.size())),
+      m_ring(pieceSlots * (m_carryRoom + m_pieceBytes) + tailRoom),
+      m_worker(ThreadingFor(file, pieceSize, threading)) {
     m_worker.Repeat([this] { return ReadPiece(); });
 }
 
