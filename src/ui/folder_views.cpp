@@ -110,14 +110,24 @@ GoToBlockDialog::GoToBlockDialog(QWidget* parent)
 }
 
 void GoToBlockDialog::SetIndex(FolderIndexSnapshot index) {
+    // While the folder is read, a new state adds files after those already taken: only those are
+    // counted. Any other change (a file read again, another folder) starts over.
+    const bool grows =
+        m_index && index->folder == m_index->folder &&
+        index->files.size() >= m_index->files.size() &&
+        std::equal(m_index->files.begin(), m_index->files.end(), index->files.begin());
+    const std::size_t from = grows ? m_index->files.size() : 0;
+    if (!grows) {
+        m_entries.clear();
+        m_timesDefined.clear();
+        m_unreadable = 0;
+    }
     m_index = std::move(index);
-    m_entries.clear();
-    m_timesDefined.clear();
-    std::size_t failed = m_index->folderFailures.size();
-    for (const auto& file : m_index->files) {
-        failed += file->failure ? 1 : 0;
-        for (const IndexedDefinition& definition : file->definitions) {
-            m_entries.push_back(Entry{file.get(), &definition});
+    for (std::size_t i = from; i < m_index->files.size(); ++i) {
+        const FileDefinitions& file = *m_index->files[i];
+        m_unreadable += file.failure ? 1 : 0;
+        for (const IndexedDefinition& definition : file.definitions) {
+            m_entries.push_back(Entry{&file, &definition});
             ++m_timesDefined[DefinitionKey(definition.Type(), definition.Name())];
         }
     }
@@ -127,10 +137,12 @@ void GoToBlockDialog::SetIndex(FolderIndexSnapshot index) {
         header += QStringLiteral(" (reading %1 of %2 files)")
                       .arg(m_index->files.size())
                       .arg(m_index->filesTotal);
-    if (failed > 0)
+    if (const std::size_t failed = m_unreadable + m_index->folderFailures.size(); failed > 0)
         header += QStringLiteral(", %1 could not be read").arg(failed);
     SetHeader(header);
-    Refill();
+    // Ranking every block again is what costs: while the folder is read, a few times a second.
+    if (m_index->complete || !m_sinceRefill.isValid() || m_sinceRefill.elapsed() > 300)
+        Refill();
 }
 
 void GoToBlockDialog::ShowAll() {
@@ -147,6 +159,7 @@ void GoToBlockDialog::ShowOnly(std::vector<std::string> names) {
 }
 
 void GoToBlockDialog::Refill() {
+    m_sinceRefill.start();
     const std::string query = PathFromText(m_filter->text().trimmed());
     std::vector<std::size_t> best = BestMatches(
         query, m_entries.size(), m_only.empty() ? mostRows : m_entries.size(),

@@ -4,6 +4,7 @@
 #include "ui/use_search.h"
 
 #include <QDialog>
+#include <QElapsedTimer>
 
 #include <functional>
 #include <string>
@@ -77,6 +78,8 @@ private:
     };
     std::vector<Entry> m_entries;
     std::unordered_map<std::string, std::size_t> m_timesDefined;
+    std::size_t m_unreadable = 0; // files
+    QElapsedTimer m_sinceRefill;
 };
 
 // The uses of one name across the folder, listed as they are found.
