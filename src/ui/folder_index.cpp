@@ -233,8 +233,13 @@ private:
         } else if (event.len > 0) {
             std::string path = JoinPath(watched->second, event.name);
             if ((event.mask & IN_ISDIR) == 0) {
+                // A file closed after writing, renamed in or gone is complete and is read at
+                // once; one just made waits for the writes that follow it to settle.
+                const bool complete =
+                    (event.mask & (IN_CLOSE_WRITE | IN_MOVED_TO | IN_DELETE | IN_MOVED_FROM)) != 0;
                 if (IsBlockFileName(event.name))
-                    m_pending[std::move(path)] = Clock::now();
+                    m_pending[std::move(path)] =
+                        complete ? Clock::now() - settleTime : Clock::now();
             } else if ((event.mask & (IN_CREATE | IN_MOVED_TO)) != 0) {
                 AddFolder(path);
             } else if ((event.mask & (IN_DELETE | IN_MOVED_FROM)) != 0) {
