@@ -70,15 +70,10 @@ void StructureChecks::StrayEnd(LineIndex index, std::string_view text) {
                    " closes no block: none is open here, so it is passed over");
 }
 
-void StructureChecks::Opener(LineIndex index, std::string_view text, std::string_view firstWord) {
-    if (m_depth == 0)
-        CheckDefinition(index, text, firstWord);
-    // Kept raw, and made a node's text only if the block is never closed; assigned, not made
-    // anew, so the few strings of the open blocks keep their room.
+void StructureChecks::CopyOpener(LineIndex index, std::string_view text) {
+    // Assigned, not made anew, so the few strings of the open blocks keep their room.
+    m_open[m_depth].text.assign(text.substr(0, mostQuoted));
     m_open[m_depth].line = index;
-    if (m_copyOpeners)
-        m_open[m_depth].text.assign(text.substr(0, mostQuoted));
-    ++m_depth;
 }
 
 void StructureChecks::CheckBlank(LineIndex index, std::string_view word, PathNode parent) {

@@ -55,7 +55,14 @@ public:
                 --m_depth;
             return;
         case LineClass::Opener:
-            Opener(line.index, line.text.line, line.firstWord);
+            if (m_depth == 0)
+                CheckDefinition(line.index, line.text.line, line.firstWord);
+            // Kept raw, and made a node's text only if the block is never closed.
+            if (m_copyOpeners)
+                CopyOpener(line.index, line.text.line);
+            else
+                m_open[m_depth].line = line.index;
+            ++m_depth;
             return;
         }
     }
@@ -88,7 +95,7 @@ private:
     }
     void Add(LineIndex line, std::string message);
     void StrayEnd(LineIndex index, std::string_view text);
-    void Opener(LineIndex index, std::string_view text, std::string_view firstWord);
+    void CopyOpener(LineIndex index, std::string_view text);
     void CheckBlank(LineIndex index, std::string_view firstWord, PathNode parent);
     void CheckDefinition(LineIndex index, std::string_view text, std::string_view firstWord);
 
