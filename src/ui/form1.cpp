@@ -117,8 +117,11 @@ Form1::Form1(FormServices services, QWidget* parent)
 }
 
 Form1::~Form1() {
-    // The find bar's scan reads the line store, which goes before the bar does.
+    // The find bar's scan reads the line store, and a search for uses the keyword table, which
+    // go before the children do.
     m_findBar->Suspend();
+    if (m_useSearch != nullptr)
+        m_useSearch->Cancel();
 }
 
 void Form1::CreateFindBar() {
@@ -365,6 +368,15 @@ void Form1::GoToDefinition() {
                 places.push_back(FolderPlace{file->path, definition.line});
     if (places.size() == 1) {
         GoToPlace(places.front());
+        return;
+    }
+    if (places.empty()) {
+        const QModelIndex shown = m_treeView1->currentIndex();
+        QToolTip::showText(
+            m_treeView1->viewport()->mapToGlobal(m_treeView1->visualRect(shown).bottomLeft()),
+            index->complete ? QStringLiteral("No block of the folder is named on this line")
+                            : QStringLiteral("No block found yet: the folder is still being read"),
+            m_treeView1);
         return;
     }
     OpenGoToBlock();
