@@ -224,12 +224,11 @@ void UsesDialog::TakeFound() {
     QStringList rows;
     std::vector<FolderPlace> places;
     for (FoundUse& use : m_search.TakeFound()) {
-        const std::string& file = m_search.Files()[use.file];
         rows.append(QStringLiteral("%1:%2: %3")
-                        .arg(Shown(m_folder, file))
+                        .arg(Shown(m_folder, use.file))
                         .arg(use.line + 1)
                         .arg(TextFromPath(use.text).trimmed()));
-        places.push_back(FolderPlace{file, use.line});
+        places.push_back(FolderPlace{std::move(use.file), use.line});
     }
     m_count += places.size();
     m_unreadable += m_search.TakeFailures().size();

@@ -335,14 +335,10 @@ void Form1::FindUses() {
             FindUses();
         };
     }
-    const FolderIndexSnapshot index = Index().Snapshot();
-    // The files as the index knows them; a search before the folder's listing ends sees those
-    // listed so far.
-    std::vector<std::string> files;
-    for (const auto& file : index->files)
-        files.push_back(file->path);
-    m_useSearch->Start(std::move(files), name);
-    m_usesDialog->Follow(index->folder);
+    // The search lists the folder itself: it need not wait for the index to be complete.
+    const std::string folder = Index().Folder();
+    m_useSearch->Start(folder, name);
+    m_usesDialog->Follow(folder);
     m_usesDialog->show();
     m_usesDialog->raise();
 }

@@ -1,5 +1,6 @@
 #include "ui/use_search.h"
 
+#include "outline/index/block_files.h"
 #include "outline/index/file_index.h"
 
 namespace ini {
@@ -15,9 +16,9 @@ UseSearch::~UseSearch() {
     m_worker.Wait();
 }
 
-void UseSearch::Start(std::vector<std::string> files, std::string name) {
+void UseSearch::Start(std::string folder, std::string name) {
     Cancel();
-    m_files = std::move(files);
+    m_folder = std::move(folder);
     m_name = std::move(name);
     {
         const std::lock_guard hold(m_lock);
@@ -39,20 +40,26 @@ void UseSearch::Cancel() {
 }
 
 void UseSearch::Search() {
-    for (std::size_t file = 0; file < m_files.size() && !m_stop; ++file) {
+    BlockFiles listed = ListBlockFiles({m_folder});
+    {
+        const std::lock_guard hold(m_lock);
+        m_failures = std::move(listed.failures);
+    }
+    for (std::size_t file = 0; file < listed.files.size() && !m_stop; ++file) {
         std::string line;
-        IndexSink sink([this](const DefinitionLine&) { return !m_stop; }, m_name,
-                       [&](LineIndex index, std::string_view bytes, bool ends) {
-                           line += bytes;
-                           if (ends) {
-                               const std::lock_guard hold(m_lock);
-                               m_found.push_back(FoundUse{file, index, std::move(line)});
-                               line.clear();
-                           }
-                           return !m_stop.load();
-                       });
+        IndexSink sink(
+            [this](const DefinitionLine&) { return !m_stop; }, m_name,
+            [&](LineIndex index, std::string_view bytes, bool ends) {
+                line += bytes;
+                if (ends) {
+                    const std::lock_guard hold(m_lock);
+                    m_found.push_back(FoundUse{listed.files[file], index, std::move(line)});
+                    line.clear();
+                }
+                return !m_stop.load();
+            });
         Result<void> walked = [&]() -> Result<void> {
-            Result<FileReader> opened = FileReader::Open(m_files[file]);
+            Result<FileReader> opened = FileReader::Open(listed.files[file]);
             if (!opened.ok())
                 return opened.failure();
             return IndexFile(std::move(opened).value(), m_keywords, sink);

@@ -15,16 +15,17 @@
 
 namespace ini {
 
-// A line that uses a name: the file's place in the searched list, the line, its bytes.
+// A line that uses a name: its file, the line, its bytes.
 struct FoundUse {
-    std::size_t file = 0;
+    std::string file;
     LineIndex line = 0;
     std::string text;
 };
 
-// Finds every use of a name in a list of files on a thread of its own, through the same
-// streaming walk as ini-outline --uses. What it finds reaches the window as it goes (found(),
-// about every 30 ms); a new search, or Cancel(), stops the one before at once.
+// Finds every use of a name in the block files of a folder on a thread of its own (the folder
+// is listed there too), through the same streaming walk as ini-outline --uses. What it finds
+// reaches the window as it goes (found(), about every 30 ms); a new search, or Cancel(), stops the
+// one before at once.
 class UseSearch : public QObject {
     Q_OBJECT
 
@@ -33,14 +34,13 @@ public:
                        Threading threading = Threading::OwnThread);
     ~UseSearch() override;
 
-    void Start(std::vector<std::string> files, std::string name);
+    void Start(std::string folder, std::string name);
     void Cancel();
     bool Running() const noexcept { return m_running; }
-    const std::vector<std::string>& Files() const noexcept { return m_files; }
     const std::string& Name() const noexcept { return m_name; }
     // The uses found since the last call, in file order.
     std::vector<FoundUse> TakeFound();
-    // The files that could not be read, so far.
+    // The files and folders that could not be read, so far.
     std::vector<Failure> TakeFailures();
 
 signals:
@@ -52,7 +52,7 @@ private:
     void Poll();
 
     const Keywords& m_keywords;
-    std::vector<std::string> m_files;
+    std::string m_folder;
     std::string m_name;
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_done{false};

@@ -56,6 +56,7 @@ class FolderViewsTest : public QObject {
 
 private slots:
     void goToBlockFindUsesAndGoToDefinition();
+    void closingDuringASearchForUses();
 };
 
 void FolderViewsTest::goToBlockFindUsesAndGoToDefinition() {
@@ -115,6 +116,24 @@ void FolderViewsTest::goToBlockFindUsesAndGoToDefinition() {
     QTRY_VERIFY(goTo->isVisible());
     QCOMPARE(Rows(goTo).size(), 2);
     QVERIFY(window.warnings.isEmpty());
+}
+
+// The window goes while a search for uses still reads the folder: the search stops first.
+void FolderViewsTest::closingDuringASearchForUses() {
+    Harness window;
+    window.Open();
+    QDir(window.Folder()).mkpath(QStringLiteral("big"));
+    for (int i = 0; i < 40; ++i)
+        window.WriteFile(QStringLiteral("big/units%1.ini").arg(i), ManyBlocks(5000, 4));
+    window.form->SetIndexFolder(window.Folder() + QStringLiteral("/big"));
+    window.Load(window.Folder() + QStringLiteral("/big/units0.ini"));
+    auto* uses = window.form->findChild<UsesDialog*>(QStringLiteral("FindUses"));
+    QVERIFY(!uses);
+    window.Tree()->setCurrentIndex(window.Node(6)); // "Object Unit1": used nowhere, all is read
+    window.form->FindUses();
+    uses = window.form->findChild<UsesDialog*>(QStringLiteral("FindUses"));
+    QVERIFY(uses && uses->isVisible());
+    window.form.reset();
 }
 
 QTEST_MAIN(FolderViewsTest)
