@@ -38,11 +38,6 @@ bool ShowsSelectedRow(const QImage& image) {
     return false;
 }
 
-bool Write(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
 // A mod of many files in nested folders; the block looked for stands deep in one of them.
 bool MakeMod(const QString& mod) {
     bool ok = QDir().mkpath(mod + QStringLiteral("/Data/Weapons")) &&
@@ -52,31 +47,27 @@ bool MakeMod(const QString& mod) {
         for (int j = 0; j < 20; ++j)
             blocks += "Weapon Gun" + QByteArray::number(i) + "x" + QByteArray::number(j) +
                       "\n  Damage = " + QByteArray::number(j) + "\nEnd\n\n";
-        ok = Write(mod + QStringLiteral("/Data/Weapons/Guns%1.ini").arg(i), blocks);
+        ok = e2e::WriteFile(mod + QStringLiteral("/Data/Weapons/Guns%1.ini").arg(i), blocks);
     }
     // "Weapon Lancerbeam" at line 9 of Beams.ini; one use at line 3 of Tank.ini.
     return ok &&
-           Write(mod + QStringLiteral("/Data/Weapons/Beams.ini"),
-                 "; beams\nWeapon Flashbeam\n  Damage = 1\nEnd\n\nWeapon Lancerbeamlong\nEnd\n\n"
-                 "Weapon Lancerbeam\n  Damage = 9\nEnd\n") &&
-           Write(mod + QStringLiteral("/Data/Units/Tank.ini"),
-                 "Object Tank\n  ; Lancerbeam in a comment\n  PrimaryWeapon = Lancerbeam\nEnd\n");
+           e2e::WriteFile(
+               mod + QStringLiteral("/Data/Weapons/Beams.ini"),
+               "; beams\nWeapon Flashbeam\n  Damage = 1\nEnd\n\nWeapon Lancerbeamlong\nEnd\n\n"
+               "Weapon Lancerbeam\n  Damage = 9\nEnd\n") &&
+           e2e::WriteFile(
+               mod + QStringLiteral("/Data/Units/Tank.ini"),
+               "Object Tank\n  ; Lancerbeam in a comment\n  PrimaryWeapon = Lancerbeam\nEnd\n");
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: %s VIEWER SCREENSHOT\n", argv[0]);
-        return 2;
-    }
-    const QString viewer = QString::fromLocal8Bit(argv[1]);
     e2e::XServer screen;
-    if (!screen.Open()) {
-        std::fprintf(stderr, "no X display; run under xvfb-run\n");
+    if (!e2e::Begin(screen, argc, argv))
         return 2;
-    }
+    const QString viewer = QString::fromLocal8Bit(argv[1]);
     QTemporaryDir root;
     const QString mod = root.filePath(QStringLiteral("My Mod"));
     if (!MakeMod(mod)) {

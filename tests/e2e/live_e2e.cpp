@@ -60,29 +60,18 @@ int YellowPixels(const QImage& image, const QRect& area) {
     return count;
 }
 
-bool Write(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: %s VIEWER SCREENSHOT\n", argv[0]);
+    e2e::XServer screen;
+    if (!e2e::Begin(screen, argc, argv))
         return 2;
-    }
     const QString viewer = QString::fromLocal8Bit(argv[1]);
     const QString screenshot = QString::fromLocal8Bit(argv[2]);
-    e2e::XServer screen;
-    if (!screen.Open()) {
-        std::fprintf(stderr, "no X display; run under xvfb-run\n");
-        return 2;
-    }
     QTemporaryDir folder;
     const QString file = folder.filePath(QStringLiteral("Mistakes.ini"));
-    if (!Write(file, mistakes)) {
+    if (!e2e::WriteFile(file, mistakes)) {
         std::fprintf(stderr, "cannot prepare %s\n", qPrintable(file));
         return 2;
     }
@@ -120,7 +109,7 @@ int main(int argc, char** argv) {
     // The selected node is line 2; three lines come above it, saved by a rename.
     const QImage before = GrabSettled(screen, *window);
     const QString saved = file + QStringLiteral(".new");
-    Check(Write(saved, insertedAbove + mistakes) && QFile::remove(file) &&
+    Check(e2e::WriteFile(saved, insertedAbove + mistakes) && QFile::remove(file) &&
               QFile::rename(saved, file),
           "the file is changed from outside");
     Check(WaitFor([&] { return screen.Grab(*window).copy(tree) != before.copy(tree); }),

@@ -6,6 +6,7 @@
 // clicks, types, grabs pixels and closes windows as a window manager would.
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QImage>
 #include <QProcess>
 #include <QRect>
@@ -206,6 +207,26 @@ inline bool StartViewer(QProcess& process, const QString& viewer, const QString&
     process.setProcessChannelMode(QProcess::ForwardedChannels);
     process.start(viewer, arguments);
     return process.waitForStarted(5000);
+}
+
+// The start of a test that takes the viewer and a screenshot's path: both arguments there and
+// the display open; otherwise the reason is printed and the result is false.
+inline bool Begin(XServer& screen, int argc, char** argv) {
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: %s VIEWER SCREENSHOT\n", argv[0]);
+        return false;
+    }
+    if (!screen.Open()) {
+        std::fprintf(stderr, "no X display; run under xvfb-run\n");
+        return false;
+    }
+    return true;
+}
+
+// A file written whole, or false.
+inline bool WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 inline bool WaitFor(const std::function<bool()>& condition, int milliseconds = 8000) {
