@@ -1,6 +1,7 @@
 #include "ui/folder_views.h"
 
 #include "outline/index/definition_match.h"
+#include "outline/index/file_index.h"
 #include "ui/path_text.h"
 
 #include <QCoreApplication>
@@ -15,13 +16,6 @@
 #include <algorithm>
 
 namespace ini {
-
-std::string DefinitionKey(std::string_view type, std::string_view name) {
-    std::string key = ToLowerAscii(type);
-    key += ' ';
-    key += name;
-    return key;
-}
 
 FolderListDialog::FolderListDialog(const QString& title, bool withFilter, QWidget* parent)
     : QDialog(parent) {

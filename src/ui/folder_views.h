@@ -102,7 +102,4 @@ private:
     QPushButton* m_stop = nullptr;
 };
 
-// The key that groups definitions: the type in any letter case, the name exactly.
-std::string DefinitionKey(std::string_view type, std::string_view name);
-
 } // namespace ini

@@ -184,11 +184,16 @@ Result<void> IndexFile(FileReader file, const Keywords& keywords, IndexSink& sin
     return file.Fail(NotEnoughMemory("index it"));
 }
 
-void DefinitionGroups::Add(std::size_t file, const DefinitionLine& definition) {
-    std::string key = ToLowerAscii(definition.type);
+std::string DefinitionKey(std::string_view type, std::string_view name) {
+    std::string key = ToLowerAscii(type);
     key += ' ';
-    key.append(definition.name);
-    const auto [group, isNew] = m_groupOf.try_emplace(std::move(key), m_groups.size());
+    key += name;
+    return key;
+}
+
+void DefinitionGroups::Add(std::size_t file, const DefinitionLine& definition) {
+    const auto [group, isNew] =
+        m_groupOf.try_emplace(DefinitionKey(definition.type, definition.name), m_groups.size());
     if (isNew)
         m_groups.emplace_back();
     m_groups[group->second].push_back(PlacedDefinition{

@@ -117,6 +117,9 @@ struct PlacedDefinition {
     friend bool operator==(const PlacedDefinition&, const PlacedDefinition&) = default;
 };
 
+// What tells definitions apart: the type in any letter case, the name exactly.
+std::string DefinitionKey(std::string_view type, std::string_view name);
+
 // Definitions gathered from many files, grouped by type (in any letter case) and name (exactly).
 class DefinitionGroups {
 public:
