@@ -52,6 +52,17 @@ std::optional<std::string_view> LineEndScanner::Next() noexcept {
     return m_text.substr(start, end - start);
 }
 
+std::size_t CountLineEnds(std::string_view text) noexcept {
+    if (text.empty())
+        return 0;
+    std::size_t ends = 0;
+    // Branch-free, so that the compiler can take many bytes at a time.
+    for (std::size_t i = 0; i + 1 < text.size(); ++i)
+        ends += static_cast<std::size_t>((text[i] == '\n') |
+                                         ((text[i] == '\r') & (text[i + 1] != '\n')));
+    return ends + (text.back() == '\n' || text.back() == '\r' ? 1 : 0);
+}
+
 std::size_t TerminatorLength(std::string_view span) noexcept {
     LineEndScanner scanner(span);
     const std::size_t line = scanner.Next().value_or(std::string_view()).size();

@@ -46,6 +46,11 @@ private:
     std::size_t m_pos = 0;
 };
 
+// How many lines end in `text`: a CR, a CR LF pair and a lone LF each end one, and a CR at its
+// very end ends one whatever follows. Counted from one line's start to another's, it is how far
+// apart their numbers are.
+std::size_t CountLineEnds(std::string_view text) noexcept;
+
 // Length of the line terminator at the end of a raw line span (0, 1 or 2 bytes): what Next
 // passes over after the span's line. A span is the bytes from one line's start up to the next
 // line's start.

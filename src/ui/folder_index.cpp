@@ -313,7 +313,7 @@ private:
 
     // The definitions of the file at `path`, or its failure; null when there is no such file
     // (it went since it was listed).
-    std::shared_ptr<const FileDefinitions> ReadFile(const std::string& path) const {
+    std::shared_ptr<const FileDefinitions> ReadFile(const std::string& path) {
         Result<FileReader> reader = FileReader::Open(path);
         if (!reader.ok() && reader.failure().kind == FailureKind::NotFound)
             return nullptr;
@@ -327,7 +327,7 @@ private:
             file->definitions.push_back(MakeDefinition(definition));
             return !Abandoned();
         });
-        const Result<void> done = IndexFile(std::move(reader).value(), m_keywords, sink);
+        const Result<void> done = IndexFile(std::move(reader).value(), m_keywords, sink, &m_room);
         if (!done.ok()) {
             file->definitions = {};
             file->failure = done.failure();
@@ -362,6 +362,7 @@ private:
 
     FolderIndex& m_owner;
     const Keywords m_keywords;
+    BigBuffer m_room; // the pieces of each file read in turn
     std::string m_current;
     bool m_rebuild = false;
     std::optional<Build> m_build;

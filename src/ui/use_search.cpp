@@ -45,24 +45,23 @@ void UseSearch::Search() {
         const std::lock_guard hold(m_lock);
         m_failures = std::move(listed.failures);
     }
+    BigBuffer room; // the pieces of each file in turn
     for (std::size_t file = 0; file < listed.files.size() && !m_stop; ++file) {
         std::string line;
-        IndexSink sink(
-            [this](const DefinitionLine&) { return !m_stop; }, m_name,
-            [&](LineIndex index, std::string_view bytes, bool ends) {
-                line += bytes;
-                if (ends) {
-                    const std::lock_guard hold(m_lock);
-                    m_found.push_back(FoundUse{listed.files[file], index, std::move(line)});
-                    line.clear();
-                }
-                return !m_stop.load();
-            });
+        const auto onUse = [&](LineIndex index, std::string_view bytes, bool ends) {
+            line += bytes;
+            if (ends) {
+                const std::lock_guard hold(m_lock);
+                m_found.push_back(FoundUse{listed.files[file], index, std::move(line)});
+                line.clear();
+            }
+            return !m_stop.load();
+        };
         Result<void> walked = [&]() -> Result<void> {
             Result<FileReader> opened = FileReader::Open(listed.files[file]);
             if (!opened.ok())
                 return opened.failure();
-            return IndexFile(std::move(opened).value(), m_keywords, sink);
+            return FindUses(std::move(opened).value(), m_keywords, m_name, onUse, &room, &m_stop);
         }();
         if (!walked.ok() && !m_stop) {
             const std::lock_guard hold(m_lock);

@@ -38,30 +38,49 @@ struct Indexed {
     std::vector<Use> uses;
 };
 
-// Definitions and the uses of `name` in a file of `bytes`, through the streaming walk.
+// Gathers the uses handed on, line by line.
+class UseList {
+public:
+    std::vector<Use> uses;
+    bool lineStarts = true;
+
+    IndexSink::OnUse Taker() {
+        return [this](LineIndex line, std::string_view part, bool ends) {
+            if (lineStarts)
+                uses.push_back({line, {}});
+            uses.back().text.append(part);
+            ++uses.back().stretches;
+            lineStarts = ends;
+            return true;
+        };
+    }
+};
+
+// Definitions and the uses of `name` in a file of `bytes`, through the streaming walk. The uses
+// that FindUses finds are held to the walk's.
 Indexed IndexOf(const std::string& bytes, const std::string& name = "Tank") {
     Keywords keywords;
     keywords.InitKeywords();
     const test::TempFile file(bytes);
     Indexed found;
-    bool lineStarts = true;
+    UseList walked;
     IndexSink sink(
         [&](const DefinitionLine& at) {
             found.definitions.push_back({at.line, std::string(at.type), std::string(at.name)});
             return true;
         },
-        name,
-        [&](LineIndex line, std::string_view part, bool ends) {
-            if (lineStarts)
-                found.uses.push_back({line, {}});
-            found.uses.back().text.append(part);
-            ++found.uses.back().stretches;
-            lineStarts = ends;
-            return true;
-        });
+        name, walked.Taker());
     const Result<void> done = IndexFile(FileReader::Open(file.Path()).value(), keywords, sink);
     EXPECT_TRUE(done.ok()) << done.error();
-    EXPECT_TRUE(lineStarts) << "a use's line did not end";
+    EXPECT_TRUE(walked.lineStarts) << "a use's line did not end";
+    found.uses = walked.uses;
+
+    UseList searched;
+    const Result<void> search =
+        FindUses(FileReader::Open(file.Path()).value(), keywords, name, searched.Taker());
+    EXPECT_TRUE(search.ok()) << search.error();
+    EXPECT_TRUE(searched.lineStarts) << "a use's line did not end";
+    EXPECT_TRUE(searched.uses == walked.uses) << "the search differs from the walk";
     return found;
 }
 
@@ -172,6 +191,29 @@ TEST(IndexSink, LongLinesAreFollowedAcrossPieces) {
     EXPECT_EQ(found.uses[1].line, 2u);
     EXPECT_TRUE(found.uses[1].text == definition);
     EXPECT_EQ(found.uses[2], (Use{7, "Tank"}));
+}
+
+// The search for uses reads a file piece by piece (1 MiB each); lines, line ends and names cut
+// by a piece's end, lines longer than what it carries over, and lines that look like the name's
+// definition leave it with what the walk finds.
+TEST(FindUses, AgreesWithTheWalkAcrossPieces) {
+    constexpr std::size_t piece = std::size_t{1} << 20;
+    const auto filler = [](std::size_t bytes, const char* end) {
+        std::string lines;
+        while (lines.size() < bytes)
+            lines += std::string("Speed = 1") + end;
+        return lines;
+    };
+    // Every place of a CR LF pair, a use and a definition-like line at the first piece's end.
+    for (std::size_t shift = 0; shift < 24; shift += 3) {
+        std::string bytes = "\xEF\xBB\xBFTank = 1\r\n" + filler(piece - 20 - shift, "\r\n");
+        bytes += "Value = Tank\r\nx\rTank\r\r\n" + filler(piece - piece / 16, "\n") + "Tank\n";
+        // Longer than a carry, across the second piece's end: walked from there on.
+        bytes += "Value = " + std::string(piece / 8, 'w') + " Tank\n";
+        bytes += "Object Tank\r\n  Object Tank\r\nEnd\r\nTank;\n";
+        SCOPED_TRACE(shift);
+        EXPECT_EQ(IndexOf(bytes).uses.size(), 7u);
+    }
 }
 
 // A long line that is only spaces before its name: the name is still the definition's.

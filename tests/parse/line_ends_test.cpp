@@ -56,6 +56,31 @@ TEST(LineEnds, TerminatorLengthMatchesTheScanner) {
     }
 }
 
+// From each line's start, the line ends counted up to any later line's start are how many lines
+// the scanner gives between them; a text's line ends and its last line without one are its lines.
+TEST(LineEnds, CountedLineEndsMatchTheScanner) {
+    std::mt19937 random(7);
+    for (int round = 0; round < 300; ++round) {
+        std::string text;
+        for (int i = random() % 40; i > 0; --i)
+            text += "a\r\n"[random() % 3];
+        std::vector<std::size_t> starts{0};
+        LineEndScanner scanner(text);
+        while (scanner.Next())
+            starts.push_back(scanner.Position());
+        const bool lastEnded = !text.empty() && (text.back() == '\r' || text.back() == '\n');
+        EXPECT_EQ(CountLineEnds(text) + (text.empty() || lastEnded ? 0 : 1), starts.size() - 1)
+            << testing::PrintToString(text);
+        for (std::size_t from = 0; from < starts.size(); ++from) {
+            for (std::size_t to = from; to < starts.size(); ++to)
+                EXPECT_EQ(CountLineEnds(std::string_view(text).substr(starts[from],
+                                                                      starts[to] - starts[from])),
+                          to - from - (to + 1 == starts.size() && !lastEnded && to > from ? 1 : 0))
+                    << testing::PrintToString(text) << " from " << starts[from];
+        }
+    }
+}
+
 TEST(LineEnds, LoneTerminatorsOfOneKindStayLinear) {
     // A file of only CRs must not rescan for LF at every line.
     const std::string text(2'000'000, '\r');

@@ -1,9 +1,13 @@
+#include "parse/in_order.h"
 #include "parse/worker.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <mutex>
+#include <set>
 #include <thread>
+#include <vector>
 
 namespace ini {
 namespace {
@@ -48,6 +52,64 @@ TEST(Worker, RepeatsStepsOnItsThreadOrOneAtATimeForWhoeverWaits) {
         ++calls;
     EXPECT_EQ(calls, 3);
     EXPECT_EQ(steps, 3);
+}
+
+// Items of uneven cost, done by the caller alone or with threads, come back in their order, each
+// once; no more than `ahead` are ever started and not yet taken, besides the one being taken.
+TEST(RunInOrder, HandsResultsOnInOrderWithBoundedLookahead) {
+    for (const std::size_t helpers : {0u, 1u, 3u}) {
+        constexpr std::size_t count = 500, ahead = 4;
+        std::atomic<std::size_t> startedCount{0}, takenCount{0}, mostAhead{0};
+        std::mutex lock;
+        std::set<std::thread::id> workers;
+        std::vector<std::size_t> taken;
+        RunInOrder<std::size_t>(
+            count, helpers, ahead,
+            [&](std::size_t item, std::size_t helper) {
+                EXPECT_LE(helper, helpers);
+                const std::size_t now = ++startedCount - takenCount.load();
+                for (std::size_t seen = mostAhead;
+                     now > seen && !mostAhead.compare_exchange_weak(seen, now);) {
+                }
+                {
+                    const std::lock_guard hold(lock);
+                    workers.insert(std::this_thread::get_id());
+                }
+                volatile std::size_t spin = 0;
+                for (std::size_t i = 0; i < (item * 7919) % 2000; ++i)
+                    spin = spin + i;
+                return item * 2;
+            },
+            [&](std::size_t item, std::size_t result) {
+                EXPECT_EQ(result, item * 2);
+                taken.push_back(item);
+                ++takenCount;
+                return true;
+            });
+        ASSERT_EQ(taken.size(), count) << helpers;
+        for (std::size_t i = 0; i < count; ++i)
+            EXPECT_EQ(taken[i], i);
+        EXPECT_LE(mostAhead.load(), ahead + 1);
+        EXPECT_LE(workers.size(), helpers + 1);
+    }
+}
+
+// A take that says stop: nothing after it is taken, and few items beyond it were started.
+TEST(RunInOrder, StopsWhenTakeSaysSo) {
+    std::atomic<std::size_t> started{0};
+    std::vector<std::size_t> taken;
+    RunInOrder<int>(
+        1000, 2, 8,
+        [&](std::size_t, std::size_t) {
+            ++started;
+            return 0;
+        },
+        [&](std::size_t item, int) {
+            taken.push_back(item);
+            return item < 10;
+        });
+    EXPECT_EQ(taken.size(), 11u);
+    EXPECT_LE(started.load(), 11u + 8u);
 }
 
 } // namespace

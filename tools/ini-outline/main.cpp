@@ -5,14 +5,17 @@
 #include "outline/index/file_index.h"
 #include "outline/read/file_reader.h"
 #include "outline/text/outline_text.h"
+#include "parse/in_order.h"
 #include "parse/keywords.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -217,80 +220,132 @@ int PrintOutlines(Options& options, Output& out) {
     return status;
 }
 
-// Definitions, uses or duplicates across the files of folders, in one pass over each file.
+// What reading one file for the index gave, until it is its turn to be printed.
+struct FileOutput {
+    std::string text;                               // its output lines
+    std::vector<ini::PlacedDefinition> definitions; // for --duplicates
+    ini::Result<void> done;
+    // It had more to print than is kept while it waits: it is read again at its turn, printed as
+    // it goes.
+    bool tooMuch = false;
+};
+
+// Definitions, uses or duplicates across the files of folders, in one pass over each file. Files
+// are read on several threads at once and printed in their order.
 class IndexPrinter {
 public:
-    IndexPrinter(const Options& options, Output& out) : m_options(options), m_out(out) {
+    // `helpers` threads besides the caller's read files.
+    IndexPrinter(const Options& options, Output& out, std::size_t helpers)
+        : m_options(options), m_out(out), m_rooms(helpers + 1) {
         m_keywords.InitKeywords();
     }
 
-    // Reads the file, printing what it holds or keeping its definitions for Duplicates.
-    ini::Result<void> Index(std::size_t file, const std::string& path) {
-        ini::Result<ini::FileReader> reader = ini::FileReader::Open(path);
-        if (!reader.ok())
-            return reader.failure();
-        ini::IndexSink sink = MakeSink(file, path);
-        return ini::IndexFile(std::move(reader).value(), m_keywords, sink);
+    // Reads a file on helper `helper` (0: the caller), keeping up to mostKept bytes of output.
+    FileOutput Read(std::size_t file, const std::string& path, std::size_t helper) {
+        FileOutput output;
+        output.done = Index(file, path, m_rooms[helper], output, [&output] {
+            output.tooMuch = true;
+            return false;
+        });
+        return output;
+    }
+
+    // Prints what a file gave, at its turn; false when the output failed.
+    bool Print(std::size_t file, const std::string& path, FileOutput output, int& status) {
+        if (output.tooMuch) {
+            output = FileOutput{};
+            output.done = Index(file, path, m_rooms[0], output, [this, &output] {
+                const bool written = m_out.Write(output.text);
+                output.text.clear();
+                return written;
+            });
+        }
+        for (const ini::PlacedDefinition& definition : output.definitions)
+            m_groups.Add(file, {definition.line, definition.type, definition.name});
+        if (m_out.Write(output.text) && output.done.ok())
+            return true;
+        // What came before the failure is written first, so the two read in order.
+        return Settle(m_out, output.done, status);
     }
 
     // Prints each group of definitions of one type and name; whether there was any.
     bool PrintDuplicates(const std::vector<std::string>& files) {
         const auto duplicates = m_groups.Duplicates();
+        std::string text;
         for (const std::vector<ini::PlacedDefinition>& group : duplicates) {
             for (const ini::PlacedDefinition& definition : group)
-                PrintDefinition(Lead(files[definition.file], '\t', m_options.null),
-                                {definition.line, definition.type, definition.name});
+                AddDefinition(text, Lead(files[definition.file], '\t', m_options.null),
+                              {definition.line, definition.type, definition.name});
         }
+        m_out.Write(text);
         return !duplicates.empty();
     }
 
+    // Files read ahead of the one being printed, and the most output each keeps meanwhile:
+    // together a few MiB.
+    static constexpr std::size_t filesAhead = 32;
+    static constexpr std::size_t mostKept = std::size_t{256} << 10;
+
 private:
-    ini::IndexSink MakeSink(std::size_t file, const std::string& path) {
-        switch (m_options.mode) {
-        case Mode::Duplicates:
-            return ini::IndexSink([this, file](const ini::DefinitionLine& definition) {
-                m_groups.Add(file, definition);
+    // Reads the file into `output`; `full()` is asked once its text holds mostKept bytes and
+    // says whether to go on.
+    template <typename Full>
+    ini::Result<void> Index(std::size_t file, const std::string& path, ini::BigBuffer& room,
+                            FileOutput& output, Full full) {
+        ini::Result<ini::FileReader> reader = ini::FileReader::Open(path);
+        if (!reader.ok())
+            return reader.failure();
+        const auto check = [&output, &full] { return output.text.size() < mostKept || full(); };
+        if (m_options.mode == Mode::Uses) {
+            return ini::FindUses(
+                std::move(reader).value(), m_keywords, m_options.name,
+                [&output, check, lead = Lead(path, ':', m_options.null),
+                 starts = true](ini::LineIndex line, std::string_view bytes, bool ends) mutable {
+                    // A use's line may come in several stretches: the path and line number go
+                    // before the first.
+                    if (starts)
+                        output.text.append(lead).append(std::to_string(line + 1)).append(":");
+                    output.text.append(bytes);
+                    if (ends)
+                        output.text += '\n';
+                    starts = ends;
+                    return check();
+                },
+                &room);
+        }
+        ini::IndexSink sink = MakeSink(file, path, output, check);
+        return ini::IndexFile(std::move(reader).value(), m_keywords, sink, &room);
+    }
+
+    // The sink of a file's definitions.
+    template <typename Check>
+    ini::IndexSink MakeSink(std::size_t file, const std::string& path, FileOutput& output,
+                            const Check& check) {
+        if (m_options.mode == Mode::Duplicates) {
+            return ini::IndexSink([file, &output](const ini::DefinitionLine& definition) {
+                output.definitions.push_back({file, definition.line, std::string(definition.type),
+                                              std::string(definition.name)});
                 return true;
             });
-        case Mode::Uses:
-            return ini::IndexSink({}, m_options.name,
-                                  [this, lead = Lead(path, ':', m_options.null)](
-                                      ini::LineIndex line, std::string_view bytes, bool ends) {
-                                      return PrintUse(lead, line, bytes, ends);
-                                  });
-        default:
-            return ini::IndexSink(
-                [this, lead = Lead(path, '\t', m_options.null)](const ini::DefinitionLine& at) {
-                    return PrintDefinition(lead, at);
-                });
         }
+        return ini::IndexSink([&output, check, lead = Lead(path, '\t', m_options.null)](
+                                  const ini::DefinitionLine& at) {
+            AddDefinition(output.text, lead, at);
+            return check();
+        });
     }
 
-    bool PrintDefinition(std::string_view lead, const ini::DefinitionLine& definition) {
-        m_line.assign(lead).append(std::to_string(definition.line + 1)).append("\t");
-        m_line.append(definition.type).append("\t").append(definition.name).append("\n");
-        return m_out.Write(m_line);
-    }
-
-    // A use's line may come in several stretches: the path and line number go before the first.
-    bool PrintUse(std::string_view lead, ini::LineIndex line, std::string_view bytes, bool ends) {
-        if (m_lineStarts)
-            m_line.assign(lead).append(std::to_string(line + 1)).append(":");
-        else
-            m_line.clear();
-        m_line.append(bytes);
-        if (ends)
-            m_line += '\n';
-        m_lineStarts = ends;
-        return m_out.Write(m_line);
+    static void AddDefinition(std::string& text, std::string_view lead,
+                              const ini::DefinitionLine& definition) {
+        text.append(lead).append(std::to_string(definition.line + 1)).append("\t");
+        text.append(definition.type).append("\t").append(definition.name).append("\n");
     }
 
     const Options& m_options;
     Output& m_out;
-    ini::Keywords m_keywords;
+    ini::Keywords m_keywords; // only read once made, by every thread
     ini::DefinitionGroups m_groups;
-    std::string m_line; // the output line being made, its room reused
-    bool m_lineStarts = true;
+    std::vector<ini::BigBuffer> m_rooms; // the pieces of each reader's file in turn
 };
 
 int PrintIndex(const Options& options, Output& out) {
@@ -300,12 +355,21 @@ int PrintIndex(const Options& options, Output& out) {
     int status = listed.failures.empty() ? 0 : 1;
     for (const ini::Failure& failure : listed.failures)
         ReportFailure(failure);
-    IndexPrinter printer(options, out);
-    for (std::size_t file = 0; file < listed.files.size(); ++file) {
-        const ini::Result<void> done = printer.Index(file, listed.files[file]);
-        if (!Settle(out, done, status))
-            return 1;
-    }
+    // Reading files is the work; one thread per core, the caller's among them.
+    const std::size_t helpers = std::max(1u, std::thread::hardware_concurrency()) - 1;
+    IndexPrinter printer(options, out, helpers);
+    bool written = true;
+    ini::RunInOrder<FileOutput>(
+        listed.files.size(), helpers, IndexPrinter::filesAhead,
+        [&](std::size_t file, std::size_t helper) {
+            return printer.Read(file, listed.files[file], helper);
+        },
+        [&](std::size_t file, FileOutput output) {
+            written = printer.Print(file, listed.files[file], std::move(output), status);
+            return written;
+        });
+    if (!written)
+        return 1;
     if (options.mode == Mode::Duplicates && printer.PrintDuplicates(listed.files))
         status = 1;
     return Settle(out, {}, status) ? status : 1;

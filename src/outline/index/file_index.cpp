@@ -8,6 +8,7 @@
 #include <cstring>
 #include <iterator>
 #include <new>
+#include <string.h> // memmem
 
 namespace ini {
 
@@ -172,9 +173,10 @@ void IndexSink::ReplaySpool() {
     }
 }
 
-Result<void> IndexFile(FileReader file, const Keywords& keywords, IndexSink& sink) try {
+Result<void> IndexFile(FileReader file, const Keywords& keywords, IndexSink& sink,
+                       BigBuffer* room) try {
     const Result<bool> walked = StreamFile(
-        file, keywords, [] { return false; }, sink);
+        file, keywords, [] { return false; }, sink, Threading::OwnThread, room);
     if (sink.Failed())
         return file.Fail(*sink.Failed());
     if (!walked.ok())
@@ -182,6 +184,118 @@ Result<void> IndexFile(FileReader file, const Keywords& keywords, IndexSink& sin
     return {};
 } catch (const std::bad_alloc&) {
     return file.Fail(NotEnoughMemory("index it"));
+}
+
+namespace {
+
+// Where a search for uses left off: at the end of the file, stopped by its caller, or at the line
+// from which the walk must take over.
+struct SearchEnd {
+    bool stopped = false;
+    std::optional<LineIndex> walkFrom;
+};
+
+// Whether a line may be the definition of `name`: one that opens a block at the top level, with
+// the name as its second word.
+bool MayDefine(std::string_view line, const std::string& name, const Keywords& keywords) {
+    const std::string_view type = FirstWordOf(line);
+    return !type.empty() && NameAfter(line, type) == name &&
+           ClassifyFirstWord(type, BlockStacks{}, keywords).lineClass == LineClass::Opener;
+}
+
+// The uses of `name` in `lines` (whole lines, each ended), the first of which is line `first`;
+// gives how many lines it holds in `first`'s stead, or where the search must end.
+struct FoundIn {
+    LineIndex next;
+    SearchEnd end;
+    bool ended = false;
+};
+FoundIn SearchLines(std::string_view lines, LineIndex first, const std::string& name,
+                    const Keywords& keywords, const IndexSink::OnUse& onUse) {
+    std::size_t counted = 0; // lines before this offset are counted into `first`
+    for (std::size_t from = 0;;) {
+        const void* hit =
+            ::memmem(lines.data() + from, lines.size() - from, name.data(), name.size());
+        if (hit == nullptr)
+            break;
+        const std::size_t at =
+            static_cast<std::size_t>(static_cast<const char*>(hit) - lines.data());
+        std::size_t start = at;
+        while (start > from && lines[start - 1] != '\n' && lines[start - 1] != '\r')
+            --start;
+        const std::size_t end = FindLineBreak(lines, start);
+        const std::string_view line = lines.substr(start, end - start);
+        first += CountLineEnds(lines.substr(counted, start - counted));
+        counted = start;
+        from = std::max(end, at + 1); // a name that holds a line break matches across lines
+        if (!HoldsWord(ContentOf(line), name))
+            continue;
+        if (MayDefine(line, name, keywords))
+            return {first, {false, first}, true};
+        if (!onUse(first, line, true))
+            return {first, {true, std::nullopt}, true};
+    }
+    return {first + CountLineEnds(lines.substr(counted)), {}, false};
+}
+
+// Searches the file's bytes for the name, piece by piece; a piece's unfinished last line goes
+// in front of the next.
+Result<SearchEnd> SearchUses(FileReader& file, const Keywords& keywords, const std::string& name,
+                             const IndexSink::OnUse& onUse, BigBuffer* room,
+                             const std::atomic<bool>* stop) {
+    std::optional<PieceReader> reader;
+    if (room != nullptr)
+        reader.emplace(file, *room);
+    else
+        reader.emplace(file);
+    LineIndex line = 0;
+    std::string_view carry;
+    for (bool first = true;; first = false) {
+        Result<PieceReader::Piece> got = reader->Next(carry);
+        if (!got.ok())
+            return got.failure();
+        const PieceReader::Piece& piece = got.value();
+        const std::string_view bytes = first ? StripUtf8Bom(piece.bytes) : piece.bytes;
+        // A line feed always ends a line; what follows the last one may go on in the next piece.
+        const std::size_t complete = piece.atEnd ? bytes.size() : bytes.rfind('\n') + 1;
+        const FoundIn found = SearchLines(bytes.substr(0, complete), line, name, keywords, onUse);
+        if (found.ended)
+            return found.end;
+        line = found.next;
+        if (piece.atEnd)
+            break;
+        if (stop != nullptr && stop->load(std::memory_order_relaxed))
+            return SearchEnd{true, std::nullopt};
+        carry = bytes.substr(complete);
+        if (carry.size() > reader->CarryRoom())
+            return SearchEnd{false, line};
+    }
+    if (Result<void> same = file.CheckUnchanged(); !same.ok())
+        return same.failure();
+    return SearchEnd{};
+}
+
+} // namespace
+
+Result<void> FindUses(FileReader file, const Keywords& keywords, const std::string& name,
+                      const IndexSink::OnUse& onUse, BigBuffer* room,
+                      const std::atomic<bool>* stop) try {
+    const Result<SearchEnd> searched = SearchUses(file, keywords, name, onUse, room, stop);
+    if (!searched.ok())
+        return searched.failure();
+    if (!searched.value().walkFrom)
+        return {};
+    // The uses before that line were given already.
+    const LineIndex from = *searched.value().walkFrom;
+    if (Result<void> rewound = file.Rewind(); !rewound.ok())
+        return rewound;
+    IndexSink sink([stop](const DefinitionLine&) { return stop == nullptr || !stop->load(); }, name,
+                   [&](LineIndex line, std::string_view bytes, bool ends) {
+                       return line < from || onUse(line, bytes, ends);
+                   });
+    return IndexFile(std::move(file), keywords, sink, room);
+} catch (const std::bad_alloc&) {
+    return file.Fail(NotEnoughMemory("search it"));
 }
 
 std::string DefinitionKey(std::string_view type, std::string_view name) {

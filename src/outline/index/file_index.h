@@ -1,10 +1,12 @@
 #pragma once
 
+#include "outline/read/big_buffer.h"
 #include "outline/read/file_reader.h"
 #include "parse/keywords.h"
 #include "parse/line_walk.h"
 #include "parse/result.h"
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -103,9 +105,21 @@ private:
 };
 
 // Walks `file` into `sink` as ini-outline reads: through pieces that go round, so memory does
-// not grow with the file. Fails when the file cannot be read or changes while it is read, or
-// when the sink could not keep a long line.
-Result<void> IndexFile(FileReader file, const Keywords& keywords, IndexSink& sink);
+// not grow with the file; they lie in `room` when it is given, kept from one file to the next.
+// Fails when the file cannot be read or changes while it is read, or when the sink could not
+// keep a long line.
+Result<void> IndexFile(FileReader file, const Keywords& keywords, IndexSink& sink,
+                       BigBuffer* room = nullptr);
+
+// The uses of `name` (not empty) in `file`, each given to `onUse` as IndexSink gives them, in
+// file order; false from it stops. Most lines never hold the name, so the file's bytes are
+// searched for it and only the lines it stands in are looked at. Only a walk can tell whether a
+// line that looks like the name's own definition is one (a block may be open there), and only a
+// walk follows a line longer than a piece's carry: from such a line on the file is walked instead.
+// `stop`, when given, is looked at between pieces: a search through a huge file ends soon after.
+Result<void> FindUses(FileReader file, const Keywords& keywords, const std::string& name,
+                      const IndexSink::OnUse& onUse, BigBuffer* room = nullptr,
+                      const std::atomic<bool>* stop = nullptr);
 
 // A definition with the file it stands in, by that file's place in a list.
 struct PlacedDefinition {

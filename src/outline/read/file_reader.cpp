@@ -140,6 +140,13 @@ Result<std::size_t> FileReader::Read(char* into, std::size_t max) {
     return got;
 }
 
+Result<void> FileReader::Rewind() {
+    if (!m_holds && ::lseek(m_fd, 0, SEEK_SET) != 0)
+        return Fail(std::strerror(errno));
+    m_done = 0;
+    return {};
+}
+
 Result<void> FileReader::CheckUnchanged() const {
     // Held bytes were read in one go; a virtual file's time moves whenever it is read.
     if (m_holds)

@@ -35,6 +35,8 @@ public:
     std::uint64_t Remaining() const noexcept { return m_size - m_done; }
     // Reads up to `max` bytes of what is left of that size into `into`; 0 once it is all read.
     Result<std::size_t> Read(char* into, std::size_t max);
+    // Starts reading from the file's start again, up to the size seen at open.
+    Result<void> Rewind();
     // After the last read: fails when the file is no longer the one that was opened.
     Result<void> CheckUnchanged() const;
 

@@ -32,8 +32,15 @@ PieceReader::PieceReader(FileReader& file, Threading threading, std::size_t piec
     // A carry can hold what may be the start of a byte order mark.
     : m_file(file), m_pieceBytes(PieceFor(file, pieceSize)),
       m_carryRoom(std::max(carrySize, utf8Bom.size())),
-      m_ring(pieceSlots * (m_carryRoom + m_pieceBytes) + tailRoom),
       m_worker(ThreadingFor(file, pieceSize, threading)) {
+    m_ring->Resize(pieceSlots * (m_carryRoom + m_pieceBytes) + tailRoom);
+    m_worker.Repeat([this] { return ReadPiece(); });
+}
+
+PieceReader::PieceReader(FileReader& file, BigBuffer& room, Threading threading)
+    : m_file(file), m_pieceBytes(PieceFor(file, pieceBytes)), m_carryRoom(carryRoom), m_ring(&room),
+      m_worker(ThreadingFor(file, pieceBytes, threading)) {
+    m_ring->Resize(pieceSlots * (m_carryRoom + m_pieceBytes) + tailRoom);
     m_worker.Repeat([this] { return ReadPiece(); });
 }
 

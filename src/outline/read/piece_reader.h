@@ -34,6 +34,10 @@ public:
     // pieces and carries to reach every edge with small files.
     explicit PieceReader(FileReader& file, Threading threading = Threading::OwnThread,
                          std::size_t pieceSize = pieceBytes, std::size_t carrySize = carryRoom);
+    // The same in `room`, which one who reads many files keeps from one to the next: a fresh
+    // buffer per file is a mapping made, faulted in and unmapped again, which costs more than
+    // reading a small file.
+    PieceReader(FileReader& file, BigBuffer& room, Threading threading = Threading::OwnThread);
     // Reads into `whole`, which has room for the file's size seen at open plus tailRoom, and
     // checks on the way whether the file is valid UTF-8.
     PieceReader(FileReader& file, char* whole, Threading threading = Threading::OwnThread,
@@ -71,7 +75,7 @@ private:
 
     char* PieceAt(std::size_t piece) const noexcept {
         return m_whole ? m_whole + piece * m_pieceBytes
-                       : m_ring.Data() + (piece % pieceSlots) * (m_carryRoom + m_pieceBytes) +
+                       : m_ring->Data() + (piece % pieceSlots) * (m_carryRoom + m_pieceBytes) +
                              m_carryRoom;
     }
     // The worker's step: reads the next piece once its slot is free; false once the read ended.
@@ -85,7 +89,8 @@ private:
     char* const m_whole = nullptr;
     const std::size_t m_pieceBytes;
     const std::size_t m_carryRoom = 0;
-    BigBuffer m_ring;
+    BigBuffer m_ownRing;
+    BigBuffer* m_ring = &m_ownRing; // where the pieces that go round lie
     std::array<Read, pieceSlots> m_reads{};
     std::optional<Failure> m_failure; // written once, before the failed piece is published
     SlotTurns m_turns{pieceSlots};    // the worker fills pieces, Next() empties them

@@ -3,6 +3,7 @@
 #include "outline/read/piece_cutter.h"
 #include "parse/line_walk.h"
 
+#include <optional>
 #include <string_view>
 #include <utility>
 
@@ -79,15 +80,21 @@ private:
 };
 
 // Walks a whole file into `sink` through pieces that go round, as ini-outline reads: memory does
-// not grow with the file. Gives whether the sink let the walk run to the end, or why the file
-// could not be read (it changed while it was read, say).
+// not grow with the file. The pieces lie in `room` when it is given (one who reads many files
+// keeps it from one to the next). Gives whether the sink let the walk run to the end, or why the
+// file could not be read (it changed while it was read, say).
 template <WalkSink Sink, typename ShowComments>
 Result<bool> StreamFile(FileReader& file, const Keywords& keywords, ShowComments showComments,
-                        Sink& sink, Threading threading = Threading::OwnThread) {
+                        Sink& sink, Threading threading = Threading::OwnThread,
+                        BigBuffer* room = nullptr) {
     WalkToSink walk(keywords, std::move(showComments), sink);
     Result<bool> cut = [&] {
-        PieceReader reader(file, threading);
-        return CutPieces(reader, walk);
+        std::optional<PieceReader> reader;
+        if (room != nullptr)
+            reader.emplace(file, *room, threading);
+        else
+            reader.emplace(file, threading);
+        return CutPieces(*reader, walk);
     }();
     if (!cut.ok())
         return cut;
