@@ -3,6 +3,7 @@
 #include "outline/index/block_files.h"
 #include "outline/index/file_index.h"
 #include "outline/read/file_reader.h"
+#include "parse/in_order.h"
 #include "ui/watch_rounds.h"
 
 #include <sys/inotify.h>
@@ -15,11 +16,12 @@
 #include <filesystem>
 #include <map>
 #include <system_error>
+#include <thread>
 
 namespace ini {
 
 // The index's memory is its definitions: each costs this much besides its text's own bytes.
-static_assert(sizeof(IndexedDefinition) <= 48, "a definition grew past 48 bytes");
+static_assert(sizeof(IndexedDefinition) <= 32, "a definition grew past 32 bytes");
 
 namespace {
 
@@ -34,18 +36,45 @@ constexpr auto settleTime = std::chrono::milliseconds(100);
 // Work between two looks at requests and inotify: on a thread, and on the owner's thread.
 constexpr auto threadRound = std::chrono::milliseconds(50);
 constexpr auto inlineRound = std::chrono::milliseconds(8);
+// Files read at once by the threads of a build, between two looks at the time and at requests.
+constexpr std::size_t filesPerBatch = 64;
 constexpr std::uint32_t watchedEvents = IN_CLOSE_WRITE | IN_CREATE | IN_DELETE | IN_MOVED_FROM |
                                         IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
 
-IndexedDefinition MakeDefinition(const DefinitionLine& definition) {
-    // Made at its size: reserve() may round a capacity up to twice what it was.
-    std::string text(definition.type.size() + 1 + definition.name.size(), ' ');
-    definition.type.copy(text.data(), definition.type.size());
-    definition.name.copy(text.data() + definition.type.size() + 1, definition.name.size());
-    const auto typeSize =
-        static_cast<std::uint32_t>(std::min<std::size_t>(definition.type.size(), UINT32_MAX));
-    return IndexedDefinition{std::move(text), typeSize, definition.line};
-}
+// The definitions of one file as they are read: their texts gather in one string, and go to
+// the file's own block once all are in, where they no longer move.
+class DefinitionsRead {
+public:
+    void Add(const DefinitionLine& definition) {
+        const std::size_t at = m_texts.size();
+        m_texts.append(definition.type).append(" ").append(definition.name);
+        const auto typeSize =
+            static_cast<std::uint32_t>(std::min<std::size_t>(definition.type.size(), UINT32_MAX));
+        // The text's place for now; Into() points it at the file's block.
+        m_definitions.push_back(
+            IndexedDefinition{std::string_view(nullptr, 0), typeSize, definition.line});
+        m_starts.push_back(at);
+    }
+
+    void Into(FileDefinitions& file) {
+        if (m_definitions.empty())
+            return;
+        file.texts = std::make_unique_for_overwrite<char[]>(m_texts.size());
+        m_texts.copy(file.texts.get(), m_texts.size());
+        for (std::size_t i = 0; i < m_definitions.size(); ++i) {
+            const std::size_t end = i + 1 < m_starts.size() ? m_starts[i + 1] : m_texts.size();
+            m_definitions[i].text =
+                std::string_view(file.texts.get() + m_starts[i], end - m_starts[i]);
+        }
+        file.definitions = std::move(m_definitions);
+        file.definitions.shrink_to_fit();
+    }
+
+private:
+    std::string m_texts;
+    std::vector<IndexedDefinition> m_definitions;
+    std::vector<std::size_t> m_starts;
+};
 
 // `name` inside `folder`, joined as ListBlockFiles joins them.
 std::string JoinPath(const std::string& folder, std::string_view name) {
@@ -176,20 +205,32 @@ private:
         m_build->failures = std::move(listed.failures);
     }
 
-    // Reads files of the build for one round's time, sending progress as it is due.
+    // Reads files of the build for one round's time, sending progress as it is due. On a thread
+    // of its own the build reads files on every core, a batch at a time.
     void BuildSome() {
         const auto until = Clock::now() + (m_rounds.OnThread() ? threadRound : inlineRound);
+        const std::size_t helpers = m_rounds.OnThread() ? m_rooms.size() - 1 : 0;
         Build& build = *m_build;
         while (build.next < build.paths.size()) {
-            std::shared_ptr<const FileDefinitions> file = ReadFile(build.paths[build.next]);
-            if (Abandoned())
-                return;
-            ++build.next;
-            if (file)
-                build.files.push_back(std::move(file));
-            m_dirty = true;
-            SendIfDue();
-            if (Clock::now() >= until)
+            const std::size_t first = build.next;
+            const std::size_t batch =
+                std::min(build.paths.size() - first, helpers > 0 ? filesPerBatch : 1);
+            RunInOrder<std::shared_ptr<const FileDefinitions>>(
+                batch, helpers, batch,
+                [&](std::size_t file, std::size_t helper) {
+                    return ReadFile(build.paths[first + file], m_rooms[helper]);
+                },
+                [&](std::size_t, std::shared_ptr<const FileDefinitions> file) {
+                    if (Abandoned())
+                        return false;
+                    ++build.next;
+                    if (file)
+                        build.files.push_back(std::move(file));
+                    m_dirty = true;
+                    SendIfDue();
+                    return true;
+                });
+            if (Abandoned() || Clock::now() >= until)
                 return;
         }
         m_files = std::move(build.files);
@@ -297,7 +338,7 @@ private:
         std::shared_ptr<const FileDefinitions> file;
         // As the listing does: a link is not read, a folder is not a file.
         if (lstat(path.c_str(), &info) == 0 && !S_ISLNK(info.st_mode) && !S_ISDIR(info.st_mode))
-            file = ReadFile(path);
+            file = ReadFile(path, m_rooms[0]);
         if (Abandoned())
             return;
         const auto at = std::lower_bound(m_files.begin(), m_files.end(), path, ByPath);
@@ -313,7 +354,9 @@ private:
 
     // The definitions of the file at `path`, or its failure; null when there is no such file
     // (it went since it was listed).
-    std::shared_ptr<const FileDefinitions> ReadFile(const std::string& path) {
+    // Safe on several threads at once, each with a room of its own.
+    std::shared_ptr<const FileDefinitions> ReadFile(const std::string& path,
+                                                    BigBuffer& room) const {
         Result<FileReader> reader = FileReader::Open(path);
         if (!reader.ok() && reader.failure().kind == FailureKind::NotFound)
             return nullptr;
@@ -323,16 +366,16 @@ private:
             file->failure = reader.failure();
             return file;
         }
+        DefinitionsRead read;
         IndexSink sink([&](const DefinitionLine& definition) {
-            file->definitions.push_back(MakeDefinition(definition));
+            read.Add(definition);
             return !Abandoned();
         });
-        const Result<void> done = IndexFile(std::move(reader).value(), m_keywords, sink, &m_room);
-        if (!done.ok()) {
-            file->definitions = {};
+        const Result<void> done = IndexFile(std::move(reader).value(), m_keywords, sink, &room);
+        if (done.ok())
+            read.Into(*file);
+        else
             file->failure = done.failure();
-        }
-        file->definitions.shrink_to_fit();
         return file;
     }
 
@@ -362,7 +405,9 @@ private:
 
     FolderIndex& m_owner;
     const Keywords m_keywords;
-    BigBuffer m_room; // the pieces of each file read in turn
+    // The pieces of each file read in turn, one room per thread that reads: the rounds' own and
+    // a helper per further core.
+    std::vector<BigBuffer> m_rooms{std::max(1u, std::thread::hardware_concurrency())};
     std::string m_current;
     bool m_rebuild = false;
     std::optional<Build> m_build;

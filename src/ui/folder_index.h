@@ -16,15 +16,15 @@
 
 namespace ini {
 
-// One top-level definition: its type and name as written, one string ("Type Name"), and its line.
+// One top-level definition: its type and name as written, one text ("Type Name") that lies in
+// its file's `texts`, and its line.
 struct IndexedDefinition {
-    std::string text;       // type, one space, name
+    std::string_view text;  // type, one space, name
     std::uint32_t typeSize; // bytes of the type at the start of text
     LineIndex line;         // 0-based
-    std::string_view Type() const noexcept { return std::string_view(text).substr(0, typeSize); }
+    std::string_view Type() const noexcept { return text.substr(0, typeSize); }
     std::string_view Name() const noexcept {
-        return text.size() > typeSize ? std::string_view(text).substr(typeSize + 1)
-                                      : std::string_view();
+        return text.size() > typeSize ? text.substr(typeSize + 1) : std::string_view();
     }
 };
 
@@ -32,7 +32,9 @@ struct IndexedDefinition {
 struct FileDefinitions {
     std::string path;                           // as ListBlockFiles gives it (bytes)
     std::vector<IndexedDefinition> definitions; // in file order
-    std::optional<Failure> failure;             // the file could not be read (then no definitions)
+    // The definitions' texts, side by side: one block of memory per file, not one per text.
+    std::unique_ptr<char[]> texts;
+    std::optional<Failure> failure; // the file could not be read (then no definitions)
 };
 
 // The index at one moment, never changed once made; copying one is copying pointers.
