@@ -1,6 +1,9 @@
 // Indexes a folder tree with the window's folder index and reports what it costs.
 //   index_bench FOLDER          index the block files already in FOLDER
-//   index_bench --make FOLDER   first write 2,000 generated files (about 50 MB) into FOLDER
+//   index_bench --make FOLDER [FILES OBJECTS]
+//                               first write FILES generated files (2,000 unless given) of
+//                               OBJECTS objects each (90: about 31 KB) into FOLDER, in folders
+//                               of 100 files
 // Prints the time to the complete snapshot, the files and definitions, the longest stretch the
 // owner's thread went without handling events, and the process's peak memory; then the time
 // until a rewritten file shows read again, beside the time IndexFile alone takes on that file.
@@ -19,6 +22,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -32,14 +36,12 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-constexpr int makeFolders = 20;
-constexpr int makeFilesPerFolder = 100;
-constexpr int objectsPerFile = 90;
+constexpr int filesPerFolder = 100;
 
 // One generated file: objects with nested blocks, comments and top-level lines between them.
-std::string GeneratedFile(int file) {
+std::string GeneratedFile(int file, int objects) {
     std::string bytes = "; generated block file " + std::to_string(file) + "\r\nVersion = 3\r\n";
-    for (int i = 0; i < objectsPerFile; ++i) {
+    for (int i = 0; i < objects; ++i) {
         const std::string name = "Unit_" + std::to_string(file) + "_" + std::to_string(i);
         bytes += "\r\n; " + name + ": a generated unit\r\nObject " + name + "\r\n";
         bytes += "  DisplayName = \"Unit " + std::to_string(i) + "\"  ; shown in the bar\r\n";
@@ -51,17 +53,16 @@ std::string GeneratedFile(int file) {
     return bytes;
 }
 
-bool MakeFolder(const std::string& folder) {
-    for (int f = 0; f < makeFolders; ++f) {
-        const fs::path sub = fs::path(folder) / ("group" + std::to_string(f));
+bool MakeFolder(const std::string& folder, int files, int objects) {
+    for (int file = 0; file < files; ++file) {
+        const fs::path sub = fs::path(folder) / ("group" + std::to_string(file / filesPerFolder));
         std::error_code error;
         fs::create_directories(sub, error);
-        for (int i = 0; i < makeFilesPerFolder; ++i) {
-            std::ofstream out(sub / ("units" + std::to_string(i) + ".ini"), std::ios::binary);
-            out << GeneratedFile(f * makeFilesPerFolder + i);
-            if (!out)
-                return false;
-        }
+        std::ofstream out(sub / ("units" + std::to_string(file % filesPerFolder) + ".ini"),
+                          std::ios::binary);
+        out << GeneratedFile(file, objects);
+        if (!out)
+            return false;
     }
     return true;
 }
@@ -186,13 +187,16 @@ void TimeRewrite(ini::FolderIndex& index, const std::string& copy, const ini::Ke
 } // namespace
 
 int main(int argc, char** argv) {
-    const bool make = argc == 3 && std::string_view(argv[1]) == "--make";
+    const bool make = (argc == 3 || argc == 5) && std::string_view(argv[1]) == "--make";
     if (argc != 2 && !make) {
-        std::fprintf(stderr, "usage: index_bench [--make] FOLDER\n");
+        std::fprintf(stderr, "usage: index_bench [--make FOLDER [FILES OBJECTS] | FOLDER]\n");
         return 2;
     }
-    const std::string folder = argv[argc - 1];
-    if (make && !MakeFolder(folder)) {
+    const std::string folder = argv[make ? 2 : 1];
+    const int fileCount = argc == 5 ? std::atoi(argv[3]) : 2000;
+    const int objectCount = argc == 5 ? std::atoi(argv[4]) : 90;
+    if (make &&
+        (fileCount <= 0 || objectCount < 0 || !MakeFolder(folder, fileCount, objectCount))) {
         std::fprintf(stderr, "cannot write the files into %s\n", folder.c_str());
         return 1;
     }

@@ -130,7 +130,7 @@ private:
     // A build from scratch, as it goes.
     struct Build {
         std::vector<std::string> paths; // to read, in byte order
-        std::size_t next = 0;           // paths before it are read
+        std::size_t next = 0;           // paths before it are read (and moved out)
         Files files;
         std::vector<Failure> failures;
     };
@@ -218,7 +218,9 @@ private:
             RunInOrder<std::shared_ptr<const FileDefinitions>>(
                 batch, helpers, batch,
                 [&](std::size_t file, std::size_t helper) {
-                    return ReadFile(build.paths[first + file], m_rooms[helper]);
+                    // The path moves into the file's record: a folder of many small files
+                    // would hold each path twice until the build ends.
+                    return ReadFile(std::move(build.paths[first + file]), m_rooms[helper]);
                 },
                 [&](std::size_t, std::shared_ptr<const FileDefinitions> file) {
                     if (Abandoned())
@@ -355,15 +357,14 @@ private:
     // The definitions of the file at `path`, or its failure; null when there is no such file
     // (it went since it was listed).
     // Safe on several threads at once, each with a room of its own.
-    std::shared_ptr<const FileDefinitions> ReadFile(const std::string& path,
-                                                    BigBuffer& room) const {
+    std::shared_ptr<const FileDefinitions> ReadFile(std::string path, BigBuffer& room) const {
         Result<FileReader> reader = FileReader::Open(path);
         if (!reader.ok() && reader.failure().kind == FailureKind::NotFound)
             return nullptr;
         auto file = std::make_shared<FileDefinitions>();
-        file->path = path;
+        file->path = std::move(path);
         if (!reader.ok()) {
-            file->failure = reader.failure();
+            file->failure = std::make_unique<const Failure>(reader.failure());
             return file;
         }
         DefinitionsRead read;
@@ -375,7 +376,7 @@ private:
         if (done.ok())
             read.Into(*file);
         else
-            file->failure = done.failure();
+            file->failure = std::make_unique<const Failure>(done.failure());
         return file;
     }
 

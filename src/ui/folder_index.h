@@ -34,7 +34,8 @@ struct FileDefinitions {
     std::vector<IndexedDefinition> definitions; // in file order
     // The definitions' texts, side by side: one block of memory per file, not one per text.
     std::unique_ptr<char[]> texts;
-    std::optional<Failure> failure; // the file could not be read (then no definitions)
+    // The file could not be read (then it has no definitions); rare, so held apart.
+    std::unique_ptr<const Failure> failure;
 };
 
 // The index at one moment, never changed once made; copying one is copying pointers.

@@ -55,9 +55,12 @@ Result<FileReader> FileReader::Open(const std::string& path) {
         ::close(fd);
         return LoadFailure(path, Failure{refusal});
     }
-    // Reads of a regular file never block; the flag only mattered for the open.
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    // The flag only mattered for the open, and it is the one status flag set: cleared in one
+    // call, as folders of many small files pay each call per file.
+    ::fcntl(fd, F_SETFL, 0);
+    // A file read in one go gains nothing from read-ahead advice.
+    if (info.st_size > std::int64_t{1} << 20)
+        ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     FileReader file(path, fd, static_cast<std::uint64_t>(info.st_size), ModificationNs(info));
     if (info.st_size == 0) {
         if (Result<void> held = file.HoldAll(); !held.ok())
