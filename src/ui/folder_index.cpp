@@ -13,7 +13,6 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
-#include <filesystem>
 #include <map>
 #include <system_error>
 #include <thread>
@@ -25,7 +24,6 @@ static_assert(sizeof(IndexedDefinition) <= 32, "a definition grew past 32 bytes"
 
 namespace {
 
-namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using Files = std::vector<std::shared_ptr<const FileDefinitions>>;
 
@@ -191,6 +189,8 @@ private:
         for (const auto& [wd, folder] : m_watched)
             inotify_rm_watch(m_rounds.Notify(), wd);
         m_watched.clear();
+        m_unfollowed = 0;
+        m_unfollowedReason.clear();
         m_build.emplace();
         m_dirty = true;
         if (m_current.empty())
@@ -199,8 +199,8 @@ private:
             m_build->failures.push_back(std::move(*failure));
             return;
         }
-        WatchTree(m_current);
-        BlockFiles listed = ListBlockFiles({m_current});
+        BlockFiles listed =
+            ListBlockFiles({m_current}, [this](const std::string& folder) { Watch(folder); });
         m_build->paths = std::move(listed.files);
         m_build->failures = std::move(listed.failures);
     }
@@ -243,20 +243,23 @@ private:
         m_sendAtOnce = true; // the complete state is not progress: it need not wait its turn
     }
 
-    // Watches `folder` and every folder below it; links are not followed, as the listing does.
-    void WatchTree(const std::string& folder) {
-        if (m_rounds.Notify() < 0)
-            return;
-        const int wd = inotify_add_watch(m_rounds.Notify(), folder.c_str(), watchedEvents);
-        if (wd >= 0)
+    // Watches one folder of the tree; a refusal is counted, so the user learns that changes
+    // there go unseen.
+    void Watch(const std::string& folder) {
+        const int wd = m_rounds.Notify() < 0
+                           ? -1
+                           : inotify_add_watch(m_rounds.Notify(), folder.c_str(), watchedEvents);
+        if (wd >= 0) {
             m_watched[wd] = folder;
-        std::error_code error;
-        fs::directory_iterator entries(folder, error);
-        for (; !error && entries != fs::directory_iterator(); entries.increment(error)) {
-            const fs::file_status status = entries->symlink_status(error);
-            if (!error && fs::is_directory(status))
-                WatchTree(entries->path().native());
+            return;
         }
+        if (m_unfollowed++ > 0)
+            return;
+        m_unfollowedReason =
+            m_rounds.Notify() < 0 ? std::string("the system offers no way to follow changes")
+            : errno == ENOSPC     ? std::string("the system's limit of watched folders is reached "
+                                                    "(fs.inotify.max_user_watches)")
+                                  : std::generic_category().message(errno);
     }
 
     // One queued event: it names what to read again, or asks for a rebuild.
@@ -293,8 +296,8 @@ private:
 
     // A folder came into the tree: it is watched and its files are read once settled.
     void AddFolder(const std::string& folder) {
-        WatchTree(folder);
-        BlockFiles listed = ListBlockFiles({folder});
+        BlockFiles listed =
+            ListBlockFiles({folder}, [this](const std::string& sub) { Watch(sub); });
         const auto now = Clock::now();
         for (std::string& path : listed.files)
             m_pending[std::move(path)] = now;
@@ -396,6 +399,8 @@ private:
             state->filesTotal = m_files.size();
         }
         state->complete = m_complete;
+        state->unfollowed = m_unfollowed;
+        state->unfollowedReason = m_unfollowedReason;
         m_dirty = false;
         m_sendAtOnce = false;
         m_lastSent = Clock::now();
@@ -415,7 +420,9 @@ private:
     bool m_complete = false; // the first build of the current folder is done
     Files m_files;           // of the last complete build, kept up to date since
     std::vector<Failure> m_failures;
-    std::map<int, std::string> m_watched;               // watch descriptor: its folder
+    std::map<int, std::string> m_watched; // watch descriptor: its folder
+    std::size_t m_unfollowed = 0;         // folders the system refused to watch
+    std::string m_unfollowedReason;
     std::map<std::string, Clock::time_point> m_pending; // files to read again: last event
     bool m_dirty = false;                               // changed since the last state sent
     bool m_sendAtOnce = false;                          // the next state goes without waiting

@@ -43,6 +43,10 @@ struct FolderIndexState {
     std::string folder;
     std::vector<std::shared_ptr<const FileDefinitions>> files; // in path byte order; read so far
     std::vector<Failure> folderFailures;                       // folders that could not be listed
+    // Folders whose changes are not followed, as the system refused to watch them (its limit of
+    // watches reached, say), and the first refusal's reason.
+    std::size_t unfollowed = 0;
+    std::string unfollowedReason;
     std::size_t filesTotal = 0; // files found; files.size() of them read so far
     bool complete = false;      // the first build is done
 };

@@ -133,6 +133,10 @@ void GoToBlockDialog::SetIndex(FolderIndexSnapshot index) {
                       .arg(m_index->filesTotal);
     if (const std::size_t failed = m_unreadable + m_index->folderFailures.size(); failed > 0)
         header += QStringLiteral(", %1 could not be read").arg(failed);
+    if (m_index->unfollowed > 0)
+        header += QStringLiteral("; changes in %1 folders are not followed: %2")
+                      .arg(m_index->unfollowed)
+                      .arg(QString::fromStdString(m_index->unfollowedReason));
     SetHeader(header);
     // Ranking every block again is what costs: while the folder is read, a few times a second.
     if (m_index->complete || !m_sinceRefill.isValid() || m_sinceRefill.elapsed() > 300)

@@ -199,6 +199,9 @@ void FolderIndexTest::buildsWhatAListingAndAWalkFind() {
     QCOMPARE(Held(state), expected);
     QVERIFY(expected.contains(QString::fromStdString(tree.Path("sub/B.INI")) + "\tObject\tB1\t9"));
     QVERIFY(!expected.join('\n').contains("notes.txt"));
+    // A folder that cannot be read cannot be watched either, and the index says so.
+    QCOMPARE(state.unfollowed, std::size_t(permissionsBind ? 1 : 0));
+    QCOMPARE(state.unfollowedReason.empty(), !permissionsBind);
     if (permissionsBind) {
         QCOMPARE(state.folderFailures.size(), std::size_t(1));
         QVERIFY(FileAt(index, tree.Path("locked.ini"))->failure != nullptr);

@@ -21,7 +21,10 @@ Failure CannotList(const std::string& folder, int error) {
 // Adds the block files in `folder` and below to `found`, in byte order of their paths; a folder
 // that cannot be read is reported and passed over, its siblings are still listed. Read through
 // the system's own listing: folders of many small files spend much of an index's time here.
-void ListFolder(const std::string& folder, BlockFiles& found) {
+void ListFolder(const std::string& folder, BlockFiles& found,
+                const std::function<void(const std::string&)>& onFolder) {
+    if (onFolder)
+        onFolder(folder);
     DIR* const dir = ::opendir(folder.c_str());
     if (dir == nullptr) {
         found.failures.push_back(CannotList(folder, errno));
@@ -60,7 +63,7 @@ void ListFolder(const std::string& folder, BlockFiles& found) {
     for (std::string& name : names) {
         if (name.back() == '/') {
             name.pop_back();
-            ListFolder(prefix + name, found);
+            ListFolder(prefix + name, found, onFolder);
         } else {
             found.files.push_back(prefix + name);
         }
@@ -80,13 +83,14 @@ bool IsBlockFileName(std::string_view name) noexcept {
                       [](char a, char b) { return ToLowerAscii(a) == b; });
 }
 
-BlockFiles ListBlockFiles(const std::vector<std::string>& paths) {
+BlockFiles ListBlockFiles(const std::vector<std::string>& paths,
+                          const std::function<void(const std::string&)>& onFolder) {
     BlockFiles found;
     for (const std::string& path : paths) {
         // A link given as the path is followed.
         struct stat info {};
         if (!path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
-            ListFolder(path, found);
+            ListFolder(path, found, onFolder);
         else
             found.files.push_back(path);
     }

@@ -2,6 +2,7 @@
 
 #include "parse/result.h"
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,6 +24,9 @@ bool IsBlockFileName(std::string_view name) noexcept;
 // whose name ends in ".ini" in it and in every folder below it, joined to the path with "/";
 // links found inside are not followed, so a loop of links costs nothing. Any other path is a
 // file whatever its name, and whether it can be read is for the one who reads it to say.
-BlockFiles ListBlockFiles(const std::vector<std::string>& paths);
+// `onFolder`, when given, gets each folder listed before its entries are read (to watch it for
+// changes, say, so that nothing made while the listing runs is missed).
+BlockFiles ListBlockFiles(const std::vector<std::string>& paths,
+                          const std::function<void(const std::string&)>& onFolder = {});
 
 } // namespace ini
