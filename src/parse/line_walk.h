@@ -70,6 +70,9 @@ public:
         return true;
     }
 
+    // The blocks open after the lines walked so far.
+    const BlockStacks& Stacks() const noexcept { return m_stacks; }
+
 private:
     const Keywords& m_keywords;
     ShowComments m_showComments;

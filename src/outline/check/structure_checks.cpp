@@ -70,10 +70,17 @@ void StructureChecks::StrayEnd(LineIndex index, std::string_view text) {
                    " closes no block: none is open here, so it is passed over");
 }
 
-void StructureChecks::CopyOpener(LineIndex index, std::string_view text) {
+void StructureChecks::CopyOpener(std::size_t depth, std::string_view text) {
     // Assigned, not made anew, so the few strings of the open blocks keep their room.
-    m_open[m_depth].text.assign(text.substr(0, mostQuoted));
-    m_open[m_depth].line = index;
+    m_openers[depth].assign(text.substr(0, mostQuoted));
+}
+
+void StructureChecks::TopLevel(bool end, LineIndex index, std::string_view text,
+                               std::string_view firstWord) {
+    if (end)
+        StrayEnd(index, text);
+    else
+        CheckDefinition(index, text, firstWord);
 }
 
 void StructureChecks::CheckBlank(LineIndex index, std::string_view word, PathNode parent) {
@@ -160,17 +167,20 @@ void StructureChecks::Add(LineIndex line, std::string message) {
     m_problems.push_back(Problem{line, std::move(message)});
 }
 
+void StructureChecks::End(const BlockStacks& open) {
+    m_openAtEnd.clear();
+    for (const NodeKey key : open.OpenKeys())
+        m_openAtEnd.push_back(key.line);
+}
+
 void StructureChecks::Finish(const std::function<std::string_view(LineIndex)>& lineText) {
-    for (std::size_t depth = 0; depth < m_depth; ++depth)
-        Add(m_open[depth].line,
-            Quoted(m_splitter
-                       .ParseLine(m_copyOpeners
-                                      ? std::string_view(m_open[depth].text)
-                                      : lineText(m_open[depth].line).substr(0, mostQuoted),
-                                  false)
-                       .content) +
-                AtLine(m_open[depth].line) + " is never closed: every line after it belongs to it");
-    m_depth = 0;
+    for (std::size_t depth = 0; depth < m_openAtEnd.size(); ++depth) {
+        const LineIndex line = m_openAtEnd[depth];
+        const std::string_view text = m_copyOpeners ? std::string_view(m_openers[depth])
+                                                    : lineText(line).substr(0, mostQuoted);
+        Add(line, Quoted(m_splitter.ParseLine(text, false).content) + AtLine(line) +
+                      " is never closed: every line after it belongs to it");
+    }
     ReportDuplicates();
     std::stable_sort(m_problems.begin(), m_problems.end(),
                      [](const Problem& a, const Problem& b) { return a.line < b.line; });

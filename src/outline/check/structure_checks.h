@@ -1,5 +1,6 @@
 #pragma once
 
+#include "parse/block_stacks.h"
 #include "parse/keywords.h"
 #include "parse/line_splitter.h"
 #include "parse/line_walk.h"
@@ -38,37 +39,28 @@ public:
     explicit StructureChecks(const Keywords& keywords, Openers openers = Openers::Copied)
         : m_keywords(keywords), m_copyOpeners(openers == Openers::Copied) {}
 
-    // Inline, with the rare cases out of line: it runs for every line of a load.
+    // Inline, with the rare cases out of line: it runs for every line of a load. How deep a line
+    // stands is the walk's to know: its stacks say it.
     void Line(const WalkedLine& line) {
-        switch (line.lineClass) {
-        // The rare cases get the parts of the line they need, not the line: a line that stays in
-        // registers is cheaper for the walk than one made in memory for every call.
-        case LineClass::Ordinary:
+        if (line.lineClass == LineClass::Ordinary) {
+            // The rare case gets the parts of the line it needs, not the line: a line that stays
+            // in registers is cheaper for the walk than one made in memory for every call.
             if (m_keywords.MayBeginName(line.stacks.TopPath(), line.firstWord) &&
                 MayHoldOtherBlank(line.firstWord))
                 CheckBlank(line.index, line.firstWord, line.stacks.TopPath());
             return;
-        case LineClass::End:
-            if (m_depth == 0)
-                StrayEnd(line.index, line.text.line);
-            else
-                --m_depth;
-            return;
-        case LineClass::Opener:
-            if (m_depth == 0)
-                CheckDefinition(line.index, line.text.line, line.firstWord);
-            // Kept raw, and made a node's text only if the block is never closed.
-            if (m_copyOpeners)
-                CopyOpener(line.index, line.text.line);
-            else
-                m_open[m_depth].line = line.index;
-            ++m_depth;
-            return;
         }
+        // Kept raw, and made a node's text only if the block is never closed.
+        if (m_copyOpeners && line.lineClass == LineClass::Opener)
+            CopyOpener(line.stacks.Depth(), line.text.line);
+        if (line.stacks.Empty())
+            TopLevel(line.lineClass == LineClass::End, line.index, line.text.line, line.firstWord);
     }
     bool Stopped() const noexcept { return false; }
-    // After the last line: names the blocks still open, and puts the problems in file order.
-    // With Openers::LookedUp, `lineText` gives a line's bytes.
+    // The walk has passed the last line; `open` are the blocks still open then.
+    void End(const BlockStacks& open);
+    // After End: names the blocks still open, and puts the problems in file order. With
+    // Openers::LookedUp, `lineText` gives a line's bytes.
     void Finish(const std::function<std::string_view(LineIndex)>& lineText = {});
     const std::vector<Problem>& Problems() const noexcept { return m_problems; }
     std::vector<Problem> TakeProblems() noexcept { return std::move(m_problems); }
@@ -81,10 +73,7 @@ public:
 private:
     // How much of an opener's line a message quotes.
     static constexpr std::size_t mostQuoted = 200;
-    struct OpenBlock {
-        LineIndex line = 0;
-        std::string text; // the opener's line, up to mostQuoted bytes
-    };
+
     // Whether `word` holds, after its first byte, one that may be a blank other than the space:
     // a control byte or one from 0x80 up (the no-break space in either encoding).
     static bool MayHoldOtherBlank(std::string_view word) noexcept {
@@ -95,14 +84,17 @@ private:
     }
     void Add(LineIndex line, std::string message);
     void StrayEnd(LineIndex index, std::string_view text);
-    void CopyOpener(LineIndex index, std::string_view text);
+    void CopyOpener(std::size_t depth, std::string_view text);
+    // An end line or an opener while no block is open.
+    void TopLevel(bool end, LineIndex index, std::string_view text, std::string_view firstWord);
     void CheckBlank(LineIndex index, std::string_view firstWord, PathNode parent);
     void CheckDefinition(LineIndex index, std::string_view text, std::string_view firstWord);
 
     const Keywords& m_keywords;
     bool m_copyOpeners;
-    std::array<OpenBlock, Keywords::maxPathDepth> m_open;
-    std::size_t m_depth = 0;
+    // With Openers::Copied: the line of the last opener at each depth, up to mostQuoted bytes.
+    std::array<std::string, Keywords::maxPathDepth> m_openers;
+    std::vector<LineIndex> m_openAtEnd; // the openers' lines of the blocks open at the end
     // A top-level definition; the twice defined are told apart at the end, by sorting, so that
     // each costs no allocation of its own on the way.
     struct Definition {

@@ -76,6 +76,7 @@ Result<TopLevel> ReadTopLevel(FileReader file, const Keywords& keywords,
         Result<LineStore> lines = LineStore::ReadFile(std::move(file), walk, threading);
         if (!lines.ok())
             return lines.failure();
+        checks.End(walk.Stacks());
         checks.Finish([&](LineIndex line) { return lines.value().Line(line); });
         return TopLevel{std::move(lines).value(), std::move(roots), checks.TakeProblems()};
     } catch (const std::bad_alloc&) {

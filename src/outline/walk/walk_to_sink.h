@@ -16,7 +16,9 @@ namespace ini {
 //   bool LongLine(const WalkedLine&)  such a line, whose text holds only its first word; true
 //                                     to get the rest of its bytes through LongPart(bytes),
 //                                     then LongEnd()
-// A sink without LongLine gets such a line through Line, first word only.
+// A sink without LongLine gets such a line through Line, first word only. A sink with
+//   void End(const BlockStacks&)   gets the blocks still open once a walk over the whole file
+//                                  has passed its last line.
 template <typename Sink>
 concept WalkSink = requires(Sink& sink, const WalkedLine& line) {
     sink.Line(line);
@@ -33,6 +35,8 @@ public:
     WalkToSink& operator=(const WalkToSink&) = delete;
 
     bool Line(LineIndex index, const CutLine& line) { return m_walker.Step(index, line); }
+    // The blocks open after the lines walked so far.
+    const BlockStacks& Stacks() const noexcept { return m_walker.Stacks(); }
     bool LongLine(LineIndex index, std::string_view word) {
         m_inLongLine = true;
         const bool goOn = m_walker.Step(index, word, word);
@@ -100,6 +104,10 @@ Result<bool> StreamFile(FileReader& file, const Keywords& keywords, ShowComments
         return cut;
     if (Result<void> same = file.CheckUnchanged(); !same.ok())
         return same.failure();
+    if constexpr (requires { sink.End(walk.Stacks()); }) {
+        if (cut.value())
+            sink.End(walk.Stacks());
+    }
     return cut;
 }
 
