@@ -6,6 +6,7 @@
 #include <optional>
 #include <system_error>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 namespace ini {
@@ -21,82 +22,110 @@ namespace ini {
 // no thread can be had the work runs on the caller's thread alone, one item after another.
 // `take` returns false to stop: no new item is started, and those under way are waited for.
 // Neither `work` nor `take` may throw.
-template <typename Result, typename Work, typename Take>
-void RunInOrder(std::size_t count, std::size_t helpers, std::size_t ahead, Work&& work,
-                Take&& take) {
-    ahead = ahead == 0 ? 1 : ahead;
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::vector<std::optional<Result>> waiting(ahead); // item i waits in slot i % ahead
-    std::size_t started = 0;                           // items given to someone
-    std::size_t taken = 0;                             // items handed to take
-    bool stopped = false;
-    // Who sleeps: wakes are sent only to those, since a wake costs more than a small item.
-    bool callerSleeps = false;
-    std::size_t helpersSleeping = 0;
+namespace detail {
 
-    const auto mayStart = [&] { return started < count && started < taken + ahead; };
-    // Runs the next item and puts its result in its slot; the lock is held before and after.
-    const auto runNext = [&](std::unique_lock<std::mutex>& lock, std::size_t helper) {
-        const std::size_t item = started++;
-        lock.unlock();
-        Result result = work(item, helper);
-        lock.lock();
-        waiting[item % ahead].emplace(std::move(result));
-    };
-    const auto help = [&](std::size_t helper) {
-        std::unique_lock lock(mutex);
-        while (!stopped) {
-            if (mayStart()) {
-                runNext(lock, helper);
-                if (callerSleeps)
-                    changed.notify_all();
-            } else if (started >= count) {
+// The shared state of one RunInOrder: who does which item, and the results waiting their turn.
+template <typename Result, typename Work, typename Take> class InOrderRun {
+public:
+    InOrderRun(std::size_t count, std::size_t ahead, Work& work, Take& take)
+        : m_count(count), m_ahead(ahead == 0 ? 1 : ahead), m_waiting(m_ahead), m_work(work),
+          m_take(take) {}
+
+    // A helper thread's loop: it starts items while there is room ahead of the caller.
+    void Help(std::size_t helper) {
+        std::unique_lock lock(m_mutex);
+        while (!m_stopped) {
+            if (MayStart()) {
+                RunNext(lock, helper);
+                if (m_callerSleeps)
+                    m_changed.notify_all();
+            } else if (m_started >= m_count) {
                 return;
             } else {
-                ++helpersSleeping;
-                changed.wait(lock);
-                --helpersSleeping;
+                ++m_helpersSleeping;
+                m_changed.wait(lock);
+                --m_helpersSleeping;
             }
-        }
-    };
-    std::vector<std::thread> threads;
-    for (std::size_t helper = 1; helper <= helpers && helper < count; ++helper) {
-        try {
-            threads.emplace_back(help, helper);
-        } catch (const std::system_error&) {
-            break; // fewer threads: the caller does more itself
         }
     }
 
     // The caller takes what is done and, while the next result is not, starts items itself.
-    for (std::unique_lock lock(mutex); taken < count && !stopped;) {
-        std::optional<Result>& next = waiting[taken % ahead];
-        if (!next) {
-            if (mayStart()) {
-                runNext(lock, 0);
-            } else {
-                callerSleeps = true;
-                changed.wait(lock);
-                callerSleeps = false;
+    void TakeAll() {
+        for (std::unique_lock lock(m_mutex); m_taken < m_count && !m_stopped;) {
+            std::optional<Result>& next = m_waiting[m_taken % m_ahead];
+            if (!next) {
+                if (MayStart()) {
+                    RunNext(lock, 0);
+                } else {
+                    m_callerSleeps = true;
+                    m_changed.wait(lock);
+                    m_callerSleeps = false;
+                }
+                continue;
             }
-            continue;
+            Result result = std::move(*next);
+            next.reset();
+            ++m_taken;
+            if (m_helpersSleeping > 0)
+                m_changed.notify_all(); // room for one more
+            lock.unlock();
+            const bool goOn = m_take(m_taken - 1, std::move(result));
+            lock.lock();
+            m_stopped = !goOn;
         }
-        Result result = std::move(*next);
-        next.reset();
-        ++taken;
-        if (helpersSleeping > 0)
-            changed.notify_all(); // room for one more
+    }
+
+    void Stop() {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_stopped = true;
+        }
+        m_changed.notify_all();
+    }
+
+private:
+    bool MayStart() const noexcept { return m_started < m_count && m_started < m_taken + m_ahead; }
+    // Runs the next item and puts its result in its slot; the lock is held before and after.
+    void RunNext(std::unique_lock<std::mutex>& lock, std::size_t helper) {
+        const std::size_t item = m_started++;
         lock.unlock();
-        const bool goOn = take(taken - 1, std::move(result));
+        Result result = m_work(item, helper);
         lock.lock();
-        stopped = !goOn;
+        m_waiting[item % m_ahead].emplace(std::move(result));
     }
-    {
-        const std::lock_guard lock(mutex);
-        stopped = true;
+
+    const std::size_t m_count;
+    const std::size_t m_ahead;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::vector<std::optional<Result>> m_waiting; // item i waits in slot i % ahead
+    std::size_t m_started = 0;                    // items given to someone
+    std::size_t m_taken = 0;                      // items handed to take
+    bool m_stopped = false;
+    // Who sleeps: wakes are sent only to those, since a wake costs more than a small item.
+    bool m_callerSleeps = false;
+    std::size_t m_helpersSleeping = 0;
+    Work& m_work;
+    Take& m_take;
+};
+
+} // namespace detail
+
+template <typename Result, typename Work, typename Take>
+void RunInOrder(std::size_t count, std::size_t helpers, std::size_t ahead, Work&& work,
+                Take&& take) {
+    detail::InOrderRun<Result, std::remove_reference_t<Work>, std::remove_reference_t<Take>> run(
+        count, ahead, work, take);
+    std::vector<std::thread> threads;
+    for (std::size_t helper = 1; helper <= helpers && helper < count; ++helper) {
+        try {
+            threads.emplace_back([&run, helper] { run.Help(helper); });
+        } catch (const std::system_error&) {
+            break; // fewer threads: the caller does more itself
+        }
     }
-    changed.notify_all();
+    run.TakeAll();
+    run.Stop();
     for (std::thread& thread : threads)
         thread.join();
 }
