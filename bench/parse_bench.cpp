@@ -1,17 +1,45 @@
-// Split-and-classify over a million realistic lines: the line walk with no node step, and the
-// cutting alone.
+// Split-and-classify over a million realistic lines: the line walk with no node step, the same
+// walk with the structure checks a load runs, and the cutting alone.
 
+#include "outline/check/structure_checks.h"
 #include "parse/line_ends.h"
 #include "parse/line_walk.h"
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <cctype>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace {
+
+// The sample file with each top-level line's second word made its own for copy `copy`: a
+// mod's files define each block once, and the checks must not see a million duplicates.
+std::string CopyOfSample(const std::string& sample, std::size_t copy) {
+    std::string out;
+    ini::LineEndScanner scanner(sample);
+    while (const std::optional<std::string_view> line = scanner.Next()) {
+        const std::size_t typeEnd = line->find(' ');
+        const bool topLevel =
+            !line->empty() && std::isalpha(static_cast<unsigned char>(line->front()));
+        if (topLevel && typeEnd != std::string_view::npos) {
+            const std::size_t nameEnd =
+                std::min(line->find_first_of(" ;", typeEnd + 1), line->size());
+            out.append(line->substr(0, nameEnd)).append("_").append(std::to_string(copy));
+            out.append(line->substr(nameEnd));
+        } else {
+            out.append(*line);
+        }
+        out += "\r\n";
+    }
+    return out;
+}
 
 // The generated sample file repeated until it holds a million lines.
 const std::string& MillionLineText() {
@@ -24,8 +52,8 @@ const std::string& MillionLineText() {
             throw std::runtime_error("cannot read " INI_SAMPLE_FILE);
         std::string all;
         std::size_t lines = 0;
-        while (lines < 1'000'000) {
-            all += sample;
+        for (std::size_t copy = 0; lines < 1'000'000; ++copy) {
+            all += CopyOfSample(sample, copy);
             lines = 0;
             ini::LineEndScanner scanner(all);
             while (scanner.Next())
@@ -37,24 +65,34 @@ const std::string& MillionLineText() {
 }
 
 // Split-and-classify as a load does it: lines cut with their first words in one pass, each
-// walked at once.
-void BM_SplitAndClassify(benchmark::State& state) {
+// walked at once; with `checked`, the structure checks see every line as a load's do.
+void SplitAndClassify(benchmark::State& state, bool checked) {
     const std::string& text = MillionLineText();
     ini::Keywords keywords;
     keywords.InitKeywords();
+    std::vector<std::string_view> lines; // as a load keeps them, for the checks' last look
     std::size_t count = 0;
     for (auto _ : state) {
         std::size_t openers = 0;
         count = 0;
+        lines.clear();
+        ini::StructureChecks checks(keywords, ini::StructureChecks::Openers::LookedUp);
         ini::LineWalker walker(
             keywords, [] { return false; },
             [&](const ini::WalkedLine& line) {
                 openers += line.lineClass == ini::LineClass::Opener;
+                if (checked)
+                    checks.Line(line);
             },
             [] { return true; });
         ini::CutCompleteLinesFast(text, true, [&](const ini::CutLine& line) {
-            return walker.Step(count++, line.text, line.firstWord);
+            lines.push_back(line.text);
+            return walker.Step(count++, line);
         });
+        if (checked) {
+            checks.End(walker.Stacks());
+            checks.Finish([&](ini::LineIndex line) { return lines[line]; });
+        }
         benchmark::DoNotOptimize(openers);
     }
     state.counters["lines"] = static_cast<double>(count);
@@ -62,7 +100,14 @@ void BM_SplitAndClassify(benchmark::State& state) {
         static_cast<double>(count),
         benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
+void BM_SplitAndClassify(benchmark::State& state) {
+    SplitAndClassify(state, false);
+}
 BENCHMARK(BM_SplitAndClassify)->Unit(benchmark::kMillisecond);
+void BM_SplitAndClassifyAndCheck(benchmark::State& state) {
+    SplitAndClassify(state, true);
+}
+BENCHMARK(BM_SplitAndClassifyAndCheck)->Unit(benchmark::kMillisecond);
 
 void BM_CutLines(benchmark::State& state) {
     const std::string& text = MillionLineText();

@@ -82,6 +82,20 @@ TEST(StructureChecks, EachMistakeIsNamedWhereItIs) {
     }
 }
 
+// Among many definitions, only the ones defined again are named, each with its first: the table
+// that finds them must tell apart names whose hashes meet.
+TEST(StructureChecks, AmongManyDefinitionsOnlyTheRepeatedAreNamed) {
+    std::string bytes;
+    for (int i = 0; i < 3000; ++i)
+        bytes += "Weapon Gun" + std::to_string(i) + "\nEnd\n";
+    bytes += "OBJECT Gun7\nEnd\nweapon Gun2999\nEnd\n";
+    const std::vector<Problem> got = ProblemsOf(bytes);
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_EQ(got[0].message, "'Weapon Gun2999' at line 5999 is defined again at line 6003");
+    EXPECT_EQ(got[1].message,
+              "'weapon Gun2999' at line 6003 is defined again: it was first defined at line 5999");
+}
+
 // A file of nothing but stray ends keeps a bounded list and counts the rest.
 TEST(StructureChecks, ProblemsPastTheMostAreCountedNotKept) {
     std::string bytes;

@@ -1,6 +1,7 @@
 #include "outline/check/structure_checks.h"
 
 #include <algorithm>
+#include <functional>
 
 namespace ini {
 
@@ -108,54 +109,68 @@ void StructureChecks::CheckDefinition(LineIndex index, std::string_view text,
     const std::string_view name = SecondWord(text, first);
     if (name.empty())
         return;
-    // Types match in any case, as the table does; names exactly.
-    std::uint64_t hash = 14695981039346656037u; // FNV-1a
-    const auto mix = [&hash](char c) {
-        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211u;
-    };
-    for (const char c : first)
-        mix(ToLowerAscii(c));
-    mix(' ');
-    for (const char c : name)
-        mix(c);
-    m_definitions.push_back(Definition{hash, index, m_written.size(), first.size(), name.size()});
-    m_written += first;
-    m_written += name;
+    // Types match in any case, as the table does, and names exactly. The hash takes the type's
+    // length and ends only: equal hashes are compared in full at the end.
+    const std::uint64_t type =
+        first.size() << 16 |
+        std::uint64_t{static_cast<unsigned char>(ToLowerAscii(first.front()))} << 8 |
+        static_cast<unsigned char>(ToLowerAscii(first.back()));
+    const std::uint64_t hash = std::hash<std::string_view>{}(name) ^ (type * 0x9E3779B97F4A7C15u);
+    if (m_copyOpeners) {
+        m_definitions.push_back(Definition{hash, index, m_written.size(), first.size(),
+                                           m_written.size() + first.size(), name.size()});
+        m_written.append(first).append(name);
+    } else {
+        m_definitions.push_back(Definition{
+            hash, index, static_cast<std::size_t>(first.data() - text.data()), first.size(),
+            static_cast<std::size_t>(name.data() - text.data()), name.size()});
+    }
 }
 
-void StructureChecks::ReportDuplicates() {
-    std::vector<std::size_t> order(m_definitions.size());
-    for (std::size_t i = 0; i < order.size(); ++i)
-        order[i] = i;
-    // Equal keys end up side by side, each run in file order.
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-        return m_definitions[a].hash < m_definitions[b].hash;
-    });
+StructureChecks::Words StructureChecks::WordsOf(const Definition& definition,
+                                                const LineText& lineText) const {
+    const std::string_view from = m_copyOpeners ? m_written : lineText(definition.line);
+    return {from.substr(definition.typeAt, definition.typeSize),
+            from.substr(definition.nameAt, definition.nameSize)};
+}
+
+void StructureChecks::ReportDuplicates(const LineText& lineText) {
+    // Open addressing over the definitions' hashes, at most half full: slot values are a
+    // definition's index plus one, 0 is free. Definitions come in file order, so the one a slot
+    // holds is the first of its type and name.
+    std::size_t slots = 16;
+    while (slots < 2 * m_definitions.size())
+        slots *= 2;
+    std::vector<std::uint32_t> table(slots);
+    std::vector<bool> reported(m_definitions.size());
     const auto same = [&](const Definition& a, const Definition& b) {
-        return NameOf(a) == NameOf(b) && EqualsIgnoringCase(TypeOf(a), TypeOf(b));
+        if (a.hash != b.hash)
+            return false;
+        const Words first = WordsOf(a, lineText);
+        const Words second = WordsOf(b, lineText);
+        return first.name == second.name && EqualsIgnoringCase(first.type, second.type);
     };
     const auto written = [&](const Definition& d) {
-        return Quoted(std::string(TypeOf(d)) + ' ' + std::string(NameOf(d)));
+        const Words words = WordsOf(d, lineText);
+        return Quoted(std::string(words.type) + ' ' + std::string(words.name));
     };
-    std::vector<bool> reported(m_definitions.size());
-    for (std::size_t run = 0; run < order.size(); ++run) {
-        const Definition& first = m_definitions[order[run]];
-        if (reported[order[run]])
+    for (std::size_t later = 0; later < m_definitions.size(); ++later) {
+        const Definition& definition = m_definitions[later];
+        std::size_t slot = definition.hash & (slots - 1);
+        while (table[slot] != 0 && !same(m_definitions[table[slot] - 1], definition))
+            slot = (slot + 1) & (slots - 1);
+        if (table[slot] == 0) {
+            table[slot] = static_cast<std::uint32_t>(later + 1);
             continue;
-        bool again = false;
-        for (std::size_t next = run + 1;
-             next < order.size() && m_definitions[order[next]].hash == first.hash; ++next) {
-            const Definition& later = m_definitions[order[next]];
-            if (reported[order[next]] || !same(first, later))
-                continue;
-            if (!again)
-                Add(first.line,
-                    written(first) + AtLine(first.line) + " is defined again" + AtLine(later.line));
-            again = true;
-            reported[order[next]] = true;
-            Add(later.line, written(later) + AtLine(later.line) +
-                                " is defined again: it was first defined" + AtLine(first.line));
         }
+        const std::size_t firstIndex = table[slot] - 1;
+        const Definition& first = m_definitions[firstIndex];
+        if (!reported[firstIndex])
+            Add(first.line, written(first) + AtLine(first.line) + " is defined again" +
+                                AtLine(definition.line));
+        reported[firstIndex] = true;
+        Add(definition.line, written(definition) + AtLine(definition.line) +
+                                 " is defined again: it was first defined" + AtLine(first.line));
     }
 }
 
@@ -181,7 +196,7 @@ void StructureChecks::Finish(const std::function<std::string_view(LineIndex)>& l
         Add(line, Quoted(m_splitter.ParseLine(text, false).content) + AtLine(line) +
                       " is never closed: every line after it belongs to it");
     }
-    ReportDuplicates();
+    ReportDuplicates(lineText);
     std::stable_sort(m_problems.begin(), m_problems.end(),
                      [](const Problem& a, const Problem& b) { return a.line < b.line; });
 }

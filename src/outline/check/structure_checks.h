@@ -95,23 +95,24 @@ private:
     // With Openers::Copied: the line of the last opener at each depth, up to mostQuoted bytes.
     std::array<std::string, Keywords::maxPathDepth> m_openers;
     std::vector<LineIndex> m_openAtEnd; // the openers' lines of the blocks open at the end
-    // A top-level definition; the twice defined are told apart at the end, by sorting, so that
-    // each costs no allocation of its own on the way.
+    // A top-level definition; the twice defined are told apart at the end, through a table of
+    // their hashes, so that each costs no allocation of its own on the way. Its type and name
+    // are copied to m_written with Openers::Copied, and looked up in its line otherwise.
     struct Definition {
-        std::uint64_t hash; // of its type in lower case and its name
+        std::uint64_t hash; // of its name, and its type's length and ends in lower case
         LineIndex line;
-        std::size_t at; // where its type and name, as written, start in m_written
+        std::size_t typeAt; // in m_written, or in its line
         std::size_t typeSize;
+        std::size_t nameAt;
         std::size_t nameSize;
     };
-    std::string_view TypeOf(const Definition& definition) const noexcept {
-        return std::string_view(m_written).substr(definition.at, definition.typeSize);
-    }
-    std::string_view NameOf(const Definition& definition) const noexcept {
-        return std::string_view(m_written).substr(definition.at + definition.typeSize,
-                                                  definition.nameSize);
-    }
-    void ReportDuplicates();
+    using LineText = std::function<std::string_view(LineIndex)>;
+    struct Words {
+        std::string_view type;
+        std::string_view name;
+    };
+    Words WordsOf(const Definition& definition, const LineText& lineText) const;
+    void ReportDuplicates(const LineText& lineText);
     std::vector<Definition> m_definitions;
     std::string m_written;
     std::vector<Problem> m_problems;
