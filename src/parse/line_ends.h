@@ -128,6 +128,53 @@ inline ByteMasks MasksOf64(const char* at) noexcept {
 #endif
 }
 
+// The masks of the `count` bytes (at most 64) from `at`: 64 at a time when `room` bytes may be
+// read from there, with the bits past `count` cleared.
+inline ByteMasks MasksAt(const char* at, std::size_t count, std::size_t room) noexcept {
+    if (room < 64)
+        return MasksOfFew(at, count);
+    ByteMasks masks = MasksOf64(at);
+    if (count < 64) {
+        const std::uint64_t inBytes = LowBits(count);
+        masks.lineBreak &= inBytes;
+        masks.space &= inBytes;
+        masks.semicolon &= inBytes;
+    }
+    return masks;
+}
+
+// The first word and byte masks of a line of `length` bytes (below 64) that starts at `line`,
+// read off masks made from `shift` bytes before it.
+inline void ClassFromMasks(const ByteMasks& masks, std::size_t shift, std::size_t length,
+                           const char* line, CutLine& cut) noexcept {
+    const std::uint64_t inLine = LowBits(length);
+    const std::uint64_t spaces = (masks.space >> shift) & inLine;
+    const std::uint64_t semicolons = (masks.semicolon >> shift) & inLine;
+    // The word starts at the first non-space and ends at the next space, ";" or the line's end,
+    // which the masks mark as the first bit past the line.
+    const auto wordAt = static_cast<std::size_t>(std::countr_zero(~spaces));
+    const std::uint64_t stops = spaces | semicolons | ~inLine;
+    const auto wordLength = static_cast<std::size_t>(std::countr_zero(stops >> wordAt));
+    cut.firstWord = std::string_view(line + wordAt, wordLength);
+    cut.bytes.spaces = spaces;
+    cut.bytes.semicolons = semicolons;
+    cut.classed = true;
+}
+
+// Where the line after one whose end is at `end` (a CR, an LF, or the bytes' end) starts, or
+// nothing while the bytes cannot tell yet: more may follow a last line or a CR at the very end
+// unless `atEnd`.
+inline std::optional<std::size_t> NextLineStart(std::string_view bytes, std::size_t end,
+                                                bool atEnd) noexcept {
+    if (end == bytes.size())
+        return atEnd ? std::optional<std::size_t>(end) : std::nullopt;
+    if (bytes[end] != '\r')
+        return end + 1;
+    if (end + 1 == bytes.size())
+        return atEnd ? std::optional<std::size_t>(end + 1) : std::nullopt;
+    return bytes[end + 1] == '\n' ? end + 2 : end + 1;
+}
+
 } // namespace detail
 
 // Cuts the lines at the front of `bytes` whose end is known, calling onLine(CutLine) for each:
@@ -157,17 +204,7 @@ std::size_t CutCompleteLinesFast(std::string_view bytes, bool atEnd, OnLine&& on
         if (shift >= maskedCount || (masks.lineBreak >> shift) == 0) {
             masked = start;
             maskedCount = std::min<std::size_t>(64, size - start);
-            if (start + 64 <= readable) {
-                masks = detail::MasksOf64(data + start);
-                if (maskedCount < 64) {
-                    const std::uint64_t inBytes = LowBits(maskedCount);
-                    masks.lineBreak &= inBytes;
-                    masks.space &= inBytes;
-                    masks.semicolon &= inBytes;
-                }
-            } else {
-                masks = detail::MasksOfFew(data + start, maskedCount);
-            }
+            masks = detail::MasksAt(data + start, maskedCount, readable - start);
             shift = 0;
         }
         std::size_t end;
@@ -175,40 +212,20 @@ std::size_t CutCompleteLinesFast(std::string_view bytes, bool atEnd, OnLine&& on
         if (const std::uint64_t lineBreaks = masks.lineBreak >> shift; lineBreaks != 0) {
             const auto length = static_cast<std::size_t>(std::countr_zero(lineBreaks));
             end = start + length;
-            const std::uint64_t inLine = LowBits(length); // length < 64
-            const std::uint64_t spaces = (masks.space >> shift) & inLine;
-            const std::uint64_t semicolons = (masks.semicolon >> shift) & inLine;
-            // The word starts at the first non-space and ends at the next space, ";" or the
-            // line's end, which the masks mark as the first bit past the line.
-            const auto wordAt = static_cast<std::size_t>(std::countr_zero(~spaces));
-            const std::uint64_t stops = spaces | semicolons | ~inLine;
-            const auto wordLength = static_cast<std::size_t>(std::countr_zero(stops >> wordAt));
-            cut.firstWord = std::string_view(data + start + wordAt, wordLength);
-            cut.bytes.spaces = spaces;
-            cut.bytes.semicolons = semicolons;
-            cut.classed = true;
+            detail::ClassFromMasks(masks, shift, length, data + start, cut);
         } else {
             // A line longer than the masks reach, or one that runs to the end of the bytes.
             end = FindLineBreak(bytes, masked + maskedCount);
             cut.firstWord = FirstWordOf(bytes.substr(start, end - start));
         }
-        std::size_t next;
-        if (end == size) {
-            if (!atEnd)
-                break;
-            next = size;
-        } else if (data[end] == '\r') {
-            if (end + 1 == size && !atEnd)
-                break;
-            next = end + 1 < size && data[end + 1] == '\n' ? end + 2 : end + 1;
-        } else {
-            next = end + 1;
-        }
+        const std::optional<std::size_t> next = detail::NextLineStart(bytes, end, atEnd);
+        if (!next)
+            break;
         cut.text = bytes.substr(start, end - start);
         cut.start = start;
         if (!onLine(std::as_const(cut)))
             return start;
-        start = next;
+        start = *next;
     }
     return start;
 }
