@@ -232,13 +232,15 @@ bool MayDefine(std::string_view line, const std::string& name, const Keywords& k
 }
 
 // The uses of `name` in `lines` (whole lines, each ended), the first of which is line `first`;
-// gives how many lines it holds in `first`'s stead, or where the search must end.
+// gives how many lines it holds in `first`'s stead, or where the search must end. Lines are
+// counted only up to a use, and to the end only when `more` follow: most files hold no use,
+// and their lines need no counting at all.
 struct FoundIn {
     LineIndex next;
     SearchEnd end;
     bool ended = false;
 };
-FoundIn SearchLines(std::string_view lines, LineIndex first, const std::string& name,
+FoundIn SearchLines(std::string_view lines, LineIndex first, bool more, const std::string& name,
                     const Keywords& keywords, const IndexSink::OnUse& onUse) {
     std::size_t counted = 0; // lines before this offset are counted into `first`
     for (std::size_t from = 0;;) {
@@ -261,7 +263,7 @@ FoundIn SearchLines(std::string_view lines, LineIndex first, const std::string& 
         if (!onUse(first, line, true))
             return {first, {true, std::nullopt}, true};
     }
-    return {first + CountLineEndsFast(lines.substr(counted)), {}, false};
+    return {more ? first + CountLineEndsFast(lines.substr(counted)) : first, {}, false};
 }
 
 // Searches the file's bytes for the name, piece by piece; a piece's unfinished last line goes
@@ -284,7 +286,7 @@ Result<SearchEnd> SearchUses(FileReader& file, const Keywords& keywords, const s
         const std::string_view bytes = first ? StripUtf8Bom(piece.bytes) : piece.bytes;
         // A line feed always ends a line; what follows the last one may go on in the next piece.
         const std::size_t complete = piece.atEnd ? bytes.size() : bytes.rfind('\n') + 1;
-        const FoundIn found = SearchLines(bytes.substr(0, complete), line, name, keywords, onUse);
+        const FoundIn found = SearchLines(bytes.substr(0, complete), line, !piece.atEnd, name, keywords, onUse);
         if (found.ended)
             return found.end;
         line = found.next;
