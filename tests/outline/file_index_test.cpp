@@ -198,17 +198,26 @@ TEST(IndexSink, LongLinesAreFollowedAcrossPieces) {
     std::string definition = "Object Tank2 " + std::string(3 * piece, ' ') + "Tank";
     std::string commented = "Speed " + std::string(3 * piece, 'c') + " ; Tank";
     std::string defines = "Object Tank " + std::string(3 * piece, ' ') + "x";
-    const Indexed found = IndexOf(across + "\n" + touching + "\n" + definition + "\nEnd\n" +
-                                  commented + "\n" + defines + "\nEnd\n" + "Tank\n");
+    // Printed with their indentation, however deep.
+    std::string indented = std::string(6, ' ') + "Value = Tank " + std::string(3 * piece, 'd');
+    std::string deep = std::string(piece + 5, ' ') + "Value = " + std::string(piece, 'e') + " Tank";
+    const Indexed found =
+        IndexOf(across + "\n" + touching + "\n" + definition + "\nEnd\n" + commented + "\n" +
+                defines + "\nEnd\n" + "Tank\n" + indented + "\n" + deep + "\n");
     EXPECT_EQ(found.definitions,
               (std::vector<Found>{{2, "Object", "Tank2"}, {5, "Object", "Tank"}}));
-    ASSERT_EQ(found.uses.size(), 3u);
+    ASSERT_GE(found.uses.size(), 3u);
     EXPECT_EQ(found.uses[0].line, 0u);
     EXPECT_TRUE(found.uses[0].text == across) << "the line as it is, in full";
     EXPECT_GT(found.uses[0].stretches, 1) << "a long line is handed on in stretches";
     EXPECT_EQ(found.uses[1].line, 2u);
     EXPECT_TRUE(found.uses[1].text == definition);
     EXPECT_EQ(found.uses[2], (Use{7, "Tank"}));
+    ASSERT_EQ(found.uses.size(), 5u);
+    EXPECT_EQ(found.uses[3].line, 8u);
+    EXPECT_TRUE(found.uses[3].text == indented);
+    EXPECT_EQ(found.uses[4].line, 9u);
+    EXPECT_TRUE(found.uses[4].text == deep);
 }
 
 // The search for uses reads a file piece by piece (1 MiB each); lines, line ends and names cut

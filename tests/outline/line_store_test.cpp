@@ -124,7 +124,7 @@ TEST(LineStore, FileChangedWhileReadIsAFailure) {
                     std::exchange(change, nullptr)();
                 return true;
             }
-            bool LongLine(LineIndex, std::string_view) { return true; }
+            bool LongLine(LineIndex, std::string_view, std::size_t) { return true; }
             void LongPart(std::string_view) {}
             void LongEnd() {}
         } changeOnce{[&] { changes[i](file.Path()); }};

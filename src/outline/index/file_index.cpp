@@ -83,7 +83,7 @@ void IndexSink::Line(const WalkedLine& line) {
         m_stopped = !m_onUse(line.index, text, true);
 }
 
-bool IndexSink::LongLine(const WalkedLine& line) {
+bool IndexSink::LongLine(const WalkedLine& line, std::size_t leadingSpaces) {
     const bool defines = line.lineClass == LineClass::Opener && line.stacks.Empty();
     const bool findsUses = !m_name.empty();
     if (!findsUses && !(defines && m_onDefinition))
@@ -95,6 +95,13 @@ bool IndexSink::LongLine(const WalkedLine& line) {
     // Only uses need the name: up to one byte more than it tells it apart.
     m_long.nameRoom = m_onDefinition ? std::string::npos : m_name.size() + 1;
     if (findsUses) {
+        // The line is printed as it stands, its indentation included.
+        static const std::string spaces(4096, ' ');
+        for (std::size_t left = leadingSpaces; left > 0;) {
+            const std::size_t run = std::min(left, spaces.size());
+            Spool(std::string_view(spaces).substr(0, run));
+            left -= run;
+        }
         Spool(line.text.line);
         FindUse(line.text.line, false);
     }
@@ -286,7 +293,8 @@ Result<SearchEnd> SearchUses(FileReader& file, const Keywords& keywords, const s
         const std::string_view bytes = first ? StripUtf8Bom(piece.bytes) : piece.bytes;
         // A line feed always ends a line; what follows the last one may go on in the next piece.
         const std::size_t complete = piece.atEnd ? bytes.size() : bytes.rfind('\n') + 1;
-        const FoundIn found = SearchLines(bytes.substr(0, complete), line, !piece.atEnd, name, keywords, onUse);
+        const FoundIn found =
+            SearchLines(bytes.substr(0, complete), line, !piece.atEnd, name, keywords, onUse);
         if (found.ended)
             return found.end;
         line = found.next;

@@ -67,7 +67,7 @@ public:
     explicit IndexSink(OnDefinition onDefinition, std::string name = {}, OnUse onUse = {});
 
     void Line(const WalkedLine& line);
-    bool LongLine(const WalkedLine& line);
+    bool LongLine(const WalkedLine& line, std::size_t leadingSpaces);
     void LongPart(std::string_view part);
     void LongEnd();
     bool Stopped() const noexcept { return m_stopped; }

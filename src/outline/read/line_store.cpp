@@ -21,7 +21,7 @@ Result<LineStore> LineStore::ReadFile(const std::string& path) {
     // Only the lines' places are kept.
     struct Keep {
         bool Line(LineIndex, const CutLine&) { return true; }
-        bool LongLine(LineIndex, std::string_view) { return true; }
+        bool LongLine(LineIndex, std::string_view, std::size_t) { return true; }
         void LongPart(std::string_view) {}
         void LongEnd() {}
     } keep;

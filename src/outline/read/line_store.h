@@ -111,7 +111,9 @@ template <typename Lines> struct LineStore::Marking {
         return lines.Line(index, line);
     }
     // Never called: the whole file is in memory, so no line is too long to carry.
-    bool LongLine(LineIndex index, std::string_view word) { return lines.LongLine(index, word); }
+    bool LongLine(LineIndex index, std::string_view word, std::size_t leadingSpaces) {
+        return lines.LongLine(index, word, leadingSpaces);
+    }
     void LongPart(std::string_view part) { lines.LongPart(part); }
     void LongEnd() { lines.LongEnd(); }
 };

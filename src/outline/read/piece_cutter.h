@@ -19,14 +19,15 @@ namespace ini {
 // Line(index, line) gets every line whose end is in a piece (its terminator found, or the end of
 // the file), empty ones included; returning false stops the cut. A line longer than the reader
 // carries from one piece to the next (only pieces that go round have such a limit) comes as it is
-// read instead: LongLine(index, word) once its first word is known (empty when the line has no
-// content; at most longWordBytes of it, which is longer than any block name), then LongPart with
-// each further stretch of the line's bytes after that word, then LongEnd().
+// read instead: LongLine(index, word, leadingSpaces) once its first word is known (empty when the
+// line has no content; at most longWordBytes of it, which is longer than any block name), with
+// how many spaces stand before it, then LongPart with each further stretch of the line's bytes
+// after that word, then LongEnd().
 template <typename Consumer>
 concept LineConsumer = requires(Consumer& consumer, LineIndex index, const CutLine& line,
                                 std::string_view bytes) {
     { consumer.Line(index, line) } -> std::convertible_to<bool>;
-    { consumer.LongLine(index, bytes) } -> std::convertible_to<bool>;
+    { consumer.LongLine(index, bytes, std::size_t{}) } -> std::convertible_to<bool>;
     consumer.LongPart(bytes);
     consumer.LongEnd();
 };
@@ -46,6 +47,7 @@ public:
         m_index = index;
         m_headDone = false;
         m_head.clear();
+        m_leadingSpaces = 0;
     }
 
     struct Taken {
@@ -64,7 +66,7 @@ public:
             part.remove_prefix(Gather(part, ends));
             if (m_headDone) {
                 const std::string_view word = FirstWordOf(m_head);
-                stopped = !consumer.LongLine(m_index, word);
+                stopped = !consumer.LongLine(m_index, word, m_leadingSpaces);
                 if (m_head.size() > word.size())
                     consumer.LongPart(std::string_view(m_head).substr(word.size()));
             }
@@ -99,6 +101,7 @@ private:
     std::size_t Gather(std::string_view part, bool ends) {
         const std::size_t from = m_head.empty() ? std::min(part.find_first_not_of(' '), part.size())
                                                 : 0; // spaces before the content are not in it
+        m_leadingSpaces += m_head.empty() ? from : 0;
         const std::size_t taken = std::min(part.size() - from, longWordBytes - m_head.size());
         m_head.append(part.substr(from, taken));
         m_headDone = ends || m_head.size() == longWordBytes;
@@ -110,6 +113,7 @@ private:
     bool m_headDone = false; // the first word can be told from m_head
     bool m_lfMayFollow = false;
     std::string m_head;
+    std::size_t m_leadingSpaces = 0; // before the content: not in m_head
 };
 
 // Whether the whole of `bytes` is one line whose end has not come: a line longer than a piece, in

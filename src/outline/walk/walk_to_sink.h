@@ -15,7 +15,9 @@ namespace ini {
 // and, to see lines too long to hold in full (only a walk over pieces that go round has them):
 //   bool LongLine(const WalkedLine&)  such a line, whose text holds only its first word; true
 //                                     to get the rest of its bytes through LongPart(bytes),
-//                                     then LongEnd()
+//                                     then LongEnd(). A sink that prints the line takes
+//                                     LongLine(line, leadingSpaces) instead: how many spaces
+//                                     stand before that word.
 // A sink without LongLine gets such a line through Line, first word only. A sink with
 //   void End(const BlockStacks&)   gets the blocks still open once a walk over the whole file
 //                                  has passed its last line.
@@ -37,8 +39,9 @@ public:
     bool Line(LineIndex index, const CutLine& line) { return m_walker.Step(index, line); }
     // The blocks open after the lines walked so far.
     const BlockStacks& Stacks() const noexcept { return m_walker.Stacks(); }
-    bool LongLine(LineIndex index, std::string_view word) {
+    bool LongLine(LineIndex index, std::string_view word, std::size_t leadingSpaces) {
         m_inLongLine = true;
+        m_longLeadingSpaces = leadingSpaces;
         const bool goOn = m_walker.Step(index, word, word);
         m_inLongLine = false;
         return goOn;
@@ -70,6 +73,8 @@ private:
     void Walked(const WalkedLine& line) {
         if (!m_inLongLine) {
             m_sink.Line(line);
+        } else if constexpr (requires { m_sink.LongLine(line, m_longLeadingSpaces); }) {
+            m_longTaken = m_sink.LongLine(line, m_longLeadingSpaces);
         } else if constexpr (requires { m_sink.LongLine(line); }) {
             m_longTaken = m_sink.LongLine(line);
         } else {
@@ -80,6 +85,7 @@ private:
     Sink& m_sink;
     bool m_inLongLine = false;
     bool m_longTaken = false; // the sink takes the long line's bytes
+    std::size_t m_longLeadingSpaces = 0;
     LineWalker<ShowComments, NodeStep, GoOn> m_walker;
 };
 
