@@ -17,6 +17,7 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <malloc.h>
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -71,6 +72,12 @@ double MiB(long kibibytes) {
     return static_cast<double>(kibibytes) / 1024.0;
 }
 
+// Bytes the heap has handed out and not taken back, over every arena and mapping.
+std::size_t HeapInUse() {
+    const struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
+}
+
 long PeakKiB() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
@@ -103,7 +110,7 @@ std::chrono::nanoseconds RunUntil(const ini::FolderIndex& index,
 
 const ini::FileDefinitions* FileAt(const ini::FolderIndexState& state, const std::string& path) {
     for (const auto& file : state.files) {
-        if (file->path == path)
+        if (file->Path() == path)
             return file.get();
     }
     return nullptr;
@@ -130,6 +137,7 @@ Clock::duration IndexFileAlone(const std::string& path, const ini::Keywords& key
 // Times the first build of `folder`; prints what it found and what it cost.
 void TimeBuild(ini::FolderIndex& index, const std::string& folder) {
     const long before = PeakKiB();
+    const std::size_t heapBefore = HeapInUse();
     const auto start = Clock::now();
     index.Open(folder);
     const auto longest = RunUntil(index, [&] { return index.Snapshot()->complete; });
@@ -139,9 +147,9 @@ void TimeBuild(ini::FolderIndex& index, const std::string& folder) {
     std::size_t textBytes = 0;
     std::size_t failures = state.folderFailures.size();
     for (const auto& file : state.files) {
-        definitions += file->definitions.size();
+        definitions += file->Definitions().size();
         failures += file->failure ? 1 : 0;
-        for (const ini::IndexedDefinition& definition : file->definitions)
+        for (const ini::IndexedDefinition& definition : file->Definitions())
             textBytes += definition.text.size();
     }
     std::printf("complete snapshot after %.3f s: %zu files, %zu definitions (%.1f MiB of text),"
@@ -151,6 +159,13 @@ void TimeBuild(ini::FolderIndex& index, const std::string& folder) {
     std::printf("longest wait of the owner's thread %.1f ms; peak memory %.1f MiB (%.1f MiB before"
                 " opening)\n",
                 Milliseconds(longest), MiB(PeakKiB()), MiB(before));
+    const double held = static_cast<double>(HeapInUse() - heapBefore);
+    std::printf("the index holds %.1f MiB of heap: %.0f bytes per definition, of which %.0f are "
+                "its text\n",
+                held / (1024.0 * 1024.0),
+                held / static_cast<double>(std::max<std::size_t>(definitions, 1)),
+                static_cast<double>(textBytes) /
+                    static_cast<double>(std::max<std::size_t>(definitions, 1)));
 }
 
 // Rewrites `copy` in place and times until the index shows it read again.

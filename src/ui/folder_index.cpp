@@ -14,13 +14,47 @@
 #include <chrono>
 #include <climits>
 #include <map>
+#include <stdexcept>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 namespace ini {
 
-// The index's memory is its definitions: each costs this much besides its text's own bytes.
-static_assert(sizeof(IndexedDefinition) <= 32, "a definition grew past 32 bytes");
+FileDefinitions::FileDefinitions(std::string_view path,
+                                 std::span<const IndexedDefinition> definitions,
+                                 std::string_view texts)
+    : m_count(static_cast<std::uint32_t>(definitions.size())),
+      m_textsSize(static_cast<std::uint32_t>(texts.size())), m_pathSize(path.size()) {
+    if (texts.size() > UINT32_MAX || definitions.size() > UINT32_MAX)
+        throw std::length_error("the definitions of one file pass 4 GiB");
+    const std::size_t table = definitions.size() * sizeof(Stored);
+    m_block = std::make_unique_for_overwrite<char[]>(table + texts.size() + path.size());
+    texts.copy(m_block.get() + table, texts.size());
+    path.copy(m_block.get() + table + texts.size(), path.size());
+    // The block starts aligned for any object, and so for the table at its start.
+    auto* const stored = reinterpret_cast<Stored*>(m_block.get());
+    for (std::size_t i = 0; i < definitions.size(); ++i) {
+        const IndexedDefinition& read = definitions[i];
+        new (stored + i) Stored{static_cast<std::uint32_t>(read.text.data() - texts.data()),
+                                read.typeSize, read.line};
+    }
+}
+
+FileDefinitions::FileDefinitions(std::string_view path, Failure failure)
+    : failure(std::make_unique<const Failure>(std::move(failure))), m_pathSize(path.size()) {
+    m_block = std::make_unique_for_overwrite<char[]>(path.size());
+    path.copy(m_block.get(), path.size());
+}
+
+FileDefinitions::DefinitionList FileDefinitions::Definitions() const noexcept {
+    DefinitionList list;
+    list.m_stored = reinterpret_cast<const Stored*>(m_block.get());
+    list.m_count = m_count;
+    list.m_texts = m_block.get() + m_count * sizeof(Stored);
+    list.m_textsEnd = m_textsSize;
+    return list;
+}
 
 namespace {
 
@@ -44,28 +78,27 @@ constexpr std::uint32_t watchedEvents = IN_CLOSE_WRITE | IN_CREATE | IN_DELETE |
 class DefinitionsRead {
 public:
     void Add(const DefinitionLine& definition) {
-        const std::size_t at = m_texts.size();
+        m_starts.push_back(m_texts.size());
         m_texts.append(definition.type).append(" ").append(definition.name);
         const auto typeSize =
             static_cast<std::uint32_t>(std::min<std::size_t>(definition.type.size(), UINT32_MAX));
-        // The text's place for now; Into() points it at the file's block.
-        m_definitions.push_back(
-            IndexedDefinition{std::string_view(nullptr, 0), typeSize, definition.line});
-        m_starts.push_back(at);
+        m_definitions.push_back(IndexedDefinition{{}, typeSize, definition.line});
     }
 
-    void Into(FileDefinitions& file) {
-        if (m_definitions.empty())
-            return;
-        file.texts = std::make_unique_for_overwrite<char[]>(m_texts.size());
-        m_texts.copy(file.texts.get(), m_texts.size());
+    std::shared_ptr<const FileDefinitions> Made(std::string_view path) {
+        // Only now that the texts no longer move do the definitions point at them.
         for (std::size_t i = 0; i < m_definitions.size(); ++i) {
             const std::size_t end = i + 1 < m_starts.size() ? m_starts[i + 1] : m_texts.size();
             m_definitions[i].text =
-                std::string_view(file.texts.get() + m_starts[i], end - m_starts[i]);
+                std::string_view(m_texts).substr(m_starts[i], end - m_starts[i]);
         }
-        file.definitions = std::move(m_definitions);
-        file.definitions.shrink_to_fit();
+        try {
+            return std::make_shared<const FileDefinitions>(path, m_definitions, m_texts);
+        } catch (const std::length_error&) {
+            return std::make_shared<const FileDefinitions>(
+                path, Failure{"its definitions are too many to keep (over 4 GiB)",
+                              FailureKind::TooLarge});
+        }
     }
 
 private:
@@ -84,7 +117,7 @@ std::string JoinPath(const std::string& folder, std::string_view name) {
 }
 
 bool ByPath(const std::shared_ptr<const FileDefinitions>& file, std::string_view path) {
-    return file->path < path;
+    return file->Path() < path;
 }
 
 // Drops the files below `folder`: in byte order they stand side by side. Whether there were any.
@@ -92,7 +125,7 @@ bool EraseUnder(Files& files, const std::string& folder) {
     const std::string prefix = JoinPath(folder, {});
     const auto first = std::lower_bound(files.begin(), files.end(), prefix, ByPath);
     const auto last = std::find_if(
-        first, files.end(), [&](const auto& file) { return !file->path.starts_with(prefix); });
+        first, files.end(), [&](const auto& file) { return !file->Path().starts_with(prefix); });
     files.erase(first, last);
     return first != last;
 }
@@ -220,7 +253,8 @@ private:
                 [&](std::size_t file, std::size_t helper) {
                     // The path moves into the file's record: a folder of many small files
                     // would hold each path twice until the build ends.
-                    return ReadFile(std::move(build.paths[first + file]), m_rooms[helper]);
+                    return ReadFile(std::exchange(build.paths[first + file], std::string()),
+                                    m_rooms[helper]);
                 },
                 [&](std::size_t, std::shared_ptr<const FileDefinitions> file) {
                     if (Abandoned())
@@ -347,7 +381,7 @@ private:
         if (Abandoned())
             return;
         const auto at = std::lower_bound(m_files.begin(), m_files.end(), path, ByPath);
-        const bool held = at != m_files.end() && (*at)->path == path;
+        const bool held = at != m_files.end() && (*at)->Path() == path;
         m_dirty = m_dirty || file || held;
         if (file && held)
             *at = std::move(file);
@@ -360,27 +394,22 @@ private:
     // The definitions of the file at `path`, or its failure; null when there is no such file
     // (it went since it was listed).
     // Safe on several threads at once, each with a room of its own.
-    std::shared_ptr<const FileDefinitions> ReadFile(std::string path, BigBuffer& room) const {
+    std::shared_ptr<const FileDefinitions> ReadFile(const std::string& path,
+                                                    BigBuffer& room) const {
         Result<FileReader> reader = FileReader::Open(path);
         if (!reader.ok() && reader.failure().kind == FailureKind::NotFound)
             return nullptr;
-        auto file = std::make_shared<FileDefinitions>();
-        file->path = std::move(path);
-        if (!reader.ok()) {
-            file->failure = std::make_unique<const Failure>(reader.failure());
-            return file;
-        }
+        if (!reader.ok())
+            return std::make_shared<const FileDefinitions>(path, reader.failure());
         DefinitionsRead read;
         IndexSink sink([&](const DefinitionLine& definition) {
             read.Add(definition);
             return !Abandoned();
         });
         const Result<void> done = IndexFile(std::move(reader).value(), m_keywords, sink, &room);
-        if (done.ok())
-            read.Into(*file);
-        else
-            file->failure = std::make_unique<const Failure>(done.failure());
-        return file;
+        if (!done.ok())
+            return std::make_shared<const FileDefinitions>(path, done.failure());
+        return read.Made(path);
     }
 
     void SendIfDue() {

@@ -10,14 +10,15 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace ini {
 
-// One top-level definition: its type and name as written, one text ("Type Name") that lies in
-// its file's `texts`, and its line.
+// One top-level definition as a file's record hands it out: its type and name as written, in
+// one text ("Type Name") that lies in the record, and its line.
 struct IndexedDefinition {
     std::string_view text;  // type, one space, name
     std::uint32_t typeSize; // bytes of the type at the start of text
@@ -28,14 +29,82 @@ struct IndexedDefinition {
     }
 };
 
-// What one file holds, never changed once made: a new read makes a new one.
-struct FileDefinitions {
-    std::string path;                           // as ListBlockFiles gives it (bytes)
-    std::vector<IndexedDefinition> definitions; // in file order
-    // The definitions' texts, side by side: one block of memory per file, not one per text.
-    std::unique_ptr<char[]> texts;
+// What one file holds, never changed once made: a new read makes a new one. Its definitions,
+// their texts and its path lie side by side in one block of memory, each definition in 16 bytes:
+// a folder of many small files pays for one block per file, not one per part.
+class FileDefinitions {
+    // A definition as the block holds it: its text ends where the next one's starts.
+    struct Stored {
+        std::uint32_t textAt;
+        std::uint32_t typeSize;
+        LineIndex line;
+    };
+    static_assert(sizeof(Stored) == 16, "what the index holds per definition grew");
+
+public:
+    // `definitions`' texts lie side by side in `texts`, in file order. Throws std::length_error
+    // when the texts of one file pass 4 GiB.
+    FileDefinitions(std::string_view path, std::span<const IndexedDefinition> definitions,
+                    std::string_view texts);
+    FileDefinitions(std::string_view path, Failure failure);
+    FileDefinitions(const FileDefinitions&) = delete;
+    FileDefinitions& operator=(const FileDefinitions&) = delete;
+
+    // As ListBlockFiles gives it (bytes).
+    std::string_view Path() const noexcept {
+        return {m_block.get() + m_count * sizeof(Stored) + m_textsSize, m_pathSize};
+    }
+
+    // The definitions in file order, each made on reading.
+    class DefinitionList {
+    public:
+        class Iterator {
+        public:
+            using value_type = IndexedDefinition;
+            using difference_type = std::ptrdiff_t;
+            IndexedDefinition operator*() const noexcept { return (*m_list)[m_at]; }
+            Iterator& operator++() noexcept {
+                ++m_at;
+                return *this;
+            }
+            Iterator operator++(int) noexcept { return Iterator(m_list, m_at++); }
+            friend bool operator==(const Iterator&, const Iterator&) = default;
+
+        private:
+            friend class DefinitionList;
+            Iterator(const DefinitionList* list, std::size_t at) : m_list(list), m_at(at) {}
+            const DefinitionList* m_list = nullptr;
+            std::size_t m_at = 0;
+        };
+
+        std::size_t size() const noexcept { return m_count; }
+        bool empty() const noexcept { return m_count == 0; }
+        IndexedDefinition operator[](std::size_t i) const noexcept {
+            const std::uint32_t end = i + 1 < m_count ? m_stored[i + 1].textAt : m_textsEnd;
+            return {std::string_view(m_texts + m_stored[i].textAt, end - m_stored[i].textAt),
+                    m_stored[i].typeSize, m_stored[i].line};
+        }
+        IndexedDefinition front() const noexcept { return (*this)[0]; }
+        Iterator begin() const noexcept { return Iterator(this, 0); }
+        Iterator end() const noexcept { return Iterator(this, m_count); }
+
+    private:
+        friend class FileDefinitions;
+        const Stored* m_stored = nullptr;
+        std::size_t m_count = 0;
+        const char* m_texts = nullptr;
+        std::uint32_t m_textsEnd = 0;
+    };
+    DefinitionList Definitions() const noexcept;
+
     // The file could not be read (then it has no definitions); rare, so held apart.
     std::unique_ptr<const Failure> failure;
+
+private:
+    std::unique_ptr<char[]> m_block; // the definitions, their texts, the path
+    std::uint32_t m_count = 0;
+    std::uint32_t m_textsSize = 0;
+    std::size_t m_pathSize = 0;
 };
 
 // The index at one moment, never changed once made; copying one is copying pointers.

@@ -65,13 +65,12 @@ void FolderListDialog::ShowRows(const QStringList& rows, std::vector<FolderPlace
         m_list->setCurrentRow(0);
 }
 
-QString FolderListDialog::Shown(const std::string& folder, const std::string& file) const {
-    const std::string_view path = file;
+QString FolderListDialog::Shown(const std::string& folder, std::string_view path) const {
     if (!folder.empty() && path.starts_with(folder) && path.size() > folder.size() &&
         (folder.back() == '/' || path[folder.size()] == '/'))
         return TextFromPath(
             std::string(path.substr(folder.size() + (folder.back() == '/' ? 0 : 1))));
-    return TextFromPath(file);
+    return TextFromPath(std::string(path));
 }
 
 void FolderListDialog::keyPressEvent(QKeyEvent* event) {
@@ -120,8 +119,10 @@ void GoToBlockDialog::SetIndex(FolderIndexSnapshot index) {
     for (std::size_t i = from; i < m_index->files.size(); ++i) {
         const FileDefinitions& file = *m_index->files[i];
         m_unreadable += file.failure ? 1 : 0;
-        for (const IndexedDefinition& definition : file.definitions) {
-            m_entries.push_back(Entry{&file, &definition});
+        const FileDefinitions::DefinitionList definitions = file.Definitions();
+        for (std::size_t at = 0; at < definitions.size(); ++at) {
+            const IndexedDefinition definition = definitions[at];
+            m_entries.push_back(Entry{&file, at});
             ++m_timesDefined[DefinitionKey(definition.Type(), definition.Name())];
         }
     }
@@ -159,14 +160,15 @@ void GoToBlockDialog::ShowOnly(std::vector<std::string> names) {
 void GoToBlockDialog::Refill() {
     m_sinceRefill.start();
     const std::string query = PathFromText(m_filter->text().trimmed());
-    std::vector<std::size_t> best = BestMatches(
-        query, m_entries.size(), m_only.empty() ? mostRows : m_entries.size(),
-        [this](std::size_t i) {
-            return std::pair(m_entries[i].definition->Type(), m_entries[i].definition->Name());
-        });
+    std::vector<std::size_t> best =
+        BestMatches(query, m_entries.size(), m_only.empty() ? mostRows : m_entries.size(),
+                    [this](std::size_t i) {
+                        const IndexedDefinition definition = m_entries[i].Definition();
+                        return std::pair(definition.Type(), definition.Name());
+                    });
     if (!m_only.empty()) {
         std::erase_if(best, [this](std::size_t i) {
-            return std::find(m_only.begin(), m_only.end(), m_entries[i].definition->Name()) ==
+            return std::find(m_only.begin(), m_only.end(), m_entries[i].Definition().Name()) ==
                    m_only.end();
         });
         best.resize(std::min(best.size(), mostRows));
@@ -175,17 +177,17 @@ void GoToBlockDialog::Refill() {
     std::vector<FolderPlace> places;
     for (const std::size_t i : best) {
         const Entry& entry = m_entries[i];
-        const IndexedDefinition& definition = *entry.definition;
+        const IndexedDefinition definition = entry.Definition();
         QString row =
             QStringLiteral("%1 \u2014 %2:%3")
-                .arg(TextFromPath(definition.text), Shown(m_index->folder, entry.file->path))
+                .arg(TextFromPath(definition.text), Shown(m_index->folder, entry.file->Path()))
                 .arg(definition.line + 1);
         if (const std::size_t times =
                 m_timesDefined[DefinitionKey(definition.Type(), definition.Name())];
             times > 1)
             row += QStringLiteral("   (defined %1 times)").arg(times);
         rows.append(row);
-        places.push_back(FolderPlace{entry.file->path, definition.line});
+        places.push_back(FolderPlace{std::string(entry.file->Path()), definition.line});
     }
     ShowRows(rows, std::move(places));
 }

@@ -39,7 +39,7 @@ protected:
     // Rows and their places, replacing what was shown (or added after it).
     void ShowRows(const QStringList& rows, std::vector<FolderPlace> places, bool append = false);
     // The file's path as the list shows it: from the folder down.
-    QString Shown(const std::string& folder, const std::string& file) const;
+    QString Shown(const std::string& folder, std::string_view file) const;
     void keyPressEvent(QKeyEvent* event) override;
 
     QLineEdit* m_filter = nullptr;
@@ -74,7 +74,8 @@ private:
     // Each definition by its place in the index, and how often its type and name are defined.
     struct Entry {
         const FileDefinitions* file;
-        const IndexedDefinition* definition;
+        std::size_t definition; // in the file's list
+        IndexedDefinition Definition() const { return file->Definitions()[definition]; }
     };
     std::vector<Entry> m_entries;
     std::unordered_map<std::string, std::size_t> m_timesDefined;

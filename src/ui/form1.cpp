@@ -359,9 +359,9 @@ void Form1::GoToDefinition() {
     std::vector<FolderPlace> places;
     const FolderIndexSnapshot index = Index().Snapshot();
     for (const auto& file : index->files)
-        for (const IndexedDefinition& definition : file->definitions)
+        for (const IndexedDefinition& definition : file->Definitions())
             if (std::find(names.begin(), names.end(), definition.Name()) != names.end())
-                places.push_back(FolderPlace{file->path, definition.line});
+                places.push_back(FolderPlace{std::string(file->Path()), definition.line});
     if (places.size() == 1) {
         GoToPlace(places.front());
         return;

@@ -68,10 +68,10 @@ std::string Objects(const std::string& stem, int count) {
 }
 
 // One line per definition or failure, as "path<TAB>type<TAB>name<TAB>line".
-QStringList Lines(const std::string& path, const std::vector<std::array<std::string, 3>>& found,
+QStringList Lines(std::string_view path, const std::vector<std::array<std::string, 3>>& found,
                   bool fails) {
     QStringList lines;
-    const QString file = QString::fromStdString(path);
+    const QString file = QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size()));
     if (fails)
         lines << file + "\tfails";
     for (const auto& [type, name, line] : found)
@@ -110,10 +110,10 @@ QStringList Held(const FolderIndexState& state) {
     QStringList lines;
     for (const auto& file : state.files) {
         std::vector<std::array<std::string, 3>> found;
-        for (const IndexedDefinition& definition : file->definitions)
+        for (const IndexedDefinition& definition : file->Definitions())
             found.push_back({std::string(definition.Type()), std::string(definition.Name()),
                              std::to_string(definition.line)});
-        lines << Lines(file->path, found, file->failure != nullptr);
+        lines << Lines(file->Path(), found, file->failure != nullptr);
     }
     for (const Failure& failure : state.folderFailures)
         lines << QString::fromStdString("folder\t" + failure.message);
@@ -122,7 +122,7 @@ QStringList Held(const FolderIndexState& state) {
 
 const FileDefinitions* FileAt(const FolderIndex& index, const std::string& path) {
     for (const auto& file : index.Snapshot()->files) {
-        if (file->path == path)
+        if (file->Path() == path)
             return file.get();
     }
     return nullptr;
@@ -234,7 +234,7 @@ void FolderIndexTest::readsAgainOnlyWhatChanged() {
     QTRY_COMPARE(Held(*index.Snapshot()), Expected(tree.Root()));
     QCOMPARE(FileAt(index, tree.Path("sub/c.ini")), c);
     QCOMPARE(index.Snapshot()->files.size(), std::size_t(3));
-    QCOMPARE(FileAt(index, tree.Path("b.ini"))->definitions.front().Name(), "Renamed0");
+    QCOMPARE(FileAt(index, tree.Path("b.ini"))->Definitions().front().Name(), "Renamed0");
 }
 
 // A file added in a new folder appears, a removed file and a removed folder's files go, a
