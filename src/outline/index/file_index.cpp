@@ -71,7 +71,7 @@ bool HoldsWord(std::string_view text, std::string_view name, char before, bool e
 IndexSink::IndexSink(OnDefinition onDefinition, std::string name, OnUse onUse)
     : m_onDefinition(std::move(onDefinition)), m_name(std::move(name)), m_onUse(std::move(onUse)) {}
 
-void IndexSink::Line(const WalkedLine& line) {
+void IndexSink::LineWorthALook(const WalkedLine& line) {
     const std::string_view text = line.text.line;
     std::string_view name;
     if (line.lineClass == LineClass::Opener && line.stacks.Empty()) {

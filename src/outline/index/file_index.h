@@ -66,7 +66,11 @@ public:
     // go to `onUse`.
     explicit IndexSink(OnDefinition onDefinition, std::string name = {}, OnUse onUse = {});
 
-    void Line(const WalkedLine& line);
+    // Inline for the lines that neither define nor are searched, most of a folder's.
+    void Line(const WalkedLine& line) {
+        if ((line.lineClass == LineClass::Opener && line.stacks.Empty()) || !m_name.empty())
+            LineWorthALook(line);
+    }
     bool LongLine(const WalkedLine& line, std::size_t leadingSpaces);
     void LongPart(std::string_view part);
     void LongEnd();
@@ -101,6 +105,8 @@ private:
     void ReplaySpool();
 
     OnDefinition m_onDefinition;
+    void LineWorthALook(const WalkedLine& line);
+
     std::string m_name;
     OnUse m_onUse;
     bool m_stopped = false;
