@@ -112,18 +112,17 @@ void GoToBlockDialog::SetIndex(FolderIndexSnapshot index) {
     const std::size_t from = grows ? m_index->files.size() : 0;
     if (!grows) {
         m_entries.clear();
-        m_timesDefined.clear();
+        m_timesDefined.Clear();
         m_unreadable = 0;
     }
     m_index = std::move(index);
     for (std::size_t i = from; i < m_index->files.size(); ++i) {
         const FileDefinitions& file = *m_index->files[i];
         m_unreadable += file.failure ? 1 : 0;
-        const FileDefinitions::DefinitionList definitions = file.Definitions();
-        for (std::size_t at = 0; at < definitions.size(); ++at) {
-            const IndexedDefinition definition = definitions[at];
-            m_entries.push_back(Entry{&file, at});
-            ++m_timesDefined[DefinitionKey(definition.Type(), definition.Name())];
+        for (std::size_t at = 0; at < file.Definitions().size(); ++at) {
+            m_entries.push_back(
+                Entry{static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(at)});
+            m_timesDefined.Add(m_entries.size() - 1);
         }
     }
     QString header =
@@ -162,14 +161,10 @@ void GoToBlockDialog::Refill() {
     const std::string query = PathFromText(m_filter->text().trimmed());
     std::vector<std::size_t> best =
         BestMatches(query, m_entries.size(), m_only.empty() ? mostRows : m_entries.size(),
-                    [this](std::size_t i) {
-                        const IndexedDefinition definition = m_entries[i].Definition();
-                        return std::pair(definition.Type(), definition.Name());
-                    });
+                    [this](std::size_t i) { return WordsOf(i); });
     if (!m_only.empty()) {
         std::erase_if(best, [this](std::size_t i) {
-            return std::find(m_only.begin(), m_only.end(), m_entries[i].Definition().Name()) ==
-                   m_only.end();
+            return std::find(m_only.begin(), m_only.end(), DefinitionOf(i).Name()) == m_only.end();
         });
         best.resize(std::min(best.size(), mostRows));
     }
@@ -177,17 +172,15 @@ void GoToBlockDialog::Refill() {
     std::vector<FolderPlace> places;
     for (const std::size_t i : best) {
         const Entry& entry = m_entries[i];
-        const IndexedDefinition definition = entry.Definition();
+        const IndexedDefinition definition = DefinitionOf(i);
         QString row =
             QStringLiteral("%1 \u2014 %2:%3")
-                .arg(TextFromPath(definition.text), Shown(m_index->folder, entry.file->Path()))
+                .arg(TextFromPath(definition.text), Shown(m_index->folder, FileOf(entry).Path()))
                 .arg(definition.line + 1);
-        if (const std::size_t times =
-                m_timesDefined[DefinitionKey(definition.Type(), definition.Name())];
-            times > 1)
+        if (const std::size_t times = m_timesDefined.TimesDefined(i); times > 1)
             row += QStringLiteral("   (defined %1 times)").arg(times);
         rows.append(row);
-        places.push_back(FolderPlace{std::string(entry.file->Path()), definition.line});
+        places.push_back(FolderPlace{std::string(FileOf(entry).Path()), definition.line});
     }
     ShowRows(rows, std::move(places));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "outline/index/definition_match.h"
 #include "ui/folder_index.h"
 #include "ui/use_search.h"
 
@@ -8,7 +9,6 @@
 
 #include <functional>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 class QLabel;
@@ -73,12 +73,19 @@ private:
     std::vector<std::string> m_only;
     // Each definition by its place in the index, and how often its type and name are defined.
     struct Entry {
-        const FileDefinitions* file;
-        std::size_t definition; // in the file's list
-        IndexedDefinition Definition() const { return file->Definitions()[definition]; }
+        std::uint32_t file;       // in the index's files
+        std::uint32_t definition; // in the file's list
     };
+    const FileDefinitions& FileOf(const Entry& entry) const { return *m_index->files[entry.file]; }
+    IndexedDefinition DefinitionOf(std::size_t entry) const {
+        return FileOf(m_entries[entry]).Definitions()[m_entries[entry].definition];
+    }
+    std::pair<std::string_view, std::string_view> WordsOf(std::size_t entry) const {
+        const IndexedDefinition definition = DefinitionOf(entry);
+        return {definition.Type(), definition.Name()};
+    }
     std::vector<Entry> m_entries;
-    std::unordered_map<std::string, std::size_t> m_timesDefined;
+    DefinitionCounts m_timesDefined{[this](std::size_t entry) { return WordsOf(entry); }};
     std::size_t m_unreadable = 0; // files
     QElapsedTimer m_sinceRefill;
 };
