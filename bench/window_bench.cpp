@@ -3,7 +3,7 @@
 // ran. With --core, times the window's core instead (the Qt model without a view: load, then
 // every block filled) and its peak memory against the targets. With --reload, fills 1,000 blocks
 // spread over the file, selects a node in the last of them, and times a reload (which fills them
-// again and finds the selection) against a plain load of the same file.
+// again and finds the selection), and the reload after it, against a plain load of the file.
 // Usage: window_bench FILE [WC_SECONDS [--core|--reload]]  (without WC_SECONDS it times `wc -l`)
 
 #include "bench_window.h"
@@ -114,7 +114,7 @@ int TimeReload(ini::Form1& form) {
     auto* tree = form.findChild<QTreeView*>(QStringLiteral("TreeView1"));
     auto* model = qobject_cast<ini::OutlineModel*>(tree->model());
     auto* load = form.findChild<QPushButton*>(QStringLiteral("Cmd_Load"));
-    Timed plain{1e9}, reload{1e9};
+    Timed plain{1e9}, reload{1e9}, next{1e9};
     std::size_t filled = 0;
     for (int attempt = 0; attempt < 3; ++attempt) {
         const Timed loaded = TimeInWindow(form, [&] { load->click(); });
@@ -132,6 +132,9 @@ int TimeReload(ini::Form1& form) {
             tree->setCurrentIndex(model->index(model->rowCount(last) - 1, 0, last));
         const Timed again = TimeInWindow(form, [&] { form.ReloadShown(true); });
         reload = again.seconds < reload.seconds ? again : reload;
+        // The next save: the reload before left what spares this one a pass.
+        const Timed onceMore = TimeInWindow(form, [&] { form.ReloadShown(true); });
+        next = onceMore.seconds < next.seconds ? onceMore : next;
     }
     const double ratio = reload.seconds / plain.seconds;
     std::printf("   window reload with %zu filled blocks: %.3f s against a plain load's %.3f s "
@@ -139,6 +142,10 @@ int TimeReload(ini::Form1& form) {
                 "%s)\n",
                 filled, reload.seconds, plain.seconds, ratio, ratio <= 1.5 ? "met" : "MISSED",
                 Ms(reload.gap), reload.gap <= std::chrono::milliseconds(50) ? "met" : "MISSED");
+    std::printf(
+        "   the reload after that one: %.3f s (%.2fx a plain load); longest stretch without "
+        "events %.1f ms\n",
+        next.seconds, next.seconds / plain.seconds, Ms(next.gap));
     return ratio <= 1.5 && reload.gap <= std::chrono::milliseconds(50) ? 0 : 1;
 }
 

@@ -498,6 +498,7 @@ WalkResult Form1::LoadShown(const std::string& path) {
         return result;
     m_filledByLastClick.reset();
     m_lastProblem.reset();
+    m_rootHashes.clear(); // of the outline before
     m_model->SetProblems(std::move(result.problems));
     ShowProblemCount();
     m_shown.Show(path, stamp);
@@ -508,7 +509,7 @@ WalkResult Form1::LoadShown(const std::string& path) {
 bool Form1::ReloadShown(bool sayWhy) {
     if (m_walking || m_shown.Path().empty())
         return false;
-    ViewState before = ViewState::Capture(*m_model, m_lines, *m_treeView1);
+    ViewState before = ViewState::Capture(*m_model, m_lines, *m_treeView1, m_rootHashes);
     const WalkResult result = LoadShown(m_shown.Path());
     if (result.status == WalkStatus::Failed && result.error && (sayWhy || !m_reloadFailureShown)) {
         m_reloadFailureShown = true;
@@ -517,7 +518,7 @@ bool Form1::ReloadShown(bool sayWhy) {
     if (result.status != WalkStatus::Done)
         return false;
     std::vector<NodeKey> filled;
-    const std::vector<NodeKey> toFill = before.RootsToFill(*m_model, m_lines);
+    const std::vector<NodeKey> toFill = before.RootsToFill(*m_model, m_lines, &m_rootHashes);
     const WalkResult fills = RunWalk([&](const WalkHooks& hooks) {
         for (const NodeKey root : toFill) {
             WalkResult fill = ClickNode(root, m_lines, *m_model, m_keywords, hooks);

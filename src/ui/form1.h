@@ -1,5 +1,6 @@
 #pragma once
 
+#include "outline/nodes/node_path.h"
 #include "outline/read/line_store.h"
 #include "outline/walk/outline_builder.h"
 #include "parse/keywords.h"
@@ -175,6 +176,9 @@ private:
     // Where F8 last went: a problem on a line without a node selects the node before it, and
     // the next F8 goes on from the problem, not from that node.
     std::optional<std::size_t> m_lastProblem;
+    // The hashes of the shown outline's roots, made by a reload's pass, so that the capture of
+    // the next reload looks at few lines (empty until then).
+    RootTextHashes m_rootHashes;
 };
 
 } // namespace ini

@@ -32,7 +32,7 @@ std::optional<NodeId> IdAt(const OutlineModel& model, const QModelIndex& index) 
 } // namespace
 
 ViewState ViewState::Capture(const OutlineModel& model, const LineStore& lines,
-                             const QTreeView& view) {
+                             const QTreeView& view, const RootTextHashes& known) {
     std::vector<NodeId> nodes = model.FilledRoots();
     const std::size_t filled = nodes.size();
     // Only filled blocks have open nodes; each is asked of the view, without its rows.
@@ -54,7 +54,7 @@ ViewState ViewState::Capture(const OutlineModel& model, const LineStore& lines,
         nodes.push_back(*top);
 
     ViewState state;
-    state.m_paths = PathsOf(model.Nodes(), lines, nodes);
+    state.m_paths = PathsOf(model.Nodes(), lines, nodes, known);
     state.m_filled = filled;
     state.m_expanded = expanded - filled;
     state.m_hasSelected = selected.has_value();
@@ -62,8 +62,9 @@ ViewState ViewState::Capture(const OutlineModel& model, const LineStore& lines,
     return state;
 }
 
-std::vector<NodeKey> ViewState::RootsToFill(const OutlineModel& model, const LineStore& lines) {
-    m_roots = FindRoots(model.Nodes(), lines, m_paths);
+std::vector<NodeKey> ViewState::RootsToFill(const OutlineModel& model, const LineStore& lines,
+                                            RootTextHashes* made) {
+    m_roots = FindRoots(model.Nodes(), lines, m_paths, made);
     std::vector<NodeKey> roots;
     for (std::size_t i = 0; i < m_filled; ++i)
         if (m_roots[i] != OutlineNodes::none)

@@ -15,12 +15,15 @@ namespace ini {
 // they are (NodePath), so lines added or removed above them do not lose them.
 class ViewState {
 public:
+    // `known`: the hashes of the model's roots, when a pass made them (see RootTextHashes).
     static ViewState Capture(const OutlineModel& model, const LineStore& lines,
-                             const QTreeView& view);
+                             const QTreeView& view, const RootTextHashes& known = {});
 
     // The roots of the new outline whose blocks were filled before, to be filled again. Finds
-    // the roots of everything else that was open on the way, in the same pass.
-    std::vector<NodeKey> RootsToFill(const OutlineModel& model, const LineStore& lines);
+    // the roots of everything else that was open on the way, in the same pass, which puts the
+    // new outline's root hashes in `made`.
+    std::vector<NodeKey> RootsToFill(const OutlineModel& model, const LineStore& lines,
+                                     RootTextHashes* made = nullptr);
     // After those were filled: opens the nodes that were open, selects the node that was
     // selected and scrolls to the row that was at the top (or to the top, if it is gone).
     void Reopen(OutlineModel& model, const LineStore& lines, QTreeView& view) const;

@@ -71,6 +71,28 @@ TEST(NodePath, NamesANodeByWhatItIsNotWhereItStands) {
     EXPECT_EQ(LineIn(shorter, paths[1]), -1);
 }
 
+// The hashes one pass over the roots makes let the next pass over the same outline look at a
+// few lines only, with the same paths; hashes of another outline's roots are not used.
+TEST(NodePath, HashesOfOnePassGiveTheNextTheSamePaths) {
+    std::string bytes = before;
+    for (int i = 0; i < 300; ++i)
+        bytes += "Weapon Gun" + std::to_string(i) + "\nEnd\n";
+    bytes += "Object Tank\n  Speed = 3\nEnd\n";
+    const test::LoadedOutline loaded = Load(bytes);
+    const OutlineNodes& nodes = loaded.outline.Nodes();
+    const std::vector<NodeId> wanted = {Node(loaded, 6), Node(loaded, 9),
+                                        Node(loaded, 12 + 2 * 300 + 1)};
+    const std::vector<NodePath> plain = PathsOf(nodes, loaded.lines, wanted);
+    ASSERT_EQ(plain[2], (NodePath{{"Object Tank", 2}, {"Speed = 3", 0}}));
+
+    RootTextHashes made;
+    const std::vector<NodeId> roots = FindRoots(nodes, loaded.lines, plain, &made);
+    EXPECT_EQ(made.size(), nodes.RootCount());
+    EXPECT_EQ(PathsOf(nodes, loaded.lines, wanted, made), plain);
+    EXPECT_EQ(PathsOf(nodes, loaded.lines, wanted, RootTextHashes(3)), plain);
+    EXPECT_EQ(nodes.KeyOf(roots[2]).line, 12u + 2 * 300);
+}
+
 // A line without a node of its own (an end, a comment) leads to the node before it.
 TEST(NodePath, NodeAtOrBeforeALineWithoutANode) {
     const test::LoadedOutline loaded = Load("; head\n" + before);

@@ -1,5 +1,6 @@
 #include "outline/nodes/node_path.h"
 
+#include <functional>
 #include <map>
 #include <string_view>
 #include <unordered_map>
@@ -18,24 +19,50 @@ std::string_view StepText(std::string_view line) noexcept {
     return line.substr(first, line.find_last_not_of(" \t") + 1 - first);
 }
 
+std::uint16_t HashOf(std::string_view text) noexcept {
+    const std::size_t hash = std::hash<std::string_view>{}(text);
+    return static_cast<std::uint16_t>(hash ^ hash >> 16 ^ hash >> 32 ^ hash >> 48);
+}
+
 // Every root's line with how many roots before it have the same text, for the roots whose text
 // `wanted` holds (most texts are not: they are hashed and passed over). `onRoot(id, step)`.
+// With `known` hashes of the outline's roots, only the lines of roots whose hash a wanted text
+// shares are looked at; without, every root's is, and `made` gets their hashes.
 template <typename OnRoot>
 void EachWantedRoot(const OutlineNodes& outline, const LineStore& lines,
-                    std::unordered_map<std::string_view, std::size_t>& wanted, OnRoot&& onRoot) {
-    if (outline.RootCount() == 0 || lines.Empty())
+                    std::unordered_map<std::string_view, std::size_t>& wanted,
+                    const RootTextHashes& known, RootTextHashes* made, OnRoot&& onRoot) {
+    if (outline.RootCount() == 0 || lines.Empty() || wanted.empty())
         return;
     const auto look = [&](std::size_t root, std::string_view line) {
         const std::string_view text = StepText(line);
+        if (made != nullptr)
+            made->push_back(HashOf(text));
         if (const auto found = wanted.find(text); found != wanted.end())
             onRoot(OutlineNodes::RootAt(root), NodeStep{std::string(text), found->second++});
     };
     OutlineNodes::Cursor cursor;
+    const auto lineOf = [&](std::size_t root) {
+        return lines.Line(outline.KeyOf(OutlineNodes::RootAt(root), cursor).line);
+    };
+    if (known.size() == outline.RootCount()) {
+        std::vector<bool> shared(std::size_t{1} << 16);
+        for (const auto& [text, count] : wanted)
+            shared[HashOf(text)] = true;
+        for (std::size_t root = 0; root < outline.RootCount(); ++root)
+            if (shared[known[root]])
+                look(root, lineOf(root));
+        return;
+    }
+    if (made != nullptr) {
+        made->clear();
+        made->reserve(outline.RootCount());
+    }
     // A line is found from the mark before it, a few lines at most; where roots are that dense,
     // one pass over every line costs less.
     if (outline.RootCount() * (LineStore::linesPerMark / 2) < lines.Count()) {
         for (std::size_t root = 0; root < outline.RootCount(); ++root)
-            look(root, lines.Line(outline.KeyOf(OutlineNodes::RootAt(root), cursor).line));
+            look(root, lineOf(root));
         return;
     }
     std::size_t root = 0;
@@ -77,7 +104,7 @@ NodeStep StepOf(const OutlineNodes& outline, const LineStore& lines, NodeId pare
 } // namespace
 
 std::vector<NodePath> PathsOf(const OutlineNodes& outline, const LineStore& lines,
-                              const std::vector<NodeId>& nodes) {
+                              const std::vector<NodeId>& nodes, const RootTextHashes& known) {
     std::vector<NodePath> paths(nodes.size());
     std::unordered_map<NodeId, std::vector<std::size_t>> byRoot;
     std::unordered_map<std::string_view, std::size_t> wanted;
@@ -89,7 +116,7 @@ std::vector<NodePath> PathsOf(const OutlineNodes& outline, const LineStore& line
         for (std::size_t level = 1; level < chain.size(); ++level)
             paths[i].push_back(StepOf(outline, lines, chain[level - 1], chain[level]));
     }
-    EachWantedRoot(outline, lines, wanted, [&](NodeId root, const NodeStep& step) {
+    EachWantedRoot(outline, lines, wanted, known, nullptr, [&](NodeId root, const NodeStep& step) {
         if (const auto found = byRoot.find(root); found != byRoot.end())
             for (const std::size_t i : found->second)
                 paths[i].front() = step;
@@ -98,7 +125,7 @@ std::vector<NodePath> PathsOf(const OutlineNodes& outline, const LineStore& line
 }
 
 std::vector<NodeId> FindRoots(const OutlineNodes& outline, const LineStore& lines,
-                              const std::vector<NodePath>& paths) {
+                              const std::vector<NodePath>& paths, RootTextHashes* made) {
     std::vector<NodeId> roots(paths.size(), OutlineNodes::none);
     std::unordered_map<std::string_view, std::size_t> wanted;
     std::map<std::pair<std::string_view, std::size_t>, std::vector<std::size_t>> byStep;
@@ -108,7 +135,7 @@ std::vector<NodeId> FindRoots(const OutlineNodes& outline, const LineStore& line
         wanted.try_emplace(paths[i].front().text, 0);
         byStep[{paths[i].front().text, paths[i].front().occurrence}].push_back(i);
     }
-    EachWantedRoot(outline, lines, wanted, [&](NodeId root, const NodeStep& step) {
+    EachWantedRoot(outline, lines, wanted, {}, made, [&](NodeId root, const NodeStep& step) {
         if (const auto found = byStep.find({step.text, step.occurrence}); found != byStep.end())
             for (const std::size_t i : found->second)
                 roots[i] = root;

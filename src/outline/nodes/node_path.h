@@ -3,6 +3,7 @@
 #include "outline/nodes/outline_nodes.h"
 #include "outline/read/line_store.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -19,15 +20,22 @@ struct NodeStep {
 };
 using NodePath = std::vector<NodeStep>;
 
+// A 16-bit hash of each root's step text, in root order. A pass over the roots that makes them
+// spares the next pass over the same outline every root but the few whose hash a wanted text
+// shares: each line looked at costs a trip to memory far away.
+using RootTextHashes = std::vector<std::uint16_t>;
+
 // The paths of nodes of `outline`, whose lines `lines` holds: one pass over the file's roots
-// for all of them.
+// for all of them, or over those `known` (the hashes of this outline's roots) may name.
 std::vector<NodePath> PathsOf(const OutlineNodes& outline, const LineStore& lines,
-                              const std::vector<OutlineNodes::NodeId>& nodes);
+                              const std::vector<OutlineNodes::NodeId>& nodes,
+                              const RootTextHashes& known = {});
 
 // The roots the first steps of `paths` name in `outline` (none where there is no such root):
-// one pass over the file's roots for all of them.
+// one pass over the file's roots for all of them, which puts their hashes in `made` if given.
 std::vector<OutlineNodes::NodeId> FindRoots(const OutlineNodes& outline, const LineStore& lines,
-                                            const std::vector<NodePath>& paths);
+                                            const std::vector<NodePath>& paths,
+                                            RootTextHashes* made = nullptr);
 
 // The node `path` names, given the root its first step names; none when a step finds no node
 // (the block is not filled, or no longer holds it).
