@@ -42,7 +42,13 @@ void EachWantedRoot(const OutlineNodes& outline, const LineStore& lines,
             onRoot(OutlineNodes::RootAt(root), NodeStep{std::string(text), found->second++});
     };
     OutlineNodes::Cursor cursor;
+    OutlineNodes::Cursor aheadCursor;
     const auto lineOf = [&](std::size_t root) {
+        // The roots a few ahead are on their way from memory while this one is cut.
+        constexpr std::size_t ahead = 8;
+        for (std::size_t next = root == 0 ? 0 : root + ahead;
+             next <= root + ahead && next < outline.RootCount(); ++next)
+            lines.PrefetchLine(outline.KeyOf(OutlineNodes::RootAt(next), aheadCursor).line);
         return lines.Line(outline.KeyOf(OutlineNodes::RootAt(root), cursor).line);
     };
     if (known.size() == outline.RootCount()) {
