@@ -82,7 +82,7 @@ void SplitAndClassify(benchmark::State& state, bool checked) {
             [&](const ini::WalkedLine& line) {
                 openers += line.lineClass == ini::LineClass::Opener;
                 if (checked)
-                    checks.Line(line);
+                    checks.LineThatStays(line);
             },
             [] { return true; });
         ini::CutCompleteLinesFast(text, true, [&](const ini::CutLine& line) {

@@ -6,6 +6,7 @@
 #include "parse/line_walk.h"
 
 #include <array>
+#include <cassert>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -41,20 +42,12 @@ public:
 
     // Inline, with the rare cases out of line: it runs for every line of a load. How deep a line
     // stands is the walk's to know: its stacks say it.
-    void Line(const WalkedLine& line) {
-        if (line.lineClass == LineClass::Ordinary) {
-            // The rare case gets the parts of the line it needs, not the line: a line that stays
-            // in registers is cheaper for the walk than one made in memory for every call.
-            if (m_keywords.MayBeginName(line.stacks.TopPath(), line.firstWord) &&
-                MayHoldOtherBlank(line.firstWord))
-                CheckBlank(line.index, line.firstWord, line.stacks.TopPath());
-            return;
-        }
-        // Kept raw, and made a node's text only if the block is never closed.
-        if (m_copyOpeners && line.lineClass == LineClass::Opener)
-            CopyOpener(line.stacks.Depth(), line.text.line);
-        if (line.stacks.Empty())
-            TopLevel(line.lineClass == LineClass::End, line.index, line.text.line, line.firstWord);
+    void Line(const WalkedLine& line) { See(line, m_copyOpeners); }
+    // The same for a walk over lines that stay (Openers::LookedUp), such as the load's: with
+    // nothing to copy, the walk carries no code for it.
+    void LineThatStays(const WalkedLine& line) {
+        assert(!m_copyOpeners);
+        See(line, false);
     }
     bool Stopped() const noexcept { return false; }
     // The walk has passed the last line; `open` are the blocks still open then.
@@ -71,6 +64,22 @@ public:
     std::size_t Uncounted() const noexcept { return m_uncounted; }
 
 private:
+    void See(const WalkedLine& line, bool copyOpeners) {
+        if (line.lineClass == LineClass::Ordinary) {
+            // The rare case gets the parts of the line it needs, not the line: a line that stays
+            // in registers is cheaper for the walk than one made in memory for every call.
+            if (m_keywords.MayBeginName(line.stacks.TopPath(), line.firstWord) &&
+                MayHoldOtherBlank(line.firstWord))
+                CheckBlank(line.index, line.firstWord, line.stacks.TopPath());
+            return;
+        }
+        // Kept raw, and made a node's text only if the block is never closed.
+        if (copyOpeners && line.lineClass == LineClass::Opener)
+            CopyOpener(line.stacks.Depth(), line.text.line);
+        if (line.stacks.Empty())
+            TopLevel(line.lineClass == LineClass::End, line.index, line.text.line, line.firstWord);
+    }
+
     // How much of an opener's line a message quotes.
     static constexpr std::size_t mostQuoted = 200;
 

@@ -50,7 +50,7 @@ struct LoadSink {
         if (line.lineClass != LineClass::End && line.stacks.Empty())
             roots.AddRoot(NodeKey{line.index}, line.text.showComments,
                           line.lineClass == LineClass::Opener);
-        checks.Line(line);
+        checks.LineThatStays(line);
     }
     bool Stopped() const noexcept { return Read(stop); }
 };
