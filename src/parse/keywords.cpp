@@ -170,7 +170,7 @@ void Keywords::BuildLookup() {
         AddPath(path);
     const std::size_t groups = m_nodes.size() * (m_longestName + 1);
     m_letters.assign(groups, 0);
-    m_nameLetters.assign(m_nodes.size(), 0);
+    m_nameLetters.assign(std::max<std::size_t>(m_nodes.size(), 1), 0);
     m_groupStart.assign(groups + 1, 0);
     for (PathNode id = 1; id < m_nodes.size(); ++id) {
         const Node& node = m_nodes[id];

@@ -56,9 +56,10 @@ public:
     }
 
     // The same quick "no" for any length: whether some block name known inside `parent` starts
-    // with the first two letters of `word` (at least two bytes; in any case).
+    // with the first two letters of `word` (at least two bytes; in any case); `parent` is a node of
+    // this table.
     bool MayBeginName(PathNode parent, std::string_view word) const noexcept {
-        if (word.size() < 2 || parent >= m_nameLetters.size())
+        if (word.size() < 2)
             return false;
         const std::uint64_t letters = m_nameLetters[parent];
         return (letters & LetterBit(word[0])) != 0 && ((letters >> 32) & LetterBit(word[1])) != 0;
@@ -99,7 +100,8 @@ private:
     // (low half), and one per second letter (high half).
     std::vector<std::uint64_t> m_letters;
     // The same for all the names inside a parent, whatever their length.
-    std::vector<std::uint64_t> m_nameLetters;
+    // Never empty: before InitKeywords it holds the one node there is, with no names inside.
+    std::vector<std::uint64_t> m_nameLetters = std::vector<std::uint64_t>(1);
     // The listed nodes, group by group; group g is m_grouped[m_groupStart[g]] up to
     // m_grouped[m_groupStart[g + 1]].
     std::vector<PathNode> m_grouped;
