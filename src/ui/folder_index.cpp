@@ -251,8 +251,9 @@ private:
             RunInOrder<std::shared_ptr<const FileDefinitions>>(
                 batch, helpers, batch,
                 [&](std::size_t file, std::size_t helper) {
-                    // The path moves into the file's record: a folder of many small files
-                    // would hold each path twice until the build ends.
+                    // The listing lets go of each path as its file is read (the record keeps
+                    // its own copy): a folder of many small files would hold each path twice
+                    // until the build ends.
                     return ReadFile(std::exchange(build.paths[first + file], std::string()),
                                     m_rooms[helper]);
                 },

@@ -32,6 +32,8 @@ template <typename OnRoot>
 void EachWantedRoot(const OutlineNodes& outline, const LineStore& lines,
                     std::unordered_map<std::string_view, std::size_t>& wanted,
                     const RootTextHashes& known, RootTextHashes* made, OnRoot&& onRoot) {
+    if (made != nullptr)
+        made->clear();
     if (outline.RootCount() == 0 || lines.Empty() || wanted.empty())
         return;
     const auto look = [&](std::size_t root, std::string_view line) {
@@ -60,10 +62,8 @@ void EachWantedRoot(const OutlineNodes& outline, const LineStore& lines,
                 look(root, lineOf(root));
         return;
     }
-    if (made != nullptr) {
-        made->clear();
+    if (made != nullptr)
         made->reserve(outline.RootCount());
-    }
     // A line is found from the mark before it, a few lines at most; where roots are that dense,
     // one pass over every line costs less.
     if (outline.RootCount() * (LineStore::linesPerMark / 2) < lines.Count()) {
