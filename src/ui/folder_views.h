@@ -1,6 +1,6 @@
 #pragma once
 
-#include "outline/index/definition_match.h"
+#include "parse/definition_counts.h"
 #include "ui/folder_index.h"
 #include "ui/use_search.h"
 

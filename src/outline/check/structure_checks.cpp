@@ -1,5 +1,7 @@
 #include "outline/check/structure_checks.h"
 
+#include "parse/definition_counts.h"
+
 #include <algorithm>
 #include <functional>
 
@@ -109,13 +111,7 @@ void StructureChecks::CheckDefinition(LineIndex index, std::string_view text,
     const std::string_view name = SecondWord(text, first);
     if (name.empty())
         return;
-    // Types match in any case, as the table does, and names exactly. The hash takes the type's
-    // length and ends only: equal hashes are compared in full at the end.
-    const std::uint64_t type =
-        first.size() << 16 |
-        std::uint64_t{static_cast<unsigned char>(ToLowerAscii(first.front()))} << 8 |
-        static_cast<unsigned char>(ToLowerAscii(first.back()));
-    const std::uint64_t hash = std::hash<std::string_view>{}(name) ^ (type * 0x9E3779B97F4A7C15u);
+    const std::uint64_t hash = DefinitionCounts::HashOf(first, name);
     if (m_copyOpeners) {
         m_definitions.push_back(Definition{hash, index, m_written.size(), first.size(),
                                            m_written.size() + first.size(), name.size()});
@@ -135,35 +131,23 @@ StructureChecks::Words StructureChecks::WordsOf(const Definition& definition,
 }
 
 void StructureChecks::ReportDuplicates(const LineText& lineText) {
-    // Open addressing over the definitions' hashes, at most half full: slot values are a
-    // definition's index plus one, 0 is free. Definitions come in file order, so the one a slot
-    // holds is the first of its type and name.
-    std::size_t slots = 16;
-    while (slots < 2 * m_definitions.size())
-        slots *= 2;
-    std::vector<std::uint32_t> table(slots);
+    // Definitions come in file order, so the first the table gives is the first of its type and
+    // name.
+    DefinitionCounts counts([&](std::size_t i) {
+        const Words words = WordsOf(m_definitions[i], lineText);
+        return std::pair(words.type, words.name);
+    });
+    counts.Reserve(m_definitions.size());
     std::vector<bool> reported(m_definitions.size());
-    const auto same = [&](const Definition& a, const Definition& b) {
-        if (a.hash != b.hash)
-            return false;
-        const Words first = WordsOf(a, lineText);
-        const Words second = WordsOf(b, lineText);
-        return first.name == second.name && EqualsIgnoringCase(first.type, second.type);
-    };
     const auto written = [&](const Definition& d) {
         const Words words = WordsOf(d, lineText);
         return Quoted(std::string(words.type) + ' ' + std::string(words.name));
     };
     for (std::size_t later = 0; later < m_definitions.size(); ++later) {
         const Definition& definition = m_definitions[later];
-        std::size_t slot = definition.hash & (slots - 1);
-        while (table[slot] != 0 && !same(m_definitions[table[slot] - 1], definition))
-            slot = (slot + 1) & (slots - 1);
-        if (table[slot] == 0) {
-            table[slot] = static_cast<std::uint32_t>(later + 1);
+        const std::size_t firstIndex = counts.Add(later, definition.hash);
+        if (firstIndex == later)
             continue;
-        }
-        const std::size_t firstIndex = table[slot] - 1;
         const Definition& first = m_definitions[firstIndex];
         if (!reported[firstIndex])
             Add(first.line, written(first) + AtLine(first.line) + " is defined again" +

@@ -104,11 +104,12 @@ private:
     // With Openers::Copied: the line of the last opener at each depth, up to mostQuoted bytes.
     std::array<std::string, Keywords::maxPathDepth> m_openers;
     std::vector<LineIndex> m_openAtEnd; // the openers' lines of the blocks open at the end
-    // A top-level definition; the twice defined are told apart at the end, through a table of
-    // their hashes, so that each costs no allocation of its own on the way. Its type and name
-    // are copied to m_written with Openers::Copied, and looked up in its line otherwise.
+    // A top-level definition; the twice defined are told apart at the end (DefinitionCounts),
+    // through hashes made while the words were at hand, so each costs no allocation on the way. Its
+    // type and name are copied to m_written with Openers::Copied, and looked up in its line
+    // otherwise.
     struct Definition {
-        std::uint64_t hash; // of its name, and its type's length and ends in lower case
+        std::uint64_t hash; // DefinitionCounts::HashOf its type and name
         LineIndex line;
         std::size_t typeAt; // in m_written, or in its line
         std::size_t typeSize;

@@ -2,8 +2,6 @@
 
 #include "parse/keywords.h"
 
-#include <utility>
-
 namespace ini {
 
 namespace {
@@ -60,75 +58,6 @@ MatchRank RankDefinition(std::string_view query, std::string_view type,
         FindIgnoringCase(name, query.substr(space + 1)) == 0)
         return {4, length};
     return {};
-}
-
-namespace {
-
-// FNV-1a over the type in lower case, a separator and the name.
-std::uint64_t HashOf(std::pair<std::string_view, std::string_view> words) noexcept {
-    std::uint64_t hash = 14695981039346656037u;
-    const auto mix = [&hash](char c) {
-        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211u;
-    };
-    for (const char c : words.first)
-        mix(ToLowerAscii(c));
-    mix('\0');
-    for (const char c : words.second)
-        mix(c);
-    return hash;
-}
-
-} // namespace
-
-void DefinitionCounts::Clear() {
-    m_slots.clear();
-    m_used = 0;
-}
-
-std::size_t DefinitionCounts::SlotOf(std::size_t i, std::uint64_t hash) const {
-    const auto [type, name] = m_wordsOf(i);
-    const std::size_t mask = m_slots.size() - 1;
-    for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
-        const Slot& at = m_slots[slot];
-        if (at.first == 0)
-            return slot;
-        if (at.hash != hash)
-            continue;
-        const auto [otherType, otherName] = m_wordsOf(at.first - 1);
-        if (otherName == name && EqualsIgnoringCase(otherType, type))
-            return slot;
-    }
-}
-
-void DefinitionCounts::Grow() {
-    std::vector<Slot> old =
-        std::exchange(m_slots, std::vector<Slot>(std::max<std::size_t>(64, 2 * m_slots.size())));
-    for (const Slot& slot : old) {
-        if (slot.first == 0)
-            continue;
-        std::size_t at = slot.hash & (m_slots.size() - 1);
-        while (m_slots[at].first != 0)
-            at = (at + 1) & (m_slots.size() - 1);
-        m_slots[at] = slot;
-    }
-}
-
-void DefinitionCounts::Add(std::size_t i) {
-    if (2 * (m_used + 1) > m_slots.size())
-        Grow();
-    const std::uint64_t hash = HashOf(m_wordsOf(i));
-    Slot& slot = m_slots[SlotOf(i, hash)];
-    if (slot.first == 0) {
-        slot = Slot{hash, static_cast<std::uint32_t>(i + 1), 0};
-        ++m_used;
-    }
-    ++slot.count;
-}
-
-std::size_t DefinitionCounts::TimesDefined(std::size_t i) const {
-    if (m_slots.empty())
-        return 0;
-    return m_slots[SlotOf(i, HashOf(m_wordsOf(i)))].count;
 }
 
 } // namespace ini

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <cstdint>
-#include <functional>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -49,34 +47,5 @@ std::vector<std::size_t> BestMatches(std::string_view query, std::size_t count, 
         best.push_back(found[i].second);
     return best;
 }
-
-// How often each type (compared in any letter case) and name is defined, among definitions
-// known by their number. It keeps no text: a slot is 16 bytes, the table at most half full, and
-// equal hashes are told apart by the texts `wordsOf(i)` gives (type, name).
-class DefinitionCounts {
-public:
-    using WordsOf = std::function<std::pair<std::string_view, std::string_view>(std::size_t)>;
-    explicit DefinitionCounts(WordsOf wordsOf) : m_wordsOf(std::move(wordsOf)) {}
-
-    void Clear();
-    // Counts definition `i`; each is added once.
-    void Add(std::size_t i);
-    // How often the type and name of definition `i`, one added, are defined.
-    std::size_t TimesDefined(std::size_t i) const;
-
-private:
-    struct Slot {
-        std::uint64_t hash = 0;
-        std::uint32_t first = 0; // the first definition counted here, plus one; 0: free
-        std::uint32_t count = 0;
-    };
-    // The slot of definition `i`'s type and name: theirs, or the free one where they would go.
-    std::size_t SlotOf(std::size_t i, std::uint64_t hash) const;
-    void Grow();
-
-    WordsOf m_wordsOf;
-    std::vector<Slot> m_slots;
-    std::size_t m_used = 0;
-};
 
 } // namespace ini
