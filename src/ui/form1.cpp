@@ -98,7 +98,8 @@ W* Place(QWidget* parent, const char* name, QRect geometry, Args&&... args) {
 Form1::Form1(FormServices services, QWidget* parent)
     : QWidget(parent), m_services(std::move(services)), m_remembered(m_services.settingsFile),
       m_model(new OutlineModel(m_lines, this)),
-      m_pacer([this] { m_model->PublishPending(); }, m_services.eventInterval) {
+      m_pacer([this] { m_model->PublishPending(); }, m_services.eventInterval),
+      m_rootHashes(*m_model, m_lines, [this] { return !m_walking; }) {
     if (!m_services.makeDesktop)
         m_services.makeDesktop = [] { return MakeSystemDesktop(); };
     if (!m_services.showWarning)
@@ -498,7 +499,7 @@ WalkResult Form1::LoadShown(const std::string& path) {
         return result;
     m_filledByLastClick.reset();
     m_lastProblem.reset();
-    m_rootHashes.clear(); // of the outline before
+    m_rootHashes.Restart();
     m_model->SetProblems(std::move(result.problems));
     ShowProblemCount();
     m_shown.Show(path, stamp);
@@ -509,7 +510,7 @@ WalkResult Form1::LoadShown(const std::string& path) {
 bool Form1::ReloadShown(bool sayWhy) {
     if (m_walking || m_shown.Path().empty())
         return false;
-    ViewState before = ViewState::Capture(*m_model, m_lines, *m_treeView1, m_rootHashes);
+    ViewState before = ViewState::Capture(*m_model, m_lines, *m_treeView1, m_rootHashes.Hashes());
     const WalkResult result = LoadShown(m_shown.Path());
     if (result.status == WalkStatus::Failed && result.error && (sayWhy || !m_reloadFailureShown)) {
         m_reloadFailureShown = true;
@@ -518,7 +519,8 @@ bool Form1::ReloadShown(bool sayWhy) {
     if (result.status != WalkStatus::Done)
         return false;
     std::vector<NodeKey> filled;
-    const std::vector<NodeKey> toFill = before.RootsToFill(*m_model, m_lines, &m_rootHashes);
+    const std::vector<NodeKey> toFill =
+        before.RootsToFill(*m_model, m_lines, m_rootHashes.MadeByAPass());
     const WalkResult fills = RunWalk([&](const WalkHooks& hooks) {
         for (const NodeKey root : toFill) {
             WalkResult fill = ClickNode(root, m_lines, *m_model, m_keywords, hooks);

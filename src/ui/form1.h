@@ -7,6 +7,7 @@
 #include "ui/drive_list.h"
 #include "ui/event_pacer.h"
 #include "ui/remembered_file.h"
+#include "ui/root_hashing.h"
 #include "ui/shown_file.h"
 
 #include <QWidget>
@@ -176,9 +177,8 @@ private:
     // Where F8 last went: a problem on a line without a node selects the node before it, and
     // the next F8 goes on from the problem, not from that node.
     std::optional<std::size_t> m_lastProblem;
-    // The hashes of the shown outline's roots, made by a reload's pass, so that the capture of
-    // the next reload looks at few lines (empty until then).
-    RootTextHashes m_rootHashes;
+    // The hashes of the shown outline's roots, so that a reload's capture looks at few lines.
+    RootHashing m_rootHashes;
 };
 
 } // namespace ini

@@ -93,6 +93,36 @@ TEST(NodePath, HashesOfOnePassGiveTheNextTheSamePaths) {
     EXPECT_EQ(nodes.KeyOf(roots[2]).line, 12u + 2 * 300);
 }
 
+// Hashes made a few roots at a time are those one pass makes, whether the roots lie close
+// together (one pass over the lines between) or far apart (each found from its mark); hashes of
+// an outline with more roots are dropped and made again.
+TEST(NodePath, HashesMadeInSlicesAreThoseOfOnePass) {
+    std::string dense, sparse;
+    for (int i = 0; i < 100; ++i) {
+        dense += "Weapon Gun" + std::to_string(i % 7) + "\nEnd\n";
+        sparse += "Object Tank" + std::to_string(i % 5) + "\n";
+        for (int line = 0; line < 20; ++line)
+            sparse += "  Speed = " + std::to_string(line) + "\n";
+        sparse += "End\n";
+    }
+    for (const std::string& bytes : {dense, sparse}) {
+        const test::LoadedOutline loaded = Load(bytes);
+        const OutlineNodes& nodes = loaded.outline.Nodes();
+        RootTextHashes made;
+        FindRoots(nodes, loaded.lines, {NodePath{{"Weapon Gun1", 0}}}, &made);
+        ASSERT_EQ(made.size(), nodes.RootCount());
+
+        RootTextHashes sliced(nodes.RootCount() + 1);
+        int slices = 1;
+        while (!HashMoreRoots(nodes, loaded.lines, sliced, 7))
+            ++slices;
+        EXPECT_EQ(slices, 15);
+        EXPECT_EQ(sliced, made);
+        EXPECT_TRUE(HashMoreRoots(nodes, loaded.lines, sliced, 7));
+        EXPECT_EQ(sliced, made);
+    }
+}
+
 // A line without a node of its own (an end, a comment) leads to the node before it.
 TEST(NodePath, NodeAtOrBeforeALineWithoutANode) {
     const test::LoadedOutline loaded = Load("; head\n" + before);

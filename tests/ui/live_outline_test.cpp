@@ -5,7 +5,10 @@
 
 #include "outline/model/outline_model.h"
 #include "ui/file_list.h"
+#include "ui/root_hashing.h"
 #include "ui/shown_file.h"
+
+#include "support/temp_file.h"
 
 #include <QLabel>
 #include <QScrollBar>
@@ -71,6 +74,7 @@ private slots:
     void mistakesAreMarkedAndWalkedWithF8();
     void newLoadStartsAtTheTopAndHighlightsTheFile();
     void tooltipGivesTheLineNumberAndMoreOfALongLine();
+    void rootsAreHashedOnlyWhileNothingElseWalks();
 };
 
 void LiveOutlineTest::reloadFollowsTheFileAndKeepsWhatWasOpen() {
@@ -211,6 +215,42 @@ void LiveOutlineTest::tooltipGivesTheLineNumberAndMoreOfALongLine() {
     QVERIFY(shown > qsizetype{OutlineModel::labelBytes});
     QVERIFY(shown <= qsizetype{OutlineModel::tooltipBytes});
     QVERIFY(tip.endsWith(QChar(u'\u2026')));
+}
+
+// The hashes a reload's capture relies on are every root's of the outline shown, made in idle
+// slices that wait while a walk runs, and begun again for a new outline.
+void LiveOutlineTest::rootsAreHashedOnlyWhileNothingElseWalks() {
+    Keywords keywords;
+    keywords.InitKeywords();
+    LineStore lines;
+    OutlineModel model(lines);
+    bool walking = true;
+    RootHashing hashing(model, lines, [&] { return !walking; });
+    const auto load = [&](const std::string& bytes) {
+        const TempFile file(bytes);
+        FileLoader loader;
+        return loader.LoadFile(file.Path(), lines, model, keywords, {}).status == WalkStatus::Done;
+    };
+    std::string bytes;
+    for (int i = 0; i < 5000; ++i)
+        bytes += "Weapon Gun" + std::to_string(i) + "\n  Damage = 1\nEnd\n";
+    QVERIFY(load(bytes));
+    hashing.Restart();
+    QCoreApplication::processEvents();
+    QCOMPARE(hashing.Hashes().size(), std::size_t(0));
+    walking = false;
+    RootTextHashes made;
+    FindRoots(model.Nodes(), lines, {NodePath{{"Weapon Gun1", 0}}}, &made);
+    QTRY_COMPARE(hashing.Hashes(), made);
+
+    // More roots than before: hashes kept from the outline before would pass for a start.
+    bytes.clear();
+    for (int i = 0; i < 6000; ++i)
+        bytes += "Object Tank" + std::to_string(i) + "\nEnd\n";
+    QVERIFY(load(bytes));
+    hashing.Restart();
+    FindRoots(model.Nodes(), lines, {NodePath{{"Object Tank", 0}}}, &made);
+    QTRY_COMPARE(hashing.Hashes(), made);
 }
 
 QTEST_MAIN(LiveOutlineTest)

@@ -1,5 +1,6 @@
 #include "outline/nodes/node_path.h"
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <string_view>
@@ -24,6 +25,49 @@ std::uint16_t HashOf(std::string_view text) noexcept {
     return static_cast<std::uint16_t>(hash ^ hash >> 16 ^ hash >> 32 ^ hash >> 48);
 }
 
+LineIndex RootLine(const OutlineNodes& outline, std::size_t root, OutlineNodes::Cursor& cursor) {
+    return outline.KeyOf(OutlineNodes::RootAt(root), cursor).line;
+}
+
+// The lines of roots [from, to) in root order: `onRoot(root, line)` until it returns false.
+template <typename OnRoot>
+void EachRootLine(const OutlineNodes& outline, const LineStore& lines, std::size_t from,
+                  std::size_t to, OnRoot&& onRoot) {
+    if (from >= to)
+        return;
+    OutlineNodes::Cursor cursor;
+    const LineIndex first = RootLine(outline, from, cursor);
+    OutlineNodes::Cursor lastCursor;
+    const LineIndex last = RootLine(outline, to - 1, lastCursor);
+    // A line is found from the mark before it, a few lines at most; where roots are that dense,
+    // one pass over every line between costs less.
+    if ((to - from) * (LineStore::linesPerMark / 2) >= last - first) {
+        std::size_t root = from;
+        LineIndex rootLine = first;
+        LineIndex index = first;
+        lines.CutLines(first, last, [&](const CutLine& line) {
+            if (index++ != rootLine)
+                return true;
+            if (!onRoot(root, line.text) || ++root == to)
+                return false;
+            rootLine = RootLine(outline, root, cursor);
+            return true;
+        });
+        return;
+    }
+    OutlineNodes::Cursor aheadCursor;
+    // The roots a few ahead are on their way from memory while this one is cut.
+    constexpr std::size_t ahead = 8;
+    for (std::size_t next = from; next < std::min(from + ahead, to); ++next)
+        lines.PrefetchLine(RootLine(outline, next, aheadCursor));
+    for (std::size_t root = from; root < to; ++root) {
+        if (root + ahead < to)
+            lines.PrefetchLine(RootLine(outline, root + ahead, aheadCursor));
+        if (!onRoot(root, lines.Line(RootLine(outline, root, cursor))))
+            return;
+    }
+}
+
 // Every root's line with how many roots before it have the same text, for the roots whose text
 // `wanted` holds (most texts are not: they are hashed and passed over). `onRoot(id, step)`.
 // With `known` hashes of the outline's roots, only the lines of roots whose hash a wanted text
@@ -36,53 +80,30 @@ void EachWantedRoot(const OutlineNodes& outline, const LineStore& lines,
         made->clear();
     if (outline.RootCount() == 0 || lines.Empty() || wanted.empty())
         return;
+    // A text whose hash no wanted text shares is not looked up.
+    std::vector<bool> shared(std::size_t{1} << 16);
+    for (const auto& [text, count] : wanted)
+        shared[HashOf(text)] = true;
     const auto look = [&](std::size_t root, std::string_view line) {
         const std::string_view text = StepText(line);
+        const std::uint16_t hash = HashOf(text);
         if (made != nullptr)
-            made->push_back(HashOf(text));
+            made->push_back(hash);
+        if (!shared[hash])
+            return true;
         if (const auto found = wanted.find(text); found != wanted.end())
             onRoot(OutlineNodes::RootAt(root), NodeStep{std::string(text), found->second++});
-    };
-    OutlineNodes::Cursor cursor;
-    OutlineNodes::Cursor aheadCursor;
-    const auto lineOf = [&](std::size_t root) {
-        // The roots a few ahead are on their way from memory while this one is cut.
-        constexpr std::size_t ahead = 8;
-        for (std::size_t next = root == 0 ? 0 : root + ahead;
-             next <= root + ahead && next < outline.RootCount(); ++next)
-            lines.PrefetchLine(outline.KeyOf(OutlineNodes::RootAt(next), aheadCursor).line);
-        return lines.Line(outline.KeyOf(OutlineNodes::RootAt(root), cursor).line);
+        return true;
     };
     if (known.size() == outline.RootCount()) {
-        std::vector<bool> shared(std::size_t{1} << 16);
-        for (const auto& [text, count] : wanted)
-            shared[HashOf(text)] = true;
         for (std::size_t root = 0; root < outline.RootCount(); ++root)
             if (shared[known[root]])
-                look(root, lineOf(root));
+                EachRootLine(outline, lines, root, root + 1, look);
         return;
     }
     if (made != nullptr)
         made->reserve(outline.RootCount());
-    // A line is found from the mark before it, a few lines at most; where roots are that dense,
-    // one pass over every line costs less.
-    if (outline.RootCount() * (LineStore::linesPerMark / 2) < lines.Count()) {
-        for (std::size_t root = 0; root < outline.RootCount(); ++root)
-            look(root, lineOf(root));
-        return;
-    }
-    std::size_t root = 0;
-    LineIndex rootLine = outline.KeyOf(OutlineNodes::RootAt(0), cursor).line;
-    LineIndex index = 0;
-    lines.CutLines(0, lines.Count() - 1, [&](const CutLine& line) {
-        if (index++ != rootLine)
-            return true;
-        look(root, line.text);
-        if (++root == outline.RootCount())
-            return false;
-        rootLine = outline.KeyOf(OutlineNodes::RootAt(root), cursor).line;
-        return true;
-    });
+    EachRootLine(outline, lines, 0, outline.RootCount(), look);
 }
 
 // The step from the root down to `node`, innermost last.
@@ -147,6 +168,20 @@ std::vector<NodeId> FindRoots(const OutlineNodes& outline, const LineStore& line
                 roots[i] = root;
     });
     return roots;
+}
+
+bool HashMoreRoots(const OutlineNodes& outline, const LineStore& lines, RootTextHashes& hashes,
+                   std::size_t count) {
+    if (hashes.size() > outline.RootCount())
+        hashes.clear(); // another outline's
+    const std::size_t from = hashes.size();
+    const std::size_t to = from + std::min(count, outline.RootCount() - from);
+    hashes.reserve(outline.RootCount());
+    EachRootLine(outline, lines, from, to, [&](std::size_t, std::string_view line) {
+        hashes.push_back(HashOf(StepText(line)));
+        return true;
+    });
+    return hashes.size() == outline.RootCount();
 }
 
 NodeId FindBelow(const OutlineNodes& outline, const LineStore& lines, NodeId root,

@@ -37,6 +37,12 @@ std::vector<OutlineNodes::NodeId> FindRoots(const OutlineNodes& outline, const L
                                             const std::vector<NodePath>& paths,
                                             RootTextHashes* made = nullptr);
 
+// Hashes up to `count` more roots of `outline` after those `hashes` holds, so that the hashes
+// of an outline can be made a slice at a time while nothing else runs (more hashes than roots are
+// another outline's, and are dropped first). Gives whether `hashes` now holds every root's.
+bool HashMoreRoots(const OutlineNodes& outline, const LineStore& lines, RootTextHashes& hashes,
+                   std::size_t count);
+
 // The node `path` names, given the root its first step names; none when a step finds no node
 // (the block is not filled, or no longer holds it).
 OutlineNodes::NodeId FindBelow(const OutlineNodes& outline, const LineStore& lines,
