@@ -2,10 +2,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <functional>
+#include <memory>
 #include <string_view>
 #include <utility>
-#include <vector>
 
 namespace ini {
 
@@ -42,12 +43,31 @@ private:
         std::uint32_t first = 0; // the first definition counted here, plus one; 0: free
         std::uint32_t count = 0;
     };
+    // Slots from calloc: a large table's pages come zeroed from the system as they are first
+    // touched, so making room for millions costs nothing until they are counted.
+    class Slots {
+    public:
+        Slots() = default;
+        explicit Slots(std::size_t size);
+        std::size_t size() const noexcept { return m_size; }
+        bool empty() const noexcept { return m_size == 0; }
+        Slot& operator[](std::size_t i) noexcept { return m_slots.get()[i]; }
+        const Slot& operator[](std::size_t i) const noexcept { return m_slots.get()[i]; }
+
+    private:
+        struct Free {
+            void operator()(Slot* held) const noexcept { std::free(held); }
+        };
+        std::unique_ptr<Slot, Free> m_slots;
+        std::size_t m_size = 0;
+    };
     // The slot of definition `i`'s type and name: theirs, or the free one where they would go.
     std::size_t SlotOf(std::size_t i, std::uint64_t hash) const;
-    void Grow();
+    // Moves every slot into a table of `size` slots (a power of two).
+    void Rehash(std::size_t size);
 
     WordsOf m_wordsOf;
-    std::vector<Slot> m_slots;
+    Slots m_slots;
     std::size_t m_used = 0;
 };
 

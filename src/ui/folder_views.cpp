@@ -1,6 +1,5 @@
 #include "ui/folder_views.h"
 
-#include "outline/index/definition_match.h"
 #include "outline/index/file_index.h"
 #include "ui/path_text.h"
 
@@ -89,6 +88,7 @@ void FolderListDialog::keyPressEvent(QKeyEvent* event) {
 }
 
 void FolderListDialog::Choose() {
+    SettleRows();
     const int row = m_list->currentRow();
     if (row < 0 || static_cast<std::size_t>(row) >= m_places.size() || !goTo)
         return;
@@ -97,9 +97,20 @@ void FolderListDialog::Choose() {
     goTo(place);
 }
 
+namespace {
+
+// A slice of the go-to list's work stays well inside a frame.
+constexpr std::chrono::milliseconds sliceBudget{8};
+// Definitions taken in or ranked between two looks at the clock.
+constexpr std::size_t definitionsPerStep = 4096;
+
+} // namespace
+
 GoToBlockDialog::GoToBlockDialog(QWidget* parent)
     : FolderListDialog(QStringLiteral("Go to block"), true, parent) {
     connect(m_filter, &QLineEdit::textChanged, this, &GoToBlockDialog::Refill);
+    m_work.setInterval(0); // runs whenever no event is waiting
+    connect(&m_work, &QTimer::timeout, this, [this] { Work(sliceBudget); });
 }
 
 void GoToBlockDialog::SetIndex(FolderIndexSnapshot index) {
@@ -109,29 +120,30 @@ void GoToBlockDialog::SetIndex(FolderIndexSnapshot index) {
         m_index && index->folder == m_index->folder &&
         index->files.size() >= m_index->files.size() &&
         std::equal(m_index->files.begin(), m_index->files.end(), index->files.begin());
-    const std::size_t from = grows ? m_index->files.size() : 0;
     if (!grows) {
         m_entries.clear();
         m_timesDefined.Clear();
-        m_unreadable = 0;
+        m_taken = {0, 0};
+        m_ranking.reset();
     }
     m_index = std::move(index);
-    for (std::size_t i = from; i < m_index->files.size(); ++i) {
-        const FileDefinitions& file = *m_index->files[i];
-        m_unreadable += file.failure ? 1 : 0;
-        for (std::size_t at = 0; at < file.Definitions().size(); ++at) {
-            m_entries.push_back(
-                Entry{static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(at)});
-            m_timesDefined.Add(m_entries.size() - 1);
-        }
+    std::size_t blocks = 0;
+    std::size_t unreadable = 0;
+    for (const auto& file : m_index->files) {
+        blocks += file->Definitions().size();
+        unreadable += file->failure ? 1 : 0;
     }
+    // Room for all at once, when the table starts empty: growing it later moves every entry in
+    // one go, which for millions of them holds up the window.
+    if (m_entries.empty())
+        m_timesDefined.Reserve(blocks);
     QString header =
-        QStringLiteral("%1 blocks in %2").arg(m_entries.size()).arg(TextFromPath(m_index->folder));
+        QStringLiteral("%1 blocks in %2").arg(blocks).arg(TextFromPath(m_index->folder));
     if (!m_index->complete)
         header += QStringLiteral(" (reading %1 of %2 files)")
                       .arg(m_index->files.size())
                       .arg(m_index->filesTotal);
-    if (const std::size_t failed = m_unreadable + m_index->folderFailures.size(); failed > 0)
+    if (const std::size_t failed = unreadable + m_index->folderFailures.size(); failed > 0)
         header += QStringLiteral(", %1 could not be read").arg(failed);
     if (m_index->unfollowed > 0)
         header += QStringLiteral("; changes in %1 folders are not followed: %2")
@@ -139,8 +151,11 @@ void GoToBlockDialog::SetIndex(FolderIndexSnapshot index) {
                       .arg(QString::fromStdString(m_index->unfollowedReason));
     SetHeader(header);
     // Ranking every block again is what costs: while the folder is read, a few times a second.
+    // Between those, a ranking under way takes in the new blocks as it goes.
     if (m_index->complete || !m_sinceRefill.isValid() || m_sinceRefill.elapsed() > 300)
         Refill();
+    else
+        Work(sliceBudget);
 }
 
 void GoToBlockDialog::ShowAll() {
@@ -156,18 +171,65 @@ void GoToBlockDialog::ShowOnly(std::vector<std::string> names) {
     Refill();
 }
 
+void GoToBlockDialog::SettleRows() {
+    Work(std::chrono::nanoseconds::max());
+}
+
 void GoToBlockDialog::Refill() {
     m_sinceRefill.start();
-    const std::string query = PathFromText(m_filter->text().trimmed());
-    std::vector<std::size_t> best =
-        BestMatches(query, m_entries.size(), m_only.empty() ? mostRows : m_entries.size(),
-                    [this](std::size_t i) { return WordsOf(i); });
-    if (!m_only.empty()) {
-        std::erase_if(best, [this](std::size_t i) {
-            return std::find(m_only.begin(), m_only.end(), DefinitionOf(i).Name()) == m_only.end();
-        });
-        best.resize(std::min(best.size(), mostRows));
+    m_ranking.emplace(PathFromText(m_filter->text().trimmed()), mostRows);
+    m_ranked = 0;
+    Work(sliceBudget);
+}
+
+bool GoToBlockDialog::TableComplete() const noexcept {
+    return !m_index || m_taken.file == m_index->files.size();
+}
+
+void GoToBlockDialog::Work(std::chrono::nanoseconds budget) {
+    QElapsedTimer clock;
+    clock.start();
+    const auto goOnLater = [&] {
+        if (std::chrono::nanoseconds(clock.nsecsElapsed()) < budget)
+            return false;
+        m_work.start();
+        return true;
+    };
+    while (!TableComplete()) {
+        for (std::size_t step = 0; step < definitionsPerStep && !TableComplete(); ++step)
+            TakeNextDefinition();
+        if (goOnLater())
+            return;
     }
+    while (m_ranking && m_ranked < m_entries.size()) {
+        const std::size_t end = std::min(m_entries.size(), m_ranked + definitionsPerStep);
+        for (; m_ranked < end; ++m_ranked) {
+            const auto [type, name] = WordsOf(m_ranked);
+            if (m_only.empty() || std::find(m_only.begin(), m_only.end(), name) != m_only.end())
+                m_ranking->Offer(m_ranked, type, name);
+        }
+        if (m_ranked < m_entries.size() && goOnLater())
+            return;
+    }
+    m_work.stop();
+    if (m_ranking)
+        ShowBest();
+}
+
+void GoToBlockDialog::TakeNextDefinition() {
+    const FileDefinitions& file = *m_index->files[m_taken.file];
+    if (m_taken.definition < file.Definitions().size()) {
+        m_entries.push_back(m_taken);
+        m_timesDefined.Add(m_entries.size() - 1);
+        ++m_taken.definition;
+    }
+    if (m_taken.definition == file.Definitions().size())
+        m_taken = {m_taken.file + 1, 0};
+}
+
+void GoToBlockDialog::ShowBest() {
+    const std::vector<std::size_t> best = m_ranking->Best();
+    m_ranking.reset();
     QStringList rows;
     std::vector<FolderPlace> places;
     for (const std::size_t i : best) {
@@ -183,6 +245,7 @@ void GoToBlockDialog::Refill() {
         places.push_back(FolderPlace{std::string(FileOf(entry).Path()), definition.line});
     }
     ShowRows(rows, std::move(places));
+    emit rowsShown();
 }
 
 UsesDialog::UsesDialog(UseSearch& search, QWidget* parent)

@@ -1,13 +1,18 @@
 #pragma once
 
+#include "outline/index/definition_match.h"
 #include "parse/definition_counts.h"
 #include "ui/folder_index.h"
 #include "ui/use_search.h"
 
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QTimer>
+
+#include <chrono>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,6 +46,8 @@ protected:
     // The file's path as the list shows it: from the folder down.
     QString Shown(const std::string& folder, std::string_view file) const;
     void keyPressEvent(QKeyEvent* event) override;
+    // Called before a row is chosen: rows still to come for what was typed are made first.
+    virtual void SettleRows() {}
 
     QLineEdit* m_filter = nullptr;
     QListWidget* m_list = nullptr;
@@ -52,7 +59,9 @@ private:
     std::vector<FolderPlace> m_places;
 };
 
-// Go to block: every definition of the folder, best matches of what is typed first.
+// Go to block: every definition of the folder, best matches of what is typed first. A folder of
+// millions of definitions is taken in and ranked a slice at a time, so typing never waits on it:
+// the rows follow once the text typed is ranked, and Enter waits for that.
 class GoToBlockDialog final : public FolderListDialog {
     Q_OBJECT
 
@@ -66,8 +75,23 @@ public:
     // Most rows shown at once; the typed text narrows them.
     static constexpr std::size_t mostRows = 500;
 
+signals:
+    // The rows for the text typed now are shown.
+    void rowsShown();
+
+protected:
+    void SettleRows() override;
+
 private:
+    // Ranks again for the text typed now.
     void Refill();
+    // The list's work for up to `budget`: the index's definitions into the table, then the
+    // ranking, then the rows; what is left goes on at the next turn of the event loop.
+    void Work(std::chrono::nanoseconds budget);
+    bool TableComplete() const noexcept;
+    // Takes the next definition of the index into the table (a file without any is passed).
+    void TakeNextDefinition();
+    void ShowBest();
 
     FolderIndexSnapshot m_index;
     std::vector<std::string> m_only;
@@ -86,7 +110,12 @@ private:
     }
     std::vector<Entry> m_entries;
     DefinitionCounts m_timesDefined{[this](std::size_t entry) { return WordsOf(entry); }};
-    std::size_t m_unreadable = 0; // files
+    // The table holds the definitions of the files before this one, and this many of its own.
+    Entry m_taken{0, 0};
+    // The ranking under way, over the entries before m_ranked.
+    std::optional<BestMatches> m_ranking;
+    std::size_t m_ranked = 0;
+    QTimer m_work;
     QElapsedTimer m_sinceRefill;
 };
 

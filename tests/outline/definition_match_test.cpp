@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,10 +14,11 @@ using Definition = std::pair<std::string, std::string>;
 
 std::vector<std::string> Best(std::string_view query, const std::vector<Definition>& all,
                               std::size_t most = 10) {
+    BestMatches best{std::string(query), most};
+    for (std::size_t i = 0; i < all.size(); ++i)
+        best.Offer(i, all[i].first, all[i].second);
     std::vector<std::string> shown;
-    for (const std::size_t i : BestMatches(query, all.size(), most, [&](std::size_t at) {
-             return std::pair(std::string_view(all[at].first), std::string_view(all[at].second));
-         }))
+    for (const std::size_t i : best.Best())
         shown.push_back(all[i].first + " " + all[i].second);
     return shown;
 }
@@ -43,6 +45,28 @@ TEST(DefinitionMatch, BestMatchesFirst) {
     // Nothing typed: everything, shortest first, at most as many as asked for.
     EXPECT_EQ(Best("", definitions, 2),
               (std::vector<std::string>{"Object Lancer", "Armor TankArmor"}));
+}
+
+// Only the best are kept while many are offered, and they are the ones a full sort would give:
+// the best kinds first, then the shortest, then the first offered among equals.
+TEST(DefinitionMatch, TheBestOfManyAreThoseOfAFullSort) {
+    std::vector<Definition> many;
+    for (int i = 0; i < 1000; ++i)
+        many.emplace_back(i % 3 == 0 ? "Weapon" : "Object",
+                          (i % 7 == 0 ? "Gun" : "Tank_Gun") + std::string(i % 5, 'x'));
+    const std::vector<std::string> best = Best("gun", many, 25);
+    ASSERT_EQ(best.size(), 25u);
+    EXPECT_EQ(best.front(), "Weapon Gun"); // the whole name, shortest, and offered first
+    std::vector<std::string> sorted;
+    std::vector<std::pair<MatchRank, int>> all;
+    for (int i = 0; i < 1000; ++i)
+        all.emplace_back(RankDefinition("gun", many[i].first, many[i].second), i);
+    std::stable_sort(all.begin(), all.end(),
+                     [](const auto& a, const auto& b) { return RanksAbove(a.first, b.first); });
+    for (int i = 0; i < 25; ++i)
+        sorted.push_back(many[all[i].second].first + " " + many[all[i].second].second);
+    EXPECT_EQ(best, sorted);
+    EXPECT_EQ(Best("gun", many, 0), std::vector<std::string>{});
 }
 
 } // namespace

@@ -4,11 +4,18 @@
 
 #include "window_harness.h"
 
+#include "outline/index/file_index.h"
 #include "ui/folder_views.h"
 
 #include <QLabel>
 #include <QListWidget>
+#include <QSignalSpy>
 #include <QtTest>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 using namespace ini;
 using namespace ini::test;
@@ -57,6 +64,7 @@ class FolderViewsTest : public QObject {
 private slots:
     void goToBlockFindUsesAndGoToDefinition();
     void closingDuringASearchForUses();
+    void manyBlocksAreRankedWithoutHoldingUpTyping();
 };
 
 void FolderViewsTest::goToBlockFindUsesAndGoToDefinition() {
@@ -134,6 +142,54 @@ void FolderViewsTest::closingDuringASearchForUses() {
     uses = window.form->findChild<UsesDialog*>(QStringLiteral("FindUses"));
     QVERIFY(uses && uses->isVisible());
     window.form.reset();
+}
+
+// Over more blocks than one slice ranks, the rows for what is typed come once it is ranked, the
+// duplicates still counted; Enter straight after typing waits for them, never taking a row of
+// the text before.
+void FolderViewsTest::manyBlocksAreRankedWithoutHoldingUpTyping() {
+    std::vector<IndexedDefinition> definitions;
+    std::string texts;
+    const auto add = [&](const std::string& text, LineIndex line) {
+        texts += text;
+        definitions.push_back(IndexedDefinition{{}, 6, line});
+    };
+    for (LineIndex i = 0; i < 300'000; ++i)
+        add("Object Unit_" + std::to_string(i), 3 * i);
+    add("Weapon LancerGun", 900'000);
+    add("weapon LancerGun", 900'003);
+    for (std::size_t i = 0, at = 0; i < definitions.size(); ++i) {
+        const std::size_t size = i + 2 < definitions.size() ? 12 + std::to_string(i).size() : 16;
+        definitions[i].text = std::string_view(texts).substr(at, size);
+        at += size;
+    }
+    auto state = std::make_shared<FolderIndexState>();
+    state->folder = "/mod";
+    state->files.push_back(std::make_shared<const FileDefinitions>("/mod/All.ini", definitions,
+                                                                   std::string_view(texts)));
+    state->filesTotal = 1;
+    state->complete = true;
+
+    GoToBlockDialog dialog;
+    std::optional<FolderPlace> chosen;
+    dialog.goTo = [&](const FolderPlace& place) { chosen = place; };
+    QSignalSpy shown(&dialog, &GoToBlockDialog::rowsShown);
+    dialog.SetIndex(state);
+    dialog.ShowAll();
+    QTRY_VERIFY(!shown.isEmpty());
+    QCOMPARE(Rows(&dialog).size(), int(GoToBlockDialog::mostRows));
+    QCOMPARE(Rows(&dialog).front(), QStringLiteral("Object Unit_0 \u2014 All.ini:1"));
+
+    auto* filter = dialog.findChild<QLineEdit*>(QStringLiteral("Block_Filter"));
+    filter->setText(QStringLiteral("unit_29999"));
+    QTRY_COMPARE(Rows(&dialog).size(), 11);
+    QCOMPARE(Rows(&dialog).front(), QStringLiteral("Object Unit_29999 \u2014 All.ini:89998"));
+    filter->setText(QStringLiteral("lancergun"));
+    QTest::keyClick(filter, Qt::Key_Return);
+    QVERIFY(chosen.has_value());
+    QCOMPARE(chosen->line, LineIndex(900'000));
+    QCOMPARE(Rows(&dialog).front(),
+             QStringLiteral("Weapon LancerGun \u2014 All.ini:900001   (defined 2 times)"));
 }
 
 QTEST_MAIN(FolderViewsTest)

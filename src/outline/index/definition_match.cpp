@@ -60,4 +60,31 @@ MatchRank RankDefinition(std::string_view query, std::string_view type,
     return {};
 }
 
+void BestMatches::Offer(std::size_t i, std::string_view type, std::string_view name) {
+    const MatchRank rank = RankDefinition(m_query, type, name);
+    if (rank.kind == 0)
+        return;
+    m_found.emplace_back(rank, i);
+    if (m_found.size() >= 2 * std::max<std::size_t>(m_most, 1))
+        KeepBest();
+}
+
+void BestMatches::KeepBest() {
+    if (m_found.size() <= m_most)
+        return;
+    std::nth_element(m_found.begin(), m_found.begin() + static_cast<std::ptrdiff_t>(m_most),
+                     m_found.end(), Before);
+    m_found.resize(m_most);
+}
+
+std::vector<std::size_t> BestMatches::Best() {
+    KeepBest();
+    std::sort(m_found.begin(), m_found.end(), Before);
+    std::vector<std::size_t> best;
+    best.reserve(m_found.size());
+    for (const Found& found : m_found)
+        best.push_back(found.second);
+    return best;
+}
+
 } // namespace ini

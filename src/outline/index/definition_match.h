@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -24,28 +25,30 @@ bool RanksAbove(const MatchRank& a, const MatchRank& b) noexcept;
 MatchRank RankDefinition(std::string_view query, std::string_view type,
                          std::string_view name) noexcept;
 
-// The `most` best of `count` definitions, best first (ties keep their order), each given by
-// `textOf(i)` as a pair of type and name.
-template <typename TextOf>
-std::vector<std::size_t> BestMatches(std::string_view query, std::size_t count, std::size_t most,
-                                     TextOf&& textOf) {
-    std::vector<std::pair<MatchRank, std::size_t>> found;
-    for (std::size_t i = 0; i < count; ++i) {
-        const auto [type, name] = textOf(i);
-        if (const MatchRank rank = RankDefinition(query, type, name); rank.kind > 0)
-            found.emplace_back(rank, i);
+// The `most` best of the definitions offered to it, best first (ties in the order of their
+// indices), in memory that does not grow with how many are offered: a list over millions of
+// definitions can be ranked a slice at a time.
+class BestMatches {
+public:
+    BestMatches(std::string query, std::size_t most) : m_query(std::move(query)), m_most(most) {}
+
+    const std::string& Query() const noexcept { return m_query; }
+    void Offer(std::size_t i, std::string_view type, std::string_view name);
+    // The best, best first.
+    std::vector<std::size_t> Best();
+
+private:
+    using Found = std::pair<MatchRank, std::size_t>;
+    static bool Before(const Found& a, const Found& b) noexcept {
+        return RanksAbove(a.first, b.first) ||
+               (!RanksAbove(b.first, a.first) && a.second < b.second);
     }
-    const auto better = [](const auto& a, const auto& b) { return RanksAbove(a.first, b.first); };
-    const std::size_t kept = std::min(most, found.size());
-    std::partial_sort(found.begin(), found.begin() + static_cast<std::ptrdiff_t>(kept), found.end(),
-                      [&](const auto& a, const auto& b) {
-                          return better(a, b) || (!better(b, a) && a.second < b.second);
-                      });
-    std::vector<std::size_t> best;
-    best.reserve(kept);
-    for (std::size_t i = 0; i < kept; ++i)
-        best.push_back(found[i].second);
-    return best;
-}
+    // Only the `most` best of what was found are kept, once twice as many were.
+    void KeepBest();
+
+    std::string m_query;
+    std::size_t m_most;
+    std::vector<Found> m_found;
+};
 
 } // namespace ini
