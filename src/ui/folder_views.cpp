@@ -301,6 +301,8 @@ void UsesDialog::ShowCount() {
                          .arg(name, TextFromPath(m_folder));
     if (m_unreadable > 0)
         header += QStringLiteral(", %1 files could not be read").arg(m_unreadable);
+    if (m_search.StoppedAtMost())
+        header += QStringLiteral(" (the first %1: the search stops there)").arg(m_count);
     if (m_search.Running())
         header += QStringLiteral(" (searching)");
     SetHeader(header);

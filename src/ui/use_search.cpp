@@ -2,6 +2,13 @@
 
 #include "outline/index/block_files.h"
 #include "outline/index/file_index.h"
+#include "parse/in_order.h"
+
+#include <algorithm>
+#include <iterator>
+#include <optional>
+#include <thread>
+#include <utility>
 
 namespace ini {
 
@@ -27,6 +34,7 @@ void UseSearch::Start(std::string folder, std::string name) {
     }
     m_stop = false;
     m_done = false;
+    m_stoppedAtMost = false;
     m_running = true;
     m_worker.Run([this] { Search(); });
     m_poll.start();
@@ -39,35 +47,61 @@ void UseSearch::Cancel() {
     m_running = false;
 }
 
+namespace {
+
+// What one file gave a search: its uses in line order, or why it could not be read.
+struct FileUses {
+    std::vector<FoundUse> uses;
+    std::optional<Failure> failure;
+};
+
+// Files whose uses may wait for those before them to be taken.
+constexpr std::size_t filesAhead = 32;
+
+} // namespace
+
 void UseSearch::Search() {
     BlockFiles listed = ListBlockFiles({m_folder});
     {
         const std::lock_guard hold(m_lock);
         m_failures = std::move(listed.failures);
     }
-    BigBuffer room; // the pieces of each file in turn
-    for (std::size_t file = 0; file < listed.files.size() && !m_stop; ++file) {
+    // On a thread of its own the search reads files on every core; they are told in file order.
+    const std::size_t helpers =
+        m_worker.OnThread() ? std::max(1u, std::thread::hardware_concurrency()) - 1 : 0;
+    std::vector<BigBuffer> rooms(helpers + 1); // the pieces of each reader's file in turn
+    const auto search = [&](std::size_t file, std::size_t helper) {
+        FileUses found;
         std::string line;
         const auto onUse = [&](LineIndex index, std::string_view bytes, bool ends) {
             line += bytes;
-            if (ends) {
-                const std::lock_guard hold(m_lock);
-                m_found.push_back(FoundUse{listed.files[file], index, std::move(line)});
-                line.clear();
-            }
-            return !m_stop.load();
+            if (ends)
+                found.uses.push_back(FoundUse{listed.files[file], index, std::exchange(line, {})});
+            return !m_stop.load() && found.uses.size() < mostUses;
         };
-        Result<void> walked = [&]() -> Result<void> {
-            Result<FileReader> opened = FileReader::Open(listed.files[file]);
-            if (!opened.ok())
-                return opened.failure();
-            return FindUses(std::move(opened).value(), m_keywords, m_name, onUse, &room, &m_stop);
-        }();
-        if (!walked.ok() && !m_stop) {
+        Result<FileReader> opened = FileReader::Open(listed.files[file]);
+        Result<void> walked = opened.ok() ? FindUses(std::move(opened).value(), m_keywords, m_name,
+                                                     onUse, &rooms[helper], &m_stop)
+                                          : Result<void>(opened.failure());
+        if (!walked.ok())
+            found.failure = walked.failure();
+        return found;
+    };
+    std::size_t told = 0;
+    RunInOrder<FileUses>(
+        listed.files.size(), helpers, filesAhead, search, [&](std::size_t, FileUses found) {
+            if (m_stop)
+                return false;
+            found.uses.resize(std::min(found.uses.size(), mostUses - told));
+            told += found.uses.size();
             const std::lock_guard hold(m_lock);
-            m_failures.push_back(walked.failure());
-        }
-    }
+            m_found.insert(m_found.end(), std::make_move_iterator(found.uses.begin()),
+                           std::make_move_iterator(found.uses.end()));
+            if (found.failure)
+                m_failures.push_back(std::move(*found.failure));
+            m_stoppedAtMost = told == mostUses;
+            return !m_stoppedAtMost;
+        });
     m_done = true;
 }
 

@@ -25,7 +25,8 @@ struct FoundUse {
 // Finds every use of a name in the block files of a folder on a thread of its own (the folder
 // is listed there too), through the same streaming walk as ini-outline --uses. What it finds
 // reaches the window as it goes (found(), about every 30 ms); a new search, or Cancel(), stops the
-// one before at once.
+// one before at once. A name used everywhere would list more than anyone reads and hold memory
+// for each: the search stops at the first mostUses uses, as a search in an editor does.
 class UseSearch : public QObject {
     Q_OBJECT
 
@@ -34,9 +35,13 @@ public:
                        Threading threading = Threading::OwnThread);
     ~UseSearch() override;
 
+    static constexpr std::size_t mostUses = 20'000;
+
     void Start(std::string folder, std::string name);
     void Cancel();
     bool Running() const noexcept { return m_running; }
+    // The search stopped at mostUses uses: there may be more.
+    bool StoppedAtMost() const noexcept { return m_stoppedAtMost; }
     const std::string& Name() const noexcept { return m_name; }
     // The uses found since the last call, in file order.
     std::vector<FoundUse> TakeFound();
@@ -56,6 +61,7 @@ private:
     std::string m_name;
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_done{false};
+    std::atomic<bool> m_stoppedAtMost{false};
     bool m_running = false;
     std::mutex m_lock;
     std::vector<FoundUse> m_found;

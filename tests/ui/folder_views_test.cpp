@@ -65,6 +65,7 @@ private slots:
     void goToBlockFindUsesAndGoToDefinition();
     void closingDuringASearchForUses();
     void manyBlocksAreRankedWithoutHoldingUpTyping();
+    void aNameUsedEverywhereListsTheFirstUsesInFileOrder();
 };
 
 void FolderViewsTest::goToBlockFindUsesAndGoToDefinition() {
@@ -190,6 +191,42 @@ void FolderViewsTest::manyBlocksAreRankedWithoutHoldingUpTyping() {
     QCOMPARE(chosen->line, LineIndex(900'000));
     QCOMPARE(Rows(&dialog).front(),
              QStringLiteral("Weapon LancerGun \u2014 All.ini:900001   (defined 2 times)"));
+}
+
+// Files are searched on every core and their uses listed in file order; a name used more often
+// than anyone reads stops the search at the first UseSearch::mostUses, and the list says so.
+void FolderViewsTest::aNameUsedEverywhereListsTheFirstUsesInFileOrder() {
+    Harness window;
+    window.Open();
+    QDir(window.Folder()).mkpath(QStringLiteral("mod"));
+    const auto uses = [](int count) {
+        QByteArray bytes = "Object Tank\n";
+        for (int i = 0; i < count; ++i)
+            bytes += "  Weapon = LancerGun\n";
+        return bytes + "End\n";
+    };
+    window.WriteFile(QStringLiteral("mod/a.ini"), uses(3));
+    for (int file = 0; file < 8; ++file)
+        window.WriteFile(QStringLiteral("mod/b%1.ini").arg(file), "Object Jeep\nEnd\n");
+    window.WriteFile(QStringLiteral("mod/c.ini"), uses(int(UseSearch::mostUses)));
+    window.WriteFile(QStringLiteral("mod/d.ini"), uses(3));
+
+    Keywords keywords;
+    keywords.InitKeywords();
+    UseSearch search(keywords);
+    UsesDialog dialog(search);
+    const std::string folder = (window.Folder() + QStringLiteral("/mod")).toStdString();
+    search.Start(folder, "LancerGun");
+    dialog.Follow(folder);
+    QTRY_VERIFY_WITH_TIMEOUT(!search.Running(), 20000);
+    const QStringList rows = Rows(&dialog);
+    QCOMPARE(rows.size(), int(UseSearch::mostUses));
+    QCOMPARE(rows[0], QStringLiteral("a.ini:2: Weapon = LancerGun"));
+    QCOMPARE(rows[2], QStringLiteral("a.ini:4: Weapon = LancerGun"));
+    QCOMPARE(rows[3], QStringLiteral("c.ini:2: Weapon = LancerGun"));
+    QCOMPARE(rows.back(),
+             QStringLiteral("c.ini:%1: Weapon = LancerGun").arg(UseSearch::mostUses - 2));
+    QVERIFY(Header(&dialog).contains(QStringLiteral("the search stops there")));
 }
 
 QTEST_MAIN(FolderViewsTest)
