@@ -208,8 +208,9 @@ void TimeGoTo(const ini::FolderIndex& index) {
         most = std::max(most, wait);
         std::printf(" %.0f", rows);
     }
-    std::printf(" ms; longest wait of the window %.1f ms (target 50 ms %s)\n", most,
-                most <= 50 ? "met" : "MISSED");
+    std::printf(" ms; longest wait of the window %.1f ms (target 50 ms %s); peak memory now "
+                "%.1f MiB\n",
+                most, most <= 50 ? "met" : "MISSED", MiB(PeakKiB()));
 }
 
 // The least of a few times `command` takes to run, in seconds, or a negative time when it

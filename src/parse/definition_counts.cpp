@@ -3,7 +3,6 @@
 #include "parse/keywords.h"
 
 #include <algorithm>
-#include <new>
 #include <optional>
 
 namespace ini {
@@ -19,14 +18,13 @@ std::uint64_t DefinitionCounts::HashOf(std::string_view type, std::string_view n
     return std::hash<std::string_view>{}(name) ^ (typeKey * 0x9E3779B97F4A7C15u);
 }
 
-DefinitionCounts::Slots::Slots(std::size_t size)
-    : m_slots(static_cast<Slot*>(std::calloc(size, sizeof(Slot)))), m_size(size) {
-    if (!m_slots)
-        throw std::bad_alloc();
+bool DefinitionCounts::SameBlock(std::string_view typeA, std::string_view nameA,
+                                 std::string_view typeB, std::string_view nameB) noexcept {
+    return nameA == nameB && EqualsIgnoringCase(typeA, typeB);
 }
 
 void DefinitionCounts::Clear() {
-    m_slots = Slots();
+    m_slots.clear();
     m_used = 0;
 }
 
@@ -43,23 +41,20 @@ std::size_t DefinitionCounts::SlotOf(std::size_t i, std::uint64_t hash) const {
         if (!words)
             words = m_wordsOf(i);
         const auto [otherType, otherName] = m_wordsOf(at.first - 1);
-        if (otherName == words->second && EqualsIgnoringCase(otherType, words->first))
+        if (SameBlock(otherType, otherName, words->first, words->second))
             return slot;
     }
 }
 
 void DefinitionCounts::Reserve(std::size_t count) {
-    std::size_t size = std::max<std::size_t>(64, m_slots.size());
-    while (size < 2 * count)
-        size *= 2;
-    if (size > m_slots.size())
-        Rehash(size);
+    while (m_slots.size() < 2 * count)
+        Grow();
 }
 
-void DefinitionCounts::Rehash(std::size_t size) {
-    const Slots old = std::exchange(m_slots, Slots(size));
-    for (std::size_t i = 0; i < old.size(); ++i) {
-        const Slot& slot = old[i];
+void DefinitionCounts::Grow() {
+    std::vector<Slot> old =
+        std::exchange(m_slots, std::vector<Slot>(std::max<std::size_t>(64, 2 * m_slots.size())));
+    for (const Slot& slot : old) {
         if (slot.first == 0)
             continue;
         std::size_t at = slot.hash & (m_slots.size() - 1);
@@ -71,7 +66,7 @@ void DefinitionCounts::Rehash(std::size_t size) {
 
 std::size_t DefinitionCounts::Add(std::size_t i, std::uint64_t hash) {
     if (2 * (m_used + 1) > m_slots.size())
-        Rehash(std::max<std::size_t>(64, 2 * m_slots.size()));
+        Grow();
     Slot& slot = m_slots[SlotOf(i, hash)];
     if (slot.first == 0) {
         slot = Slot{hash, static_cast<std::uint32_t>(i + 1), 0};

@@ -2,11 +2,10 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <functional>
-#include <memory>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace ini {
 
@@ -23,6 +22,10 @@ public:
     // What the table files a type and name under. A walk that has the words at hand makes it
     // then, so that the table need not look them up again for each definition.
     static std::uint64_t HashOf(std::string_view type, std::string_view name) noexcept;
+    // Whether two definitions define the same block: the same name, and the same type in any
+    // letter case. Their hashes are then equal.
+    static bool SameBlock(std::string_view typeA, std::string_view nameA, std::string_view typeB,
+                          std::string_view nameB) noexcept;
 
     void Clear();
     // Makes room for `count` definitions at once, for a caller that knows how many will come.
@@ -43,31 +46,12 @@ private:
         std::uint32_t first = 0; // the first definition counted here, plus one; 0: free
         std::uint32_t count = 0;
     };
-    // Slots from calloc: a large table's pages come zeroed from the system as they are first
-    // touched, so making room for millions costs nothing until they are counted.
-    class Slots {
-    public:
-        Slots() = default;
-        explicit Slots(std::size_t size);
-        std::size_t size() const noexcept { return m_size; }
-        bool empty() const noexcept { return m_size == 0; }
-        Slot& operator[](std::size_t i) noexcept { return m_slots.get()[i]; }
-        const Slot& operator[](std::size_t i) const noexcept { return m_slots.get()[i]; }
-
-    private:
-        struct Free {
-            void operator()(Slot* held) const noexcept { std::free(held); }
-        };
-        std::unique_ptr<Slot, Free> m_slots;
-        std::size_t m_size = 0;
-    };
     // The slot of definition `i`'s type and name: theirs, or the free one where they would go.
     std::size_t SlotOf(std::size_t i, std::uint64_t hash) const;
-    // Moves every slot into a table of `size` slots (a power of two).
-    void Rehash(std::size_t size);
+    void Grow();
 
     WordsOf m_wordsOf;
-    Slots m_slots;
+    std::vector<Slot> m_slots;
     std::size_t m_used = 0;
 };
 

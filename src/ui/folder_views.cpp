@@ -1,6 +1,7 @@
 #include "ui/folder_views.h"
 
 #include "outline/index/file_index.h"
+#include "parse/definition_counts.h"
 #include "ui/path_text.h"
 
 #include <QCoreApplication>
@@ -101,7 +102,7 @@ namespace {
 
 // A slice of the go-to list's work stays well inside a frame.
 constexpr std::chrono::milliseconds sliceBudget{8};
-// Definitions taken in or ranked between two looks at the clock.
+// Definitions ranked or counted between two looks at the clock.
 constexpr std::size_t definitionsPerStep = 4096;
 
 } // namespace
@@ -114,17 +115,15 @@ GoToBlockDialog::GoToBlockDialog(QWidget* parent)
 }
 
 void GoToBlockDialog::SetIndex(FolderIndexSnapshot index) {
-    // While the folder is read, a new state adds files after those already taken: only those are
-    // counted. Any other change (a file read again, another folder) starts over.
+    // While the folder is read, a new state adds files after those already taken: a pass under
+    // way goes on into them. Any other change (a file read again, another folder) starts over.
     const bool grows =
         m_index && index->folder == m_index->folder &&
         index->files.size() >= m_index->files.size() &&
         std::equal(m_index->files.begin(), m_index->files.end(), index->files.begin());
     if (!grows) {
-        m_entries.clear();
-        m_timesDefined.Clear();
-        m_taken = {0, 0};
         m_ranking.reset();
+        m_counted.reset();
     }
     m_index = std::move(index);
     std::size_t blocks = 0;
@@ -133,10 +132,6 @@ void GoToBlockDialog::SetIndex(FolderIndexSnapshot index) {
         blocks += file->Definitions().size();
         unreadable += file->failure ? 1 : 0;
     }
-    // Room for all at once, when the table starts empty: growing it later moves every entry in
-    // one go, which for millions of them holds up the window.
-    if (m_entries.empty())
-        m_timesDefined.Reserve(blocks);
     QString header =
         QStringLiteral("%1 blocks in %2").arg(blocks).arg(TextFromPath(m_index->folder));
     if (!m_index->complete)
@@ -151,7 +146,6 @@ void GoToBlockDialog::SetIndex(FolderIndexSnapshot index) {
                       .arg(QString::fromStdString(m_index->unfollowedReason));
     SetHeader(header);
     // Ranking every block again is what costs: while the folder is read, a few times a second.
-    // Between those, a ranking under way takes in the new blocks as it goes.
     if (m_index->complete || !m_sinceRefill.isValid() || m_sinceRefill.elapsed() > 300)
         Refill();
     else
@@ -178,12 +172,26 @@ void GoToBlockDialog::SettleRows() {
 void GoToBlockDialog::Refill() {
     m_sinceRefill.start();
     m_ranking.emplace(PathFromText(m_filter->text().trimmed()), mostRows);
-    m_ranked = 0;
+    m_ranked = {};
+    m_counted.reset();
     Work(sliceBudget);
 }
 
-bool GoToBlockDialog::TableComplete() const noexcept {
-    return !m_index || m_taken.file == m_index->files.size();
+template <typename OnDefinition>
+bool GoToBlockDialog::Pass(Cursor& at, std::size_t count, OnDefinition&& onDefinition) const {
+    for (; at.file < m_index->files.size(); at = {at.file + 1, 0}) {
+        const FileDefinitions::DefinitionList definitions = m_index->files[at.file]->Definitions();
+        for (; at.definition < definitions.size(); ++at.definition) {
+            if (count-- == 0)
+                return true;
+            onDefinition(std::uint64_t{at.file} << 32 | at.definition, definitions[at.definition]);
+        }
+    }
+    return false;
+}
+
+IndexedDefinition GoToBlockDialog::DefinitionAt(std::uint64_t place) const {
+    return m_index->files[place >> 32]->Definitions()[place & 0xFFFF'FFFFu];
 }
 
 void GoToBlockDialog::Work(std::chrono::nanoseconds budget) {
@@ -195,54 +203,71 @@ void GoToBlockDialog::Work(std::chrono::nanoseconds budget) {
         m_work.start();
         return true;
     };
-    while (!TableComplete()) {
-        for (std::size_t step = 0; step < definitionsPerStep && !TableComplete(); ++step)
-            TakeNextDefinition();
-        if (goOnLater())
+    const auto rank = [this](std::uint64_t place, const IndexedDefinition& definition) {
+        if (m_only.empty() ||
+            std::find(m_only.begin(), m_only.end(), definition.Name()) != m_only.end())
+            m_ranking->Offer(place, definition.Type(), definition.Name());
+    };
+    while (m_ranking && m_index) {
+        if (!Pass(m_ranked, definitionsPerStep, rank))
+            StartCounting();
+        else if (goOnLater())
             return;
     }
-    while (m_ranking && m_ranked < m_entries.size()) {
-        const std::size_t end = std::min(m_entries.size(), m_ranked + definitionsPerStep);
-        for (; m_ranked < end; ++m_ranked) {
-            const auto [type, name] = WordsOf(m_ranked);
-            if (m_only.empty() || std::find(m_only.begin(), m_only.end(), name) != m_only.end())
-                m_ranking->Offer(m_ranked, type, name);
-        }
-        if (m_ranked < m_entries.size() && goOnLater())
+    const auto count = [this](std::uint64_t, const IndexedDefinition& definition) {
+        if (definition.text.size() >= m_lengths.size() || !m_lengths[definition.text.size()])
             return;
+        const auto found =
+            m_bestByHash.find(DefinitionCounts::HashOf(definition.Type(), definition.Name()));
+        if (found == m_bestByHash.end())
+            return;
+        for (const std::size_t row : found->second) {
+            const IndexedDefinition best = DefinitionAt(m_best[row]);
+            if (DefinitionCounts::SameBlock(best.Type(), best.Name(), definition.Type(),
+                                            definition.Name()))
+                ++m_timesDefined[row];
+        }
+    };
+    while (m_counted) {
+        if (!Pass(*m_counted, definitionsPerStep, count)) {
+            m_counted.reset();
+            ShowBest();
+        } else if (goOnLater()) {
+            return;
+        }
     }
     m_work.stop();
-    if (m_ranking)
-        ShowBest();
 }
 
-void GoToBlockDialog::TakeNextDefinition() {
-    const FileDefinitions& file = *m_index->files[m_taken.file];
-    if (m_taken.definition < file.Definitions().size()) {
-        m_entries.push_back(m_taken);
-        m_timesDefined.Add(m_entries.size() - 1);
-        ++m_taken.definition;
+void GoToBlockDialog::StartCounting() {
+    const std::vector<std::size_t> best = m_ranking->Best();
+    m_ranking.reset();
+    m_best.assign(best.begin(), best.end());
+    m_timesDefined.assign(m_best.size(), 0);
+    m_bestByHash.clear();
+    m_lengths.clear();
+    for (std::size_t row = 0; row < m_best.size(); ++row) {
+        const IndexedDefinition definition = DefinitionAt(m_best[row]);
+        m_bestByHash[DefinitionCounts::HashOf(definition.Type(), definition.Name())].push_back(row);
+        m_lengths.resize(std::max(m_lengths.size(), definition.text.size() + 1));
+        m_lengths[definition.text.size()] = true;
     }
-    if (m_taken.definition == file.Definitions().size())
-        m_taken = {m_taken.file + 1, 0};
+    m_counted.emplace();
 }
 
 void GoToBlockDialog::ShowBest() {
-    const std::vector<std::size_t> best = m_ranking->Best();
-    m_ranking.reset();
     QStringList rows;
     std::vector<FolderPlace> places;
-    for (const std::size_t i : best) {
-        const Entry& entry = m_entries[i];
-        const IndexedDefinition definition = DefinitionOf(i);
-        QString row =
-            QStringLiteral("%1 \u2014 %2:%3")
-                .arg(TextFromPath(definition.text), Shown(m_index->folder, FileOf(entry).Path()))
-                .arg(definition.line + 1);
-        if (const std::size_t times = m_timesDefined.TimesDefined(i); times > 1)
-            row += QStringLiteral("   (defined %1 times)").arg(times);
-        rows.append(row);
-        places.push_back(FolderPlace{std::string(FileOf(entry).Path()), definition.line});
+    for (std::size_t row = 0; row < m_best.size(); ++row) {
+        const IndexedDefinition definition = DefinitionAt(m_best[row]);
+        const std::string_view path = m_index->files[m_best[row] >> 32]->Path();
+        QString text = QStringLiteral("%1 \u2014 %2:%3")
+                           .arg(TextFromPath(definition.text), Shown(m_index->folder, path))
+                           .arg(definition.line + 1);
+        if (m_timesDefined[row] > 1)
+            text += QStringLiteral("   (defined %1 times)").arg(m_timesDefined[row]);
+        rows.append(text);
+        places.push_back(FolderPlace{std::string(path), definition.line});
     }
     ShowRows(rows, std::move(places));
     emit rowsShown();

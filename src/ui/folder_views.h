@@ -1,7 +1,6 @@
 #pragma once
 
 #include "outline/index/definition_match.h"
-#include "parse/definition_counts.h"
 #include "ui/folder_index.h"
 #include "ui/use_search.h"
 
@@ -10,10 +9,12 @@
 #include <QTimer>
 
 #include <chrono>
+#include <cstdint>
 
 #include <functional>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 class QLabel;
@@ -60,8 +61,8 @@ private:
 };
 
 // Go to block: every definition of the folder, best matches of what is typed first. A folder of
-// millions of definitions is taken in and ranked a slice at a time, so typing never waits on it:
-// the rows follow once the text typed is ranked, and Enter waits for that.
+// millions of definitions is ranked a slice at a time, so typing never waits on it: the rows
+// follow once the text typed is ranked, and Enter waits for that.
 class GoToBlockDialog final : public FolderListDialog {
     Q_OBJECT
 
@@ -85,36 +86,36 @@ protected:
 private:
     // Ranks again for the text typed now.
     void Refill();
-    // The list's work for up to `budget`: the index's definitions into the table, then the
-    // ranking, then the rows; what is left goes on at the next turn of the event loop.
+    // The list's work for up to `budget`: the ranking, then the count of how often the best are
+    // defined, then the rows; what is left goes on at the next turn of the event loop.
     void Work(std::chrono::nanoseconds budget);
-    bool TableComplete() const noexcept;
-    // Takes the next definition of the index into the table (a file without any is passed).
-    void TakeNextDefinition();
+    // Where a pass over the index's definitions stands.
+    struct Cursor {
+        std::size_t file = 0;
+        std::size_t definition = 0;
+    };
+    // Hands up to `count` definitions from `at` on to `onDefinition(place, definition)` (place:
+    // the file's index in the high half, the definition's in the low); false once all are passed.
+    template <typename OnDefinition>
+    bool Pass(Cursor& at, std::size_t count, OnDefinition&& onDefinition) const;
+    IndexedDefinition DefinitionAt(std::uint64_t place) const;
+    // The best are known: the pass that counts their twins begins.
+    void StartCounting();
     void ShowBest();
 
     FolderIndexSnapshot m_index;
     std::vector<std::string> m_only;
-    // Each definition by its place in the index, and how often its type and name are defined.
-    struct Entry {
-        std::uint32_t file;       // in the index's files
-        std::uint32_t definition; // in the file's list
-    };
-    const FileDefinitions& FileOf(const Entry& entry) const { return *m_index->files[entry.file]; }
-    IndexedDefinition DefinitionOf(std::size_t entry) const {
-        return FileOf(m_entries[entry]).Definitions()[m_entries[entry].definition];
-    }
-    std::pair<std::string_view, std::string_view> WordsOf(std::size_t entry) const {
-        const IndexedDefinition definition = DefinitionOf(entry);
-        return {definition.Type(), definition.Name()};
-    }
-    std::vector<Entry> m_entries;
-    DefinitionCounts m_timesDefined{[this](std::size_t entry) { return WordsOf(entry); }};
-    // The table holds the definitions of the files before this one, and this many of its own.
-    Entry m_taken{0, 0};
-    // The ranking under way, over the entries before m_ranked.
+    // The ranking under way, and how far it went.
     std::optional<BestMatches> m_ranking;
-    std::size_t m_ranked = 0;
+    Cursor m_ranked;
+    // Once ranked: the best, and how often each one's type and name are defined, counted in a
+    // pass of its own over every definition (most are passed over by their length: a twin's
+    // text is as long). The list keeps nothing per definition of the folder.
+    std::vector<std::uint64_t> m_best;
+    std::vector<std::size_t> m_timesDefined;
+    std::unordered_map<std::uint64_t, std::vector<std::size_t>> m_bestByHash;
+    std::vector<bool> m_lengths; // of the best's texts
+    std::optional<Cursor> m_counted;
     QTimer m_work;
     QElapsedTimer m_sinceRefill;
 };
