@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <new>
 #include <optional>
 #include <thread>
 #include <utility>
@@ -57,6 +58,30 @@ struct FileUses {
 
 // Files whose uses may wait for those before them to be taken.
 constexpr std::size_t filesAhead = 32;
+// Most bytes of a line a use keeps: far wider than the list shows, and a line of a gigabyte
+// must not be held whole.
+constexpr std::size_t mostTextBytes = 1024;
+
+// Appends to `kept` what of `bytes` fits in `most` bytes, without a UTF-8 character cut short at
+// its end (a text that is not UTF-8 may lose up to three bytes more); gives whether anything was
+// left out.
+bool KeepUpTo(std::string& kept, std::string_view bytes, std::size_t most) {
+    if (kept.size() + bytes.size() <= most) {
+        kept += bytes;
+        return false;
+    }
+    kept += bytes.substr(0, most - std::min(most, kept.size()));
+    for (std::size_t back = 1; back <= std::min<std::size_t>(3, kept.size()); ++back) {
+        const auto byte = static_cast<unsigned char>(kept[kept.size() - back]);
+        if ((byte & 0xC0) == 0x80)
+            continue; // continues a character that starts further back
+        const std::size_t length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
+        if (length > back)
+            kept.resize(kept.size() - back);
+        break;
+    }
+    return true;
+}
 
 } // namespace
 
@@ -73,18 +98,28 @@ void UseSearch::Search() {
     const auto search = [&](std::size_t file, std::size_t helper) {
         FileUses found;
         std::string line;
+        bool cut = false;
         const auto onUse = [&](LineIndex index, std::string_view bytes, bool ends) {
-            line += bytes;
-            if (ends)
+            // Once cut, nothing after the cut is kept.
+            cut = cut || KeepUpTo(line, bytes, mostTextBytes);
+            if (ends) {
+                if (std::exchange(cut, false))
+                    line += "...";
                 found.uses.push_back(FoundUse{listed.files[file], index, std::exchange(line, {})});
+            }
             return !m_stop.load() && found.uses.size() < mostUses;
         };
-        Result<FileReader> opened = FileReader::Open(listed.files[file]);
-        Result<void> walked = opened.ok() ? FindUses(std::move(opened).value(), m_keywords, m_name,
-                                                     onUse, &rooms[helper], &m_stop)
-                                          : Result<void>(opened.failure());
-        if (!walked.ok())
-            found.failure = walked.failure();
+        try {
+            Result<FileReader> opened = FileReader::Open(listed.files[file]);
+            Result<void> walked = opened.ok() ? FindUses(std::move(opened).value(), m_keywords,
+                                                         m_name, onUse, &rooms[helper], &m_stop)
+                                              : Result<void>(opened.failure());
+            if (!walked.ok())
+                found.failure = walked.failure();
+        } catch (const std::bad_alloc&) {
+            found.uses.clear();
+            found.failure = NotEnoughMemory("search " + listed.files[file]);
+        }
         return found;
     };
     std::size_t told = 0;

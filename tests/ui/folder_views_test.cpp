@@ -34,6 +34,23 @@ QStringList Rows(QWidget* dialog) {
     return rows;
 }
 
+// The rows a search for uses of "LancerGun" in `folder` lists once it ends, and its header.
+QStringList UsesListed(const QString& folder, QString* header = nullptr) {
+    Keywords keywords;
+    keywords.InitKeywords();
+    UseSearch search(keywords);
+    UsesDialog dialog(search);
+    search.Start(folder.toStdString(), "LancerGun");
+    dialog.Follow(folder.toStdString());
+    QElapsedTimer clock;
+    clock.start();
+    while (search.Running() && clock.elapsed() < 60'000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    if (header != nullptr)
+        *header = Header(&dialog);
+    return search.Running() ? QStringList() : Rows(&dialog);
+}
+
 // A small mod: weapons in one folder, units using them in another, an armor defined twice.
 void WriteMod(Harness& window) {
     QDir(window.Folder()).mkpath(QStringLiteral("mod/Weapons"));
@@ -66,6 +83,7 @@ private slots:
     void closingDuringASearchForUses();
     void manyBlocksAreRankedWithoutHoldingUpTyping();
     void aNameUsedEverywhereListsTheFirstUsesInFileOrder();
+    void aUseOnAVeryLongLineKeepsItsStartOnly();
 };
 
 void FolderViewsTest::goToBlockFindUsesAndGoToDefinition() {
@@ -211,22 +229,31 @@ void FolderViewsTest::aNameUsedEverywhereListsTheFirstUsesInFileOrder() {
     window.WriteFile(QStringLiteral("mod/c.ini"), uses(int(UseSearch::mostUses)));
     window.WriteFile(QStringLiteral("mod/d.ini"), uses(3));
 
-    Keywords keywords;
-    keywords.InitKeywords();
-    UseSearch search(keywords);
-    UsesDialog dialog(search);
-    const std::string folder = (window.Folder() + QStringLiteral("/mod")).toStdString();
-    search.Start(folder, "LancerGun");
-    dialog.Follow(folder);
-    QTRY_VERIFY_WITH_TIMEOUT(!search.Running(), 20000);
-    const QStringList rows = Rows(&dialog);
+    QString header;
+    const QStringList rows = UsesListed(window.Folder() + QStringLiteral("/mod"), &header);
     QCOMPARE(rows.size(), int(UseSearch::mostUses));
     QCOMPARE(rows[0], QStringLiteral("a.ini:2: Weapon = LancerGun"));
     QCOMPARE(rows[2], QStringLiteral("a.ini:4: Weapon = LancerGun"));
     QCOMPARE(rows[3], QStringLiteral("c.ini:2: Weapon = LancerGun"));
     QCOMPARE(rows.back(),
              QStringLiteral("c.ini:%1: Weapon = LancerGun").arg(UseSearch::mostUses - 2));
-    QVERIFY(Header(&dialog).contains(QStringLiteral("the search stops there")));
+    QVERIFY(header.contains(QStringLiteral("the search stops there")));
+}
+
+// A use on a line of hundreds of KiB keeps the line's start, cut between two characters.
+void FolderViewsTest::aUseOnAVeryLongLineKeepsItsStartOnly() {
+    Harness window;
+    window.Open();
+    QDir(window.Folder()).mkpath(QStringLiteral("mod"));
+    QByteArray longLine = "  Weapon = LancerGun ";
+    for (int i = 0; i < 100'000; ++i)
+        longLine += "\xC3\xA9"; // é
+    window.WriteFile(QStringLiteral("mod/a.ini"), "Object Tank\n" + longLine + "\nEnd\n");
+    const QStringList rows = UsesListed(window.Folder() + QStringLiteral("/mod"));
+    QCOMPARE(rows.size(), 1);
+    QVERIFY(rows[0].startsWith(QStringLiteral("a.ini:2: Weapon = LancerGun \u00E9\u00E9")));
+    QVERIFY(rows[0].endsWith(QStringLiteral("\u00E9...")));
+    QVERIFY(rows[0].size() < 1100);
 }
 
 QTEST_MAIN(FolderViewsTest)
