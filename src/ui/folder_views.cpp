@@ -25,6 +25,8 @@ FolderListDialog::FolderListDialog(const QString& title, bool withFilter, QWidge
     auto* top = new QHBoxLayout;
     m_header = new QLabel(this);
     m_header->setObjectName(QStringLiteral("Folder_Header"));
+    // A deep folder or a long note wraps rather than widening the window past the screen.
+    m_header->setWordWrap(true);
     auto* change = new QPushButton(QStringLiteral("Change folder..."), this);
     change->setObjectName(QStringLiteral("Change_Folder"));
     change->setAutoDefault(false);
