@@ -111,5 +111,30 @@ TEST(StructureChecks, ProblemsPastTheMostAreCountedNotKept) {
     EXPECT_EQ(checked.value().Uncounted(), 5u);
 }
 
+// The eight-at-a-time blank test agrees with the byte loop for every word length, every place
+// of the byte, and however many bytes of the line follow the word (the fast one reads none past
+// the line).
+TEST(StructureChecks, FastBlankTestAgreesWithTheByteLoop) {
+    for (const char odd : {'\0', '\t', '\x1f', ' ', '\x7f', '\x80', '\xa0', '\xc2', '\xff'}) {
+        for (std::size_t length = 0; length <= 20; ++length) {
+            for (std::size_t place = 0; place <= length; ++place) {
+                for (std::size_t after = 0; after <= 9; ++after) {
+                    std::string line(length + after, 'a');
+                    if (place < length)
+                        line[place] = odd;
+                    const std::string_view word = std::string_view(line).substr(0, length);
+                    // Copied to a buffer of exactly the line's size, so reading past it shows.
+                    const std::vector<char> exact(line.begin(), line.end());
+                    const std::string_view inExact(exact.data(), exact.size());
+                    EXPECT_EQ(MayHoldOtherBlankFast(inExact.substr(0, length), inExact),
+                              MayHoldOtherBlank(word))
+                        << "length " << length << ", byte " << int(odd) << " at " << place << ", "
+                        << after << " after";
+                }
+            }
+        }
+    }
+}
+
 } // namespace
 } // namespace ini
