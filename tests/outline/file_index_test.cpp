@@ -1,6 +1,7 @@
 #include "outline/index/block_files.h"
 #include "outline/index/file_index.h"
 
+#include "support/same_text.h"
 #include "support/temp_file.h"
 
 #include <gtest/gtest.h>
@@ -208,16 +209,16 @@ TEST(IndexSink, LongLinesAreFollowedAcrossPieces) {
               (std::vector<Found>{{2, "Object", "Tank2"}, {5, "Object", "Tank"}}));
     ASSERT_GE(found.uses.size(), 3u);
     EXPECT_EQ(found.uses[0].line, 0u);
-    EXPECT_TRUE(found.uses[0].text == across) << "the line as it is, in full";
+    EXPECT_PRED_FORMAT2(test::SameText, found.uses[0].text, across) << "the line as it is, in full";
     EXPECT_GT(found.uses[0].stretches, 1) << "a long line is handed on in stretches";
     EXPECT_EQ(found.uses[1].line, 2u);
-    EXPECT_TRUE(found.uses[1].text == definition);
+    EXPECT_PRED_FORMAT2(test::SameText, found.uses[1].text, definition);
     EXPECT_EQ(found.uses[2], (Use{7, "Tank"}));
     ASSERT_EQ(found.uses.size(), 5u);
     EXPECT_EQ(found.uses[3].line, 8u);
-    EXPECT_TRUE(found.uses[3].text == indented);
+    EXPECT_PRED_FORMAT2(test::SameText, found.uses[3].text, indented);
     EXPECT_EQ(found.uses[4].line, 9u);
-    EXPECT_TRUE(found.uses[4].text == deep);
+    EXPECT_PRED_FORMAT2(test::SameText, found.uses[4].text, deep);
 }
 
 // The search for uses reads a file piece by piece (1 MiB each); lines, line ends and names cut
