@@ -47,13 +47,15 @@ std::size_t DefinitionCounts::SlotOf(std::size_t i, std::uint64_t hash) const {
 }
 
 void DefinitionCounts::Reserve(std::size_t count) {
-    while (m_slots.size() < 2 * count)
-        Grow();
+    std::size_t size = std::max<std::size_t>(64, m_slots.size());
+    while (size < 2 * count)
+        size *= 2;
+    if (size > m_slots.size())
+        Rehash(size);
 }
 
-void DefinitionCounts::Grow() {
-    std::vector<Slot> old =
-        std::exchange(m_slots, std::vector<Slot>(std::max<std::size_t>(64, 2 * m_slots.size())));
+void DefinitionCounts::Rehash(std::size_t size) {
+    std::vector<Slot> old = std::exchange(m_slots, std::vector<Slot>(size));
     for (const Slot& slot : old) {
         if (slot.first == 0)
             continue;
@@ -66,7 +68,7 @@ void DefinitionCounts::Grow() {
 
 std::size_t DefinitionCounts::Add(std::size_t i, std::uint64_t hash) {
     if (2 * (m_used + 1) > m_slots.size())
-        Grow();
+        Rehash(std::max<std::size_t>(64, 2 * m_slots.size()));
     Slot& slot = m_slots[SlotOf(i, hash)];
     if (slot.first == 0) {
         slot = Slot{hash, static_cast<std::uint32_t>(i + 1), 0};

@@ -48,7 +48,8 @@ private:
     };
     // The slot of definition `i`'s type and name: theirs, or the free one where they would go.
     std::size_t SlotOf(std::size_t i, std::uint64_t hash) const;
-    void Grow();
+    // Moves every slot into a table of `size` slots (a power of two, above twice those used).
+    void Rehash(std::size_t size);
 
     WordsOf m_wordsOf;
     std::vector<Slot> m_slots;

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -59,6 +60,10 @@ TEST(StructureChecks, EachMistakeIsNamedWhereItIs) {
          "Object A\n  Draw\xC2\xA0= ModelA\nEnd\n",
          {{1, "'Draw<NBSP>=' at line 2 opens no block: only spaces separate words, so its first "
               "word is 'Draw<NBSP>=', not 'Draw'"}}},
+        {"byte order mark, then spaces",
+         "\xEF\xBB\xBF  Object\tTank\n",
+         {{0, "'Object<TAB>Tank' at line 1 opens no block: only spaces separate words, so its "
+              "first word is 'Object<TAB>Tank', not 'Object'"}}},
         {"a tab after a name not known there",
          "Draw\tX\nObject A\n  Weapon\tB\nEnd\nNote\tx\n",
          {}},
@@ -111,29 +116,28 @@ TEST(StructureChecks, ProblemsPastTheMostAreCountedNotKept) {
     EXPECT_EQ(checked.value().Uncounted(), 5u);
 }
 
-// The eight-at-a-time blank test agrees with the byte loop for every word length, every place
-// of the byte, and however many bytes of the line follow the word (the fast one reads none past
-// the line).
-TEST(StructureChecks, FastBlankTestAgreesWithTheByteLoop) {
-    for (const char odd : {'\0', '\t', '\x1f', ' ', '\x7f', '\x80', '\xa0', '\xc2', '\xff'}) {
-        for (std::size_t length = 0; length <= 20; ++length) {
-            for (std::size_t place = 0; place <= length; ++place) {
-                for (std::size_t after = 0; after <= 9; ++after) {
-                    std::string line(length + after, 'a');
-                    if (place < length)
-                        line[place] = odd;
-                    const std::string_view word = std::string_view(line).substr(0, length);
-                    // Copied to a buffer of exactly the line's size, so reading past it shows.
-                    const std::vector<char> exact(line.begin(), line.end());
-                    const std::string_view inExact(exact.data(), exact.size());
-                    EXPECT_EQ(MayHoldOtherBlankFast(inExact.substr(0, length), inExact),
-                              MayHoldOtherBlank(word))
-                        << "length " << length << ", byte " << int(odd) << " at " << place << ", "
-                        << after << " after";
-                }
-            }
-        }
-    }
+// The load looks for blanks in first words only on the lines its reader marked, piece by
+// piece; the stream looks at every line. Lines cut by the ends of the load's pieces, and a line
+// whose blank comes just after one, are found by both.
+TEST(StructureChecks, LinesAcrossTheLoadsPiecesAreChecked) {
+    constexpr std::size_t piece = std::size_t{1} << 20; // the load's pieces
+    const std::string problem = "Object\tTank\n";
+    std::string bytes;
+    // Fills with comment lines so that `line` starts at `offset`.
+    const auto placeAt = [&](std::size_t offset, const std::string& line) {
+        while (bytes.size() + 40 < offset)
+            bytes += "; filler " + std::string(29, 'x') + "\n";
+        bytes += ";" + std::string(offset - bytes.size() - 2, 'y') + "\n";
+        bytes += line;
+    };
+    placeAt(piece - 3, problem);                 // the tab in the next piece
+    placeAt(2 * piece - 6, problem);             // the tab the next piece's first byte
+    placeAt(3 * piece, problem);                 // the line the next piece's first
+    placeAt(3 * piece + 4096, "  Version\tx\n"); // a blank past no block name
+    const std::vector<Problem> got = ProblemsOf(bytes);
+    ASSERT_EQ(got.size(), 3u);
+    EXPECT_EQ(got[1].line, static_cast<LineIndex>(
+                               std::count(bytes.begin(), bytes.begin() + 2 * piece - 6, '\n')));
 }
 
 } // namespace

@@ -78,12 +78,11 @@ void StructureChecks::CopyOpener(std::size_t depth, std::string_view text) {
     m_openers[depth].assign(text.substr(0, mostQuoted));
 }
 
-void StructureChecks::TopLevel(bool end, LineIndex index, std::string_view text,
-                               std::string_view firstWord) {
+void StructureChecks::TopLevel(bool end, LineIndex index, std::string_view text) {
     if (end)
         StrayEnd(index, text);
     else
-        CheckDefinition(index, text, firstWord);
+        CheckDefinition(index, text, FirstWordOf(text));
 }
 
 void StructureChecks::CheckBlank(LineIndex index, std::string_view word, PathNode parent) {
@@ -156,6 +155,40 @@ void StructureChecks::ReportDuplicates(const LineText& lineText) {
         Add(definition.line, written(definition) + AtLine(definition.line) +
                                  " is defined again: it was first defined" + AtLine(first.line));
     }
+}
+
+void StructureChecks::LinesWithOtherBlanks(std::optional<std::span<const char* const>> starts) {
+    m_markedLines.erase(m_markedLines.begin(),
+                        m_markedLines.begin() + static_cast<std::ptrdiff_t>(m_markedAt));
+    m_markedAt = 0;
+    m_marked = starts.has_value();
+    if (!m_marked) {
+        m_markedLines.clear();
+        m_nextMarked = 0;
+        return;
+    }
+    for (const char* start : *starts)
+        m_markedLines.push_back(reinterpret_cast<std::uintptr_t>(start));
+    m_nextMarked = m_markedLines.empty() ? UINTPTR_MAX : m_markedLines.front();
+}
+
+bool StructureChecks::PassMarked(const char* line) {
+    const auto at = reinterpret_cast<std::uintptr_t>(line);
+    // A mark the walk did not stop at (a line it never hands on) must not hold back the rest.
+    while (m_markedAt < m_markedLines.size() && m_markedLines[m_markedAt] < at)
+        ++m_markedAt;
+    const bool marked = m_markedAt < m_markedLines.size() && m_markedLines[m_markedAt] == at;
+    m_markedAt += marked ? 1 : 0;
+    m_nextMarked = m_markedAt < m_markedLines.size() ? m_markedLines[m_markedAt] : UINTPTR_MAX;
+    return marked;
+}
+
+void StructureChecks::LookForBlank(LineIndex index, std::string_view line, PathNode parent) {
+    if (m_marked && !PassMarked(line.data()))
+        return;
+    const std::string_view word = FirstWordOf(line);
+    if (m_keywords.MayBeginName(parent, word) && MayHoldOtherBlankFast(word, line))
+        CheckBlank(index, word, parent);
 }
 
 void StructureChecks::Add(LineIndex line, std::string message) {

@@ -4,14 +4,14 @@
 #include "parse/keywords.h"
 #include "parse/line_splitter.h"
 #include "parse/line_walk.h"
+#include "parse/other_blanks.h"
 
-#include <algorithm>
 #include <array>
-#include <bit>
 #include <cassert>
 #include <cstdint>
-#include <cstring>
 #include <functional>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,40 +25,6 @@ struct Problem {
 
     friend bool operator==(const Problem&, const Problem&) = default;
 };
-
-// Whether `word` holds, after its first byte, one that may be a blank other than the space: a
-// control byte or one from 0x80 up (the no-break space in either encoding).
-inline bool MayHoldOtherBlank(std::string_view word) noexcept {
-    bool found = false;
-    for (std::size_t at = 1; at < word.size(); ++at)
-        found |= static_cast<signed char>(word[at]) < 0x20;
-    return found;
-}
-
-// The same, eight bytes at a time where `line`, which `word` is a view into, has them. It runs
-// for every line whose first word may begin a block name: a load of the 100 MB file is about 5%
-// faster with it than with the loop above.
-inline bool MayHoldOtherBlankFast(std::string_view word, std::string_view line) noexcept {
-    const auto lineLeft = static_cast<std::size_t>(line.data() + line.size() - word.data());
-    std::size_t at = 1;
-    if constexpr (std::endian::native == std::endian::little) {
-        for (; at < word.size() && lineLeft - at >= 8; at += 8) {
-            std::uint64_t bytes = 0;
-            std::memcpy(&bytes, word.data() + at, sizeof bytes);
-            // A byte from 0x80 up has its top bit; 0x60 added to the low seven bits of one below
-            // 0x20 leaves the top bit clear, and carries into no other byte.
-            constexpr std::uint64_t low7 = 0x7F7F7F7F7F7F7F7F, top = 0x8080808080808080;
-            const std::uint64_t odd = (bytes | ~((bytes & low7) + 0x6060606060606060)) & top;
-            const std::size_t inWord = std::min<std::size_t>(8, word.size() - at);
-            if ((odd & (~std::uint64_t{0} >> (64 - 8 * inWord))) != 0)
-                return true;
-        }
-    }
-    bool found = false;
-    for (; at < word.size(); ++at)
-        found |= static_cast<signed char>(word[at]) < 0x20;
-    return found;
-}
 
 // The walk's sink that finds the mistakes modders make most, as the walk passes them (no second
 // pass over the file):
@@ -79,14 +45,22 @@ public:
 
     // Inline, with the rare cases out of line: it runs for every line of a load. How deep a line
     // stands is the walk's to know: its stacks say it.
-    void Line(const WalkedLine& line) { See(line, m_copyOpeners); }
+    void Line(const WalkedLine& line) { m_copyOpeners ? See<true>(line) : See<false>(line); }
     // The same for a walk over lines that stay (Openers::LookedUp), such as the load's: with
     // nothing to copy, the walk carries no code for it.
     void LineThatStays(const WalkedLine& line) {
         assert(!m_copyOpeners);
-        See(line, false);
+        See<false>(line);
     }
     bool Stopped() const noexcept { return false; }
+    // Until told otherwise the checks look at every first word for another blank. A reader that
+    // finds the lines that hold one (OtherBlankWords) tells them here, piece by piece, before the
+    // walk reaches those lines (`starts` point at them, in rising order); from then on only those
+    // lines are looked at. Nothing, from a reader that does not know, means every line again.
+    void LinesWithOtherBlanks(std::optional<std::span<const char* const>> starts);
+    // The file holds `bytes`: a guess from typical block sizes (a top-level block per KiB or
+    // more) saves most regrowth of the list of definitions.
+    void ExpectBytes(std::uint64_t bytes) { m_definitions.reserve(bytes / 1024); }
     // The walk has passed the last line; `open` are the blocks still open then.
     void End(const BlockStacks& open);
     // After End: names the blocks still open, and puts the problems in file order. With
@@ -101,30 +75,43 @@ public:
     std::size_t Uncounted() const noexcept { return m_uncounted; }
 
 private:
-    void See(const WalkedLine& line, bool copyOpeners) {
+    template <bool copyOpeners> void See(const WalkedLine& line) {
         if (line.lineClass == LineClass::Ordinary) {
             // The rare case gets the parts of the line it needs, not the line: a line that stays
-            // in registers is cheaper for the walk than one made in memory for every call.
-            if (m_keywords.MayBeginName(line.stacks.TopPath(), line.firstWord) &&
-                MayHoldOtherBlankFast(line.firstWord, line.text.line))
-                CheckBlank(line.index, line.firstWord, line.stacks.TopPath());
+            // in registers is cheaper for the walk than one made in memory for every call. Where
+            // lines stay, a reader marks the few with another blank in their first word, and the
+            // walk keeps no more than the line's start for this test.
+            if constexpr (copyOpeners) {
+                if (m_keywords.MayBeginName(line.stacks.TopPath(), line.firstWord) &&
+                    MayHoldOtherBlankFast(line.firstWord, line.text.line))
+                    CheckBlank(line.index, line.firstWord, line.stacks.TopPath());
+            } else if (reinterpret_cast<std::uintptr_t>(line.text.line.data()) >= m_nextMarked) {
+                LookForBlank(line.index, line.text.line, line.stacks.TopPath());
+            }
             return;
         }
         // Kept raw, and made a node's text only if the block is never closed.
-        if (copyOpeners && line.lineClass == LineClass::Opener)
-            CopyOpener(line.stacks.Depth(), line.text.line);
+        if constexpr (copyOpeners) {
+            if (line.lineClass == LineClass::Opener)
+                CopyOpener(line.stacks.Depth(), line.text.line);
+        }
         if (line.stacks.Empty())
-            TopLevel(line.lineClass == LineClass::End, line.index, line.text.line, line.firstWord);
+            TopLevel(line.lineClass == LineClass::End, line.index, line.text.line);
     }
 
     // How much of an opener's line a message quotes.
     static constexpr std::size_t mostQuoted = 200;
 
+    // Passes the marks up to `line`, which the walk has reached; whether it is marked.
+    bool PassMarked(const char* line);
+    // CheckBlank for a line at or past the next mark (every line when none are known). Its first
+    // word is found again, so that the walk need not keep it for this call.
+    void LookForBlank(LineIndex index, std::string_view line, PathNode parent);
     void Add(LineIndex line, std::string message);
     void StrayEnd(LineIndex index, std::string_view text);
     void CopyOpener(std::size_t depth, std::string_view text);
-    // An end line or an opener while no block is open.
-    void TopLevel(bool end, LineIndex index, std::string_view text, std::string_view firstWord);
+    // An end line or an opener while no block is open (its first word is found again, as above).
+    void TopLevel(bool end, LineIndex index, std::string_view text);
     void CheckBlank(LineIndex index, std::string_view firstWord, PathNode parent);
     void CheckDefinition(LineIndex index, std::string_view text, std::string_view firstWord);
 
@@ -157,6 +144,12 @@ private:
     std::vector<Problem> m_problems;
     std::size_t m_uncounted = 0;
     LineSplitter m_splitter;
+    // With marked lines: those the walk has not reached yet, from m_markedAt on, and where the
+    // next starts (past every line when none is left); without, 0: every line is looked at.
+    bool m_marked = false;
+    std::vector<std::uintptr_t> m_markedLines;
+    std::size_t m_markedAt = 0;
+    std::uintptr_t m_nextMarked = 0;
 };
 
 } // namespace ini

@@ -121,6 +121,10 @@ template <typename Lines> struct LineStore::Marking {
     }
     void LongPart(std::string_view part) { lines.LongPart(part); }
     void LongEnd() { lines.LongEnd(); }
+    void LinesWithOtherBlanks(std::optional<std::span<const char* const>> starts) {
+        if constexpr (requires { lines.LinesWithOtherBlanks(starts); })
+            lines.LinesWithOtherBlanks(starts);
+    }
 };
 
 template <LineConsumer Lines>

@@ -145,6 +145,8 @@ template <LineConsumer Consumer> Result<bool> CutPieces(PieceReader& reader, Con
         if (!got.ok())
             return got.failure();
         const PieceReader::Piece& piece = got.value();
+        if constexpr (requires { consumer.LinesWithOtherBlanks(piece.otherBlankLines); })
+            consumer.LinesWithOtherBlanks(piece.otherBlankLines);
         std::string_view bytes = longLine.AfterTerminator(piece.bytes);
         if (!bomChecked) {
             // Nothing is cut before the first bytes tell whether a mark is there.

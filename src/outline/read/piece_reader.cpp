@@ -72,9 +72,11 @@ bool PieceReader::ReadPiece() {
         }
     }
     m_bytesRead += read.size;
-    if (m_whole)
+    if (m_whole) {
         CheckUtf8(m_bytesRead, read.ended);
-    m_reads[piece % pieceSlots] = read;
+        FindOtherBlanks(read.ended, read);
+    }
+    m_reads[piece % pieceSlots] = std::move(read);
     m_turns.Filled(piece + 1);
     return !read.ended;
 }
@@ -96,6 +98,25 @@ void PieceReader::CheckUtf8(std::size_t upTo, bool ended) noexcept {
     m_checked = std::max(m_checked, upTo);
 }
 
+void PieceReader::FindOtherBlanks(bool ended, Read& read) noexcept {
+    const std::string_view text(m_whole, m_bytesRead);
+    if (!m_otherBlanks) {
+        // The cut leaves a byte order mark out of the first line.
+        if (text.size() < utf8Bom.size() && !ended)
+            return;
+        m_otherBlanks.emplace(text.starts_with(utf8Bom) ? utf8Bom.size() : 0);
+    }
+    if (m_otherBlanksLost)
+        return;
+    try {
+        m_otherBlanks->Scan(
+            text, [&](std::size_t line) { read.otherBlankLines.push_back(m_whole + line); });
+        read.otherBlanksKnown = true;
+    } catch (const std::bad_alloc&) {
+        m_otherBlanksLost = true; // the walk looks at every line from here on
+    }
+}
+
 void PieceReader::WaitRead(std::size_t piece) {
     while (!m_turns.IsFilled(piece)) {
         if (!m_worker.StepInline())
@@ -105,13 +126,16 @@ void PieceReader::WaitRead(std::size_t piece) {
 
 Result<PieceReader::Piece> PieceReader::Next(std::string_view carry) {
     if (m_ended)
-        return Piece{carry, carry.size(), true};
+        return Piece{carry, carry.size(), true, std::nullopt};
     const std::size_t piece = m_next++;
     WaitRead(piece);
-    const Read& read = m_reads[piece % pieceSlots];
+    Read& read = m_reads[piece % pieceSlots];
     if (read.failed)
         return *m_failure;
     m_ended = read.ended;
+    // Taken before the slot is emptied: the worker may read into it again from then on.
+    m_otherBlankLines = std::move(read.otherBlankLines);
+    const bool otherBlanksKnown = read.otherBlanksKnown;
     char* const start = PieceAt(piece) - carry.size();
     // Into the whole file the carry is in front already; round reused pieces it is copied, and
     // the piece it came from can be read into again.
@@ -123,7 +147,10 @@ Result<PieceReader::Piece> PieceReader::Next(std::string_view carry) {
     // or the tail room; what follows a piece of the whole file is the next piece, being read,
     // or the tail room after the last.
     const std::size_t past = m_ended ? tailRoom : m_whole ? 0 : std::min(tailRoom, m_carryRoom);
-    return Piece{{start, size}, size + past, m_ended};
+    Piece handed{{start, size}, size + past, m_ended, std::nullopt};
+    if (otherBlanksKnown)
+        handed.otherBlankLines = m_otherBlankLines;
+    return handed;
 }
 
 } // namespace ini

@@ -2,6 +2,7 @@
 
 #include "outline/read/big_buffer.h"
 #include "outline/read/file_reader.h"
+#include "parse/other_blanks.h"
 #include "parse/result.h"
 #include "parse/worker.h"
 
@@ -9,7 +10,9 @@
 #include <atomic>
 #include <cstddef>
 #include <optional>
+#include <span>
 #include <string_view>
+#include <vector>
 
 namespace ini {
 
@@ -54,6 +57,10 @@ public:
         std::size_t readable = 0;
         // The file's last piece: nothing follows.
         bool atEnd = false;
+        // Reading into the whole file: where the piece's lines start whose first word holds
+        // another blank (OtherBlankWords), found on the worker, in rising order. Nothing when
+        // they are not known.
+        std::optional<std::span<const char* const>> otherBlankLines;
     };
     // `carry` (the unfinished end of the last piece, at most CarryRoom() bytes; empty at first)
     // followed by the next piece. The last piece's bytes stay valid until then, and no longer.
@@ -71,6 +78,8 @@ private:
         std::size_t size = 0;
         bool ended = false; // nothing more follows it
         bool failed = false;
+        std::vector<const char*> otherBlankLines;
+        bool otherBlanksKnown = false;
     };
 
     char* PieceAt(std::size_t piece) const noexcept {
@@ -82,6 +91,9 @@ private:
     bool ReadPiece();
     // Checks the bytes read into the whole file so far, up to a sequence a piece may have cut.
     void CheckUtf8(std::size_t upTo, bool ended) noexcept;
+    // Finds the lines with another blank in their first word that the whole file's bytes read so
+    // far tell of.
+    void FindOtherBlanks(bool ended, Read& read) noexcept;
     // Waits until piece `piece` is read, reading it here when there is no worker.
     void WaitRead(std::size_t piece);
 
@@ -99,9 +111,12 @@ private:
     std::size_t m_bytesRead = 0;
     std::size_t m_checked = 0; // of the whole file's bytes, checked for UTF-8
     bool m_validUtf8 = true;
-    std::size_t m_next = 0; // the piece Next() hands out next
-    bool m_ended = false;   // the last piece was handed out
-    Worker m_worker;        // last: it stops before what it reads into goes
+    std::optional<OtherBlankWords> m_otherBlanks; // made once the first bytes tell of a BOM
+    bool m_otherBlanksLost = false;               // memory ran short for them: not known any more
+    std::vector<const char*> m_otherBlankLines;   // those of the piece Next() handed out last
+    std::size_t m_next = 0;                       // the piece Next() hands out next
+    bool m_ended = false;                         // the last piece was handed out
+    Worker m_worker;                              // last: it stops before what it reads into goes
 };
 
 } // namespace ini

@@ -53,6 +53,9 @@ struct LoadSink {
         checks.LineThatStays(line);
     }
     bool Stopped() const noexcept { return Read(stop); }
+    void LinesWithOtherBlanks(std::optional<std::span<const char* const>> starts) {
+        checks.LinesWithOtherBlanks(starts);
+    }
 };
 
 void Count(WalkResult& result, AddResult added) {
@@ -73,6 +76,7 @@ Result<TopLevel> ReadTopLevel(FileReader file, const Keywords& keywords,
     WalkToSink walk(
         keywords, [showComments] { return Read(showComments); }, sink);
     try {
+        checks.ExpectBytes(file.Size());
         Result<LineStore> lines = LineStore::ReadFile(std::move(file), walk, threading);
         if (!lines.ok())
             return lines.failure();

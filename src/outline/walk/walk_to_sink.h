@@ -4,6 +4,7 @@
 #include "parse/line_walk.h"
 
 #include <optional>
+#include <span>
 #include <string_view>
 #include <utility>
 
@@ -51,6 +52,11 @@ public:
             if (m_longTaken)
                 m_sink.LongPart(part);
         }
+    }
+    // Where the lines with another blank in their first word start, as the reader found them.
+    void LinesWithOtherBlanks(std::optional<std::span<const char* const>> starts) {
+        if constexpr (requires { m_sink.LinesWithOtherBlanks(starts); })
+            m_sink.LinesWithOtherBlanks(starts);
     }
     void LongEnd() {
         if constexpr (requires { m_sink.LongEnd(); }) {

@@ -1,0 +1,53 @@
+#include "parse/other_blanks.h"
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+namespace ini {
+
+namespace {
+
+bool EndsLine(char c) noexcept {
+    return c == '\r' || c == '\n';
+}
+
+} // namespace
+
+std::size_t OtherBlankWords::FindOtherBlank(std::string_view text, std::size_t from) noexcept {
+    const char* const data = text.data();
+#ifdef __SSE2__
+    // Sixteen bytes at a time: most texts hold none, or a few.
+    const __m128i below = _mm_set1_epi8(0x20), cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n');
+    for (; from + 16 <= text.size(); from += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + from));
+        const __m128i breaks = _mm_or_si128(_mm_cmpeq_epi8(bytes, cr), _mm_cmpeq_epi8(bytes, lf));
+        // The signed compare takes the bytes from 0x80 up as below 0x20 too.
+        const __m128i others = _mm_andnot_si128(breaks, _mm_cmpgt_epi8(below, bytes));
+        if (const auto hits = static_cast<unsigned>(_mm_movemask_epi8(others)); hits != 0)
+            return from + static_cast<std::size_t>(std::countr_zero(hits));
+    }
+#endif
+    while (from < text.size() && !(MayBeOtherBlank(data[from]) && !EndsLine(data[from])))
+        ++from;
+    return from;
+}
+
+std::size_t OtherBlankWords::LineStart(std::string_view text, std::size_t at) const noexcept {
+    while (at > m_firstLine && !EndsLine(text[at - 1]))
+        --at;
+    return at;
+}
+
+OtherBlankWords::Place OtherBlankWords::PlaceOf(std::string_view text, std::size_t line,
+                                                std::size_t at) noexcept {
+    std::size_t word = line;
+    while (word < at && text[word] == ' ')
+        ++word;
+    if (word == at)
+        return Place::WordStart;
+    const std::string_view before = text.substr(word, at - word);
+    return before.find_first_of(" ;") == std::string_view::npos ? Place::InWord : Place::PastWord;
+}
+
+} // namespace ini
