@@ -119,12 +119,21 @@ std::size_t FindDoubleSpace(const char* data, std::size_t size, std::size_t from
     return found == size - 1 ? size : found;
 }
 
+// The word of `line` that starts at the first non-space from `from`.
+std::string_view WordFrom(std::string_view line, std::size_t from) noexcept {
+    const std::size_t start = FindFirst<NotSpace>(line.data(), line.size(), from);
+    const std::size_t end = FindFirst<SpaceOrSemicolon>(line.data(), line.size(), start);
+    return line.substr(start, end - start);
+}
+
 } // namespace
 
 std::string_view FirstWordOf(std::string_view line) noexcept {
-    const std::size_t start = FindFirst<NotSpace>(line.data(), line.size(), 0);
-    const std::size_t end = FindFirst<SpaceOrSemicolon>(line.data(), line.size(), start);
-    return line.substr(start, end - start);
+    return WordFrom(line, 0);
+}
+
+std::string_view WordAfter(std::string_view line, std::string_view word) noexcept {
+    return WordFrom(line, static_cast<std::size_t>(word.data() - line.data()) + word.size());
 }
 
 SplitLine LineSplitter::ParseLine(std::string_view data, bool showComments) {

@@ -99,5 +99,8 @@ struct NodeText {
 // The first word of a line's content, found without building the content: leading spaces are
 // skipped and the word runs to the next space or ";". Empty exactly when the content is empty.
 std::string_view FirstWordOf(std::string_view line) noexcept;
+// The word after `word`, a word of `line` (a view into it) such as its first: found the same way
+// in the rest of the line (a definition's name after its type), or empty.
+std::string_view WordAfter(std::string_view line, std::string_view word) noexcept;
 
 } // namespace ini

@@ -128,6 +128,8 @@ TEST(Splitter, AgreesWithAByteByByteReadingAtEveryLength) {
         }
         const std::size_t wordEnd = content.find(' ');
         EXPECT_EQ(FirstWordOf(line), content.substr(0, wordEnd)) << line;
+        const std::string second = wordEnd == std::string::npos ? "" : content.substr(wordEnd + 1);
+        EXPECT_EQ(WordAfter(line, FirstWordOf(line)), second.substr(0, second.find(' '))) << line;
     }
 }
 

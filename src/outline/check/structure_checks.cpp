@@ -59,13 +59,6 @@ std::string AtLine(LineIndex line) {
     return " at line " + std::to_string(line + 1);
 }
 
-// The second word of a line whose first word is `first` (a view into it), or empty; like the
-// first, it ends at a space, a ";" or the line's end.
-std::string_view SecondWord(std::string_view line, std::string_view first) noexcept {
-    const std::size_t after = static_cast<std::size_t>(first.data() - line.data()) + first.size();
-    return after < line.size() ? FirstWordOf(line.substr(after)) : std::string_view();
-}
-
 } // namespace
 
 void StructureChecks::StrayEnd(LineIndex index, std::string_view text) {
@@ -107,7 +100,7 @@ void StructureChecks::CheckBlank(LineIndex index, std::string_view word, PathNod
 
 void StructureChecks::CheckDefinition(LineIndex index, std::string_view text,
                                       std::string_view first) {
-    const std::string_view name = SecondWord(text, first);
+    const std::string_view name = WordAfter(text, first);
     if (name.empty())
         return;
     const std::uint64_t hash = DefinitionCounts::HashOf(first, name);

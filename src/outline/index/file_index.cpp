@@ -18,13 +18,6 @@ namespace ini {
 
 namespace {
 
-// The second word of a line whose first word is `type`, a view into it; empty when there is none
-// before the content ends.
-std::string_view NameAfter(std::string_view line, std::string_view type) noexcept {
-    const std::size_t after = static_cast<std::size_t>(type.data() - line.data()) + type.size();
-    return FirstWordOf(line.substr(after));
-}
-
 // How much of a long line is read back from its temporary file at a time.
 constexpr std::size_t replayBytes = std::size_t{64} << 10;
 
@@ -75,7 +68,7 @@ void IndexSink::LineWorthALook(const WalkedLine& line) {
     const std::string_view text = line.text.line;
     std::string_view name;
     if (line.lineClass == LineClass::Opener && line.stacks.Empty()) {
-        name = NameAfter(text, line.firstWord);
+        name = WordAfter(text, line.firstWord);
         if (!name.empty() && m_onDefinition)
             Define(line.index, line.firstWord, name);
     }
@@ -234,7 +227,7 @@ struct SearchEnd {
 // the name as its second word.
 bool MayDefine(std::string_view line, const std::string& name, const Keywords& keywords) {
     const std::string_view type = FirstWordOf(line);
-    return !type.empty() && NameAfter(line, type) == name &&
+    return !type.empty() && WordAfter(line, type) == name &&
            ClassifyFirstWord(type, BlockStacks{}, keywords).lineClass == LineClass::Opener;
 }
 
