@@ -1,5 +1,6 @@
 #pragma once
 
+#include "outline/read/big_buffer.h"
 #include "parse/block_stacks.h"
 #include "parse/keywords.h"
 #include "parse/line_splitter.h"
@@ -139,7 +140,7 @@ private:
     };
     Words WordsOf(const Definition& definition, const LineText& lineText) const;
     void ReportDuplicates(const LineText& lineText);
-    std::vector<Definition> m_definitions;
+    BigArray<Definition> m_definitions; // in huge pages: a load of many blocks faults far less
     std::string m_written;
     std::vector<Problem> m_problems;
     std::size_t m_uncounted = 0;
