@@ -55,7 +55,9 @@ void DefinitionCounts::Reserve(std::size_t count) {
 }
 
 void DefinitionCounts::Rehash(std::size_t size) {
-    std::vector<Slot> old = std::exchange(m_slots, std::vector<Slot>(size));
+    BigArray<Slot> grown;
+    grown.resize(size);
+    const BigArray<Slot> old = std::exchange(m_slots, std::move(grown));
     for (const Slot& slot : old) {
         if (slot.first == 0)
             continue;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "parse/big_buffer.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -52,7 +54,7 @@ private:
     void Rehash(std::size_t size);
 
     WordsOf m_wordsOf;
-    std::vector<Slot> m_slots;
+    BigArray<Slot> m_slots; // in huge pages: a table of many definitions faults far less
     std::size_t m_used = 0;
 };
 

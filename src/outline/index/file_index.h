@@ -1,6 +1,6 @@
 #pragma once
 
-#include "outline/read/big_buffer.h"
+#include "parse/big_buffer.h"
 #include "outline/read/file_reader.h"
 #include "parse/keywords.h"
 #include "parse/line_walk.h"

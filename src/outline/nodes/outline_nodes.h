@@ -1,7 +1,7 @@
 #pragma once
 
 #include "outline/nodes/outline_tree.h"
-#include "outline/read/big_buffer.h"
+#include "parse/big_buffer.h"
 
 #include <bit>
 #include <cstdint>

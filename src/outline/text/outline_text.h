@@ -2,7 +2,7 @@
 
 #include "outline/check/structure_checks.h"
 #include "outline/nodes/outline_nodes.h"
-#include "outline/read/big_buffer.h"
+#include "parse/big_buffer.h"
 #include "outline/read/file_reader.h"
 #include "outline/read/line_store.h"
 #include "parse/keywords.h"

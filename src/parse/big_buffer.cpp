@@ -1,4 +1,4 @@
-#include "outline/read/big_buffer.h"
+#include "parse/big_buffer.h"
 
 #include <cstdint>
 #include <sys/mman.h>

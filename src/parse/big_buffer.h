@@ -8,7 +8,8 @@
 
 namespace ini {
 
-// Memory for the load path's large buffers (file bytes, line starts, root nodes).
+// Memory for the load path's large buffers (file bytes, line starts, root nodes, the tables of
+// definitions).
 //
 // Each buffer is its own anonymous mapping. From 2 MiB up it is aligned to 2 MiB and advised to
 // use huge pages: filling fresh memory is then one page fault per 2 MiB instead of per 4 KiB,
