@@ -1,9 +1,11 @@
 // Split-and-classify over a million realistic lines: the line walk with no node step, the same
-// walk with the structure checks a load runs, and the cutting alone.
+// walk with the structure checks a load runs, the cutting alone, and the reader's search for
+// lines the checks must look at.
 
 #include "outline/check/structure_checks.h"
 #include "parse/line_ends.h"
 #include "parse/line_walk.h"
+#include "parse/other_blanks.h"
 
 #include <benchmark/benchmark.h>
 
@@ -64,10 +66,20 @@ const std::string& MillionLineText() {
     return text;
 }
 
+// The lines whose first word holds another blank, as a load's reader finds them beside the walk.
+std::vector<const char*> OtherBlankLines(std::string_view text) {
+    std::vector<const char*> lines;
+    ini::OtherBlankWords(0).Scan(text,
+                                 [&](std::size_t line) { lines.push_back(text.data() + line); });
+    return lines;
+}
+
 // Split-and-classify as a load does it: lines cut with their first words in one pass, each
-// walked at once; with `checked`, the structure checks see every line as a load's do.
+// walked at once; with `checked`, the structure checks see every line as a load's do, told by
+// the reader which lines hold another blank.
 void SplitAndClassify(benchmark::State& state, bool checked) {
     const std::string& text = MillionLineText();
+    const std::vector<const char*> marked = OtherBlankLines(text);
     ini::Keywords keywords;
     keywords.InitKeywords();
     std::vector<std::string_view> lines; // as a load keeps them, for the checks' last look
@@ -77,6 +89,8 @@ void SplitAndClassify(benchmark::State& state, bool checked) {
         count = 0;
         lines.clear();
         ini::StructureChecks checks(keywords, ini::StructureChecks::Openers::LookedUp);
+        checks.ExpectBytes(text.size());
+        checks.LinesWithOtherBlanks(marked);
         ini::LineWalker walker(
             keywords, [] { return false; },
             [&](const ini::WalkedLine& line) {
@@ -124,6 +138,15 @@ void BM_CutLines(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_CutLines)->Unit(benchmark::kMillisecond);
+
+// What a load's reader does beside the walk for the checks.
+void BM_FindOtherBlankLines(benchmark::State& state) {
+    const std::string& text = MillionLineText();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(OtherBlankLines(text).size());
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+BENCHMARK(BM_FindOtherBlankLines)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
