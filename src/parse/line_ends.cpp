@@ -31,7 +31,7 @@ std::size_t FindLineBreak(std::string_view text, std::size_t from) noexcept {
     }
 #endif
     for (; i < size; ++i) {
-        if (data[i] == '\r' || data[i] == '\n')
+        if (IsLineBreak(data[i]))
             return i;
     }
     return size;

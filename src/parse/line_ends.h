@@ -27,6 +27,11 @@ namespace ini {
 // The text without a leading UTF-8 byte order mark, if it has one.
 std::string_view StripUtf8Bom(std::string_view text) noexcept;
 
+// Whether `c` is a CR or an LF: the bytes that end lines.
+constexpr bool IsLineBreak(char c) noexcept {
+    return c == '\r' || c == '\n';
+}
+
 // Position of the first CR or LF at or after `from`, or the text's size when there is none.
 std::size_t FindLineBreak(std::string_view text, std::size_t from) noexcept;
 
@@ -89,7 +94,7 @@ inline ByteMasks MasksOfFew(const char* at, std::size_t count) noexcept {
     ByteMasks masks;
     for (std::size_t i = 0; i < count; ++i) {
         const std::uint64_t bit = std::uint64_t{1} << i;
-        const bool lineBreak = at[i] == '\r' || at[i] == '\n';
+        const bool lineBreak = IsLineBreak(at[i]);
         masks.lineBreak |= lineBreak ? bit : 0;
         masks.space |= at[i] == ' ' ? bit : 0;
         masks.semicolon |= at[i] == ';' ? bit : 0;

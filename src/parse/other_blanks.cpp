@@ -6,14 +6,6 @@
 
 namespace ini {
 
-namespace {
-
-bool EndsLine(char c) noexcept {
-    return c == '\r' || c == '\n';
-}
-
-} // namespace
-
 std::size_t OtherBlankWords::FindOtherBlank(std::string_view text, std::size_t from) noexcept {
     const char* const data = text.data();
 #ifdef __SSE2__
@@ -36,13 +28,13 @@ std::size_t OtherBlankWords::FindOtherBlank(std::string_view text, std::size_t f
             return from + static_cast<std::size_t>(std::countr_zero(hits));
     }
 #endif
-    while (from < text.size() && !(MayBeOtherBlank(data[from]) && !EndsLine(data[from])))
+    while (from < text.size() && !(MayBeOtherBlank(data[from]) && !IsLineBreak(data[from])))
         ++from;
     return from;
 }
 
 std::size_t OtherBlankWords::LineStart(std::string_view text, std::size_t at) const noexcept {
-    while (at > m_firstLine && !EndsLine(text[at - 1]))
+    while (at > m_firstLine && !IsLineBreak(text[at - 1]))
         --at;
     return at;
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "parse/big_buffer.h"
 #include "outline/read/file_reader.h"
+#include "parse/big_buffer.h"
 #include "parse/keywords.h"
 #include "parse/line_walk.h"
 #include "parse/result.h"

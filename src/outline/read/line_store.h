@@ -1,8 +1,8 @@
 #pragma once
 
-#include "parse/big_buffer.h"
 #include "outline/read/file_reader.h"
 #include "outline/read/piece_cutter.h"
+#include "parse/big_buffer.h"
 #include "parse/line_ends.h"
 #include "parse/node_key.h"
 #include "parse/result.h"

@@ -2,9 +2,9 @@
 
 #include "outline/check/structure_checks.h"
 #include "outline/nodes/outline_nodes.h"
-#include "parse/big_buffer.h"
 #include "outline/read/file_reader.h"
 #include "outline/read/line_store.h"
+#include "parse/big_buffer.h"
 #include "parse/keywords.h"
 #include "parse/line_splitter.h"
 #include "parse/line_walk.h"
