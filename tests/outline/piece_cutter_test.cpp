@@ -67,7 +67,8 @@ Cut CutFile(const std::string& path, const Layout& layout, std::size_t stopAfter
     recorder.stopAfter = stopAfter;
     Result<bool> finished = [&] {
         PieceReader reader = layout.whole
-                                 ? PieceReader(file, whole.data(), layout.threading, layout.piece)
+                                 ? PieceReader(file, whole.data(), /*findOtherBlanks=*/true,
+                                               layout.threading, layout.piece)
                                  : PieceReader(file, layout.threading, layout.piece, layout.carry);
         return CutPieces(reader, recorder);
     }();

@@ -139,7 +139,11 @@ Result<LineStore> LineStore::ReadFile(FileReader file, Lines& lines, Threading t
         store.m_marks.reserve(store.m_size / 32 / linesPerMark + 2);
         Marking<Lines> marking{store, lines};
         // The lines read so far are cut and handed on while the rest is read.
-        PieceReader reader(file, store.m_bytes.Data(), threading);
+        constexpr bool takesOtherBlanks =
+            requires(std::optional<std::span<const char* const>> starts) {
+            lines.LinesWithOtherBlanks(starts);
+        };
+        PieceReader reader(file, store.m_bytes.Data(), takesOtherBlanks, threading);
         const Result<bool> cut = CutPieces(reader, marking);
         if (!cut.ok())
             return cut.failure();

@@ -44,8 +44,10 @@ PieceReader::PieceReader(FileReader& file, BigBuffer& room, Threading threading)
     m_worker.Repeat([this] { return ReadPiece(); });
 }
 
-PieceReader::PieceReader(FileReader& file, char* whole, Threading threading, std::size_t pieceSize)
-    : m_file(file), m_whole(whole), m_pieceBytes(pieceSize), m_worker(threading) {
+PieceReader::PieceReader(FileReader& file, char* whole, bool findOtherBlanks, Threading threading,
+                         std::size_t pieceSize)
+    : m_file(file), m_whole(whole), m_pieceBytes(pieceSize), m_otherBlanksLost(!findOtherBlanks),
+      m_worker(threading) {
     m_worker.Repeat([this] { return ReadPiece(); });
 }
 
@@ -99,6 +101,8 @@ void PieceReader::CheckUtf8(std::size_t upTo, bool ended) noexcept {
 }
 
 void PieceReader::FindOtherBlanks(bool ended, Read& read) noexcept {
+    if (m_otherBlanksLost)
+        return;
     const std::string_view text(m_whole, m_bytesRead);
     if (!m_otherBlanks) {
         // The cut leaves a byte order mark out of the first line.
@@ -106,8 +110,6 @@ void PieceReader::FindOtherBlanks(bool ended, Read& read) noexcept {
             return;
         m_otherBlanks.emplace(text.starts_with(utf8Bom) ? utf8Bom.size() : 0);
     }
-    if (m_otherBlanksLost)
-        return;
     try {
         m_otherBlanks->Scan(
             text, [&](std::size_t line) { read.otherBlankLines.push_back(m_whole + line); });

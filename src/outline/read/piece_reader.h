@@ -42,9 +42,10 @@ public:
     // reading a small file.
     PieceReader(FileReader& file, BigBuffer& room, Threading threading = Threading::OwnThread);
     // Reads into `whole`, which has room for the file's size seen at open plus tailRoom, and
-    // checks on the way whether the file is valid UTF-8.
-    PieceReader(FileReader& file, char* whole, Threading threading = Threading::OwnThread,
-                std::size_t pieceSize = pieceBytes);
+    // checks on the way whether the file is valid UTF-8. With `findOtherBlanks` it also finds
+    // the lines whose first word holds another blank (Piece::otherBlankLines).
+    PieceReader(FileReader& file, char* whole, bool findOtherBlanks,
+                Threading threading = Threading::OwnThread, std::size_t pieceSize = pieceBytes);
     // Stops the read after the piece under way and waits for the worker.
     ~PieceReader();
     PieceReader(const PieceReader&) = delete;
@@ -112,11 +113,12 @@ private:
     std::size_t m_checked = 0; // of the whole file's bytes, checked for UTF-8
     bool m_validUtf8 = true;
     std::optional<OtherBlankWords> m_otherBlanks; // made once the first bytes tell of a BOM
-    bool m_otherBlanksLost = false;               // memory ran short for them: not known any more
-    std::vector<const char*> m_otherBlankLines;   // those of the piece Next() handed out last
-    std::size_t m_next = 0;                       // the piece Next() hands out next
-    bool m_ended = false;                         // the last piece was handed out
-    Worker m_worker;                              // last: it stops before what it reads into goes
+    // Not looked for, or memory ran short for them: not known (any more).
+    bool m_otherBlanksLost = false;
+    std::vector<const char*> m_otherBlankLines; // those of the piece Next() handed out last
+    std::size_t m_next = 0;                     // the piece Next() hands out next
+    bool m_ended = false;                       // the last piece was handed out
+    Worker m_worker;                            // last: it stops before what it reads into goes
 };
 
 } // namespace ini
