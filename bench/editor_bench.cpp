@@ -4,6 +4,7 @@
 //                                 blinking does (a long LINE shows what a blink costs there)
 // Prints one line per stage: "<stage> <seconds> s" and at the end the peak memory.
 
+#include "bench_clock.h"
 #include "notepad/editor_window.h"
 
 #include <QAbstractScrollArea>
@@ -15,21 +16,12 @@
 #include <chrono>
 #include <cstdio>
 #include <string_view>
-#include <sys/resource.h>
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double SecondsSince(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-double PeakMiB() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_maxrss) / 1024.0;
-}
+using bench::Clock;
+using bench::PeakMiB;
+using bench::SecondsSince;
 
 // The widget that shows the text, whichever view the file opened in.
 QWidget* TextViewport(QWidget& window) {

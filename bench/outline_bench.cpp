@@ -8,6 +8,7 @@
 // about in one process, so that both meet the same machine; prints the minimum, first quartile
 // and median of each and what the checks add.
 
+#include "bench_clock.h"
 #include "outline/walk/outline_builder.h"
 #include "outline/walk/walk_to_sink.h"
 #include "support/loaded_outline.h"
@@ -18,16 +19,12 @@
 #include <cstdlib>
 #include <optional>
 #include <string_view>
-#include <sys/resource.h>
 #include <vector>
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double SecondsSince(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
+using bench::Clock;
+using bench::SecondsSince;
 
 // What a load made, kept until its time is taken: freeing it is not timed.
 struct Loaded {
@@ -136,9 +133,7 @@ int main(int argc, char** argv) {
     const std::size_t lines = loaded ? loaded->lines.Count() : read ? read->Count() : 0;
     const std::size_t nodes = loaded ? loaded->outline.Nodes().Size() : 0;
 
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
     std::printf("%s %.3f s, peak %.1f MiB, %zu lines, %zu nodes\n", argv[2], seconds,
-                static_cast<double>(usage.ru_maxrss) / 1024.0, lines, nodes);
+                bench::PeakMiB(), lines, nodes);
     return 0;
 }

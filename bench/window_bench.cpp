@@ -7,6 +7,7 @@
 // pause, against a plain load of the file.
 // Usage: window_bench FILE [WC_SECONDS [--core|--reload]]  (without WC_SECONDS it times `wc -l`)
 
+#include "bench_clock.h"
 #include "bench_window.h"
 #include "outline/model/outline_model.h"
 #include "outline/nodes/plain_outline.h"
@@ -27,7 +28,6 @@
 #include <cstdio>
 #include <optional>
 #include <string_view>
-#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -184,9 +184,7 @@ int main(int argc, char** argv) {
         // The core on its own, so that its peak memory is its own.
         const double startMiB = ResidentMiB();
         const CoreFigures core = TimeCore(QFile::encodeName(path).toStdString());
-        rusage usage{};
-        getrusage(RUSAGE_SELF, &usage);
-        const double peakMiB = static_cast<double>(usage.ru_maxrss) / 1024.0;
+        const double peakMiB = bench::PeakMiB();
         const double fileBytes = static_cast<double>(QFileInfo(path).size());
         const double sizeMiB = fileBytes / (1 << 20);
         const bool topMet = core.top <= 3 * wcSeconds, allMet = core.all <= 5 * wcSeconds;
