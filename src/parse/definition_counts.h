@@ -2,6 +2,8 @@
 
 #include "parse/big_buffer.h"
 
+#include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -57,5 +59,29 @@ private:
     BigArray<Slot> m_slots; // in huge pages: a table of many definitions faults far less
     std::size_t m_used = 0;
 };
+
+// Of `count` definitions, those whose hash (`hashOf(i)`) may be another's too, in rising order:
+// every definition of a block defined more than once is among them. Two bits per hash in a table
+// of 16 per definition sort out the rest, in two passes that stay in cache, so that a file with
+// few such blocks builds a DefinitionCounts table (whose slots miss the cache) only for those.
+template <typename HashOf>
+std::vector<std::size_t> MayBeDefinedAgain(std::size_t count, HashOf&& hashOf) {
+    const std::size_t bits = std::bit_ceil(std::max<std::size_t>(64, 16 * count));
+    const int shift = 64 - std::countr_zero(bits);
+    std::vector<std::uint64_t> seen(bits / 64), again(bits / 64);
+    const auto bitOf = [&](std::size_t i) { return std::uint64_t{hashOf(i)} >> shift; };
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint64_t bit = bitOf(i), mask = std::uint64_t{1} << (bit % 64);
+        again[bit / 64] |= seen[bit / 64] & mask;
+        seen[bit / 64] |= mask;
+    }
+    std::vector<std::size_t> candidates;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint64_t bit = bitOf(i);
+        if ((again[bit / 64] >> (bit % 64) & 1) != 0)
+            candidates.push_back(i);
+    }
+    return candidates;
+}
 
 } // namespace ini

@@ -140,5 +140,38 @@ TEST(StructureChecks, LinesAcrossTheLoadsPiecesAreChecked) {
                                std::count(bytes.begin(), bytes.begin() + 2 * piece - 6, '\n')));
 }
 
+// The stream keeps the openers of open blocks only until their piece is read into again, and
+// copies them then: blocks opened pieces before the end, and one opened by a line too long to
+// carry (of which the stream keeps the start), are still quoted.
+TEST(StructureChecks, BlocksOpenedPiecesBeforeTheEndAreQuoted) {
+    const std::string filler = "; " + std::string(60, 'f') + "\n";
+    std::string bytes = "Object Tank\n";
+    while (bytes.size() < (std::size_t{5} << 20))
+        bytes += filler;
+    bytes += "  Draw = ModelA\n";
+    for (int i = 0; i < 20000; ++i)
+        bytes += filler;
+    const std::vector<Problem> got = ProblemsOf(bytes);
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_EQ(got[0].message,
+              "'Object Tank' at line 1 is never closed: every line after it belongs to it");
+    EXPECT_EQ(got[1].message.substr(0, 16), "'Draw = ModelA' ");
+
+    bytes += "  End\n  Draw " + std::string(PieceReader::carryRoom * 2, 'x') + "\n";
+    for (int i = 0; i < 20000; ++i)
+        bytes += filler;
+    Keywords keywords;
+    keywords.InitKeywords();
+    const test::TempFile file(bytes);
+    Result<StructureChecks> checked =
+        CheckStructure(FileReader::Open(file.Path()).value(), keywords);
+    ASSERT_TRUE(checked.ok());
+    ASSERT_EQ(checked.value().Problems().size(), 2u);
+    EXPECT_EQ(checked.value().Problems()[0].message, got[0].message);
+    const std::string& quoted = checked.value().Problems()[1].message;
+    EXPECT_EQ(quoted.substr(0, 7), "'Draw x") << quoted;
+    EXPECT_NE(quoted.find("x' at line "), std::string::npos) << quoted;
+}
+
 } // namespace
 } // namespace ini

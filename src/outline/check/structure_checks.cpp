@@ -3,6 +3,7 @@
 #include "parse/definition_counts.h"
 
 #include <algorithm>
+#include <bit>
 #include <functional>
 
 namespace ini {
@@ -66,9 +67,12 @@ void StructureChecks::StrayEnd(LineIndex index, std::string_view text) {
                    " closes no block: none is open here, so it is passed over");
 }
 
-void StructureChecks::CopyOpener(std::size_t depth, std::string_view text) {
-    // Assigned, not made anew, so the few strings of the open blocks keep their room.
-    m_openers[depth].assign(text.substr(0, mostQuoted));
+void StructureChecks::LinesLeaving() {
+    for (; m_openersToCopy != 0; m_openersToCopy &= m_openersToCopy - 1) {
+        const auto depth = static_cast<std::size_t>(std::countr_zero(m_openersToCopy));
+        // Assigned, not made anew, so the few strings of the open blocks keep their room.
+        m_openerLines[depth] = m_openers[depth].assign(m_openerLines[depth]);
+    }
 }
 
 void StructureChecks::TopLevel(bool end, LineIndex index, std::string_view text) {
@@ -103,50 +107,55 @@ void StructureChecks::CheckDefinition(LineIndex index, std::string_view text,
     const std::string_view name = WordAfter(text, first);
     if (name.empty())
         return;
-    const std::uint64_t hash = DefinitionCounts::HashOf(first, name);
+    m_definitions.push_back(Definition{DefinitionCounts::HashOf(first, name), index});
     if (m_copyOpeners) {
-        m_definitions.push_back(Definition{hash, index, m_written.size(), first.size(),
-                                           m_written.size() + first.size(), name.size()});
+        // A line a walk over pieces holds whole fits in a piece, far below 4 GiB.
+        m_copied.push_back(CopiedWords{m_written.size(), static_cast<std::uint32_t>(first.size()),
+                                       static_cast<std::uint32_t>(name.size())});
         m_written.append(first).append(name);
-    } else {
-        m_definitions.push_back(Definition{
-            hash, index, static_cast<std::size_t>(first.data() - text.data()), first.size(),
-            static_cast<std::size_t>(name.data() - text.data()), name.size()});
     }
 }
 
-StructureChecks::Words StructureChecks::WordsOf(const Definition& definition,
+StructureChecks::Words StructureChecks::WordsOf(std::size_t definition,
                                                 const LineText& lineText) const {
-    const std::string_view from = m_copyOpeners ? m_written : lineText(definition.line);
-    return {from.substr(definition.typeAt, definition.typeSize),
-            from.substr(definition.nameAt, definition.nameSize)};
+    if (!m_copyOpeners) {
+        const std::string_view text = lineText(m_definitions[definition].line);
+        const std::string_view type = FirstWordOf(text);
+        return {type, WordAfter(text, type)};
+    }
+    const CopiedWords& copied = m_copied[definition];
+    const std::string_view words =
+        std::string_view(m_written).substr(copied.typeAt, copied.typeSize + copied.nameSize);
+    return {words.substr(0, copied.typeSize), words.substr(copied.typeSize)};
 }
 
 void StructureChecks::ReportDuplicates(const LineText& lineText) {
-    // Definitions come in file order, so the first the table gives is the first of its type and
+    const std::vector<std::size_t> candidates = MayBeDefinedAgain(
+        m_definitions.size(), [&](std::size_t i) { return m_definitions[i].hash; });
+    // Candidates come in file order, so the first the table gives is the first of its type and
     // name.
-    DefinitionCounts counts([&](std::size_t i) {
-        const Words words = WordsOf(m_definitions[i], lineText);
+    DefinitionCounts counts([&](std::size_t c) {
+        const Words words = WordsOf(candidates[c], lineText);
         return std::pair(words.type, words.name);
     });
-    counts.Reserve(m_definitions.size());
-    std::vector<bool> reported(m_definitions.size());
-    const auto written = [&](const Definition& d) {
-        const Words words = WordsOf(d, lineText);
+    counts.Reserve(candidates.size());
+    std::vector<bool> reported(candidates.size());
+    const auto written = [&](std::size_t definition) {
+        const Words words = WordsOf(definition, lineText);
         return Quoted(std::string(words.type) + ' ' + std::string(words.name));
     };
-    for (std::size_t later = 0; later < m_definitions.size(); ++later) {
-        const Definition& definition = m_definitions[later];
+    for (std::size_t later = 0; later < candidates.size(); ++later) {
+        const Definition& definition = m_definitions[candidates[later]];
         const std::size_t firstIndex = counts.Add(later, definition.hash);
         if (firstIndex == later)
             continue;
-        const Definition& first = m_definitions[firstIndex];
+        const LineIndex first = m_definitions[candidates[firstIndex]].line;
         if (!reported[firstIndex])
-            Add(first.line, written(first) + AtLine(first.line) + " is defined again" +
-                                AtLine(definition.line));
+            Add(first, written(candidates[firstIndex]) + AtLine(first) + " is defined again" +
+                           AtLine(definition.line));
         reported[firstIndex] = true;
-        Add(definition.line, written(definition) + AtLine(definition.line) +
-                                 " is defined again: it was first defined" + AtLine(first.line));
+        Add(definition.line, written(candidates[later]) + AtLine(definition.line) +
+                                 " is defined again: it was first defined" + AtLine(first));
     }
 }
 
@@ -201,8 +210,8 @@ void StructureChecks::End(const BlockStacks& open) {
 void StructureChecks::Finish(const std::function<std::string_view(LineIndex)>& lineText) {
     for (std::size_t depth = 0; depth < m_openAtEnd.size(); ++depth) {
         const LineIndex line = m_openAtEnd[depth];
-        const std::string_view text = m_copyOpeners ? std::string_view(m_openers[depth])
-                                                    : lineText(line).substr(0, mostQuoted);
+        const std::string_view text =
+            m_copyOpeners ? m_openerLines[depth] : lineText(line).substr(0, mostQuoted);
         Add(line, Quoted(m_splitter.ParseLine(text, false).content) + AtLine(line) +
                       " is never closed: every line after it belongs to it");
     }

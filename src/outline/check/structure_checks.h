@@ -45,8 +45,13 @@ public:
         : m_keywords(keywords), m_copyOpeners(openers == Openers::Copied) {}
 
     // Inline, with the rare cases out of line: it runs for every line of a load. How deep a line
-    // stands is the walk's to know: its stacks say it.
+    // stands is the walk's to know: its stacks say it. With Openers::Copied, a line's text must
+    // stay until LinesLeaving() or Finish().
     void Line(const WalkedLine& line) { m_copyOpeners ? See<true>(line) : See<false>(line); }
+    // The lines seen so far are about to leave memory: the openers of the blocks open now are
+    // copied (with Openers::Copied), so that a walk copies a few lines per piece, not every
+    // opener.
+    void LinesLeaving();
     // The same for a walk over lines that stay (Openers::LookedUp), such as the load's: with
     // nothing to copy, the walk carries no code for it.
     void LineThatStays(const WalkedLine& line) {
@@ -93,8 +98,11 @@ private:
         }
         // Kept raw, and made a node's text only if the block is never closed.
         if constexpr (copyOpeners) {
-            if (line.lineClass == LineClass::Opener)
-                CopyOpener(line.stacks.Depth(), line.text.line);
+            if (line.lineClass == LineClass::Opener) {
+                const std::size_t depth = line.stacks.Depth();
+                m_openerLines[depth] = line.text.line.substr(0, mostQuoted);
+                m_openersToCopy |= std::uint64_t{1} << depth;
+            }
         }
         if (line.stacks.Empty())
             TopLevel(line.lineClass == LineClass::End, line.index, line.text.line);
@@ -110,7 +118,6 @@ private:
     void LookForBlank(LineIndex index, std::string_view line, PathNode parent);
     void Add(LineIndex line, std::string message);
     void StrayEnd(LineIndex index, std::string_view text);
-    void CopyOpener(std::size_t depth, std::string_view text);
     // An end line or an opener while no block is open (its first word is found again, as above).
     void TopLevel(bool end, LineIndex index, std::string_view text);
     void CheckBlank(LineIndex index, std::string_view firstWord, PathNode parent);
@@ -118,29 +125,34 @@ private:
 
     const Keywords& m_keywords;
     bool m_copyOpeners;
-    // With Openers::Copied: the line of the last opener at each depth, up to mostQuoted bytes.
+    // With Openers::Copied: the line of the last opener at each depth, up to mostQuoted bytes,
+    // where the walk saw it or, for those marked in m_openersToCopy, copied.
+    std::array<std::string_view, Keywords::maxPathDepth> m_openerLines;
     std::array<std::string, Keywords::maxPathDepth> m_openers;
+    std::uint64_t m_openersToCopy = 0;
     std::vector<LineIndex> m_openAtEnd; // the openers' lines of the blocks open at the end
     // A top-level definition; the twice defined are told apart at the end (DefinitionCounts),
     // through hashes made while the words were at hand, so each costs no allocation on the way. Its
-    // type and name are copied to m_written with Openers::Copied, and looked up in its line
-    // otherwise.
+    // type and name are found again in its line where lines stay, and copied to m_written
+    // otherwise (m_copied says where).
     struct Definition {
         std::uint64_t hash; // DefinitionCounts::HashOf its type and name
         LineIndex line;
-        std::size_t typeAt; // in m_written, or in its line
-        std::size_t typeSize;
-        std::size_t nameAt;
-        std::size_t nameSize;
+    };
+    struct CopiedWords {
+        std::size_t typeAt; // the name follows the type
+        std::uint32_t typeSize;
+        std::uint32_t nameSize;
     };
     using LineText = std::function<std::string_view(LineIndex)>;
     struct Words {
         std::string_view type;
         std::string_view name;
     };
-    Words WordsOf(const Definition& definition, const LineText& lineText) const;
+    Words WordsOf(std::size_t definition, const LineText& lineText) const;
     void ReportDuplicates(const LineText& lineText);
     BigArray<Definition> m_definitions; // in huge pages: a load of many blocks faults far less
+    std::vector<CopiedWords> m_copied;  // with Openers::Copied, one per definition
     std::string m_written;
     std::vector<Problem> m_problems;
     std::size_t m_uncounted = 0;

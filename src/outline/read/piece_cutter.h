@@ -23,6 +23,10 @@ namespace ini {
 // line has no content; at most longWordBytes of it, which is longer than any block name), with
 // how many spaces stand before it, then LongPart with each further stretch of the line's bytes
 // after that word, then LongEnd().
+//
+// A consumer with LinesLeaving() is told before the bytes of the lines it got leave memory (a
+// piece that goes round is read into again): one that keeps views of a few lines copies them
+// then, not line by line.
 template <typename Consumer>
 concept LineConsumer = requires(Consumer& consumer, LineIndex index, const CutLine& line,
                                 std::string_view bytes) {
@@ -140,7 +144,11 @@ template <LineConsumer Consumer> Result<bool> CutPieces(PieceReader& reader, Con
     std::string_view carry;
     std::size_t searched = 0; // bytes at the carry's start known to hold no line break
     bool bomChecked = false;
-    for (;;) {
+    for (bool first = true;; first = false) {
+        if constexpr (requires { consumer.LinesLeaving(); }) {
+            if (!first)
+                consumer.LinesLeaving();
+        }
         Result<PieceReader::Piece> got = reader.Next(carry);
         if (!got.ok())
             return got.failure();

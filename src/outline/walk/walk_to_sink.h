@@ -20,6 +20,10 @@ namespace ini {
 //                                     LongLine(line, leadingSpaces) instead: how many spaces
 //                                     stand before that word.
 // A sink without LongLine gets such a line through Line, first word only. A sink with
+//   void LinesLeaving()            may keep views of the lines it got until then: it is called
+//                                  before their bytes leave memory (see LineConsumer). A long
+//                                  line's word it got through Line leaves right after it.
+// A sink with
 //   void End(const BlockStacks&)   gets the blocks still open once a walk over the whole file
 //                                  has passed its last line.
 template <typename Sink>
@@ -58,6 +62,10 @@ public:
         if constexpr (requires { m_sink.LinesWithOtherBlanks(starts); })
             m_sink.LinesWithOtherBlanks(starts);
     }
+    void LinesLeaving() {
+        if constexpr (requires { m_sink.LinesLeaving(); })
+            m_sink.LinesLeaving();
+    }
     void LongEnd() {
         if constexpr (requires { m_sink.LongEnd(); }) {
             if (m_longTaken)
@@ -85,6 +93,7 @@ private:
             m_longTaken = m_sink.LongLine(line);
         } else {
             m_sink.Line(line);
+            LinesLeaving();
         }
     }
 
@@ -110,7 +119,9 @@ Result<bool> StreamFile(FileReader& file, const Keywords& keywords, ShowComments
             reader.emplace(file, *room, threading);
         else
             reader.emplace(file, threading);
-        return CutPieces(*reader, walk);
+        Result<bool> cut = CutPieces(*reader, walk);
+        walk.LinesLeaving(); // the pieces go with the reader
+        return cut;
     }();
     if (!cut.ok())
         return cut;
