@@ -13,18 +13,31 @@
 namespace ini {
 namespace {
 
-std::vector<Problem> ProblemsOf(const std::string& bytes) {
-    Keywords keywords;
-    keywords.InitKeywords();
+// Outlives the checks, which refer to it.
+const Keywords& TheKeywords() {
+    static const Keywords keywords = [] {
+        Keywords made;
+        made.InitKeywords();
+        return made;
+    }();
+    return keywords;
+}
+
+// The checks of the stream, as ini-outline --check runs them.
+Result<StructureChecks> Streamed(const std::string& bytes) {
     const test::TempFile file(bytes);
-    Result<StructureChecks> checked =
-        CheckStructure(FileReader::Open(file.Path()).value(), keywords);
+    return CheckStructure(FileReader::Open(file.Path()).value(), TheKeywords());
+}
+
+std::vector<Problem> ProblemsOf(const std::string& bytes) {
+    Result<StructureChecks> checked = Streamed(bytes);
     EXPECT_TRUE(checked.ok()) << checked.error();
     if (!checked.ok())
         return {};
     // The load runs the same checks in its own walk, with the lines it keeps at hand.
+    const test::TempFile file(bytes);
     Result<TopLevel> loaded =
-        ReadTopLevel(FileReader::Open(file.Path()).value(), keywords, nullptr);
+        ReadTopLevel(FileReader::Open(file.Path()).value(), TheKeywords(), nullptr);
     EXPECT_TRUE(loaded.ok());
     if (loaded.ok()) {
         EXPECT_EQ(loaded.value().problems, checked.value().Problems());
@@ -106,11 +119,7 @@ TEST(StructureChecks, ProblemsPastTheMostAreCountedNotKept) {
     std::string bytes;
     for (std::size_t i = 0; i < StructureChecks::mostProblems + 5; ++i)
         bytes += "End\n";
-    Keywords keywords;
-    keywords.InitKeywords();
-    const test::TempFile file(bytes);
-    Result<StructureChecks> checked =
-        CheckStructure(FileReader::Open(file.Path()).value(), keywords);
+    Result<StructureChecks> checked = Streamed(bytes);
     ASSERT_TRUE(checked.ok());
     EXPECT_EQ(checked.value().Problems().size(), StructureChecks::mostProblems);
     EXPECT_EQ(checked.value().Uncounted(), 5u);
@@ -160,11 +169,7 @@ TEST(StructureChecks, BlocksOpenedPiecesBeforeTheEndAreQuoted) {
     bytes += "  End\n  Draw " + std::string(PieceReader::carryRoom * 2, 'x') + "\n";
     for (int i = 0; i < 20000; ++i)
         bytes += filler;
-    Keywords keywords;
-    keywords.InitKeywords();
-    const test::TempFile file(bytes);
-    Result<StructureChecks> checked =
-        CheckStructure(FileReader::Open(file.Path()).value(), keywords);
+    Result<StructureChecks> checked = Streamed(bytes);
     ASSERT_TRUE(checked.ok());
     ASSERT_EQ(checked.value().Problems().size(), 2u);
     EXPECT_EQ(checked.value().Problems()[0].message, got[0].message);
