@@ -64,10 +64,11 @@ public:
     // each such line not given before that the bytes so far tell of, in rising order.
     template <typename OnLine> void Scan(std::string_view text, OnLine&& onLine);
 
-private:
-    enum class Place { InWord, PastWord, WordStart };
     // The first byte from `from` that may be another blank and ends no line, or the text's size.
     static std::size_t FindOtherBlank(std::string_view text, std::size_t from) noexcept;
+
+private:
+    enum class Place { InWord, PastWord, WordStart };
     // Where the line that holds the byte at `at` starts.
     std::size_t LineStart(std::string_view text, std::size_t at) const noexcept;
     // Where the byte at `at` stands in its line, which starts at `line`: inside the first word

@@ -126,8 +126,9 @@ TEST(StructureChecks, ProblemsPastTheMostAreCountedNotKept) {
 }
 
 // The load looks for blanks in first words only on the lines its reader marked, piece by
-// piece; the stream looks at every line. Lines cut by the ends of the load's pieces, and a line
-// whose blank comes just after one, are found by both.
+// piece; the stream only in pieces, and the lines reaching into them, that hold a byte that may
+// be one. Lines cut by the ends of the pieces, a line whose blank comes just after one, and one
+// whose blank is the last piece's, are found by both.
 TEST(StructureChecks, LinesAcrossTheLoadsPiecesAreChecked) {
     constexpr std::size_t piece = std::size_t{1} << 20; // the load's pieces
     const std::string problem = "Object\tTank\n";
@@ -143,8 +144,9 @@ TEST(StructureChecks, LinesAcrossTheLoadsPiecesAreChecked) {
     placeAt(2 * piece - 6, problem);             // the tab the next piece's first byte
     placeAt(3 * piece, problem);                 // the line the next piece's first
     placeAt(3 * piece + 4096, "  Version\tx\n"); // a blank past no block name
+    placeAt(4 * piece - 8, problem);             // the tab in one piece, the line cut in the next
     const std::vector<Problem> got = ProblemsOf(bytes);
-    ASSERT_EQ(got.size(), 3u);
+    ASSERT_EQ(got.size(), 4u);
     EXPECT_EQ(got[1].line, static_cast<LineIndex>(
                                std::count(bytes.begin(), bytes.begin() + 2 * piece - 6, '\n')));
 }

@@ -163,6 +163,8 @@ void StructureChecks::LinesWithOtherBlanks(std::optional<std::span<const char* c
     m_markedLines.erase(m_markedLines.begin(),
                         m_markedLines.begin() + static_cast<std::ptrdiff_t>(m_markedAt));
     m_markedAt = 0;
+    if (m_copyOpeners && starts && !starts->empty())
+        starts.reset(); // a long line's word is not where its line starts
     m_marked = starts.has_value();
     if (!m_marked) {
         m_markedLines.clear();

@@ -63,6 +63,7 @@ public:
     // finds the lines that hold one (OtherBlankWords) tells them here, piece by piece, before the
     // walk reaches those lines (`starts` point at them, in rising order); from then on only those
     // lines are looked at. Nothing, from a reader that does not know, means every line again.
+    // With Openers::Copied, where the walk's lines do not stay, only "none" is taken.
     void LinesWithOtherBlanks(std::optional<std::span<const char* const>> starts);
     // The file holds `bytes`: a guess from typical block sizes (a top-level block per KiB or
     // more) saves most regrowth of the list of definitions.
@@ -88,7 +89,8 @@ private:
             // lines stay, a reader marks the few with another blank in their first word, and the
             // walk keeps no more than the line's start for this test.
             if constexpr (copyOpeners) {
-                if (m_keywords.MayBeginName(line.stacks.TopPath(), line.firstWord) &&
+                if (reinterpret_cast<std::uintptr_t>(line.text.line.data()) >= m_nextMarked &&
+                    m_keywords.MayBeginName(line.stacks.TopPath(), line.firstWord) &&
                     MayHoldOtherBlankFast(line.firstWord, line.text.line))
                     CheckBlank(line.index, line.firstWord, line.stacks.TopPath());
             } else if (reinterpret_cast<std::uintptr_t>(line.text.line.data()) >= m_nextMarked) {

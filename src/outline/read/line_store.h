@@ -122,7 +122,7 @@ template <typename Lines> struct LineStore::Marking {
     void LongPart(std::string_view part) { lines.LongPart(part); }
     void LongEnd() { lines.LongEnd(); }
     void LinesWithOtherBlanks(std::optional<std::span<const char* const>> starts) {
-        if constexpr (requires { lines.LinesWithOtherBlanks(starts); })
+        if constexpr (TakesOtherBlankLines<Lines>)
             lines.LinesWithOtherBlanks(starts);
     }
 };
@@ -139,10 +139,7 @@ Result<LineStore> LineStore::ReadFile(FileReader file, Lines& lines, Threading t
         store.m_marks.reserve(store.m_size / 32 / linesPerMark + 2);
         Marking<Lines> marking{store, lines};
         // The lines read so far are cut and handed on while the rest is read.
-        constexpr bool takesOtherBlanks =
-            requires(std::optional<std::span<const char* const>> starts) {
-            lines.LinesWithOtherBlanks(starts);
-        };
+        constexpr bool takesOtherBlanks = TakesOtherBlankLines<Lines>;
         PieceReader reader(file, store.m_bytes.Data(), takesOtherBlanks, threading);
         const Result<bool> cut = CutPieces(reader, marking);
         if (!cut.ok())

@@ -153,7 +153,7 @@ template <LineConsumer Consumer> Result<bool> CutPieces(PieceReader& reader, Con
         if (!got.ok())
             return got.failure();
         const PieceReader::Piece& piece = got.value();
-        if constexpr (requires { consumer.LinesWithOtherBlanks(piece.otherBlankLines); })
+        if constexpr (TakesOtherBlankLines<Consumer>)
             consumer.LinesWithOtherBlanks(piece.otherBlankLines);
         std::string_view bytes = longLine.AfterTerminator(piece.bytes);
         if (!bomChecked) {

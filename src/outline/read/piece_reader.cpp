@@ -1,5 +1,6 @@
 #include "outline/read/piece_reader.h"
 
+#include "outline/read/piece_cutter.h"
 #include "parse/text_encoding.h"
 
 #include <algorithm>
@@ -28,25 +29,32 @@ Threading ThreadingFor(const FileReader& file, std::size_t pieceSize,
 } // namespace
 
 PieceReader::PieceReader(FileReader& file, Threading threading, std::size_t pieceSize,
-                         std::size_t carrySize)
+                         std::size_t carrySize, bool findOtherBlanks)
     // A carry can hold what may be the start of a byte order mark.
     : m_file(file), m_pieceBytes(PieceFor(file, pieceSize)),
-      m_carryRoom(std::max(carrySize, utf8Bom.size())),
+      m_carryRoom(std::max(carrySize, utf8Bom.size())), m_findOtherBlanks(findOtherBlanks),
       m_worker(ThreadingFor(file, pieceSize, threading)) {
-    m_ring->Resize(pieceSlots * (m_carryRoom + m_pieceBytes) + tailRoom);
-    m_worker.Repeat([this] { return ReadPiece(); });
+    StartRing();
 }
 
-PieceReader::PieceReader(FileReader& file, BigBuffer& room, Threading threading)
+PieceReader::PieceReader(FileReader& file, BigBuffer& room, Threading threading,
+                         bool findOtherBlanks)
     : m_file(file), m_pieceBytes(PieceFor(file, pieceBytes)), m_carryRoom(carryRoom), m_ring(&room),
-      m_worker(ThreadingFor(file, pieceBytes, threading)) {
+      m_findOtherBlanks(findOtherBlanks), m_worker(ThreadingFor(file, pieceBytes, threading)) {
+    StartRing();
+}
+
+void PieceReader::StartRing() {
     m_ring->Resize(pieceSlots * (m_carryRoom + m_pieceBytes) + tailRoom);
+    // Before the file there is nothing to reach back into.
+    m_piecesBack = (m_carryRoom + longWordBytes + m_pieceBytes - 1) / m_pieceBytes;
+    m_piecesWithout = m_piecesBack;
     m_worker.Repeat([this] { return ReadPiece(); });
 }
 
 PieceReader::PieceReader(FileReader& file, char* whole, bool findOtherBlanks, Threading threading,
                          std::size_t pieceSize)
-    : m_file(file), m_whole(whole), m_pieceBytes(pieceSize), m_otherBlanksLost(!findOtherBlanks),
+    : m_file(file), m_whole(whole), m_pieceBytes(pieceSize), m_findOtherBlanks(findOtherBlanks),
       m_worker(threading) {
     m_worker.Repeat([this] { return ReadPiece(); });
 }
@@ -77,6 +85,8 @@ bool PieceReader::ReadPiece() {
     if (m_whole) {
         CheckUtf8(m_bytesRead, read.ended);
         FindOtherBlanks(read.ended, read);
+    } else if (m_findOtherBlanks) {
+        read.otherBlanksKnown = HoldsNoOtherBlank({PieceAt(piece), read.size});
     }
     m_reads[piece % pieceSlots] = std::move(read);
     m_turns.Filled(piece + 1);
@@ -100,8 +110,14 @@ void PieceReader::CheckUtf8(std::size_t upTo, bool ended) noexcept {
     m_checked = std::max(m_checked, upTo);
 }
 
+bool PieceReader::HoldsNoOtherBlank(std::string_view piece) noexcept {
+    const bool without = OtherBlankWords::FindOtherBlank(piece, 0) == piece.size();
+    m_piecesWithout = without ? m_piecesWithout + 1 : 0;
+    return m_piecesWithout > m_piecesBack;
+}
+
 void PieceReader::FindOtherBlanks(bool ended, Read& read) noexcept {
-    if (m_otherBlanksLost)
+    if (!m_findOtherBlanks || m_otherBlanksLost)
         return;
     const std::string_view text(m_whole, m_bytesRead);
     if (!m_otherBlanks) {

@@ -16,6 +16,14 @@
 
 namespace ini {
 
+// What takes the lines with another blank in their first word that a reader found
+// (Piece::otherBlankLines); a reader looks for them only for such a consumer.
+template <typename Consumer>
+concept TakesOtherBlankLines = requires(Consumer& consumer,
+                                        std::optional<std::span<const char* const>> starts) {
+    consumer.LinesWithOtherBlanks(starts);
+};
+
 // Reads an opened file on a worker, a piece at a time, while the caller cuts and walks the
 // pieces that have come. The pieces lie in one of two places:
 // - one buffer that holds the whole file (a load for the window, which keeps every byte): a
@@ -34,13 +42,17 @@ public:
     static constexpr std::size_t tailRoom = 64;
 
     // Reads into pieces that go round. The file must outlive the reader. Tests give smaller
-    // pieces and carries to reach every edge with small files.
+    // pieces and carries to reach every edge with small files. With `findOtherBlanks`, a piece
+    // whose lines' first words may hold another blank is told from the rest (the most
+    // common): Piece::otherBlankLines is then nothing, and none for the others.
     explicit PieceReader(FileReader& file, Threading threading = Threading::OwnThread,
-                         std::size_t pieceSize = pieceBytes, std::size_t carrySize = carryRoom);
+                         std::size_t pieceSize = pieceBytes, std::size_t carrySize = carryRoom,
+                         bool findOtherBlanks = false);
     // The same in `room`, which one who reads many files keeps from one to the next: a fresh
     // buffer per file is a mapping made, faulted in and unmapped again, which costs more than
     // reading a small file.
-    PieceReader(FileReader& file, BigBuffer& room, Threading threading = Threading::OwnThread);
+    PieceReader(FileReader& file, BigBuffer& room, Threading threading = Threading::OwnThread,
+                bool findOtherBlanks = false);
     // Reads into `whole`, which has room for the file's size seen at open plus tailRoom, and
     // checks on the way whether the file is valid UTF-8. With `findOtherBlanks` it also finds
     // the lines whose first word holds another blank (Piece::otherBlankLines).
@@ -58,9 +70,9 @@ public:
         std::size_t readable = 0;
         // The file's last piece: nothing follows.
         bool atEnd = false;
-        // Reading into the whole file: where the piece's lines start whose first word holds
+        // Where the lines start that Next() cuts from this piece and whose first word holds
         // another blank (OtherBlankWords), found on the worker, in rising order. Nothing when
-        // they are not known.
+        // they are not known. Pieces that go round tell them only when there are none.
         std::optional<std::span<const char* const>> otherBlankLines;
     };
     // `carry` (the unfinished end of the last piece, at most CarryRoom() bytes; empty at first)
@@ -88,6 +100,8 @@ private:
                        : m_ring->Data() + (piece % pieceSlots) * (m_carryRoom + m_pieceBytes) +
                              m_carryRoom;
     }
+    // Sizes the ring and starts the worker on it.
+    void StartRing();
     // The worker's step: reads the next piece once its slot is free; false once the read ended.
     bool ReadPiece();
     // Checks the bytes read into the whole file so far, up to a sequence a piece may have cut.
@@ -95,6 +109,9 @@ private:
     // Finds the lines with another blank in their first word that the whole file's bytes read so
     // far tell of.
     void FindOtherBlanks(bool ended, Read& read) noexcept;
+    // For a piece that goes round: whether it and the bytes before it that its lines may start
+    // in hold no byte that may be another blank.
+    bool HoldsNoOtherBlank(std::string_view piece) noexcept;
     // Waits until piece `piece` is read, reading it here when there is no worker.
     void WaitRead(std::size_t piece);
 
@@ -113,8 +130,13 @@ private:
     std::size_t m_checked = 0; // of the whole file's bytes, checked for UTF-8
     bool m_validUtf8 = true;
     std::optional<OtherBlankWords> m_otherBlanks; // made once the first bytes tell of a BOM
-    // Not looked for, or memory ran short for them: not known (any more).
-    bool m_otherBlanksLost = false;
+    const bool m_findOtherBlanks;
+    // Pieces that go round: how many pieces in a row, up to the last read, hold no byte that may
+    // be another blank, and how many a line cut from a piece may reach back into: a carry and a
+    // long line's first word.
+    std::size_t m_piecesWithout = 0;
+    std::size_t m_piecesBack = 0;
+    bool m_otherBlanksLost = false;             // memory ran short for them: not known any more
     std::vector<const char*> m_otherBlankLines; // those of the piece Next() handed out last
     std::size_t m_next = 0;                     // the piece Next() hands out next
     bool m_ended = false;                       // the last piece was handed out

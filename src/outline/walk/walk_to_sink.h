@@ -59,7 +59,7 @@ public:
     }
     // Where the lines with another blank in their first word start, as the reader found them.
     void LinesWithOtherBlanks(std::optional<std::span<const char* const>> starts) {
-        if constexpr (requires { m_sink.LinesWithOtherBlanks(starts); })
+        if constexpr (TakesOtherBlankLines<Sink>)
             m_sink.LinesWithOtherBlanks(starts);
     }
     void LinesLeaving() {
@@ -113,12 +113,14 @@ Result<bool> StreamFile(FileReader& file, const Keywords& keywords, ShowComments
                         Sink& sink, Threading threading = Threading::OwnThread,
                         BigBuffer* room = nullptr) {
     WalkToSink walk(keywords, std::move(showComments), sink);
+    constexpr bool takesOtherBlanks = TakesOtherBlankLines<Sink>;
     Result<bool> cut = [&] {
         std::optional<PieceReader> reader;
         if (room != nullptr)
-            reader.emplace(file, *room, threading);
+            reader.emplace(file, *room, threading, takesOtherBlanks);
         else
-            reader.emplace(file, threading);
+            reader.emplace(file, threading, PieceReader::pieceBytes, PieceReader::carryRoom,
+                           takesOtherBlanks);
         Result<bool> cut = CutPieces(*reader, walk);
         walk.LinesLeaving(); // the pieces go with the reader
         return cut;
