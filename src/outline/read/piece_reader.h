@@ -42,9 +42,9 @@ public:
     static constexpr std::size_t tailRoom = 64;
 
     // Reads into pieces that go round. The file must outlive the reader. Tests give smaller
-    // pieces and carries to reach every edge with small files. With `findOtherBlanks`, a piece
-    // whose lines' first words may hold another blank is told from the rest (the most
-    // common): Piece::otherBlankLines is then nothing, and none for the others.
+    // pieces and carries to reach every edge with small files. With `findOtherBlanks`, the pieces
+    // whose lines cannot hold another blank in their first word (most) get an empty
+    // Piece::otherBlankLines; the others get nothing (not known).
     explicit PieceReader(FileReader& file, Threading threading = Threading::OwnThread,
                          std::size_t pieceSize = pieceBytes, std::size_t carrySize = carryRoom,
                          bool findOtherBlanks = false);
