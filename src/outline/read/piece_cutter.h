@@ -129,6 +129,22 @@ inline bool LineGoesOn(std::string_view bytes, std::size_t searched, bool atEnd,
            FindLineBreak(bytes, searched) == bytes.size();
 }
 
+// The next piece after `carry`, with what the consumer is told around it: the lines handed so far
+// may leave memory (none have come before the first piece), and where the piece's lines with
+// another blank start.
+template <typename Consumer>
+Result<PieceReader::Piece> NextPiece(PieceReader& reader, std::string_view carry,
+                                     Consumer& consumer) {
+    if constexpr (requires { consumer.LinesLeaving(); })
+        consumer.LinesLeaving();
+    Result<PieceReader::Piece> got = reader.Next(carry);
+    if constexpr (TakesOtherBlankLines<Consumer>) {
+        if (got.ok())
+            consumer.LinesWithOtherBlanks(got.value().otherBlankLines);
+    }
+    return got;
+}
+
 } // namespace detail
 
 // The one driver that turns a file's pieces into lines, for every reader of block files: the
@@ -144,17 +160,11 @@ template <LineConsumer Consumer> Result<bool> CutPieces(PieceReader& reader, Con
     std::string_view carry;
     std::size_t searched = 0; // bytes at the carry's start known to hold no line break
     bool bomChecked = false;
-    for (bool first = true;; first = false) {
-        if constexpr (requires { consumer.LinesLeaving(); }) {
-            if (!first)
-                consumer.LinesLeaving();
-        }
-        Result<PieceReader::Piece> got = reader.Next(carry);
+    for (;;) {
+        Result<PieceReader::Piece> got = detail::NextPiece(reader, carry, consumer);
         if (!got.ok())
             return got.failure();
         const PieceReader::Piece& piece = got.value();
-        if constexpr (TakesOtherBlankLines<Consumer>)
-            consumer.LinesWithOtherBlanks(piece.otherBlankLines);
         std::string_view bytes = longLine.AfterTerminator(piece.bytes);
         if (!bomChecked) {
             // Nothing is cut before the first bytes tell whether a mark is there.
