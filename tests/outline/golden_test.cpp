@@ -21,12 +21,7 @@ std::string ReadAll(const std::filesystem::path& path) {
 }
 
 const Keywords& Table() {
-    static const Keywords keywords = [] {
-        Keywords k;
-        k.InitKeywords();
-        return k;
-    }();
-    return keywords;
+    return test::TheKeywords();
 }
 
 // The three outlines every sample has checked: the name's ending, and ini-outline's options.

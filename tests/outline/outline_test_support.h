@@ -29,6 +29,16 @@ protected:
     std::atomic<bool> comments{false};
 };
 
+// The keyword table, made once; it outlives whatever refers to it.
+inline const Keywords& TheKeywords() {
+    static const Keywords keywords = [] {
+        Keywords made;
+        made.InitKeywords();
+        return made;
+    }();
+    return keywords;
+}
+
 // The repository's source folder, from the INI_SOURCE_DIR environment variable.
 std::filesystem::path SourceDir();
 

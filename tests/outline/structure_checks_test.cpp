@@ -13,20 +13,10 @@
 namespace ini {
 namespace {
 
-// Outlives the checks, which refer to it.
-const Keywords& TheKeywords() {
-    static const Keywords keywords = [] {
-        Keywords made;
-        made.InitKeywords();
-        return made;
-    }();
-    return keywords;
-}
-
 // The checks of the stream, as ini-outline --check runs them.
 Result<StructureChecks> Streamed(const std::string& bytes) {
     const test::TempFile file(bytes);
-    return CheckStructure(FileReader::Open(file.Path()).value(), TheKeywords());
+    return CheckStructure(FileReader::Open(file.Path()).value(), test::TheKeywords());
 }
 
 std::vector<Problem> ProblemsOf(const std::string& bytes) {
@@ -37,7 +27,7 @@ std::vector<Problem> ProblemsOf(const std::string& bytes) {
     // The load runs the same checks in its own walk, with the lines it keeps at hand.
     const test::TempFile file(bytes);
     Result<TopLevel> loaded =
-        ReadTopLevel(FileReader::Open(file.Path()).value(), TheKeywords(), nullptr);
+        ReadTopLevel(FileReader::Open(file.Path()).value(), test::TheKeywords(), nullptr);
     EXPECT_TRUE(loaded.ok());
     if (loaded.ok()) {
         EXPECT_EQ(loaded.value().problems, checked.value().Problems());
