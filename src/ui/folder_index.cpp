@@ -14,6 +14,7 @@
 #include <chrono>
 #include <climits>
 #include <map>
+#include <new>
 #include <stdexcept>
 #include <system_error>
 #include <thread>
@@ -21,37 +22,64 @@
 
 namespace ini {
 
-FileDefinitions::FileDefinitions(std::string_view path,
-                                 std::span<const IndexedDefinition> definitions,
-                                 std::string_view texts)
-    : m_count(static_cast<std::uint32_t>(definitions.size())),
-      m_textsSize(static_cast<std::uint32_t>(texts.size())), m_pathSize(path.size()) {
-    if (texts.size() > UINT32_MAX || definitions.size() > UINT32_MAX)
+FileRecord::FileRecord(const FileRecord& other) noexcept : m_file(other.m_file) {
+    if (m_file != nullptr)
+        m_file->m_holds.fetch_add(1, std::memory_order_relaxed);
+}
+
+FileRecord::~FileRecord() {
+    // The last hold, on whichever thread, sees every write the others made to the record.
+    if (m_file != nullptr && m_file->m_holds.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+        m_file->~FileDefinitions();
+        ::operator delete(m_file);
+    }
+}
+
+FileDefinitions::FileDefinitions(std::size_t count, std::size_t textsSize, std::size_t pathSize)
+    : m_count(static_cast<std::uint32_t>(count)),
+      m_textsSize(static_cast<std::uint32_t>(textsSize)),
+      m_pathSize(static_cast<std::uint32_t>(pathSize)) {}
+
+FileDefinitions* FileDefinitions::Allocate(std::size_t count, std::size_t textsSize,
+                                           std::string_view path) {
+    if (count > UINT32_MAX || textsSize > UINT32_MAX || path.size() > UINT32_MAX)
         throw std::length_error("the definitions of one file pass 4 GiB");
-    const std::size_t table = definitions.size() * sizeof(Stored);
-    m_block = std::make_unique_for_overwrite<char[]>(table + texts.size() + path.size());
-    texts.copy(m_block.get() + table, texts.size());
-    path.copy(m_block.get() + table + texts.size(), path.size());
-    // The block starts aligned for any object, and so for the table at its start.
-    auto* const stored = reinterpret_cast<Stored*>(m_block.get());
+    const std::size_t table = count * sizeof(Stored);
+    void* const memory = ::operator new(sizeof(FileDefinitions) + table + textsSize + path.size());
+    auto* const file = new (memory) FileDefinitions(count, textsSize, path.size());
+    path.copy(file->Block() + table + textsSize, path.size());
+    return file;
+}
+
+FileRecord FileDefinitions::Make(std::string_view path,
+                                 std::span<const IndexedDefinition> definitions,
+                                 std::string_view texts) {
+    FileRecord record(Allocate(definitions.size(), texts.size(), path));
+    auto* const file = record.m_file;
+    texts.copy(file->Block() + definitions.size() * sizeof(Stored), texts.size());
+    // The record starts aligned for any object, and its size keeps the table behind it so.
+    static_assert(sizeof(FileDefinitions) % alignof(Stored) == 0);
+    auto* const stored = reinterpret_cast<Stored*>(file->Block());
     for (std::size_t i = 0; i < definitions.size(); ++i) {
         const IndexedDefinition& read = definitions[i];
         new (stored + i) Stored{static_cast<std::uint32_t>(read.text.data() - texts.data()),
                                 read.typeSize, read.line};
     }
+    return record;
 }
 
-FileDefinitions::FileDefinitions(std::string_view path, Failure failure)
-    : failure(std::make_unique<const Failure>(std::move(failure))), m_pathSize(path.size()) {
-    m_block = std::make_unique_for_overwrite<char[]>(path.size());
-    path.copy(m_block.get(), path.size());
+FileRecord FileDefinitions::Make(std::string_view path, Failure failure) {
+    auto failed = std::make_unique<const Failure>(std::move(failure));
+    FileRecord record(Allocate(0, 0, path));
+    record.m_file->failure = std::move(failed);
+    return record;
 }
 
 FileDefinitions::DefinitionList FileDefinitions::Definitions() const noexcept {
     DefinitionList list;
-    list.m_stored = reinterpret_cast<const Stored*>(m_block.get());
+    list.m_stored = reinterpret_cast<const Stored*>(Block());
     list.m_count = m_count;
-    list.m_texts = m_block.get() + m_count * sizeof(Stored);
+    list.m_texts = Block() + m_count * sizeof(Stored);
     list.m_textsEnd = m_textsSize;
     return list;
 }
@@ -59,7 +87,7 @@ FileDefinitions::DefinitionList FileDefinitions::Definitions() const noexcept {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using Files = std::vector<std::shared_ptr<const FileDefinitions>>;
+using Files = std::vector<FileRecord>;
 
 // How long news may gather before it is sent: progress shows, the window hardly notices.
 constexpr auto sendInterval = std::chrono::milliseconds(50);
@@ -85,7 +113,7 @@ public:
         m_definitions.push_back(IndexedDefinition{{}, typeSize, definition.line});
     }
 
-    std::shared_ptr<const FileDefinitions> Made(std::string_view path) {
+    FileRecord Made(std::string_view path) {
         // Only now that the texts no longer move do the definitions point at them.
         for (std::size_t i = 0; i < m_definitions.size(); ++i) {
             const std::size_t end = i + 1 < m_starts.size() ? m_starts[i + 1] : m_texts.size();
@@ -93,9 +121,9 @@ public:
                 std::string_view(m_texts).substr(m_starts[i], end - m_starts[i]);
         }
         try {
-            return std::make_shared<const FileDefinitions>(path, m_definitions, m_texts);
+            return FileDefinitions::Make(path, m_definitions, m_texts);
         } catch (const std::length_error&) {
-            return std::make_shared<const FileDefinitions>(
+            return FileDefinitions::Make(
                 path, Failure{"its definitions are too many to keep (over 4 GiB)",
                               FailureKind::TooLarge});
         }
@@ -116,7 +144,7 @@ std::string JoinPath(const std::string& folder, std::string_view name) {
     return path;
 }
 
-bool ByPath(const std::shared_ptr<const FileDefinitions>& file, std::string_view path) {
+bool ByPath(const FileRecord& file, std::string_view path) {
     return file->Path() < path;
 }
 
@@ -248,7 +276,7 @@ private:
             const std::size_t first = build.next;
             const std::size_t batch =
                 std::min(build.paths.size() - first, helpers > 0 ? filesPerBatch : 1);
-            RunInOrder<std::shared_ptr<const FileDefinitions>>(
+            RunInOrder<FileRecord>(
                 batch, helpers, batch,
                 [&](std::size_t file, std::size_t helper) {
                     // The listing lets go of each path as its file is read (the record keeps
@@ -257,7 +285,7 @@ private:
                     return ReadFile(std::exchange(build.paths[first + file], std::string()),
                                     m_rooms[helper]);
                 },
-                [&](std::size_t, std::shared_ptr<const FileDefinitions> file) {
+                [&](std::size_t, FileRecord file) {
                     if (Abandoned())
                         return false;
                     ++build.next;
@@ -375,7 +403,7 @@ private:
     // Puts the file at `path` as it is now in place of what the index held of it.
     void ReadAgain(const std::string& path) {
         struct stat info {};
-        std::shared_ptr<const FileDefinitions> file;
+        FileRecord file;
         // As the listing does: a link is not read, a folder is not a file.
         if (lstat(path.c_str(), &info) == 0 && !S_ISLNK(info.st_mode) && !S_ISDIR(info.st_mode))
             file = ReadFile(path, m_rooms[0]);
@@ -395,13 +423,12 @@ private:
     // The definitions of the file at `path`, or its failure; null when there is no such file
     // (it went since it was listed).
     // Safe on several threads at once, each with a room of its own.
-    std::shared_ptr<const FileDefinitions> ReadFile(const std::string& path,
-                                                    BigBuffer& room) const {
+    FileRecord ReadFile(const std::string& path, BigBuffer& room) const {
         Result<FileReader> reader = FileReader::Open(path);
         if (!reader.ok() && reader.failure().kind == FailureKind::NotFound)
-            return nullptr;
+            return {};
         if (!reader.ok())
-            return std::make_shared<const FileDefinitions>(path, reader.failure());
+            return FileDefinitions::Make(path, reader.failure());
         DefinitionsRead read;
         IndexSink sink([&](const DefinitionLine& definition) {
             read.Add(definition);
@@ -409,7 +436,7 @@ private:
         });
         const Result<void> done = IndexFile(std::move(reader).value(), m_keywords, sink, &room);
         if (!done.ok())
-            return std::make_shared<const FileDefinitions>(path, done.failure());
+            return FileDefinitions::Make(path, done.failure());
         return read.Made(path);
     }
 

@@ -7,12 +7,14 @@
 
 #include <QObject>
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace ini {
@@ -29,9 +31,38 @@ struct IndexedDefinition {
     }
 };
 
+class FileDefinitions;
+
+// A hold on a file's record, shared by the snapshots that hold the file: the record goes with
+// its last hold. The count of holds lies in the record itself, so a file costs one block of
+// memory; a folder of many small files holds more files than definitions.
+class FileRecord {
+public:
+    FileRecord() noexcept = default;
+    FileRecord(const FileRecord& other) noexcept;
+    FileRecord(FileRecord&& other) noexcept : m_file(std::exchange(other.m_file, nullptr)) {}
+    FileRecord& operator=(FileRecord other) noexcept {
+        std::swap(m_file, other.m_file);
+        return *this;
+    }
+    ~FileRecord();
+
+    const FileDefinitions* get() const noexcept { return m_file; }
+    const FileDefinitions* operator->() const noexcept { return m_file; }
+    const FileDefinitions& operator*() const noexcept { return *m_file; }
+    explicit operator bool() const noexcept { return m_file != nullptr; }
+    // The same record, as two holds of one file compare.
+    friend bool operator==(const FileRecord&, const FileRecord&) = default;
+
+private:
+    friend class FileDefinitions;
+    explicit FileRecord(FileDefinitions* file) noexcept : m_file(file) {}
+    FileDefinitions* m_file = nullptr;
+};
+
 // What one file holds, never changed once made: a new read makes a new one. Its definitions,
-// their texts and its path lie side by side in one block of memory, each definition in 16 bytes:
-// a folder of many small files pays for one block per file, not one per part.
+// their texts and its path lie right behind it in its one block of memory, each definition in
+// 16 bytes.
 class FileDefinitions {
     // A definition as the block holds it: its text ends where the next one's starts.
     struct Stored {
@@ -44,15 +75,15 @@ class FileDefinitions {
 public:
     // `definitions`' texts lie side by side in `texts`, in file order. Throws std::length_error
     // when the texts of one file pass 4 GiB.
-    FileDefinitions(std::string_view path, std::span<const IndexedDefinition> definitions,
-                    std::string_view texts);
-    FileDefinitions(std::string_view path, Failure failure);
+    static FileRecord Make(std::string_view path, std::span<const IndexedDefinition> definitions,
+                           std::string_view texts);
+    static FileRecord Make(std::string_view path, Failure failure);
     FileDefinitions(const FileDefinitions&) = delete;
     FileDefinitions& operator=(const FileDefinitions&) = delete;
 
     // As ListBlockFiles gives it (bytes).
     std::string_view Path() const noexcept {
-        return {m_block.get() + m_count * sizeof(Stored) + m_textsSize, m_pathSize};
+        return {Block() + m_count * sizeof(Stored) + m_textsSize, m_pathSize};
     }
 
     // The definitions in file order, each made on reading.
@@ -101,17 +132,27 @@ public:
     std::unique_ptr<const Failure> failure;
 
 private:
-    std::unique_ptr<char[]> m_block; // the definitions, their texts, the path
+    friend class FileRecord;
+    FileDefinitions(std::size_t count, std::size_t textsSize, std::size_t pathSize);
+    // A record with room behind it for `count` definitions and `textsSize` bytes of texts, and
+    // `path` copied in; throws std::length_error past 4 GiB.
+    static FileDefinitions* Allocate(std::size_t count, std::size_t textsSize,
+                                     std::string_view path);
+    // The definitions, their texts and the path, right behind the record.
+    const char* Block() const noexcept { return reinterpret_cast<const char*>(this + 1); }
+    char* Block() noexcept { return reinterpret_cast<char*>(this + 1); }
+
+    mutable std::atomic<std::uint32_t> m_holds{1};
     std::uint32_t m_count = 0;
     std::uint32_t m_textsSize = 0;
-    std::size_t m_pathSize = 0;
+    std::uint32_t m_pathSize = 0;
 };
 
 // The index at one moment, never changed once made; copying one is copying pointers.
 struct FolderIndexState {
     std::string folder;
-    std::vector<std::shared_ptr<const FileDefinitions>> files; // in path byte order; read so far
-    std::vector<Failure> folderFailures;                       // folders that could not be listed
+    std::vector<FileRecord> files;       // in path byte order; read so far
+    std::vector<Failure> folderFailures; // folders that could not be listed
     // Folders whose changes are not followed, as the system refused to watch them (its limit of
     // watches reached, say), and the first refusal's reason.
     std::size_t unfollowed = 0;

@@ -235,6 +235,9 @@ void FolderIndexTest::readsAgainOnlyWhatChanged() {
     QCOMPARE(FileAt(index, tree.Path("sub/c.ini")), c);
     QCOMPARE(index.Snapshot()->files.size(), std::size_t(3));
     QCOMPARE(FileAt(index, tree.Path("b.ini"))->Definitions().front().Name(), "Renamed0");
+    // What an older snapshot holds stays whole after the index let go of it.
+    QCOMPARE(before->files.front()->Definitions().front().Name(), "A0");
+    QCOMPARE(before->files.front()->Path(), tree.Path("a.ini"));
 }
 
 // A file added in a new folder appears, a removed file and a removed folder's files go, a

@@ -184,8 +184,8 @@ void FolderViewsTest::manyBlocksAreRankedWithoutHoldingUpTyping() {
     }
     auto state = std::make_shared<FolderIndexState>();
     state->folder = "/mod";
-    state->files.push_back(std::make_shared<const FileDefinitions>("/mod/All.ini", definitions,
-                                                                   std::string_view(texts)));
+    state->files.push_back(
+        FileDefinitions::Make("/mod/All.ini", definitions, std::string_view(texts)));
     state->filesTotal = 1;
     state->complete = true;
 
