@@ -8,7 +8,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -100,23 +99,6 @@ TEST(HoldsWord, OnlyAWholeWordCounts) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(HoldsWord(c.text, "Tank"), c.holds) << c.text;
-}
-
-// The fast search finds what find finds: names of every length, at every place of texts of
-// every length, with first and last bytes that stand apart elsewhere too.
-TEST(FindFast, FindsWhatFindFinds) {
-    std::mt19937 random(5);
-    for (int round = 0; round < 2000; ++round) {
-        std::string text(random() % 80, 'a');
-        for (char& c : text)
-            c = "abT_k"[random() % 5];
-        std::string name(1 + random() % 6, 'a');
-        for (char& c : name)
-            c = "abT_k"[random() % 5];
-        if (random() % 2 == 0 && text.size() >= name.size())
-            text.replace(random() % (text.size() - name.size() + 1), name.size(), name);
-        EXPECT_EQ(FindFast(text, name), std::string_view(text).find(name)) << text << " " << name;
-    }
 }
 
 // A text that goes on: the byte in front counts, and a name at its end is not decided.

@@ -3,16 +3,11 @@
 #include "outline/walk/walk_to_sink.h"
 
 #include <algorithm>
-#include <bit>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <iterator>
 #include <new>
-
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
 
 namespace ini {
 
@@ -22,30 +17,6 @@ namespace {
 constexpr std::size_t replayBytes = std::size_t{64} << 10;
 
 } // namespace
-
-std::size_t FindFast(std::string_view text, std::string_view name) noexcept {
-    std::size_t i = 0;
-#ifdef __SSE2__
-    const std::size_t last = name.size() - 1;
-    if (last > 0) {
-        const __m128i firstByte = _mm_set1_epi8(name.front());
-        const __m128i lastByte = _mm_set1_epi8(name.back());
-        const char* const data = text.data();
-        for (; i + last + 16 <= text.size(); i += 16) {
-            const __m128i starts = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
-            const __m128i ends = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i + last));
-            auto both = static_cast<unsigned>(_mm_movemask_epi8(
-                _mm_and_si128(_mm_cmpeq_epi8(starts, firstByte), _mm_cmpeq_epi8(ends, lastByte))));
-            for (; both != 0; both &= both - 1) {
-                const std::size_t at = i + static_cast<std::size_t>(std::countr_zero(both));
-                if (std::memcmp(data + at + 1, name.data() + 1, last - 1) == 0)
-                    return at;
-            }
-        }
-    }
-#endif
-    return text.find(name, i);
-}
 
 bool HoldsWord(std::string_view text, std::string_view name, char before, bool ends) noexcept {
     for (std::size_t at = text.find(name); at != std::string_view::npos;
@@ -244,7 +215,7 @@ FoundIn SearchLines(std::string_view lines, LineIndex first, bool more, const st
                     const Keywords& keywords, const IndexSink::OnUse& onUse) {
     std::size_t counted = 0; // lines before this offset are counted into `first`
     for (std::size_t from = 0;;) {
-        const std::size_t found = FindFast(lines.substr(from), name);
+        const std::size_t found = lines.substr(from).find(name);
         if (found == std::string_view::npos)
             break;
         const std::size_t at = from + found;

@@ -30,11 +30,6 @@ constexpr bool IsWordByte(char c) noexcept {
 bool HoldsWord(std::string_view text, std::string_view name, char before = ' ',
                bool ends = true) noexcept;
 
-// Where `name` (not empty) first stands in `text`, or npos: what text.find(name) gives, found
-// sixteen places at a time by looking for the name's first and last bytes at their distance,
-// which few places of a text hold both. Held to find by a test.
-std::size_t FindFast(std::string_view text, std::string_view name) noexcept;
-
 // A line's content in the sense of the index: its bytes before the first ';'.
 inline std::string_view ContentOf(std::string_view line) noexcept {
     return line.substr(0, line.find(';'));
