@@ -63,32 +63,6 @@ std::size_t CountLineEnds(std::string_view text) noexcept {
     return ends + (text.back() == '\n' || text.back() == '\r' ? 1 : 0);
 }
 
-std::size_t CountLineEndsFast(std::string_view text) noexcept {
-    std::size_t ends = 0;
-    std::size_t i = 0;
-#ifdef __SSE2__
-    // Each step marks the LFs and the CRs not followed by an LF in one byte count per lane (a
-    // marked byte is 0xFF, so subtracting adds one); the counts are summed before they can wrap.
-    const __m128i cr = _mm_set1_epi8('\r');
-    const __m128i lf = _mm_set1_epi8('\n');
-    const char* const data = text.data();
-    while (i + 17 <= text.size()) {
-        __m128i counts = _mm_setzero_si128();
-        for (int step = 0; step < 255 && i + 17 <= text.size(); ++step, i += 16) {
-            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
-            const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i + 1));
-            const __m128i loneCr =
-                _mm_andnot_si128(_mm_cmpeq_epi8(next, lf), _mm_cmpeq_epi8(bytes, cr));
-            counts = _mm_sub_epi8(counts, _mm_or_si128(_mm_cmpeq_epi8(bytes, lf), loneCr));
-        }
-        const __m128i sums = _mm_sad_epu8(counts, _mm_setzero_si128());
-        ends += static_cast<std::size_t>(_mm_cvtsi128_si32(sums)) +
-                static_cast<std::size_t>(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
-    }
-#endif
-    return ends + CountLineEnds(text.substr(i));
-}
-
 std::size_t TerminatorLength(std::string_view span) noexcept {
     LineEndScanner scanner(span);
     const std::size_t line = scanner.Next().value_or(std::string_view()).size();

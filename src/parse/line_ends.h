@@ -55,9 +55,6 @@ private:
 // very end ends one whatever follows. Counted from one line's start to another's, it is how far
 // apart their numbers are.
 std::size_t CountLineEnds(std::string_view text) noexcept;
-// The same sixteen bytes at a time, for a search that counts the lines of every byte it reads;
-// held to CountLineEnds by a test.
-std::size_t CountLineEndsFast(std::string_view text) noexcept;
 
 // Length of the line terminator at the end of a raw line span (0, 1 or 2 bytes): what Next
 // passes over after the span's line. A span is the bytes from one line's start up to the next

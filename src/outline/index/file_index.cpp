@@ -224,7 +224,7 @@ FoundIn SearchLines(std::string_view lines, LineIndex first, bool more, const st
             --start;
         const std::size_t end = FindLineBreak(lines, start);
         const std::string_view line = lines.substr(start, end - start);
-        first += CountLineEndsFast(lines.substr(counted, start - counted));
+        first += CountLineEnds(lines.substr(counted, start - counted));
         counted = start;
         from = std::max(end, at + 1); // a name that holds a line break matches across lines
         if (!HoldsWord(ContentOf(line), name))
@@ -234,7 +234,7 @@ FoundIn SearchLines(std::string_view lines, LineIndex first, bool more, const st
         if (!onUse(first, line, true))
             return {first, {true, std::nullopt}, true};
     }
-    return {more ? first + CountLineEndsFast(lines.substr(counted)) : first, {}, false};
+    return {more ? first + CountLineEnds(lines.substr(counted)) : first, {}, false};
 }
 
 // Searches the file's bytes for the name, piece by piece; a piece's unfinished last line goes
