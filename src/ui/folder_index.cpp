@@ -93,6 +93,9 @@ using Files = std::vector<FileRecord>;
 constexpr auto sendInterval = std::chrono::milliseconds(50);
 // How long a file's events must pause before it is read again: a save is often several writes.
 constexpr auto settleTime = std::chrono::milliseconds(100);
+// How often a folder that is not there is looked for again: one removed and made again (an
+// archive unpacked, a checkout switched) is a new folder, of which the old watches hear nothing.
+constexpr auto missingFolderLook = std::chrono::milliseconds(500);
 // Work between two looks at requests and inotify: on a thread, and on the owner's thread.
 constexpr auto threadRound = std::chrono::milliseconds(50);
 constexpr auto inlineRound = std::chrono::milliseconds(8);
@@ -203,6 +206,7 @@ private:
             return false;
         if (wakeup->folder)
             StartOver(std::move(*wakeup->folder));
+        LookForMissingFolder();
         // Events of a tree about to be rebuilt are left for the rounds after.
         if (!m_rebuild && wakeup->events)
             m_rounds.ReadEvents([this](const inotify_event& event) { Follow(event); });
@@ -225,6 +229,8 @@ private:
             due = m_sendAtOnce ? Clock::now() : m_lastSent + sendInterval;
         for (const auto& [path, at] : m_pending)
             due = std::min(due.value_or(at + settleTime), at + settleTime);
+        if (m_lookForFolderAt)
+            due = std::min(due.value_or(*m_lookForFolderAt), *m_lookForFolderAt);
         if (!due)
             return -1;
         const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*due - Clock::now());
@@ -254,10 +260,12 @@ private:
         m_unfollowedReason.clear();
         m_build.emplace();
         m_dirty = true;
+        m_lookForFolderAt.reset();
         if (m_current.empty())
             return;
         if (std::optional<Failure> failure = NotAFolder(m_current)) {
             m_build->failures.push_back(std::move(*failure));
+            m_lookForFolderAt = Clock::now() + missingFolderLook;
             return;
         }
         BlockFiles listed =
@@ -304,6 +312,16 @@ private:
         m_complete = true;
         m_dirty = true;
         m_sendAtOnce = true; // the complete state is not progress: it need not wait its turn
+    }
+
+    // A folder that was not there when it was built is built again once it is.
+    void LookForMissingFolder() {
+        if (!m_lookForFolderAt || Clock::now() < *m_lookForFolderAt)
+            return;
+        if (NotAFolder(m_current))
+            m_lookForFolderAt = Clock::now() + missingFolderLook;
+        else
+            m_rebuild = true;
     }
 
     // Watches one folder of the tree; a refusal is counted, so the user learns that changes
@@ -484,6 +502,7 @@ private:
     bool m_dirty = false;                               // changed since the last state sent
     bool m_sendAtOnce = false;                          // the next state goes without waiting
     Clock::time_point m_lastSent;
+    std::optional<Clock::time_point> m_lookForFolderAt; // the folder was not there: look again
 
     WatchRounds m_rounds; // last: its thread starts once everything above is ready
 };

@@ -153,7 +153,8 @@ private slots:
     void followsFoldersComingAndGoing_data() { Threadings(); }
     void followsFoldersComingAndGoing();
     void anotherFolderSilencesTheOld();
-    void aMissingFolderIsAFailure();
+    void aMissingFolderIsAFailureUntilItComes_data() { Threadings(); }
+    void aMissingFolderIsAFailureUntilItComes();
     void stopsPromptlyMidBuild();
 
 private:
@@ -293,14 +294,31 @@ void FolderIndexTest::anotherFolderSilencesTheOld() {
     QVERIFY(stale.isEmpty());
 }
 
-// A folder that is not there is a failure of the complete snapshot; no folder is nothing.
-void FolderIndexTest::aMissingFolderIsAFailure() {
+// A folder that is not there is a failure of the complete snapshot until it comes, and a folder
+// removed and made again is followed as the new one; no folder is nothing.
+void FolderIndexTest::aMissingFolderIsAFailureUntilItComes() {
+    QFETCH(Threading, threading);
     const Tree tree;
-    FolderIndex index(MakeKeywords());
-    index.Open(tree.Path("missing"));
+    FolderIndex index(MakeKeywords(), nullptr, threading);
+    const std::string mod = tree.Path("mod");
+    index.Open(mod);
     QTRY_VERIFY(index.Snapshot()->complete);
     QCOMPARE(index.Snapshot()->folderFailures.size(), std::size_t(1));
     QVERIFY(index.Snapshot()->files.empty());
+
+    QVERIFY(tree.Write("mod/a.ini", Objects("A", 1)));
+    QTRY_COMPARE(Held(*index.Snapshot()), Expected(mod));
+    QVERIFY(index.Snapshot()->folderFailures.empty());
+
+    QVERIFY(fs::remove_all(mod) > 0);
+    QTRY_VERIFY(index.Snapshot()->files.empty());
+    QVERIFY(tree.Write("mod/b.ini", Objects("B", 2)));
+    QTRY_COMPARE(Held(*index.Snapshot()), Expected(mod));
+    // Watched again: a later file is seen as it comes.
+    QVERIFY(tree.Write("mod/c.ini", Objects("C", 1)));
+    QTRY_COMPARE(Held(*index.Snapshot()), Expected(mod));
+    QCOMPARE(index.Snapshot()->files.size(), std::size_t(2));
+
     index.Open({});
     QTRY_VERIFY(index.Snapshot()->complete);
     QVERIFY(index.Snapshot()->folderFailures.empty());
