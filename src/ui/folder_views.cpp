@@ -14,8 +14,38 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <iterator>
+#include <unordered_set>
 
 namespace ini {
+
+NamedOnLine DefinitionsNamedOn(const FolderIndexState& index, std::string_view content) {
+    std::size_t longest = 0;
+    for (const FileRecord& file : index.files)
+        for (const IndexedDefinition& definition : file->Definitions())
+            longest = std::max(longest, definition.Name().size());
+    const std::vector<std::string_view> words = WholeWordsOf(content, longest);
+    const std::unordered_set<std::string_view> candidates(words.begin(), words.end());
+    std::unordered_set<std::string_view> defined;
+    std::vector<std::pair<std::string_view, FolderPlace>> found;
+    for (const FileRecord& file : index.files)
+        for (const IndexedDefinition& definition : file->Definitions())
+            if (candidates.contains(definition.Name())) {
+                defined.insert(definition.Name());
+                found.emplace_back(definition.Name(),
+                                   FolderPlace{std::string(file->Path()), definition.line});
+            }
+    std::vector<std::string_view> named;
+    std::copy_if(words.begin(), words.end(), std::back_inserter(named),
+                 [&](std::string_view word) { return defined.contains(word); });
+    NamedOnLine result;
+    for (const std::string_view name : OutermostNames(named))
+        result.names.emplace_back(name);
+    for (auto& [name, place] : found)
+        if (std::find(result.names.begin(), result.names.end(), name) != result.names.end())
+            result.places.push_back(std::move(place));
+    return result;
+}
 
 FolderListDialog::FolderListDialog(const QString& title, bool withFilter, QWidget* parent)
     : QDialog(parent) {

@@ -296,26 +296,32 @@ void Form1::OpenGoToBlock() {
     m_goToBlock->activateWindow();
 }
 
-std::string Form1::SelectedLineText() const {
+std::optional<NodeKey> Form1::SelectedKey() const {
     const QModelIndexList selected = m_treeView1->selectionModel()->selectedIndexes();
     if (selected.isEmpty())
-        return {};
+        return std::nullopt;
     const std::optional<NodeKey> key = m_model->KeyAt(selected.front());
     if (!key || key->line >= m_lines.Count())
-        return {};
-    return std::string(m_lines.Line(key->line));
+        return std::nullopt;
+    return key;
+}
+
+std::string Form1::SelectedLineText() const {
+    const std::optional<NodeKey> key = SelectedKey();
+    return key ? std::string(m_lines.Line(key->line)) : std::string();
 }
 
 void Form1::FindUses() {
-    // The selected block's name: the second word of an opener's line.
+    // The selected block's name: the second word of a definition's line. Only a root can be
+    // one: inside a block, "Weapon = ..." opens nothing.
     std::string name;
-    const std::string line = SelectedLineText();
-    const std::string_view first = FirstWordOf(line);
-    if (!first.empty() &&
-        ClassifyFirstWord(first, BlockStacks{}, m_keywords).lineClass == LineClass::Opener) {
-        const std::size_t after =
-            static_cast<std::size_t>(first.data() - line.data()) + first.size();
-        name = std::string(FirstWordOf(std::string_view(line).substr(after)));
+    const std::optional<NodeKey> key = SelectedKey();
+    if (key && !m_model->Parent(*key)) {
+        const std::string line = SelectedLineText();
+        const std::string_view first = FirstWordOf(line);
+        if (!first.empty() &&
+            ClassifyFirstWord(first, BlockStacks{}, m_keywords).lineClass == LineClass::Opener)
+            name = std::string(WordAfter(line, first));
     }
     if (name.empty()) {
         bool ok = false;
@@ -345,24 +351,11 @@ void Form1::FindUses() {
 }
 
 void Form1::GoToDefinition() {
-    const std::string line = SelectedLineText();
-    const std::string_view content = std::string_view(line).substr(0, line.find(';'));
-    // Every word of the line that names a block somewhere in the folder.
-    std::vector<std::string> names;
-    for (std::size_t at = 0; at < content.size();) {
-        std::size_t end = at;
-        while (end < content.size() && IsWordByte(content[end]))
-            ++end;
-        if (end > at)
-            names.emplace_back(content.substr(at, end - at));
-        at = end + 1;
-    }
-    std::vector<FolderPlace> places;
     const FolderIndexSnapshot index = Index().Snapshot();
-    for (const auto& file : index->files)
-        for (const IndexedDefinition& definition : file->Definitions())
-            if (std::find(names.begin(), names.end(), definition.Name()) != names.end())
-                places.push_back(FolderPlace{std::string(file->Path()), definition.line});
+    // Of a long line, what its label shows.
+    const std::string line = SelectedLineText();
+    auto [names, places] = DefinitionsNamedOn(
+        *index, ContentOf(std::string_view(line).substr(0, OutlineModel::labelBytes)));
     if (places.size() == 1) {
         GoToPlace(places.front());
         return;
@@ -377,7 +370,7 @@ void Form1::GoToDefinition() {
         return;
     }
     OpenGoToBlock();
-    m_goToBlock->ShowOnly(names);
+    m_goToBlock->ShowOnly(std::move(names));
 }
 
 void Form1::GoToPlace(const FolderPlace& place) {

@@ -126,6 +126,8 @@ private:
     void ShowProblemCount();
     FolderIndex& Index();
     void ChangeIndexFolder();
+    // The selected node's key, when it stands for a line of the file shown.
+    std::optional<NodeKey> SelectedKey() const;
     std::string SelectedLineText() const;
     void TreeView1_DoubleClick(const QModelIndex& index);
     void TreeView1_Expanded(const QModelIndex& index);

@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -108,6 +109,40 @@ TEST(HoldsWord, ATextInPartsLeavesItsEndOpen) {
     EXPECT_FALSE(HoldsWord("a Tank", "Tank", ' ', false));
     EXPECT_TRUE(HoldsWord("a Tank Tank", "Tank", ' ', false));
     EXPECT_TRUE(HoldsWord("a Tanker Tank ", "Tank", ' ', false));
+}
+
+// What a line may name is exactly what a search for uses would find on it.
+TEST(WholeWordsOf, AreTheWordsHoldsWordFinds) {
+    for (const std::string_view content :
+         {"x = Tank-2", "y = Caf\xc3\xa9", "PrimaryWeapon = LancerGun", "a,b,,c_d", "\tTab\tX=1",
+          "(Tank) Tank2 _x", ""}) {
+        std::set<std::string_view> found;
+        for (const std::string_view word : WholeWordsOf(content, content.size()))
+            found.insert(word);
+        std::set<std::string_view> expected;
+        for (std::size_t at = 0; at < content.size(); ++at)
+            for (std::size_t size = 1; at + size <= content.size(); ++size) {
+                const std::string_view word = content.substr(at, size);
+                if (word.find(' ') == std::string_view::npos && HoldsWord(content, word))
+                    expected.insert(word);
+            }
+        EXPECT_EQ(found, expected) << content;
+    }
+    const std::vector<std::string_view> short4 = WholeWordsOf("x = Tank-2", 4);
+    EXPECT_NE(std::find(short4.begin(), short4.end(), "Tank"), short4.end());
+    EXPECT_EQ(std::find(short4.begin(), short4.end(), "Tank-2"), short4.end());
+}
+
+// A name inside a longer one on the line is not what the line names; alone elsewhere it is.
+TEST(OutermostNames, DropNamesInsideLongerOnes) {
+    const std::string_view line = "x = Tank-2 Tank";
+    const std::string_view tank = line.substr(4, 4);
+    const std::string_view tank2 = line.substr(4, 6);
+    const std::string_view lone = line.substr(11, 4);
+    using Names = std::vector<std::string_view>;
+    EXPECT_EQ(OutermostNames({tank, tank2}), Names{"Tank-2"});
+    EXPECT_EQ(OutermostNames({tank, tank2, lone}), (Names{"Tank-2", "Tank"}));
+    EXPECT_EQ(OutermostNames({tank}), Names{"Tank"});
 }
 
 TEST(IndexSink, DefinitionsAreNamedTopLevelOpeners) {

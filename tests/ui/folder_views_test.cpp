@@ -7,6 +7,7 @@
 #include "outline/index/file_index.h"
 #include "ui/folder_views.h"
 
+#include <QInputDialog>
 #include <QLabel>
 #include <QListWidget>
 #include <QSignalSpy>
@@ -80,6 +81,7 @@ class FolderViewsTest : public QObject {
 
 private slots:
     void goToBlockFindUsesAndGoToDefinition();
+    void aLineNamesWholeWordsOnly();
     void closingDuringASearchForUses();
     void manyBlocksAreRankedWithoutHoldingUpTyping();
     void aNameUsedEverywhereListsTheFirstUsesInFileOrder();
@@ -143,6 +145,51 @@ void FolderViewsTest::goToBlockFindUsesAndGoToDefinition() {
     QTRY_VERIFY(goTo->isVisible());
     QCOMPARE(Rows(goTo).size(), 2);
     QVERIFY(window.warnings.isEmpty());
+
+    // Inside a block "Armor = ..." opens nothing, so it names no block: find uses asks.
+    goTo->hide();
+    bool asked = false;
+    QTimer::singleShot(0, [&] {
+        if (auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget())) {
+            asked = true;
+            dialog->reject();
+        }
+    });
+    window.form->FindUses();
+    QVERIFY(asked);
+}
+
+// What F12 takes a line to name: whole words of it, a name inside a longer one left out.
+void FolderViewsTest::aLineNamesWholeWordsOnly() {
+    std::string texts;
+    std::vector<IndexedDefinition> definitions;
+    for (const std::string_view text : {"Object Tank-2", "Weapon Tank", "Object Caf\xc3\xa9"}) {
+        definitions.push_back(IndexedDefinition{{}, 6, LineIndex(definitions.size())});
+        texts += text;
+    }
+    for (std::size_t i = 0, at = 0; i < definitions.size(); ++i) {
+        const std::size_t size = i == 0 ? 13 : i == 1 ? 11 : 12;
+        definitions[i].text = std::string_view(texts).substr(at, size);
+        at += size;
+    }
+    FolderIndexState state;
+    state.files.push_back(
+        FileDefinitions::Make("/mod/All.ini", definitions, std::string_view(texts)));
+    const auto named = [&](std::string_view content) {
+        const NamedOnLine found = DefinitionsNamedOn(state, content);
+        std::vector<std::string> lines;
+        for (const FolderPlace& place : found.places)
+            lines.push_back(place.file + ":" + std::to_string(place.line));
+        return std::pair(found.names, lines);
+    };
+    using Names = std::vector<std::string>;
+    QCOMPARE(named("x = Tank-2"), std::pair(Names{"Tank-2"}, Names{"/mod/All.ini:0"}));
+    QCOMPARE(named("x = Tank"), std::pair(Names{"Tank"}, Names{"/mod/All.ini:1"}));
+    QCOMPARE(named("y = Caf\xc3\xa9"), std::pair(Names{"Caf\xc3\xa9"}, Names{"/mod/All.ini:2"}));
+    QCOMPARE(named("Tank-2, Tank"),
+             std::pair(Names{"Tank-2", "Tank"}, Names{"/mod/All.ini:0", "/mod/All.ini:1"}));
+    QCOMPARE(named("Tank_2 xTank Tank2 Tank-"), std::pair(Names{"Tank"}, Names{"/mod/All.ini:1"}));
+    QCOMPARE(named("Tank_2 xTank Tank2"), std::pair(Names{}, Names{}));
 }
 
 // The window goes while a search for uses still reads the folder: the search stops first.

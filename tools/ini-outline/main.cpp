@@ -46,7 +46,7 @@ constexpr std::string_view usage =
     "                 a block name followed by a tab, a top-level block defined twice\n"
     "  --definitions  print each definition as FILE<TAB>LINE<TAB>TYPE<TAB>NAME\n"
     "  --uses NAME    print each line whose text before ';' holds NAME as a whole word (no\n"
-    "                 letter, digit or _ next to it), as FILE:LINE:LINE-TEXT, the form of\n"
+    "                 ASCII letter, digit or _ next to it), as FILE:LINE:LINE-TEXT, the form of\n"
     "                 grep -nw; the lines that define NAME are left out\n"
     "  --duplicates   print the definitions of each type (in any letter case) and name that\n"
     "                 is defined more than once, as --definitions does, group after group\n"

@@ -32,6 +32,36 @@ bool HoldsWord(std::string_view text, std::string_view name, char before, bool e
     return false;
 }
 
+std::vector<std::string_view> WholeWordsOf(std::string_view content, std::size_t longest) {
+    std::vector<std::string_view> words;
+    for (std::size_t start = 0; start < content.size(); ++start) {
+        if (start > 0 && IsWordByte(content[start - 1]))
+            continue;
+        const std::size_t stop = std::min(content.size(), start + longest);
+        for (std::size_t end = start; end < stop && content[end] != ' '; ++end) {
+            if (end + 1 == content.size() || !IsWordByte(content[end + 1]))
+                words.push_back(content.substr(start, end + 1 - start));
+        }
+    }
+    return words;
+}
+
+std::vector<std::string_view> OutermostNames(const std::vector<std::string_view>& named) {
+    const auto inside = [](std::string_view inner, std::string_view outer) {
+        return inner.size() < outer.size() && inner.data() >= outer.data() &&
+               inner.data() + inner.size() <= outer.data() + outer.size();
+    };
+    std::vector<std::string_view> names;
+    for (const std::string_view spot : named) {
+        const bool covered = std::any_of(named.begin(), named.end(), [&](std::string_view other) {
+            return inside(spot, other);
+        });
+        if (!covered && std::find(names.begin(), names.end(), spot) == names.end())
+            names.push_back(spot);
+    }
+    return names;
+}
+
 IndexSink::IndexSink(OnDefinition onDefinition, std::string name, OnUse onUse)
     : m_onDefinition(std::move(onDefinition)), m_name(std::move(name)), m_onUse(std::move(onUse)) {}
 

@@ -30,6 +30,15 @@ constexpr bool IsWordByte(char c) noexcept {
 bool HoldsWord(std::string_view text, std::string_view name, char before = ' ',
                bool ends = true) noexcept;
 
+// Every stretch of `content` that HoldsWord would find as a whole word, up to `longest` bytes:
+// no space in it (a name is a word) and no letter, digit or underscore right before or after it.
+// What a line may name: on "x = Tank-2" they are x, =, Tank, Tank-2 and 2. Views into content.
+std::vector<std::string_view> WholeWordsOf(std::string_view content, std::size_t longest);
+
+// Of the stretches of a content that name something (views into it), those that do not lie
+// inside a longer one, each text once: on "x = Tank-2" with both defined, Tank-2 is meant.
+std::vector<std::string_view> OutermostNames(const std::vector<std::string_view>& named);
+
 // A line's content in the sense of the index: its bytes before the first ';'.
 inline std::string_view ContentOf(std::string_view line) noexcept {
     return line.substr(0, line.find(';'));
