@@ -104,15 +104,32 @@ TEST(StructureChecks, AmongManyDefinitionsOnlyTheRepeatedAreNamed) {
               "'weapon Gun2999' at line 6003 is defined again: it was first defined at line 5999");
 }
 
-// A file of nothing but stray ends keeps a bounded list and counts the rest.
+// A file of stray ends keeps a bounded list of the first problems by line and counts the rest,
+// though a block defined twice is only known at the end.
 TEST(StructureChecks, ProblemsPastTheMostAreCountedNotKept) {
-    std::string bytes;
+    std::string bytes = "Weapon A\nEnd\n";
     for (std::size_t i = 0; i < StructureChecks::mostProblems + 5; ++i)
         bytes += "End\n";
+    bytes += "Weapon A\nEnd\n";
     Result<StructureChecks> checked = Streamed(bytes);
     ASSERT_TRUE(checked.ok());
-    EXPECT_EQ(checked.value().Problems().size(), StructureChecks::mostProblems);
-    EXPECT_EQ(checked.value().Uncounted(), 5u);
+    const std::vector<Problem>& kept = checked.value().Problems();
+    ASSERT_EQ(kept.size(), StructureChecks::mostProblems);
+    EXPECT_EQ(kept.front().line, 0u);
+    EXPECT_EQ(kept.back().line, StructureChecks::mostProblems);
+    EXPECT_EQ(checked.value().Uncounted(), 7u);
+    EXPECT_EQ(ProblemsOf(bytes), kept);
+}
+
+// A top-level block whose line is longer than the stream holds is still a definition.
+TEST(StructureChecks, ALongOpenerIsStillADefinition) {
+    const std::string bytes = "Object  A " + std::string(PieceReader::pieceBytes * 2, 'x') +
+                              "\nEnd\nObject A\nEnd\nObject " +
+                              std::string(PieceReader::pieceBytes * 2, 'B') + " ; b\nEnd\n";
+    const std::vector<Problem> got = ProblemsOf(bytes);
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_EQ(got[0].message, "'Object A' at line 1 is defined again at line 3");
+    EXPECT_EQ(got[1].line, 2u);
 }
 
 // The load looks for blanks in first words only on the lines its reader marked, piece by

@@ -170,7 +170,8 @@ ini::Result<void> PrintProblems(ini::FileReader file, const ini::Keywords& keywo
     }
     if (checks.Uncounted() > 0) {
         text.append(lead).append(" warning: ").append(std::to_string(checks.Uncounted()));
-        text.append(" more problems not listed\n");
+        text.append(checks.Uncounted() == 1 ? " more problem not listed\n"
+                                            : " more problems not listed\n");
     }
     if (!checks.Problems().empty())
         status = 1;

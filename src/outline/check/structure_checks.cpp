@@ -104,12 +104,43 @@ void StructureChecks::CheckBlank(LineIndex index, std::string_view word, PathNod
 
 void StructureChecks::CheckDefinition(LineIndex index, std::string_view text,
                                       std::string_view first) {
-    const std::string_view name = WordAfter(text, first);
+    AddDefinition(index, first, WordAfter(text, first));
+}
+
+bool StructureChecks::LongLine(const WalkedLine& line) {
+    See<true>(line);
+    LinesLeaving(); // the word leaves with this call
+    m_long = LongDefinition{};
+    if (line.lineClass != LineClass::Opener || !line.stacks.Empty())
+        return false;
+    m_long.index = line.index;
+    m_long.type = line.firstWord;
+    return true;
+}
+
+void StructureChecks::LongPart(std::string_view part) {
+    if (m_long.nameDone)
+        return;
+    if (m_long.name.empty())
+        part.remove_prefix(std::min(part.size(), part.find_first_not_of(' ')));
+    const std::size_t end = part.find_first_of(" ;");
+    m_long.name.append(part.substr(0, end));
+    m_long.nameDone = end != std::string_view::npos;
+}
+
+void StructureChecks::LongEnd() {
+    AddDefinition(m_long.index, m_long.type, m_long.name);
+    m_long = LongDefinition{};
+}
+
+void StructureChecks::AddDefinition(LineIndex index, std::string_view first,
+                                    std::string_view name) {
     if (name.empty())
         return;
     m_definitions.push_back(Definition{DefinitionCounts::HashOf(first, name), index});
     if (m_copyOpeners) {
-        // A line a walk over pieces holds whole fits in a piece, far below 4 GiB.
+        // A line a walk over pieces holds whole fits in a piece, far below 4 GiB; so does the
+        // name of a longer one, or the walk's memory would have run out first.
         m_copied.push_back(CopiedWords{m_written.size(), static_cast<std::uint32_t>(first.size()),
                                        static_cast<std::uint32_t>(name.size())});
         m_written.append(first).append(name);
@@ -196,11 +227,25 @@ void StructureChecks::LookForBlank(LineIndex index, std::string_view line, PathN
 }
 
 void StructureChecks::Add(LineIndex line, std::string message) {
-    if (m_problems.size() == mostProblems) {
-        ++m_uncounted;
-        return;
+    // The walk finds problems in file order, so the first it keeps are the first by line. Those
+    // found at the end may stand anywhere: they are kept, and the first by line are picked.
+    if (m_problems.size() >= (m_finishing ? 2 * mostProblems : mostProblems)) {
+        if (!m_finishing) {
+            ++m_uncounted;
+            return;
+        }
+        KeepFirstByLine();
     }
     m_problems.push_back(Problem{line, std::move(message)});
+}
+
+void StructureChecks::KeepFirstByLine() {
+    std::stable_sort(m_problems.begin(), m_problems.end(),
+                     [](const Problem& a, const Problem& b) { return a.line < b.line; });
+    if (m_problems.size() > mostProblems) {
+        m_uncounted += m_problems.size() - mostProblems;
+        m_problems.resize(mostProblems);
+    }
 }
 
 void StructureChecks::End(const BlockStacks& open) {
@@ -210,6 +255,7 @@ void StructureChecks::End(const BlockStacks& open) {
 }
 
 void StructureChecks::Finish(const std::function<std::string_view(LineIndex)>& lineText) {
+    m_finishing = true;
     for (std::size_t depth = 0; depth < m_openAtEnd.size(); ++depth) {
         const LineIndex line = m_openAtEnd[depth];
         const std::string_view text =
@@ -218,8 +264,7 @@ void StructureChecks::Finish(const std::function<std::string_view(LineIndex)>& l
                       " is never closed: every line after it belongs to it");
     }
     ReportDuplicates(lineText);
-    std::stable_sort(m_problems.begin(), m_problems.end(),
-                     [](const Problem& a, const Problem& b) { return a.line < b.line; });
+    KeepFirstByLine();
 }
 
 } // namespace ini

@@ -59,6 +59,11 @@ public:
         See<false>(line);
     }
     bool Stopped() const noexcept { return false; }
+    // A line too long to hold whole (a walk over pieces that go round) comes as its first word;
+    // the rest of a top-level opener's bytes come through LongPart, for its name.
+    bool LongLine(const WalkedLine& line);
+    void LongPart(std::string_view part);
+    void LongEnd();
     // Until told otherwise the checks look at every first word for another blank. A reader that
     // finds the lines that hold one (OtherBlankWords) tells them here, piece by piece, before the
     // walk reaches those lines (`starts` point at them, in rising order); from then on only those
@@ -124,6 +129,9 @@ private:
     void TopLevel(bool end, LineIndex index, std::string_view text);
     void CheckBlank(LineIndex index, std::string_view firstWord, PathNode parent);
     void CheckDefinition(LineIndex index, std::string_view text, std::string_view firstWord);
+    void AddDefinition(LineIndex index, std::string_view type, std::string_view name);
+    // Once the walk ended: sorts the problems by line and keeps the first mostProblems.
+    void KeepFirstByLine();
 
     const Keywords& m_keywords;
     bool m_copyOpeners;
@@ -158,6 +166,15 @@ private:
     std::string m_written;
     std::vector<Problem> m_problems;
     std::size_t m_uncounted = 0;
+    bool m_finishing = false; // the walk ended: problems come in any order
+    // A top-level opener too long to hold whole, its name gathered part by part.
+    struct LongDefinition {
+        LineIndex index = 0;
+        std::string type;
+        std::string name;
+        bool nameDone = false;
+    };
+    LongDefinition m_long;
     LineSplitter m_splitter;
     // With marked lines: those the walk has not reached yet, from m_markedAt on, and where the
     // next starts (past every line when none is left); without, 0: every line is looked at.
