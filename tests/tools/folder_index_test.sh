@@ -71,6 +71,12 @@ ln -s "$data" "$tmp/link to data"
 check "a link given is followed" cmp -s "$tmp/out" <(sed "s|^$data/|$tmp/link to data/|" "$tmp/definitions")
 "$tool" --definitions "$data/notes.txt" "$data" "$data/Units.ini" >"$tmp/out"
 check "paths given together" cmp -s "$tmp/out" <(sort -t "$(printf '\t')" -s -k1,1 "$tmp/definitions" - <<<"$(printf '%s\t1\tObject\tTank' "$data/notes.txt")")
+# A file that two of the paths reach (the folder spelled otherwise, or through a link) is read
+# once, under the first: a block is never a duplicate of itself.
+"$tool" --definitions "$data" "$tmp/link to data" "$data/sub/.." "$data/Units.ini" >"$tmp/out"
+check "a file reached twice is read once" cmp -s "$tmp/out" "$tmp/definitions"
+"$tool" --duplicates "$data/Units.ini" "$tmp/link to data/Units.ini" >"$tmp/out"
+check "a file reached twice holds no duplicates" test $? -eq 0 -a ! -s "$tmp/out"
 "$tool" --uses Nowhere "$data" >"$tmp/out"
 check "--uses of an unused name: exit 0" test $? -eq 0
 check "--uses of an unused name: silent" test ! -s "$tmp/out"
@@ -107,7 +113,8 @@ if [[ $(id -u) -ne 0 ]]; then
     chmod 700 "$tmp/shut"
 fi
 for args in "--uses" "--uses ''" "--definitions" "--duplicates" "--check --uses Tank $data" \
-    "--definitions --bogus $data"; do
+    "--definitions --bogus $data" "--uses Tank --uses Gun $data" "--top-level --definitions $data" \
+    "--comments --check $data"; do
     eval "\"\$tool\" $args" >/dev/null 2>"$tmp/err"
     check "'$args' exit 2" test $? -eq 2
     check "'$args' says why" test -s "$tmp/err"

@@ -34,7 +34,9 @@ constexpr std::string_view usage =
     "\n"
     "A PATH is a file, whatever its name, or a folder: every file whose name ends in .ini (in\n"
     "any letter case) in it and in the folders below it, links inside it not followed. The\n"
-    "files of all PATHs are read once each, in the byte order of their paths (LC_ALL=C sort).\n"
+    "files of all PATHs are read in the byte order of their paths (LC_ALL=C sort), each once\n"
+    "even where several PATHs reach it (under the first of them). --comments and --top-level\n"
+    "go with the outline only.\n"
     "A definition is a line that opens a block while none is open and whose text before ';'\n"
     "has two words: the block's type and its name.\n"
     "\n"
@@ -107,6 +109,8 @@ Parsed ParseArguments(int argc, char** argv, Options& options) {
         } else if (mode) {
             if (options.mode != Mode::Outline && options.mode != *mode)
                 return UsageError("--check, --definitions, --uses and --duplicates go alone");
+            if (*mode == Mode::Uses && !options.name.empty())
+                return UsageError("--uses takes one NAME");
             options.mode = *mode;
             if (*mode == Mode::Uses) {
                 if (++i == argc || *argv[i] == '\0')
@@ -119,6 +123,10 @@ Parsed ParseArguments(int argc, char** argv, Options& options) {
             return UsageError("unknown option '" + std::string(arg) + "'");
         }
     }
+    // They change what an outline shows, and no other output shows one.
+    if (options.mode != Mode::Outline &&
+        (options.stream.showComments || options.stream.topLevelOnly))
+        return UsageError("--comments and --top-level go with the outline only");
     if (options.files.empty())
         return UsageError(options.mode == Mode::Outline || options.mode == Mode::Check
                               ? "no FILE given"
@@ -140,7 +148,8 @@ public:
         return m_error == 0;
     }
     void Report() const {
-        std::fprintf(stderr, "ini-outline: cannot write the outline: %s\n", std::strerror(m_error));
+        std::fprintf(stderr, "ini-outline: cannot write to standard output: %s\n",
+                     std::strerror(m_error));
     }
 
 private:

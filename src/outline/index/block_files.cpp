@@ -4,7 +4,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <iterator>
+#include <set>
 #include <system_error>
+#include <utility>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -72,6 +75,21 @@ void ListFolder(const std::string& folder, BlockFiles& found,
         found.failures.push_back(CannotList(folder, error));
 }
 
+// The files of one path that no path before it reached (a folder given twice in other
+// spellings, one inside another, a link to one), from `from` on: a block read twice would be a
+// duplicate of itself. A file that cannot be looked at stays, for its reader to report.
+void DropFilesSeenBefore(std::vector<std::string>& files, std::size_t from,
+                         std::set<std::pair<dev_t, ino_t>>& seen) {
+    std::vector<std::string> kept;
+    for (std::size_t i = from; i < files.size(); ++i) {
+        struct stat info {};
+        if (::stat(files[i].c_str(), &info) != 0 || seen.emplace(info.st_dev, info.st_ino).second)
+            kept.push_back(std::move(files[i]));
+    }
+    files.resize(from);
+    std::move(kept.begin(), kept.end(), std::back_inserter(files));
+}
+
 } // namespace
 
 bool IsBlockFileName(std::string_view name) noexcept {
@@ -86,13 +104,18 @@ bool IsBlockFileName(std::string_view name) noexcept {
 BlockFiles ListBlockFiles(const std::vector<std::string>& paths,
                           const std::function<void(const std::string&)>& onFolder) {
     BlockFiles found;
+    std::set<std::pair<dev_t, ino_t>> seen;
     for (const std::string& path : paths) {
+        const std::size_t from = found.files.size();
         // A link given as the path is followed.
         struct stat info {};
         if (!path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
             ListFolder(path, found, onFolder);
         else
             found.files.push_back(path);
+        // Within one folder every file has one path: links inside are not followed.
+        if (paths.size() > 1)
+            DropFilesSeenBefore(found.files, from, seen);
     }
     // A single folder is listed in order already.
     if (!std::is_sorted(found.files.begin(), found.files.end()))

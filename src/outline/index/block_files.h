@@ -23,7 +23,8 @@ bool IsBlockFileName(std::string_view name) noexcept;
 // The files of `paths`: a path that is a folder (a link to one included) stands for every file
 // whose name ends in ".ini" in it and in every folder below it, joined to the path with "/";
 // links found inside are not followed, so a loop of links costs nothing. Any other path is a
-// file whatever its name, and whether it can be read is for the one who reads it to say.
+// file whatever its name, and whether it can be read is for the one who reads it to say. A file
+// that several of the paths reach is listed once, under the first of them.
 // `onFolder`, when given, gets each folder listed before its entries are read (to watch it for
 // changes, say, so that nothing made while the listing runs is missed).
 BlockFiles ListBlockFiles(const std::vector<std::string>& paths,
