@@ -175,7 +175,6 @@ void Form1::CreateControls() {
 
     m_problemCount = Place<QLabel>(this, "Problem_Count", layout::problemCount);
     m_problemCount->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    m_problemCount->setToolTip(QStringLiteral("F8: next problem, Shift+F8: previous"));
     m_problemCount->hide();
 
     CreateFindBar();
@@ -493,7 +492,7 @@ WalkResult Form1::LoadShown(const std::string& path) {
     m_filledByLastClick.reset();
     m_lastProblem.reset();
     m_rootHashes.Restart();
-    m_model->SetProblems(std::move(result.problems));
+    m_model->SetProblems(std::move(result.problems), result.problemsNotKept);
     ShowProblemCount();
     m_shown.Show(path, stamp);
     m_reloadFailureShown = false;
@@ -547,9 +546,19 @@ void Form1::ShownFileChanged() {
 }
 
 void Form1::ShowProblemCount() {
-    const std::size_t count = m_model->Problems().size();
+    const std::size_t marked = m_model->Problems().size();
+    const std::size_t notKept = m_model->ProblemsNotKept();
+    const std::size_t count = marked + notKept;
     m_problemCount->setText(count == 1 ? QStringLiteral("1 problem")
                                        : QStringLiteral("%1 problems").arg(count));
+    QString tip = QStringLiteral("F8: next problem, Shift+F8: previous");
+    // A file of nothing but mistakes must not make a list as large as itself.
+    if (notKept > 0)
+        tip += QStringLiteral("\nOnly the first %1 by line are marked and visited with F8; %2 "
+                              "more are only counted")
+                   .arg(marked)
+                   .arg(notKept);
+    m_problemCount->setToolTip(tip);
     m_problemCount->setVisible(count > 0);
 }
 

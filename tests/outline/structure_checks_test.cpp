@@ -31,6 +31,7 @@ std::vector<Problem> ProblemsOf(const std::string& bytes) {
     EXPECT_TRUE(loaded.ok());
     if (loaded.ok()) {
         EXPECT_EQ(loaded.value().problems, checked.value().Problems());
+        EXPECT_EQ(loaded.value().problemsNotKept, checked.value().Uncounted());
     }
     return checked.value().Problems();
 }

@@ -3,6 +3,7 @@
 
 #include "window_harness.h"
 
+#include "outline/check/structure_checks.h"
 #include "outline/model/outline_model.h"
 #include "ui/file_list.h"
 #include "ui/root_hashing.h"
@@ -183,6 +184,15 @@ void LiveOutlineTest::mistakesAreMarkedAndWalkedWithF8() {
         QTest::keyClick(window.form.get(), Qt::Key_F8, Qt::ShiftModifier);
         QCOMPARE(window.SelectedLine(), std::optional(line));
     }
+
+    // More than the load keeps: all are counted, and the tooltip says which are marked.
+    QByteArray strays;
+    for (std::size_t i = 0; i < StructureChecks::mostProblems + 5; ++i)
+        strays += "End\n";
+    window.Load(window.WriteFile(QStringLiteral("strays.ini"), strays));
+    QCOMPARE(count->text(), QStringLiteral("%1 problems").arg(StructureChecks::mostProblems + 5));
+    QVERIFY(
+        count->toolTip().contains(QStringLiteral("first %1").arg(StructureChecks::mostProblems)));
 }
 
 void LiveOutlineTest::newLoadStartsAtTheTopAndHighlightsTheFile() {

@@ -56,6 +56,7 @@ void OutlineModel::Replace(OutlineNodes nodes) {
     m_freshFrom = OutlineNodes::none;
     m_emptyBlocks.clear();
     m_problems.clear();
+    m_problemsNotKept = 0;
     endResetModel();
     m_inserting = false;
 }
@@ -321,8 +322,9 @@ std::vector<OutlineModel::NodeId> OutlineModel::FilledRoots() const {
     return filled;
 }
 
-void OutlineModel::SetProblems(std::vector<Problem> problems) {
+void OutlineModel::SetProblems(std::vector<Problem> problems, std::size_t notKept) {
     m_problems = std::move(problems);
+    m_problemsNotKept = notKept;
     if (m_shownRoots > 0)
         emit dataChanged(index(0, 0), index(ClampToInt(m_shownRoots) - 1, 0),
                          {ProblemRole, Qt::ToolTipRole});

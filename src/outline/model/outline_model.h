@@ -65,9 +65,11 @@ public:
     // The roots whose blocks were filled, in file order.
     std::vector<NodeId> FilledRoots() const;
 
-    // The file's problems, in file order, for the outline a load has just put in place.
-    void SetProblems(std::vector<Problem> problems);
+    // The file's problems, in file order, for the outline a load has just put in place, and how
+    // many more it found than it kept.
+    void SetProblems(std::vector<Problem> problems, std::size_t notKept = 0);
     const std::vector<Problem>& Problems() const noexcept { return m_problems; }
+    std::size_t ProblemsNotKept() const noexcept { return m_problemsNotKept; }
 
     // The nodes as stored, for questions the tree operations do not answer (whole-file find).
     const OutlineNodes& Nodes() const noexcept { return m_nodes; }
@@ -130,6 +132,7 @@ private:
     // Roots of blocks that were filled and hold nothing (only comments and an End, say).
     std::unordered_set<NodeId> m_emptyBlocks;
     std::vector<Problem> m_problems;
+    std::size_t m_problemsNotKept = 0;
 };
 
 } // namespace ini

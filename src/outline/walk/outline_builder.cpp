@@ -82,7 +82,8 @@ Result<TopLevel> ReadTopLevel(FileReader file, const Keywords& keywords,
             return lines.failure();
         checks.End(walk.Stacks());
         checks.Finish([&](LineIndex line) { return lines.value().Line(line); });
-        return TopLevel{std::move(lines).value(), std::move(roots), checks.TakeProblems()};
+        return TopLevel{std::move(lines).value(), std::move(roots), checks.TakeProblems(),
+                        checks.Uncounted()};
     } catch (const std::bad_alloc&) {
         return NotEnoughMemory("show the outline of this file");
     }
@@ -121,6 +122,7 @@ WalkResult FileLoader::LoadFile(const std::string& path, LineStore& store, Outli
     WalkResult result;
     result.nodesAdded = top.roots.RootCount();
     result.problems = std::move(top.problems);
+    result.problemsNotKept = top.problemsNotKept;
     store = std::move(top.lines);
     tree.Replace(std::move(top.roots));
     return result;

@@ -39,8 +39,9 @@ struct WalkResult {
     WalkStatus status = WalkStatus::Done;
     std::optional<Failure> error; // set when status is Failed
     std::size_t nodesAdded = 0;
-    std::size_t addsRefused = 0;   // keys already in use or out of order (never in a sound run)
-    std::vector<Problem> problems; // a load's: the mistakes its walk found, in file order
+    std::size_t addsRefused = 0;     // keys already in use or out of order (never in a sound run)
+    std::vector<Problem> problems;   // a load's: the mistakes its walk found, in file order
+    std::size_t problemsNotKept = 0; // a load's: mistakes past the most kept, only counted
 };
 
 // A file's lines, its top-level outline and its mistakes, made in one pass.
@@ -48,6 +49,7 @@ struct TopLevel {
     LineStore lines;
     OutlineNodes roots;
     std::vector<Problem> problems;
+    std::size_t problemsNotKept = 0;
 };
 
 // Reads `file` and finds its root nodes while its lines are cut: one per non-empty line met
