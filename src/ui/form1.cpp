@@ -248,11 +248,14 @@ void Form1::ConnectHandlers() {
 FolderIndex& Form1::Index() {
     if (m_index == nullptr) {
         m_index = new FolderIndex(m_keywords, this);
+        // A folder given from outside is kept though it goes (the index looks for it again); a
+        // remembered one that is gone (on a drive not mounted, say) gives way to the one shown.
         QString folder = m_indexFolder;
-        if (folder.isEmpty())
+        if (folder.isEmpty()) {
             folder = m_remembered.Folder();
-        if (folder.isEmpty() || !QFileInfo(folder).isDir())
-            folder = m_dir1->Path();
+            if (folder.isEmpty() || !QFileInfo(folder).isDir())
+                folder = m_dir1->Path();
+        }
         m_index->Open(PathFromText(folder));
         connect(m_index, &FolderIndex::changed, this, [this] {
             if (m_goToBlock != nullptr && m_goToBlock->isVisible())

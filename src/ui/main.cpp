@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include <sys/stat.h>
+
 namespace {
 
 const char* const usage =
@@ -72,6 +74,17 @@ Request Parse(int argc, char** argv) {
     return request;
 }
 
+// Why `folder` cannot be what the folder-wide views cover, if it cannot: a folder given by name
+// that is not there must be said at once, not passed over for another.
+std::optional<std::string> FolderProblem(const std::string& folder) {
+    struct stat info {};
+    if (::stat(folder.c_str(), &info) != 0)
+        return "--folder '" + folder + "': " + std::strerror(errno);
+    if (!S_ISDIR(info.st_mode))
+        return "--folder '" + folder + "' is not a folder";
+    return std::nullopt;
+}
+
 // The file name box's text for a path given on the command line: absolute, and made so that
 // the load reads the very bytes given.
 QString AbsolutePathText(const std::string& path) {
@@ -103,7 +116,11 @@ int main(int argc, char** argv) {
 
     // QApplication takes its own options (-platform, -display ...) out of argc and argv first.
     QApplication app(argc, argv);
-    const Request request = Parse(argc, argv);
+    Request request = Parse(argc, argv);
+    if (request.kind == Request::Kind::Run && request.folder) {
+        if (std::optional<std::string> problem = FolderProblem(*request.folder))
+            request = {Request::Kind::UsageError, {}, {}, std::move(*problem)};
+    }
     if (request.kind == Request::Kind::UsageError) {
         std::fprintf(stderr, "ini-file-parser: %s\n%s", request.error.c_str(), usage);
         return 2;

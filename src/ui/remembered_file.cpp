@@ -47,6 +47,22 @@ std::optional<QString> StoreFile(const QString& settingsFile) {
     return settingsFile.isEmpty() ? UserSettingsFile() : std::optional(settingsFile);
 }
 
+// A store holds a few lines; one far larger was not written by this program, and reading it
+// whole on the window's thread would hold the window up for seconds. It is neither read nor
+// rewritten.
+constexpr qint64 mostStoreBytes = qint64{1} << 20;
+bool TooLarge(const QString& file) {
+    return QFileInfo(file).size() > mostStoreBytes;
+}
+
+// The store to read values from, when there is one that can be read.
+std::optional<QString> StoreToRead(const QString& settingsFile) {
+    std::optional<QString> file = StoreFile(settingsFile);
+    if (file && TooLarge(*file))
+        return std::nullopt;
+    return file;
+}
+
 // The reasons below hold paths as the text TextFromPath made of them; a failure holds their bytes.
 Failure NotStored(const QString& reason) {
     return Failure{PathFromText(reason)};
@@ -73,7 +89,7 @@ Result<void> RememberedFile::WriteFolder(const QString& folder) const {
 }
 
 QString RememberedFile::ReadPath(const QString& key) const {
-    const std::optional<QString> file = StoreFile(m_settingsFile);
+    const std::optional<QString> file = StoreToRead(m_settingsFile);
     if (!file)
         return {};
     const QVariant value = QSettings(*file, QSettings::IniFormat).value(key);
@@ -97,6 +113,12 @@ Result<void> RememberedFile::WritePath(const QString& key, const QString& path) 
     // be read is left as it is, and the user's other values are carried over or nothing is.
     // (A store opened under its own name could also answer from Qt's cache of files read.)
     const QFileInfo info(*file);
+    if (TooLarge(*file))
+        return NotStored(
+            QStringLiteral(
+                "%1 is larger than a settings file can be (%2 bytes); it was left as it is")
+                .arg(*file)
+                .arg(info.size()));
     if (!QDir().mkpath(info.absolutePath()))
         return NotStored(QStringLiteral("cannot make the folder %1").arg(info.absolutePath()));
     QTemporaryFile copy(*file + QStringLiteral(".XXXXXX"));
@@ -131,7 +153,7 @@ Result<void> RememberedFile::WritePath(const QString& key, const QString& path) 
 }
 
 QString RememberedFile::EditorCommand() const {
-    const std::optional<QString> file = StoreFile(m_settingsFile);
+    const std::optional<QString> file = StoreToRead(m_settingsFile);
     if (!file)
         return {};
     const QVariant value =
@@ -143,7 +165,7 @@ QString RememberedFile::EditorCommand() const {
 }
 
 bool RememberedFile::AutoReload() const {
-    const std::optional<QString> file = StoreFile(m_settingsFile);
+    const std::optional<QString> file = StoreToRead(m_settingsFile);
     if (!file)
         return true;
     const QString value = QSettings(*file, QSettings::IniFormat)

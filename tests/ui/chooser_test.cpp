@@ -354,6 +354,11 @@ void ChooserTest::unreadableSettingsAreLeftAsTheyAre_data() {
                                   << true;
     static const char garbage[] = "\x01\x02garbage\xff\xfe\n[x\nzzz\n\0\0\0";
     QTest::newRow("garbage") << QByteArray(garbage, sizeof garbage - 1) << false;
+    // Far larger than any store: not even read, so that the window does not wait for it.
+    QByteArray huge = "[options]\nlastfile=/old.ini\n";
+    while (huge.size() <= (1 << 20))
+        huge += "[other]\nvolume=7\n";
+    QTest::newRow("huge") << huge << false;
 }
 
 void ChooserTest::unreadableSettingsAreLeftAsTheyAre() {
@@ -372,6 +377,7 @@ void ChooserTest::unreadableSettingsAreLeftAsTheyAre() {
     } else {
         QVERIFY(!written.ok() && TextFromPath(written.error()).contains(file));
         QCOMPARE(ReadAll(file), content);
+        QCOMPARE(RememberedFile(file).Read(), QString());
     }
 }
 

@@ -37,5 +37,8 @@ usage_error "unknown option" "unknown option '--bogus'" --bogus a.ini
 usage_error "empty file name" "file name is empty" ""
 usage_error "folder without a folder" "--folder needs a folder" --folder
 usage_error "empty folder" "--folder needs a folder" --folder ""
+usage_error "missing folder" "--folder '$tmp/gone': No such file or directory" --folder "$tmp/gone"
+: >"$tmp/a.ini"
+usage_error "folder that is a file" "--folder '$tmp/a.ini' is not a folder" --folder "$tmp/a.ini"
 
 finish
