@@ -3,6 +3,8 @@
 #include "ui/live_folder.h"
 #include "ui/path_text.h"
 
+#include "parse/text_encoding.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -11,6 +13,9 @@
 #include <QTemporaryFile>
 
 #include <cstdio>
+#include <iterator>
+#include <string_view>
+#include <vector>
 
 namespace ini {
 
@@ -63,6 +68,136 @@ std::optional<QString> StoreToRead(const QString& settingsFile) {
     return file;
 }
 
+// The store's text is changed and read line by line where QSettings would lose what a user wrote:
+// it rewrites every value it parsed, and it parses a value such as "/opt/my editor/ed" %f into
+// /opt/my editor/ed%f. Lines are `[group]`, `key=value` or anything else; a key counts in the
+// group above it, and the last of a key's lines is its value.
+struct StoreLine {
+    qsizetype start = 0; // of the line; its end is at the next line's start
+    qsizetype end = 0;   // the start of the next line
+};
+
+std::vector<StoreLine> LinesOf(const QByteArray& text) {
+    std::vector<StoreLine> lines;
+    for (qsizetype start = 0; start < text.size();) {
+        const qsizetype feed = text.indexOf('\n', start);
+        const qsizetype end = feed < 0 ? text.size() : feed + 1;
+        lines.push_back({start, end});
+        start = end;
+    }
+    return lines;
+}
+
+QByteArray TextOf(const QByteArray& text, const StoreLine& line) {
+    QByteArray bytes = text.mid(line.start, line.end - line.start);
+    while (bytes.endsWith('\n') || bytes.endsWith('\r'))
+        bytes.chop(1);
+    return bytes;
+}
+
+// The group a `[group]` line opens, or nothing for any other line.
+std::optional<QByteArray> GroupOf(const QByteArray& line) {
+    const QByteArray trimmed = line.trimmed();
+    if (trimmed.startsWith('[') && trimmed.endsWith(']'))
+        return trimmed.mid(1, trimmed.size() - 2);
+    return std::nullopt;
+}
+
+QByteArray GroupOfKey(const QString& key) {
+    return key.section(QLatin1Char('/'), 0, 0).toUtf8();
+}
+
+// Calls onLine(line, bytes, opens) for each line in the sections of `group`, each `[group]` line
+// (`opens`) included.
+template <typename OnLine>
+void ForEachLineOf(const QByteArray& text, const QByteArray& group, OnLine onLine) {
+    QByteArray current;
+    for (const StoreLine& line : LinesOf(text)) {
+        const QByteArray bytes = TextOf(text, line);
+        const std::optional<QByteArray> opened = GroupOf(bytes);
+        if (opened)
+            current = *opened;
+        if (current == group)
+            onLine(line, bytes, opened.has_value());
+    }
+}
+
+// The lines of `key` ("group/key") in the store's text, in order.
+std::vector<StoreLine> KeyLines(const QByteArray& text, const QString& key) {
+    const QByteArray name = key.section(QLatin1Char('/'), 1).toUtf8();
+    std::vector<StoreLine> found;
+    ForEachLineOf(
+        text, GroupOfKey(key), [&](const StoreLine& line, const QByteArray& bytes, bool opens) {
+            if (!opens && bytes.contains('=') && bytes.left(bytes.indexOf('=')).trimmed() == name)
+                found.push_back(line);
+        });
+    return found;
+}
+
+// The value of `key` as written, spaces around it taken off; nothing when it is not there.
+std::optional<QByteArray> RawValue(const QByteArray& text, const QString& key) {
+    const std::vector<StoreLine> lines = KeyLines(text, key);
+    if (lines.empty())
+        return std::nullopt;
+    const QByteArray line = TextOf(text, lines.back());
+    return line.mid(line.indexOf('=') + 1).trimmed();
+}
+
+// The store's text with `line` (its own key=value line, without a line end) as the one line of
+// its key: in place of the first line of the key, else at the end of its group, else in a new
+// group at the end. Every other byte stays as it is.
+QByteArray WithKeyLine(QByteArray text, const QString& key, const QByteArray& line) {
+    const QByteArray lineEnd = text.contains("\r\n") ? "\r\n" : "\n";
+    const std::vector<StoreLine> lines = KeyLines(text, key);
+    for (auto old = lines.rbegin(); old != lines.rend(); ++old) {
+        const bool first = old == std::prev(lines.rend());
+        text.replace(old->start, old->end - old->start, first ? line + lineEnd : QByteArray());
+    }
+    if (!lines.empty())
+        return text;
+    if (!text.isEmpty() && !text.endsWith('\n'))
+        text += lineEnd;
+    const QByteArray group = GroupOfKey(key);
+    // After the group's last line that holds something: a blank line before the next group stays.
+    std::optional<qsizetype> at;
+    ForEachLineOf(text, group, [&](const StoreLine& stored, const QByteArray& bytes, bool) {
+        if (!bytes.trimmed().isEmpty())
+            at = stored.end;
+    });
+    if (!at)
+        return text + "[" + group + "]" + lineEnd + line + lineEnd;
+    return text.insert(*at, line + lineEnd);
+}
+
+// The line QSettings writes for `key` set to `value`, so that it reads it back as it was.
+std::optional<QByteArray> KeyLineFor(const QString& key, const QVariant& value) {
+    QTemporaryFile scratch;
+    if (!scratch.open())
+        return std::nullopt;
+    scratch.close();
+    {
+        QSettings store(scratch.fileName(), QSettings::IniFormat);
+        store.setValue(key, value);
+        store.sync();
+        if (store.status() != QSettings::NoError)
+            return std::nullopt;
+    }
+    QFile written(scratch.fileName());
+    if (!written.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray text = written.readAll();
+    const std::vector<StoreLine> lines = KeyLines(text, key);
+    if (lines.empty())
+        return std::nullopt;
+    return TextOf(text, lines.front());
+}
+
+// The store's bytes; empty when it cannot be read.
+QByteArray ReadStore(const QString& file) {
+    QFile store(file);
+    return store.open(QIODevice::ReadOnly) ? store.readAll() : QByteArray();
+}
+
 // The reasons below hold paths as the text TextFromPath made of them; a failure holds their bytes.
 Failure NotStored(const QString& reason) {
     return Failure{PathFromText(reason)};
@@ -92,6 +227,11 @@ QString RememberedFile::ReadPath(const QString& key) const {
     const std::optional<QString> file = StoreToRead(m_settingsFile);
     if (!file)
         return {};
+    // A path written by hand with bytes that are not UTF-8 is meant as those bytes; QSettings
+    // would make each of them a replacement character.
+    if (const std::optional<QByteArray> raw = RawValue(ReadStore(*file), key);
+        raw && !IsValidUtf8(std::string_view(raw->constData(), raw->size())))
+        return TextFromPath(raw->toStdString());
     const QVariant value = QSettings(*file, QSettings::IniFormat).value(key);
     switch (value.typeId()) {
     case QMetaType::QByteArray:
@@ -109,9 +249,6 @@ Result<void> RememberedFile::WritePath(const QString& key, const QString& path) 
     if (!file)
         return NotStored(QStringLiteral(
             "neither XDG_CONFIG_HOME nor HOME names a folder, so there is no place for settings"));
-    // The store is rewritten in a copy that replaces it only when complete: a store that cannot
-    // be read is left as it is, and the user's other values are carried over or nothing is.
-    // (A store opened under its own name could also answer from Qt's cache of files read.)
     const QFileInfo info(*file);
     if (TooLarge(*file))
         return NotStored(
@@ -121,34 +258,47 @@ Result<void> RememberedFile::WritePath(const QString& key, const QString& path) 
                 .arg(info.size()));
     if (!QDir().mkpath(info.absolutePath()))
         return NotStored(QStringLiteral("cannot make the folder %1").arg(info.absolutePath()));
-    QTemporaryFile copy(*file + QStringLiteral(".XXXXXX"));
-    if (!copy.open())
-        return NotStored(QStringLiteral("cannot write in %1").arg(info.absolutePath()));
+    // The settings file is UTF-8 text: a path that is not UTF-8 is kept as its bytes.
+    const std::string bytes = PathFromText(path);
+    const QVariant value = QString::fromStdString(bytes) == path
+                               ? QVariant(path)
+                               : QVariant(QByteArray::fromStdString(bytes));
+    const std::optional<QByteArray> line = KeyLineFor(key, value);
+    if (!line)
+        return NotStored(QStringLiteral("cannot write a settings file for %1").arg(*file));
+    // Only the key's line changes, in a copy that replaces the store once complete and read back:
+    // a store that cannot be read is left as it is, and so is every other line of it.
+    QByteArray text;
+    QFileDevice::Permissions permissions = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
     if (info.exists()) {
         QFile original(*file);
-        if (!original.open(QIODevice::ReadOnly) ||
-            copy.write(original.readAll()) != original.size())
+        if (!original.open(QIODevice::ReadOnly))
             return NotStored(QStringLiteral("cannot read %1").arg(*file));
-        copy.setPermissions(original.permissions());
+        text = original.readAll();
+        if (original.error() != QFileDevice::NoError)
+            return NotStored(QStringLiteral("cannot read %1").arg(*file));
+        permissions = original.permissions();
     }
+    QTemporaryFile copy(*file + QStringLiteral(".XXXXXX"));
+    const QByteArray changed = WithKeyLine(text, key, *line);
+    if (!copy.open() || copy.write(changed) != changed.size() || !copy.flush())
+        return NotStored(QStringLiteral("cannot write in %1").arg(info.absolutePath()));
+    copy.setPermissions(permissions);
     copy.close();
     {
-        QSettings store(copy.fileName(), QSettings::IniFormat);
+        // (A store opened under its own name could answer from Qt's cache of files read.)
+        const QSettings store(copy.fileName(), QSettings::IniFormat);
         if (store.status() == QSettings::FormatError)
-            return NotStored(
-                QStringLiteral("%1 is not a settings file; it was left as it is").arg(*file));
-        // The settings file is UTF-8 text: a path that is not UTF-8 is kept as its bytes.
-        const std::string bytes = PathFromText(path);
-        if (QString::fromStdString(bytes) == path)
-            store.setValue(key, path);
-        else
-            store.setValue(key, QByteArray::fromStdString(bytes));
-        store.sync();
-        if (store.status() != QSettings::NoError)
-            return NotStored(QStringLiteral("cannot write %1").arg(copy.fileName()));
+            return NotStored(QStringLiteral("%1 is not a settings file (a line in it is not "
+                                            "[group], key=value or a comment); it was left as it "
+                                            "is")
+                                 .arg(*file));
+        if (store.value(key) != value)
+            return NotStored(QStringLiteral("cannot store the value in %1").arg(*file));
     }
     if (rename(PathFromText(copy.fileName()).c_str(), PathFromText(*file).c_str()) != 0)
         return NotStored(QStringLiteral("cannot replace %1").arg(*file));
+    copy.setAutoRemove(false);
     return {};
 }
 
@@ -156,12 +306,14 @@ QString RememberedFile::EditorCommand() const {
     const std::optional<QString> file = StoreToRead(m_settingsFile);
     if (!file)
         return {};
-    const QVariant value =
-        QSettings(*file, QSettings::IniFormat).value(QStringLiteral("options/editor"));
-    // "code -g %f:%l,x" written without quotes reads back as a list; it was one command.
-    if (value.typeId() == QMetaType::QStringList)
-        return value.toStringList().join(QLatin1Char(','));
-    return value.toString().trimmed();
+    // As written: the command's own quotes keep spaces in one argument.
+    QByteArray command =
+        RawValue(ReadStore(*file), QStringLiteral("options/editor")).value_or(QByteArray());
+    // A command with a comma once had to be quoted whole; such a value still means the command.
+    if (command.size() > 2 && command.startsWith('"') && command.endsWith('"') &&
+        command.count('"') == 2 && command.contains(','))
+        command = command.mid(1, command.size() - 2).trimmed();
+    return QString::fromUtf8(command);
 }
 
 bool RememberedFile::AutoReload() const {

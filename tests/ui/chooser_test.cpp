@@ -35,6 +35,15 @@ bool TouchBytes(const QString& folder, const std::string& name) {
     return fd >= 0 && close(fd) == 0;
 }
 
+// A settings file holding `content` in `dir`.
+QString StoreHolding(const QTemporaryDir& dir, const QByteArray& content) {
+    const QString file = dir.filePath(QStringLiteral("settings.conf"));
+    QFile out(file);
+    if (!out.open(QIODevice::WriteOnly) || out.write(content) != content.size())
+        qFatal("cannot write %s", qPrintable(file));
+    return file;
+}
+
 QByteArray ReadAll(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
@@ -60,6 +69,8 @@ private slots:
     void folderListOpensOnActivation();
     void rememberedValueRoundTrips_data();
     void rememberedValueRoundTrips();
+    void storingChangesTheValuesLineAlone_data();
+    void storingChangesTheValuesLineAlone();
     void unreadableSettingsAreLeftAsTheyAre_data();
     void unreadableSettingsAreLeftAsTheyAre();
     void noHomeFolderMeansNothingIsWritten();
@@ -346,6 +357,46 @@ void ChooserTest::rememberedValueRoundTrips() {
     QCOMPARE(RememberedFile(dir.filePath(QStringLiteral("copy.conf"))).Read(), value);
 }
 
+void ChooserTest::storingChangesTheValuesLineAlone_data() {
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QByteArray>("after"); // once "/new.ini" is stored
+    const QByteArray handWritten = "; mine\r\n[options]\r\neditor=\"/opt/my editor/ed\" %f\r\n"
+                                   "folder=/maps/d\xff\r\nlastfile=/old.ini\r\n\r\n"
+                                   "[other]\r\nzeta=1\r\nalpha=2\r\n";
+    QTest::newRow("in place") << handWritten
+                              << QByteArray(handWritten).replace("/old.ini", "/new.ini");
+    QTest::newRow("at the end of its group")
+        << QByteArray("[options]\neditor=x\n\n[other]\nk=v\n")
+        << QByteArray("[options]\neditor=x\nlastfile=/new.ini\n\n[other]\nk=v\n");
+    QTest::newRow("in a group of its own")
+        << QByteArray("[other]\nk=v") << QByteArray("[other]\nk=v\n[options]\nlastfile=/new.ini\n");
+    // A command with a comma once had to be quoted whole.
+    QTest::newRow("command quoted whole")
+        << QByteArray("[options]\neditor=\"code -g %f:%l,x\"\n")
+        << QByteArray("[options]\neditor=\"code -g %f:%l,x\"\nlastfile=/new.ini\n");
+    QTest::newRow("once") << QByteArray("[options]\nlastfile=/a\nx=1\nlastfile=/b\n")
+                          << QByteArray("[options]\nlastfile=/new.ini\nx=1\n");
+}
+
+// What a user wrote by hand stays byte for byte (QSettings would rewrite every value it parsed,
+// and parse some wrongly), and is read as written.
+void ChooserTest::storingChangesTheValuesLineAlone() {
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, after);
+    QTemporaryDir dir;
+    const QString file = StoreHolding(dir, before);
+    const RememberedFile store(file);
+    if (before.contains("my editor")) {
+        QCOMPARE(store.EditorCommand(), QStringLiteral(R"("/opt/my editor/ed" %f)"));
+        QCOMPARE(store.Folder(), TextFromPath("/maps/d\xff"));
+    }
+    if (before.contains("code -g"))
+        QCOMPARE(store.EditorCommand(), QStringLiteral("code -g %f:%l,x"));
+    const Result<void> written = store.Write(QStringLiteral("/new.ini"));
+    QVERIFY2(written.ok(), written.error().c_str());
+    QCOMPARE(ReadAll(file), after);
+}
+
 void ChooserTest::unreadableSettingsAreLeftAsTheyAre_data() {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<bool>("stored");
@@ -365,10 +416,7 @@ void ChooserTest::unreadableSettingsAreLeftAsTheyAre() {
     QFETCH(QByteArray, content);
     QFETCH(bool, stored);
     QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("settings.conf"));
-    QFile out(file);
-    QVERIFY(out.open(QIODevice::WriteOnly) && out.write(content) == content.size());
-    out.close();
+    const QString file = StoreHolding(dir, content);
     const Result<void> written = RememberedFile(file).Write(QStringLiteral("/new.ini"));
     if (stored) {
         QVERIFY2(written.ok(), written.error().c_str());
