@@ -444,6 +444,14 @@ void EditorWindowTest::saveOverAnotherEditorsSaveAsksFirst() {
     QCOMPARE(ShownTitle(window).startsWith("shared.ini* - "), !answer);
     if (!answer)
         QVERIFY(window.statusBar()->currentMessage().startsWith("Not saved"));
+
+    // A file removed since: asked again, in words that say so.
+    QVERIFY(QFile::remove(path));
+    QTest::keyClicks(Focused(), "again ");
+    QCOMPARE(window.Save(), answer);
+    QCOMPARE(asked.size(), 2);
+    QVERIFY2(asked[1].contains("removed"), qPrintable(asked[1]));
+    QCOMPARE(QFile::exists(path), answer);
 }
 
 // Above the size the text widget handles well, the file is shown read-only, line for line as

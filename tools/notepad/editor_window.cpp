@@ -11,6 +11,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QMenuBar>
@@ -271,13 +272,18 @@ bool EditorWindow::SaveTo(const QString& path) {
     }
     // Another editor, or another copy of this one, may have saved the file since we read it;
     // writing now would silently undo that.
-    if (path == m_path && m_disk.ChangedAt(path) &&
-        !m_askOverwrite(tr("%1 was changed on disk after it was opened here, perhaps by another "
-                           "editor. Save anyway and replace those changes?")
-                            .arg(ShownPath(path)))) {
-        ShowError(tr("Not saved: %1 was changed on disk; the changes here are kept")
-                      .arg(ShownPath(path)));
-        return false;
+    if (path == m_path && m_disk.ChangedAt(path)) {
+        const bool gone = !QFileInfo::exists(path);
+        const QString question =
+            gone ? tr("%1 was removed or moved away after it was opened here. Save it again?")
+                 : tr("%1 was changed on disk after it was opened here, perhaps by another "
+                      "editor. Save anyway and replace those changes?");
+        if (!m_askOverwrite(question.arg(ShownPath(path)))) {
+            ShowError((gone ? tr("Not saved: %1 is gone; the text here is kept")
+                            : tr("Not saved: %1 was changed on disk; the changes here are kept"))
+                          .arg(ShownPath(path)));
+            return false;
+        }
     }
     const QByteArray& written = bytes.value();
     if (const Result<void> saved = WriteFileBytes(path, written); !saved.ok()) {

@@ -6,6 +6,33 @@
 #include <QApplication>
 
 #include <csignal>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+const char* const usage =
+    "Usage: notepad [FILE]\n"
+    "A small text editor that keeps a file's bytes and line ends as they are when it saves.\n"
+    "Any other single argument is the file, whatever it looks like (./--help opens a file\n"
+    "named --help). Go to a line with Ctrl+G.\n"
+    "  --help         show this help and exit\n"
+    "  --version      show the version and exit\n";
+
+// Help and version, answered before any display is needed; false for any other start.
+bool AnswersAlone(int argc, char* argv[], int& code) {
+    if (argc != 2 ||
+        (std::strcmp(argv[1], "--help") != 0 && std::strcmp(argv[1], "--version") != 0))
+        return false;
+    const char* const text =
+        std::strcmp(argv[1], "--help") == 0 ? usage : "notepad " INI_VERSION "\n";
+    code = std::fputs(text, stdout) >= 0 && std::fflush(stdout) == 0 ? 0 : 1;
+    if (code != 0)
+        std::perror("notepad: cannot write to standard output");
+    return true;
+}
+
+} // namespace
 
 int main(int argc, char* argv[]) {
     // A write past the file-size limit then fails with EFBIG, which a save reports and survives
@@ -13,9 +40,12 @@ int main(int argc, char* argv[]) {
     std::signal(SIGXFSZ, SIG_IGN);
     int caught = 0;
     int code = 0;
+    if (AnswersAlone(argc, argv, code))
+        return code;
     {
-        // The one argument is a path, whatever it looks like ("-style x.ini" included), so Qt is
-        // shown only the program name and never reads options from it.
+        // The one argument is a path, whatever it looks like ("-style x.ini" included; only
+        // --help and --version alone are answered), so Qt is shown only the program name and
+        // never reads options from it.
         int qtArgc = 1;
         QApplication app(qtArgc, argv);
         QApplication::setApplicationName(QStringLiteral("notepad"));
@@ -23,7 +53,9 @@ int main(int argc, char* argv[]) {
 
         ini::EditorWindow window;
         window.show();
-        if (argc == 2) {
+        if (argc == 2 && *argv[1] == '\0') {
+            window.ShowError(QObject::tr("The file name is empty; nothing opened"));
+        } else if (argc == 2) {
             // Map the window before a long load so whoever started us can find and focus it;
             // keys it types meanwhile stay queued and reach the loaded text in order.
             QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
