@@ -27,6 +27,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -148,6 +149,7 @@ void Form1::CreateControls() {
     m_treeView1->setUniformRowHeights(true);
     m_treeView1->setExpandsOnDoubleClick(false);
     m_treeView1->setItemDelegate(new ProblemMarks(m_treeView1));
+    m_treeView1->installEventFilter(this);
 
     m_txtFilename = Place<QLineEdit>(this, "Txt_Filename", layout::txtFilename);
     m_txtFilename->setText(initialFilename);
@@ -243,6 +245,14 @@ void Form1::ConnectHandlers() {
             &QShortcut::activated, this, &Form1::FindUses);
     connect(new QShortcut(QKeySequence(Qt::Key_F12), this), &QShortcut::activated, this,
             &Form1::GoToDefinition);
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    // A long level hands the view its rows as it scrolls; End means the last of them all.
+    if (watched == m_treeView1 && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_End)
+        m_model->ShowAllRoots();
+    return QWidget::eventFilter(watched, event);
 }
 
 FolderIndex& Form1::Index() {

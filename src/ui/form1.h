@@ -65,6 +65,8 @@ public:
     explicit Form1(FormServices services = {}, QWidget* parent = nullptr);
     ~Form1() override;
 
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
     // Measurements of the last walk, for the benchmark.
     const EventPacer& Pacer() const noexcept { return m_pacer; }
     bool Walking() const noexcept { return m_walking; }

@@ -440,6 +440,13 @@ void WindowTest::keyboardFillsBlocks() {
     QVERIFY(!window.Model()->hasChildren(window.Node(9)));
     QCOMPARE(window.ChildTexts(11), QStringList{"Armor = 1"});
     QVERIFY(tree->isExpanded(window.Node(11)));
+
+    // A level longer than the view is handed at once: End still goes to its last row.
+    constexpr int blocks = 4 * static_cast<int>(OutlineModel::firstRows) + 10;
+    window.Load(window.WriteFile(QStringLiteral("long.ini"), ManyBlocks(blocks)));
+    tree->setCurrentIndex(window.Node(0));
+    QTest::keyClick(tree, Qt::Key_End, Qt::ControlModifier);
+    QCOMPARE(window.SelectedLine(), std::optional<LineIndex>(3 * (blocks - 1)));
 }
 
 void WindowTest::filledBlocksCollapseAndOpenAgain() {

@@ -83,6 +83,8 @@ public:
     QModelIndex IndexOf(NodeKey key) const;
     // The index of any node, handing the view the rows up to it (and up to its ancestors) first.
     QModelIndex Reveal(NodeKey key);
+    // Hands the view every root row, so that End reaches the last.
+    void ShowAllRoots() { ShowRows(OutlineNodes::none, TotalChildren(OutlineNodes::none)); }
 
     // QAbstractItemModel
     QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
