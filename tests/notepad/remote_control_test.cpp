@@ -202,6 +202,7 @@ private slots:
     void channelOpensWhereOthersCannotTakeIt();
     void channelGoesWithTheEditor_data();
     void channelGoesWithTheEditor();
+    void signalDuringTheStartEndsTheEditor();
     void startedEditorTakesTheKeys();
     void startedEditorOpensTheNameItIsGiven();
     void saveOverTheSizeLimitKeepsTheEdits();
@@ -489,6 +490,36 @@ void RemoteControlTest::channelGoesWithTheEditor() {
     QCOMPARE(editor.exitStatus(), QProcess::CrashExit);
     QCOMPARE(editor.exitCode(), signal);
     QCOMPARE(entries(), before);
+}
+
+// A signal can come at any moment of the start, while the file opens included: the editor ends
+// by the first one its handler sees, and never goes on with the signal lost.
+void RemoteControlTest::signalDuringTheStartEndsTheEditor() {
+    QProcess editor;
+    editor.start(QCoreApplication::applicationDirPath() + "/notepad", {m_path});
+    QVERIFY(editor.waitForStarted());
+    // Sent once the handler is in place: the window may not even be shown yet.
+    const auto handles = [&] {
+        QFile status(QStringLiteral("/proc/%1/status").arg(editor.processId()));
+        if (!status.open(QIODevice::ReadOnly))
+            return false;
+        for (const QByteArray& line : status.readAll().split('\n')) {
+            if (line.startsWith("SigCgt:"))
+                return (line.mid(7).trimmed().toULongLong(nullptr, 16) >> (SIGTERM - 1) & 1) != 0;
+        }
+        return false;
+    };
+    // Looked at without a pause, so that the first signal comes as early as it can.
+    QDeadlineTimer deadline(30000);
+    while (!handles() && !deadline.hasExpired() && editor.state() != QProcess::NotRunning) {
+    }
+    for (int sent = 0; sent < 3000 && editor.state() != QProcess::NotRunning; ++sent) {
+        ::kill(static_cast<pid_t>(editor.processId()), SIGTERM);
+        editor.waitForFinished(10);
+    }
+    QCOMPARE(editor.state(), QProcess::NotRunning);
+    QCOMPARE(editor.exitStatus(), QProcess::CrashExit);
+    QCOMPARE(editor.exitCode(), SIGTERM);
 }
 
 void RemoteControlTest::startedEditorTakesTheKeys() {

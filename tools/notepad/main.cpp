@@ -68,7 +68,8 @@ int main(int argc, char* argv[]) {
         }
         // Opened once the file is shown, so requests from the viewer reach the loaded text.
         ini::RemoteControl remote(window);
-        code = QApplication::exec();
+        if (quitSignals.Caught() == 0)
+            code = QApplication::exec();
         caught = quitSignals.Caught();
     }
     // Only now that the channel is gone.

@@ -56,12 +56,15 @@ QuitSignals::~QuitSignals() {
 }
 
 void QuitSignals::Take() {
-    char number = 0;
-    if (::read(s_pipe[0], &number, 1) != 1 || m_caught != 0)
+    char number[1] = {};
+    if (::read(s_pipe[0], number, 1) != 1)
         return;
-    m_caught = number;
+    const int signal = static_cast<unsigned char>(number[0]);
+    if (m_caught == 0)
+        m_caught = signal;
     // Every event loop ends, a box's included, without asking about unsaved changes: the
-    // signal's sender wants the editor gone.
+    // signal's sender wants the editor gone. Before the main loop runs this does nothing, so
+    // whoever starts it asks Caught() first; a later signal asks again.
     QCoreApplication::exit(128 + m_caught);
 }
 

@@ -16,7 +16,8 @@ public:
     // Gives the signals back their default action.
     ~QuitSignals() override;
 
-    // The signal that ended the event loop; 0 for none.
+    // The first signal that came, which ends the event loop; 0 for none. One that came before
+    // the main loop runs (while a file opens) cannot end it: the loop must not start then.
     int Caught() const noexcept { return m_caught; }
 
 private:
