@@ -61,6 +61,7 @@ private slots:
     void fullDiskLeavesOldBytes();
     void folderWithoutWriteAccessSavesInPlace();
     void saveThroughLinkKeepsLink();
+    void readOnlyFileIsNotReplaced();
     void diskState_data();
     void diskState();
 
@@ -208,15 +209,44 @@ void TextFileTest::folderWithoutWriteAccessSavesInPlace() {
     QCOMPARE(after.st_mode & 07777, 0666u);
 }
 
+// A symbolic link stays a link to the file written; a file with a second name (a hard link) is
+// written in place, so that both names see the text.
 void TextFileTest::saveThroughLinkKeepsLink() {
     const QString target = Write("target.ini", kOld);
     const QString link = m_dir->filePath("link.ini");
+    const QString second = m_dir->filePath("second.ini");
     QVERIFY(QFile::link(target, link));
+    QVERIFY(::link(QFile::encodeName(target).constData(), QFile::encodeName(second).constData()) ==
+            0);
     QVERIFY(WriteFileBytes(link, "new").ok());
     QVERIFY(QFileInfo(link).isSymLink());
-    QFile file(target);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), "new");
+    for (const QString& name : {target, second}) {
+        QFile file(name);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), "new");
+    }
+}
+
+// A file its owner made read-only is not replaced, though its folder would allow it.
+void TextFileTest::readOnlyFileIsNotReplaced() {
+    const QString path = Write("protected.ini", kOld);
+    QVERIFY(::chmod(QFile::encodeName(path).constData(), 0444) == 0);
+    QVERIFY(::chmod(QFile::encodeName(m_dir->path()).constData(), 0777) == 0);
+    QString program = Probe();
+    QStringList arguments = {"replace", path, "5000"};
+    if (::geteuid() == 0) { // root may write any file: save as nobody instead
+        QVERIFY(::chown(QFile::encodeName(path).constData(), 65534, 65534) == 0);
+        arguments =
+            QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", program} + arguments;
+        program = "setpriv";
+    }
+    QString failure;
+    const QStringList lines = RunProbe(program, arguments, &failure);
+    ::chmod(QFile::encodeName(m_dir->path()).constData(), 0700);
+    if (lines.isEmpty())
+        QSKIP(qPrintable("cannot save as another user here: " + failure));
+    QVERIFY2(lines.value(0).contains("read-only"), qPrintable(lines.value(0)));
+    QCOMPARE(lines.value(1), "old");
 }
 
 void TextFileTest::diskState_data() {

@@ -185,6 +185,14 @@ Result<void> WriteFileBytes(const QString& path, const QByteArray& bytes) {
     const bool exists = ::stat(target.constData(), &old) == 0;
     // A new file gets the usual permissions less the umask; a replacement keeps the old ones.
     const mode_t mode = exists ? (old.st_mode & 07777) : 0666;
+    // Its folder would let a new file take its place, but its owner protected it from writes.
+    if (exists && ::access(target.constData(), W_OK) != 0 && errno == EACCES)
+        return TextFailure(QStringLiteral("Cannot write %1: it is read-only; %2 (Save As writes "
+                                          "the text elsewhere)")
+                               .arg(ShownPath(path), kUnchanged));
+    // A file with other names is written in place, so that every name sees the text.
+    if (exists && S_ISREG(old.st_mode) && old.st_nlink > 1)
+        return OverwriteFileInPlace(PathFromBytes(target), bytes);
 
     QByteArray sibling;
     Descriptor fd(CreateSibling(target, mode, sibling));
