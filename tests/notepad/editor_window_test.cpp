@@ -306,6 +306,11 @@ void EditorWindowTest::missingFileIsCreatedOnSave() {
     QTest::keyClicks(Focused(), "End");
     QTest::keyClick(Focused(), Qt::Key_S, Qt::ControlModifier);
     QCOMPARE(ReadAll(path), "Object A\nEnd");
+
+    // A save makes no folder: the promise is not made where it cannot be kept.
+    EditorWindow& other = OpenShown(m_dir->filePath("no folder/x.ini"));
+    const QString said = other.statusBar()->currentMessage();
+    QVERIFY2(said.contains("no folder") && !said.contains("saving creates it"), qPrintable(said));
 }
 
 // A file that exists but was not read (here: beyond what any view can hold) shows as empty;

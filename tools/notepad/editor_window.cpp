@@ -154,7 +154,12 @@ void EditorWindow::Open(const QString& path) {
     if (!read.ok()) {
         m_document = TextDocument();
         if (kind == FailureKind::NotFound) {
-            ShowError(tr("%1; saving creates it").arg(FailureText(read.failure())));
+            // A save makes the file, but not the folder it would stand in.
+            const QFileInfo folder(QFileInfo(path).absolutePath());
+            ShowError(folder.isDir()
+                          ? tr("%1; saving creates it").arg(FailureText(read.failure()))
+                          : tr("%1, and no folder %2 is there to hold it")
+                                .arg(FailureText(read.failure()), ShownPath(folder.filePath())));
         } else {
             RefuseSavingOverUnread();
             ShowError(FailureText(read.failure()));
