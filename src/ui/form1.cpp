@@ -512,14 +512,20 @@ WalkResult Form1::LoadShown(const std::string& path) {
     return result;
 }
 
-bool Form1::ReloadShown(bool sayWhy) {
+bool Form1::ReloadShown(bool sayWhy, bool forEditor) {
     if (m_walking || m_shown.Path().empty())
         return false;
     ViewState before = ViewState::Capture(*m_model, m_lines, *m_treeView1, m_rootHashes.Hashes());
     const WalkResult result = LoadShown(m_shown.Path());
     if (result.status == WalkStatus::Failed && result.error && (sayWhy || !m_reloadFailureShown)) {
         m_reloadFailureShown = true;
-        ShowFailure(QStringLiteral("Reload"), *result.error);
+        if (forEditor)
+            ShowFailure(QStringLiteral("Open in editor"),
+                        WithContext("The editor was not started, as the file changed and could not "
+                                    "be read again",
+                                    *result.error));
+        else
+            ShowFailure(QStringLiteral("Reload"), *result.error);
     }
     if (result.status != WalkStatus::Done)
         return false;
@@ -680,7 +686,7 @@ void Form1::Command1_Click() {
     const std::string filename = PathFromText(m_txtFilename->text());
     // The outline of a file that changed since it was read would send a line that now holds
     // something else: the file is read again first, and the selection follows its node.
-    if (m_shown.Shows(filename) && m_shown.ChangedSinceShown() && !ReloadShown(true))
+    if (m_shown.Shows(filename) && m_shown.ChangedSinceShown() && !ReloadShown(true, true))
         return;
     // The selected node, not the current one: keyboard focus alone marks a row without selecting
     // it, and then no line is typed.

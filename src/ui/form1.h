@@ -84,8 +84,9 @@ public:
     // Loads the file the outline shows again (F5, and on its own when the file changes), keeping
     // the filled blocks, the open nodes, the selection and the scroll position. When it fails the
     // outline stays; the reason is shown when `sayWhy`, or the first time for a change noticed on
-    // its own. False when the outline was not replaced.
-    bool ReloadShown(bool sayWhy);
+    // its own; `forEditor` says that the editor was not started for it. False when the outline
+    // was not replaced.
+    bool ReloadShown(bool sayWhy, bool forEditor = false);
     // F8 and Shift+F8: selects the node of the next or previous problem, filling its block.
     void GoToProblem(bool forward);
 

@@ -146,6 +146,8 @@ void LiveOutlineTest::failedReloadKeepsTheOutlineAndSaysSoOnce() {
     QVERIFY(QFile::remove(path));
     window.Find<QPushButton>("Command1")->click();
     QCOMPARE(window.warnings.size(), 2);
+    QVERIFY2(window.warnings.last().contains(QStringLiteral("editor was not started")),
+             qPrintable(window.warnings.last()));
     QVERIFY(window.desktop->calls.empty());
 }
 
