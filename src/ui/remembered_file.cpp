@@ -192,6 +192,17 @@ std::optional<QByteArray> KeyLineFor(const QString& key, const QVariant& value) 
     return TextOf(text, lines.front());
 }
 
+// Why a folder could not be made, where it can be told: a file stands where a folder must be.
+QString WhyNoFolder(const QString& folder) {
+    for (QString at = folder; !at.isEmpty() && at != QStringLiteral("/");
+         at = QFileInfo(at).path()) {
+        const QFileInfo step(at);
+        if (step.exists() && !step.isDir())
+            return QStringLiteral(": %1 is a file, not a folder").arg(at);
+    }
+    return {};
+}
+
 // The store's bytes; empty when it cannot be read.
 QByteArray ReadStore(const QString& file) {
     QFile store(file);
@@ -257,7 +268,8 @@ Result<void> RememberedFile::WritePath(const QString& key, const QString& path) 
                 .arg(*file)
                 .arg(info.size()));
     if (!QDir().mkpath(info.absolutePath()))
-        return NotStored(QStringLiteral("cannot make the folder %1").arg(info.absolutePath()));
+        return NotStored(QStringLiteral("cannot make the folder %1%2")
+                             .arg(info.absolutePath(), WhyNoFolder(info.absolutePath())));
     // The settings file is UTF-8 text: a path that is not UTF-8 is kept as its bytes.
     const std::string bytes = PathFromText(path);
     const QVariant value = QString::fromStdString(bytes) == path
@@ -272,8 +284,12 @@ Result<void> RememberedFile::WritePath(const QString& key, const QString& path) 
     QFileDevice::Permissions permissions = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
     if (info.exists()) {
         QFile original(*file);
+        if (info.isDir())
+            return NotStored(
+                QStringLiteral("cannot read %1: it is a folder, not a file").arg(*file));
         if (!original.open(QIODevice::ReadOnly))
-            return NotStored(QStringLiteral("cannot read %1").arg(*file));
+            return NotStored(
+                QStringLiteral("cannot read %1: %2").arg(*file, original.errorString()));
         text = original.readAll();
         if (original.error() != QFileDevice::NoError)
             return NotStored(QStringLiteral("cannot read %1").arg(*file));

@@ -376,7 +376,8 @@ void WindowTest::pathThatIsNotUtf8ReadsAlikeInEveryWarning() {
     QCOMPARE(window.warnings.size(), 2);
     QVERIFY2(window.warnings[0].contains(missing), qPrintable(window.warnings[0]));
     QVERIFY2(window.warnings[1].contains(QStringLiteral("cannot make the folder ") +
-                                         TextFromPath(folder)),
+                                         TextFromPath(folder)) &&
+                 window.warnings[1].contains(QStringLiteral("blocker is a file, not a folder")),
              qPrintable(window.warnings[1]));
 }
 
