@@ -43,6 +43,19 @@ QString Probe() {
     return QCoreApplication::applicationDirPath() + "/notepad_save_probe";
 }
 
+// The probe's save of 5000 bytes over `path` by an ordinary user: nobody when the test runs as
+// root, who may write anywhere. Empty, with `failure` said, when it cannot be run so.
+QStringList SaveAsUser(const QString& path, QString* failure) {
+    QString program = Probe();
+    QStringList arguments = {"replace", path, "5000"};
+    if (::geteuid() == 0) {
+        arguments =
+            QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", program} + arguments;
+        program = "setpriv";
+    }
+    return RunProbe(program, arguments, failure);
+}
+
 } // namespace
 
 class TextFileTest : public QObject {
@@ -189,15 +202,8 @@ void TextFileTest::folderWithoutWriteAccessSavesInPlace() {
     QVERIFY(::chmod(QFile::encodeName(path).constData(), 0666) == 0);
     QVERIFY(::chmod(QFile::encodeName(m_dir->path()).constData(), 0555) == 0);
 
-    QString program = Probe();
-    QStringList arguments = {"replace", path, "5000"};
-    if (::geteuid() == 0) { // root may create files anywhere: save as nobody instead
-        arguments =
-            QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", program} + arguments;
-        program = "setpriv";
-    }
     QString failure;
-    const QStringList lines = RunProbe(program, arguments, &failure);
+    const QStringList lines = SaveAsUser(path, &failure);
     ::chmod(QFile::encodeName(m_dir->path()).constData(), 0700);
     if (lines.isEmpty())
         QSKIP(qPrintable("cannot save as another user here: " + failure));
@@ -232,16 +238,10 @@ void TextFileTest::readOnlyFileIsNotReplaced() {
     const QString path = Write("protected.ini", kOld);
     QVERIFY(::chmod(QFile::encodeName(path).constData(), 0444) == 0);
     QVERIFY(::chmod(QFile::encodeName(m_dir->path()).constData(), 0777) == 0);
-    QString program = Probe();
-    QStringList arguments = {"replace", path, "5000"};
-    if (::geteuid() == 0) { // root may write any file: save as nobody instead
+    if (::geteuid() == 0) // the file is the user's own, as the one who saves it
         QVERIFY(::chown(QFile::encodeName(path).constData(), 65534, 65534) == 0);
-        arguments =
-            QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", program} + arguments;
-        program = "setpriv";
-    }
     QString failure;
-    const QStringList lines = RunProbe(program, arguments, &failure);
+    const QStringList lines = SaveAsUser(path, &failure);
     ::chmod(QFile::encodeName(m_dir->path()).constData(), 0700);
     if (lines.isEmpty())
         QSKIP(qPrintable("cannot save as another user here: " + failure));
