@@ -568,9 +568,15 @@ void Form1::ShowProblemCount() {
     const std::size_t marked = m_model->Problems().size();
     const std::size_t notKept = m_model->ProblemsNotKept();
     const std::size_t count = marked + notKept;
-    m_problemCount->setText(count == 1 ? QStringLiteral("1 problem")
-                                       : QStringLiteral("%1 problems").arg(count));
-    QString tip = QStringLiteral("F8: next problem, Shift+F8: previous");
+    QString text =
+        count == 1 ? QStringLiteral("1 problem") : QStringLiteral("%1 problems").arg(count);
+    // The label has the room of five digits; the tooltip gives the whole count.
+    if (m_problemCount->fontMetrics().horizontalAdvance(text) > m_problemCount->width())
+        text = QStringLiteral("%1k problems").arg(count / 1000);
+    m_problemCount->setText(text);
+    QString tip = QStringLiteral("%1 in all. F8: next problem, Shift+F8: previous")
+                      .arg(count == 1 ? QStringLiteral("1 problem")
+                                      : QStringLiteral("%1 problems").arg(count));
     // A file of nothing but mistakes must not make a list as large as itself.
     if (notKept > 0)
         tip += QStringLiteral("\nOnly the first %1 by line are marked and visited with F8; %2 "
