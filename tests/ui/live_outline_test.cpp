@@ -195,6 +195,8 @@ void LiveOutlineTest::mistakesAreMarkedAndWalkedWithF8() {
     QCOMPARE(count->text(), QStringLiteral("%1 problems").arg(StructureChecks::mostProblems + 5));
     QVERIFY(
         count->toolTip().contains(QStringLiteral("first %1").arg(StructureChecks::mostProblems)));
+    QVERIFY(count->toolTip().contains(
+        QStringLiteral("%1 problems in all").arg(StructureChecks::mostProblems + 5)));
 }
 
 void LiveOutlineTest::newLoadStartsAtTheTopAndHighlightsTheFile() {
