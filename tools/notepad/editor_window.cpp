@@ -389,6 +389,7 @@ TextPlace EditorWindow::SearchStart(SearchDirection direction) const {
 void EditorWindow::SelectMatch(const FoundText& match) {
     if (IsReadOnly()) {
         m_large->ShowMatch(match);
+        UpdatePosition();
         return;
     }
     QTextCursor cursor(m_edit->document()->findBlockByNumber(static_cast<int>(match.line)));
@@ -401,10 +402,17 @@ void EditorWindow::SelectMatch(const FoundText& match) {
 
 void EditorWindow::UpdatePosition() {
     const QTextCursor cursor = m_edit->textCursor();
-    const QString position =
-        IsReadOnly()
-            ? tr("Ln %1, Col 1").arg(m_large->CaretLine() + 1)
-            : tr("Ln %1, Col %2").arg(cursor.blockNumber() + 1).arg(cursor.positionInBlock() + 1);
+    QString position;
+    if (IsReadOnly()) {
+        // The caret there is a whole line; a match shown on it puts the column after the match,
+        // as a selection's end does in the editable text.
+        const std::optional<FoundText>& match = m_large->Match();
+        const qsizetype column = match ? match->column + match->length : 0;
+        position = tr("Ln %1, Col %2").arg(m_large->CaretLine() + 1).arg(column + 1);
+    } else {
+        position =
+            tr("Ln %1, Col %2").arg(cursor.blockNumber() + 1).arg(cursor.positionInBlock() + 1);
+    }
     m_position->setText(position);
     if (!IsReadOnly())
         HighlightCaretLine(cursor);
