@@ -77,30 +77,45 @@ struct StoreLine {
     qsizetype end = 0;   // the start of the next line
 };
 
+// Lines end as in the block files: at a CR, an LF or a CR LF pair.
 std::vector<StoreLine> LinesOf(const QByteArray& text) {
     std::vector<StoreLine> lines;
     for (qsizetype start = 0; start < text.size();) {
-        const qsizetype feed = text.indexOf('\n', start);
-        const qsizetype end = feed < 0 ? text.size() : feed + 1;
+        qsizetype end = start;
+        while (end < text.size() && text[end] != '\n' && text[end] != '\r')
+            ++end;
+        if (end < text.size())
+            end += text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1;
         lines.push_back({start, end});
         start = end;
     }
     return lines;
 }
 
+bool HasLineEnd(const QByteArray& text, const StoreLine& line) {
+    return line.end > line.start && (text[line.end - 1] == '\n' || text[line.end - 1] == '\r');
+}
+
+// A line's text without its line end, and without the byte order mark before the first.
 QByteArray TextOf(const QByteArray& text, const StoreLine& line) {
     QByteArray bytes = text.mid(line.start, line.end - line.start);
     while (bytes.endsWith('\n') || bytes.endsWith('\r'))
         bytes.chop(1);
+    if (line.start == 0 && bytes.startsWith(QByteArray(utf8Bom.data(), utf8Bom.size())))
+        bytes.remove(0, static_cast<qsizetype>(utf8Bom.size()));
     return bytes;
 }
 
-// The group a `[group]` line opens, or nothing for any other line.
+// The group a `[group]` line opens (a comment may follow it), or nothing for any other line.
 std::optional<QByteArray> GroupOf(const QByteArray& line) {
     const QByteArray trimmed = line.trimmed();
-    if (trimmed.startsWith('[') && trimmed.endsWith(']'))
-        return trimmed.mid(1, trimmed.size() - 2);
-    return std::nullopt;
+    const qsizetype close = trimmed.indexOf(']');
+    if (!trimmed.startsWith('[') || close < 0)
+        return std::nullopt;
+    const QByteArray rest = trimmed.mid(close + 1).trimmed();
+    if (!rest.isEmpty() && !rest.startsWith(';') && !rest.startsWith('#'))
+        return std::nullopt;
+    return trimmed.mid(1, close - 1);
 }
 
 QByteArray GroupOfKey(const QString& key) {
@@ -147,15 +162,17 @@ std::optional<QByteArray> RawValue(const QByteArray& text, const QString& key) {
 // its key: in place of the first line of the key, else at the end of its group, else in a new
 // group at the end. Every other byte stays as it is.
 QByteArray WithKeyLine(QByteArray text, const QString& key, const QByteArray& line) {
-    const QByteArray lineEnd = text.contains("\r\n") ? "\r\n" : "\n";
+    const QByteArray lineEnd = text.contains("\r\n") ? "\r\n" : text.contains('\r') ? "\r" : "\n";
     const std::vector<StoreLine> lines = KeyLines(text, key);
     for (auto old = lines.rbegin(); old != lines.rend(); ++old) {
         const bool first = old == std::prev(lines.rend());
-        text.replace(old->start, old->end - old->start, first ? line + lineEnd : QByteArray());
+        // The last line of the file keeps going without a line end if it had none.
+        const QByteArray replaced = line + (HasLineEnd(text, *old) ? lineEnd : QByteArray());
+        text.replace(old->start, old->end - old->start, first ? replaced : QByteArray());
     }
     if (!lines.empty())
         return text;
-    if (!text.isEmpty() && !text.endsWith('\n'))
+    if (!text.isEmpty() && !text.endsWith('\n') && !text.endsWith('\r'))
         text += lineEnd;
     const QByteArray group = GroupOfKey(key);
     // After the group's last line that holds something: a blank line before the next group stays.
@@ -260,8 +277,12 @@ Result<void> RememberedFile::WritePath(const QString& key, const QString& path) 
     if (!file)
         return NotStored(QStringLiteral(
             "neither XDG_CONFIG_HOME nor HOME names a folder, so there is no place for settings"));
-    const QFileInfo info(*file);
-    if (TooLarge(*file))
+    // A store that is a link to another file stays one: the file it names is written.
+    const QString store = QFileInfo(*file).isSymLink() && QFileInfo::exists(*file)
+                              ? QFileInfo(*file).canonicalFilePath()
+                              : *file;
+    const QFileInfo info(store);
+    if (TooLarge(store))
         return NotStored(
             QStringLiteral(
                 "%1 is larger than a settings file can be (%2 bytes); it was left as it is")
@@ -283,7 +304,7 @@ Result<void> RememberedFile::WritePath(const QString& key, const QString& path) 
     QByteArray text;
     QFileDevice::Permissions permissions = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
     if (info.exists()) {
-        QFile original(*file);
+        QFile original(store);
         if (info.isDir())
             return NotStored(
                 QStringLiteral("cannot read %1: it is a folder, not a file").arg(*file));
@@ -294,8 +315,11 @@ Result<void> RememberedFile::WritePath(const QString& key, const QString& path) 
         if (original.error() != QFileDevice::NoError)
             return NotStored(QStringLiteral("cannot read %1").arg(*file));
         permissions = original.permissions();
+        // Its folder would let a copy take its place, but the user protected it from writes.
+        if (!info.isWritable())
+            return NotStored(QStringLiteral("%1 is read-only; it was left as it is").arg(*file));
     }
-    QTemporaryFile copy(*file + QStringLiteral(".XXXXXX"));
+    QTemporaryFile copy(store + QStringLiteral(".XXXXXX"));
     const QByteArray changed = WithKeyLine(text, key, *line);
     if (!copy.open() || copy.write(changed) != changed.size() || !copy.flush())
         return NotStored(QStringLiteral("cannot write in %1").arg(info.absolutePath()));
@@ -312,7 +336,7 @@ Result<void> RememberedFile::WritePath(const QString& key, const QString& path) 
         if (store.value(key) != value)
             return NotStored(QStringLiteral("cannot store the value in %1").arg(*file));
     }
-    if (rename(PathFromText(copy.fileName()).c_str(), PathFromText(*file).c_str()) != 0)
+    if (rename(PathFromText(copy.fileName()).c_str(), PathFromText(store).c_str()) != 0)
         return NotStored(QStringLiteral("cannot replace %1").arg(*file));
     copy.setAutoRemove(false);
     return {};

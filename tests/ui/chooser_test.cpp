@@ -71,6 +71,8 @@ private slots:
     void rememberedValueRoundTrips();
     void storingChangesTheValuesLineAlone_data();
     void storingChangesTheValuesLineAlone();
+    void linkedStoreStaysALink();
+    void protectedStoreIsLeftAlone();
     void unreadableSettingsAreLeftAsTheyAre_data();
     void unreadableSettingsAreLeftAsTheyAre();
     void noHomeFolderMeansNothingIsWritten();
@@ -370,6 +372,11 @@ void ChooserTest::storingChangesTheValuesLineAlone_data() {
         << QByteArray("[options]\neditor=x\nlastfile=/new.ini\n\n[other]\nk=v\n");
     QTest::newRow("in a group of its own")
         << QByteArray("[other]\nk=v") << QByteArray("[other]\nk=v\n[options]\nlastfile=/new.ini\n");
+    QTest::newRow("byte order mark, comment after the group, no last line end")
+        << QByteArray("\xEF\xBB\xBF[options] ; mine\nlastfile=/old.ini")
+        << QByteArray("\xEF\xBB\xBF[options] ; mine\nlastfile=/new.ini");
+    QTest::newRow("lone CRs") << QByteArray("[options]\rlastfile=/old.ini\r[other]\rk=v\r")
+                              << QByteArray("[options]\rlastfile=/new.ini\r[other]\rk=v\r");
     // A command with a comma once had to be quoted whole.
     QTest::newRow("command quoted whole")
         << QByteArray("[options]\neditor=\"code -g %f:%l,x\"\n")
@@ -395,6 +402,29 @@ void ChooserTest::storingChangesTheValuesLineAlone() {
     const Result<void> written = store.Write(QStringLiteral("/new.ini"));
     QVERIFY2(written.ok(), written.error().c_str());
     QCOMPARE(ReadAll(file), after);
+}
+
+// A store that is a link stays one, the file it names written; one its owner made read-only is
+// left as it is, though its folder would let a copy replace it.
+void ChooserTest::linkedStoreStaysALink() {
+    QTemporaryDir dir;
+    const QString real = StoreHolding(dir, "[options]\nlastfile=/old.ini\n");
+    const QString link = dir.filePath(QStringLiteral("link.conf"));
+    QVERIFY(QFile::link(real, link));
+    QVERIFY(RememberedFile(link).Write(QStringLiteral("/new.ini")).ok());
+    QVERIFY(QFileInfo(link).isSymLink());
+    QCOMPARE(ReadAll(real), QByteArray("[options]\nlastfile=/new.ini\n"));
+}
+
+void ChooserTest::protectedStoreIsLeftAlone() {
+    QTemporaryDir dir;
+    const QString real = StoreHolding(dir, "[options]\nlastfile=/new.ini\n");
+    QVERIFY(QFile::setPermissions(real, QFileDevice::ReadOwner | QFileDevice::ReadUser));
+    if (QFileInfo(real).isWritable())
+        QSKIP("this user may write any file");
+    const Result<void> written = RememberedFile(real).Write(QStringLiteral("/other.ini"));
+    QVERIFY(!written.ok() && TextFromPath(written.error()).contains(QStringLiteral("read-only")));
+    QCOMPARE(ReadAll(real), QByteArray("[options]\nlastfile=/new.ini\n"));
 }
 
 void ChooserTest::unreadableSettingsAreLeftAsTheyAre_data() {
