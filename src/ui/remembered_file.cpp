@@ -231,6 +231,33 @@ Failure NotStored(const QString& reason) {
     return Failure{PathFromText(reason)};
 }
 
+// A store's bytes and permissions as they are before a change; none yet for a store not there.
+struct StoreText {
+    QByteArray text;
+    QFileDevice::Permissions permissions = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+};
+
+// The store at `info` as it is now, or why it is left as it is; `shown` is its name as the user
+// gave it.
+Result<StoreText> ReadToChange(const QFileInfo& info, const QString& shown) {
+    StoreText now;
+    if (!info.exists())
+        return now;
+    if (info.isDir())
+        return NotStored(QStringLiteral("cannot read %1: it is a folder, not a file").arg(shown));
+    QFile original(info.filePath());
+    if (!original.open(QIODevice::ReadOnly))
+        return NotStored(QStringLiteral("cannot read %1: %2").arg(shown, original.errorString()));
+    now.text = original.readAll();
+    if (original.error() != QFileDevice::NoError)
+        return NotStored(QStringLiteral("cannot read %1").arg(shown));
+    now.permissions = original.permissions();
+    // Its folder would let a copy take its place, but the user protected it from writes.
+    if (!info.isWritable())
+        return NotStored(QStringLiteral("%1 is read-only; it was left as it is").arg(shown));
+    return now;
+}
+
 } // namespace
 
 RememberedFile::RememberedFile(QString settingsFile) : m_settingsFile(std::move(settingsFile)) {}
@@ -301,39 +328,24 @@ Result<void> RememberedFile::WritePath(const QString& key, const QString& path) 
         return NotStored(QStringLiteral("cannot write a settings file for %1").arg(*file));
     // Only the key's line changes, in a copy that replaces the store once complete and read back:
     // a store that cannot be read is left as it is, and so is every other line of it.
-    QByteArray text;
-    QFileDevice::Permissions permissions = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
-    if (info.exists()) {
-        QFile original(store);
-        if (info.isDir())
-            return NotStored(
-                QStringLiteral("cannot read %1: it is a folder, not a file").arg(*file));
-        if (!original.open(QIODevice::ReadOnly))
-            return NotStored(
-                QStringLiteral("cannot read %1: %2").arg(*file, original.errorString()));
-        text = original.readAll();
-        if (original.error() != QFileDevice::NoError)
-            return NotStored(QStringLiteral("cannot read %1").arg(*file));
-        permissions = original.permissions();
-        // Its folder would let a copy take its place, but the user protected it from writes.
-        if (!info.isWritable())
-            return NotStored(QStringLiteral("%1 is read-only; it was left as it is").arg(*file));
-    }
+    const Result<StoreText> now = ReadToChange(info, *file);
+    if (!now.ok())
+        return now.failure();
     QTemporaryFile copy(store + QStringLiteral(".XXXXXX"));
-    const QByteArray changed = WithKeyLine(text, key, *line);
+    const QByteArray changed = WithKeyLine(now.value().text, key, *line);
     if (!copy.open() || copy.write(changed) != changed.size() || !copy.flush())
         return NotStored(QStringLiteral("cannot write in %1").arg(info.absolutePath()));
-    copy.setPermissions(permissions);
+    copy.setPermissions(now.value().permissions);
     copy.close();
     {
         // (A store opened under its own name could answer from Qt's cache of files read.)
-        const QSettings store(copy.fileName(), QSettings::IniFormat);
-        if (store.status() == QSettings::FormatError)
+        const QSettings written(copy.fileName(), QSettings::IniFormat);
+        if (written.status() == QSettings::FormatError)
             return NotStored(QStringLiteral("%1 is not a settings file (a line in it is not "
                                             "[group], key=value or a comment); it was left as it "
                                             "is")
                                  .arg(*file));
-        if (store.value(key) != value)
+        if (written.value(key) != value)
             return NotStored(QStringLiteral("cannot store the value in %1").arg(*file));
     }
     if (rename(PathFromText(copy.fileName()).c_str(), PathFromText(store).c_str()) != 0)
