@@ -285,6 +285,25 @@ TEST(DefinitionGroups, DuplicatesMatchTypesInAnyCaseAndNamesExactly) {
     EXPECT_EQ(groups.Duplicates(), expected);
 }
 
+// Enough groups that the table grows several times while earlier groups gain definitions.
+TEST(DefinitionGroups, GroupsSurviveTheTableGrowing) {
+    DefinitionGroups groups;
+    std::vector<std::vector<PlacedDefinition>> expected;
+    for (LineIndex line = 0; line < 5000; ++line) {
+        const std::string name = "Unit" + std::to_string(line);
+        groups.Add(0, {line, "Object", name});
+        if (line % 1000 == 0)
+            expected.push_back({{0, line, "Object", name}});
+    }
+    for (std::size_t file = 1; file <= 2; ++file) {
+        for (std::vector<PlacedDefinition>& group : expected) {
+            groups.Add(file, {7, "OBJECT", group.front().name});
+            group.push_back({file, 7, "OBJECT", group.front().name});
+        }
+    }
+    EXPECT_EQ(groups.Duplicates(), expected);
+}
+
 void Write(const std::filesystem::path& path) {
     std::filesystem::create_directories(path.parent_path());
     std::ofstream(path) << "Object A\nEnd\n";

@@ -230,10 +230,38 @@ int PrintOutlines(Options& options, Output& out) {
     return status;
 }
 
+// A file's definitions, for --duplicates: their words in one string, as a file may hold
+// thousands.
+class FileDefinitions {
+public:
+    void Add(const ini::DefinitionLine& definition) {
+        m_words.append(definition.type).append(definition.name);
+        m_at.push_back({definition.line, definition.type.size(), definition.name.size()});
+    }
+    template <typename Take> void ForEach(Take take) const {
+        std::size_t start = 0;
+        for (const At& at : m_at) {
+            const std::string_view words = std::string_view(m_words).substr(start);
+            take(ini::DefinitionLine{at.line, words.substr(0, at.typeSize),
+                                     words.substr(at.typeSize, at.nameSize)});
+            start += at.typeSize + at.nameSize;
+        }
+    }
+
+private:
+    struct At {
+        ini::LineIndex line;
+        std::size_t typeSize;
+        std::size_t nameSize;
+    };
+    std::string m_words; // each type followed by its name
+    std::vector<At> m_at;
+};
+
 // What reading one file for the index gave, until it is its turn to be printed.
 struct FileOutput {
-    std::string text;                               // its output lines
-    std::vector<ini::PlacedDefinition> definitions; // for --duplicates
+    std::string text;            // its output lines
+    FileDefinitions definitions; // for --duplicates
     ini::Result<void> done;
     // It had more to print than is kept while it waits: it is read again at its turn, printed as
     // it goes.
@@ -251,12 +279,12 @@ public:
     }
 
     // Reads a file on helper `helper` (0: the caller), keeping up to mostKept bytes of output.
-    FileOutput Read(std::size_t file, const std::string& path, std::size_t helper) {
+    FileOutput Read(const std::string& path, std::size_t helper) {
         FileOutput output;
         // A file's output runs to a hundred KiB and more: growing it step by step copied it
         // again and again into fresh pages, a sixth of the time of --definitions.
         output.text.reserve(mostKept);
-        output.done = Index(file, path, m_rooms[helper], output, [&output] {
+        output.done = Index(path, m_rooms[helper], output, [&output] {
             output.tooMuch = true;
             return false;
         });
@@ -267,14 +295,14 @@ public:
     bool Print(std::size_t file, const std::string& path, FileOutput output, int& status) {
         if (output.tooMuch) {
             output = FileOutput{};
-            output.done = Index(file, path, m_rooms[0], output, [this, &output] {
+            output.done = Index(path, m_rooms[0], output, [this, &output] {
                 const bool written = m_out.Write(output.text);
                 output.text.clear();
                 return written;
             });
         }
-        for (const ini::PlacedDefinition& definition : output.definitions)
-            m_groups.Add(file, {definition.line, definition.type, definition.name});
+        output.definitions.ForEach(
+            [&](const ini::DefinitionLine& definition) { m_groups.Add(file, definition); });
         if (m_out.Write(output.text) && output.done.ok())
             return true;
         // What came before the failure is written first, so the two read in order.
@@ -303,8 +331,8 @@ private:
     // Reads the file into `output`; `full()` is asked once its text holds mostKept bytes and
     // says whether to go on.
     template <typename Full>
-    ini::Result<void> Index(std::size_t file, const std::string& path, ini::BigBuffer& room,
-                            FileOutput& output, Full full) {
+    ini::Result<void> Index(const std::string& path, ini::BigBuffer& room, FileOutput& output,
+                            Full full) {
         ini::Result<ini::FileReader> reader = ini::FileReader::Open(path);
         if (!reader.ok())
             return reader.failure();
@@ -326,18 +354,16 @@ private:
                 },
                 &room);
         }
-        ini::IndexSink sink = MakeSink(file, path, output, check);
+        ini::IndexSink sink = MakeSink(path, output, check);
         return ini::IndexFile(std::move(reader).value(), m_keywords, sink, &room);
     }
 
     // The sink of a file's definitions.
     template <typename Check>
-    ini::IndexSink MakeSink(std::size_t file, const std::string& path, FileOutput& output,
-                            const Check& check) {
+    ini::IndexSink MakeSink(const std::string& path, FileOutput& output, const Check& check) {
         if (m_options.mode == Mode::Duplicates) {
-            return ini::IndexSink([file, &output](const ini::DefinitionLine& definition) {
-                output.definitions.push_back({file, definition.line, std::string(definition.type),
-                                              std::string(definition.name)});
+            return ini::IndexSink([&output](const ini::DefinitionLine& definition) {
+                output.definitions.Add(definition);
                 return true;
             });
         }
@@ -375,7 +401,7 @@ int PrintIndex(const Options& options, Output& out) {
     ini::RunInOrder<FileOutput>(
         listed.files.size(), helpers, IndexPrinter::filesAhead,
         [&](std::size_t file, std::size_t helper) {
-            return printer.Read(file, listed.files[file], helper);
+            return printer.Read(listed.files[file], helper);
         },
         [&](std::size_t file, FileOutput output) {
             written = printer.Print(file, listed.files[file], std::move(output), status);

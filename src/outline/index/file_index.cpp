@@ -328,26 +328,88 @@ Result<void> FindUses(FileReader file, const Keywords& keywords, const std::stri
     return file.Fail(NotEnoughMemory("search it"));
 }
 
-std::string DefinitionKey(std::string_view type, std::string_view name) {
-    std::string key = ToLowerAscii(type);
-    key += ' ';
-    key += name;
-    return key;
+std::string_view DefinitionGroups::TypeOf(const Kept& kept) const noexcept {
+    return std::string_view(m_text).substr(kept.text, kept.typeSize);
+}
+
+std::string_view DefinitionGroups::NameOf(const Kept& kept) const noexcept {
+    return std::string_view(m_text).substr(kept.text + kept.typeSize, kept.nameSize);
+}
+
+std::uint32_t DefinitionGroups::HashOf(const Kept& kept) const noexcept {
+    // FNV-1a over the type in lower case, a space and the name.
+    std::uint64_t hash = 14695981039346656037u;
+    const auto add = [&hash](char c) {
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211u;
+    };
+    for (const char c : TypeOf(kept))
+        add(ToLowerAscii(c));
+    add(' ');
+    for (const char c : NameOf(kept))
+        add(c);
+    return static_cast<std::uint32_t>(hash ^ (hash >> 32));
+}
+
+void DefinitionGroups::Place(std::uint64_t slot) noexcept {
+    const std::size_t mask = m_slots.size() - 1;
+    std::size_t at = (slot >> 32) & mask;
+    while (m_slots[at] != 0)
+        at = (at + 1) & mask;
+    m_slots[at] = slot;
+}
+
+void DefinitionGroups::Grow() {
+    std::vector<std::uint64_t> old(std::max<std::size_t>(1024, m_slots.size() * 2), 0);
+    old.swap(m_slots);
+    for (const std::uint64_t slot : old) {
+        if (slot != 0)
+            Place(slot);
+    }
 }
 
 void DefinitionGroups::Add(std::size_t file, const DefinitionLine& definition) {
-    const auto [group, isNew] =
-        m_groupOf.try_emplace(DefinitionKey(definition.type, definition.name), m_groups.size());
-    if (isNew)
-        m_groups.emplace_back();
-    m_groups[group->second].push_back(PlacedDefinition{
-        file, definition.line, std::string(definition.type), std::string(definition.name)});
+    if (m_kept.size() >= none)
+        throw std::bad_alloc(); // more than a slot can tell apart
+    if ((m_groups + 1) * 2 > m_slots.size())
+        Grow();
+    const auto kept = static_cast<std::uint32_t>(m_kept.size());
+    const std::size_t text = m_text.size();
+    // The words first: should memory run out in between, the records stay whole.
+    m_text.append(definition.type).append(definition.name);
+    m_kept.push_back({file, definition.line, text, definition.type.size(), definition.name.size()});
+    const std::uint32_t hash = HashOf(m_kept.back());
+    const std::size_t mask = m_slots.size() - 1;
+    for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
+        const std::uint64_t slot = m_slots[at];
+        if (slot == 0)
+            break;
+        Kept& first = m_kept[static_cast<std::uint32_t>(slot) - 1];
+        if (slot >> 32 == hash && NameOf(first) == definition.name &&
+            EqualsIgnoringCase(TypeOf(first), definition.type)) {
+            m_kept[first.last].next = kept;
+            first.last = kept;
+            return;
+        }
+    }
+    m_kept.back().last = kept;
+    Place(std::uint64_t{hash} << 32 | (kept + 1));
+    ++m_groups;
 }
 
 std::vector<std::vector<PlacedDefinition>> DefinitionGroups::Duplicates() const {
     std::vector<std::vector<PlacedDefinition>> twice;
-    std::copy_if(m_groups.begin(), m_groups.end(), std::back_inserter(twice),
-                 [](const std::vector<PlacedDefinition>& group) { return group.size() > 1; });
+    for (std::size_t place = 0; place < m_kept.size(); ++place) {
+        const Kept& first = m_kept[place];
+        if (first.last == none || first.last == place)
+            continue; // not first in its group, or alone
+        std::vector<PlacedDefinition>& group = twice.emplace_back();
+        for (const Kept* kept = &first;; kept = &m_kept[kept->next]) {
+            group.push_back(
+                {kept->file, kept->line, std::string(TypeOf(*kept)), std::string(NameOf(*kept))});
+            if (kept->next == none)
+                break;
+        }
+    }
     return twice;
 }
 

@@ -146,10 +146,10 @@ struct PlacedDefinition {
     friend bool operator==(const PlacedDefinition&, const PlacedDefinition&) = default;
 };
 
-// What tells definitions apart: the type in any letter case, the name exactly.
-std::string DefinitionKey(std::string_view type, std::string_view name);
-
 // Definitions gathered from many files, grouped by type (in any letter case) and name (exactly).
+// A folder holds millions of them: each is kept as a record over one shared text and found
+// through a flat table of hashes, so that gathering one costs no allocation and about one cache
+// miss.
 class DefinitionGroups {
 public:
     void Add(std::size_t file, const DefinitionLine& definition);
@@ -158,8 +158,29 @@ public:
     std::vector<std::vector<PlacedDefinition>> Duplicates() const;
 
 private:
-    std::unordered_map<std::string, std::size_t> m_groupOf; // lower-cased type, space, name
-    std::vector<std::vector<PlacedDefinition>> m_groups;
+    static constexpr std::uint32_t none = UINT32_MAX;
+    struct Kept {
+        std::size_t file;
+        LineIndex line;
+        std::size_t text; // where its type stands in m_text, its name right after it
+        std::size_t typeSize;
+        std::size_t nameSize;
+        std::uint32_t next = none; // the next definition of its group
+        std::uint32_t last = none; // of the first of a group: its last definition so far
+    };
+    std::string_view TypeOf(const Kept& kept) const noexcept;
+    std::string_view NameOf(const Kept& kept) const noexcept;
+    std::uint32_t HashOf(const Kept& kept) const noexcept;
+    // Puts the first definition of a group in the table; the table has a free slot.
+    void Place(std::uint64_t slot) noexcept;
+    void Grow();
+
+    std::string m_text;
+    std::vector<Kept> m_kept;
+    // Open addressing: a slot holds the hash of a group's key in its high half and its first
+    // definition's place plus one in its low half; 0 is free. At most half of them are taken.
+    std::vector<std::uint64_t> m_slots;
+    std::size_t m_groups = 0;
 };
 
 } // namespace ini
