@@ -1,7 +1,9 @@
 #include "ui/folder_views.h"
 
 #include "outline/index/file_index.h"
+#include "outline/model/outline_model.h"
 #include "parse/definition_counts.h"
+#include "parse/text_encoding.h"
 #include "ui/path_text.h"
 
 #include <QCoreApplication>
@@ -47,6 +49,15 @@ NamedOnLine DefinitionsNamedOn(const FolderIndexState& index, std::string_view c
     return result;
 }
 
+namespace {
+
+// A line as the outline shows it: UTF-8 where it is valid, Windows-1252 where it is not.
+QString LineText(std::string_view bytes) {
+    return DecodeLineText(bytes, IsValidUtf8(bytes));
+}
+
+} // namespace
+
 FolderListDialog::FolderListDialog(const QString& title, bool withFilter, QWidget* parent)
     : QDialog(parent) {
     setWindowTitle(title);
@@ -73,6 +84,11 @@ FolderListDialog::FolderListDialog(const QString& title, bool withFilter, QWidge
     m_list->setObjectName(QStringLiteral("Folder_List"));
     m_list->setUniformItemSizes(true);
     layout->addWidget(m_list);
+    // Keys go where they work the list: into the filter, or else the list itself.
+    if (m_filter != nullptr)
+        m_filter->setFocus();
+    else
+        m_list->setFocus();
     connect(change, &QPushButton::clicked, this, [this] {
         if (changeFolder)
             changeFolder();
@@ -294,7 +310,7 @@ void GoToBlockDialog::ShowBest() {
         const IndexedDefinition definition = DefinitionAt(m_best[row]);
         const std::string_view path = m_index->files[m_best[row] >> 32]->Path();
         QString text = QStringLiteral("%1 \u2014 %2:%3")
-                           .arg(TextFromPath(definition.text), Shown(m_index->folder, path))
+                           .arg(LineText(definition.text), Shown(m_index->folder, path))
                            .arg(definition.line + 1);
         if (m_timesDefined[row] > 1)
             text += QStringLiteral("   (defined %1 times)").arg(m_timesDefined[row]);
@@ -340,7 +356,7 @@ void UsesDialog::TakeFound() {
         rows.append(QStringLiteral("%1:%2: %3")
                         .arg(Shown(m_folder, use.file))
                         .arg(use.line + 1)
-                        .arg(TextFromPath(use.text).trimmed()));
+                        .arg(LineText(use.text).trimmed()));
         places.push_back(FolderPlace{std::move(use.file), use.line});
     }
     m_count += places.size();

@@ -360,6 +360,7 @@ void Form1::FindUses() {
     m_usesDialog->Follow(folder);
     m_usesDialog->show();
     m_usesDialog->raise();
+    m_usesDialog->activateWindow();
 }
 
 void Form1::GoToDefinition() {

@@ -72,6 +72,9 @@ void WriteMod(Harness& window) {
                                                            "End\n");
     window.WriteFile(QStringLiteral("mod/Armor.ini"),
                      "Armor TankArmor\nEnd\narmor TankArmor\nEnd\n");
+    // Not UTF-8: shown as Windows-1252, as the outline shows it.
+    window.WriteFile(QStringLiteral("mod/Latin.ini"),
+                     "Object Caf\xe9\n  PrimaryWeapon = LancerGun ; fran\xe7" "ais\nEnd\n");
 }
 
 } // namespace
@@ -101,9 +104,13 @@ void FolderViewsTest::goToBlockFindUsesAndGoToDefinition() {
     auto* goTo = window.form->findChild<GoToBlockDialog*>(QStringLiteral("GoToBlock"));
     QVERIFY(goTo);
     QTRY_VERIFY(goTo->isVisible());
-    QTRY_VERIFY(Header(goTo).startsWith(QStringLiteral("6 blocks in ")));
+    QTRY_VERIFY(Header(goTo).startsWith(QStringLiteral("7 blocks in ")));
     QVERIFY(!Header(goTo).contains(QStringLiteral("reading")));
     auto* filter = goTo->findChild<QLineEdit*>(QStringLiteral("Block_Filter"));
+    QTRY_COMPARE(QApplication::focusWidget(), filter);
+    QTest::keyClicks(filter, QStringLiteral("caf"));
+    QCOMPARE(Rows(goTo), QStringList{"Object Caf\u00e9 \u2014 Latin.ini:1"});
+    filter->clear();
     QTest::keyClicks(filter, QStringLiteral("tankarmor"));
     QCOMPARE(Rows(goTo), (QStringList{"Armor TankArmor \u2014 Armor.ini:1   (defined 2 times)",
                                       "armor TankArmor \u2014 Armor.ini:3   (defined 2 times)"}));
@@ -123,8 +130,13 @@ void FolderViewsTest::goToBlockFindUsesAndGoToDefinition() {
     auto* uses = window.form->findChild<UsesDialog*>(QStringLiteral("FindUses"));
     QVERIFY(uses);
     QTRY_VERIFY(!Header(uses).contains(QStringLiteral("searching")));
-    QCOMPARE(Rows(uses), QStringList{"Units/Tank.ini:2: PrimaryWeapon = LancerGun ; main"});
-    QTest::keyClick(uses->findChild<QListWidget*>(QStringLiteral("Folder_List")), Qt::Key_Return);
+    QCOMPARE(Rows(uses), (QStringList{"Latin.ini:2: PrimaryWeapon = LancerGun ; fran\u00e7ais",
+                                      "Units/Tank.ini:2: PrimaryWeapon = LancerGun ; main"}));
+    // The keys work the list at once.
+    QTRY_COMPARE(QApplication::focusWidget(),
+                 uses->findChild<QListWidget*>(QStringLiteral("Folder_List")));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     QCOMPARE(window.Find<QLineEdit>("Txt_Filename")->text(),
              mod + QStringLiteral("/Units/Tank.ini"));
     QCOMPARE(window.SelectedLine(), std::optional<LineIndex>(1));
