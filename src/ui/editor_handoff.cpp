@@ -76,8 +76,31 @@ HandoffResult OpenEditorAtLine(Desktop& desktop, std::optional<std::string_view>
     return result;
 }
 
+namespace {
+
+// Whether a double quote of the command is never closed: QProcess::splitCommand then takes the
+// rest of the line, file and all, as one argument. Three quotes in a row stand for a quote.
+bool LeavesQuoteOpen(std::string_view command) noexcept {
+    bool inQuote = false;
+    std::size_t quotes = 0;
+    for (const char c : command) {
+        if (c == '"') {
+            quotes = quotes == 2 ? 0 : quotes + 1;
+            continue;
+        }
+        inQuote ^= quotes == 1;
+        quotes = 0;
+    }
+    return inQuote && quotes != 1;
+}
+
+} // namespace
+
 Result<std::vector<std::string>> EditorArguments(std::string_view command, std::string_view file,
                                                  std::string_view line) {
+    if (LeavesQuoteOpen(command))
+        return Failure{"The editor command \"" + std::string(command) +
+                       "\" opens a double quote that it never closes."};
     const QStringList words =
         QProcess::splitCommand(QString::fromUtf8(command.data(), qsizetype(command.size())));
     if (words.isEmpty() || words.front().isEmpty())

@@ -193,6 +193,15 @@ TEST(OwnEditor, PlaceholdersFillWholeArgumentsWithoutAShell) {
         SCOPED_TRACE("command: " + blank);
         EXPECT_FALSE(EditorArguments(blank, file, "42").ok());
     }
+    // The rest of the line would be the program's name.
+    for (const std::string open : {"\"/opt/ed %f", "ed \"--at %l", "ed \"\"\"\"x %f"}) {
+        SCOPED_TRACE("command: " + open);
+        const auto arguments = EditorArguments(open, file, "42");
+        ASSERT_FALSE(arguments.ok());
+        EXPECT_NE(arguments.error().find("never closes"), std::string::npos);
+    }
+    EXPECT_EQ(EditorArguments("ed \"\"\"x\"\"\" %f", file, "42").value(),
+              (std::vector<std::string>{"ed", "\"x\"", file}));
 }
 
 TEST(OwnEditor, StartsWithTheLineOnItsCommandLineAndTypesNothing) {
