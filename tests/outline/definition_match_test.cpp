@@ -47,6 +47,18 @@ TEST(DefinitionMatch, BestMatchesFirst) {
               (std::vector<std::string>{"Object Lancer", "Armor TankArmor"}));
 }
 
+// A name not in UTF-8 is found by the letters the window shows for it, in Windows-1252; a
+// name in UTF-8 is not found by that byte alone.
+TEST(DefinitionMatch, NamesNotInUtf8AreFoundByTheirLetters) {
+    const std::vector<Definition> named = {
+        {"Object", "Caf\xe9Unit"}, {"Object", "Caf\xc3\xa9Tank"}, {"Object", "Caf\xe9\x80\x80"}};
+    EXPECT_EQ(Best("caf\xc3\xa9", named),
+              (std::vector<std::string>{"Object Caf\xe9Unit", "Object Caf\xc3\xa9Tank"}));
+    EXPECT_EQ(Best("\xe2\x82\xac", {{"Weapon", "Gun\x80"}}), // the euro sign, 0x80
+              (std::vector<std::string>{"Weapon Gun\x80"}));
+    EXPECT_TRUE(Best("\xe4\xb8\x80", named).empty()); // a letter the code page lacks
+}
+
 // Only the best are kept while many are offered, and they are the ones a full sort would give:
 // the best kinds first, then the shortest, then the first offered among equals.
 TEST(DefinitionMatch, TheBestOfManyAreThoseOfAFullSort) {

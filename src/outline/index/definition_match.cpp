@@ -1,6 +1,8 @@
 #include "outline/index/definition_match.h"
 
+#include "parse/cp1252.h"
 #include "parse/keywords.h"
+#include "parse/text_encoding.h"
 
 namespace ini {
 
@@ -28,7 +30,29 @@ bool StartsWord(std::string_view text, std::size_t at) noexcept {
     return !beforeIsLetter || (here >= 'A' && here <= 'Z' && before >= 'a' && before <= 'z');
 }
 
+// The query as a block file not in UTF-8 holds it; empty when it is plain ASCII (the same
+// either way) or holds a character the code page lacks.
+std::string Cp1252Of(std::string_view utf8) {
+    std::string bytes;
+    bool beyondAscii = false;
+    while (!utf8.empty()) {
+        const auto [length, point] = DecodeUtf8(utf8);
+        const std::optional<unsigned char> byte =
+            length == 0 || point > 0xFFFF ? std::nullopt
+                                          : UnicodeToCp1252(static_cast<char16_t>(point));
+        if (!byte)
+            return {};
+        beyondAscii |= *byte >= 0x80;
+        bytes += static_cast<char>(*byte);
+        utf8.remove_prefix(length);
+    }
+    return beyondAscii ? bytes : std::string();
+}
+
 } // namespace
+
+BestMatches::BestMatches(std::string query, std::size_t most)
+    : m_query(std::move(query)), m_cp1252Query(Cp1252Of(m_query)), m_most(most) {}
 
 bool RanksAbove(const MatchRank& a, const MatchRank& b) noexcept {
     return a.kind != b.kind ? a.kind > b.kind : a.length < b.length;
@@ -61,7 +85,9 @@ MatchRank RankDefinition(std::string_view query, std::string_view type,
 }
 
 void BestMatches::Offer(std::size_t i, std::string_view type, std::string_view name) {
-    const MatchRank rank = RankDefinition(m_query, type, name);
+    MatchRank rank = RankDefinition(m_query, type, name);
+    if (rank.kind == 0 && !m_cp1252Query.empty() && !(IsValidUtf8(type) && IsValidUtf8(name)))
+        rank = RankDefinition(m_cp1252Query, type, name);
     if (rank.kind == 0)
         return;
     m_found.emplace_back(rank, i);

@@ -30,7 +30,9 @@ MatchRank RankDefinition(std::string_view query, std::string_view type,
 // definitions can be ranked a slice at a time.
 class BestMatches {
 public:
-    BestMatches(std::string query, std::size_t most) : m_query(std::move(query)), m_most(most) {}
+    // `query` is UTF-8. A definition that is not is matched as the window shows it, in
+    // Windows-1252.
+    BestMatches(std::string query, std::size_t most);
 
     const std::string& Query() const noexcept { return m_query; }
     void Offer(std::size_t i, std::string_view type, std::string_view name);
@@ -47,6 +49,7 @@ private:
     void KeepBest();
 
     std::string m_query;
+    std::string m_cp1252Query; // empty when it would be the same or cannot be had
     std::size_t m_most;
     std::vector<Found> m_found;
 };
