@@ -1,3 +1,4 @@
+#include "platform/quit_signals.h"
 #include "ui/form1.h"
 #include "ui/path_text.h"
 
@@ -132,11 +133,21 @@ int main(int argc, char** argv) {
     // The name of the installed desktop entry, by which Wayland matches the window to it.
     QGuiApplication::setDesktopFileName(QStringLiteral("invalid.ini_file_parser.viewer"));
 
+    const ini::QuitSignals quitSignals;
+    int code = 0;
     ini::Form1 form;
     if (request.folder)
         form.SetIndexFolder(AbsolutePathText(*request.folder));
     if (request.file)
         form.OpenFromOutside(AbsolutePathText(*request.file));
     form.show();
-    return QApplication::exec();
+    if (quitSignals.Caught() == 0)
+        code = QApplication::exec();
+    if (const int caught = quitSignals.Caught(); caught != 0) {
+        // Ended from outside, by a logout say: the window closes as it does for the user, so
+        // the file it shows is remembered.
+        form.close();
+        ini::EndBySignal(caught);
+    }
+    return code;
 }

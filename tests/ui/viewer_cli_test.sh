@@ -41,4 +41,25 @@ usage_error "missing folder" "--folder '$tmp/gone': No such file or directory" -
 : >"$tmp/a.ini"
 usage_error "folder that is a file" "--folder '$tmp/a.ini' is not a folder" --folder "$tmp/a.ini"
 
+# Ended by a signal (a logout), the viewer closes as for the user: the file shown is remembered,
+# and the signal still ends the process. Sent as soon as the handler is in place.
+catches_sigterm() {
+    local mask
+    mask=$(awk '/^SigCgt:/ { print $2 }' "/proc/$1/status" 2>/dev/null) || return 1
+    [[ -n $mask ]] && (((16#$mask >> 14) & 1))
+}
+HOME="$tmp/home" XDG_CONFIG_HOME="$tmp/config" QT_QPA_PLATFORM=offscreen "$viewer" "$tmp/a.ini" \
+    >/dev/null 2>&1 &
+pid=$!
+for ((i = 0; i < 3000; i++)); do # up to a minute
+    catches_sigterm "$pid" && break
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.02
+done
+kill -TERM "$pid"
+wait "$pid"
+check "SIGTERM ends the viewer by that signal" test $? -eq 143
+check "SIGTERM remembers the file shown" grep -qxF "lastfile=$tmp/a.ini" \
+    "$tmp/config/ini-file-parser/ini-file-parser.conf"
+
 finish

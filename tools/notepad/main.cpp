@@ -1,6 +1,6 @@
 #include "notepad/editor_window.h"
 #include "notepad/path_text.h"
-#include "notepad/quit_signals.h"
+#include "platform/quit_signals.h"
 #include "notepad/remote_control.h"
 
 #include <QApplication>

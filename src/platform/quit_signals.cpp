@@ -1,4 +1,4 @@
-#include "notepad/quit_signals.h"
+#include "platform/quit_signals.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
@@ -31,8 +31,8 @@ void Handle(int signal) {
 
 QuitSignals::QuitSignals(QObject* parent) : QObject(parent) {
     if (::pipe2(s_pipe, O_CLOEXEC | O_NONBLOCK) != 0) {
-        std::fprintf(stderr, "notepad: %s; a signal ends the editor at once\n",
-                     std::strerror(errno));
+        std::fprintf(stderr, "%s: %s; a signal ends the program at once\n",
+                     qPrintable(QCoreApplication::applicationName()), std::strerror(errno));
         return;
     }
     m_notifier = new QSocketNotifier(s_pipe[0], QSocketNotifier::Read, this);
@@ -63,7 +63,7 @@ void QuitSignals::Take() {
     if (m_caught == 0)
         m_caught = signal;
     // Every event loop ends, a box's included, without asking about unsaved changes: the
-    // signal's sender wants the editor gone. Before the main loop runs this does nothing, so
+    // signal's sender wants the program gone. Before the main loop runs this does nothing, so
     // whoever starts it asks Caught() first; a later signal asks again.
     QCoreApplication::exit(128 + m_caught);
 }

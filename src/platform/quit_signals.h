@@ -6,9 +6,9 @@ class QSocketNotifier;
 
 namespace ini {
 
-// Turns SIGTERM, SIGINT and SIGHUP into the end of the event loop, so that the editor goes the
-// way it goes when closed, removing its control channel, instead of on the spot. One may exist
-// at a time.
+// Turns SIGTERM, SIGINT and SIGHUP into the end of the event loop, so that a program goes the
+// way it goes when closed (the editor removes its control channel, the viewer remembers the
+// file it shows) instead of on the spot. One may exist at a time.
 class QuitSignals : public QObject {
     Q_OBJECT
 public:
