@@ -254,8 +254,8 @@ void TimeUses(const std::string& folder, const std::string& name, const ini::Key
     });
     search.Start(folder, name);
     dialog.Follow(folder);
-    const auto waited =
-        RunUntil(search, &ini::UseSearch::finished, [&] { return !search.Running(); });
+    const auto waited = RunUntil(dialog, &ini::UsesDialog::listed,
+                                 [&] { return !search.Running() && dialog.Unlisted() == 0; });
     const double all = Milliseconds(Clock::now() - start);
     const double rg = LeastSecondsOf("rg -nwF '" + name + "' '" + folder + "'") * 1000;
     std::printf("find uses of %s: %d uses listed, the first after %.1f ms (target 100 ms), all "

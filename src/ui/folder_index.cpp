@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <functional>
 #include <map>
 #include <new>
 #include <stdexcept>
@@ -44,11 +45,15 @@ FileDefinitions* FileDefinitions::Allocate(std::size_t count, std::size_t textsS
                                            std::string_view path) {
     if (count > UINT32_MAX || textsSize > UINT32_MAX || path.size() > UINT32_MAX)
         throw std::length_error("the definitions of one file pass 4 GiB");
-    const std::size_t table = count * sizeof(Stored);
-    void* const memory = ::operator new(sizeof(FileDefinitions) + table + textsSize + path.size());
+    const std::size_t tables = TablesBytes(count);
+    void* const memory = ::operator new(sizeof(FileDefinitions) + tables + textsSize + path.size());
     auto* const file = new (memory) FileDefinitions(count, textsSize, path.size());
-    path.copy(file->Block() + table + textsSize, path.size());
+    path.copy(file->Block() + tables + textsSize, path.size());
     return file;
+}
+
+std::uint32_t FileDefinitions::NameHash(std::string_view name) noexcept {
+    return static_cast<std::uint32_t>(std::hash<std::string_view>{}(name));
 }
 
 FileRecord FileDefinitions::Make(std::string_view path,
@@ -56,16 +61,26 @@ FileRecord FileDefinitions::Make(std::string_view path,
                                  std::string_view texts) {
     FileRecord record(Allocate(definitions.size(), texts.size(), path));
     auto* const file = record.m_file;
-    texts.copy(file->Block() + definitions.size() * sizeof(Stored), texts.size());
+    texts.copy(file->Block() + TablesBytes(definitions.size()), texts.size());
     // The record starts aligned for any object, and its size keeps the table behind it so.
     static_assert(sizeof(FileDefinitions) % alignof(Stored) == 0);
     auto* const stored = reinterpret_cast<Stored*>(file->Block());
+    auto* const hashes = reinterpret_cast<std::uint32_t*>(stored + definitions.size());
     for (std::size_t i = 0; i < definitions.size(); ++i) {
         const IndexedDefinition& read = definitions[i];
         new (stored + i) Stored{static_cast<std::uint32_t>(read.text.data() - texts.data()),
                                 read.typeSize, read.line};
+        hashes[i] = NameHash(read.Name());
+        file->m_longestName =
+            std::max(file->m_longestName, static_cast<std::uint32_t>(read.Name().size()));
     }
+    std::sort(hashes, hashes + definitions.size());
     return record;
+}
+
+bool FileDefinitions::MayDefine(std::uint32_t nameHash) const noexcept {
+    const std::span<const std::uint32_t> hashes = NameHashes();
+    return std::binary_search(hashes.begin(), hashes.end(), nameHash);
 }
 
 FileRecord FileDefinitions::Make(std::string_view path, Failure failure) {
@@ -79,7 +94,7 @@ FileDefinitions::DefinitionList FileDefinitions::Definitions() const noexcept {
     DefinitionList list;
     list.m_stored = reinterpret_cast<const Stored*>(Block());
     list.m_count = m_count;
-    list.m_texts = Block() + m_count * sizeof(Stored);
+    list.m_texts = Block() + TablesBytes(m_count);
     list.m_textsEnd = m_textsSize;
     return list;
 }

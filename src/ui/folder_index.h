@@ -61,8 +61,8 @@ private:
 };
 
 // What one file holds, never changed once made: a new read makes a new one. Its definitions,
-// their texts and its path lie right behind it in its one block of memory, each definition in
-// 16 bytes.
+// the hashes of their names, their texts and its path lie right behind it in its one block of
+// memory, each definition in 20 bytes.
 class FileDefinitions {
     // A definition as the block holds it: its text ends where the next one's starts.
     struct Stored {
@@ -83,7 +83,7 @@ public:
 
     // As ListBlockFiles gives it (bytes).
     std::string_view Path() const noexcept {
-        return {Block() + m_count * sizeof(Stored) + m_textsSize, m_pathSize};
+        return {Block() + TablesBytes(m_count) + m_textsSize, m_pathSize};
     }
 
     // The definitions in file order, each made on reading.
@@ -128,6 +128,14 @@ public:
     };
     DefinitionList Definitions() const noexcept;
 
+    // Whether some definition of the file may have a name of hash `nameHash` (NameHash): false
+    // means none has. Go to definition asks every file of a folder, so this looks at the names'
+    // hashes, not the names.
+    bool MayDefine(std::uint32_t nameHash) const noexcept;
+    static std::uint32_t NameHash(std::string_view name) noexcept;
+    // Bytes of the longest name the file defines.
+    std::size_t LongestName() const noexcept { return m_longestName; }
+
     // The file could not be read (then it has no definitions); rare, so held apart.
     std::unique_ptr<const Failure> failure;
 
@@ -138,7 +146,16 @@ private:
     // `path` copied in; throws std::length_error past 4 GiB.
     static FileDefinitions* Allocate(std::size_t count, std::size_t textsSize,
                                      std::string_view path);
-    // The definitions, their texts and the path, right behind the record.
+    // What the table of `count` definitions and the hashes of their names take: the texts follow.
+    static constexpr std::size_t TablesBytes(std::size_t count) noexcept {
+        return count * (sizeof(Stored) + sizeof(std::uint32_t));
+    }
+    // The hashes of the definitions' names, in rising order, behind their table.
+    std::span<const std::uint32_t> NameHashes() const noexcept {
+        return {reinterpret_cast<const std::uint32_t*>(Block() + m_count * sizeof(Stored)),
+                m_count};
+    }
+    // The definitions, their names' hashes, their texts and the path, right behind the record.
     const char* Block() const noexcept { return reinterpret_cast<const char*>(this + 1); }
     char* Block() noexcept { return reinterpret_cast<char*>(this + 1); }
 
@@ -146,6 +163,7 @@ private:
     std::uint32_t m_count = 0;
     std::uint32_t m_textsSize = 0;
     std::uint32_t m_pathSize = 0;
+    std::uint32_t m_longestName = 0;
 };
 
 // The index at one moment, never changed once made; copying one is copying pointers.

@@ -24,19 +24,29 @@ namespace ini {
 NamedOnLine DefinitionsNamedOn(const FolderIndexState& index, std::string_view content) {
     std::size_t longest = 0;
     for (const FileRecord& file : index.files)
-        for (const IndexedDefinition& definition : file->Definitions())
-            longest = std::max(longest, definition.Name().size());
+        longest = std::max(longest, file->LongestName());
     const std::vector<std::string_view> words = WholeWordsOf(content, longest);
     const std::unordered_set<std::string_view> candidates(words.begin(), words.end());
+    // A folder holds millions of definitions: only the files that may define a word are read.
+    std::vector<std::uint32_t> hashes;
+    for (const std::string_view word : candidates)
+        hashes.push_back(FileDefinitions::NameHash(word));
+    const auto mayDefineOne = [&](const FileRecord& file) {
+        return std::any_of(hashes.begin(), hashes.end(),
+                           [&](std::uint32_t hash) { return file->MayDefine(hash); });
+    };
     std::unordered_set<std::string_view> defined;
     std::vector<std::pair<std::string_view, FolderPlace>> found;
-    for (const FileRecord& file : index.files)
+    for (const FileRecord& file : index.files) {
+        if (!mayDefineOne(file))
+            continue;
         for (const IndexedDefinition& definition : file->Definitions())
             if (candidates.contains(definition.Name())) {
                 defined.insert(definition.Name());
                 found.emplace_back(definition.Name(),
                                    FolderPlace{std::string(file->Path()), definition.line});
             }
+    }
     std::vector<std::string_view> named;
     std::copy_if(words.begin(), words.end(), std::back_inserter(named),
                  [&](std::string_view word) { return defined.contains(word); });
@@ -331,11 +341,11 @@ UsesDialog::UsesDialog(UseSearch& search, QWidget* parent)
         m_search.Cancel();
         ShowCount();
     });
+    m_listMore.setSingleShot(true);
+    m_listMore.setInterval(0); // once the events waiting have run
+    connect(&m_listMore, &QTimer::timeout, this, &UsesDialog::ListSome);
     connect(&m_search, &UseSearch::found, this, &UsesDialog::TakeFound);
-    connect(&m_search, &UseSearch::finished, this, [this] {
-        TakeFound();
-        ShowCount();
-    });
+    connect(&m_search, &UseSearch::finished, this, &UsesDialog::TakeFound);
     // Closing the list stops the search it shows.
     connect(this, &QDialog::finished, &m_search, &UseSearch::Cancel);
 }
@@ -344,26 +354,44 @@ void UsesDialog::Follow(const std::string& folder) {
     m_folder = folder;
     m_count = 0;
     m_unreadable = 0;
+    m_unlisted.clear();
     ShowRows({}, {});
     TakeFound();
-    ShowCount();
 }
 
 void UsesDialog::TakeFound() {
+    std::vector<FoundUse> found = m_search.TakeFound();
+    m_count += found.size();
+    m_unlisted.insert(m_unlisted.end(), std::make_move_iterator(found.begin()),
+                      std::make_move_iterator(found.end()));
+    m_unreadable += m_search.TakeFailures().size();
+    ListSome();
+}
+
+void UsesDialog::ListSome() {
+    QElapsedTimer clock;
+    clock.start();
     QStringList rows;
     std::vector<FolderPlace> places;
-    for (FoundUse& use : m_search.TakeFound()) {
+    // The clock is looked at every few rows: a row costs a few microseconds.
+    constexpr qsizetype rowsPerLook = 64;
+    while (!m_unlisted.empty() &&
+           (rows.size() % rowsPerLook != 0 || clock.elapsed() < sliceBudget.count())) {
+        FoundUse& use = m_unlisted.front();
         rows.append(QStringLiteral("%1:%2: %3")
                         .arg(Shown(m_folder, use.file))
                         .arg(use.line + 1)
                         .arg(LineText(use.text).trimmed()));
         places.push_back(FolderPlace{std::move(use.file), use.line});
+        m_unlisted.pop_front();
     }
-    m_count += places.size();
-    m_unreadable += m_search.TakeFailures().size();
     if (!places.empty())
         ShowRows(rows, std::move(places), true);
     ShowCount();
+    if (!m_unlisted.empty())
+        m_listMore.start();
+    else
+        emit listed();
 }
 
 void UsesDialog::ShowCount() {

@@ -10,7 +10,7 @@
 
 #include <chrono>
 #include <cstdint>
-
+#include <deque>
 #include <functional>
 #include <optional>
 #include <string>
@@ -129,7 +129,8 @@ private:
     QElapsedTimer m_sinceRefill;
 };
 
-// The uses of one name across the folder, listed as they are found.
+// The uses of one name across the folder, listed as they are found. A search may find thousands
+// between two looks: they are listed a slice at a time, so the window never waits on the list.
 class UsesDialog final : public FolderListDialog {
     Q_OBJECT
 
@@ -137,13 +138,23 @@ public:
     UsesDialog(UseSearch& search, QWidget* parent = nullptr);
     // Starts listing a search that has just been started over `folder`.
     void Follow(const std::string& folder);
+    // Uses found that are not in the list yet.
+    std::size_t Unlisted() const noexcept { return m_unlisted.size(); }
+
+signals:
+    // Every use found so far is in the list.
+    void listed();
 
 private:
     void TakeFound();
+    // Lists uses found for up to about a slice's time; the rest follow at the next turn.
+    void ListSome();
     void ShowCount();
 
     UseSearch& m_search;
     std::string m_folder;
+    std::deque<FoundUse> m_unlisted;
+    QTimer m_listMore;
     std::size_t m_count = 0;
     std::size_t m_unreadable = 0;
     QPushButton* m_stop = nullptr;

@@ -45,11 +45,12 @@ QStringList UsesListed(const QString& folder, QString* header = nullptr) {
     dialog.Follow(folder.toStdString());
     QElapsedTimer clock;
     clock.start();
-    while (search.Running() && clock.elapsed() < 60'000)
+    const auto busy = [&] { return search.Running() || dialog.Unlisted() > 0; };
+    while (busy() && clock.elapsed() < 60'000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     if (header != nullptr)
         *header = Header(&dialog);
-    return search.Running() ? QStringList() : Rows(&dialog);
+    return busy() ? QStringList() : Rows(&dialog);
 }
 
 // A small mod: weapons in one folder, units using them in another, an armor defined twice.
@@ -74,7 +75,8 @@ void WriteMod(Harness& window) {
                      "Armor TankArmor\nEnd\narmor TankArmor\nEnd\n");
     // Not UTF-8: shown as Windows-1252, as the outline shows it.
     window.WriteFile(QStringLiteral("mod/Latin.ini"),
-                     "Object Caf\xe9\n  PrimaryWeapon = LancerGun ; fran\xe7" "ais\nEnd\n");
+                     "Object Caf\xe9\n  PrimaryWeapon = LancerGun ; fran\xe7"
+                     "ais\nEnd\n");
 }
 
 } // namespace
@@ -129,7 +131,7 @@ void FolderViewsTest::goToBlockFindUsesAndGoToDefinition() {
     QTest::keyClick(window.form.get(), Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
     auto* uses = window.form->findChild<UsesDialog*>(QStringLiteral("FindUses"));
     QVERIFY(uses);
-    QTRY_VERIFY(!Header(uses).contains(QStringLiteral("searching")));
+    QTRY_VERIFY(!Header(uses).contains(QStringLiteral("searching")) && uses->Unlisted() == 0);
     QCOMPARE(Rows(uses), (QStringList{"Latin.ini:2: PrimaryWeapon = LancerGun ; fran\u00e7ais",
                                       "Units/Tank.ini:2: PrimaryWeapon = LancerGun ; main"}));
     // The keys work the list at once.
