@@ -339,7 +339,7 @@ UsesDialog::UsesDialog(UseSearch& search, QWidget* parent)
     layout()->addWidget(m_stop);
     connect(m_stop, &QPushButton::clicked, this, [this] {
         m_search.Cancel();
-        ShowCount();
+        TakeFound(); // what was found before the stop is listed still
     });
     m_listMore.setSingleShot(true);
     m_listMore.setInterval(0); // once the events waiting have run
@@ -395,7 +395,7 @@ void UsesDialog::ListSome() {
 }
 
 void UsesDialog::ShowCount() {
-    const QString name = TextFromPath(m_search.Name());
+    const QString name = LineText(m_search.Name());
     QString header = (m_count == 1 ? QStringLiteral("%1 use of %2 in %3")
                                    : QStringLiteral("%1 uses of %2 in %3"))
                          .arg(m_count)
@@ -406,6 +406,8 @@ void UsesDialog::ShowCount() {
         header += QStringLiteral(" (the first %1: the search stops there)").arg(m_count);
     if (m_search.Running())
         header += QStringLiteral(" (searching)");
+    else if (m_search.Cancelled())
+        header += QStringLiteral(" (stopped: not every file was searched)");
     SetHeader(header);
     m_stop->setEnabled(m_search.Running());
 }

@@ -36,6 +36,7 @@ void UseSearch::Start(std::string folder, std::string name) {
     m_stop = false;
     m_done = false;
     m_stoppedAtMost = false;
+    m_cancelled = false;
     m_running = true;
     m_worker.Run([this] { Search(); });
     m_poll.start();
@@ -45,6 +46,9 @@ void UseSearch::Cancel() {
     m_stop = true;
     m_worker.Wait();
     m_poll.stop();
+    // Told before the poll saw it end, a search that read every file still counts as stopped:
+    // the list may say "stopped" of a complete search, never "complete" of a stopped one.
+    m_cancelled = m_cancelled || m_running;
     m_running = false;
 }
 

@@ -42,6 +42,8 @@ public:
     bool Running() const noexcept { return m_running; }
     // The search stopped at mostUses uses: there may be more.
     bool StoppedAtMost() const noexcept { return m_stoppedAtMost; }
+    // Cancel() stopped the search before it had read every file: there may be more.
+    bool Cancelled() const noexcept { return m_cancelled; }
     const std::string& Name() const noexcept { return m_name; }
     // The uses found since the last call, in file order.
     std::vector<FoundUse> TakeFound();
@@ -63,6 +65,7 @@ private:
     std::atomic<bool> m_done{false};
     std::atomic<bool> m_stoppedAtMost{false};
     bool m_running = false;
+    bool m_cancelled = false;
     std::mutex m_lock;
     std::vector<FoundUse> m_found;
     std::vector<Failure> m_failures;

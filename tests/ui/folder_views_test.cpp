@@ -35,13 +35,14 @@ QStringList Rows(QWidget* dialog) {
     return rows;
 }
 
-// The rows a search for uses of "LancerGun" in `folder` lists once it ends, and its header.
-QStringList UsesListed(const QString& folder, QString* header = nullptr) {
+// The rows a search for uses of `name` in `folder` lists once it ends, and its header.
+QStringList UsesListed(const QString& folder, QString* header = nullptr,
+                       const std::string& name = "LancerGun") {
     Keywords keywords;
     keywords.InitKeywords();
     UseSearch search(keywords);
     UsesDialog dialog(search);
-    search.Start(folder.toStdString(), "LancerGun");
+    search.Start(folder.toStdString(), name);
     dialog.Follow(folder.toStdString());
     QElapsedTimer clock;
     clock.start();
@@ -91,6 +92,7 @@ private slots:
     void manyBlocksAreRankedWithoutHoldingUpTyping();
     void aNameUsedEverywhereListsTheFirstUsesInFileOrder();
     void aUseOnAVeryLongLineKeepsItsStartOnly();
+    void theUsesHeaderNamesTheBlockAsShownAndSaysWhenStopped();
 };
 
 void FolderViewsTest::goToBlockFindUsesAndGoToDefinition() {
@@ -315,6 +317,30 @@ void FolderViewsTest::aUseOnAVeryLongLineKeepsItsStartOnly() {
     QVERIFY(rows[0].startsWith(QStringLiteral("a.ini:2: Weapon = LancerGun \u00E9\u00E9")));
     QVERIFY(rows[0].endsWith(QStringLiteral("\u00E9...")));
     QVERIFY(rows[0].size() < 1100);
+}
+
+// The header shows a name that is not UTF-8 as the outline shows it, and a search the user
+// stopped never passes for a complete one: "0 uses" would read as "used nowhere".
+void FolderViewsTest::theUsesHeaderNamesTheBlockAsShownAndSaysWhenStopped() {
+    Harness window;
+    window.Open();
+    WriteMod(window);
+    const QString mod = window.Folder() + QStringLiteral("/mod");
+    QString header;
+    QCOMPARE(UsesListed(mod, &header, "Caf\xe9"), QStringList());
+    QVERIFY2(header.startsWith(QStringLiteral("0 uses of Caf\u00e9 in ")), qPrintable(header));
+    QVERIFY(!header.contains(QStringLiteral("stopped")));
+
+    Keywords keywords;
+    keywords.InitKeywords();
+    UseSearch search(keywords);
+    UsesDialog dialog(search);
+    search.Start(mod.toStdString(), "LancerGun");
+    dialog.Follow(mod.toStdString());
+    dialog.findChild<QPushButton*>(QStringLiteral("Stop_Search"))->click();
+    QVERIFY(!search.Running());
+    QVERIFY2(Header(&dialog).contains(QStringLiteral("(stopped: not every file was searched)")),
+             qPrintable(Header(&dialog)));
 }
 
 QTEST_MAIN(FolderViewsTest)
