@@ -592,7 +592,8 @@ void Form1::GoToProblem(bool forward) {
     const std::vector<Problem>& problems = m_model->Problems();
     if (problems.empty() || m_walking)
         return;
-    const std::optional<NodeKey> current = m_model->KeyAt(m_treeView1->currentIndex());
+    // From the selected node, as every action is: a row with only the focus frame is not selected.
+    const std::optional<NodeKey> current = SelectedKey();
     std::size_t next = 0;
     if (m_lastProblem && *m_lastProblem < problems.size() && current &&
         m_model->Nodes().NodeAtOrBefore(NodeKey{problems[*m_lastProblem].line}) ==
