@@ -2,6 +2,7 @@
 
 #include "outline/index/file_index.h"
 #include "outline/model/outline_model.h"
+#include "outline/read/line_store.h"
 #include "parse/definition_counts.h"
 #include "parse/text_encoding.h"
 #include "ui/path_text.h"
@@ -43,8 +44,9 @@ NamedOnLine DefinitionsNamedOn(const FolderIndexState& index, std::string_view c
         for (const IndexedDefinition& definition : file->Definitions())
             if (candidates.contains(definition.Name())) {
                 defined.insert(definition.Name());
-                found.emplace_back(definition.Name(),
-                                   FolderPlace{std::string(file->Path()), definition.line});
+                found.emplace_back(
+                    definition.Name(),
+                    FolderPlace{std::string(file->Path()), definition.line, {}, false});
             }
     }
     std::vector<std::string_view> named;
@@ -57,6 +59,32 @@ NamedOnLine DefinitionsNamedOn(const FolderIndexState& index, std::string_view c
         if (std::find(result.names.begin(), result.names.end(), name) != result.names.end())
             result.places.push_back(std::move(place));
     return result;
+}
+
+std::optional<LineIndex> LineNow(const FolderPlace& place, const LineStore& lines) {
+    if (!place.text)
+        return place.line < lines.Count() ? std::optional(place.line) : std::nullopt;
+    const auto trimmed = [](std::string_view text) {
+        const std::size_t start = std::min(text.find_first_not_of(" \t"), text.size());
+        return text.substr(start, text.find_last_not_of(" \t") + 1 - start);
+    };
+    const std::string_view wanted = trimmed(*place.text);
+    const auto holds = [&](LineIndex line) {
+        const std::string_view now = trimmed(lines.Line(line));
+        return place.textCut ? now.starts_with(wanted) : now == wanted;
+    };
+    // Far enough for the edits of a save or two, near enough to stay quick in a huge file.
+    constexpr LineIndex reach = 100'000;
+    const LineIndex count = static_cast<LineIndex>(lines.Count());
+    for (LineIndex away = 0; away <= reach; ++away) {
+        if (place.line >= away && place.line - away < count && holds(place.line - away))
+            return place.line - away;
+        if (away > 0 && place.line + away < count && holds(place.line + away))
+            return place.line + away;
+        if (away > place.line && place.line + away >= count)
+            break;
+    }
+    return std::nullopt;
 }
 
 namespace {
@@ -325,7 +353,7 @@ void GoToBlockDialog::ShowBest() {
         if (m_timesDefined[row] > 1)
             text += QStringLiteral("   (defined %1 times)").arg(m_timesDefined[row]);
         rows.append(text);
-        places.push_back(FolderPlace{std::string(path), definition.line});
+        places.push_back(FolderPlace{std::string(path), definition.line, {}, false});
     }
     ShowRows(rows, std::move(places));
     emit rowsShown();
@@ -382,7 +410,9 @@ void UsesDialog::ListSome() {
                         .arg(Shown(m_folder, use.file))
                         .arg(use.line + 1)
                         .arg(LineText(use.text).trimmed()));
-        places.push_back(FolderPlace{std::move(use.file), use.line});
+        if (use.cut)
+            use.text.resize(use.text.size() - std::string_view("...").size());
+        places.push_back(FolderPlace{std::move(use.file), use.line, std::move(use.text), use.cut});
         m_unlisted.pop_front();
     }
     if (!places.empty())

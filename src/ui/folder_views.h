@@ -28,7 +28,17 @@ namespace ini {
 struct FolderPlace {
     std::string file;
     LineIndex line = 0;
+    // What the line held when it was listed, when that is known (a use): the file may have
+    // changed since, and the line moved. Its whole text, or with `textCut` its start.
+    std::optional<std::string> text;
+    bool textCut = false;
 };
+
+class LineStore;
+// Where `place`'s line is in `lines` now: the line itself while it holds what it held when it
+// was listed, else the nearest that does (a few lines added above it move it), nothing when no
+// line near it does. Blanks around the texts do not count.
+std::optional<LineIndex> LineNow(const FolderPlace& place, const LineStore& lines);
 
 // The definitions of the folder that a line's content names: whole words of it, as a search for
 // uses finds a name, that are not part of a longer such name (on "x = Tank-2", Tank-2 and not

@@ -390,8 +390,19 @@ void Form1::GoToPlace(const FolderPlace& place) {
     m_txtFilename->setText(TextFromPath(place.file));
     ShowFolderOf(m_txtFilename->text());
     Cmd_Load_Click();
-    if (m_shown.Shows(place.file))
-        GoToLine(place.line);
+    if (!m_shown.Shows(place.file))
+        return;
+    if (const std::optional<LineIndex> line = LineNow(place, m_lines)) {
+        GoToLine(*line);
+        return;
+    }
+    // A line that is gone is not stood in for by whatever holds its number now.
+    m_treeView1->clearSelection();
+    QToolTip::showText(m_treeView1->viewport()->mapToGlobal(QPoint(0, 0)),
+                       QStringLiteral("Line %1 no longer holds what was listed: the file changed "
+                                      "since the search")
+                           .arg(place.line + 1),
+                       m_treeView1);
 }
 
 void Form1::Form_Load() {

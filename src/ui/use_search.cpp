@@ -107,9 +107,10 @@ void UseSearch::Search() {
             // Once cut, nothing after the cut is kept.
             cut = cut || KeepUpTo(line, bytes, mostTextBytes);
             if (ends) {
-                if (std::exchange(cut, false))
+                if (cut)
                     line += "...";
-                found.uses.push_back(FoundUse{listed.files[file], index, std::exchange(line, {})});
+                found.uses.push_back(FoundUse{listed.files[file], index, std::exchange(line, {}),
+                                              std::exchange(cut, false)});
             }
             return !m_stop.load() && found.uses.size() < mostUses;
         };

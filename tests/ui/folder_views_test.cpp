@@ -93,6 +93,7 @@ private slots:
     void aNameUsedEverywhereListsTheFirstUsesInFileOrder();
     void aUseOnAVeryLongLineKeepsItsStartOnly();
     void theUsesHeaderNamesTheBlockAsShownAndSaysWhenStopped();
+    void aUseListedBeforeItsFileChangedIsFoundWhereItMoved();
 };
 
 void FolderViewsTest::goToBlockFindUsesAndGoToDefinition() {
@@ -341,6 +342,52 @@ void FolderViewsTest::theUsesHeaderNamesTheBlockAsShownAndSaysWhenStopped() {
     QVERIFY(!search.Running());
     QVERIFY2(Header(&dialog).contains(QStringLiteral("(stopped: not every file was searched)")),
              qPrintable(Header(&dialog)));
+}
+
+// The list of uses is what the search found; the file may change before a row is chosen. The
+// row's line is found where edits above it moved it, and a line that is gone selects nothing
+// rather than whatever now stands at its number.
+void FolderViewsTest::aUseListedBeforeItsFileChangedIsFoundWhereItMoved() {
+    Harness window;
+    window.Open().show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.form.get()));
+    WriteMod(window);
+    const QString mod = window.Folder() + QStringLiteral("/mod");
+    window.form->SetIndexFolder(mod);
+    const auto listUses = [&]() -> QListWidget* {
+        window.Load(mod + QStringLiteral("/Weapons/Guns.ini"));
+        window.Tree()->setCurrentIndex(window.Node(3));
+        window.form->FindUses();
+        auto* uses = window.form->findChild<UsesDialog*>(QStringLiteral("FindUses"));
+        const auto listed = [&] {
+            return !Header(uses).contains(QStringLiteral("searching")) && uses->Unlisted() == 0;
+        };
+        if (uses == nullptr || !QTest::qWaitFor(listed))
+            return nullptr;
+        return uses->findChild<QListWidget*>(QStringLiteral("Folder_List"));
+    };
+    const auto choose = [](QListWidget* list, int row) {
+        list->setCurrentRow(row);
+        emit list->itemActivated(list->item(row));
+    };
+    const QString tank = mod + QStringLiteral("/Units/Tank.ini");
+
+    QListWidget* list = listUses();
+    QVERIFY(list && list->count() == 2);
+    window.WriteFile(QStringLiteral("mod/Units/Tank.ini"),
+                     "; one\n; two\n; three\nObject Tank\n  PrimaryWeapon = LancerGun ; main\n"
+                     "  Armor = TankArmor\nEnd\n");
+    choose(list, 1);
+    QCOMPARE(window.Find<QLineEdit>("Txt_Filename")->text(), tank);
+    QCOMPARE(window.SelectedLine(), std::optional<LineIndex>(4));
+
+    list = listUses();
+    QVERIFY(list && list->count() == 2);
+    window.WriteFile(QStringLiteral("mod/Units/Tank.ini"),
+                     "; one\n; two\n; three\nObject Tank\n  PrimaryWeapon = RailGun\nEnd\n");
+    choose(list, 1);
+    QCOMPARE(window.Find<QLineEdit>("Txt_Filename")->text(), tank);
+    QCOMPARE(window.SelectedLine(), std::nullopt);
 }
 
 QTEST_MAIN(FolderViewsTest)
