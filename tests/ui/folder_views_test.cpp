@@ -80,6 +80,18 @@ void WriteMod(Harness& window) {
                      "ais\nEnd\n");
 }
 
+// The window shown, with the small mod written and its folder indexed: gives that folder, or
+// nothing when the window never showed.
+QString ShowWithMod(Harness& window) {
+    window.Open().show();
+    if (!QTest::qWaitForWindowExposed(window.form.get()))
+        return {};
+    WriteMod(window);
+    const QString mod = window.Folder() + QStringLiteral("/mod");
+    window.form->SetIndexFolder(mod);
+    return mod;
+}
+
 } // namespace
 
 class FolderViewsTest : public QObject {
@@ -98,11 +110,8 @@ private slots:
 
 void FolderViewsTest::goToBlockFindUsesAndGoToDefinition() {
     Harness window;
-    window.Open().show();
-    QVERIFY(QTest::qWaitForWindowExposed(window.form.get()));
-    WriteMod(window);
-    const QString mod = window.Folder() + QStringLiteral("/mod");
-    window.form->SetIndexFolder(mod);
+    const QString mod = ShowWithMod(window);
+    QVERIFY(!mod.isEmpty());
 
     // Ctrl+P: the whole folder, once read; typing narrows it, best first; twice-defined marked.
     QTest::keyClick(window.form.get(), Qt::Key_P, Qt::ControlModifier);
@@ -349,11 +358,8 @@ void FolderViewsTest::theUsesHeaderNamesTheBlockAsShownAndSaysWhenStopped() {
 // rather than whatever now stands at its number.
 void FolderViewsTest::aUseListedBeforeItsFileChangedIsFoundWhereItMoved() {
     Harness window;
-    window.Open().show();
-    QVERIFY(QTest::qWaitForWindowExposed(window.form.get()));
-    WriteMod(window);
-    const QString mod = window.Folder() + QStringLiteral("/mod");
-    window.form->SetIndexFolder(mod);
+    const QString mod = ShowWithMod(window);
+    QVERIFY(!mod.isEmpty());
     const auto listUses = [&]() -> QListWidget* {
         window.Load(mod + QStringLiteral("/Weapons/Guns.ini"));
         window.Tree()->setCurrentIndex(window.Node(3));
