@@ -364,6 +364,10 @@ void Form1::FindUses() {
 }
 
 void Form1::GoToDefinition() {
+    if (!SelectedKey()) {
+        NoteAtTree(QStringLiteral("No line is selected: select the line that names a block"));
+        return;
+    }
     const FolderIndexSnapshot index = Index().Snapshot();
     // Of a long line, what its label shows.
     const std::string line = SelectedLineText();
@@ -374,12 +378,9 @@ void Form1::GoToDefinition() {
         return;
     }
     if (places.empty()) {
-        const QModelIndex shown = m_treeView1->currentIndex();
-        QToolTip::showText(
-            m_treeView1->viewport()->mapToGlobal(m_treeView1->visualRect(shown).bottomLeft()),
-            index->complete ? QStringLiteral("No block of the folder is named on this line")
-                            : QStringLiteral("No block found yet: the folder is still being read"),
-            m_treeView1);
+        NoteAtTree(index->complete
+                       ? QStringLiteral("No block of the folder is named on this line")
+                       : QStringLiteral("No block found yet: the folder is still being read"));
         return;
     }
     OpenGoToBlock();
@@ -387,6 +388,12 @@ void Form1::GoToDefinition() {
 }
 
 void Form1::GoToPlace(const FolderPlace& place) {
+    // The name box keeps naming the file the running work shows: the editor button pairs it
+    // with the selected line.
+    if (m_walking) {
+        NoteBusy();
+        return;
+    }
     m_txtFilename->setText(TextFromPath(place.file));
     ShowFolderOf(m_txtFilename->text());
     Cmd_Load_Click();
@@ -398,11 +405,20 @@ void Form1::GoToPlace(const FolderPlace& place) {
     }
     // A line that is gone is not stood in for by whatever holds its number now.
     m_treeView1->clearSelection();
-    QToolTip::showText(m_treeView1->viewport()->mapToGlobal(QPoint(0, 0)),
-                       QStringLiteral("Line %1 no longer holds what was listed: the file changed "
-                                      "since the search")
-                           .arg(place.line + 1),
-                       m_treeView1);
+    NoteAtTree(QStringLiteral("Line %1 no longer holds what was listed: the file changed since "
+                              "the search")
+                   .arg(place.line + 1));
+}
+
+void Form1::NoteAtTree(const QString& text) {
+    const QRect row = m_treeView1->visualRect(m_treeView1->currentIndex());
+    QToolTip::showText(m_treeView1->viewport()->mapToGlobal(row.bottomLeft()), text, m_treeView1);
+}
+
+void Form1::NoteBusy() {
+    QToolTip::showText(m_cmdLoad->mapToGlobal(m_cmdLoad->rect().bottomLeft()),
+                       QStringLiteral("A file is being read: try again once it is shown"),
+                       m_cmdLoad);
 }
 
 void Form1::Form_Load() {
@@ -489,8 +505,10 @@ void Form1::LeaveBusy() {
 }
 
 void Form1::Cmd_Load_Click() {
-    if (m_walking)
+    if (m_walking) {
+        NoteBusy();
         return;
+    }
     const std::string path = PathFromText(m_txtFilename->text());
     const WalkResult result = LoadShown(path);
     if (result.status == WalkStatus::Failed && result.error)
@@ -624,12 +642,8 @@ void Form1::GoToProblem(bool forward) {
     }
     next %= problems.size();
     m_lastProblem = next;
-    if (!GoToLine(problems[next].line))
-        return;
-    const QModelIndex shown = m_treeView1->currentIndex();
-    QToolTip::showText(
-        m_treeView1->viewport()->mapToGlobal(m_treeView1->visualRect(shown).bottomLeft()),
-        TextFromPath(problems[next].message), m_treeView1);
+    if (GoToLine(problems[next].line))
+        NoteAtTree(TextFromPath(problems[next].message));
 }
 
 void Form1::TreeView1_NodeClick(const QModelIndex& index) {

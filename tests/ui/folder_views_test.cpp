@@ -92,6 +92,14 @@ QString ShowWithMod(Harness& window) {
     return mod;
 }
 
+// Loads the mod's weapons, selects LancerGun's definition and finds its uses: the list.
+UsesDialog* FindLancerGunUses(Harness& window, const QString& mod) {
+    window.Load(mod + QStringLiteral("/Weapons/Guns.ini"));
+    window.Tree()->setCurrentIndex(window.Node(3));
+    window.form->FindUses();
+    return window.form->findChild<UsesDialog*>(QStringLiteral("FindUses"));
+}
+
 } // namespace
 
 class FolderViewsTest : public QObject {
@@ -106,6 +114,7 @@ private slots:
     void aUseOnAVeryLongLineKeepsItsStartOnly();
     void theUsesHeaderNamesTheBlockAsShownAndSaysWhenStopped();
     void aUseListedBeforeItsFileChangedIsFoundWhereItMoved();
+    void aGoToWhileAFileIsReadIsTurnedAway();
 };
 
 void FolderViewsTest::goToBlockFindUsesAndGoToDefinition() {
@@ -361,10 +370,7 @@ void FolderViewsTest::aUseListedBeforeItsFileChangedIsFoundWhereItMoved() {
     const QString mod = ShowWithMod(window);
     QVERIFY(!mod.isEmpty());
     const auto listUses = [&]() -> QListWidget* {
-        window.Load(mod + QStringLiteral("/Weapons/Guns.ini"));
-        window.Tree()->setCurrentIndex(window.Node(3));
-        window.form->FindUses();
-        auto* uses = window.form->findChild<UsesDialog*>(QStringLiteral("FindUses"));
+        UsesDialog* uses = FindLancerGunUses(window, mod);
         const auto listed = [&] {
             return !Header(uses).contains(QStringLiteral("searching")) && uses->Unlisted() == 0;
         };
@@ -394,6 +400,28 @@ void FolderViewsTest::aUseListedBeforeItsFileChangedIsFoundWhereItMoved() {
     choose(list, 1);
     QCOMPARE(window.Find<QLineEdit>("Txt_Filename")->text(), tank);
     QCOMPARE(window.SelectedLine(), std::nullopt);
+}
+
+// Going to a use while another file is read is turned away, as a second Load is: the name box
+// keeps naming the file the tree shows, which the editor button opens at the selected line.
+void FolderViewsTest::aGoToWhileAFileIsReadIsTurnedAway() {
+    Harness window;
+    window.Interval(std::chrono::milliseconds(0));
+    const QString mod = ShowWithMod(window);
+    QVERIFY(!mod.isEmpty());
+    UsesDialog* uses = FindLancerGunUses(window, mod);
+    QVERIFY(uses);
+    const QString many = window.WriteFile(QStringLiteral("many.ini"), ManyBlocks(2000));
+    bool triedDuringWalk = false;
+    QTimer::singleShot(0, window.form.get(), [&] {
+        triedDuringWalk = window.form->Walking();
+        uses->goTo(
+            FolderPlace{(mod + QStringLiteral("/Units/Tank.ini")).toStdString(), 1, {}, false});
+    });
+    window.Load(many);
+    QVERIFY(triedDuringWalk);
+    QCOMPARE(window.Find<QLineEdit>("Txt_Filename")->text(), many);
+    QCOMPARE(window.Model()->rowCount(), 2000);
 }
 
 QTEST_MAIN(FolderViewsTest)
