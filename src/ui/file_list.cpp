@@ -89,9 +89,10 @@ bool FileList::Listed() const {
 }
 
 void FileList::keyPressEvent(QKeyEvent* event) {
-    const QModelIndex before = currentIndex();
+    const QString before = FileName();
     QListView::keyPressEvent(event);
-    if (currentIndex() != before && currentIndex().isValid())
+    // A file chosen from the keyboard (arrows, or Space on the framed row) counts as a click.
+    if (const QString now = FileName(); !now.isEmpty() && now != before)
         emit fileClicked();
 }
 

@@ -66,7 +66,8 @@ FindBar::FindBar(const LineStore& lines, FindHost host, QWidget* parent)
     connect(next, &QToolButton::clicked, this, &FindBar::FindNext);
     connect(close, &QToolButton::clicked, this, &FindBar::Close);
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    escape->setContext(Qt::WidgetWithChildrenShortcut);
+    // Wherever the keyboard is in the window while the bar shows: after F3 it is in the tree.
+    escape->setContext(Qt::WindowShortcut);
     connect(escape, &QShortcut::activated, this, &FindBar::Close);
     m_poll->setInterval(pollMilliseconds);
     connect(m_poll, &QTimer::timeout, this, &FindBar::Poll);
@@ -236,7 +237,10 @@ void FindBar::ShowStatus() {
         m_status->setText(
             QStringLiteral("%1 of %2%3").arg(tally.ordinal).arg(tally.matches).arg(more));
     else
-        m_status->setText(QStringLiteral("%1%2 matches").arg(tally.matches).arg(more));
+        m_status->setText((tally.matches == 1 && tally.complete ? QStringLiteral("%1%2 match")
+                                                                : QStringLiteral("%1%2 matches"))
+                              .arg(tally.matches)
+                              .arg(more));
 }
 
 std::optional<std::string> FindBar::Needle() const {

@@ -215,6 +215,12 @@ void ChooserTest::listsIniFilesInAnyCaseSortedByName() {
     QTest::keyClick(&list, Qt::Key_Down);
     QCOMPARE(clicks.count(), 1);
     QCOMPARE(list.FileName(), QStringLiteral("b.ini"));
+    // So does Space on a row that shows only the focus frame.
+    list.selectionModel()->clearSelection();
+    QCOMPARE(list.FileName(), QString());
+    QTest::keyClick(&list, Qt::Key_Space);
+    QCOMPARE(clicks.count(), 2);
+    QCOMPARE(list.FileName(), QStringLiteral("b.ini"));
 }
 
 void ChooserTest::listsFollowTheFolderAsItChanges() {

@@ -753,7 +753,9 @@ void WindowTest::findFillsBlocksAndSelectsMatches() {
     QTRY_COMPARE(selected(), NodeKey{12});
     QCOMPARE(window.ChildTexts(11), QStringList{"Armor = 1"});
 
-    QTest::keyClick(text, Qt::Key_Escape);
+    // Escape closes the bar from wherever the keyboard is in the window.
+    window.Tree()->setFocus();
+    QTest::keyClick(window.Tree(), Qt::Key_Escape);
     QVERIFY(bar->isHidden());
     QCOMPARE(QApplication::focusWidget(), window.Tree());
     window.Find<QPushButton>("Command1")->click();
