@@ -45,8 +45,9 @@ public:
     // Labels are cut after this many bytes of their line and end in an ellipsis; the node still
     // stands for its whole line.
     static constexpr std::size_t labelBytes = 4096;
-    // A tooltip shows this much more of a long line, wrapped.
-    static constexpr std::size_t tooltipBytes = 8192;
+    // A tooltip shows this much of a long line, wrapped at 100 characters: some thirty rows,
+    // so that the tooltip, its line number on top, fits whole on a small screen.
+    static constexpr std::size_t tooltipBytes = 3000;
 
     explicit OutlineModel(const LineStore& lines, QObject* parent = nullptr);
 
