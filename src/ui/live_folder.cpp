@@ -72,6 +72,9 @@ bool CanList(const std::string& folder) {
 // the folder. It keeps the state last sent and merges news into it, so every state it sends is
 // complete and sorted. Without a thread a round takes only the news there is.
 class LiveFolder::Lister {
+    // How often a folder that is not there is looked for, in ms.
+    static constexpr int missingLook = 500;
+
 public:
     Lister(LiveFolder& owner, Wanted wanted, Threading threading)
         : m_owner(owner), m_wanted(wanted), m_rounds(owner, threading, [this] { return Round(); }) {
@@ -90,11 +93,16 @@ private:
 
     // One round; false once the lister should end.
     bool Round() {
-        std::optional<WatchRounds::Wakeup> wakeup = m_rounds.Await(-1);
+        // A folder that went (removed, or moved away) tells nothing when it is made again: it
+        // is looked for now and then, and listed once it is back.
+        const bool missing = m_watch < 0 && !m_current.empty();
+        std::optional<WatchRounds::Wakeup> wakeup = m_rounds.Await(missing ? missingLook : -1);
         if (!wakeup)
             return false;
         if (wakeup->folder) {
             m_current = std::move(*wakeup->folder);
+            m_relist = true;
+        } else if (missing && CanList(m_current)) {
             m_relist = true;
         }
         if (!m_relist && wakeup->events)

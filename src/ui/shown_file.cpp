@@ -29,6 +29,14 @@ ShownFile::ShownFile(QObject* parent) : QObject(parent) {
         if (ChangedSinceShown())
             emit changed();
     });
+    // A folder that went tells nothing when it is made again (a checkout switched, a folder
+    // restored from a copy): it is looked for now and then, and its return counts as a change.
+    m_lookForFolder.setInterval(missingFolderLook);
+    connect(&m_lookForFolder, &QTimer::timeout, this, [this] {
+        Watch();
+        if (!m_lookForFolder.isActive())
+            Noticed();
+    });
 }
 
 void ShownFile::Show(const std::string& path, const FileStamp& stamp) {
@@ -57,6 +65,10 @@ void ShownFile::Watch() {
         if (!m_watcher.files().contains(path) && !m_watcher.directories().contains(path) &&
             QFileInfo::exists(path))
             m_watcher.addPath(path);
+    if (!wanted.isEmpty() && !m_watcher.directories().contains(folder))
+        m_lookForFolder.start();
+    else
+        m_lookForFolder.stop();
 }
 
 void ShownFile::Noticed() {

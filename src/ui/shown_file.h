@@ -25,12 +25,15 @@ struct FileStamp {
 
 // The file the outline shows, and whether it changed since it was read. While watching, writes
 // to it, an editor's save that renames a new file over it, and its removal raise changed() once
-// the writes have settled: an editor that writes a file in several steps causes one reload.
+// the writes have settled: an editor that writes a file in several steps causes one reload. So
+// does the file's return with its folder, after the folder itself was removed.
 class ShownFile : public QObject {
     Q_OBJECT
 
 public:
     static constexpr std::chrono::milliseconds settleTime{300};
+    // How often the file's folder is looked for while it is not there.
+    static constexpr std::chrono::milliseconds missingFolderLook{500};
 
     explicit ShownFile(QObject* parent = nullptr);
 
@@ -54,6 +57,7 @@ private:
 
     QFileSystemWatcher m_watcher;
     QTimer m_settle;
+    QTimer m_lookForFolder;
     std::string m_path;
     FileStamp m_stamp;
     bool m_watching = true;

@@ -22,7 +22,8 @@ void LiveFolderTest::listsThenFollowsTheFolder_data() {
 }
 
 // The wanted entries arrive sorted once listed, and a change to the folder arrives after them,
-// whether or not the listing has a thread; a stop at the end returns.
+// whether or not the listing has a thread; a folder removed and made again is listed again
+// once it is back; a stop at the end returns.
 void LiveFolderTest::listsThenFollowsTheFolder() {
     QFETCH(Threading, threading);
     QTemporaryDir dir;
@@ -52,6 +53,12 @@ void LiveFolderTest::listsThenFollowsTheFolder() {
     QTRY_COMPARE(names(), (QStringList{"A.INI", "b.ini"}));
     QVERIFY(touch(QStringLiteral("c.ini")));
     QTRY_COMPARE(names(), (QStringList{"A.INI", "b.ini", "c.ini"}));
+
+    QVERIFY(QDir(dir.path()).removeRecursively());
+    QTRY_COMPARE(names(), QStringList());
+    QVERIFY(QDir().mkpath(dir.path()));
+    QVERIFY(touch(QStringLiteral("d.ini")));
+    QTRY_COMPARE(names(), QStringList{"d.ini"});
 }
 
 QTEST_GUILESS_MAIN(LiveFolderTest)

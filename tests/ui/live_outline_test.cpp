@@ -72,6 +72,7 @@ private slots:
     void reloadFollowsTheFileAndKeepsWhatWasOpen();
     void editorGetsTheLineOfTheNewOutline();
     void failedReloadKeepsTheOutlineAndSaysSoOnce();
+    void aFileBackWithItsRemovedFolderIsReadAgain();
     void mistakesAreMarkedAndWalkedWithF8();
     void newLoadStartsAtTheTopAndHighlightsTheFile();
     void tooltipGivesTheLineNumberAndMoreOfALongLine();
@@ -149,6 +150,22 @@ void LiveOutlineTest::failedReloadKeepsTheOutlineAndSaysSoOnce() {
     QVERIFY2(window.warnings.last().contains(QStringLiteral("editor was not started")),
              qPrintable(window.warnings.last()));
     QVERIFY(window.desktop->calls.empty());
+}
+
+// The folder itself removed, then made again with the file (a checkout switched, a folder
+// restored from a copy): nothing tells of the new folder, yet the file is followed again.
+void LiveOutlineTest::aFileBackWithItsRemovedFolderIsReadAgain() {
+    Harness window;
+    window.Open();
+    const QString folder = window.Folder() + QStringLiteral("/mod");
+    QVERIFY(QDir().mkpath(folder));
+    window.Load(window.WriteFile(QStringLiteral("mod/example.ini"), example));
+    QVERIFY(QDir(folder).removeRecursively());
+    QTRY_COMPARE(window.warnings.size(), 1);
+    QVERIFY(QDir().mkpath(folder));
+    window.WriteFile(QStringLiteral("mod/example.ini"), inserted + example);
+    QTRY_COMPARE(window.Model()->rowCount(), 5);
+    QCOMPARE(window.warnings.size(), 1);
 }
 
 void LiveOutlineTest::mistakesAreMarkedAndWalkedWithF8() {
