@@ -21,7 +21,8 @@ RootHashing::RootHashing(const OutlineModel& model, const LineStore& lines,
 }
 
 void RootHashing::Restart() {
-    m_hashes.clear();
+    // Give the memory back: the new file may have far fewer roots than the last.
+    RootTextHashes().swap(m_hashes);
     m_idle.start();
 }
 
