@@ -116,8 +116,10 @@ constexpr auto threadRound = std::chrono::milliseconds(50);
 constexpr auto inlineRound = std::chrono::milliseconds(8);
 // Files read at once by the threads of a build, between two looks at the time and at requests.
 constexpr std::size_t filesPerBatch = 64;
+// IN_ATTRIB: a file or folder that could not be read may have become readable.
 constexpr std::uint32_t watchedEvents = IN_CLOSE_WRITE | IN_CREATE | IN_DELETE | IN_MOVED_FROM |
-                                        IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
+                                        IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF | IN_ATTRIB |
+                                        IN_ONLYDIR;
 
 // The definitions of one file as they are read: their texts gather in one string, and go to
 // the file's own block once all are in, where they no longer move.
@@ -377,8 +379,8 @@ private:
             if ((event.mask & IN_ISDIR) == 0) {
                 // A file closed after writing, renamed in or gone is complete and is read at
                 // once; one just made waits for the writes that follow it to settle.
-                const bool complete =
-                    (event.mask & (IN_CLOSE_WRITE | IN_MOVED_TO | IN_DELETE | IN_MOVED_FROM)) != 0;
+                const bool complete = (event.mask & (IN_CLOSE_WRITE | IN_MOVED_TO | IN_DELETE |
+                                                     IN_MOVED_FROM | IN_ATTRIB)) != 0;
                 if (IsBlockFileName(event.name))
                     m_pending[std::move(path)] =
                         complete ? Clock::now() - settleTime : Clock::now();
@@ -386,8 +388,17 @@ private:
                 AddFolder(path);
             } else if ((event.mask & (IN_DELETE | IN_MOVED_FROM)) != 0) {
                 DropFolder(path);
+            } else if ((event.mask & IN_ATTRIB) != 0 && !Watches(path)) {
+                // A folder that could not be read may be readable now (its mode changed): its
+                // failure is told by the listing, so all is listed again. A rare change.
+                m_rebuild = true;
             }
         }
+    }
+
+    bool Watches(const std::string& folder) const {
+        return std::any_of(m_watched.begin(), m_watched.end(),
+                           [&](const auto& watch) { return watch.second == folder; });
     }
 
     // A folder came into the tree: it is watched and its files are read once settled.

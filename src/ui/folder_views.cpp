@@ -227,7 +227,9 @@ void GoToBlockDialog::SetIndex(FolderIndexSnapshot index) {
     if (const std::size_t failed = unreadable + m_index->folderFailures.size(); failed > 0)
         header += QStringLiteral(", %1 could not be read").arg(failed);
     if (m_index->unfollowed > 0)
-        header += QStringLiteral("; changes in %1 folders are not followed: %2")
+        header += (m_index->unfollowed == 1
+                       ? QStringLiteral("; changes in %1 folder are not followed: %2")
+                       : QStringLiteral("; changes in %1 folders are not followed: %2"))
                       .arg(m_index->unfollowed)
                       .arg(QString::fromStdString(m_index->unfollowedReason));
     SetHeader(header);

@@ -206,7 +206,12 @@ void FolderIndexTest::buildsWhatAListingAndAWalkFind() {
     if (permissionsBind) {
         QCOMPARE(state.folderFailures.size(), std::size_t(1));
         QVERIFY(FileAt(index, tree.Path("locked.ini"))->failure != nullptr);
+        // Made readable again, both are read: a change of mode is a change of the folder.
         QVERIFY(chmod(tree.Path("shut").c_str(), 0700) == 0);
+        QVERIFY(chmod(tree.Path("locked.ini").c_str(), 0600) == 0);
+        QTRY_VERIFY(FileAt(index, tree.Path("shut/d.ini")) != nullptr &&
+                    FileAt(index, tree.Path("locked.ini"))->failure == nullptr);
+        QTRY_COMPARE(index.Snapshot()->folderFailures.size(), std::size_t(0));
     }
 }
 
