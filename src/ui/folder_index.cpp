@@ -289,6 +289,10 @@ private:
             ListBlockFiles({m_current}, [this](const std::string& folder) { Watch(folder); });
         m_build->paths = std::move(listed.files);
         m_build->failures = std::move(listed.failures);
+        // How many files there are shows while the first are read: one may take seconds.
+        m_dirty = true;
+        m_sendAtOnce = true;
+        SendIfDue();
     }
 
     // Reads files of the build for one round's time, sending progress as it is due. On a thread
