@@ -125,17 +125,25 @@ int main(int argc, char** argv) {
           "the tree goes to the match");
     // The find moves as the needle is typed, so the tree first shows earlier matches of its
     // first letters, and a pause in that (the search of the whole needle) must not pass for the
-    // end: the window has to stay the same for a while.
-    Check(e2e::GrabSettled(screen, *window, 8000, 1000).save(screenshot),
-          "the screenshot is saved");
-    screen.Click(*window, editorButton.center());
-
-    const e2e::EditorSeen seen = e2e::WaitForEditor(screen, QStringLiteral("Big Map.ini"), caret);
-    const std::optional<Window> editor = seen.window;
-    Check(editor.has_value(), "the editor opens the file");
+    // end: the window has to stay the same for a while. On a loaded machine a pause may still
+    // outlast that, and the editor then opens on an earlier match: it is closed and the tree
+    // waited for again, a few times, so only a find that never reaches the line fails.
+    e2e::EditorSeen seen;
+    for (int attempt = 0; attempt < 3 && !seen.onLine; ++attempt) {
+        if (seen.window)
+            e2e::CloseEditor(screen, *seen.window, QStringLiteral("Big Map.ini"),
+                             "the editor on an earlier match closes");
+        Check(e2e::GrabSettled(screen, *window, 8000, 1000).save(screenshot),
+              "the screenshot is saved");
+        screen.Click(*window, editorButton.center());
+        seen = e2e::WaitForEditor(screen, QStringLiteral("Big Map.ini"), caret);
+        if (!seen.window)
+            break;
+    }
+    Check(seen.window.has_value(), "the editor opens the file");
     Check(seen.onLine, "the editor's caret is on the line that was found");
-    if (editor) {
-        e2e::CloseEditor(screen, *editor, QStringLiteral("Big Map.ini"), "the editor closes");
+    if (seen.window) {
+        e2e::CloseEditor(screen, *seen.window, QStringLiteral("Big Map.ini"), "the editor closes");
     }
 
     e2e::CloseViewer(screen, *window, process);
