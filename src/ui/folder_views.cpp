@@ -135,7 +135,13 @@ FolderListDialog::FolderListDialog(const QString& title, bool withFilter, QWidge
 }
 
 void FolderListDialog::SetHeader(const QString& text) {
-    m_header->setText(text);
+    m_headerText = text;
+    m_header->setText(m_note.isEmpty() ? text : text + u'\n' + m_note);
+}
+
+void FolderListDialog::SetNote(const QString& note) {
+    m_note = note;
+    SetHeader(m_headerText);
 }
 
 void FolderListDialog::ShowRows(const QStringList& rows, std::vector<FolderPlace> places,

@@ -57,6 +57,8 @@ class FolderListDialog : public QDialog {
 public:
     std::function<void(const FolderPlace&)> goTo;
     std::function<void()> changeFolder;
+    // A line shown below what the view covers (why it covers that folder); empty for none.
+    void SetNote(const QString& note);
 
 protected:
     FolderListDialog(const QString& title, bool withFilter, QWidget* parent);
@@ -76,6 +78,8 @@ private:
     void Choose();
 
     QLabel* m_header = nullptr;
+    QString m_headerText;
+    QString m_note;
     std::vector<FolderPlace> m_places;
 };
 

@@ -263,6 +263,10 @@ FolderIndex& Form1::Index() {
         QString folder = m_indexFolder;
         if (folder.isEmpty()) {
             folder = m_remembered.Folder();
+            if (!folder.isEmpty() && !QFileInfo(folder).isDir())
+                m_folderNote = QStringLiteral("The folder remembered, %1, is not there: the "
+                                              "folder shown is read instead.")
+                                   .arg(folder);
             if (folder.isEmpty() || !QFileInfo(folder).isDir())
                 folder = m_dir1->Path();
         }
@@ -277,6 +281,11 @@ FolderIndex& Form1::Index() {
 
 void Form1::SetIndexFolder(const QString& folder) {
     m_indexFolder = folder;
+    m_folderNote.clear();
+    for (FolderListDialog* dialog : {static_cast<FolderListDialog*>(m_goToBlock),
+                                     static_cast<FolderListDialog*>(m_usesDialog)})
+        if (dialog != nullptr)
+            dialog->SetNote({});
     if (m_index != nullptr)
         m_index->Open(PathFromText(folder));
 }
@@ -302,6 +311,7 @@ void Form1::OpenGoToBlock() {
         m_goToBlock->changeFolder = [this] { ChangeIndexFolder(); };
     }
     m_goToBlock->SetIndex(Index().Snapshot());
+    m_goToBlock->SetNote(m_folderNote);
     m_goToBlock->ShowAll();
     m_goToBlock->show();
     m_goToBlock->raise();
@@ -356,6 +366,7 @@ void Form1::FindUses() {
     }
     // The search lists the folder itself: it need not wait for the index to be complete.
     const std::string folder = Index().Folder();
+    m_usesDialog->SetNote(m_folderNote);
     m_useSearch->Start(folder, name);
     m_usesDialog->Follow(folder);
     m_usesDialog->show();

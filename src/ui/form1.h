@@ -169,6 +169,8 @@ private:
     QLabel* m_problemCount = nullptr;
     ShownFile m_shown;
     QString m_indexFolder; // from --folder, or empty
+    // Why the folder views cover another folder than the one remembered; empty when they do not.
+    QString m_folderNote;
     FolderIndex* m_index = nullptr;
     UseSearch* m_useSearch = nullptr;
     GoToBlockDialog* m_goToBlock = nullptr;

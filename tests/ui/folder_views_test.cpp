@@ -115,6 +115,7 @@ private slots:
     void theUsesHeaderNamesTheBlockAsShownAndSaysWhenStopped();
     void aUseListedBeforeItsFileChangedIsFoundWhereItMoved();
     void aGoToWhileAFileIsReadIsTurnedAway();
+    void aRememberedFolderThatIsGoneIsNamed();
 };
 
 void FolderViewsTest::goToBlockFindUsesAndGoToDefinition() {
@@ -422,6 +423,25 @@ void FolderViewsTest::aGoToWhileAFileIsReadIsTurnedAway() {
     QVERIFY(triedDuringWalk);
     QCOMPARE(window.Find<QLineEdit>("Txt_Filename")->text(), many);
     QCOMPARE(window.Model()->rowCount(), 2000);
+}
+
+// A remembered folder that is gone gives way to the folder shown, and the views say so: they
+// may now cover a far larger folder than the user meant.
+void FolderViewsTest::aRememberedFolderThatIsGoneIsNamed() {
+    Harness window;
+    const QString gone = window.Folder() + QStringLiteral("/gone");
+    QVERIFY(window.Store().WriteFolder(gone).ok());
+    window.Open().show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.form.get()));
+    QTest::keyClick(window.form.get(), Qt::Key_P, Qt::ControlModifier);
+    auto* goTo = window.form->findChild<GoToBlockDialog*>(QStringLiteral("GoToBlock"));
+    QVERIFY(goTo);
+    QVERIFY2(
+        Header(goTo).contains(QStringLiteral("The folder remembered, %1, is not there").arg(gone)),
+        qPrintable(Header(goTo)));
+    window.form->SetIndexFolder(window.Folder());
+    goTo->SetIndex(window.form->findChild<FolderIndex*>()->Snapshot());
+    QVERIFY(!Header(goTo).contains(QStringLiteral("is not there")));
 }
 
 QTEST_MAIN(FolderViewsTest)
