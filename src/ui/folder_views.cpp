@@ -414,12 +414,12 @@ void UsesDialog::ListSome() {
     while (!m_unlisted.empty() &&
            (rows.size() % rowsPerLook != 0 || clock.elapsed() < sliceBudget.count())) {
         FoundUse& use = m_unlisted.front();
+        // A line cut short says so.
+        const QString text = LineText(use.text) + (use.cut ? QStringLiteral("...") : QString());
         rows.append(QStringLiteral("%1:%2: %3")
                         .arg(Shown(m_folder, use.file))
                         .arg(use.line + 1)
-                        .arg(LineText(use.text).trimmed()));
-        if (use.cut)
-            use.text.resize(use.text.size() - std::string_view("...").size());
+                        .arg(text.trimmed()));
         places.push_back(FolderPlace{std::move(use.file), use.line, std::move(use.text), use.cut});
         m_unlisted.pop_front();
     }

@@ -263,11 +263,13 @@ FolderIndex& Form1::Index() {
         QString folder = m_indexFolder;
         if (folder.isEmpty()) {
             folder = m_remembered.Folder();
-            if (!folder.isEmpty() && !QFileInfo(folder).isDir())
+            if (!folder.isEmpty() && !QFileInfo(folder).isDir()) {
                 m_folderNote = QStringLiteral("The folder remembered, %1, is not there: the "
                                               "folder shown is read instead.")
                                    .arg(folder);
-            if (folder.isEmpty() || !QFileInfo(folder).isDir())
+                folder.clear();
+            }
+            if (folder.isEmpty())
                 folder = m_dir1->Path();
         }
         m_index->Open(PathFromText(folder));

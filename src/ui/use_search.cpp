@@ -107,8 +107,6 @@ void UseSearch::Search() {
             // Once cut, nothing after the cut is kept.
             cut = cut || KeepUpTo(line, bytes, mostTextBytes);
             if (ends) {
-                if (cut)
-                    line += "...";
                 found.uses.push_back(FoundUse{listed.files[file], index, std::exchange(line, {}),
                                               std::exchange(cut, false)});
             }

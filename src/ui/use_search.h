@@ -20,7 +20,7 @@ struct FoundUse {
     std::string file;
     LineIndex line = 0;
     std::string text;
-    bool cut = false; // the line was longer: `text` holds its start, then "..."
+    bool cut = false; // the line was longer: `text` holds its start
 };
 
 // Finds every use of a name in the block files of a folder on a thread of its own (the folder
