@@ -57,6 +57,14 @@ void DefaultWarning(QWidget* parent, const QString& title, const QString& text) 
     QMessageBox::warning(parent, title, text);
 }
 
+QPointer<QWidget> DefaultNotice(QWidget* parent, const QString& title, const QString& text) {
+    auto* box = new QMessageBox(QMessageBox::Warning, title, text, QMessageBox::Ok, parent);
+    box->setWindowModality(Qt::NonModal);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->show();
+    return box;
+}
+
 // The one local file a drag carries, if that is all it carries.
 std::optional<QString> DraggedFile(const QMimeData* data) {
     if (data == nullptr || !data->hasUrls())
@@ -105,6 +113,8 @@ Form1::Form1(FormServices services, QWidget* parent)
         m_services.makeDesktop = [] { return MakeSystemDesktop(); };
     if (!m_services.showWarning)
         m_services.showWarning = DefaultWarning;
+    if (!m_services.showNotice)
+        m_services.showNotice = DefaultNotice;
 
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(caption);
@@ -552,6 +562,8 @@ WalkResult Form1::LoadShown(const std::string& path) {
     ShowProblemCount();
     m_shown.Show(path, stamp);
     m_reloadFailureShown = false;
+    if (m_reloadNotice)
+        m_reloadNotice->close();
     return result;
 }
 
@@ -567,8 +579,10 @@ bool Form1::ReloadShown(bool sayWhy, bool forEditor) {
                         WithContext("The editor was not started, as the file changed and could not "
                                     "be read again",
                                     *result.error));
-        else
+        else if (sayWhy)
             ShowFailure(QStringLiteral("Reload"), *result.error);
+        else
+            NoteReloadFailure(*result.error);
     }
     if (result.status != WalkStatus::Done)
         return false;
@@ -757,13 +771,29 @@ void Form1::Command1_Click() {
         ShowFailure(QStringLiteral("Open in editor"), *result.error);
 }
 
-void Form1::ShowFailure(const QString& title, const Failure& failure) {
+namespace {
+
+QString SentenceOf(const Failure& failure) {
     QString text = TextFromPath(failure.message);
     // A reason worded to follow a context starts in lower case; alone in a box it starts the
     // sentence.
     if (!text.isEmpty())
         text[0] = text[0].toUpper();
-    m_services.showWarning(this, title, text);
+    return text;
+}
+
+} // namespace
+
+void Form1::ShowFailure(const QString& title, const Failure& failure) {
+    m_services.showWarning(this, title, SentenceOf(failure));
+}
+
+void Form1::NoteReloadFailure(const Failure& failure) {
+    // A modal box here would stop the window for something the user did not ask for, and
+    // would stay up after the file is back.
+    if (m_reloadNotice)
+        m_reloadNotice->close();
+    m_reloadNotice = m_services.showNotice(this, QStringLiteral("Reload"), SentenceOf(failure));
 }
 
 void Form1::dragEnterEvent(QDragEnterEvent* event) {

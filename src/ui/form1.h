@@ -10,6 +10,7 @@
 #include "ui/root_hashing.h"
 #include "ui/shown_file.h"
 
+#include <QPointer>
 #include <QWidget>
 
 #include <atomic>
@@ -45,6 +46,11 @@ struct FormServices {
     QString settingsFile;
     // Shows a problem the user should know about; by default a warning box.
     std::function<void(QWidget* parent, const QString& title, const QString& text)> showWarning;
+    // Shows a problem nobody asked about (a reload on its own failed) without holding up the
+    // window; by default a warning box that blocks nothing. The window closes what it gives back
+    // once the problem is gone.
+    std::function<QPointer<QWidget>(QWidget* parent, const QString& title, const QString& text)>
+        showNotice;
     // How often pending events run during a walk.
     std::chrono::milliseconds eventInterval{16};
     // What the drive list offers; empty: the file systems mounted here.
@@ -147,6 +153,8 @@ private:
     // Every warning the window shows goes through here: the message, its paths read the way the
     // file name box shows them, in a box of its own.
     void ShowFailure(const QString& title, const Failure& failure);
+    // The same for a reload that failed on its own, in a box that blocks nothing.
+    void NoteReloadFailure(const Failure& failure);
 
     FormServices m_services;
     Keywords m_keywords;
@@ -185,6 +193,8 @@ private:
     std::optional<NodeKey> m_filledByLastClick;
     // A reload noticed on its own failed and said so; it says so again after one succeeded.
     bool m_reloadFailureShown = false;
+    // The box that says so, until the file is read again.
+    QPointer<QWidget> m_reloadNotice;
     // Where F8 last went: a problem on a line without a node selects the node before it, and
     // the next F8 goes on from the problem, not from that node.
     std::optional<std::size_t> m_lastProblem;

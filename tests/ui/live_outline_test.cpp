@@ -12,6 +12,7 @@
 #include "support/temp_file.h"
 
 #include <QLabel>
+#include <QMessageBox>
 #include <QScrollBar>
 #include <QtTest>
 
@@ -72,6 +73,7 @@ private slots:
     void reloadFollowsTheFileAndKeepsWhatWasOpen();
     void editorGetsTheLineOfTheNewOutline();
     void failedReloadKeepsTheOutlineAndSaysSoOnce();
+    void aFailedReloadsBoxBlocksNothingAndGoesWhenTheFileIsBack();
     void aFileBackWithItsRemovedFolderIsReadAgain();
     void mistakesAreMarkedAndWalkedWithF8();
     void newLoadStartsAtTheTopAndHighlightsTheFile();
@@ -150,6 +152,30 @@ void LiveOutlineTest::failedReloadKeepsTheOutlineAndSaysSoOnce() {
     QVERIFY2(window.warnings.last().contains(QStringLiteral("editor was not started")),
              qPrintable(window.warnings.last()));
     QVERIFY(window.desktop->calls.empty());
+}
+
+void LiveOutlineTest::aFailedReloadsBoxBlocksNothingAndGoesWhenTheFileIsBack() {
+    Harness window;
+    window.RealNotices().Open().show();
+    const QString path = window.WriteFile(QStringLiteral("example.ini"), example);
+    window.Load(path);
+    QVERIFY(QFile::remove(path));
+    const auto box = [] {
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (auto* found = qobject_cast<QMessageBox*>(widget); found && found->isVisible())
+                return found;
+        return static_cast<QMessageBox*>(nullptr);
+    };
+    QTRY_VERIFY(box() != nullptr);
+    QVERIFY2(box()->text().contains(QStringLiteral("example.ini")), qPrintable(box()->text()));
+    // Nothing blocks the window's keys and clicks meanwhile.
+    QVERIFY(!box()->isModal());
+    QVERIFY(QApplication::activeModalWidget() == nullptr);
+    QVERIFY(window.warnings.isEmpty());
+
+    QVERIFY(!window.WriteFile(QStringLiteral("example.ini"), inserted + example).isEmpty());
+    QTRY_COMPARE(window.Model()->rowCount(), 5);
+    QTRY_VERIFY(box() == nullptr);
 }
 
 // The folder itself removed, then made again with the file (a checkout switched, a folder

@@ -55,6 +55,11 @@ public:
         services.showWarning = [this](QWidget*, const QString&, const QString& text) {
             warnings.append(text);
         };
+        if (!m_realNotices)
+            services.showNotice = [this](QWidget*, const QString&, const QString& text) {
+                warnings.append(text);
+                return QPointer<QWidget>();
+            };
         services.eventInterval = m_interval;
         services.volumes = volumes;
         form = std::make_unique<Form1>(services);
@@ -62,6 +67,11 @@ public:
     }
     Harness& Interval(std::chrono::milliseconds interval) {
         m_interval = interval;
+        return *this;
+    }
+    // Notices shown in the window's own boxes instead of collected with the warnings.
+    Harness& RealNotices() {
+        m_realNotices = true;
         return *this;
     }
     Harness& Settings(QString file) {
@@ -130,6 +140,7 @@ private:
     QTemporaryDir m_dir;
     QString m_settings;
     std::chrono::milliseconds m_interval{16};
+    bool m_realNotices = false;
     std::unique_ptr<FakeDesktop> m_desktop;
 };
 
