@@ -44,6 +44,8 @@ FileList::FileList(QWidget* parent) : QListView(parent), m_model(new FileModel(t
     setUniformItemSizes(true);
     setEditTriggers(NoEditTriggers);
     connect(this, &QListView::clicked, this, &FileList::fileClicked);
+    // Its first click has chosen the file already.
+    connect(this, &QListView::doubleClicked, this, &FileList::fileOpened);
     connect(this, &FileList::fileClicked, this, [this] { m_highlight.clear(); });
     // Rows arrive empty and take their names at the layout change that follows.
     connect(m_model, &QAbstractItemModel::layoutChanged, this, &FileList::ApplyHighlight);
@@ -89,6 +91,16 @@ bool FileList::Listed() const {
 }
 
 void FileList::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        // Enter on a row that shows only the focus frame chooses that file first.
+        if (FileName().isEmpty() && currentIndex().isValid()) {
+            selectionModel()->select(currentIndex(), QItemSelectionModel::ClearAndSelect);
+            emit fileClicked();
+        }
+        if (!FileName().isEmpty())
+            emit fileOpened();
+        return;
+    }
     const QString before = FileName();
     QListView::keyPressEvent(event);
     // A file chosen from the keyboard (arrows, or Space on the framed row) counts as a click.

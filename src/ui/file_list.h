@@ -10,7 +10,8 @@ class FileModel;
 // The list of the "*.ini" files (any letter case, not hidden, regular files or links to them)
 // of one folder, sorted by name ignoring case. It fills as the folder is read on a thread of its
 // own and follows files added to and removed from the folder. A click on a file, or moving the
-// selection with the keyboard, raises fileClicked().
+// selection with the keyboard, raises fileClicked(); Enter or a double-click on a file raises
+// fileOpened() after it.
 class FileList : public QListView {
     Q_OBJECT
 
@@ -29,6 +30,7 @@ public:
 
 signals:
     void fileClicked();
+    void fileOpened();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

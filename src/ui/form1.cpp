@@ -217,6 +217,7 @@ void Form1::ConnectHandlers() {
             [this] { m_drive1->NoteFolderShown(m_dir1->Path()); });
     connect(m_dir1, &FolderList::pathChanged, this, &Form1::Dir1_Change);
     connect(m_file1, &FileList::fileClicked, this, &Form1::File1_Click);
+    connect(m_file1, &FileList::fileOpened, m_cmdLoad, &QPushButton::click);
     connect(m_cmdLoad, &QPushButton::clicked, this, &Form1::Cmd_Load_Click);
     connect(m_txtFilename, &QLineEdit::returnPressed, m_cmdLoad, &QPushButton::click);
     connect(m_treeView1, &QTreeView::clicked, this, &Form1::TreeView1_NodeClick);

@@ -221,6 +221,13 @@ void ChooserTest::listsIniFilesInAnyCaseSortedByName() {
     QTest::keyClick(&list, Qt::Key_Space);
     QCOMPARE(clicks.count(), 2);
     QCOMPARE(list.FileName(), QStringLiteral("b.ini"));
+    // Enter opens the file, choosing it first when only the frame is on it.
+    QSignalSpy opened(&list, &FileList::fileOpened);
+    list.selectionModel()->clearSelection();
+    QTest::keyClick(&list, Qt::Key_Return);
+    QCOMPARE(clicks.count(), 3);
+    QCOMPARE(opened.count(), 1);
+    QCOMPARE(list.FileName(), QStringLiteral("b.ini"));
 }
 
 void ChooserTest::listsFollowTheFolderAsItChanges() {

@@ -204,6 +204,14 @@ void WindowTest::folderChangeFillsFileListAndFileClickWritesPath() {
                       files->visualRect(files->model()->index(1, 0)).center());
     QCOMPARE(window.Find<QLineEdit>("Txt_Filename")->text(),
              window.Folder() + QStringLiteral("/Data/Weapons.ini"));
+    QCOMPARE(window.Model()->rowCount(), 0);
+    // A double-click, or Enter, loads the file as well.
+    QTest::mouseDClick(files->viewport(), Qt::LeftButton, {},
+                       files->visualRect(files->model()->index(1, 0)).center());
+    QCOMPARE(window.Model()->rowCount(), 1);
+    QTest::keyClick(files, Qt::Key_Up);
+    QTest::keyClick(files, Qt::Key_Return);
+    QCOMPARE(window.Model()->index(0, 0).data().toString(), QStringLiteral("Armor A"));
 }
 
 void WindowTest::fileInRootFolderGetsTwoSeparators() {
