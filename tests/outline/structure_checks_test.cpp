@@ -39,6 +39,9 @@ std::vector<Problem> ProblemsOf(const std::string& bytes) {
 // Each mistake is named at the lines it is about, in file order, and says what the rules made
 // of it; a file without mistakes has none, whatever else is odd about it.
 TEST(StructureChecks, EachMistakeIsNamedWhereItIs) {
+    const std::string utf16 = "the file is UTF-16 text, which is read byte for byte: none of its "
+                              "block names or end lines is read as such; save it as ANSI or "
+                              "UTF-8 text";
     struct Case {
         std::string name;
         std::string bytes;
@@ -77,6 +80,11 @@ TEST(StructureChecks, EachMistakeIsNamedWhereItIs) {
          {{0, "'Weapon LancerGun' at line 1 is defined again at line 3"},
           {2, "'weapon LancerGun' at line 3 is defined again: it was first defined at line 1"},
           {6, "'Weapon LancerGun' at line 7 is defined again: it was first defined at line 1"}}},
+        {"UTF-16, either way round",
+         std::string("\xFF\xFEO\0b\0j\0 \0A\0\r\0\n\0", 16),
+         {{0, utf16}}},
+        {"UTF-16 big end first", std::string("\xFE\xFF\0E\0n\0d", 8), {{0, utf16}}},
+        {"a first line that only starts like one", "\xFFVersion = 1\n", {}},
         {"nested blocks of one name are not definitions",
          "Object A\n  Draw = ModelA\n  End\n  Draw = ModelA\n  End\nEnd\n",
          {}},

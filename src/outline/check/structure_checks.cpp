@@ -226,6 +226,14 @@ void StructureChecks::LookForBlank(LineIndex index, std::string_view line, PathN
         CheckBlank(index, word, parent);
 }
 
+void StructureChecks::FirstLine(std::string_view text) {
+    // Its byte order mark, either way round. A NUL byte then stands beside every ASCII letter,
+    // so no block name and no end line is read as such.
+    if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF"))
+        Add(0, "the file is UTF-16 text, which is read byte for byte: none of its block names or "
+               "end lines is read as such; save it as ANSI or UTF-8 text");
+}
+
 void StructureChecks::Add(LineIndex line, std::string message) {
     // The walk finds problems in file order, so the first it keeps are the first by line. Those
     // found at the end may stand anywhere: they are kept, and the first by line are picked.

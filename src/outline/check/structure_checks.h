@@ -34,7 +34,8 @@ struct Problem {
 // - an end line with no block open, which the walk passes over;
 // - a line whose first word starts with a block name known where it stands, followed by a tab
 //   or another blank that is not a space: only spaces separate words, so it opens no block;
-// - the same block type and name defined twice at the top level (both lines are named).
+// - the same block type and name defined twice at the top level (both lines are named);
+// - a file of UTF-16 text, which is read byte for byte, so none of its words is read as written.
 class StructureChecks {
 public:
     // Where the lines of blocks still open at the end come from: copied as the walk passes them
@@ -47,7 +48,11 @@ public:
     // Inline, with the rare cases out of line: it runs for every line of a load. How deep a line
     // stands is the walk's to know: its stacks say it. With Openers::Copied, a line's text must
     // stay until LinesLeaving() or Finish().
-    void Line(const WalkedLine& line) { m_copyOpeners ? See<true>(line) : See<false>(line); }
+    void Line(const WalkedLine& line) {
+        if (line.index == 0) [[unlikely]]
+            FirstLine(line.text.line);
+        m_copyOpeners ? See<true>(line) : See<false>(line);
+    }
     // The lines seen so far are about to leave memory: the openers of the blocks open now are
     // copied (with Openers::Copied), so that a walk copies a few lines per piece, not every
     // opener.
@@ -56,6 +61,8 @@ public:
     // nothing to copy, the walk carries no code for it.
     void LineThatStays(const WalkedLine& line) {
         assert(!m_copyOpeners);
+        if (line.index == 0) [[unlikely]]
+            FirstLine(line.text.line);
         See<false>(line);
     }
     bool Stopped() const noexcept { return false; }
@@ -118,6 +125,8 @@ private:
     // How much of an opener's line a message quotes.
     static constexpr std::size_t mostQuoted = 200;
 
+    // Looks at the start of the file, which line 0 begins with when it is not empty.
+    void FirstLine(std::string_view text);
     // Passes the marks up to `line`, which the walk has reached; whether it is marked.
     bool PassMarked(const char* line);
     // CheckBlank for a line at or past the next mark (every line when none are known). Its first
