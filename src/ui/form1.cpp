@@ -540,6 +540,7 @@ void Form1::Cmd_Load_Click() {
     if (result.status != WalkStatus::Done)
         return;
     // A new file starts at its first rows, whatever the last one showed.
+    m_viewBeforeEmpty.reset();
     m_treeView1->scrollToTop();
     const QFileInfo file(TextFromPath(path));
     if (QDir(file.absolutePath()) == QDir(m_dir1->Path()))
@@ -571,7 +572,10 @@ WalkResult Form1::LoadShown(const std::string& path) {
 bool Form1::ReloadShown(bool sayWhy, bool forEditor) {
     if (m_walking || m_shown.Path().empty())
         return false;
-    ViewState before = ViewState::Capture(*m_model, m_lines, *m_treeView1, m_rootHashes.Hashes());
+    // Taken from the empty outline, it stays until a reload shows rows again.
+    ViewState before = m_viewBeforeEmpty ? *m_viewBeforeEmpty
+                                         : ViewState::Capture(*m_model, m_lines, *m_treeView1,
+                                                              m_rootHashes.Hashes());
     const WalkResult result = LoadShown(m_shown.Path());
     if (result.status == WalkStatus::Failed && result.error && (sayWhy || !m_reloadFailureShown)) {
         m_reloadFailureShown = true;
@@ -587,6 +591,11 @@ bool Form1::ReloadShown(bool sayWhy, bool forEditor) {
     }
     if (result.status != WalkStatus::Done)
         return false;
+    if (m_model->rowCount() == 0) {
+        m_viewBeforeEmpty = std::move(before);
+        return true;
+    }
+    m_viewBeforeEmpty.reset();
     std::vector<NodeKey> filled;
     const std::vector<NodeKey> toFill =
         before.RootsToFill(*m_model, m_lines, m_rootHashes.MadeByAPass());

@@ -9,6 +9,7 @@
 #include "ui/remembered_file.h"
 #include "ui/root_hashing.h"
 #include "ui/shown_file.h"
+#include "ui/view_state.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -195,6 +196,9 @@ private:
     bool m_reloadFailureShown = false;
     // The box that says so, until the file is read again.
     QPointer<QWidget> m_reloadNotice;
+    // What was open when a reload found the file empty: an editor that empties the file before
+    // it writes it again gets it back at the next reload.
+    std::optional<ViewState> m_viewBeforeEmpty;
     // Where F8 last went: a problem on a line without a node selects the node before it, and
     // the next F8 goes on from the problem, not from that node.
     std::optional<std::size_t> m_lastProblem;
