@@ -73,7 +73,6 @@ private slots:
     void reloadFollowsTheFileAndKeepsWhatWasOpen();
     void editorGetsTheLineOfTheNewOutline();
     void failedReloadKeepsTheOutlineAndSaysSoOnce();
-    void aFileEmptiedAndWrittenAgainKeepsWhatWasOpen();
     void aFailedReloadsBoxBlocksNothingAndGoesWhenTheFileIsBack();
     void aFileBackWithItsRemovedFolderIsReadAgain();
     void mistakesAreMarkedAndWalkedWithF8();
@@ -105,6 +104,22 @@ void LiveOutlineTest::reloadFollowsTheFileAndKeepsWhatWasOpen() {
     QVERIFY(SaveInPlace(path, inserted + example + "Object Delta\r\nEnd\r\n"));
     QTRY_COMPARE(window.Model()->rowCount(), 6);
     QCOMPARE(window.SelectedLine(), std::optional<LineIndex>(5 + insertedLines));
+
+    // An editor that empties the file and takes its time to write it again: the empty file is
+    // shown meanwhile, and what was open comes back with the new text.
+    QVERIFY(SaveInPlace(path, {}));
+    QTRY_COMPARE(window.Model()->rowCount(), 0);
+    QVERIFY(SaveInPlace(path, example));
+    QTRY_COMPARE(window.Model()->rowCount(), 3);
+    QCOMPARE(window.SelectedLine(), std::optional<LineIndex>(5));
+    QVERIFY(window.Tree()->isExpanded(window.Node(0)));
+    // A file loaded anew starts with nothing open, even after an empty reload.
+    QVERIFY(SaveInPlace(path, {}));
+    QTRY_COMPARE(window.Model()->rowCount(), 0);
+    window.Load(path);
+    QVERIFY(SaveInPlace(path, example));
+    QTRY_COMPARE(window.Model()->rowCount(), 3);
+    QCOMPARE(window.SelectedLine(), std::nullopt);
     QVERIFY(window.warnings.isEmpty());
 }
 
@@ -153,34 +168,6 @@ void LiveOutlineTest::failedReloadKeepsTheOutlineAndSaysSoOnce() {
     QVERIFY2(window.warnings.last().contains(QStringLiteral("editor was not started")),
              qPrintable(window.warnings.last()));
     QVERIFY(window.desktop->calls.empty());
-}
-
-// An editor that empties the file, then takes its time to write it again: the empty file is
-// shown meanwhile, and what was open before comes back with the new text.
-void LiveOutlineTest::aFileEmptiedAndWrittenAgainKeepsWhatWasOpen() {
-    Harness window;
-    window.Interval(std::chrono::milliseconds(0)).Open().show();
-    QVERIFY(QTest::qWaitForWindowExposed(window.form.get()));
-    const QString path = window.WriteFile(QStringLiteral("example.ini"), example);
-    window.Load(path);
-    window.ClickNode(0);
-    window.Tree()->setCurrentIndex(window.Node(5));
-
-    QVERIFY(SaveInPlace(path, {}));
-    QTRY_COMPARE(window.Model()->rowCount(), 0);
-    QVERIFY(SaveInPlace(path, inserted + example));
-    QTRY_COMPARE(window.Model()->rowCount(), 5);
-    QCOMPARE(window.SelectedLine(), std::optional<LineIndex>(5 + insertedLines));
-    QVERIFY(window.Tree()->isExpanded(window.Node(0 + insertedLines)));
-
-    // A file loaded anew starts from nothing open, even after an empty reload.
-    QVERIFY(SaveInPlace(path, {}));
-    QTRY_COMPARE(window.Model()->rowCount(), 0);
-    window.Load(path);
-    QVERIFY(SaveInPlace(path, example));
-    QTRY_COMPARE(window.Model()->rowCount(), 3);
-    QCOMPARE(window.SelectedLine(), std::nullopt);
-    QVERIFY(window.warnings.isEmpty());
 }
 
 void LiveOutlineTest::aFailedReloadsBoxBlocksNothingAndGoesWhenTheFileIsBack() {
