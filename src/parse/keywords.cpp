@@ -182,6 +182,9 @@ void Keywords::BuildLookup() {
             ++m_groupStart[GroupOf(node.parent, node.name.size()) + 1];
         }
     }
+    const std::uint64_t endLetters = LetterBit('e') | std::uint64_t{LetterBit('n')} << 32;
+    for (PathNode id = 1; id < m_nodes.size(); ++id)
+        m_nameLetters[id] |= endLetters;
     for (std::size_t g = 0; g < groups; ++g)
         m_groupStart[g + 1] += m_groupStart[g];
     m_grouped.assign(m_groupStart.back(), noBlockOpen);

@@ -55,10 +55,10 @@ public:
         return (letters & LetterBit(word[0])) != 0 && ((letters >> 32) & second) != 0;
     }
 
-    // The same quick "no" for any length: whether some block name known inside `parent` starts
-    // with the first two letters of `word` (at least two bytes; in any case); `parent` is a node of
-    // this table.
-    bool MayBeginName(PathNode parent, std::string_view word) const noexcept {
+    // The same quick "no" for any length: whether some block name known inside `parent`, or the
+    // end word when `parent` is a block, starts with the first two letters of `word` (at least two
+    // bytes; in any case); `parent` is a node of this table.
+    bool MayBeginNameOrEnd(PathNode parent, std::string_view word) const noexcept {
         if (word.size() < 2)
             return false;
         const std::uint64_t letters = m_nameLetters[parent];
@@ -99,7 +99,7 @@ private:
     // For each group (parent, name length): a bit per first letter of the listed names there
     // (low half), and one per second letter (high half).
     std::vector<std::uint64_t> m_letters;
-    // The same for all the names inside a parent, whatever their length.
+    // The same for all the names inside a parent, whatever their length, and "end" inside a block.
     // Never empty: before InitKeywords it holds the one node there is, with no names inside.
     std::vector<std::uint64_t> m_nameLetters = std::vector<std::uint64_t>(1);
     // The listed nodes, group by group; group g is m_grouped[m_groupStart[g]] up to

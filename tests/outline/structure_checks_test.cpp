@@ -71,6 +71,11 @@ TEST(StructureChecks, EachMistakeIsNamedWhereItIs) {
          "\xEF\xBB\xBF  Object\tTank\n",
          {{0, "'Object<TAB>Tank' at line 1 opens no block: only spaces separate words, so its "
               "first word is 'Object<TAB>Tank', not 'Object'"}}},
+        {"a tab after an end word inside a block, not outside",
+         "Object A\n  X = 1\nEnd\t\nWeapon W\nEnd\nEnd\nend\x0B; x\n",
+         {{2, "'End<TAB>' at line 3 closes no block: only spaces separate words, so its first "
+              "word is 'End<TAB>', not 'End'"},
+          {5, "'End' at line 6 closes no block: none is open here, so it is passed over"}}},
         {"a tab after a name not known there",
          "Draw\tX\nObject A\n  Weapon\tB\nEnd\nNote\tx\n",
          {}},

@@ -45,7 +45,7 @@ constexpr std::string_view usage =
     "                 node is filled in, as one click on each would\n"
     "  --check        print each structure problem instead, as FILE:LINE: warning: MESSAGE\n"
     "                 (LINE counts from 1): a block never closed, an End that closes none,\n"
-    "                 a block name followed by a tab, a top-level block defined twice,\n"
+    "                 a block name or End followed by a tab, a top-level block defined twice,\n"
     "                 a file of UTF-16 text\n"
     "  --definitions  print each definition as FILE<TAB>LINE<TAB>TYPE<TAB>NAME\n"
     "  --uses NAME    print each line whose text before ';' holds NAME as a whole word (no\n"

@@ -82,7 +82,8 @@ void StructureChecks::TopLevel(bool end, LineIndex index, std::string_view text)
         CheckDefinition(index, text, FirstWordOf(text));
 }
 
-void StructureChecks::CheckBlank(LineIndex index, std::string_view word, PathNode parent) {
+void StructureChecks::CheckBlank(LineIndex index, std::string_view word,
+                                 const BlockStacks& stacks) {
     static constexpr std::array<bool, 256> mayStartBlank = [] {
         std::array<bool, 256> starts{};
         for (const unsigned char c : {'\t', '\v', '\f', '\xA0', '\xC2'})
@@ -93,11 +94,15 @@ void StructureChecks::CheckBlank(LineIndex index, std::string_view word, PathNod
         if (!mayStartBlank[static_cast<unsigned char>(word[at])] || BlankAt(word.substr(at)) == 0)
             continue;
         const std::string_view name = word.substr(0, at);
-        if (m_keywords.FindChild(parent, name) == noBlockOpen)
-            return;
-        Add(index, Quoted(word) + AtLine(index) +
-                       " opens no block: only spaces separate words, so its first word is " +
-                       Quoted(word) + ", not " + Quoted(name));
+        // Outside every block an end line would close nothing anyway.
+        if (IsEndWord(name) && !stacks.Empty())
+            Add(index, Quoted(word) + AtLine(index) +
+                           " closes no block: only spaces separate words, so its first word is " +
+                           Quoted(word) + ", not " + Quoted(name));
+        else if (m_keywords.FindChild(stacks.TopPath(), name) != noBlockOpen)
+            Add(index, Quoted(word) + AtLine(index) +
+                           " opens no block: only spaces separate words, so its first word is " +
+                           Quoted(word) + ", not " + Quoted(name));
         return;
     }
 }
@@ -218,18 +223,19 @@ bool StructureChecks::PassMarked(const char* line) {
     return marked;
 }
 
-void StructureChecks::LookForBlank(LineIndex index, std::string_view line, PathNode parent) {
+void StructureChecks::LookForBlank(LineIndex index, std::string_view line,
+                                   const BlockStacks& stacks) {
     if (m_marked && !PassMarked(line.data()))
         return;
     const std::string_view word = FirstWordOf(line);
-    if (m_keywords.MayBeginName(parent, word) && MayHoldOtherBlankFast(word, line))
-        CheckBlank(index, word, parent);
+    if (m_keywords.MayBeginNameOrEnd(stacks.TopPath(), word) && MayHoldOtherBlankFast(word, line))
+        CheckBlank(index, word, stacks);
 }
 
-void StructureChecks::FirstLine(std::string_view text) {
+void StructureChecks::TextStarts(std::string_view bytes) {
     // Its byte order mark, either way round. A NUL byte then stands beside every ASCII letter,
     // so no block name and no end line is read as such.
-    if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF"))
+    if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF"))
         Add(0, "the file is UTF-16 text, which is read byte for byte: none of its block names or "
                "end lines is read as such; save it as ANSI or UTF-8 text");
 }

@@ -34,6 +34,7 @@ struct Problem {
 // - an end line with no block open, which the walk passes over;
 // - a line whose first word starts with a block name known where it stands, followed by a tab
 //   or another blank that is not a space: only spaces separate words, so it opens no block;
+//   the same after an end word inside a block, which then closes nothing;
 // - the same block type and name defined twice at the top level (both lines are named);
 // - a file of UTF-16 text, which is read byte for byte, so none of its words is read as written.
 class StructureChecks {
@@ -48,11 +49,7 @@ public:
     // Inline, with the rare cases out of line: it runs for every line of a load. How deep a line
     // stands is the walk's to know: its stacks say it. With Openers::Copied, a line's text must
     // stay until LinesLeaving() or Finish().
-    void Line(const WalkedLine& line) {
-        if (line.index == 0) [[unlikely]]
-            FirstLine(line.text.line);
-        m_copyOpeners ? See<true>(line) : See<false>(line);
-    }
+    void Line(const WalkedLine& line) { m_copyOpeners ? See<true>(line) : See<false>(line); }
     // The lines seen so far are about to leave memory: the openers of the blocks open now are
     // copied (with Openers::Copied), so that a walk copies a few lines per piece, not every
     // opener.
@@ -61,11 +58,11 @@ public:
     // nothing to copy, the walk carries no code for it.
     void LineThatStays(const WalkedLine& line) {
         assert(!m_copyOpeners);
-        if (line.index == 0) [[unlikely]]
-            FirstLine(line.text.line);
         See<false>(line);
     }
     bool Stopped() const noexcept { return false; }
+    // The file's first bytes, before any line: they tell a file of UTF-16 text.
+    void TextStarts(std::string_view bytes);
     // A line too long to hold whole (a walk over pieces that go round) comes as its first word;
     // the rest of a top-level opener's bytes come through LongPart, for its name.
     bool LongLine(const WalkedLine& line);
@@ -102,11 +99,11 @@ private:
             // walk keeps no more than the line's start for this test.
             if constexpr (copyOpeners) {
                 if (reinterpret_cast<std::uintptr_t>(line.text.line.data()) >= m_nextMarked &&
-                    m_keywords.MayBeginName(line.stacks.TopPath(), line.firstWord) &&
+                    m_keywords.MayBeginNameOrEnd(line.stacks.TopPath(), line.firstWord) &&
                     MayHoldOtherBlankFast(line.firstWord, line.text.line))
-                    CheckBlank(line.index, line.firstWord, line.stacks.TopPath());
+                    CheckBlank(line.index, line.firstWord, line.stacks);
             } else if (reinterpret_cast<std::uintptr_t>(line.text.line.data()) >= m_nextMarked) {
-                LookForBlank(line.index, line.text.line, line.stacks.TopPath());
+                LookForBlank(line.index, line.text.line, line.stacks);
             }
             return;
         }
@@ -125,18 +122,16 @@ private:
     // How much of an opener's line a message quotes.
     static constexpr std::size_t mostQuoted = 200;
 
-    // Looks at the start of the file, which line 0 begins with when it is not empty.
-    void FirstLine(std::string_view text);
     // Passes the marks up to `line`, which the walk has reached; whether it is marked.
     bool PassMarked(const char* line);
     // CheckBlank for a line at or past the next mark (every line when none are known). Its first
     // word is found again, so that the walk need not keep it for this call.
-    void LookForBlank(LineIndex index, std::string_view line, PathNode parent);
+    void LookForBlank(LineIndex index, std::string_view line, const BlockStacks& stacks);
     void Add(LineIndex line, std::string message);
     void StrayEnd(LineIndex index, std::string_view text);
     // An end line or an opener while no block is open (its first word is found again, as above).
     void TopLevel(bool end, LineIndex index, std::string_view text);
-    void CheckBlank(LineIndex index, std::string_view firstWord, PathNode parent);
+    void CheckBlank(LineIndex index, std::string_view firstWord, const BlockStacks& stacks);
     void CheckDefinition(LineIndex index, std::string_view text, std::string_view firstWord);
     void AddDefinition(LineIndex index, std::string_view type, std::string_view name);
     // Once the walk ended: sorts the problems by line and keeps the first mostProblems.

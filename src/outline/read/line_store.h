@@ -125,6 +125,10 @@ template <typename Lines> struct LineStore::Marking {
         if constexpr (TakesOtherBlankLines<Lines>)
             lines.LinesWithOtherBlanks(starts);
     }
+    void TextStarts(std::string_view bytes) {
+        if constexpr (requires { lines.TextStarts(bytes); })
+            lines.TextStarts(bytes);
+    }
 };
 
 template <LineConsumer Lines>

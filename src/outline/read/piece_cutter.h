@@ -26,7 +26,8 @@ namespace ini {
 //
 // A consumer with LinesLeaving() is told before the bytes of the lines it got leave memory (a
 // piece that goes round is read into again): one that keeps views of a few lines copies them
-// then, not line by line.
+// then, not line by line. One with TextStarts(bytes) gets the text's first bytes once, before
+// any line (past a UTF-8 byte order mark; at least three of them unless the file is shorter).
 template <typename Consumer>
 concept LineConsumer = requires(Consumer& consumer, LineIndex index, const CutLine& line,
                                 std::string_view bytes) {
@@ -174,6 +175,8 @@ template <LineConsumer Consumer> Result<bool> CutPieces(PieceReader& reader, Con
             }
             bytes = StripUtf8Bom(bytes);
             bomChecked = true;
+            if constexpr (requires { consumer.TextStarts(bytes); })
+                consumer.TextStarts(bytes);
         }
         if (longLine.Active()) {
             const auto taken = longLine.Take(bytes, piece.atEnd, consumer);

@@ -56,6 +56,7 @@ struct LoadSink {
     void LinesWithOtherBlanks(std::optional<std::span<const char* const>> starts) {
         checks.LinesWithOtherBlanks(starts);
     }
+    void TextStarts(std::string_view bytes) { checks.TextStarts(bytes); }
 };
 
 void Count(WalkResult& result, AddResult added) {

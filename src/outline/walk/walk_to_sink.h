@@ -24,6 +24,8 @@ namespace ini {
 //                                  before their bytes leave memory (see LineConsumer). A long
 //                                  line's word it got through Line leaves right after it.
 // A sink with
+//   void TextStarts(std::string_view)  gets the file's first bytes before any line (CutPieces).
+// A sink with
 //   void End(const BlockStacks&)   gets the blocks still open once a walk over the whole file
 //                                  has passed its last line.
 template <typename Sink>
@@ -65,6 +67,10 @@ public:
     void LinesLeaving() {
         if constexpr (requires { m_sink.LinesLeaving(); })
             m_sink.LinesLeaving();
+    }
+    void TextStarts(std::string_view bytes) {
+        if constexpr (requires { m_sink.TextStarts(bytes); })
+            m_sink.TextStarts(bytes);
     }
     void LongEnd() {
         if constexpr (requires { m_sink.LongEnd(); }) {
