@@ -9,7 +9,9 @@
 
 #include <cstdlib>
 
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -102,6 +104,15 @@ TEST_F(OutlineBuilderTest, FailedLoadsKeepStoreAndOutline) {
     const std::string before = Shown();
     const std::string fifo = file.Folder() / "fifo.ini";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // A socket is no file to open at all.
+    const std::string socketPath = file.Folder() / "socket.ini";
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+    socketPath.copy(address.sun_path, socketPath.size());
+    const int socket = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(socket, 0);
+    ASSERT_EQ(::bind(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
 
     struct Case {
         std::string path;
@@ -112,6 +123,7 @@ TEST_F(OutlineBuilderTest, FailedLoadsKeepStoreAndOutline) {
         {(file.Folder() / "missing.ini").string(), "No such file"},
         {file.Folder().string(), "folder"},
         {fifo, "not a regular file"},
+        {socketPath, "not a regular file"},
         {"/dev/zero", "not a regular file"},
     };
     for (const Case& c : cases) {
@@ -124,6 +136,7 @@ TEST_F(OutlineBuilderTest, FailedLoadsKeepStoreAndOutline) {
         EXPECT_EQ(lines.Count(), 11u);
         EXPECT_EQ(Shown(), before);
     }
+    ::close(socket);
 }
 
 TEST_F(OutlineBuilderTest, UnreadableFileIsRefused) {

@@ -23,6 +23,15 @@ std::string ChangedReason(std::uint64_t before, std::uint64_t after) {
            std::to_string(after) + " bytes now); load it again once it is saved";
 }
 
+// Why a file of this mode is not read, if it is not.
+const char* Refusal(mode_t mode) noexcept {
+    if (S_ISDIR(mode))
+        return "it is a folder, not a file";
+    if (!S_ISREG(mode))
+        return "it is not a regular file (a device, pipe or socket)";
+    return nullptr;
+}
+
 } // namespace
 
 Failure LoadFailure(const std::string& path, Failure why) {
@@ -36,6 +45,10 @@ Result<FileReader> FileReader::Open(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) {
         const int error = errno;
+        // A socket cannot be opened at all; it is refused as what it is.
+        if (struct stat info{}; error == ENXIO && ::stat(path.c_str(), &info) == 0)
+            if (const char* refusal = Refusal(info.st_mode))
+                return LoadFailure(path, Failure{refusal});
         return LoadFailure(path,
                            Failure{std::strerror(error),
                                    error == ENOENT ? FailureKind::NotFound : FailureKind::Other});
@@ -46,12 +59,7 @@ Result<FileReader> FileReader::Open(const std::string& path) {
         ::close(fd);
         return LoadFailure(path, Failure{std::strerror(error)});
     }
-    const char* refusal = nullptr;
-    if (S_ISDIR(info.st_mode))
-        refusal = "it is a folder, not a file";
-    else if (!S_ISREG(info.st_mode))
-        refusal = "it is not a regular file (a device, pipe or socket)";
-    if (refusal != nullptr) {
+    if (const char* refusal = Refusal(info.st_mode)) {
         ::close(fd);
         return LoadFailure(path, Failure{refusal});
     }
