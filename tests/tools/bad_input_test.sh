@@ -48,6 +48,8 @@ run "fifo" 1 "$tmp/fifo.ini"
 error_says "fifo" "not a regular file"
 run "device" 1 /dev/zero
 error_says "device" "not a regular file"
+run "line break in the name" 1 "$tmp/two"$'\n'"lines.ini"
+error_says "line break in the name" "two\\nlines.ini': No such file"
 # A virtual file reads as empty yet holds lines: they are printed, not a silent empty outline.
 run "size reads as 0" 0 /proc/self/status
 if grep -q $'^Key_0\tName:' "$tmp/out"; then pass; else fail "size reads as 0: got $(head -c 200 "$tmp/out")"; fi

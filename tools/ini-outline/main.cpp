@@ -189,8 +189,13 @@ ini::Result<void> PrintProblems(ini::FileReader file, const ini::Keywords& keywo
     return {};
 }
 
+// One line on stderr per failure, whatever a path in it holds: a line break is written as \n or
+// \r.
 void ReportFailure(const ini::Failure& failure) {
-    std::fprintf(stderr, "ini-outline: %s\n", failure.message.c_str());
+    std::string line;
+    for (const char c : failure.message)
+        line += c == '\n' ? "\\n" : c == '\r' ? "\\r" : std::string(1, c);
+    std::fprintf(stderr, "ini-outline: %s\n", line.c_str());
 }
 
 // After each file: what it printed is written out, and why it could not be read is told (status
