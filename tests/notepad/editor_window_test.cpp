@@ -469,8 +469,11 @@ void EditorWindowTest::largeFileOpensReadOnly() {
     const qint64 lines = bytes.count('\n');
     const QString path = WriteFile("big.ini", bytes);
     EditorWindow& window = OpenShown(path);
-    QVERIFY2(window.statusBar()->currentMessage().startsWith("Large files open read-only"),
-             qPrintable(window.statusBar()->currentMessage()));
+    const QString message = window.statusBar()->currentMessage();
+    QVERIFY2(message.startsWith("Large files open read-only") &&
+                 message.contains(QString("holds %1 bytes").arg(bytes.size())),
+             qPrintable(message));
+    QCOMPARE(window.statusBar()->toolTip(), message); // the bar may cut it short
     QCOMPARE(ShownTitle(window), "big.ini - Ln 1, Col 1");
     auto* view = window.findChild<LargeFileView*>();
     QCOMPARE(Focused(), view);

@@ -83,6 +83,8 @@ EditorWindow::EditorWindow(QWidget* parent)
     m_position->setObjectName(QStringLiteral("position"));
     statusBar()->addPermanentWidget(m_format);
     statusBar()->addPermanentWidget(m_position);
+    // A message longer than the bar has room for is read whole in its tooltip.
+    connect(statusBar(), &QStatusBar::messageChanged, statusBar(), &QWidget::setToolTip);
     CreateActions();
 
     connect(m_edit, &QPlainTextEdit::cursorPositionChanged, this, &EditorWindow::UpdatePosition);
@@ -140,9 +142,14 @@ void EditorWindow::Open(const QString& path) {
     m_disk = DiskState::Absent();
     m_large->Clear();
     if (const std::optional<qint64> size = RegularFileSize(path); size && *size > kLargeFileBytes) {
-        OpenReadOnly(tr("Large files open read-only: %1 holds %2 MiB, more than the %3 MiB "
-                        "that can be edited")
-                         .arg(FileName(), MiB(*size), MiB(kLargeFileBytes)));
+        // Sizes that round alike are given in bytes: "8.0 MiB, more than the 8.0 MiB" says nothing.
+        const bool alike = MiB(*size) == MiB(kLargeFileBytes);
+        OpenReadOnly(tr("Large files open read-only: %1 holds %2, more than the %3 that can be "
+                        "edited")
+                         .arg(FileName(),
+                              alike ? tr("%1 bytes").arg(*size) : tr("%1 MiB").arg(MiB(*size)),
+                              alike ? tr("%1 bytes").arg(kLargeFileBytes)
+                                    : tr("%1 MiB").arg(MiB(kLargeFileBytes))));
         return;
     }
     const Result<QByteArray> read = ReadFileBytes(path, kLargeFileBytes);
