@@ -572,7 +572,7 @@ WalkResult Form1::LoadShown(const std::string& path) {
 bool Form1::ReloadShown(bool sayWhy, bool forEditor) {
     if (m_walking || m_shown.Path().empty())
         return false;
-    // Taken from the empty outline, it stays until a reload shows rows again.
+    // What was open before a reload found the file empty waits for one that shows rows.
     ViewState before = m_viewBeforeEmpty ? *m_viewBeforeEmpty
                                          : ViewState::Capture(*m_model, m_lines, *m_treeView1,
                                                               m_rootHashes.Hashes());

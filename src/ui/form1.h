@@ -151,8 +151,8 @@ private:
     // block first as a click on its root would; false while a walk runs, so the find bar asks
     // again later.
     bool GoToLine(LineIndex line);
-    // Every warning the window shows goes through here: the message, its paths read the way the
-    // file name box shows them, in a box of its own.
+    // Every failure the window tells goes through here or NoteReloadFailure: the message, its
+    // paths read the way the file name box shows them, in a box of its own.
     void ShowFailure(const QString& title, const Failure& failure);
     // The same for a reload that failed on its own, in a box that blocks nothing.
     void NoteReloadFailure(const Failure& failure);
