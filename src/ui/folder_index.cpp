@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <new>
@@ -65,22 +66,35 @@ FileRecord FileDefinitions::Make(std::string_view path,
     // The record starts aligned for any object, and its size keeps the table behind it so.
     static_assert(sizeof(FileDefinitions) % alignof(Stored) == 0);
     auto* const stored = reinterpret_cast<Stored*>(file->Block());
-    auto* const hashes = reinterpret_cast<std::uint32_t*>(stored + definitions.size());
+    // Built here, where it is written: the filter is Filter() of this record.
+    auto* const filter = reinterpret_cast<unsigned char*>(stored + definitions.size());
+    const std::size_t filterBits = 8 * FilterBytes(definitions.size());
+    std::memset(filter, 0, FilterBytes(definitions.size()));
     for (std::size_t i = 0; i < definitions.size(); ++i) {
         const IndexedDefinition& read = definitions[i];
         new (stored + i) Stored{static_cast<std::uint32_t>(read.text.data() - texts.data()),
                                 read.typeSize, read.line};
-        hashes[i] = NameHash(read.Name());
+        const std::uint32_t hash = NameHash(read.Name());
+        for (int probe = 0; probe < filterProbes; ++probe) {
+            const std::size_t bit = FilterBit(hash, probe, filterBits);
+            filter[bit / 8] |= static_cast<unsigned char>(1u << (bit % 8));
+        }
         file->m_longestName =
             std::max(file->m_longestName, static_cast<std::uint32_t>(read.Name().size()));
     }
-    std::sort(hashes, hashes + definitions.size());
     return record;
 }
 
 bool FileDefinitions::MayDefine(std::uint32_t nameHash) const noexcept {
-    const std::span<const std::uint32_t> hashes = NameHashes();
-    return std::binary_search(hashes.begin(), hashes.end(), nameHash);
+    if (m_count == 0)
+        return false; // and it has no filter
+    const std::size_t bits = 8 * FilterBytes(m_count);
+    for (int probe = 0; probe < filterProbes; ++probe) {
+        const std::size_t bit = FilterBit(nameHash, probe, bits);
+        if ((Filter()[bit / 8] & (1u << (bit % 8))) == 0)
+            return false;
+    }
+    return true;
 }
 
 FileRecord FileDefinitions::Make(std::string_view path, Failure failure) {

@@ -7,7 +7,9 @@
 
 #include <QObject>
 
+#include <algorithm>
 #include <atomic>
+#include <bit>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -61,8 +63,8 @@ private:
 };
 
 // What one file holds, never changed once made: a new read makes a new one. Its definitions,
-// the hashes of their names, their texts and its path lie right behind it in its one block of
-// memory, each definition in 20 bytes.
+// a filter of their names, their texts and its path lie right behind it in its one block of
+// memory, each definition in 16 bytes and one or two bytes of the filter.
 class FileDefinitions {
     // A definition as the block holds it: its text ends where the next one's starts.
     struct Stored {
@@ -146,14 +148,27 @@ private:
     // `path` copied in; throws std::length_error past 4 GiB.
     static FileDefinitions* Allocate(std::size_t count, std::size_t textsSize,
                                      std::string_view path);
-    // What the table of `count` definitions and the hashes of their names take: the texts follow.
-    static constexpr std::size_t TablesBytes(std::size_t count) noexcept {
-        return count * (sizeof(Stored) + sizeof(std::uint32_t));
+    // The filter of `count` names: 8 to 16 bits a name (64 at least), which lets about one word
+    // in a hundred that no name has pass, and a power of two, so a bit's place is a mask away.
+    static constexpr std::size_t FilterBytes(std::size_t count) noexcept {
+        return count == 0 ? 0 : std::max<std::size_t>(8, std::bit_ceil(count));
     }
-    // The hashes of the definitions' names, in rising order, behind their table.
-    std::span<const std::uint32_t> NameHashes() const noexcept {
-        return {reinterpret_cast<const std::uint32_t*>(Block() + m_count * sizeof(Stored)),
-                m_count};
+    // What the table of `count` definitions and the filter of their names take: the texts follow.
+    static constexpr std::size_t TablesBytes(std::size_t count) noexcept {
+        return count * sizeof(Stored) + FilterBytes(count);
+    }
+    // A Bloom filter of the names' hashes, behind the definitions' table: each name sets
+    // filterProbes bits (FilterBit), and a name whose bits are not all set is defined nowhere in
+    // the file.
+    static constexpr int filterProbes = 4;
+    static std::size_t FilterBit(std::uint32_t nameHash, int probe, std::size_t bits) noexcept {
+        // Double hashing: the second hash is the first turned round, made odd so that it steps
+        // through every bit.
+        const std::uint64_t step = std::rotl(nameHash, 16) | 1u;
+        return static_cast<std::size_t>((nameHash + probe * step) & (bits - 1));
+    }
+    const unsigned char* Filter() const noexcept {
+        return reinterpret_cast<const unsigned char*>(Block() + m_count * sizeof(Stored));
     }
     // The definitions, their names' hashes, their texts and the path, right behind the record.
     const char* Block() const noexcept { return reinterpret_cast<const char*>(this + 1); }

@@ -156,6 +156,7 @@ private slots:
     void aMissingFolderIsAFailureUntilItComes_data() { Threadings(); }
     void aMissingFolderIsAFailureUntilItComes();
     void stopsPromptlyMidBuild();
+    void aFilesFilterPassesEveryNameItDefinesAndFewOthers();
 
 private:
     static void Threadings() {
@@ -347,4 +348,35 @@ void FolderIndexTest::stopsPromptlyMidBuild() {
 }
 
 QTEST_GUILESS_MAIN(FolderIndexTest)
+// Go to definition reads only the files whose filter a word passes: a name defined must always
+// pass, and of the words defined nowhere few may.
+void FolderIndexTest::aFilesFilterPassesEveryNameItDefinesAndFewOthers() {
+    for (const int count : {0, 1, 7, 1000, 5000}) {
+        std::string texts;
+        std::vector<std::size_t> starts;
+        for (int i = 0; i < count; ++i) {
+            starts.push_back(texts.size());
+            texts += "Weapon Gun_" + std::to_string(i);
+        }
+        std::vector<IndexedDefinition> definitions;
+        for (int i = 0; i < count; ++i) {
+            const std::size_t end = i + 1 < count ? starts[i + 1] : texts.size();
+            definitions.push_back(
+                IndexedDefinition{std::string_view(texts).substr(starts[i], end - starts[i]), 6,
+                                  static_cast<LineIndex>(i)});
+        }
+        const FileRecord file = FileDefinitions::Make("x.ini", definitions, texts);
+        for (const IndexedDefinition& definition : file->Definitions())
+            QVERIFY(file->MayDefine(FileDefinitions::NameHash(definition.Name())));
+        int passed = 0;
+        constexpr int others = 20'000;
+        for (int i = 0; i < others; ++i)
+            passed += file->MayDefine(FileDefinitions::NameHash("Gun_x" + std::to_string(i)));
+        QVERIFY2(passed < others / 20,
+                 qPrintable(
+                     QString("%1 of %2 with %3 names passed").arg(passed).arg(others).arg(count)));
+        QCOMPARE(file->Path(), std::string_view("x.ini"));
+    }
+}
+
 #include "folder_index_test.moc"
