@@ -82,23 +82,36 @@ int main(int argc, char** argv) {
         return 1;
     GrabSettled(screen, *window);
 
-    screen.Focus(*window);
-    screen.PressKey(XK_p, XK_Control_L);
-    std::optional<Window> goTo;
-    Check(WaitFor([&] {
-              return (goTo = screen.FindWindowTitled(QStringLiteral("Go to block"))).has_value();
-          }),
-          "Ctrl+P opens the go-to list");
-    if (goTo) {
+    const auto openGoTo = [&] {
+        screen.Focus(*window);
+        screen.PressKey(XK_p, XK_Control_L);
+        std::optional<Window> found;
+        WaitFor([&] {
+            return (found = screen.FindWindowTitled(QStringLiteral("Go to block"))).has_value();
+        });
+        return found;
+    };
+    std::optional<Window> goTo = openGoTo();
+    Check(goTo.has_value(), "Ctrl+P opens the go-to list");
+    // Keys sent while the new window is still being given the focus can be lost: the name is
+    // typed again, over what arrived, until the viewer shows the file.
+    bool loaded = false;
+    for (int attempt = 0; goTo && attempt < 3 && !loaded; ++attempt) {
         GrabSettled(screen, *goTo);
         screen.Focus(*goTo);
+        screen.PressKey(XK_a, XK_Control_L);
         screen.TypeText("lancerbeam");
         const QImage typed = GrabSettled(screen, *goTo);
-        Check(typed.save(QString::fromLocal8Bit(argv[2])), "the go-to list's screenshot is saved");
+        if (attempt == 0)
+            Check(typed.save(QString::fromLocal8Bit(argv[2])),
+                  "the go-to list's screenshot is saved");
         screen.PressKey(XK_Return);
+        loaded = WaitFor([&] { return e2e::Painted(screen.Grab(*window), tree); }, 3000);
+        if (!loaded && !screen.FindWindowTitled(QStringLiteral("Go to block")))
+            goTo = openGoTo();
     }
-    const QImage loaded = GrabSettled(screen, *window);
-    Check(e2e::Painted(loaded, tree), "Enter loads the file that defines the block");
+    Check(loaded, "Enter loads the file that defines the block");
+    GrabSettled(screen, *window);
     screen.Click(*window, editorButton.center());
     e2e::EditorSeen seen =
         e2e::WaitForEditor(screen, QStringLiteral("Beams.ini"), QStringLiteral(" - Ln 9, Col 1"));
