@@ -170,7 +170,7 @@ private:
     const unsigned char* Filter() const noexcept {
         return reinterpret_cast<const unsigned char*>(Block() + m_count * sizeof(Stored));
     }
-    // The definitions, their names' hashes, their texts and the path, right behind the record.
+    // The definitions, their names' filter, their texts and the path, right behind the record.
     const char* Block() const noexcept { return reinterpret_cast<const char*>(this + 1); }
     char* Block() noexcept { return reinterpret_cast<char*>(this + 1); }
 
