@@ -661,11 +661,11 @@ void Form1::GoToProblem(bool forward) {
     // From the selected node, as every action is: a row with only the focus frame is not selected.
     const std::optional<NodeKey> current = SelectedKey();
     std::size_t next = 0;
-    if (m_lastProblem && *m_lastProblem < problems.size() && current &&
-        m_model->Nodes().NodeAtOrBefore(NodeKey{problems[*m_lastProblem].line}) ==
-            m_model->Nodes().Find(*current)) {
-        // Still on the node the last F8 went to: on from that problem.
-        next = forward ? *m_lastProblem + 1 : *m_lastProblem + problems.size() - 1;
+    if (m_lastProblem && m_lastProblem->problem < problems.size() &&
+        m_lastProblem->selected == current) {
+        // Still where the last F8 went: on from that problem.
+        const std::size_t last = m_lastProblem->problem;
+        next = forward ? last + 1 : last + problems.size() - 1;
     } else if (current) {
         const auto byLine = [](const Problem& problem, LineIndex line) {
             return problem.line < line;
@@ -678,9 +678,10 @@ void Form1::GoToProblem(bool forward) {
         next = problems.size() - 1;
     }
     next %= problems.size();
-    m_lastProblem = next;
-    if (GoToLine(problems[next].line))
-        NoteAtTree(TextFromPath(problems[next].message));
+    if (!GoToLine(problems[next].line))
+        return;
+    m_lastProblem = ProblemVisit{next, SelectedKey()};
+    NoteAtTree(TextFromPath(problems[next].message));
 }
 
 void Form1::TreeView1_NodeClick(const QModelIndex& index) {
@@ -728,9 +729,7 @@ bool Form1::GoToLine(LineIndex line) {
     if (m_walking)
         return false;
     const std::optional<NodeKey> root = RootHolding(m_model->Nodes(), line);
-    if (!root)
-        return true;
-    if (root->line != line && m_model->ChildCount(*root) == 0) {
+    if (root && root->line != line && m_model->ChildCount(*root) == 0) {
         const WalkResult result = RunWalk([&](const WalkHooks& hooks) {
             return ClickNode(*root, m_lines, *m_model, m_keywords, hooks);
         });
@@ -739,12 +738,15 @@ bool Form1::GoToLine(LineIndex line) {
         if (m_closing)
             return true;
     }
-    const OutlineNodes::NodeId node = m_model->Nodes().NodeAtOrBefore(NodeKey{line});
-    if (node == OutlineNodes::none)
+    const OutlineNodes::NodeId node =
+        root ? m_model->Nodes().NodeAtOrBefore(NodeKey{line}) : OutlineNodes::none;
+    const QModelIndex index =
+        node == OutlineNodes::none ? QModelIndex() : m_model->Reveal(m_model->Nodes().KeyOf(node));
+    if (!index.isValid()) {
+        // No node stands for the line: a selection elsewhere would point at another one.
+        m_treeView1->selectionModel()->clearSelection();
         return true;
-    const QModelIndex index = m_model->Reveal(m_model->Nodes().KeyOf(node));
-    if (!index.isValid())
-        return true;
+    }
     for (QModelIndex above = index.parent(); above.isValid(); above = above.parent())
         m_treeView1->expand(above);
     m_treeView1->setCurrentIndex(index);

@@ -199,9 +199,14 @@ private:
     // What was open when a reload found the file empty: an editor that empties the file before
     // it writes it again gets it back at the next reload.
     std::optional<ViewState> m_viewBeforeEmpty;
-    // Where F8 last went: a problem on a line without a node selects the node before it, and
-    // the next F8 goes on from the problem, not from that node.
-    std::optional<std::size_t> m_lastProblem;
+    // Where F8 last went and the selection it left: a problem on a line without a node selects
+    // the node before it (or nothing, when no node comes before it), and while that selection
+    // stays the next F8 goes on from the problem, not from the node.
+    struct ProblemVisit {
+        std::size_t problem;
+        std::optional<NodeKey> selected;
+    };
+    std::optional<ProblemVisit> m_lastProblem;
     // The hashes of the shown outline's roots, so that a reload's capture looks at few lines.
     RootHashing m_rootHashes;
 };

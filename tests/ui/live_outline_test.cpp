@@ -248,6 +248,16 @@ void LiveOutlineTest::mistakesAreMarkedAndWalkedWithF8() {
         QCOMPARE(window.SelectedLine(), std::optional(line));
     }
 
+    // A stray end before every node has no node to select: F8 there leaves nothing selected,
+    // and the next F8 goes on to the next problem, also when it came round from the last.
+    window.Load(window.WriteFile(QStringLiteral("stray-first.ini"),
+                                 "End\nObject Tank\n  Speed = 3\nEnd\nEnd\nObject Open\n"));
+    const std::vector<std::optional<LineIndex>> round = {std::nullopt, 2, 5, std::nullopt, 2};
+    for (const std::optional<LineIndex> line : round) {
+        QTest::keyClick(window.form.get(), Qt::Key_F8);
+        QCOMPARE(window.SelectedLine(), line);
+    }
+
     // More than the load keeps: all are counted, and the tooltip says which are marked.
     QByteArray strays;
     for (std::size_t i = 0; i < StructureChecks::mostProblems + 5; ++i)
