@@ -497,7 +497,7 @@ void Form1::File1_Click() {
 }
 
 WalkHooks Form1::Hooks() {
-    return WalkHooks{&m_showComments, [this] { return m_pacer.LetEventsRun(); }};
+    return WalkHooks{&m_showComments, [this] { return m_pacer.LetEventsRun(); }, {}};
 }
 
 WalkResult Form1::RunWalk(const std::function<WalkResult(const WalkHooks&)>& walk) {
@@ -547,12 +547,14 @@ void Form1::Cmd_Load_Click() {
         m_file1->Highlight(file.fileName());
 }
 
-WalkResult Form1::LoadShown(const std::string& path) {
+WalkResult Form1::LoadShown(const std::string& path, std::function<void()> beforeReplace) {
     // Taken before the read: a write while it reads makes the outline out of date at once.
     const FileStamp stamp = FileStamp::Of(path);
     m_findBar->Suspend(); // its scan reads the lines the load replaces
     WalkResult result = RunWalk([&](const WalkHooks& hooks) {
-        return m_loader.LoadFile(path, m_lines, *m_model, m_keywords, hooks);
+        WalkHooks loadHooks = hooks;
+        loadHooks.beforeReplace = std::move(beforeReplace);
+        return m_loader.LoadFile(path, m_lines, *m_model, m_keywords, loadHooks);
     });
     m_findBar->Resume();
     if (result.status != WalkStatus::Done)
@@ -573,10 +575,12 @@ bool Form1::ReloadShown(bool sayWhy, bool forEditor) {
     if (m_walking || m_shown.Path().empty())
         return false;
     // What was open before a reload found the file empty waits for one that shows rows.
-    ViewState before = m_viewBeforeEmpty ? *m_viewBeforeEmpty
-                                         : ViewState::Capture(*m_model, m_lines, *m_treeView1,
-                                                              m_rootHashes.Hashes());
-    const WalkResult result = LoadShown(m_shown.Path());
+    std::optional<ViewState> before = m_viewBeforeEmpty;
+    const WalkResult result = LoadShown(m_shown.Path(), [&] {
+        // Taken as the new outline comes: a node selected while the file was read counts.
+        if (!before)
+            before = ViewState::Capture(*m_model, m_lines, *m_treeView1, m_rootHashes.Hashes());
+    });
     if (result.status == WalkStatus::Failed && result.error && (sayWhy || !m_reloadFailureShown)) {
         m_reloadFailureShown = true;
         if (forEditor)
@@ -598,7 +602,7 @@ bool Form1::ReloadShown(bool sayWhy, bool forEditor) {
     m_viewBeforeEmpty.reset();
     std::vector<NodeKey> filled;
     const std::vector<NodeKey> toFill =
-        before.RootsToFill(*m_model, m_lines, m_rootHashes.MadeByAPass());
+        before->RootsToFill(*m_model, m_lines, m_rootHashes.MadeByAPass());
     const WalkResult fills = RunWalk([&](const WalkHooks& hooks) {
         for (const NodeKey root : toFill) {
             WalkResult fill = ClickNode(root, m_lines, *m_model, m_keywords, hooks);
@@ -614,7 +618,7 @@ bool Form1::ReloadShown(bool sayWhy, bool forEditor) {
         return true;
     for (const NodeKey root : filled)
         m_model->NoteFilled(root);
-    before.Reopen(*m_model, m_lines, *m_treeView1);
+    before->Reopen(*m_model, m_lines, *m_treeView1);
     return true;
 }
 

@@ -134,8 +134,9 @@ private:
     WalkResult RunWalk(const std::function<WalkResult(const WalkHooks&)>& walk);
     void LeaveBusy();
     // The load behind Load and a reload: on success the outline, its problems and the file
-    // watched are the new file's.
-    WalkResult LoadShown(const std::string& path);
+    // watched are the new file's. `beforeReplace`, when given, runs once the file is read, while
+    // the old outline is still shown.
+    WalkResult LoadShown(const std::string& path, std::function<void()> beforeReplace = {});
     void ShownFileChanged();
     void ShowProblemCount();
     FolderIndex& Index();

@@ -120,6 +120,19 @@ void LiveOutlineTest::reloadFollowsTheFileAndKeepsWhatWasOpen() {
     QVERIFY(SaveInPlace(path, example));
     QTRY_COMPARE(window.Model()->rowCount(), 3);
     QCOMPARE(window.SelectedLine(), std::nullopt);
+
+    // The node selected while the file is read again is the one kept, not the one selected
+    // when the reload began.
+    window.ClickNode(0);
+    window.Tree()->setCurrentIndex(window.Node(5));
+    bool movedDuringWalk = false;
+    QTimer::singleShot(0, window.form.get(), [&] {
+        movedDuringWalk = window.form->Walking();
+        window.Tree()->setCurrentIndex(window.Node(2));
+    });
+    QTest::keyClick(window.form.get(), Qt::Key_F5);
+    QVERIFY(movedDuringWalk);
+    QCOMPARE(window.SelectedLine(), std::optional<LineIndex>(2));
     QVERIFY(window.warnings.isEmpty());
 }
 

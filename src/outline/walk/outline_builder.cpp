@@ -124,6 +124,8 @@ WalkResult FileLoader::LoadFile(const std::string& path, LineStore& store, Outli
     result.nodesAdded = top.roots.RootCount();
     result.problems = std::move(top.problems);
     result.problemsNotKept = top.problemsNotKept;
+    if (hooks.beforeReplace)
+        hooks.beforeReplace();
     store = std::move(top.lines);
     tree.Replace(std::move(top.roots));
     return result;

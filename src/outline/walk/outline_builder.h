@@ -24,6 +24,9 @@ namespace ini {
 struct WalkHooks {
     const std::atomic<bool>* showComments = nullptr;
     std::function<bool()> letEventsRun = [] { return true; };
+    // A load's, when set: called once the file is read, right before its outline replaces the
+    // one shown, which still holds what the user did while it was read.
+    std::function<void()> beforeReplace;
 };
 
 enum class WalkStatus {
