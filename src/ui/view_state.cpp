@@ -49,6 +49,7 @@ ViewState ViewState::Capture(const OutlineModel& model, const LineStore& lines,
         selection.isEmpty() ? std::nullopt : IdAt(model, selection.front());
     if (selected)
         nodes.push_back(*selected);
+    const std::size_t selectedRow = selected ? model.Nodes().RowOf(*selected) : 0;
     const std::optional<NodeId> top = IdAt(model, view.indexAt(QPoint(1, 1)));
     if (top)
         nodes.push_back(*top);
@@ -58,6 +59,7 @@ ViewState ViewState::Capture(const OutlineModel& model, const LineStore& lines,
     state.m_filled = filled;
     state.m_expanded = expanded - filled;
     state.m_hasSelected = selected.has_value();
+    state.m_selectedRow = selectedRow;
     state.m_hasTop = top.has_value();
     return state;
 }
@@ -76,9 +78,12 @@ void ViewState::Reopen(OutlineModel& model, const LineStore& lines, QTreeView& v
     if (m_roots.size() != m_paths.size())
         return;
     const auto indexOf = [&](std::size_t i) -> QModelIndex {
-        if (m_roots[i] == OutlineNodes::none)
-            return {};
-        const NodeId node = FindBelow(model.Nodes(), lines, m_roots[i], m_paths[i]);
+        const bool selected = m_hasSelected && i == m_filled + m_expanded;
+        NodeId node = m_roots[i] == OutlineNodes::none
+                          ? OutlineNodes::none
+                          : FindBelow(model.Nodes(), lines, m_roots[i], m_paths[i]);
+        if (node == OutlineNodes::none && selected)
+            node = AtSelectedPlace(model.Nodes(), lines, i);
         return node == OutlineNodes::none ? QModelIndex() : model.Reveal(model.Nodes().KeyOf(node));
     };
     std::size_t next = m_filled;
@@ -93,6 +98,21 @@ void ViewState::Reopen(OutlineModel& model, const LineStore& lines, QTreeView& v
         view.scrollTo(top, QAbstractItemView::PositionAtTop);
     else
         view.scrollToTop();
+}
+
+OutlineNodes::NodeId ViewState::AtSelectedPlace(const OutlineNodes& nodes, const LineStore& lines,
+                                                std::size_t i) const {
+    const NodePath& path = m_paths[i];
+    if (path.size() == 1)
+        return m_selectedRow < nodes.RootCount() ? OutlineNodes::RootAt(m_selectedRow)
+                                                 : OutlineNodes::none;
+    if (m_roots[i] == OutlineNodes::none)
+        return OutlineNodes::none;
+    const NodeId parent =
+        FindBelow(nodes, lines, m_roots[i], NodePath(path.begin(), path.end() - 1));
+    if (parent == OutlineNodes::none || m_selectedRow >= nodes.ChildCountOf(parent))
+        return OutlineNodes::none;
+    return nodes.ChildAt(parent, m_selectedRow);
 }
 
 } // namespace ini

@@ -29,12 +29,18 @@ public:
     void Reopen(OutlineModel& model, const LineStore& lines, QTreeView& view) const;
 
 private:
+    // The node at the place of the selected one, path `i`, when that is gone: its line was
+    // changed (the value the user picked, edited), so the node at its row under the same parent.
+    OutlineNodes::NodeId AtSelectedPlace(const OutlineNodes& nodes, const LineStore& lines,
+                                         std::size_t i) const;
+
     // The nodes, in this order: the filled roots, the open nodes (parents before their
     // children), the selected node, the row at the top.
     std::vector<NodePath> m_paths;
     std::size_t m_filled = 0;
     std::size_t m_expanded = 0;
     bool m_hasSelected = false;
+    std::size_t m_selectedRow = 0; // among its siblings
     bool m_hasTop = false;
     // The roots in the new outline of every path, once found.
     std::vector<OutlineNodes::NodeId> m_roots;

@@ -133,6 +133,19 @@ void LiveOutlineTest::reloadFollowsTheFileAndKeepsWhatWasOpen() {
     QTest::keyClick(window.form.get(), Qt::Key_F5);
     QVERIFY(movedDuringWalk);
     QCOMPARE(window.SelectedLine(), std::optional<LineIndex>(2));
+
+    // The selected line itself edited (its value changed): the node at its place is selected,
+    // inside a block as at the top level.
+    QByteArray edited = example;
+    edited.replace("Speed = 10", "Speed = 12");
+    QVERIFY(SaveInPlace(path, edited));
+    QTRY_COMPARE(window.Node(2).data().toString(), QStringLiteral("Speed = 12"));
+    QCOMPARE(window.SelectedLine(), std::optional<LineIndex>(2));
+    window.Tree()->setCurrentIndex(window.Node(9));
+    edited.replace("Object Beta", "Object Gamma");
+    QVERIFY(SaveInPlace(path, edited));
+    QTRY_COMPARE(window.Node(9).data().toString(), QStringLiteral("Object Gamma"));
+    QCOMPARE(window.SelectedLine(), std::optional<LineIndex>(9));
     QVERIFY(window.warnings.isEmpty());
 }
 
