@@ -139,6 +139,16 @@ void FolderListDialog::SetHeader(const QString& text) {
     m_header->setText(m_note.isEmpty() ? text : text + u'\n' + m_note);
 }
 
+void FolderListDialog::SetFailures(const std::vector<const Failure*>& failures, std::size_t count) {
+    QStringList lines;
+    const std::size_t named = std::min(failures.size(), failuresNamed);
+    for (std::size_t i = 0; i < named; ++i)
+        lines.append(SentenceOf(*failures[i]));
+    if (count > named)
+        lines.append(QStringLiteral("... and %1 more").arg(count - named));
+    m_header->setToolTip(lines.join(u'\n'));
+}
+
 void FolderListDialog::SetNote(const QString& note) {
     m_note = note;
     SetHeader(m_headerText);
@@ -219,19 +229,23 @@ void GoToBlockDialog::SetIndex(FolderIndexSnapshot index) {
     }
     m_index = std::move(index);
     std::size_t blocks = 0;
-    std::size_t unreadable = 0;
+    std::vector<const Failure*> failures;
+    for (const Failure& failure : m_index->folderFailures)
+        failures.push_back(&failure);
     for (const auto& file : m_index->files) {
         blocks += file->Definitions().size();
-        unreadable += file->failure ? 1 : 0;
+        if (file->failure)
+            failures.push_back(file->failure.get());
     }
+    SetFailures(failures, failures.size());
     QString header =
         QStringLiteral("%1 blocks in %2").arg(blocks).arg(TextFromPath(m_index->folder));
     if (!m_index->complete)
         header += QStringLiteral(" (reading %1 of %2 files)")
                       .arg(m_index->files.size())
                       .arg(m_index->filesTotal);
-    if (const std::size_t failed = unreadable + m_index->folderFailures.size(); failed > 0)
-        header += QStringLiteral(", %1 could not be read").arg(failed);
+    if (!failures.empty())
+        header += QStringLiteral(", %1 could not be read").arg(failures.size());
     if (m_index->unfollowed > 0)
         header += (m_index->unfollowed == 1
                        ? QStringLiteral("; changes in %1 folder are not followed: %2")
@@ -390,6 +404,7 @@ void UsesDialog::Follow(const std::string& folder) {
     m_folder = folder;
     m_count = 0;
     m_unreadable = 0;
+    m_failures.clear();
     m_unlisted.clear();
     ShowRows({}, {});
     TakeFound();
@@ -400,7 +415,11 @@ void UsesDialog::TakeFound() {
     m_count += found.size();
     m_unlisted.insert(m_unlisted.end(), std::make_move_iterator(found.begin()),
                       std::make_move_iterator(found.end()));
-    m_unreadable += m_search.TakeFailures().size();
+    for (Failure& failure : m_search.TakeFailures()) {
+        ++m_unreadable;
+        if (m_failures.size() < failuresNamed)
+            m_failures.push_back(std::move(failure));
+    }
     ListSome();
 }
 
@@ -439,7 +458,13 @@ void UsesDialog::ShowCount() {
                          .arg(m_count)
                          .arg(name, TextFromPath(m_folder));
     if (m_unreadable > 0)
-        header += QStringLiteral(", %1 files could not be read").arg(m_unreadable);
+        header += (m_unreadable == 1 ? QStringLiteral(", %1 file could not be read")
+                                     : QStringLiteral(", %1 files could not be read"))
+                      .arg(m_unreadable);
+    std::vector<const Failure*> failures;
+    for (const Failure& failure : m_failures)
+        failures.push_back(&failure);
+    SetFailures(failures, m_unreadable);
     if (m_search.StoppedAtMost())
         header += QStringLiteral(" (the first %1: the search stops there)").arg(m_count);
     if (m_search.Running())

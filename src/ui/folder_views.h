@@ -63,6 +63,10 @@ public:
 protected:
     FolderListDialog(const QString& title, bool withFilter, QWidget* parent);
     void SetHeader(const QString& text);
+    // The header's tooltip names what could not be read: the first of `failures`, of `count`.
+    void SetFailures(const std::vector<const Failure*>& failures, std::size_t count);
+    // How many failures the tooltip names.
+    static constexpr std::size_t failuresNamed = 20;
     // Rows and their places, replacing what was shown (or added after it).
     void ShowRows(const QStringList& rows, std::vector<FolderPlace> places, bool append = false);
     // The file's path as the list shows it: from the folder down.
@@ -171,6 +175,7 @@ private:
     QTimer m_listMore;
     std::size_t m_count = 0;
     std::size_t m_unreadable = 0;
+    std::vector<Failure> m_failures; // the first of them, for the tooltip
     QPushButton* m_stop = nullptr;
 };
 

@@ -303,9 +303,9 @@ void Form1::SetIndexFolder(const QString& folder) {
         m_index->Open(PathFromText(folder));
 }
 
-void Form1::ChangeIndexFolder() {
+void Form1::ChangeIndexFolder(QWidget* asking) {
     const QString folder = QFileDialog::getExistingDirectory(
-        this, QStringLiteral("Folder of block files"), TextFromPath(Index().Folder()));
+        asking, QStringLiteral("Folder of block files"), TextFromPath(Index().Folder()));
     if (folder.isEmpty())
         return;
     SetIndexFolder(folder);
@@ -321,7 +321,7 @@ void Form1::OpenGoToBlock() {
         m_goToBlock = new GoToBlockDialog(this);
         m_goToBlock->setObjectName(QStringLiteral("GoToBlock"));
         m_goToBlock->goTo = [this](const FolderPlace& place) { GoToPlace(place); };
-        m_goToBlock->changeFolder = [this] { ChangeIndexFolder(); };
+        m_goToBlock->changeFolder = [this] { ChangeIndexFolder(m_goToBlock); };
     }
     m_goToBlock->SetIndex(Index().Snapshot());
     m_goToBlock->SetNote(m_folderNote);
@@ -373,7 +373,7 @@ void Form1::FindUses() {
         m_usesDialog->setObjectName(QStringLiteral("FindUses"));
         m_usesDialog->goTo = [this](const FolderPlace& place) { GoToPlace(place); };
         m_usesDialog->changeFolder = [this] {
-            ChangeIndexFolder();
+            ChangeIndexFolder(m_usesDialog);
             FindUses();
         };
     }
@@ -420,9 +420,14 @@ void Form1::GoToPlace(const FolderPlace& place) {
     }
     m_txtFilename->setText(TextFromPath(place.file));
     ShowFolderOf(m_txtFilename->text());
-    Cmd_Load_Click();
+    // A place in the file shown, as it was read, keeps the blocks that are open there.
+    if (!m_shown.Shows(place.file) || m_shown.ChangedSinceShown())
+        Cmd_Load_Click();
     if (!m_shown.Shows(place.file))
         return;
+    // The keys go on in the tree: Right opens the block gone to.
+    activateWindow();
+    m_treeView1->setFocus();
     if (const std::optional<LineIndex> line = LineNow(place, m_lines)) {
         GoToLine(*line);
         return;
@@ -786,19 +791,6 @@ void Form1::Command1_Click() {
     if (result.error && !m_closing)
         ShowFailure(QStringLiteral("Open in editor"), *result.error);
 }
-
-namespace {
-
-QString SentenceOf(const Failure& failure) {
-    QString text = TextFromPath(failure.message);
-    // A reason worded to follow a context starts in lower case; alone in a box it starts the
-    // sentence.
-    if (!text.isEmpty())
-        text[0] = text[0].toUpper();
-    return text;
-}
-
-} // namespace
 
 void Form1::ShowFailure(const QString& title, const Failure& failure) {
     m_services.showWarning(this, title, SentenceOf(failure));

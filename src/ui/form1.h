@@ -140,7 +140,9 @@ private:
     void ShownFileChanged();
     void ShowProblemCount();
     FolderIndex& Index();
-    void ChangeIndexFolder();
+    // Asks for the folder over `asking`, the list whose button was pressed: the keys go back
+    // to it afterwards.
+    void ChangeIndexFolder(QWidget* asking);
     // The selected node's key, when it stands for a line of the file shown.
     std::optional<NodeKey> SelectedKey() const;
     std::string SelectedLineText() const;

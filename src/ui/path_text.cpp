@@ -87,4 +87,11 @@ QString CurrentFolderText() {
     return TextFromPath(buffer.c_str());
 }
 
+QString SentenceOf(const Failure& failure) {
+    QString text = TextFromPath(failure.message);
+    if (!text.isEmpty())
+        text[0] = text[0].toUpper();
+    return text;
+}
+
 } // namespace ini

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "parse/result.h"
+
 #include <QString>
 
 #include <string>
@@ -15,6 +17,10 @@ QString TextFromPath(std::string_view bytes);
 // The inverse: U+DC80 to U+DCFF become the bytes they stand for, everything else is UTF-8. A
 // lone surrogate outside that range stands for no byte and becomes U+FFFD.
 std::string PathFromText(const QString& text);
+
+// A failure's message as a sentence on its own: a reason worded to follow a context starts in
+// lower case, alone it starts the sentence.
+QString SentenceOf(const Failure& failure);
 
 // The current folder as text; "/" when it cannot be read.
 QString CurrentFolderText();

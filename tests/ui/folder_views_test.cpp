@@ -13,6 +13,8 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 #include <memory>
 #include <optional>
 #include <string>
@@ -116,6 +118,7 @@ private slots:
     void aUseListedBeforeItsFileChangedIsFoundWhereItMoved();
     void aGoToWhileAFileIsReadIsTurnedAway();
     void aRememberedFolderThatIsGoneIsNamed();
+    void aPlaceInTheShownFileKeepsItsOpenBlocksAndWhatCannotBeReadIsNamed();
 };
 
 void FolderViewsTest::goToBlockFindUsesAndGoToDefinition() {
@@ -442,6 +445,49 @@ void FolderViewsTest::aRememberedFolderThatIsGoneIsNamed() {
     window.form->SetIndexFolder(window.Folder());
     goTo->SetIndex(window.form->findChild<FolderIndex*>()->Snapshot());
     QVERIFY(!Header(goTo).contains(QStringLiteral("is not there")));
+}
+
+// A block of the file shown, gone to, keeps the blocks open there (the file is not read again
+// while it is unchanged), and the keys go on in the tree; the lists' headers count what could
+// not be read and name it in their tooltips.
+void FolderViewsTest::aPlaceInTheShownFileKeepsItsOpenBlocksAndWhatCannotBeReadIsNamed() {
+    Harness window;
+    const QString mod = ShowWithMod(window);
+    QVERIFY(!mod.isEmpty());
+    const QString same =
+        window.WriteFile(QStringLiteral("mod/Same.ini"), "Object SameUnit\n"
+                                                         "  PrimaryWeapon = SameGun\n"
+                                                         "End\n"
+                                                         "Weapon SameGun\n"
+                                                         "End\n");
+    QCOMPARE(::mkfifo(QFile::encodeName(mod + QStringLiteral("/Pipe.ini")).constData(), 0600), 0);
+    QTest::keyClick(window.form.get(), Qt::Key_P, Qt::ControlModifier);
+    auto* goTo = window.form->findChild<GoToBlockDialog*>(QStringLiteral("GoToBlock"));
+    QVERIFY(goTo);
+    QTRY_VERIFY2(Header(goTo).contains(QStringLiteral(", 1 could not be read")),
+                 qPrintable(Header(goTo)));
+    const auto tooltip = [](QWidget* dialog) {
+        return dialog->findChild<QLabel*>(QStringLiteral("Folder_Header"))->toolTip();
+    };
+    QVERIFY2(tooltip(goTo).contains(QStringLiteral("Pipe.ini")), qPrintable(tooltip(goTo)));
+    goTo->hide();
+
+    window.Load(same);
+    window.ClickNode(0);
+    window.Tree()->setCurrentIndex(window.Node(1));
+    window.form->activateWindow();
+    QTRY_VERIFY(window.form->isActiveWindow());
+    QTest::keyClick(window.form.get(), Qt::Key_F12);
+    QCOMPARE(window.SelectedLine(), std::optional<LineIndex>(3));
+    QVERIFY(window.Tree()->isExpanded(window.Node(0)));
+    QCOMPARE(QApplication::focusWidget(), window.Tree());
+
+    UsesDialog* uses = FindLancerGunUses(window, mod);
+    QVERIFY(uses);
+    QTRY_VERIFY(!Header(uses).contains(QStringLiteral("searching")) && uses->Unlisted() == 0);
+    QVERIFY2(Header(uses).contains(QStringLiteral(", 1 file could not be read")),
+             qPrintable(Header(uses)));
+    QVERIFY2(tooltip(uses).contains(QStringLiteral("Pipe.ini")), qPrintable(tooltip(uses)));
 }
 
 QTEST_MAIN(FolderViewsTest)
