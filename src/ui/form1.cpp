@@ -423,8 +423,13 @@ void Form1::GoToPlace(const FolderPlace& place) {
     // A place in the file shown, as it was read, keeps the blocks that are open there.
     if (!m_shown.Shows(place.file) || m_shown.ChangedSinceShown())
         Cmd_Load_Click();
-    if (!m_shown.Shows(place.file))
+    if (!m_shown.Shows(place.file)) {
+        // The load failed and said why: the box names the file shown again, which the editor
+        // button opens at the selected line.
+        if (!m_shown.Path().empty())
+            m_txtFilename->setText(TextFromPath(m_shown.Path()));
         return;
+    }
     // The keys go on in the tree: Right opens the block gone to.
     activateWindow();
     m_treeView1->setFocus();

@@ -488,6 +488,14 @@ void FolderViewsTest::aPlaceInTheShownFileKeepsItsOpenBlocksAndWhatCannotBeReadI
     QVERIFY2(Header(uses).contains(QStringLiteral(", 1 file could not be read")),
              qPrintable(Header(uses)));
     QVERIFY2(tooltip(uses).contains(QStringLiteral("Pipe.ini")), qPrintable(tooltip(uses)));
+
+    // A place in a file gone since it was listed: the load says why, and the name box names
+    // the file shown again, so that the editor button does not open the one gone.
+    QVERIFY(window.warnings.isEmpty());
+    uses->goTo(FolderPlace{(mod + QStringLiteral("/Gone.ini")).toStdString(), 0, {}, false});
+    QCOMPARE(window.warnings.size(), 1);
+    QCOMPARE(window.Find<QLineEdit>("Txt_Filename")->text(),
+             mod + QStringLiteral("/Weapons/Guns.ini"));
 }
 
 QTEST_MAIN(FolderViewsTest)
