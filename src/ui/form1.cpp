@@ -593,6 +593,9 @@ bool Form1::ReloadShown(bool sayWhy, bool forEditor) {
     });
     if (result.status == WalkStatus::Failed && result.error && (sayWhy || !m_reloadFailureShown)) {
         m_reloadFailureShown = true;
+        // A box asked for says what the one that came on its own says: one is enough.
+        if (sayWhy && m_reloadNotice)
+            m_reloadNotice->close();
         if (forEditor)
             ShowFailure(QStringLiteral("Open in editor"),
                         WithContext("The editor was not started, as the file changed and could not "
