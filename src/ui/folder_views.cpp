@@ -193,8 +193,12 @@ void FolderListDialog::keyPressEvent(QKeyEvent* event) {
 void FolderListDialog::Choose() {
     SettleRows();
     const int row = m_list->currentRow();
-    if (row < 0 || static_cast<std::size_t>(row) >= m_places.size() || !goTo)
+    if (row < 0 || static_cast<std::size_t>(row) >= m_places.size() || !goTo) {
+        // Typed before the folder was read, Enter goes to the best row once it is.
+        m_chooseOnRows = row < 0 && RowsStillComing();
         return;
+    }
+    m_chooseOnRows = false;
     const FolderPlace place = m_places[static_cast<std::size_t>(row)];
     accept();
     goTo(place);
@@ -211,7 +215,10 @@ constexpr std::size_t definitionsPerStep = 4096;
 
 GoToBlockDialog::GoToBlockDialog(QWidget* parent)
     : FolderListDialog(QStringLiteral("Go to block"), true, parent) {
-    connect(m_filter, &QLineEdit::textChanged, this, &GoToBlockDialog::Refill);
+    connect(m_filter, &QLineEdit::textChanged, this, [this] {
+        m_chooseOnRows = false; // the Enter was for what was typed before
+        Refill();
+    });
     m_work.setInterval(0); // runs whenever no event is waiting
     connect(&m_work, &QTimer::timeout, this, [this] { Work(sliceBudget); });
 }
@@ -261,6 +268,7 @@ void GoToBlockDialog::SetIndex(FolderIndexSnapshot index) {
 }
 
 void GoToBlockDialog::ShowAll() {
+    m_chooseOnRows = false;
     m_only.clear();
     m_filter->clear();
     m_filter->setFocus();
@@ -378,6 +386,11 @@ void GoToBlockDialog::ShowBest() {
         places.push_back(FolderPlace{std::string(path), definition.line, {}, false});
     }
     ShowRows(rows, std::move(places));
+    if (m_chooseOnRows && !RowsStillComing())
+        QTimer::singleShot(0, this, [this] {
+            if (m_chooseOnRows)
+                Choose();
+        });
     emit rowsShown();
 }
 

@@ -74,13 +74,17 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     // Called before a row is chosen: rows still to come for what was typed are made first.
     virtual void SettleRows() {}
+    // Whether rows may still come that no settling makes yet (the folder is being read): an
+    // Enter given before any row waits for them.
+    virtual bool RowsStillComing() const { return false; }
+    // Goes to the chosen row's place, or waits for rows still coming.
+    void Choose();
+    bool m_chooseOnRows = false; // an Enter waits for rows still coming
 
     QLineEdit* m_filter = nullptr;
     QListWidget* m_list = nullptr;
 
 private:
-    void Choose();
-
     QLabel* m_header = nullptr;
     QString m_headerText;
     QString m_note;
@@ -109,6 +113,7 @@ signals:
 
 protected:
     void SettleRows() override;
+    bool RowsStillComing() const override { return m_index && !m_index->complete; }
 
 private:
     // Ranks again for the text typed now.

@@ -119,6 +119,7 @@ private slots:
     void aGoToWhileAFileIsReadIsTurnedAway();
     void aRememberedFolderThatIsGoneIsNamed();
     void aPlaceInTheShownFileKeepsItsOpenBlocksAndWhatCannotBeReadIsNamed();
+    void anEnterTypedWhileTheFolderIsReadGoesOnceItIsRead();
 };
 
 void FolderViewsTest::goToBlockFindUsesAndGoToDefinition() {
@@ -496,6 +497,34 @@ void FolderViewsTest::aPlaceInTheShownFileKeepsItsOpenBlocksAndWhatCannotBeReadI
     QCOMPARE(window.warnings.size(), 1);
     QCOMPARE(window.Find<QLineEdit>("Txt_Filename")->text(),
              mod + QStringLiteral("/Weapons/Guns.ini"));
+}
+
+// A fast typist's Enter, given before the folder was read, goes to the best row once it is.
+void FolderViewsTest::anEnterTypedWhileTheFolderIsReadGoesOnceItIsRead() {
+    Harness window;
+    WriteMod(window);
+    Keywords keywords;
+    keywords.InitKeywords();
+    FolderIndex index(keywords);
+    index.Open((window.Folder() + QStringLiteral("/mod")).toStdString());
+    QTRY_VERIFY(index.Snapshot()->complete);
+
+    GoToBlockDialog dialog;
+    std::vector<FolderPlace> gone;
+    dialog.goTo = [&](const FolderPlace& place) { gone.push_back(place); };
+    auto reading = std::make_shared<FolderIndexState>();
+    reading->folder = index.Snapshot()->folder;
+    reading->filesTotal = 5;
+    dialog.SetIndex(reading);
+    dialog.ShowAll();
+    auto* filter = dialog.findChild<QLineEdit*>(QStringLiteral("Block_Filter"));
+    QTest::keyClicks(filter, QStringLiteral("railgun"));
+    QTest::keyClick(filter, Qt::Key_Return);
+    QVERIFY(gone.empty());
+    dialog.SetIndex(index.Snapshot());
+    QTRY_COMPARE(gone.size(), std::size_t{1});
+    QCOMPARE(gone.front().line, LineIndex{1});
+    QVERIFY(QString::fromStdString(gone.front().file).endsWith(QStringLiteral("Guns.ini")));
 }
 
 QTEST_MAIN(FolderViewsTest)
