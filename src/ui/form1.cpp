@@ -729,7 +729,15 @@ void Form1::TreeView1_Expanded(const QModelIndex& index) {
     const std::optional<NodeKey> key = m_model->KeyAt(index);
     if (!key || m_model->ChildCount(*key) > 0)
         return;
-    QTimer::singleShot(0, this, [this, key = *key] { FillBlock(key); });
+    QTimer::singleShot(0, this, [this, key = *key] {
+        if (!m_walking) {
+            FillBlock(key);
+            return;
+        }
+        // Turned away as a click is: an open arrow over no rows would say the block is empty.
+        m_treeView1->collapse(m_model->IndexOf(key));
+        NoteBusy();
+    });
 }
 
 void Form1::TreeView1_DoubleClick(const QModelIndex& index) {
