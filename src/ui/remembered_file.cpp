@@ -252,8 +252,11 @@ Result<StoreText> ReadToChange(const QFileInfo& info, const QString& shown) {
     if (original.error() != QFileDevice::NoError)
         return NotStored(QStringLiteral("cannot read %1").arg(shown));
     now.permissions = original.permissions();
-    // Its folder would let a copy take its place, but the user protected it from writes.
-    if (!info.isWritable())
+    // Its folder would let a copy take its place, but the user protected it from writes: told
+    // by its mode, as a user who may write any file (root) could still write it.
+    constexpr QFileDevice::Permissions writeBits =
+        QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+    if (!info.isWritable() || !(now.permissions & writeBits))
         return NotStored(QStringLiteral("%1 is read-only; it was left as it is").arg(shown));
     return now;
 }
