@@ -188,6 +188,18 @@ void Form1::CreateControls() {
     m_problemCount = Place<QLabel>(this, "Problem_Count", layout::problemCount);
     m_problemCount->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     m_problemCount->hide();
+    // In the count's place while a long load runs: an outline that stays as it was, or an empty
+    // tree, says nothing of a read under way.
+    m_readingNote = Place<QLabel>(this, "Reading_Note", layout::problemCount);
+    m_readingNote->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_readingNote->setText(QStringLiteral("Reading..."));
+    m_readingNote->hide();
+    m_readingSoon.setSingleShot(true);
+    m_readingSoon.setInterval(readingNoteDelay);
+    connect(&m_readingSoon, &QTimer::timeout, this, [this] {
+        m_problemCount->hide();
+        m_readingNote->show();
+    });
 
     CreateFindBar();
 
@@ -561,14 +573,20 @@ WalkResult Form1::LoadShown(const std::string& path, std::function<void()> befor
     // Taken before the read: a write while it reads makes the outline out of date at once.
     const FileStamp stamp = FileStamp::Of(path);
     m_findBar->Suspend(); // its scan reads the lines the load replaces
+    m_readingNote->setToolTip(QStringLiteral("Reading %1").arg(TextFromPath(path)));
+    m_readingSoon.start();
     WalkResult result = RunWalk([&](const WalkHooks& hooks) {
         WalkHooks loadHooks = hooks;
         loadHooks.beforeReplace = std::move(beforeReplace);
         return m_loader.LoadFile(path, m_lines, *m_model, m_keywords, loadHooks);
     });
+    m_readingSoon.stop();
+    m_readingNote->hide();
     m_findBar->Resume();
-    if (result.status != WalkStatus::Done)
+    if (result.status != WalkStatus::Done) {
+        ShowProblemCount(); // of the outline still shown
         return result;
+    }
     m_filledByLastClick.reset();
     m_lastProblem.reset();
     m_rootHashes.Restart();

@@ -12,6 +12,7 @@
 #include "ui/view_state.h"
 
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 
 #include <atomic>
@@ -179,6 +180,10 @@ private:
     QCheckBox* m_chkComments = nullptr;
     FindBar* m_findBar = nullptr;
     QLabel* m_problemCount = nullptr;
+    // Says a load is under way once it has taken readingNoteDelay.
+    QLabel* m_readingNote = nullptr;
+    QTimer m_readingSoon;
+    static constexpr std::chrono::milliseconds readingNoteDelay{300};
     ShownFile m_shown;
     QString m_indexFolder; // from --folder, or empty
     // Why the folder views cover another folder than the one remembered; empty when they do not.
