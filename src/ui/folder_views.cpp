@@ -89,10 +89,22 @@ std::optional<LineIndex> LineNow(const FolderPlace& place, const LineStore& line
 
 namespace {
 
-// A line as the outline shows it: UTF-8 where it is valid, Windows-1252 where it is not.
-QString LineText(std::string_view bytes) {
-    return DecodeLineText(bytes, IsValidUtf8(bytes));
+// A line as the outline shows it (UTF-8 where it is valid, Windows-1252 where it is not), cut
+// to `most` characters as a node's label is: a row of a megabyte holds up the list's layout for
+// seconds, and a header that long widens its window far past the screen.
+QString LineText(std::string_view bytes, qsizetype most = OutlineModel::labelBytes) {
+    // No character takes more than four bytes.
+    const std::size_t decoded = std::min(bytes.size(), static_cast<std::size_t>(most) * 4);
+    QString text = DecodeLineText(bytes.substr(0, decoded), IsValidUtf8(bytes));
+    if (text.size() > most) {
+        text.truncate(most);
+        text += QChar(u'\u2026');
+    }
+    return text;
 }
+
+// How much of a name a header shows.
+constexpr qsizetype headerNameCharacters = 80;
 
 } // namespace
 
@@ -170,9 +182,9 @@ void FolderListDialog::ShowRows(const QStringList& rows, std::vector<FolderPlace
 QString FolderListDialog::Shown(const std::string& folder, std::string_view path) const {
     if (!folder.empty() && path.starts_with(folder) && path.size() > folder.size() &&
         (folder.back() == '/' || path[folder.size()] == '/'))
-        return TextFromPath(
-            std::string(path.substr(folder.size() + (folder.back() == '/' ? 0 : 1))));
-    return TextFromPath(std::string(path));
+        path.remove_prefix(folder.size() + (folder.back() == '/' ? 0 : 1));
+    // A line break in a file's name would make every row of the list two lines high.
+    return TextFromPath(path).replace(u'\n', QChar(u'\u21B5'));
 }
 
 void FolderListDialog::keyPressEvent(QKeyEvent* event) {
@@ -465,7 +477,7 @@ void UsesDialog::ListSome() {
 }
 
 void UsesDialog::ShowCount() {
-    const QString name = LineText(m_search.Name());
+    const QString name = LineText(m_search.Name(), headerNameCharacters);
     QString header = (m_count == 1 ? QStringLiteral("%1 use of %2 in %3")
                                    : QStringLiteral("%1 uses of %2 in %3"))
                          .arg(m_count)

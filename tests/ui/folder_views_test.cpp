@@ -365,6 +365,15 @@ void FolderViewsTest::theUsesHeaderNamesTheBlockAsShownAndSaysWhenStopped() {
     QVERIFY(!search.Running());
     QVERIFY2(Header(&dialog).contains(QStringLiteral("(stopped: not every file was searched)")),
              qPrintable(Header(&dialog)));
+
+    // A name of thousands of characters is cut, or the header would widen its window past any
+    // screen.
+    const std::string longName(5000, 'A');
+    window.WriteFile(QStringLiteral("mod/Long.ini"),
+                     QByteArray::fromStdString("Weapon " + longName + "\nEnd\n"));
+    QCOMPARE(UsesListed(mod, &header, longName), QStringList());
+    QVERIFY2(header.size() < 300 && header.contains(QStringLiteral("A… in ")),
+             qPrintable(header.left(300)));
 }
 
 // The list of uses is what the search found; the file may change before a row is chosen. The
