@@ -38,7 +38,7 @@ constexpr std::string_view usage =
     "even where several PATHs reach it (under the first of them). --comments and --top-level\n"
     "go with the outline only.\n"
     "A definition is a line that opens a block while none is open and whose text before ';'\n"
-    "has two words: the block's type and its name.\n"
+    "has at least two words: the block's type is the first and its name the second.\n"
     "\n"
     "  --comments     show end-of-line comments in node texts (as the viewer's check box)\n"
     "  --top-level    print only the root nodes, as right after Load; by default every root\n"
