@@ -120,15 +120,15 @@ void FindBar::Suspend() {
     m_pending = Move::None;
     m_poll->stop();
     m_planSlices->stop();
-    setEnabled(false);
     ShowStatus();
 }
 
 void FindBar::Resume() {
     m_suspended = false;
-    setEnabled(true);
+    // What was typed (or asked with Enter) meanwhile is searched in the new lines.
+    const Move move = std::exchange(m_afterSuspend, Move::None);
     if (!isHidden())
-        Restart(Move::None);
+        Restart(move);
 }
 
 void FindBar::CommentSwitchChanged() {
@@ -143,6 +143,8 @@ void FindBar::Restart(Move move) {
     m_searching = false;
     m_scanning = false;
     m_pending = Move::None;
+    if (m_suspended && move != Move::None)
+        m_afterSuspend = move;
     if (m_suspended || isHidden()) {
         ShowStatus();
         return;
@@ -176,6 +178,8 @@ void FindBar::BuildPlan() {
 }
 
 void FindBar::Request(Move move) {
+    if (m_suspended)
+        m_afterSuspend = move;
     if (m_suspended || !m_searching)
         return;
     m_pending = move;

@@ -42,9 +42,11 @@ public:
     void Open();
     void FindNext();
     void FindPrevious();
-    // A load is about to replace the lines: the scan stops and the bar waits, disabled.
+    // A load is about to replace the lines: the scan stops and the bar waits; what is typed
+    // into it meanwhile is kept.
     void Suspend();
-    // The load is over: the search starts again on what the window holds now.
+    // The load is over: the search starts again on what the window holds now, with the move
+    // asked for meanwhile (the first match of what was typed, or the next one on Enter).
     void Resume();
     // Node texts still to be made follow the comment switch: the search starts again.
     void CommentSwitchChanged();
@@ -80,6 +82,8 @@ private:
     QLabel* m_status = nullptr;
     QTimer* m_poll = nullptr;
     Move m_pending = Move::None;
+    // The move asked for while a load has the lines: made once it gives them back.
+    Move m_afterSuspend = Move::None;
     std::optional<LineIndex> m_from; // the selected line when the pending move was asked for
     bool m_searching = false;        // a search for the current text has been asked for
     bool m_scanning = false;         // and its answers count: the scan started, or has no work
