@@ -194,7 +194,10 @@ Result<TaskId> StartDetached(const std::vector<std::string>& arguments,
     const std::string& name = arguments.front();
     const auto path = FindProgram(QFile::decodeName(QByteArray::fromStdString(name)), folders);
     if (!path)
-        return Failure{"Cannot find the program \"" + name + "\" beside this program or on PATH."};
+        return Failure{name.find('/') != std::string::npos
+                           ? "Cannot find the program \"" + name + "\": no such program is there."
+                           : "Cannot find the program \"" + name +
+                                 "\" beside this program or on PATH."};
     const QByteArray program = QFile::encodeName(*path);
     if (std::any_of(arguments.begin(), arguments.end(), [](const std::string& argument) {
             return argument.find('\0') != std::string::npos;

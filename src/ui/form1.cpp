@@ -33,6 +33,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QShortcut>
 #include <QStyle>
 #include <QStyledItemDelegate>
@@ -798,6 +799,15 @@ bool Form1::GoToLine(LineIndex line) {
 }
 
 void Form1::Command1_Click() {
+    // A hand-off lets events run while it waits for the editor: a click then would start a
+    // second one whose keys could reach the first editor.
+    if (m_handingOff) {
+        QToolTip::showText(m_command1->mapToGlobal(m_command1->rect().bottomLeft()),
+                           QStringLiteral("An editor is being started: try again once it shows"),
+                           m_command1);
+        return;
+    }
+    const QScopedValueRollback handingOff(m_handingOff, true);
     const std::string filename = PathFromText(m_txtFilename->text());
     // The outline of a file that changed since it was read would send a line that now holds
     // something else: the file is read again first, and the selection follows its node.

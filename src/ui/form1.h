@@ -177,6 +177,7 @@ private:
     FolderList* m_dir1 = nullptr;
     FileList* m_file1 = nullptr;
     QPushButton* m_command1 = nullptr;
+    bool m_handingOff = false; // the editor button's work is under way
     QCheckBox* m_chkComments = nullptr;
     FindBar* m_findBar = nullptr;
     QLabel* m_problemCount = nullptr;

@@ -2,8 +2,10 @@
 
 #include "platform/desktop.h"
 
+#include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace ini {
@@ -32,6 +34,8 @@ public:
 
     Result<void> ActivateWindow(TaskId task) override {
         calls.push_back("activate " + std::to_string(task));
+        if (whileActivating)
+            std::exchange(whileActivating, {})(); // as a real wait for the window lets events run
         if (failActivate)
             return Failure{"no window appeared"};
         return {};
@@ -48,6 +52,8 @@ public:
     bool failStart = false;
     bool failActivate = false;
     std::optional<std::string> failKeys;
+    // Run once inside the next ActivateWindow.
+    std::function<void()> whileActivating;
 
 private:
     TaskId m_nextTask = 4242;

@@ -597,6 +597,9 @@ void WindowTest::editorButtonHandsOverSelectedLine() {
     emit window.Tree()->clicked(window.Node(0));
     window.Tree()->setCurrentIndex(window.Node(2));
     window.Find<QLineEdit>("Txt_Filename")->setText(QStringLiteral("/some folder/other.ini"));
+    // A click while the hand-off waits for the editor's window is turned away: a second
+    // hand-off's keys could reach the first editor.
+    window.desktop->whileActivating = [&] { window.Find<QPushButton>("Command1")->click(); };
     window.Find<QPushButton>("Command1")->click();
     const std::vector<std::string> expected = {"start[notepad.exe /some folder/other.ini] mode 1",
                                                "activate 4242", "keys ^g", "keys 3",
