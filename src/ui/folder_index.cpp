@@ -8,6 +8,7 @@
 
 #include <sys/inotify.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -406,8 +407,9 @@ private:
                 AddFolder(path);
             } else if ((event.mask & (IN_DELETE | IN_MOVED_FROM)) != 0) {
                 DropFolder(path);
-            } else if ((event.mask & IN_ATTRIB) != 0 && !Watches(path)) {
-                // A folder that could not be read may be readable now (its mode changed): its
+            } else if ((event.mask & IN_ATTRIB) != 0 &&
+                       (!Watches(path) || ::access(path.c_str(), R_OK | X_OK) != 0)) {
+                // A folder whose mode changed may have become readable, or unreadable: its
                 // failure is told by the listing, so all is listed again. A rare change.
                 m_rebuild = true;
             }

@@ -213,6 +213,11 @@ void FolderIndexTest::buildsWhatAListingAndAWalkFind() {
         QTRY_VERIFY(FileAt(index, tree.Path("shut/d.ini")) != nullptr &&
                     FileAt(index, tree.Path("locked.ini"))->failure == nullptr);
         QTRY_COMPARE(index.Snapshot()->folderFailures.size(), std::size_t(0));
+        // And shut again, its blocks leave the index, which says why.
+        QVERIFY(chmod(tree.Path("shut").c_str(), 0) == 0);
+        QTRY_VERIFY(FileAt(index, tree.Path("shut/d.ini")) == nullptr &&
+                    index.Snapshot()->folderFailures.size() == 1);
+        QVERIFY(chmod(tree.Path("shut").c_str(), 0700) == 0);
     }
 }
 
