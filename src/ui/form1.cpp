@@ -300,6 +300,11 @@ FolderIndex& Form1::Index() {
         connect(m_index, &FolderIndex::changed, this, [this] {
             if (m_goToBlock != nullptr && m_goToBlock->isVisible())
                 m_goToBlock->SetIndex(m_index->Snapshot());
+            // F12 pressed before the folder was read goes once it is, if its line is still the
+            // one selected.
+            if (m_definitionWhenRead && m_index->Snapshot()->complete &&
+                std::exchange(m_definitionWhenRead, std::nullopt) == SelectedKey())
+                GoToDefinition();
         });
     }
     return *m_index;
@@ -415,9 +420,11 @@ void Form1::GoToDefinition() {
         return;
     }
     if (places.empty()) {
-        NoteAtTree(index->complete
-                       ? QStringLiteral("No block of the folder is named on this line")
-                       : QStringLiteral("No block found yet: the folder is still being read"));
+        if (!index->complete)
+            m_definitionWhenRead = SelectedKey();
+        NoteAtTree(index->complete ? QStringLiteral("No block of the folder is named on this line")
+                                   : QStringLiteral("No block found yet: the folder is still being "
+                                                    "read, and the line is looked up once it is"));
         return;
     }
     OpenGoToBlock();
@@ -590,6 +597,7 @@ WalkResult Form1::LoadShown(const std::string& path, std::function<void()> befor
     }
     m_filledByLastClick.reset();
     m_lastProblem.reset();
+    m_definitionWhenRead.reset();
     m_rootHashes.Restart();
     m_model->SetProblems(std::move(result.problems), result.problemsNotKept);
     ShowProblemCount();

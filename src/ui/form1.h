@@ -178,6 +178,8 @@ private:
     FileList* m_file1 = nullptr;
     QPushButton* m_command1 = nullptr;
     bool m_handingOff = false; // the editor button's work is under way
+    // The line F12 was pressed on before the folder was read.
+    std::optional<NodeKey> m_definitionWhenRead;
     QCheckBox* m_chkComments = nullptr;
     FindBar* m_findBar = nullptr;
     QLabel* m_problemCount = nullptr;

@@ -120,6 +120,7 @@ private slots:
     void aRememberedFolderThatIsGoneIsNamed();
     void aPlaceInTheShownFileKeepsItsOpenBlocksAndWhatCannotBeReadIsNamed();
     void anEnterTypedWhileTheFolderIsReadGoesOnceItIsRead();
+    void anF12BeforeTheFolderIsReadGoesOnceItIs();
 };
 
 void FolderViewsTest::goToBlockFindUsesAndGoToDefinition() {
@@ -534,6 +535,20 @@ void FolderViewsTest::anEnterTypedWhileTheFolderIsReadGoesOnceItIsRead() {
     QTRY_COMPARE(gone.size(), std::size_t{1});
     QCOMPARE(gone.front().line, LineIndex{1});
     QVERIFY(QString::fromStdString(gone.front().file).endsWith(QStringLiteral("Guns.ini")));
+}
+
+// F12 as the first key: the folder is not read yet, and the line is looked up once it is.
+void FolderViewsTest::anF12BeforeTheFolderIsReadGoesOnceItIs() {
+    Harness window;
+    const QString mod = ShowWithMod(window);
+    QVERIFY(!mod.isEmpty());
+    window.Load(mod + QStringLiteral("/Units/Tank.ini"));
+    window.ClickNode(0);
+    window.Tree()->setCurrentIndex(window.Node(1)); // PrimaryWeapon = LancerGun
+    QTest::keyClick(window.form.get(), Qt::Key_F12);
+    QTRY_COMPARE(window.Find<QLineEdit>("Txt_Filename")->text(),
+                 mod + QStringLiteral("/Weapons/Guns.ini"));
+    QCOMPARE(window.SelectedLine(), std::optional<LineIndex>(3));
 }
 
 QTEST_MAIN(FolderViewsTest)
