@@ -86,4 +86,19 @@ bool IsValidUtf8(std::string_view text) noexcept {
     return true;
 }
 
+bool StartsLikeUtf16(std::string_view bytes) noexcept {
+    if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF"))
+        return true;
+    if (bytes.size() < 4)
+        return false;
+    const auto ascii = [](char c) { return c > '\0' && static_cast<unsigned char>(c) < 0x80; };
+    // Low byte first, or high byte first.
+    for (const std::size_t low : {0, 1}) {
+        if (ascii(bytes[low]) && bytes[1 - low] == '\0' && ascii(bytes[low + 2]) &&
+            bytes[3 - low] == '\0')
+            return true;
+    }
+    return false;
+}
+
 } // namespace ini

@@ -24,4 +24,9 @@ Utf8Sequence DecodeUtf8(std::string_view bytes) noexcept;
 // Valid UTF-8 from end to end, by the rule above. Text that is not is shown as Windows-1252.
 bool IsValidUtf8(std::string_view text) noexcept;
 
+// Whether a text that starts with `bytes` is UTF-16: its byte order mark either way round, or,
+// without one, two ASCII characters each with a NUL byte beside it. Read byte for byte, such a
+// text has a NUL beside every letter.
+bool StartsLikeUtf16(std::string_view bytes) noexcept;
+
 } // namespace ini

@@ -498,8 +498,14 @@ void EditorWindowTest::largeFileOpensReadOnly() {
     QCOMPARE(ReadAll(path), bytes);
 }
 
-// One line too long for the text widget to repaint at every caret blink.
+// One line too long for the text widget to repaint at every caret blink; and UTF-16 text,
+// shown byte for byte, where a character typed would shift every one after it out of step.
 void EditorWindowTest::longLineOpensReadOnly() {
+    EditorWindow& utf16 = OpenShown(WriteFile("utf16.ini", QByteArray("O\0b\0j\0\r\0\n\0", 10)));
+    QVERIFY2(utf16.statusBar()->currentMessage().startsWith("UTF-16 text opens read-only"),
+             qPrintable(utf16.statusBar()->currentMessage()));
+    QVERIFY(!utf16.findChild<QPlainTextEdit*>("text")->isVisible());
+
     const QByteArray bytes =
         "Object A\r\n  Data = " + QByteArray(kMaxEditableLineLength, 'x') + "\r\nEnd\r\n";
     EditorWindow& window = OpenShown(WriteFile("long.ini", bytes));
@@ -539,6 +545,11 @@ void EditorWindowTest::undoAndRedoFromTheMenu() {
     QCOMPARE(ShownTitle(window), "five.ini* - Ln 2, Col 3");
     QVERIFY(undo.isEnabled());
     QVERIFY(!redo.isEnabled());
+
+    // Ctrl+Y redoes too, as Windows editors do.
+    undo.trigger();
+    QTest::keyClick(Focused(), Qt::Key_Y, Qt::ControlModifier);
+    QCOMPARE(text->document()->findBlockByNumber(1).text(), "ab  Speed = 10 ; comment");
 }
 
 // Matches are found whatever their case, from the caret on, round the end and back round

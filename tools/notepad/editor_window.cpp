@@ -7,6 +7,7 @@
 #include "notepad/line_text_edit.h"
 #include "notepad/path_text.h"
 #include "notepad/text_find_bar.h"
+#include "parse/text_encoding.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -123,6 +124,9 @@ void EditorWindow::CreateEditActions() {
     m_redo = AddHistoryAction(*edit, *m_edit, tr("&Redo"), QKeySequence::Redo,
                               &QPlainTextEdit::redo, &QPlainTextEdit::redoAvailable);
     m_redo->setObjectName(QStringLiteral("redo"));
+    // Ctrl+Y as well, where Windows editors have it; the desktop's own key stays first.
+    m_redo->setShortcuts(QKeySequence::keyBindings(QKeySequence::Redo)
+                         << QKeySequence(Qt::CTRL | Qt::Key_Y));
     edit->addSeparator();
 
     edit->addAction(tr("&Find..."), this, &EditorWindow::OpenFind)
@@ -171,6 +175,13 @@ void EditorWindow::Open(const QString& path) {
             RefuseSavingOverUnread();
             ShowError(FailureText(read.failure()));
         }
+    } else if (StartsLikeUtf16(std::string_view(read.value().constData(),
+                                                static_cast<std::size_t>(read.value().size())))) {
+        // Shown byte for byte, a NUL stands beside every letter, and a character typed would
+        // shift every one after it out of step.
+        OpenReadOnly(tr("UTF-16 text opens read-only: it is shown byte for byte, and an edit "
+                        "would break every character after it"));
+        return;
     } else {
         const QByteArray& bytes = read.value();
         TextDocument document = TextDocument::FromBytes(
@@ -243,7 +254,7 @@ void EditorWindow::ShowError(const QString& message) {
 
 bool EditorWindow::Save() {
     if (IsReadOnly()) {
-        ShowError(tr("Not saved: large files open read-only"));
+        ShowError(tr("Not saved: the file opened read-only"));
         return false;
     }
     if (m_path.isEmpty())
@@ -257,7 +268,7 @@ bool EditorWindow::Save() {
 
 bool EditorWindow::SaveAs() {
     if (IsReadOnly()) {
-        ShowError(tr("Not saved: large files open read-only"));
+        ShowError(tr("Not saved: the file opened read-only"));
         return false;
     }
     const QString path = QFileDialog::getSaveFileName(this, tr("Save As"), m_path);

@@ -1,6 +1,7 @@
 #include "outline/check/structure_checks.h"
 
 #include "parse/definition_counts.h"
+#include "parse/text_encoding.h"
 
 #include <algorithm>
 #include <bit>
@@ -232,26 +233,10 @@ void StructureChecks::LookForBlank(LineIndex index, std::string_view line,
         CheckBlank(index, word, stacks);
 }
 
-namespace {
-
-// Two ASCII characters as UTF-16 stores them, low byte first (`lowFirst`) or high byte first:
-// what a file saved without a byte order mark starts with.
-bool TwoUtf16AsciiCharacters(std::string_view bytes, bool lowFirst) noexcept {
-    if (bytes.size() < 4)
-        return false;
-    const auto ascii = [](char c) { return c > '\0' && static_cast<unsigned char>(c) < 0x80; };
-    const std::size_t low = lowFirst ? 0 : 1;
-    return ascii(bytes[low]) && bytes[1 - low] == '\0' && ascii(bytes[low + 2]) &&
-           bytes[3 - low] == '\0';
-}
-
-} // namespace
-
 void StructureChecks::TextStarts(std::string_view bytes) {
-    // Its byte order mark, either way round, or no mark and its first characters. A NUL byte
-    // then stands beside every ASCII letter, so no block name and no end line is read as such.
-    if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF") ||
-        TwoUtf16AsciiCharacters(bytes, true) || TwoUtf16AsciiCharacters(bytes, false))
+    // A NUL byte then stands beside every ASCII letter, so no block name and no end line is read
+    // as such.
+    if (StartsLikeUtf16(bytes))
         Add(0, "the file is UTF-16 text, which is read byte for byte: none of its block names or "
                "end lines is read as such; save it as ANSI or UTF-8 text");
 }
