@@ -132,6 +132,13 @@ else
     code=$?
     [[ $code -eq 1 ]] && pass || fail "no memory: exit $code ($(cat "$tmp/err"))"
     error_says "no memory" "not enough memory"
+    # --duplicates keeps every definition: short of memory for them, it says so and exits 1.
+    python3 -c "import sys; sys.stdout.write(''.join('Weapon G%d\nEnd\n' % i for i in range(2000000)))" \
+        >"$tmp/many.ini"
+    (ulimit -v 100000 && exec "$tool" --duplicates "$tmp/many.ini") >"$tmp/out" 2>"$tmp/err"
+    code=$?
+    [[ $code -eq 1 ]] && pass || fail "no memory for duplicates: exit $code ($(cat "$tmp/err"))"
+    error_says "no memory for duplicates" "not enough memory"
 fi
 
 finish

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -287,9 +288,14 @@ public:
     // Reads a file on helper `helper` (0: the caller), keeping up to mostKept bytes of output.
     FileOutput Read(const std::string& path, std::size_t helper) {
         FileOutput output;
-        // A file's output runs to a hundred KiB and more: growing it step by step copied it
-        // again and again into fresh pages, a sixth of the time of --definitions.
-        output.text.reserve(mostKept);
+        try {
+            // A file's output runs to a hundred KiB and more: growing it step by step copied it
+            // again and again into fresh pages, a sixth of the time of --definitions.
+            output.text.reserve(mostKept);
+        } catch (const std::bad_alloc&) {
+            output.done = ini::NotEnoughMemory("read " + path);
+            return output;
+        }
         output.done = Index(path, m_rooms[helper], output, [&output] {
             output.tooMuch = true;
             return false;
@@ -297,22 +303,15 @@ public:
         return output;
     }
 
-    // Prints what a file gave, at its turn; false when the output failed.
+    // Prints what a file gave, at its turn; false when the output failed, or when memory ran
+    // short for what --duplicates gathers: its groups would be wrong, so the run ends.
     bool Print(std::size_t file, const std::string& path, FileOutput output, int& status) {
-        if (output.tooMuch) {
-            output = FileOutput{};
-            output.done = Index(path, m_rooms[0], output, [this, &output] {
-                const bool written = m_out.Write(output.text);
-                output.text.clear();
-                return written;
-            });
+        try {
+            return PrintFile(file, path, std::move(output), status);
+        } catch (const std::bad_alloc&) {
+            Settle(m_out, ini::NotEnoughMemory("gather the definitions of " + path), status);
+            return false;
         }
-        output.definitions.ForEach(
-            [&](const ini::DefinitionLine& definition) { m_groups.Add(file, definition); });
-        if (m_out.Write(output.text) && output.done.ok())
-            return true;
-        // What came before the failure is written first, so the two read in order.
-        return Settle(m_out, output.done, status);
     }
 
     // Prints each group of definitions of one type and name; whether there was any.
@@ -334,6 +333,23 @@ public:
     static constexpr std::size_t mostKept = std::size_t{256} << 10;
 
 private:
+    bool PrintFile(std::size_t file, const std::string& path, FileOutput output, int& status) {
+        if (output.tooMuch) {
+            output = FileOutput{};
+            output.done = Index(path, m_rooms[0], output, [this, &output] {
+                const bool written = m_out.Write(output.text);
+                output.text.clear();
+                return written;
+            });
+        }
+        output.definitions.ForEach(
+            [&](const ini::DefinitionLine& definition) { m_groups.Add(file, definition); });
+        if (m_out.Write(output.text) && output.done.ok())
+            return true;
+        // What came before the failure is written first, so the two read in order.
+        return Settle(m_out, output.done, status);
+    }
+
     // Reads the file into `output`; `full()` is asked once its text holds mostKept bytes and
     // says whether to go on.
     template <typename Full>
@@ -415,8 +431,12 @@ int PrintIndex(const Options& options, Output& out) {
         });
     if (!written)
         return 1;
-    if (options.mode == Mode::Duplicates && printer.PrintDuplicates(listed.files))
-        status = 1;
+    try {
+        if (options.mode == Mode::Duplicates && printer.PrintDuplicates(listed.files))
+            status = 1;
+    } catch (const std::bad_alloc&) {
+        return Settle(out, ini::NotEnoughMemory("group the duplicates"), status), 1;
+    }
     return Settle(out, {}, status) ? status : 1;
 }
 
