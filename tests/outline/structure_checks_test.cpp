@@ -94,6 +94,10 @@ TEST(StructureChecks, EachMistakeIsNamedWhereItIs) {
          {{0, utf16}}},
         {"UTF-16 big end first without a mark", std::string("\0E\0n\0d", 6), {{0, utf16}}},
         {"NUL bytes that are no text", std::string("\0\0\0\0Version = 1\n", 16), {}},
+        {"control bytes are quoted by their value, not sent to the terminal",
+         "End \x1b[31m\x7f\n",
+         {{0, "'End <0x1B>[31m<0x7F>' at line 1 closes no block: none is open here, so it is "
+              "passed over"}}},
         {"a first line that only starts like one", "\xFFVersion = 1\n", {}},
         {"nested blocks of one name are not definitions",
          "Object A\n  Draw = ModelA\n  End\n  Draw = ModelA\n  End\nEnd\n",

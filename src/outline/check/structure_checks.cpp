@@ -29,11 +29,19 @@ std::size_t BlankAt(std::string_view text) noexcept {
     }
 }
 
-// The text as a message quotes it: blanks that do not show are named.
+// The text as a message quotes it: blanks that do not show are named, and other control bytes
+// given by their value, so that a message never drives the terminal it is printed on.
 std::string Quoted(std::string_view text) {
     std::string out = "'";
     while (!text.empty()) {
         const std::size_t blank = BlankAt(text);
+        const auto byte = static_cast<unsigned char>(text.front());
+        if (blank == 0 && (byte < 0x20 || byte == 0x7F)) {
+            static constexpr char digits[] = "0123456789ABCDEF";
+            out.append("<0x").append(1, digits[byte >> 4]).append(1, digits[byte & 15]) += '>';
+            text.remove_prefix(1);
+            continue;
+        }
         if (blank == 0) {
             out += text.front();
             text.remove_prefix(1);
