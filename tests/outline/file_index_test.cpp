@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -259,6 +260,25 @@ TEST(FindUses, AgreesWithTheWalkAcrossPieces) {
         SCOPED_TRACE(shift);
         EXPECT_EQ(IndexOf(bytes).uses.size(), 7u);
     }
+}
+
+// A long line that holds a use is kept in $TMPDIR until it ends, where the user has room: /tmp
+// is often a small file system in memory.
+TEST(IndexSink, ALongLineIsKeptInTmpdir) {
+    Keywords keywords;
+    keywords.InitKeywords();
+    const test::TempFile file("Value = Tank " + std::string(std::size_t{3} << 20, 'x') + "\n");
+    const char* const was = std::getenv("TMPDIR");
+    const std::string saved = was != nullptr ? was : "";
+    ASSERT_EQ(setenv("TMPDIR", "/nonexistent/folder-of-this-test", 1), 0);
+    const Result<void> search = FindUses(FileReader::Open(file.Path()).value(), keywords, "Tank",
+                                         [](LineIndex, std::string_view, bool) { return true; });
+    if (was != nullptr)
+        setenv("TMPDIR", saved.c_str(), 1);
+    else
+        unsetenv("TMPDIR");
+    ASSERT_FALSE(search.ok());
+    EXPECT_NE(search.error().find("temporary file"), std::string::npos) << search.error();
 }
 
 // A long line that is only spaces before its name: the name is still the definition's.

@@ -2,9 +2,13 @@
 
 #include "outline/walk/walk_to_sink.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <iterator>
 #include <new>
@@ -15,6 +19,22 @@ namespace {
 
 // How much of a long line is read back from its temporary file at a time.
 constexpr std::size_t replayBytes = std::size_t{64} << 10;
+
+// A temporary file in $TMPDIR (or /tmp), gone from its folder at once: std::tmpfile looks at
+// /tmp only, which is a small memory-backed file system on many desktops.
+std::FILE* TemporaryFile() {
+    const char* const folder = std::getenv("TMPDIR");
+    std::string path =
+        std::string(folder != nullptr && *folder != '\0' ? folder : "/tmp") + "/ini-outline-XXXXXX";
+    const int descriptor = ::mkostemp(path.data(), O_CLOEXEC);
+    if (descriptor < 0)
+        return nullptr;
+    ::unlink(path.c_str());
+    std::FILE* const file = ::fdopen(descriptor, "w+b");
+    if (file == nullptr)
+        ::close(descriptor);
+    return file;
+}
 
 } // namespace
 
@@ -175,7 +195,7 @@ void IndexSink::Spool(std::string_view bytes) {
         return;
     errno = 0;
     if (!m_spool) {
-        m_spool.reset(std::tmpfile());
+        m_spool.reset(TemporaryFile());
         if (!m_spool)
             return Fail("in a temporary file");
     }
