@@ -97,6 +97,7 @@ private slots:
     void longLineOpensReadOnly();
 
     void undoAndRedoFromTheMenu();
+    void anEndBySignalKeepsWhatWasNotSaved();
     void findStepsThroughMatchesAndWraps();
     void findWithoutMatchLeavesTheCaret();
     void findInReadOnlyView();
@@ -550,6 +551,26 @@ void EditorWindowTest::undoAndRedoFromTheMenu() {
     undo.trigger();
     QTest::keyClick(Focused(), Qt::Key_Y, Qt::ControlModifier);
     QCOMPARE(text->document()->findBlockByNumber(1).text(), "ab  Speed = 10 ; comment");
+}
+
+// A logout or a kill leaves no time to ask: what was typed and not saved goes beside the file,
+// which stays as it was, in the file's own encoding and line ends.
+void EditorWindowTest::anEndBySignalKeepsWhatWasNotSaved() {
+    const QString path = WriteFile("kept.ini", kFiveLines);
+    EditorWindow& window = OpenShown(path);
+    const Result<QString> nothing = window.KeepUnsaved();
+    QVERIFY(nothing.ok() && nothing.value().isEmpty());
+    QVERIFY(!QFileInfo::exists(path + ".unsaved"));
+
+    GoTo("3");
+    QTest::keyClicks(Focused(), "ab");
+    const Result<QString> kept = window.KeepUnsaved();
+    QVERIFY(kept.ok());
+    QCOMPARE(kept.value(), path + ".unsaved");
+    QCOMPARE(
+        ReadAll(path + ".unsaved"),
+        QByteArray("Object Alpha\r\n  Speed = 10 ; comment\r\nab  Name = x\r\nEnd\r\nEnd\r\n"));
+    QCOMPARE(ReadAll(path), kFiveLines);
 }
 
 // Matches are found whatever their case, from the caret on, round the end and back round

@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDatabase>
@@ -318,6 +319,21 @@ bool EditorWindow::SaveTo(const QString& path) {
     text.setModified(false);
     statusBar()->showMessage(tr("Saved %1").arg(ShownPath(path)), 5000);
     return true;
+}
+
+Result<QString> EditorWindow::KeepUnsaved() {
+    if (IsReadOnly() || !m_edit->document()->isModified())
+        return QString();
+    const QString path =
+        (m_path.isEmpty() ? QDir::home().filePath(QStringLiteral("untitled")) : m_path) +
+        QStringLiteral(".unsaved");
+    const Result<QByteArray> bytes =
+        m_document.WithLines(CollectLines(*m_edit->document())).ToBytes();
+    if (!bytes.ok())
+        return bytes.failure();
+    if (const Result<void> written = WriteFileBytes(path, bytes.value()); !written.ok())
+        return written.failure();
+    return path;
 }
 
 void EditorWindow::closeEvent(QCloseEvent* event) {

@@ -54,6 +54,12 @@ public:
     bool Save();
     bool SaveAs();
 
+    // For an end by a signal (a logout, a kill), which leaves no time to ask: changes not saved
+    // are written beside the file, as its name with ".unsaved" added (a new file, never the
+    // file itself; in the home folder for a text never saved). Gives where they went, empty
+    // when there were none, or why they could not be kept.
+    Result<QString> KeepUnsaved();
+
     // Puts the caret at the start of line (counted from 1, clamped to the text) and closes the
     // go-to-line bar.
     void GoToLine(qint64 line);

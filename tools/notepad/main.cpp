@@ -1,9 +1,10 @@
 #include "notepad/editor_window.h"
 #include "notepad/path_text.h"
-#include "platform/quit_signals.h"
 #include "notepad/remote_control.h"
+#include "platform/quit_signals.h"
 
 #include <QApplication>
+#include <QFile>
 
 #include <csignal>
 #include <cstdio>
@@ -30,6 +31,17 @@ bool AnswersAlone(int argc, char* argv[], int& code) {
     if (code != 0)
         std::perror("notepad: cannot write to standard output");
     return true;
+}
+
+// Ended by a signal: what was typed and not saved is kept, and stderr says where.
+void KeepUnsaved(ini::EditorWindow& window) {
+    const ini::Result<QString> kept = window.KeepUnsaved();
+    if (!kept.ok())
+        std::fprintf(stderr, "notepad: the changes not saved could not be kept: %s\n",
+                     kept.failure().message.c_str());
+    else if (!kept.value().isEmpty())
+        std::fprintf(stderr, "notepad: the changes not saved were written to %s\n",
+                     QFile::encodeName(kept.value()).constData());
 }
 
 } // namespace
@@ -71,6 +83,8 @@ int main(int argc, char* argv[]) {
         if (quitSignals.Caught() == 0)
             code = QApplication::exec();
         caught = quitSignals.Caught();
+        if (caught != 0)
+            KeepUnsaved(window);
     }
     // Only now that the channel is gone.
     if (caught != 0)
