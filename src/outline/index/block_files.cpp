@@ -113,7 +113,8 @@ BlockFiles ListBlockFiles(const std::vector<std::string>& paths,
             ListFolder(path, found, onFolder);
         else
             found.files.push_back(path);
-        // Within one folder every file has one path: links inside are not followed.
+        // Within one folder every file has one path, as links inside are not followed (a hard
+        // link aside, which a mod folder hardly holds: a stat of every file would cost more).
         if (paths.size() > 1)
             DropFilesSeenBefore(found.files, from, seen);
     }
