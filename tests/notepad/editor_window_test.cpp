@@ -502,6 +502,10 @@ void EditorWindowTest::largeFileOpensReadOnly() {
 // One line too long for the text widget to repaint at every caret blink; and UTF-16 text,
 // shown byte for byte, where a character typed would shift every one after it out of step.
 void EditorWindowTest::longLineOpensReadOnly() {
+    EditorWindow& many = OpenShown(WriteFile("many.ini", QByteArray(kMaxEditableLines + 1, '\n')));
+    QVERIFY2(many.statusBar()->currentMessage().startsWith("Files of more than"),
+             qPrintable(many.statusBar()->currentMessage()));
+
     EditorWindow& utf16 = OpenShown(WriteFile("utf16.ini", QByteArray("O\0b\0j\0\r\0\n\0", 10)));
     QVERIFY2(utf16.statusBar()->currentMessage().startsWith("UTF-16 text opens read-only"),
              qPrintable(utf16.statusBar()->currentMessage()));

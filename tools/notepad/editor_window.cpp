@@ -188,6 +188,13 @@ void EditorWindow::Open(const QString& path) {
         TextDocument document = TextDocument::FromBytes(
             std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
         const auto& lines = document.Lines();
+        if (lines.size() > kMaxEditableLines) {
+            OpenReadOnly(tr("Files of more than %1 lines open read-only: %2 holds %3")
+                             .arg(kMaxEditableLines)
+                             .arg(FileName())
+                             .arg(lines.size()));
+            return;
+        }
         const auto longest = std::max_element(lines.begin(), lines.end(), [](auto& a, auto& b) {
             return a.text.size() < b.text.size();
         });
