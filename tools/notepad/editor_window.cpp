@@ -11,7 +11,9 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDatabase>
@@ -399,8 +401,25 @@ void EditorWindow::Find(SearchDirection direction) {
     const TextPlace from = SearchStart(direction);
     std::optional<FoundText> found;
     if (IsReadOnly()) {
+        // Millions of lines take seconds: the window is painted meanwhile and says how far the
+        // search is; keys and clicks wait, so the lines cannot change under it.
+        QElapsedTimer sincePaint;
+        sincePaint.start();
+        const qint64 lines = m_large->LineCount();
+        const QString before = statusBar()->currentMessage();
+        bool told = false;
+        const auto looked = [&](qint64 count) {
+            if (sincePaint.elapsed() < 16)
+                return;
+            statusBar()->showMessage(tr("Searching... %1%").arg(count * 100 / lines));
+            told = true;
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            sincePaint.restart();
+        };
         const auto lineText = [this](qint64 line) { return m_large->LineText(line); };
-        found = FindText(m_large->LineCount(), lineText, from, needle, direction);
+        found = FindText(lines, lineText, from, needle, direction, looked);
+        if (told)
+            statusBar()->showMessage(before);
     } else {
         const QTextDocument* text = m_edit->document();
         const auto lineText = [text](qint64 line) {

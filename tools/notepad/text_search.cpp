@@ -17,12 +17,16 @@ qsizetype FindInLine(const QString& text, QStringView needle, qsizetype from,
 } // namespace
 
 std::optional<FoundText> FindText(qint64 lineCount, const std::function<QString(qint64)>& lineText,
-                                  TextPlace from, QStringView needle, SearchDirection direction) {
+                                  TextPlace from, QStringView needle, SearchDirection direction,
+                                  const std::function<void(qint64 looked)>& looked) {
+    constexpr qint64 linesBetweenLooks = 4096;
     if (needle.isEmpty() || from.line < 0 || from.line >= lineCount || from.column < 0)
         return std::nullopt;
     const qint64 step = direction == SearchDirection::Forward ? 1 : -1;
     // The last step comes back to the first line, for the part of it the first step skipped.
     for (qint64 steps = 0; steps <= lineCount; ++steps) {
+        if (looked && steps % linesBetweenLooks == linesBetweenLooks - 1)
+            looked(steps);
         const qint64 line = ((from.line + step * steps) % lineCount + lineCount) % lineCount;
         const QString text = lineText(line);
         const qsizetype start = steps == 0
