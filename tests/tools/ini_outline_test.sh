@@ -27,6 +27,15 @@ check "--check form" grep -qx "$tmp/mistakes.ini:3: warning: 'End' at line 3 clo
 "$tool" --check "$source_dir/samples/Units.ini" >"$tmp/out"
 check "--check of a sound file: exit 0" test $? -eq 0
 check "--check of a sound file: silent" test ! -s "$tmp/out"
+# A folder stands for its block files, as a CI job checks a whole mod.
+mkdir -p "$tmp/mod/sub"
+cp "$tmp/mistakes.ini" "$tmp/mod/sub/b.INI"
+cp "$source_dir/samples/Units.ini" "$tmp/mod/a.ini"
+printf 'End\n' >"$tmp/mod/notes.txt"
+"$tool" --check "$tmp/mod" >"$tmp/out"
+check "--check of a folder: exit 1" test $? -eq 1
+check "--check of a folder: its block files" test "$(cut -d: -f1 "$tmp/out" | sort -u)" = "$tmp/mod/sub/b.INI"
+check "--check of a folder: every problem" test "$(wc -l <"$tmp/out")" -eq 5
 "$tool" --check /nonexistent/file.ini >"$tmp/out" 2>"$tmp/err"
 check "--check of a missing file: exit 1" test $? -eq 1
 check "--check of a missing file: said on stderr" grep -q "No such file or directory" "$tmp/err"

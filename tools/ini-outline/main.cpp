@@ -8,6 +8,8 @@
 #include "parse/in_order.h"
 #include "parse/keywords.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -23,7 +25,7 @@ namespace {
 
 constexpr std::string_view usage =
     "Usage: ini-outline [--comments] [--top-level] [--null] FILE...\n"
-    "       ini-outline --check [--null] FILE...\n"
+    "       ini-outline --check [--null] PATH...\n"
     "       ini-outline --definitions [--null] PATH...\n"
     "       ini-outline --uses NAME [--null] PATH...\n"
     "       ini-outline --duplicates [--null] PATH...\n"
@@ -47,7 +49,8 @@ constexpr std::string_view usage =
     "  --check        print each structure problem instead, as FILE:LINE: warning: MESSAGE\n"
     "                 (LINE counts from 1): a block never closed, an End that closes none,\n"
     "                 a block name or End followed by a tab, a top-level block defined twice,\n"
-    "                 a file of UTF-16 text\n"
+    "                 a file of UTF-16 text; a folder PATH stands for its block files, the\n"
+    "                 files given stay in their order\n"
     "  --definitions  print each definition as FILE<TAB>LINE<TAB>TYPE<TAB>NAME\n"
     "  --uses NAME    print each line whose text before ';' holds NAME as a whole word (no\n"
     "                 ASCII letter, digit or _ next to it), as FILE:LINE:LINE-TEXT, the form of\n"
@@ -214,13 +217,34 @@ bool Settle(Output& out, const ini::Result<void>& done, int& status) {
 }
 
 // The outline or the structure problems, file by file.
+// The files --check looks at: each FILE given, in its place, and for a folder given, the block
+// files in it and below, as the index reads them (a CI job checks a whole mod folder at once).
+std::vector<std::string> FilesToCheck(const std::vector<std::string>& given, int& status) {
+    std::vector<std::string> files;
+    for (const std::string& path : given) {
+        struct stat info {};
+        if (::stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+            files.push_back(path);
+            continue;
+        }
+        ini::BlockFiles listed = ini::ListBlockFiles({path});
+        for (const ini::Failure& failure : listed.failures)
+            ReportFailure(failure);
+        status = listed.failures.empty() ? status : 1;
+        files.insert(files.end(), listed.files.begin(), listed.files.end());
+    }
+    return files;
+}
+
 int PrintOutlines(Options& options, Output& out) {
     // Big output pieces go straight to the file descriptor.
     std::setvbuf(stdout, nullptr, _IONBF, 0);
     ini::Keywords keywords;
     keywords.InitKeywords();
-    const bool several = options.files.size() > 1;
     int status = 0;
+    if (options.mode == Mode::Check)
+        options.files = FilesToCheck(options.files, status);
+    const bool several = options.files.size() > 1;
     for (const std::string& path : options.files) {
         options.stream.prefix = several ? Lead(path, '\t', options.null) : std::string();
         ini::Result<ini::FileReader> file = ini::FileReader::Open(path);
