@@ -366,8 +366,11 @@ private:
                 return written;
             });
         }
-        output.definitions.ForEach(
-            [&](const ini::DefinitionLine& definition) { m_groups.Add(file, definition); });
+        // A file that could not be read to its end (it changed meanwhile, say) gives no
+        // groups: its definitions may come from two versions of it.
+        if (output.done.ok())
+            output.definitions.ForEach(
+                [&](const ini::DefinitionLine& definition) { m_groups.Add(file, definition); });
         if (m_out.Write(output.text) && output.done.ok())
             return true;
         // What came before the failure is written first, so the two read in order.
