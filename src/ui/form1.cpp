@@ -137,6 +137,24 @@ Form1::~Form1() {
         m_useSearch->Cancel();
 }
 
+void Form1::CreateStatusLabels() {
+    m_problemCount = Place<QLabel>(this, "Problem_Count", layout::problemCount);
+    m_problemCount->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_problemCount->hide();
+    // In the count's place while a long load runs: an outline that stays as it was, or an empty
+    // tree, says nothing of a read under way.
+    m_readingNote = Place<QLabel>(this, "Reading_Note", layout::problemCount);
+    m_readingNote->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_readingNote->setText(QStringLiteral("Reading..."));
+    m_readingNote->hide();
+    m_readingSoon.setSingleShot(true);
+    m_readingSoon.setInterval(readingNoteDelay);
+    connect(&m_readingSoon, &QTimer::timeout, this, [this] {
+        m_problemCount->hide();
+        m_readingNote->show();
+    });
+}
+
 void Form1::CreateFindBar() {
     // Hidden until Ctrl+F; it then covers the check box, and the editor button stays in reach.
     FindHost host;
@@ -186,22 +204,7 @@ void Form1::CreateControls() {
     condensed.setStretch(QFont::Condensed);
     m_chkComments->setFont(condensed);
 
-    m_problemCount = Place<QLabel>(this, "Problem_Count", layout::problemCount);
-    m_problemCount->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    m_problemCount->hide();
-    // In the count's place while a long load runs: an outline that stays as it was, or an empty
-    // tree, says nothing of a read under way.
-    m_readingNote = Place<QLabel>(this, "Reading_Note", layout::problemCount);
-    m_readingNote->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    m_readingNote->setText(QStringLiteral("Reading..."));
-    m_readingNote->hide();
-    m_readingSoon.setSingleShot(true);
-    m_readingSoon.setInterval(readingNoteDelay);
-    connect(&m_readingSoon, &QTimer::timeout, this, [this] {
-        m_problemCount->hide();
-        m_readingNote->show();
-    });
-
+    CreateStatusLabels();
     CreateFindBar();
 
     // The lists start on the current folder, before any handler is connected; a current folder

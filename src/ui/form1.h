@@ -126,6 +126,8 @@ protected:
 
 private:
     void CreateControls();
+    // The problem count and, in its place while a long load runs, the note that says so.
+    void CreateStatusLabels();
     void CreateFindBar();
     void ConnectHandlers();
     void ShowFolderOf(const QString& path);

@@ -178,33 +178,12 @@ void EditorWindow::Open(const QString& path) {
             RefuseSavingOverUnread();
             ShowError(FailureText(read.failure()));
         }
-    } else if (StartsLikeUtf16(std::string_view(read.value().constData(),
-                                                static_cast<std::size_t>(read.value().size())))) {
-        // Shown byte for byte, a NUL stands beside every letter, and a character typed would
-        // shift every one after it out of step.
-        OpenReadOnly(tr("UTF-16 text opens read-only: it is shown byte for byte, and an edit "
-                        "would break every character after it"));
-        return;
     } else {
         const QByteArray& bytes = read.value();
-        TextDocument document = TextDocument::FromBytes(
-            std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
-        const auto& lines = document.Lines();
-        if (lines.size() > kMaxEditableLines) {
-            OpenReadOnly(tr("Files of more than %1 lines open read-only: %2 holds %3")
-                             .arg(kMaxEditableLines)
-                             .arg(FileName())
-                             .arg(lines.size()));
-            return;
-        }
-        const auto longest = std::max_element(lines.begin(), lines.end(), [](auto& a, auto& b) {
-            return a.text.size() < b.text.size();
-        });
-        if (longest != lines.end() && longest->text.size() > kMaxEditableLineLength) {
-            OpenReadOnly(tr("Files with lines over %1 characters open read-only: line %2 holds %3")
-                             .arg(kMaxEditableLineLength)
-                             .arg(longest - lines.begin() + 1)
-                             .arg(longest->text.size()));
+        const std::string_view view(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+        TextDocument document = TextDocument::FromBytes(view);
+        if (const std::optional<QString> why = WhyNotEditable(view, document)) {
+            OpenReadOnly(*why);
             return;
         }
         m_document = std::move(document);
@@ -216,6 +195,29 @@ void EditorWindow::Open(const QString& path) {
     m_edit->moveCursor(QTextCursor::Start);
     UpdatePosition();
     UpdateFormatLabel();
+}
+
+std::optional<QString> EditorWindow::WhyNotEditable(std::string_view bytes,
+                                                    const TextDocument& document) const {
+    // Shown byte for byte, UTF-16 has a NUL beside every letter, and a character typed would
+    // shift every one after it out of step.
+    if (StartsLikeUtf16(bytes))
+        return tr("UTF-16 text opens read-only: it is shown byte for byte, and an edit would "
+                  "break every character after it");
+    const auto& lines = document.Lines();
+    if (lines.size() > kMaxEditableLines)
+        return tr("Files of more than %1 lines open read-only: %2 holds %3")
+            .arg(kMaxEditableLines)
+            .arg(FileName())
+            .arg(lines.size());
+    const auto longest = std::max_element(
+        lines.begin(), lines.end(), [](auto& a, auto& b) { return a.text.size() < b.text.size(); });
+    if (longest != lines.end() && longest->text.size() > kMaxEditableLineLength)
+        return tr("Files with lines over %1 characters open read-only: line %2 holds %3")
+            .arg(kMaxEditableLineLength)
+            .arg(longest - lines.begin() + 1)
+            .arg(longest->text.size());
+    return std::nullopt;
 }
 
 void EditorWindow::OpenReadOnly(const QString& why) {

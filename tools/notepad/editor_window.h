@@ -9,6 +9,8 @@
 
 #include <cstddef>
 #include <functional>
+#include <optional>
+#include <string_view>
 
 class QAction;
 class QLabel;
@@ -79,6 +81,9 @@ private:
     void CreateActions();
     void CreateEditActions();
     void OpenReadOnly(const QString& why);
+    // Why a file read as `bytes` into `document` opens read-only, if it does.
+    std::optional<QString> WhyNotEditable(std::string_view bytes,
+                                          const TextDocument& document) const;
     void ShowEditable(bool editable);
     // Something is at m_path that was not read; saving the empty text there would destroy it.
     void RefuseSavingOverUnread();
