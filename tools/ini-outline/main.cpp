@@ -8,8 +8,6 @@
 #include "parse/in_order.h"
 #include "parse/keywords.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -216,18 +214,13 @@ bool Settle(Output& out, const ini::Result<void>& done, int& status) {
     return true;
 }
 
-// The outline or the structure problems, file by file.
 // The files --check looks at: each FILE given, in its place, and for a folder given, the block
 // files in it and below, as the index reads them (a CI job checks a whole mod folder at once).
 std::vector<std::string> FilesToCheck(const std::vector<std::string>& given, int& status) {
     std::vector<std::string> files;
     for (const std::string& path : given) {
-        struct stat info {};
-        if (::stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-            files.push_back(path);
-            continue;
-        }
-        ini::BlockFiles listed = ini::ListBlockFiles({path});
+        // One path at a time: a file stands for itself, in its place.
+        const ini::BlockFiles listed = ini::ListBlockFiles({path});
         for (const ini::Failure& failure : listed.failures)
             ReportFailure(failure);
         status = listed.failures.empty() ? status : 1;
@@ -236,6 +229,7 @@ std::vector<std::string> FilesToCheck(const std::vector<std::string>& given, int
     return files;
 }
 
+// The outline or the structure problems, file by file.
 int PrintOutlines(Options& options, Output& out) {
     // Big output pieces go straight to the file descriptor.
     std::setvbuf(stdout, nullptr, _IONBF, 0);
@@ -462,7 +456,8 @@ int PrintIndex(const Options& options, Output& out) {
         if (options.mode == Mode::Duplicates && printer.PrintDuplicates(listed.files))
             status = 1;
     } catch (const std::bad_alloc&) {
-        return Settle(out, ini::NotEnoughMemory("group the duplicates"), status), 1;
+        Settle(out, ini::NotEnoughMemory("group the duplicates"), status);
+        return 1;
     }
     return Settle(out, {}, status) ? status : 1;
 }
