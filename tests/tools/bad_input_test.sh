@@ -53,6 +53,12 @@ error_says "line break in the name" "two\\nlines.ini': No such file"
 # A virtual file reads as empty yet holds lines: they are printed, not a silent empty outline.
 run "size reads as 0" 0 /proc/self/status
 if grep -q $'^Key_0\tName:' "$tmp/out"; then pass; else fail "size reads as 0: got $(head -c 200 "$tmp/out")"; fi
+# One that never ends for a text (pagemap covers the whole address space) is refused soon,
+# before it has taken the memory it would fill.
+if [[ -r /proc/self/pagemap ]]; then
+    run "virtual file without end" 1 /proc/self/pagemap
+    error_says "virtual file without end" "holds more than 16 MiB"
+fi
 
 printf 'Object A\r\nEnd\r\n' >"$tmp/locked.ini"
 chmod 000 "$tmp/locked.ini"

@@ -78,8 +78,9 @@ Result<FileReader> FileReader::Open(const std::string& path) {
 }
 
 Result<void> FileReader::HoldAll() {
-    // The same limit as a file that gives its size: offsets in a line store are 32-bit.
-    constexpr std::size_t most = 0xFFFFFFFFu;
+    // Virtual files of text are small; one that is not (/proc/self/pagemap reads as hundreds
+    // of GiB) would otherwise be held whole before anything is shown.
+    constexpr std::size_t most = std::size_t{16} << 20;
     try {
         for (;;) {
             const std::size_t used = m_held.size();
@@ -95,7 +96,7 @@ Result<void> FileReader::HoldAll() {
             if (n == 0)
                 break;
             if (m_held.size() > most)
-                return Fail("it reads as empty but holds 4 GiB or more", FailureKind::TooLarge);
+                return Fail("it reads as empty but holds more than 16 MiB", FailureKind::TooLarge);
         }
     } catch (const std::bad_alloc&) {
         return Fail(NotEnoughMemory("read it"));

@@ -13,7 +13,7 @@ namespace ini {
 // It reads no more than the size the file had when it was opened, so a file that a writer is
 // still appending to cannot keep a load going. A file whose size reads as 0 (the kernel's
 // virtual files do) is read to its end at open instead and served from memory, so it shows what
-// it holds. A file that ends early, or whose size or
+// it holds; more than 16 MiB of it is refused. A file that ends early, or whose size or
 // modification time differ after the last read, changed while it was read: that is a failure,
 // since its lines would be a mix of two versions.
 class FileReader {
