@@ -158,7 +158,8 @@ void EditorWindowTest::opensAwkwardPaths() {
     QFETCH(QString, name);
     EditorWindow& window = OpenShown(WriteFile(name, kFiveLines));
     const auto* text = window.findChild<QPlainTextEdit*>("text");
-    QCOMPARE(text->document()->blockCount(), 5);
+    // Five lines, and the empty place after the last one's end.
+    QCOMPARE(text->document()->blockCount(), 6);
     QCOMPARE(text->document()->findBlockByNumber(1).text(), "  Speed = 10 ; comment");
     QCOMPARE(ShownTitle(window), name + " - Ln 1, Col 1");
     QCOMPARE(window.findChild<QLabel*>("position")->text(), "Ln 1, Col 1");
@@ -404,14 +405,16 @@ void EditorWindowTest::clipboardCarriesTheCharacters() {
                                                  "d\n");
     EditorWindow& window = OpenShown(path);
     QVERIFY(TypeInto(window, "^a^c").ok());
-    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("Name = a\u2028b\nTag = c\u2029d"));
+    QCOMPARE(QApplication::clipboard()->text(),
+             QStringLiteral("Name = a\u2028b\nTag = c\u2029d\n"));
 
     QApplication::clipboard()->setText(QStringLiteral("x\u2028y\u2029z\uFDD0\r\nw"));
+    // Pasted after the final line end: on a line of its own, the last without an end.
     QVERIFY(TypeInto(window, "^{END}^v^s").ok());
-    QCOMPARE(window.findChild<QPlainTextEdit*>("text")->document()->blockCount(), 3);
+    QCOMPARE(window.findChild<QPlainTextEdit*>("text")->document()->blockCount(), 4);
     QCOMPARE(ReadAll(path), "Name = a\xE2\x80\xA8"
                             "b\nTag = c\xE2\x80\xA9"
-                            "dx\xE2\x80\xA8y\xE2\x80\xA9z\xEF\xB7\x90\nw\n");
+                            "d\nx\xE2\x80\xA8y\xE2\x80\xA9z\xEF\xB7\x90\nw");
 }
 
 void EditorWindowTest::saveOverAnotherEditorsSaveAsksFirst_data() {

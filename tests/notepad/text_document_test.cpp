@@ -152,10 +152,12 @@ void TextDocumentTest::throughEditorBlocks() {
     QFETCH(QByteArray, bytes);
     const TextDocument document = TextDocument::FromBytes(View(bytes));
     QTextDocument blocks;
-    ShowLines(blocks, document.Lines());
+    ShowLines(blocks, document);
 
     const auto& lines = document.Lines();
-    QCOMPARE(blocks.blockCount(), std::max<int>(1, static_cast<int>(lines.size())));
+    // After a final line end, an empty block to type into.
+    const int after = document.Format().endsWithTerminator ? 1 : 0;
+    QCOMPARE(blocks.blockCount(), std::max<int>(1, static_cast<int>(lines.size()) + after));
     for (std::size_t i = 0; i < lines.size(); ++i)
         QCOMPARE(blocks.findBlockByNumber(static_cast<int>(i)).length() - 1, lines[i].text.size());
     QVERIFY(!blocks.isModified());
@@ -170,7 +172,7 @@ void TextDocumentTest::throughClipboardText() {
     QFETCH(QByteArray, bytes);
     const TextDocument document = TextDocument::FromBytes(View(bytes));
     QTextDocument shown;
-    ShowLines(shown, document.Lines());
+    ShowLines(shown, document);
     QTextCursor all(&shown);
     all.select(QTextCursor::Document);
     const QString text = SelectedLineText(all);
@@ -205,21 +207,26 @@ void TextDocumentTest::linesKeepTheirEnds_data() {
     QTest::addColumn<QStringList>("edited");
     QTest::addColumn<QByteArray>("expected");
 
-    // LF, CR LF and CR twice each: new breaks get LF.
+    // LF, CR LF and CR twice each: new breaks get LF. The edited texts are the editor's blocks:
+    // an empty last one stands for the final line end.
     const QByteArray mixed = "a\nb\r\nc\rd\ne\r\nf\r";
-    QTest::newRow("unchanged") << mixed << QStringList{"a", "b", "c", "d", "e", "f"} << mixed;
+    QTest::newRow("unchanged") << mixed << QStringList{"a", "b", "c", "d", "e", "f", ""} << mixed;
     QTest::newRow("a line added in one place, another changed elsewhere")
-        << mixed << QStringList{"a", "new", "b", "c", "d", "E", "f"}
+        << mixed << QStringList{"a", "new", "b", "c", "d", "E", "f", ""}
         << QByteArray("a\nnew\nb\r\nc\rd\nE\r\nf\r");
     QTest::newRow("a line removed in one place, another split elsewhere")
-        << mixed << QStringList{"a", "c", "d", "e1", "e2", "f"}
+        << mixed << QStringList{"a", "c", "d", "e1", "e2", "f", ""}
         << QByteArray("a\nc\rd\ne1\ne2\r\nf\r");
     QTest::newRow("joined lines keep the second one's end")
-        << mixed << QStringList{"a", "bc", "d", "e", "f"} << QByteArray("a\nbc\rd\ne\r\nf\r");
+        << mixed << QStringList{"a", "bc", "d", "e", "f", ""} << QByteArray("a\nbc\rd\ne\r\nf\r");
     QTest::newRow("a moved line is a new line")
-        << mixed << QStringList{"a", "c", "b", "d", "e", "f"} << QByteArray("a\nc\rb\nd\ne\r\nf\r");
+        << mixed << QStringList{"a", "c", "b", "d", "e", "f", ""}
+        << QByteArray("a\nc\rb\nd\ne\r\nf\r");
     QTest::newRow("everything replaced")
-        << mixed << QStringList{"x", "y"} << QByteArray("x\r\ny\r");
+        << mixed << QStringList{"x", "y", ""} << QByteArray("x\r\ny\r");
+    QTest::newRow("the final line end removed")
+        << mixed << QStringList{"a", "b", "c", "d", "e", "f"} << QByteArray("a\nb\r\nc\rd\ne\r\nf");
+    QTest::newRow("everything removed") << mixed << QStringList{""} << QByteArray();
 }
 
 void TextDocumentTest::linesKeepTheirEnds() {
@@ -252,6 +259,12 @@ void TextDocumentTest::editedLines_data() {
         << QByteArray() << 0 << 0 << "x\ny" << QByteArray("x\ny");
     QTest::newRow("empty line added at the end") << QByteArray("a\n") << 0 << 1 << "\n"
                                                  << QByteArray("a\n\n");
+    // Typed after the final line end, on the empty last line: the last line keeps its end.
+    QTest::newRow("typing on the empty last line")
+        << QByteArray("Weapon W\r\nEnd\r\n") << 2 << 0 << "Weapon V"
+        << QByteArray("Weapon W\r\nEnd\r\nWeapon V");
+    QTest::newRow("a line end typed there too") << QByteArray("End\r\n") << 1 << 0 << "x\n"
+                                                << QByteArray("End\r\nx\r\n");
     QTest::newRow("8-bit file stays 8-bit")
         << QByteArray("caf\xE9\r\n") << 0 << 4 << QString::fromUtf8(" \u20AC\u00FC\u0081")
         << QByteArray("caf\xE9 \x80\xFC\x81\r\n");
@@ -274,7 +287,7 @@ void TextDocumentTest::editedLines() {
 
     const TextDocument document = TextDocument::FromBytes(View(original));
     QTextDocument blocks;
-    ShowLines(blocks, document.Lines());
+    ShowLines(blocks, document);
     QTextCursor cursor(blocks.findBlockByNumber(line));
     cursor.setPosition(cursor.position() + column);
     cursor.insertText(typed);

@@ -53,7 +53,8 @@ QString BlockText(const QTextBlock& block) {
 
 } // namespace
 
-void ShowLines(QTextDocument& document, const std::vector<Line>& lines) {
+void ShowLines(QTextDocument& document, const TextDocument& shown) {
+    const std::vector<Line>& lines = shown.Lines();
     qsizetype size = 0;
     for (const Line& line : lines)
         size += line.text.size() + 1;
@@ -74,6 +75,8 @@ void ShowLines(QTextDocument& document, const std::vector<Line>& lines) {
             }
         }
     }
+    if (shown.Format().endsWithTerminator)
+        text += u'\n';
 
     const bool undo = document.isUndoRedoEnabled();
     document.setUndoRedoEnabled(false);
@@ -94,6 +97,11 @@ std::vector<QString> CollectLines(const QTextDocument& document) {
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next())
         lines.push_back(BlockText(block));
     return lines;
+}
+
+int LineCount(const QTextDocument& document) {
+    const int blocks = document.blockCount();
+    return blocks > 1 && document.lastBlock().length() == 1 ? blocks - 1 : blocks;
 }
 
 QString SelectedLineText(const QTextCursor& cursor) {

@@ -25,12 +25,18 @@ namespace ini {
 inline constexpr char16_t kBreakPlaceholder = u'\u00B6';
 inline constexpr char16_t kLineSeparatorPlaceholder = u'\u21B5';
 
-// Replaces the document's content with the lines' texts and starts a fresh, unmodified undo
-// history.
-void ShowLines(QTextDocument& document, const std::vector<Line>& lines);
+// Replaces the document's content with the text's lines and starts a fresh, unmodified undo
+// history. A text that ends with a line end gets an empty last block after it, as editors show
+// one: the caret can go there, and what is typed there starts a line of its own.
+void ShowLines(QTextDocument& document, const TextDocument& text);
 
-// Each block's text, placeholders turned back into the characters they stand for.
+// Each block's text, placeholders turned back into the characters they stand for; the last
+// block is what follows the last line end (see TextDocument::WithLines).
 std::vector<QString> CollectLines(const QTextDocument& document);
+
+// How many of the file's lines the blocks hold: an empty last block after others is the place
+// after the final line end, not a line.
+int LineCount(const QTextDocument& document);
 
 // The text of the cursor's selection as the lines hold it, a '\n' for each block break.
 QString SelectedLineText(const QTextCursor& cursor);

@@ -100,7 +100,7 @@ EditorWindow::EditorWindow(QWidget* parent)
     connect(m_find, &TextFindBar::findRequested, this, [this] { Find(SearchDirection::Forward); });
     connect(m_find, &TextFindBar::dismissed, this, [this] { CloseBar(m_find); });
 
-    ShowLines(*m_edit->document(), m_document.Lines());
+    ShowLines(*m_edit->document(), m_document);
     UpdatePosition();
     UpdateFormatLabel();
     m_edit->setFocus();
@@ -190,7 +190,7 @@ void EditorWindow::Open(const QString& path) {
         m_disk = DiskState::Of(path, bytes);
         statusBar()->clearMessage();
     }
-    ShowLines(*m_edit->document(), m_document.Lines());
+    ShowLines(*m_edit->document(), m_document);
     ShowEditable(true);
     m_edit->moveCursor(QTextCursor::Start);
     UpdatePosition();
@@ -222,7 +222,7 @@ std::optional<QString> EditorWindow::WhyNotEditable(std::string_view bytes,
 
 void EditorWindow::OpenReadOnly(const QString& why) {
     m_document = TextDocument();
-    ShowLines(*m_edit->document(), m_document.Lines()); // frees the text of a previous file
+    ShowLines(*m_edit->document(), m_document); // frees the text of a previous file
     Result<LargeFileLines> read = LargeFileLines::Read(m_path);
     if (!read.ok()) {
         RefuseSavingOverUnread();
@@ -364,7 +364,7 @@ void EditorWindow::closeEvent(QCloseEvent* event) {
 void EditorWindow::OpenGoToLine() {
     m_find->hide();
     m_goToLine->Open(IsReadOnly() ? std::max<qint64>(1, m_large->LineCount())
-                                  : m_edit->document()->blockCount());
+                                  : LineCount(*m_edit->document()));
 }
 
 void EditorWindow::GoToLine(qint64 line) {
@@ -373,7 +373,7 @@ void EditorWindow::GoToLine(qint64 line) {
         CloseBar(m_goToLine);
         return;
     }
-    const int count = m_edit->document()->blockCount();
+    const int count = LineCount(*m_edit->document());
     const auto number = static_cast<int>(std::clamp<qint64>(line, 1, count));
     m_edit->setTextCursor(QTextCursor(m_edit->document()->findBlockByNumber(number - 1)));
     m_edit->centerCursor();

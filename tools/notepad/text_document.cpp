@@ -150,6 +150,9 @@ TextDocument TextDocument::FromBytes(std::string_view bytes) {
 }
 
 TextDocument TextDocument::WithLines(std::vector<QString> texts) const {
+    const bool endsWithTerminator = !texts.empty() && texts.back().isEmpty();
+    if (endsWithTerminator)
+        texts.pop_back();
     std::vector<QString> loaded;
     loaded.reserve(m_lines.size());
     for (const Line& line : m_lines)
@@ -158,12 +161,13 @@ TextDocument TextDocument::WithLines(std::vector<QString> texts) const {
 
     TextDocument document;
     document.m_format = m_format;
+    document.m_format.endsWithTerminator = endsWithTerminator && !texts.empty();
     document.m_lines.reserve(texts.size());
     for (std::size_t i = 0; i < texts.size(); ++i) {
         const qsizetype from = match[i];
         LineEnd end = from < 0 ? LineEnd::Unset : m_lines[static_cast<std::size_t>(from)].end;
         const bool last = i + 1 == texts.size();
-        if (last && !m_format.endsWithTerminator)
+        if (last && !document.m_format.endsWithTerminator)
             end = LineEnd::None;
         else if (end == LineEnd::Unset || end == LineEnd::None)
             end = m_format.newLineEnd;

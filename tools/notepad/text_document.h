@@ -47,10 +47,11 @@ public:
     // character, so no input is refused and every byte comes back on save.
     static TextDocument FromBytes(std::string_view bytes);
 
-    // The same file with its text edited into these lines. Each line that continues one of
-    // this document's lines (see MatchLines) keeps that line's terminator, so text that reads
-    // as loaded is written as loaded; line breaks the user added get the file's most common end,
-    // and the last line ends the way the file's last line did.
+    // The same file with its text edited into these blocks, as the editor holds them: the
+    // lines, then what follows the last line end, so an empty last block means the text ends
+    // with one. Each line that continues one of this document's lines (see MatchLines) keeps
+    // that line's terminator, so text that reads as loaded is written as loaded; line breaks
+    // the user added get the file's most common end.
     TextDocument WithLines(std::vector<QString> texts) const;
 
     // The file's bytes. Fails at the place of the first character the encoding cannot hold.
