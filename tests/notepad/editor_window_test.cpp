@@ -578,6 +578,23 @@ void EditorWindowTest::anEndBySignalKeepsWhatWasNotSaved() {
         ReadAll(path + ".unsaved"),
         QByteArray("Object Alpha\r\n  Speed = 10 ; comment\r\nab  Name = x\r\nEnd\r\nEnd\r\n"));
     QCOMPARE(ReadAll(path), kFiveLines);
+
+    // The file's folder moved away meanwhile: the home folder takes them, beside what it holds.
+    QTemporaryDir home;
+    const QByteArray oldHome = qgetenv("HOME");
+    const auto restoreHome = qScopeGuard([&] { qputenv("HOME", oldHome); });
+    qputenv("HOME", home.path().toUtf8());
+    QFile earlier(home.filePath("kept.ini.unsaved"));
+    QVERIFY(earlier.open(QIODevice::WriteOnly) && earlier.write("earlier\n") == 8);
+    earlier.close();
+    const QString folder = QFileInfo(path).absolutePath();
+    QVERIFY(QDir().rename(folder, folder + "-moved"));
+    const Result<QString> moved = window.KeepUnsaved();
+    QVERIFY(QDir().rename(folder + "-moved", folder));
+    QVERIFY(moved.ok());
+    QCOMPARE(moved.value(), home.filePath("kept.ini.2.unsaved"));
+    QVERIFY(ReadAll(moved.value()).startsWith("Object Alpha\r\n"));
+    QCOMPARE(ReadAll(home.filePath("kept.ini.unsaved")), "earlier\n");
 }
 
 // Matches are found whatever their case, from the caret on, round the end and back round

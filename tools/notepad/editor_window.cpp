@@ -332,19 +332,38 @@ bool EditorWindow::SaveTo(const QString& path) {
     return true;
 }
 
+namespace {
+
+// A name for kept changes in the home folder that no earlier ones have: files of one name from
+// several folders may end up there.
+QString FreeHomePlace(const QString& name) {
+    const QDir home = QDir::home();
+    QString place = home.filePath(name + QStringLiteral(".unsaved"));
+    for (int n = 2; QFileInfo::exists(place) && n < 1000; ++n)
+        place = home.filePath(QStringLiteral("%1.%2.unsaved").arg(name).arg(n));
+    return place;
+}
+
+} // namespace
+
 Result<QString> EditorWindow::KeepUnsaved() {
     if (IsReadOnly() || !m_edit->document()->isModified())
         return QString();
-    const QString path =
-        (m_path.isEmpty() ? QDir::home().filePath(QStringLiteral("untitled")) : m_path) +
-        QStringLiteral(".unsaved");
     const Result<QByteArray> bytes =
         m_document.WithLines(CollectLines(*m_edit->document())).ToBytes();
     if (!bytes.ok())
         return bytes.failure();
-    if (const Result<void> written = WriteFileBytes(path, bytes.value()); !written.ok())
+    // Beside the file; where its folder has gone or refuses a new file, in the home folder.
+    if (!m_path.isEmpty()) {
+        const QString beside = m_path + QStringLiteral(".unsaved");
+        if (WriteFileBytes(beside, bytes.value()).ok())
+            return beside;
+    }
+    const QString home =
+        FreeHomePlace(m_path.isEmpty() ? QStringLiteral("untitled") : QFileInfo(m_path).fileName());
+    if (const Result<void> written = WriteFileBytes(home, bytes.value()); !written.ok())
         return written.failure();
-    return path;
+    return home;
 }
 
 void EditorWindow::closeEvent(QCloseEvent* event) {

@@ -63,8 +63,9 @@ public:
 
     // For an end by a signal (a logout, a kill), which leaves no time to ask: changes not saved
     // are written beside the file, as its name with ".unsaved" added (a new file, never the
-    // file itself; in the home folder for a text never saved). Gives where they went, empty
-    // when there were none, or why they could not be kept.
+    // file itself), or in the home folder for a text never saved or a folder that has gone or
+    // refuses new files. Gives where they went, empty when there were none, or why they could
+    // not be kept.
     Result<QString> KeepUnsaved();
 
     // Puts the caret at the start of line (counted from 1, clamped to the text) and closes the
