@@ -60,11 +60,26 @@ bool TooLarge(const QString& file) {
     return QFileInfo(file).size() > mostStoreBytes;
 }
 
+// Only a regular file is a store: opening a pipe would wait for a writer for ever, and a device
+// such as /dev/zero has no end to read to.
+bool NotRegular(const QFileInfo& info) {
+    return info.exists() && !info.isFile();
+}
+
 // The store to read values from, when there is one that can be read.
 std::optional<QString> StoreToRead(const QString& settingsFile) {
     std::optional<QString> file = StoreFile(settingsFile);
-    if (file && TooLarge(*file))
+    if (file && (TooLarge(*file) || NotRegular(QFileInfo(*file))))
         return std::nullopt;
+    return file;
+}
+
+// The file a store's name stands for: a link is followed to the file it names, there or not,
+// so that writing it keeps the link.
+QString LinkedFile(QString file) {
+    // As many links as the system follows in one path.
+    for (int links = 0; links < 40 && QFileInfo(file).isSymLink(); ++links)
+        file = QFileInfo(file).symLinkTarget();
     return file;
 }
 
@@ -245,6 +260,9 @@ Result<StoreText> ReadToChange(const QFileInfo& info, const QString& shown) {
         return now;
     if (info.isDir())
         return NotStored(QStringLiteral("cannot read %1: it is a folder, not a file").arg(shown));
+    if (NotRegular(info))
+        return NotStored(
+            QStringLiteral("%1 is not a regular file; it was left as it is").arg(shown));
     QFile original(info.filePath());
     if (!original.open(QIODevice::ReadOnly))
         return NotStored(QStringLiteral("cannot read %1: %2").arg(shown, original.errorString()));
@@ -307,11 +325,16 @@ Result<void> RememberedFile::WritePath(const QString& key, const QString& path) 
     if (!file)
         return NotStored(QStringLiteral(
             "neither XDG_CONFIG_HOME nor HOME names a folder, so there is no place for settings"));
-    // A store that is a link to another file stays one: the file it names is written.
-    const QString store = QFileInfo(*file).isSymLink() && QFileInfo::exists(*file)
-                              ? QFileInfo(*file).canonicalFilePath()
-                              : *file;
+    // A store that is a link to another file stays one: the file it names is written, made
+    // when it is not there yet (but not its folder).
+    const QString store = LinkedFile(*file);
     const QFileInfo info(store);
+    if (info.isSymLink())
+        return NotStored(QStringLiteral("%1 is a loop of links; it was left as it is").arg(*file));
+    if (store != *file && !info.dir().exists())
+        return NotStored(
+            QStringLiteral("%1 is a link to %2, whose folder is not there; it was left as it is")
+                .arg(*file, store));
     if (TooLarge(store))
         return NotStored(
             QStringLiteral(

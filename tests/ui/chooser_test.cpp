@@ -73,6 +73,7 @@ private slots:
     void storingChangesTheValuesLineAlone();
     void linkedStoreStaysALink();
     void protectedStoreIsLeftAlone();
+    void storeThatIsNoRegularFileIsNotRead();
     void unreadableSettingsAreLeftAsTheyAre_data();
     void unreadableSettingsAreLeftAsTheyAre();
     void noHomeFolderMeansNothingIsWritten();
@@ -427,6 +428,35 @@ void ChooserTest::linkedStoreStaysALink() {
     QVERIFY(RememberedFile(link).Write(QStringLiteral("/new.ini")).ok());
     QVERIFY(QFileInfo(link).isSymLink());
     QCOMPARE(ReadAll(real), QByteArray("[options]\nlastfile=/new.ini\n"));
+
+    // A link to a file not made yet: the file is made, the link kept.
+    const QString later = dir.filePath(QStringLiteral("later.conf"));
+    const QString dangling = dir.filePath(QStringLiteral("dangling.conf"));
+    QVERIFY(QFile::link(later, dangling));
+    const Result<void> made = RememberedFile(dangling).Write(QStringLiteral("/new.ini"));
+    QVERIFY2(made.ok(), made.error().c_str());
+    QVERIFY(QFileInfo(dangling).isSymLink());
+    QCOMPARE(ReadAll(later), QByteArray("[options]\nlastfile=/new.ini\n"));
+}
+
+// Only a regular file is read as a store: a pipe would hold the start up for ever, a device
+// such as /dev/zero would fill memory. Neither is replaced.
+void ChooserTest::storeThatIsNoRegularFileIsNotRead() {
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath(QStringLiteral("fifo.conf"));
+    QCOMPARE(mkfifo(PathFromText(fifo).c_str(), 0600), 0);
+    const QString device = dir.filePath(QStringLiteral("zero.conf"));
+    QVERIFY(QFile::link(QStringLiteral("/dev/zero"), device));
+    for (const QString& store : {fifo, device}) {
+        const RememberedFile remembered(store);
+        QCOMPARE(remembered.Read(), QString());
+        QCOMPARE(remembered.EditorCommand(), QString());
+        QVERIFY(remembered.AutoReload());
+        const Result<void> written = remembered.Write(QStringLiteral("/new.ini"));
+        QVERIFY(!written.ok() && TextFromPath(written.error()).contains(store));
+    }
+    QVERIFY(QFileInfo(fifo).isReadable() && !QFileInfo(fifo).isFile());
+    QVERIFY(QFileInfo(device).isSymLink());
 }
 
 void ChooserTest::protectedStoreIsLeftAlone() {
