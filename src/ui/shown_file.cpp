@@ -43,6 +43,10 @@ void ShownFile::Show(const std::string& path, const FileStamp& stamp) {
     m_path = path;
     m_stamp = stamp;
     Watch();
+    // A file renamed over this one while it was read for the first time was not watched yet:
+    // the read gave the old file's lines.
+    if (ChangedSinceShown())
+        Noticed();
 }
 
 void ShownFile::SetWatching(bool on) {

@@ -71,6 +71,7 @@ class LiveOutlineTest : public QObject {
 
 private slots:
     void reloadFollowsTheFileAndKeepsWhatWasOpen();
+    void aFileReplacedWhileFirstReadIsReadAgain();
     void editorGetsTheLineOfTheNewOutline();
     void failedReloadKeepsTheOutlineAndSaysSoOnce();
     void aFailedReloadsBoxBlocksNothingAndGoesWhenTheFileIsBack();
@@ -147,6 +148,22 @@ void LiveOutlineTest::reloadFollowsTheFileAndKeepsWhatWasOpen() {
     QTRY_COMPARE(window.Node(9).data().toString(), QStringLiteral("Object Gamma"));
     QCOMPARE(window.SelectedLine(), std::optional<LineIndex>(9));
     QVERIFY(window.warnings.isEmpty());
+}
+
+// A file renamed over while it is read for the first time, before anything watched it, is read
+// again once shown.
+void LiveOutlineTest::aFileReplacedWhileFirstReadIsReadAgain() {
+    Harness window;
+    window.Interval(std::chrono::milliseconds(0)).Open().show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.form.get()));
+    const QString path = window.WriteFile(QStringLiteral("example.ini"), example);
+    bool replacedDuringWalk = false;
+    QTimer::singleShot(0, window.form.get(), [&] {
+        replacedDuringWalk = window.form->Walking() && SaveByRename(path, inserted);
+    });
+    window.Load(path);
+    QVERIFY(replacedDuringWalk);
+    QTRY_COMPARE(window.Model()->rowCount(), 2);
 }
 
 void LiveOutlineTest::editorGetsTheLineOfTheNewOutline() {
