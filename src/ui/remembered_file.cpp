@@ -359,6 +359,11 @@ Result<void> RememberedFile::WritePath(const QString& key, const QString& path) 
         return now.failure();
     QTemporaryFile copy(store + QStringLiteral(".XXXXXX"));
     const QByteArray changed = WithKeyLine(now.value().text, key, *line);
+    if (changed.size() > mostStoreBytes)
+        return NotStored(QStringLiteral("%1 would grow larger than a settings file can be (%2 "
+                                        "bytes) and not be read again; it was left as it is")
+                             .arg(*file)
+                             .arg(changed.size()));
     if (!copy.open() || copy.write(changed) != changed.size() || !copy.flush())
         return NotStored(QStringLiteral("cannot write in %1").arg(info.absolutePath()));
     copy.setPermissions(now.value().permissions);
