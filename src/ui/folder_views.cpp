@@ -134,16 +134,21 @@ FolderListDialog::FolderListDialog(const QString& title, bool withFilter, QWidge
     m_list->setObjectName(QStringLiteral("Folder_List"));
     m_list->setUniformItemSizes(true);
     layout->addWidget(m_list);
+    FocusKeys();
+    connect(change, &QPushButton::clicked, this, [this] {
+        if (changeFolder)
+            changeFolder();
+        FocusKeys(); // back from the folder chooser
+    });
+    connect(m_list, &QListWidget::itemActivated, this, &FolderListDialog::Choose);
+}
+
+void FolderListDialog::FocusKeys() {
     // Keys go where they work the list: into the filter, or else the list itself.
     if (m_filter != nullptr)
         m_filter->setFocus();
     else
         m_list->setFocus();
-    connect(change, &QPushButton::clicked, this, [this] {
-        if (changeFolder)
-            changeFolder();
-    });
-    connect(m_list, &QListWidget::itemActivated, this, &FolderListDialog::Choose);
 }
 
 void FolderListDialog::SetHeader(const QString& text) {
@@ -258,7 +263,9 @@ void GoToBlockDialog::SetIndex(FolderIndexSnapshot index) {
     }
     SetFailures(failures, failures.size());
     QString header =
-        QStringLiteral("%1 blocks in %2").arg(blocks).arg(TextFromPath(m_index->folder));
+        (blocks == 1 ? QStringLiteral("%1 block in %2") : QStringLiteral("%1 blocks in %2"))
+            .arg(blocks)
+            .arg(TextFromPath(m_index->folder));
     if (!m_index->complete)
         header += QStringLiteral(" (reading %1 of %2 files)")
                       .arg(m_index->files.size())

@@ -85,6 +85,8 @@ protected:
     QListWidget* m_list = nullptr;
 
 private:
+    void FocusKeys();
+
     QLabel* m_header = nullptr;
     QString m_headerText;
     QString m_note;

@@ -137,6 +137,10 @@ void FolderViewsTest::goToBlockFindUsesAndGoToDefinition() {
     QVERIFY(!Header(goTo).contains(QStringLiteral("reading")));
     auto* filter = goTo->findChild<QLineEdit*>(QStringLiteral("Block_Filter"));
     QTRY_COMPARE(QApplication::focusWidget(), filter);
+    // Back from the folder chooser the keys still go to the filter, not to its button.
+    goTo->changeFolder = [] {};
+    QTest::mouseClick(goTo->findChild<QPushButton*>(), Qt::LeftButton);
+    QCOMPARE(QApplication::focusWidget(), filter);
     QTest::keyClicks(filter, QStringLiteral("caf"));
     QCOMPARE(Rows(goTo), QStringList{"Object Caf\u00e9 \u2014 Latin.ini:1"});
     filter->clear();
