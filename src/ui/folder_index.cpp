@@ -498,6 +498,7 @@ private:
             read.Add(definition);
             return !Abandoned();
         });
+        sink.StopWhen([this] { return Abandoned(); });
         const Result<void> done = IndexFile(std::move(reader).value(), m_keywords, sink, &room);
         if (!done.ok())
             return FileDefinitions::Make(path, done.failure());

@@ -266,7 +266,9 @@ void GoToBlockDialog::SetIndex(FolderIndexSnapshot index) {
         (blocks == 1 ? QStringLiteral("%1 block in %2") : QStringLiteral("%1 blocks in %2"))
             .arg(blocks)
             .arg(TextFromPath(m_index->folder));
-    if (!m_index->complete)
+    if (!m_index->complete && m_index->filesTotal == 0)
+        header += QStringLiteral(" (looking for files)");
+    else if (!m_index->complete)
         header += QStringLiteral(" (reading %1 of %2 files)")
                       .arg(m_index->files.size())
                       .arg(m_index->filesTotal);

@@ -239,6 +239,27 @@ TEST(IndexSink, LongLinesAreFollowedAcrossPieces) {
     EXPECT_PRED_FORMAT2(test::SameText, found.uses[4].text, deep);
 }
 
+// A walk told to stop ends before the next piece, also inside a line that fills many: an index
+// that moved on to another folder does not read a huge file to its end first.
+TEST(IndexSink, AStopEndsTheWalkBeforeTheNextPiece) {
+    Keywords keywords;
+    keywords.InitKeywords();
+    const test::TempFile file("Object Early\nEnd\n" + std::string(std::size_t{8} << 20, 'x') +
+                              "\nObject Late\nEnd\n");
+    std::vector<std::string> names;
+    IndexSink sink([&](const DefinitionLine& at) {
+        names.emplace_back(at.name);
+        return true;
+    });
+    int asked = 0;
+    sink.StopWhen([&] { return ++asked == 2; });
+    const Result<void> done = IndexFile(FileReader::Open(file.Path()).value(), keywords, sink);
+    EXPECT_TRUE(done.ok()) << done.error();
+    EXPECT_TRUE(sink.Stopped());
+    EXPECT_EQ(asked, 2);
+    EXPECT_EQ(names, std::vector<std::string>{"Early"});
+}
+
 // The search for uses reads a file piece by piece (1 MiB each); lines, line ends and names cut
 // by a piece's end, lines longer than what it carries over, and lines that look like the name's
 // definition leave it with what the walk finds.

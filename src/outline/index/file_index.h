@@ -75,6 +75,13 @@ public:
         if ((line.lineClass == LineClass::Opener && line.stacks.Empty()) || !m_name.empty())
             LineWorthALook(line);
     }
+    // `abandoned` is asked before each piece of the file is read: true ends the walk soon, also
+    // in a file that defines nothing (one made of a single huge line, say).
+    void StopWhen(std::function<bool()> abandoned) { m_abandoned = std::move(abandoned); }
+    bool StopBeforePiece() {
+        m_stopped = m_stopped || (m_abandoned && m_abandoned());
+        return m_stopped;
+    }
     bool LongLine(const WalkedLine& line, std::size_t leadingSpaces);
     void LongPart(std::string_view part);
     void LongEnd();
@@ -110,6 +117,7 @@ private:
 
     OnDefinition m_onDefinition;
     void LineWorthALook(const WalkedLine& line);
+    std::function<bool()> m_abandoned;
 
     std::string m_name;
     OnUse m_onUse;

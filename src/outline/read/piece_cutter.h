@@ -28,6 +28,8 @@ namespace ini {
 // piece that goes round is read into again): one that keeps views of a few lines copies them
 // then, not line by line. One with TextStarts(bytes) gets the text's first bytes once, before
 // any line (past a UTF-8 byte order mark; at least three of them unless the file is shorter).
+// One with StopBeforePiece() is asked before each further piece is read, whatever line is
+// going on: true ends the cut there, also in the middle of a line longer than a piece.
 template <typename Consumer>
 concept LineConsumer = requires(Consumer& consumer, LineIndex index, const CutLine& line,
                                 std::string_view bytes) {
@@ -161,7 +163,11 @@ template <LineConsumer Consumer> Result<bool> CutPieces(PieceReader& reader, Con
     std::string_view carry;
     std::size_t searched = 0; // bytes at the carry's start known to hold no line break
     bool bomChecked = false;
-    for (;;) {
+    for (bool first = true;; first = false) {
+        if constexpr (requires { consumer.StopBeforePiece(); }) {
+            if (!first && consumer.StopBeforePiece())
+                return false;
+        }
         Result<PieceReader::Piece> got = detail::NextPiece(reader, carry, consumer);
         if (!got.ok())
             return got.failure();

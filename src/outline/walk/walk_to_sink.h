@@ -26,6 +26,9 @@ namespace ini {
 // A sink with
 //   void TextStarts(std::string_view)  gets the file's first bytes before any line (CutPieces).
 // A sink with
+//   bool StopBeforePiece()         is asked before each further piece is read: true ends the
+//                                  walk, also within a line too long to hold.
+// A sink with
 //   void End(const BlockStacks&)   gets the blocks still open once a walk over the whole file
 //                                  has passed its last line.
 template <typename Sink>
@@ -71,6 +74,12 @@ public:
     void TextStarts(std::string_view bytes) {
         if constexpr (requires { m_sink.TextStarts(bytes); })
             m_sink.TextStarts(bytes);
+    }
+    bool StopBeforePiece() {
+        if constexpr (requires { m_sink.StopBeforePiece(); })
+            return m_sink.StopBeforePiece();
+        else
+            return false;
     }
     void LongEnd() {
         if constexpr (requires { m_sink.LongEnd(); }) {
