@@ -578,6 +578,14 @@ void EditorWindowTest::anEndBySignalKeepsWhatWasNotSaved() {
         ReadAll(path + ".unsaved"),
         QByteArray("Object Alpha\r\n  Speed = 10 ; comment\r\nab  Name = x\r\nEnd\r\nEnd\r\n"));
     QCOMPARE(ReadAll(path), kFiveLines);
+    // Named when the file is opened again; a second end keeps the first copy.
+    EditorWindow again;
+    again.Open(path);
+    QVERIFY(again.statusBar()->currentMessage().contains(QStringLiteral("kept.ini.unsaved")));
+    const Result<QString> second = window.KeepUnsaved();
+    QVERIFY(second.ok());
+    QCOMPARE(second.value(), path.chopped(4) + ".ini.2.unsaved");
+    QVERIFY(QFileInfo::exists(path + ".unsaved"));
 
     // The file's folder moved away meanwhile: the home folder takes them, beside what it holds.
     QTemporaryDir home;

@@ -189,6 +189,10 @@ void EditorWindow::Open(const QString& path) {
         m_document = std::move(document);
         m_disk = DiskState::Of(path, bytes);
         statusBar()->clearMessage();
+        // Changes kept at an earlier end by a signal are easy to forget: they are named.
+        if (const QString kept = path + QStringLiteral(".unsaved"); QFileInfo::exists(kept))
+            statusBar()->showMessage(tr("Changes not saved when an editor was ended are kept in %1")
+                                         .arg(ShownPath(kept)));
     }
     ShowLines(*m_edit->document(), m_document);
     ShowEditable(true);
@@ -334,13 +338,13 @@ bool EditorWindow::SaveTo(const QString& path) {
 
 namespace {
 
-// A name for kept changes in the home folder that no earlier ones have: files of one name from
-// several folders may end up there.
-QString FreeHomePlace(const QString& name) {
-    const QDir home = QDir::home();
-    QString place = home.filePath(name + QStringLiteral(".unsaved"));
+// A name in `folder` for kept changes of the file `name` that no earlier ones have: a second
+// end before the first copy was looked at must not replace it, and the home folder may get the
+// changes of files of one name from several folders.
+QString FreePlace(const QDir& folder, const QString& name) {
+    QString place = folder.filePath(name + QStringLiteral(".unsaved"));
     for (int n = 2; QFileInfo::exists(place) && n < 1000; ++n)
-        place = home.filePath(QStringLiteral("%1.%2.unsaved").arg(name).arg(n));
+        place = folder.filePath(QStringLiteral("%1.%2.unsaved").arg(name).arg(n));
     return place;
 }
 
@@ -354,13 +358,13 @@ Result<QString> EditorWindow::KeepUnsaved() {
     if (!bytes.ok())
         return bytes.failure();
     // Beside the file; where its folder has gone or refuses a new file, in the home folder.
+    const QFileInfo file(m_path.isEmpty() ? QStringLiteral("untitled") : m_path);
     if (!m_path.isEmpty()) {
-        const QString beside = m_path + QStringLiteral(".unsaved");
+        const QString beside = FreePlace(file.dir(), file.fileName());
         if (WriteFileBytes(beside, bytes.value()).ok())
             return beside;
     }
-    const QString home =
-        FreeHomePlace(m_path.isEmpty() ? QStringLiteral("untitled") : QFileInfo(m_path).fileName());
+    const QString home = FreePlace(QDir::home(), file.fileName());
     if (const Result<void> written = WriteFileBytes(home, bytes.value()); !written.ok())
         return written.failure();
     return home;

@@ -62,8 +62,8 @@ public:
     bool SaveAs();
 
     // For an end by a signal (a logout, a kill), which leaves no time to ask: changes not saved
-    // are written beside the file, as its name with ".unsaved" added (a new file, never the
-    // file itself), or in the home folder for a text never saved or a folder that has gone or
+    // are written beside the file, as its name with ".unsaved" added (or ".2.unsaved" and so
+    // on, where earlier ones are kept: a new file, never the file itself), or in the home folder for a text never saved or a folder that has gone or
     // refuses new files. Gives where they went, empty when there were none, or why they could
     // not be kept.
     Result<QString> KeepUnsaved();
