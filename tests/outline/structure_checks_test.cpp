@@ -75,6 +75,8 @@ TEST(StructureChecks, EachMistakeIsNamedWhereItIs) {
          "Object A\n  X = 1\nEnd\t\nWeapon W\nEnd\nEnd\nend\x0B; x\n",
          {{2, "'End<TAB>' at line 3 closes no block: only spaces separate words, so its first "
               "word is 'End<TAB>', not 'End'"},
+          {3, "'Weapon W' at line 4 opens no block: the block opened at line 1 is still open "
+              "here; is an End missing above it?"},
           {5, "'End' at line 6 closes no block: none is open here, so it is passed over"}}},
         {"a tab after a name not known there",
          "Draw\tX\nObject A\n  Weapon\tB\nEnd\nNote\tx\n",
@@ -99,6 +101,11 @@ TEST(StructureChecks, EachMistakeIsNamedWhereItIs) {
          {{0, "'End <0x1B>[31m<0x7F>' at line 1 closes no block: none is open here, so it is "
               "passed over"}}},
         {"a first line that only starts like one", "\xFFVersion = 1\n", {}},
+        {"a top-level opener inside a block: an End missing above it",
+         "Weapon GunA\n  Damage = 1\nWeapon GunB ; the End of GunA was lost\n  Damage = 2\nEnd\n"
+         "Object A\n  Weapon = GunB\n  Weapon\n  Draw = ModelA\n  End\n  Weapon GunC\nEnd\n",
+         {{2, "'Weapon GunB' at line 3 opens no block: the block opened at line 1 is still open "
+              "here; is an End missing above it?"}}},
         {"nested blocks of one name are not definitions",
          "Object A\n  Draw = ModelA\n  End\n  Draw = ModelA\n  End\nEnd\n",
          {}},

@@ -116,6 +116,20 @@ void StructureChecks::CheckBlank(LineIndex index, std::string_view word,
     }
 }
 
+void StructureChecks::CheckMissingEnd(LineIndex index, std::string_view text, std::string_view word,
+                                      const BlockStacks& stacks) {
+    if (m_keywords.FindChild(noBlockOpen, word) == noBlockOpen)
+        return;
+    // A value (`Weapon = GunB`) is what such a word is inside a block.
+    const std::string_view name = WordAfter(text, word);
+    if (name.empty() || name.front() == '=')
+        return;
+    Add(index, Quoted(m_splitter.ParseLine(text, false).content) + AtLine(index) +
+                   " opens no block: the block opened at line " +
+                   std::to_string(stacks.OpenKeys().front().line + 1) +
+                   " is still open here; is an End missing above it?");
+}
+
 void StructureChecks::CheckDefinition(LineIndex index, std::string_view text,
                                       std::string_view first) {
     AddDefinition(index, first, WordAfter(text, first));

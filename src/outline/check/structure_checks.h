@@ -35,6 +35,9 @@ struct Problem {
 // - a line whose first word starts with a block name known where it stands, followed by a tab
 //   or another blank that is not a space: only spaces separate words, so it opens no block;
 //   the same after an end word inside a block, which then closes nothing;
+// - a line at the very start of its line, inside a block, whose first word opens a block at the
+//   top level and which names one (`Weapon GunB`, not `Weapon = GunB`): where it stands it opens
+//   nothing, and the likely cause is an End missing above it, which hides that block;
 // - the same block type and name defined twice at the top level (both lines are named);
 // - a file of UTF-16 text, which is read byte for byte, so none of its words is read as written.
 class StructureChecks {
@@ -93,6 +96,11 @@ public:
 private:
     template <bool copyOpeners> void See(const WalkedLine& line) {
         if (line.lineClass == LineClass::Ordinary) {
+            // Where top-level openers stand, at the very start of a line: a block there that is
+            // still open likely misses its End.
+            if (line.firstWord.data() == line.text.line.data() && !line.stacks.Empty() &&
+                m_keywords.MayOpen(noBlockOpen, line.firstWord))
+                CheckMissingEnd(line.index, line.text.line, line.firstWord, line.stacks);
             // The rare case gets the parts of the line it needs, not the line: a line that stays
             // in registers is cheaper for the walk than one made in memory for every call. Where
             // lines stay, a reader marks the few with another blank in their first word, and the
@@ -132,6 +140,8 @@ private:
     // An end line or an opener while no block is open (its first word is found again, as above).
     void TopLevel(bool end, LineIndex index, std::string_view text);
     void CheckBlank(LineIndex index, std::string_view firstWord, const BlockStacks& stacks);
+    void CheckMissingEnd(LineIndex index, std::string_view text, std::string_view firstWord,
+                         const BlockStacks& stacks);
     void CheckDefinition(LineIndex index, std::string_view text, std::string_view firstWord);
     void AddDefinition(LineIndex index, std::string_view type, std::string_view name);
     // Once the walk ended: sorts the problems by line and keeps the first mostProblems.
