@@ -55,6 +55,10 @@ ViewState ViewState::Capture(const OutlineModel& model, const LineStore& lines,
         nodes.push_back(*top);
 
     ViewState state;
+    const OutlineNodes& outline = model.Nodes();
+    for (const NodeId node : nodes)
+        state.m_rootRows.push_back(outline.RowOf(outline.RootAtOrBefore(outline.KeyOf(node))));
+    state.m_rootCount = outline.RootCount();
     state.m_paths = PathsOf(model.Nodes(), lines, nodes, known);
     state.m_filled = filled;
     state.m_expanded = expanded - filled;
@@ -67,6 +71,10 @@ ViewState ViewState::Capture(const OutlineModel& model, const LineStore& lines,
 std::vector<NodeKey> ViewState::RootsToFill(const OutlineModel& model, const LineStore& lines,
                                             RootTextHashes* made) {
     m_roots = FindRoots(model.Nodes(), lines, m_paths, made);
+    if (model.Nodes().RootCount() == m_rootCount)
+        for (std::size_t i = 0; i < m_roots.size(); ++i)
+            if (m_roots[i] == OutlineNodes::none)
+                m_roots[i] = OutlineNodes::RootAt(m_rootRows[i]);
     std::vector<NodeKey> roots;
     for (std::size_t i = 0; i < m_filled; ++i)
         if (m_roots[i] != OutlineNodes::none)

@@ -42,6 +42,11 @@ private:
     bool m_hasSelected = false;
     std::size_t m_selectedRow = 0; // among its siblings
     bool m_hasTop = false;
+    // The row of each path's root, and how many roots there were: where the count is the same,
+    // a root whose line is gone was edited in place (a block renamed), and the root at its row
+    // stands for it, so what was open and selected inside it stays so.
+    std::vector<std::size_t> m_rootRows;
+    std::size_t m_rootCount = 0;
     // The roots in the new outline of every path, once found.
     std::vector<OutlineNodes::NodeId> m_roots;
 };

@@ -147,6 +147,18 @@ void LiveOutlineTest::reloadFollowsTheFileAndKeepsWhatWasOpen() {
     QVERIFY(SaveInPlace(path, edited));
     QTRY_COMPARE(window.Node(9).data().toString(), QStringLiteral("Object Gamma"));
     QCOMPARE(window.SelectedLine(), std::optional<LineIndex>(9));
+
+    // The block itself renamed while a line inside it is selected: it stays open, and so does
+    // what was open inside it.
+    window.Tree()->expand(window.Node(0));
+    window.Tree()->expand(window.Node(3));
+    window.Tree()->setCurrentIndex(window.Node(5));
+    edited.replace("Object Alpha", "Object Alfa");
+    QVERIFY(SaveInPlace(path, edited));
+    QTRY_COMPARE(window.Node(0).data().toString(), QStringLiteral("Object Alfa"));
+    QVERIFY(window.Tree()->isExpanded(window.Node(0)));
+    QVERIFY(window.Tree()->isExpanded(window.Node(3)));
+    QCOMPARE(window.SelectedLine(), std::optional<LineIndex>(5));
     QVERIFY(window.warnings.isEmpty());
 }
 
