@@ -685,8 +685,13 @@ void Form1::ShowProblemCount() {
     QString text =
         count == 1 ? QStringLiteral("1 problem") : QStringLiteral("%1 problems").arg(count);
     // The label has the room of five digits; the tooltip gives the whole count.
-    if (m_problemCount->fontMetrics().horizontalAdvance(text) > m_problemCount->width())
+    const auto fits = [this](const QString& shown) {
+        return m_problemCount->fontMetrics().horizontalAdvance(shown) <= m_problemCount->width();
+    };
+    if (!fits(text))
         text = QStringLiteral("%1k problems").arg(count / 1000);
+    if (!fits(text))
+        text = QStringLiteral("%1M problems").arg(count / 1000000);
     m_problemCount->setText(text);
     QString tip = QStringLiteral("%1 in all. F8: next problem, Shift+F8: previous")
                       .arg(count == 1 ? QStringLiteral("1 problem")
