@@ -89,6 +89,12 @@ printf 'Object A\r\n  Speed = 1\r\nEnd\r\n' >"$tmp/two.ini"
 check "several files exit 1 for the missing one" test $? -eq 1
 check "several files output" test "$(cat "$tmp/out")" = "$(printf '%s\tKey_0\tWeapon Gun\n%s\tKey_0\tObject A\n%s\t  Key_1\tSpeed = 1' "$tmp/one.ini" "$tmp/two.ini" "$tmp/two.ini")"
 check "several files name the missing one" test "$(grep -c "missing.ini" "$tmp/err")" -eq 1
+# The buffers go from one file to the next: a file of many pieces and a long line leaves nothing
+# in the outline of the small file after it.
+{ cat "$tmp/bigger.ini"; printf 'Object Long %*s\nEnd\n' 3000000 x; } >"$tmp/first.ini"
+"$tool" "$tmp/first.ini" "$tmp/two.ini" | grep "^$tmp/two.ini"$'\t' | cut -f2- >"$tmp/after"
+"$tool" "$tmp/two.ini" >"$tmp/alone"
+check "a file after a large one" cmp -s "$tmp/after" "$tmp/alone"
 
 "$tool" --help >/dev/full 2>/dev/null
 check "help to a full disk exit 1" test $? -eq 1

@@ -171,8 +171,10 @@ std::string Lead(std::string_view path, char separator, bool null) {
 // Prints the structure problems of one file in the form compilers use, which editors, logs and
 // grep understand; sets `status` to 1 when there is any. `lead` is the path and its ':'.
 ini::Result<void> PrintProblems(ini::FileReader file, const ini::Keywords& keywords,
-                                std::string_view lead, Output& out, int& status) {
-    ini::Result<ini::StructureChecks> checked = ini::CheckStructure(std::move(file), keywords);
+                                std::string_view lead, Output& out, int& status,
+                                ini::BigBuffer& room) {
+    ini::Result<ini::StructureChecks> checked =
+        ini::CheckStructure(std::move(file), keywords, ini::Threading::OwnThread, &room);
     if (!checked.ok())
         return checked.failure();
     const ini::StructureChecks& checks = checked.value();
@@ -240,6 +242,7 @@ int PrintOutlines(Options& options, Output& out) {
     if (options.mode == Mode::Check)
         options.files = FilesToCheck(options.files, status);
     const bool several = options.files.size() > 1;
+    ini::StreamRoom room; // from one file to the next
     for (const std::string& path : options.files) {
         options.stream.prefix = several ? Lead(path, '\t', options.null) : std::string();
         ini::Result<ini::FileReader> file = ini::FileReader::Open(path);
@@ -247,9 +250,11 @@ int PrintOutlines(Options& options, Output& out) {
             !file.ok() ? ini::Result<void>(file.failure())
             : options.mode == Mode::Check
                 ? PrintProblems(std::move(file).value(), keywords, Lead(path, ':', options.null),
-                                out, status)
-                : ini::StreamOutline(std::move(file).value(), keywords, options.stream,
-                                     [&](std::string_view bytes) { return out.Write(bytes); });
+                                out, status, room.pieces)
+                : ini::StreamOutline(
+                      std::move(file).value(), keywords, options.stream,
+                      [&](std::string_view bytes) { return out.Write(bytes); },
+                      ini::Threading::OwnThread, &room);
         if (!Settle(out, done, status))
             return 1;
     }

@@ -37,9 +37,12 @@ constexpr std::size_t outputBytes = std::size_t{2} << 20;
 } // namespace
 
 OutlinePrinter::OutlinePrinter(const StreamOptions& options,
-                               std::function<bool(std::string_view)> write, Threading threading)
+                               std::function<bool(std::string_view)> write, Threading threading,
+                               StreamRoom* room)
     : m_topLevelOnly(options.topLevelOnly), m_prefix(options.prefix), m_write(std::move(write)),
-      m_out(outputBytes), m_worker(threading) {
+      m_room(room), m_worker(threading) {
+    SwapRoom();
+    m_out.Resize(outputBytes);
     for (Batch& batch : m_batches) {
         batch.entryBytes.Resize(batchEntries * sizeof(Queued));
         batch.entries = reinterpret_cast<Queued*>(batch.entryBytes.Data());
@@ -54,6 +57,17 @@ OutlinePrinter::~OutlinePrinter() {
     m_endTurn.store(m_filling, std::memory_order_release);
     m_turns.ReleaseEmptier();
     m_worker.Wait();
+    SwapRoom();
+}
+
+void OutlinePrinter::SwapRoom() noexcept {
+    if (m_room == nullptr)
+        return;
+    for (std::size_t i = 0; i < batches; ++i) {
+        m_batches[i].entryBytes.Swap(m_room->entries[i]);
+        m_batches[i].text.Swap(m_room->texts[i]);
+    }
+    m_out.Swap(m_room->out);
 }
 
 OutlinePrinter::Batch* OutlinePrinter::MakeRoom(std::size_t bytes) {
@@ -167,13 +181,13 @@ void OutlinePrinter::Flush() {
 }
 
 Result<void> StreamOutline(FileReader file, const Keywords& keywords, const StreamOptions& options,
-                           const std::function<bool(std::string_view)>& write,
-                           Threading threading) {
+                           const std::function<bool(std::string_view)>& write, Threading threading,
+                           StreamRoom* room) {
     try {
-        OutlinePrinter printer(options, write, threading);
+        OutlinePrinter printer(options, write, threading, room);
         const Result<bool> walked = StreamFile(
             file, keywords, [comments = options.showComments] { return comments; }, printer,
-            threading);
+            threading, room != nullptr ? &room->pieces : nullptr);
         if (!walked.ok())
             return walked.failure();
         if (!printer.Finish())
@@ -187,10 +201,10 @@ Result<void> StreamOutline(FileReader file, const Keywords& keywords, const Stre
 }
 
 Result<StructureChecks> CheckStructure(FileReader file, const Keywords& keywords,
-                                       Threading threading) try {
+                                       Threading threading, BigBuffer* room) try {
     StructureChecks checks(keywords);
     if (Result<bool> walked = StreamFile(
-            file, keywords, [] { return false; }, checks, threading);
+            file, keywords, [] { return false; }, checks, threading, room);
         !walked.ok())
         return walked.failure();
     checks.Finish();

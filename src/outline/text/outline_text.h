@@ -18,6 +18,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <tuple>
 
 namespace ini {
 
@@ -55,6 +56,16 @@ struct StreamOptions {
     std::string prefix;
 };
 
+// The memory a stream over one file works in, kept by one who streams many files in turn: each
+// buffer is a few huge pages, and faulting fresh ones in for every file was most of the time a
+// small file took.
+struct StreamRoom {
+    BigBuffer pieces; // the reader's
+    std::array<BigBuffer, 2> entries;
+    std::array<BigBuffer, 2> texts;
+    BigBuffer out;
+};
+
 // The walk's sink that prints: every node that a load and one click on each root would make, in
 // the order the outline shows them. A walk over the whole file sees at each line the same open
 // blocks as the fill of its block does, so the outline in pre-order is just the nodes in file
@@ -64,8 +75,9 @@ struct StreamOptions {
 // them and writes the output in pieces of about 2 MiB, so the walk goes on meanwhile.
 class OutlinePrinter {
 public:
+    // The buffers are those of `room` when it is given, handed back at the end.
     OutlinePrinter(const StreamOptions& options, std::function<bool(std::string_view)> write,
-                   Threading threading = Threading::OwnThread);
+                   Threading threading = Threading::OwnThread, StreamRoom* room = nullptr);
     // Drops what was not written yet and waits for the worker.
     ~OutlinePrinter();
     OutlinePrinter(const OutlinePrinter&) = delete;
@@ -116,7 +128,7 @@ private:
     // Two batches: the walk fills one while the worker formats the other. Text and entries are
     // each one 2 MiB huge page (with the text's room for copies in blocks): in pages of 4 KiB the
     // printer was a fifth slower.
-    static constexpr std::size_t batches = 2;
+    static constexpr std::size_t batches = std::tuple_size_v<decltype(StreamRoom::texts)>;
     static constexpr std::size_t batchText = (std::size_t{2} << 20) - shortLineSlack;
     static constexpr std::size_t batchEntries = (std::size_t{2} << 20) / sizeof(Queued);
 
@@ -159,6 +171,8 @@ private:
     void MakeOutputRoom(std::size_t bytes);
     char* StartLine(std::size_t bytes);
     void Flush();
+    // Swaps the buffers with those of m_room, if any.
+    void SwapRoom() noexcept;
 
     bool m_topLevelOnly;
     std::array<Batch, batches> m_batches;
@@ -178,6 +192,7 @@ private:
     NodeTextParts m_longText;  // the text of a long line being printed
     BigBuffer m_out;
     std::size_t m_used = 0;
+    StreamRoom* m_room;
 
     Worker m_worker; // last: it stops before what it formats goes
 };
@@ -186,14 +201,16 @@ private:
 // grow with the file nor with its longest line. `write` takes whole lines, in large pieces, and
 // returns false when the output failed. Fails when the file cannot be read or changes while it
 // is read, and when `write` did.
+// The buffers are those of `room` when it is given.
 Result<void> StreamOutline(FileReader file, const Keywords& keywords, const StreamOptions& options,
                            const std::function<bool(std::string_view)>& write,
-                           Threading threading = Threading::OwnThread);
+                           Threading threading = Threading::OwnThread, StreamRoom* room = nullptr);
 
 // The problems of one file, found by a walk over reused pieces as the outline is printed:
 // memory does not grow with the file. Fails when the file cannot be read or changes while it is
-// read.
+// read. The pieces lie in `room` when it is given.
 Result<StructureChecks> CheckStructure(FileReader file, const Keywords& keywords,
-                                       Threading threading = Threading::OwnThread);
+                                       Threading threading = Threading::OwnThread,
+                                       BigBuffer* room = nullptr);
 
 } // namespace ini
