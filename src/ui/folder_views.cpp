@@ -207,6 +207,19 @@ void FolderListDialog::keyPressEvent(QKeyEvent* event) {
     QDialog::keyPressEvent(event);
 }
 
+bool FolderListDialog::GoToNext(bool forward) {
+    SettleRows();
+    const int rows = static_cast<int>(std::min<std::size_t>(m_places.size(), m_list->count()));
+    if (rows == 0 || !goTo)
+        return false;
+    const int row = m_list->currentRow();
+    // From no row, forward starts at the first and backward at the last.
+    const int next = row < 0 ? (forward ? 0 : rows - 1) : (row + (forward ? 1 : rows - 1)) % rows;
+    m_list->setCurrentRow(next);
+    goTo(m_places[static_cast<std::size_t>(next)]);
+    return true;
+}
+
 void FolderListDialog::Choose() {
     SettleRows();
     const int row = m_list->currentRow();

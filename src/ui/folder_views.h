@@ -59,6 +59,10 @@ public:
     std::function<void()> changeFolder;
     // A line shown below what the view covers (why it covers that folder); empty for none.
     void SetNote(const QString& note);
+    // Moves to the row after the current one (`forward`) or before it, round the end, and goes
+    // to its place, the list shown or not: a list of uses is worked through one by one.
+    // Whether there was a row.
+    bool GoToNext(bool forward);
 
 protected:
     FolderListDialog(const QString& title, bool withFilter, QWidget* parent);

@@ -272,6 +272,15 @@ void Form1::ConnectHandlers() {
             &QShortcut::activated, this, &Form1::FindUses);
     connect(new QShortcut(QKeySequence(Qt::Key_F12), this), &QShortcut::activated, this,
             &Form1::GoToDefinition);
+    connect(new QShortcut(QKeySequence(Qt::Key_F4), this), &QShortcut::activated, this,
+            [this] { GoToNextUse(true); });
+    connect(new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F4), this), &QShortcut::activated, this,
+            [this] { GoToNextUse(false); });
+}
+
+void Form1::GoToNextUse(bool forward) {
+    if (m_usesDialog == nullptr || !m_usesDialog->GoToNext(forward))
+        NoteAtTree(QStringLiteral("No uses are listed: Ctrl+Shift+F finds the uses of a block"));
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {

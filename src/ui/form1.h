@@ -108,6 +108,8 @@ public:
     void FindUses();
     // F12: the definition of a name the selected line holds; a list when it holds several.
     void GoToDefinition();
+    // F4, Shift+F4: the next or previous use of the last find uses list.
+    void GoToNextUse(bool forward);
     // Loads a file of the folder as Load would and selects the node of the line.
     void GoToPlace(const FolderPlace& place);
     // Short notes that need no answer, as tooltips: below the tree's current row, and at Load

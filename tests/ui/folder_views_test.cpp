@@ -173,6 +173,15 @@ void FolderViewsTest::goToBlockFindUsesAndGoToDefinition() {
     QCOMPARE(window.Find<QLineEdit>("Txt_Filename")->text(),
              mod + QStringLiteral("/Units/Tank.ini"));
     QCOMPARE(window.SelectedLine(), std::optional<LineIndex>(1));
+    // F4 in the main window goes on through the list, round its end; Shift+F4 goes back.
+    window.form->activateWindow();
+    QTRY_VERIFY(window.form->isActiveWindow());
+    QTest::keyClick(window.form.get(), Qt::Key_F4);
+    QCOMPARE(window.Find<QLineEdit>("Txt_Filename")->text(), mod + QStringLiteral("/Latin.ini"));
+    QCOMPARE(window.SelectedLine(), std::optional<LineIndex>(1));
+    QTest::keyClick(window.form.get(), Qt::Key_F4, Qt::ShiftModifier);
+    QCOMPARE(window.Find<QLineEdit>("Txt_Filename")->text(),
+             mod + QStringLiteral("/Units/Tank.ini"));
 
     // F12 on that line: its one defined name; on a line naming a twice-defined block, a list.
     window.form->activateWindow();
