@@ -30,6 +30,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
@@ -43,7 +44,10 @@
 #include <QUrl>
 
 #include <exception>
+#include <functional>
 #include <new>
+#include <utility>
+#include <vector>
 
 namespace ini {
 
@@ -179,6 +183,7 @@ void Form1::CreateControls() {
     m_treeView1->setExpandsOnDoubleClick(false);
     m_treeView1->setItemDelegate(new ProblemMarks(m_treeView1));
     m_treeView1->installEventFilter(this);
+    m_treeView1->setContextMenuPolicy(Qt::CustomContextMenu);
 
     m_txtFilename = Place<QLineEdit>(this, "Txt_Filename", layout::txtFilename);
     m_txtFilename->setText(initialFilename);
@@ -272,10 +277,38 @@ void Form1::ConnectHandlers() {
             &QShortcut::activated, this, &Form1::FindUses);
     connect(new QShortcut(QKeySequence(Qt::Key_F12), this), &QShortcut::activated, this,
             &Form1::GoToDefinition);
+    connect(m_treeView1, &QWidget::customContextMenuRequested, this, &Form1::ShowTreeMenu);
     connect(new QShortcut(QKeySequence(Qt::Key_F4), this), &QShortcut::activated, this,
             [this] { GoToNextUse(true); });
     connect(new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F4), this), &QShortcut::activated, this,
             [this] { GoToNextUse(false); });
+}
+
+void Form1::ShowTreeMenu(const QPoint& at) {
+    // What the keys do, for the mouse, with the keys beside them so they are learnt.
+    QMenu menu(this);
+    std::vector<std::pair<QAction*, std::function<void()>>> runs;
+    const auto add = [&](const QString& text, const QKeySequence& keys, std::function<void()> run) {
+        QAction* action = menu.addAction(text);
+        action->setShortcut(keys);
+        runs.emplace_back(action, std::move(run));
+    };
+    add(QStringLiteral("Open in the editor at this line"), {}, [this] { Command1_Click(); });
+    add(QStringLiteral("Go to definition"), Qt::Key_F12, [this] { GoToDefinition(); });
+    add(QStringLiteral("Find uses"), Qt::CTRL | Qt::SHIFT | Qt::Key_F, [this] { FindUses(); });
+    add(QStringLiteral("Next use"), Qt::Key_F4, [this] { GoToNextUse(true); });
+    menu.addSeparator();
+    add(QStringLiteral("Next problem"), Qt::Key_F8, [this] { GoToProblem(true); });
+    add(QStringLiteral("Previous problem"), Qt::SHIFT | Qt::Key_F8, [this] { GoToProblem(false); });
+    menu.addSeparator();
+    add(QStringLiteral("Go to block..."), Qt::CTRL | Qt::Key_P, [this] { OpenGoToBlock(); });
+    add(QStringLiteral("Find in the file..."), QKeySequence::Find, [this] { m_findBar->Open(); });
+    add(QStringLiteral("Reload"), QKeySequence::Refresh, [this] { ReloadShown(true); });
+    // Run once the menu is gone, not from inside its own event loop.
+    const QAction* chosen = menu.exec(m_treeView1->viewport()->mapToGlobal(at));
+    for (const auto& [action, run] : runs)
+        if (action == chosen)
+            run();
 }
 
 void Form1::GoToNextUse(bool forward) {

@@ -110,6 +110,8 @@ public:
     void GoToDefinition();
     // F4, Shift+F4: the next or previous use of the last find uses list.
     void GoToNextUse(bool forward);
+    // A right click in the tree: what the keys do, for the mouse.
+    void ShowTreeMenu(const QPoint& at);
     // Loads a file of the folder as Load would and selects the node of the line.
     void GoToPlace(const FolderPlace& place);
     // Short notes that need no answer, as tooltips: below the tree's current row, and at Load

@@ -10,6 +10,7 @@
 #include <QInputDialog>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -187,6 +188,28 @@ void FolderViewsTest::goToBlockFindUsesAndGoToDefinition() {
     window.form->activateWindow();
     QTRY_VERIFY(window.form->isActiveWindow());
     QTest::keyClick(window.form.get(), Qt::Key_F12);
+    QCOMPARE(window.Find<QLineEdit>("Txt_Filename")->text(),
+             mod + QStringLiteral("/Weapons/Guns.ini"));
+    QCOMPARE(window.SelectedLine(), std::optional<LineIndex>(3));
+    // The same from the tree's menu, for the mouse, which offers what the keys do.
+    window.Load(mod + QStringLiteral("/Units/Tank.ini"));
+    emit window.Tree()->clicked(window.Node(0));
+    window.Tree()->setCurrentIndex(window.Node(1));
+    QStringList offered;
+    QTimer::singleShot(0, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (menu == nullptr)
+            return;
+        for (QAction* action : menu->actions()) {
+            offered << action->text();
+            if (action->text() == QStringLiteral("Go to definition"))
+                menu->setActiveAction(action);
+        }
+        QTest::keyClick(menu, Qt::Key_Return);
+    });
+    emit window.Tree()->customContextMenuRequested(
+        window.Tree()->visualRect(window.Node(1)).center());
+    QVERIFY(offered.contains(QStringLiteral("Find uses")));
     QCOMPARE(window.Find<QLineEdit>("Txt_Filename")->text(),
              mod + QStringLiteral("/Weapons/Guns.ini"));
     QCOMPARE(window.SelectedLine(), std::optional<LineIndex>(3));
