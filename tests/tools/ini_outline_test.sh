@@ -67,8 +67,11 @@ check "bytes unchanged" test "$("$tool" "$tmp/latin1.ini" | od -An -c | tr -d ' 
 "$tool" --help >"$tmp/out"
 check "help exit 0" test $? -eq 0
 check "help text" grep -q "Usage: ini-outline" "$tmp/out"
-"$tool" --bogus x 2>/dev/null
+"$tool" --bogus x 2>"$tmp/err"
 check "unknown option exit 2" test $? -eq 2
+# What went wrong and the forms, not the whole help, so a CI log shows the cause.
+check "usage error is short" test "$(wc -l <"$tmp/err")" -le 8
+check "usage error names the option" grep -q "unknown option '--bogus'" "$tmp/err"
 "$tool" 2>/dev/null
 check "no file exit 2" test $? -eq 2
 : >"$tmp/empty.ini"

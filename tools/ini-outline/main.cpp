@@ -78,7 +78,10 @@ struct Options {
 enum class Parsed { Run, Help, Usage };
 
 Parsed UsageError(const std::string& what) {
-    std::fprintf(stderr, "ini-outline: %s\n%s", what.c_str(), usage.data());
+    // The forms only: the whole help in a CI log hides the line that says what went wrong.
+    const std::string_view forms = usage.substr(0, usage.find("\n\n") + 1);
+    std::fprintf(stderr, "ini-outline: %s\n%.*sTry 'ini-outline --help' for more.\n", what.c_str(),
+                 static_cast<int>(forms.size()), forms.data());
     return Parsed::Usage;
 }
 
