@@ -514,10 +514,10 @@ void Form1::NoteAtTree(const QString& text) {
     QToolTip::showText(m_treeView1->viewport()->mapToGlobal(row.bottomLeft()), text, m_treeView1);
 }
 
-void Form1::NoteBusy() {
-    QToolTip::showText(m_cmdLoad->mapToGlobal(m_cmdLoad->rect().bottomLeft()),
-                       QStringLiteral("A file is being read: try again once it is shown"),
-                       m_cmdLoad);
+void Form1::NoteBusy(QWidget* near) {
+    QWidget* const at = near != nullptr ? near : m_cmdLoad;
+    QToolTip::showText(at->mapToGlobal(at->rect().bottomLeft()),
+                       QStringLiteral("A file is being read: try again once it is shown"), at);
 }
 
 void Form1::Form_Load() {
@@ -654,6 +654,8 @@ WalkResult Form1::LoadShown(const std::string& path, std::function<void()> befor
 }
 
 bool Form1::ReloadShown(bool sayWhy, bool forEditor) {
+    if (m_walking && sayWhy)
+        NoteBusy(forEditor ? m_command1 : nullptr); // F5 or the editor button, turned away
     if (m_walking || m_shown.Path().empty())
         return false;
     // What was open before a reload found the file empty waits for one that shows rows.

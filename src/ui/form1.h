@@ -115,9 +115,9 @@ public:
     // Loads a file of the folder as Load would and selects the node of the line.
     void GoToPlace(const FolderPlace& place);
     // Short notes that need no answer, as tooltips: below the tree's current row, and at Load
-    // for a request turned away while a file is read.
+    // (or `near` the control used) for a request turned away while a file is read.
     void NoteAtTree(const QString& text);
-    void NoteBusy();
+    void NoteBusy(QWidget* near = nullptr);
 
     // A file handed over from outside (the command line, a drop) is treated as typed into the
     // file name box: the lists move to its folder and Load is pressed once pending events ran.

@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QScrollBar>
+#include <QToolTip>
 #include <QtTest>
 
 #include <cstdio>
@@ -170,11 +171,16 @@ void LiveOutlineTest::aFileReplacedWhileFirstReadIsReadAgain() {
     QVERIFY(QTest::qWaitForWindowExposed(window.form.get()));
     const QString path = window.WriteFile(QStringLiteral("example.ini"), example);
     bool replacedDuringWalk = false;
+    QString busyNote;
     QTimer::singleShot(0, window.form.get(), [&] {
         replacedDuringWalk = window.form->Walking() && SaveByRename(path, inserted);
+        // F5 meanwhile is turned away, and says so.
+        QTest::keyClick(window.form.get(), Qt::Key_F5);
+        busyNote = QToolTip::text();
     });
     window.Load(path);
     QVERIFY(replacedDuringWalk);
+    QVERIFY2(busyNote.contains(QStringLiteral("being read")), qPrintable(busyNote));
     QTRY_COMPARE(window.Model()->rowCount(), 2);
 }
 
