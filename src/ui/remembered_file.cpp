@@ -279,6 +279,20 @@ Result<StoreText> ReadToChange(const QFileInfo& info, const QString& shown) {
     return now;
 }
 
+// The file to write for the store `file`: a store that is a link to another file stays one, and
+// the file it names is written, made when it is not there yet (but not its folder).
+Result<QString> FileToWrite(const QString& file) {
+    QString store = LinkedFile(file);
+    const QFileInfo info(store);
+    if (info.isSymLink())
+        return NotStored(QStringLiteral("%1 is a loop of links; it was left as it is").arg(file));
+    if (store != file && !info.dir().exists())
+        return NotStored(
+            QStringLiteral("%1 is a link to %2, whose folder is not there; it was left as it is")
+                .arg(file, store));
+    return store;
+}
+
 } // namespace
 
 RememberedFile::RememberedFile(QString settingsFile) : m_settingsFile(std::move(settingsFile)) {}
@@ -325,16 +339,11 @@ Result<void> RememberedFile::WritePath(const QString& key, const QString& path) 
     if (!file)
         return NotStored(QStringLiteral(
             "neither XDG_CONFIG_HOME nor HOME names a folder, so there is no place for settings"));
-    // A store that is a link to another file stays one: the file it names is written, made
-    // when it is not there yet (but not its folder).
-    const QString store = LinkedFile(*file);
+    const Result<QString> target = FileToWrite(*file);
+    if (!target.ok())
+        return target.failure();
+    const QString& store = target.value();
     const QFileInfo info(store);
-    if (info.isSymLink())
-        return NotStored(QStringLiteral("%1 is a loop of links; it was left as it is").arg(*file));
-    if (store != *file && !info.dir().exists())
-        return NotStored(
-            QStringLiteral("%1 is a link to %2, whose folder is not there; it was left as it is")
-                .arg(*file, store));
     if (TooLarge(store))
         return NotStored(
             QStringLiteral(

@@ -9,8 +9,10 @@
 
 #include <algorithm>
 #include <concepts>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace ini {
 
@@ -92,6 +94,14 @@ public:
         return {end + (pair ? 2 : 1), stopped};
     }
 
+    // Starts line `index` with `bytes`, too many to carry, none of which ends it; whether the
+    // consumer stopped the cut.
+    template <LineConsumer Consumer>
+    bool StartWith(LineIndex index, std::string_view bytes, Consumer& consumer) {
+        Start(index);
+        return Take(bytes, false, consumer).stopped;
+    }
+
     // The bytes of a piece that follows a long line ended by a CR, without the LF that
     // completes its terminator.
     std::string_view AfterTerminator(std::string_view bytes) noexcept {
@@ -148,6 +158,26 @@ Result<PieceReader::Piece> NextPiece(PieceReader& reader, std::string_view carry
     return got;
 }
 
+// Whether the consumer ends the cut before the next piece is read.
+template <typename Consumer> bool StopsBeforePiece(Consumer& consumer) {
+    if constexpr (requires { consumer.StopBeforePiece(); })
+        return consumer.StopBeforePiece();
+    else
+        return false;
+}
+
+// The text's first bytes without a UTF-8 byte order mark, told to the consumer; nothing while
+// too few came to tell whether a mark is there.
+template <typename Consumer>
+std::optional<std::string_view> TextStart(std::string_view bytes, bool atEnd, Consumer& consumer) {
+    if (bytes.size() < utf8Bom.size() && !atEnd)
+        return std::nullopt;
+    bytes = StripUtf8Bom(bytes);
+    if constexpr (requires { consumer.TextStarts(bytes); })
+        consumer.TextStarts(bytes);
+    return bytes;
+}
+
 } // namespace detail
 
 // The one driver that turns a file's pieces into lines, for every reader of block files: the
@@ -164,10 +194,8 @@ template <LineConsumer Consumer> Result<bool> CutPieces(PieceReader& reader, Con
     std::size_t searched = 0; // bytes at the carry's start known to hold no line break
     bool bomChecked = false;
     for (bool first = true;; first = false) {
-        if constexpr (requires { consumer.StopBeforePiece(); }) {
-            if (!first && consumer.StopBeforePiece())
-                return false;
-        }
+        if (!first && detail::StopsBeforePiece(consumer))
+            return false;
         Result<PieceReader::Piece> got = detail::NextPiece(reader, carry, consumer);
         if (!got.ok())
             return got.failure();
@@ -175,14 +203,14 @@ template <LineConsumer Consumer> Result<bool> CutPieces(PieceReader& reader, Con
         std::string_view bytes = longLine.AfterTerminator(piece.bytes);
         if (!bomChecked) {
             // Nothing is cut before the first bytes tell whether a mark is there.
-            if (bytes.size() < utf8Bom.size() && !piece.atEnd) {
+            const std::optional<std::string_view> start =
+                detail::TextStart(bytes, piece.atEnd, consumer);
+            if (!start) {
                 carry = bytes;
                 continue;
             }
-            bytes = StripUtf8Bom(bytes);
+            bytes = *start;
             bomChecked = true;
-            if constexpr (requires { consumer.TextStarts(bytes); })
-                consumer.TextStarts(bytes);
         }
         if (longLine.Active()) {
             const auto taken = longLine.Take(bytes, piece.atEnd, consumer);
@@ -211,13 +239,9 @@ template <LineConsumer Consumer> Result<bool> CutPieces(PieceReader& reader, Con
         carry = bytes.substr(consumed);
         // The carry is one unfinished line: a CR may end it, nothing else breaks it.
         searched = carry.empty() || carry.back() == '\r' ? 0 : carry.size();
-        if (carry.size() > reader.CarryRoom()) {
-            longLine.Start(next++);
-            const bool longStopped = longLine.Take(carry, false, consumer).stopped;
-            carry = {};
-            if (longStopped)
-                return false;
-        }
+        if (carry.size() > reader.CarryRoom() &&
+            longLine.StartWith(next++, std::exchange(carry, {}), consumer))
+            return false;
     }
 }
 
