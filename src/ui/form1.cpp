@@ -18,6 +18,7 @@
 #include "ui/path_text.h"
 #include "ui/view_state.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -258,57 +259,48 @@ void Form1::ConnectHandlers() {
     connect(m_treeView1->selectionModel(), &QItemSelectionModel::currentChanged, m_findBar,
             &FindBar::ShowStatus);
     connect(m_findBar, &FindBar::closed, m_treeView1, qOverload<>(&QWidget::setFocus));
-    connect(new QShortcut(QKeySequence::Find, this), &QShortcut::activated, m_findBar,
-            &FindBar::Open);
     connect(new QShortcut(QKeySequence(Qt::Key_F3), this), &QShortcut::activated, m_findBar,
             &FindBar::FindNext);
     connect(new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3), this), &QShortcut::activated,
             m_findBar, &FindBar::FindPrevious);
-    connect(new QShortcut(QKeySequence::Refresh, this), &QShortcut::activated, this,
-            [this] { ReloadShown(true); });
-    connect(new QShortcut(QKeySequence(Qt::Key_F8), this), &QShortcut::activated, this,
-            [this] { GoToProblem(true); });
-    connect(new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F8), this), &QShortcut::activated, this,
-            [this] { GoToProblem(false); });
     connect(&m_shown, &ShownFile::changed, this, &Form1::ShownFileChanged);
-    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_P), this), &QShortcut::activated, this,
-            &Form1::OpenGoToBlock);
-    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F), this),
-            &QShortcut::activated, this, &Form1::FindUses);
-    connect(new QShortcut(QKeySequence(Qt::Key_F12), this), &QShortcut::activated, this,
-            &Form1::GoToDefinition);
-    connect(m_treeView1, &QWidget::customContextMenuRequested, this, &Form1::ShowTreeMenu);
-    connect(new QShortcut(QKeySequence(Qt::Key_F4), this), &QShortcut::activated, this,
-            [this] { GoToNextUse(true); });
-    connect(new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F4), this), &QShortcut::activated, this,
-            [this] { GoToNextUse(false); });
+    CreateKeyActions();
+    connect(m_treeView1, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        // What the keys do, for the mouse, with the keys beside them so they are learnt.
+        QMenu menu(this);
+        for (QAction* action : m_keyActions) {
+            if (action != nullptr)
+                menu.addAction(action);
+            else
+                menu.addSeparator();
+        }
+        menu.exec(m_treeView1->viewport()->mapToGlobal(at));
+    });
 }
 
-void Form1::ShowTreeMenu(const QPoint& at) {
-    // What the keys do, for the mouse, with the keys beside them so they are learnt.
-    QMenu menu(this);
-    std::vector<std::pair<QAction*, std::function<void()>>> runs;
-    const auto add = [&](const QString& text, const QKeySequence& keys, std::function<void()> run) {
-        QAction* action = menu.addAction(text);
+void Form1::CreateKeyActions() {
+    // Each works by its key anywhere in the window and is offered by the tree's menu, in this
+    // order (none: a separator).
+    const auto add = [this](const QString& text, const QKeySequence& keys,
+                            std::function<void()> run) {
+        auto* action = new QAction(text, this);
         action->setShortcut(keys);
-        runs.emplace_back(action, std::move(run));
+        addAction(action);
+        connect(action, &QAction::triggered, this, std::move(run));
+        m_keyActions.push_back(action);
     };
     add(QStringLiteral("Open in the editor at this line"), {}, [this] { Command1_Click(); });
     add(QStringLiteral("Go to definition"), Qt::Key_F12, [this] { GoToDefinition(); });
     add(QStringLiteral("Find uses"), Qt::CTRL | Qt::SHIFT | Qt::Key_F, [this] { FindUses(); });
     add(QStringLiteral("Next use"), Qt::Key_F4, [this] { GoToNextUse(true); });
-    menu.addSeparator();
+    add(QStringLiteral("Previous use"), Qt::SHIFT | Qt::Key_F4, [this] { GoToNextUse(false); });
+    m_keyActions.push_back(nullptr);
     add(QStringLiteral("Next problem"), Qt::Key_F8, [this] { GoToProblem(true); });
     add(QStringLiteral("Previous problem"), Qt::SHIFT | Qt::Key_F8, [this] { GoToProblem(false); });
-    menu.addSeparator();
+    m_keyActions.push_back(nullptr);
     add(QStringLiteral("Go to block..."), Qt::CTRL | Qt::Key_P, [this] { OpenGoToBlock(); });
     add(QStringLiteral("Find in the file..."), QKeySequence::Find, [this] { m_findBar->Open(); });
     add(QStringLiteral("Reload"), QKeySequence::Refresh, [this] { ReloadShown(true); });
-    // Run once the menu is gone, not from inside its own event loop.
-    const QAction* chosen = menu.exec(m_treeView1->viewport()->mapToGlobal(at));
-    for (const auto& [action, run] : runs)
-        if (action == chosen)
-            run();
 }
 
 void Form1::GoToNextUse(bool forward) {

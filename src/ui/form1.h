@@ -20,7 +20,9 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
+class QAction;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -110,8 +112,7 @@ public:
     void GoToDefinition();
     // F4, Shift+F4: the next or previous use of the last find uses list.
     void GoToNextUse(bool forward);
-    // A right click in the tree: what the keys do, for the mouse.
-    void ShowTreeMenu(const QPoint& at);
+
     // Loads a file of the folder as Load would and selects the node of the line.
     void GoToPlace(const FolderPlace& place);
     // Short notes that need no answer, as tooltips: below the tree's current row, and at Load
@@ -134,6 +135,8 @@ private:
     void CreateStatusLabels();
     void CreateFindBar();
     void ConnectHandlers();
+    // The actions that have keys, for the keys and the tree's menu.
+    void CreateKeyActions();
     void ShowFolderOf(const QString& path);
     WalkHooks Hooks();
     // Runs one walk with the window marked busy, then publishes what it added and completes a
@@ -188,6 +191,7 @@ private:
     std::optional<NodeKey> m_definitionWhenRead;
     QCheckBox* m_chkComments = nullptr;
     FindBar* m_findBar = nullptr;
+    std::vector<QAction*> m_keyActions; // in the tree menu's order; null: a separator
     QLabel* m_problemCount = nullptr;
     // Says a load is under way once it has taken readingNoteDelay.
     QLabel* m_readingNote = nullptr;

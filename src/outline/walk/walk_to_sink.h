@@ -75,12 +75,7 @@ public:
         if constexpr (requires { m_sink.TextStarts(bytes); })
             m_sink.TextStarts(bytes);
     }
-    bool StopBeforePiece() {
-        if constexpr (requires { m_sink.StopBeforePiece(); })
-            return m_sink.StopBeforePiece();
-        else
-            return false;
-    }
+    bool StopBeforePiece() { return detail::StopsBeforePiece(m_sink); }
     void LongEnd() {
         if constexpr (requires { m_sink.LongEnd(); }) {
             if (m_longTaken)
