@@ -57,7 +57,27 @@ std::optional<QString> StoreFile(const QString& settingsFile) {
 // rewritten.
 constexpr qint64 mostStoreBytes = qint64{1} << 20;
 bool TooLarge(const QString& file) {
-    return QFileInfo(file).size() > mostStoreBytes;
+    const QFileInfo info(file);
+    if (info.size() > mostStoreBytes)
+        return true;
+    if (info.size() > 0 || !info.isFile())
+        return false;
+    // A size of 0 says nothing for the kernel's virtual files (/proc/self/pagemap reads as
+    // hundreds of GiB): such a one is measured by reading up to just past the limit, in parts
+    // such files take (a read that fails leaves it unmeasured, and unread).
+    QFile store(file);
+    if (!store.open(QIODevice::ReadOnly))
+        return false;
+    qint64 read = 0;
+    while (read <= mostStoreBytes) {
+        const QByteArray part = store.read(qint64{64} << 10);
+        if (store.error() != QFileDevice::NoError)
+            return true;
+        if (part.isEmpty())
+            break;
+        read += part.size();
+    }
+    return read > mostStoreBytes;
 }
 
 // Only a regular file is a store: opening a pipe would wait for a writer for ever, and a device

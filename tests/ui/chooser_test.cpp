@@ -440,14 +440,17 @@ void ChooserTest::linkedStoreStaysALink() {
 }
 
 // Only a regular file is read as a store: a pipe would hold the start up for ever, a device
-// such as /dev/zero would fill memory. Neither is replaced.
+// such as /dev/zero or a virtual file without end would fill memory. None is replaced.
 void ChooserTest::storeThatIsNoRegularFileIsNotRead() {
     QTemporaryDir dir;
     const QString fifo = dir.filePath(QStringLiteral("fifo.conf"));
     QCOMPARE(mkfifo(PathFromText(fifo).c_str(), 0600), 0);
     const QString device = dir.filePath(QStringLiteral("zero.conf"));
     QVERIFY(QFile::link(QStringLiteral("/dev/zero"), device));
-    for (const QString& store : {fifo, device}) {
+    // A regular file that reads as empty but has no end for a store.
+    const QString endless = dir.filePath(QStringLiteral("pagemap.conf"));
+    QVERIFY(QFile::link(QStringLiteral("/proc/self/pagemap"), endless));
+    for (const QString& store : {fifo, device, endless}) {
         const RememberedFile remembered(store);
         QCOMPARE(remembered.Read(), QString());
         QCOMPARE(remembered.EditorCommand(), QString());
