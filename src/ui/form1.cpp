@@ -44,6 +44,7 @@
 #include <QTreeView>
 #include <QUrl>
 
+#include <cstdio>
 #include <exception>
 #include <functional>
 #include <new>
@@ -266,15 +267,21 @@ void Form1::ConnectHandlers() {
     connect(&m_shown, &ShownFile::changed, this, &Form1::ShownFileChanged);
     CreateKeyActions();
     connect(m_treeView1, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
-        // What the keys do, for the mouse, with the keys beside them so they are learnt.
+        // What the keys do, for the mouse, with the keys beside them so they are learnt. The
+        // entries stand for the actions, which run once the menu is gone: a note one shows
+        // would go with it.
         QMenu menu(this);
-        for (QAction* action : m_keyActions) {
-            if (action != nullptr)
-                menu.addAction(action);
-            else
+        for (std::size_t i = 0; i < m_keyActions.size(); ++i) {
+            if (m_keyActions[i] == nullptr) {
                 menu.addSeparator();
+                continue;
+            }
+            QAction* entry = menu.addAction(m_keyActions[i]->text());
+            entry->setShortcut(m_keyActions[i]->shortcut());
+            entry->setData(static_cast<qulonglong>(i));
         }
-        menu.exec(m_treeView1->viewport()->mapToGlobal(at));
+        if (const QAction* chosen = menu.exec(m_treeView1->viewport()->mapToGlobal(at)))
+            m_keyActions[chosen->data().toULongLong()]->trigger();
     });
 }
 
@@ -289,7 +296,10 @@ void Form1::CreateKeyActions() {
         connect(action, &QAction::triggered, this, std::move(run));
         m_keyActions.push_back(action);
     };
-    add(QStringLiteral("Open in the editor at this line"), {}, [this] { Command1_Click(); });
+    // The line in the file it was read from, whatever the name box names since.
+    add(QStringLiteral("Open in the editor at this line"), {}, [this] {
+        HandOffLine(m_shown.Path().empty() ? PathFromText(m_txtFilename->text()) : m_shown.Path());
+    });
     add(QStringLiteral("Go to definition"), Qt::Key_F12, [this] { GoToDefinition(); });
     add(QStringLiteral("Find uses"), Qt::CTRL | Qt::SHIFT | Qt::Key_F, [this] { FindUses(); });
     add(QStringLiteral("Next use"), Qt::Key_F4, [this] { GoToNextUse(true); });
@@ -538,9 +548,20 @@ void Form1::OpenFromOutside(const QString& path) {
 }
 
 void Form1::Form_Unload() {
-    if (const Result<void> stored = m_remembered.Write(m_txtFilename->text()); !stored.ok())
-        ShowFailure(QStringLiteral("Remember file name"),
-                    WithContext("The file name could not be remembered", stored.failure()));
+    const Result<void> stored = m_remembered.Write(m_txtFilename->text());
+    if (stored.ok())
+        return;
+    const Failure why = WithContext("The file name could not be remembered", stored.failure());
+    // A box would keep a logout waiting for an answer nobody gives.
+    if (m_closedFromOutside)
+        std::fprintf(stderr, "ini-file-parser: %s\n", SentenceOf(why).toLocal8Bit().constData());
+    else
+        ShowFailure(QStringLiteral("Remember file name"), why);
+}
+
+void Form1::CloseFromOutside() {
+    m_closedFromOutside = true;
+    close();
 }
 
 void Form1::Drive1_Change() {
@@ -851,6 +872,10 @@ bool Form1::GoToLine(LineIndex line) {
 }
 
 void Form1::Command1_Click() {
+    HandOffLine(PathFromText(m_txtFilename->text()));
+}
+
+void Form1::HandOffLine(const std::string& filename) {
     // A hand-off lets events run while it waits for the editor: a click then would start a
     // second one whose keys could reach the first editor.
     if (m_handingOff) {
@@ -860,7 +885,6 @@ void Form1::Command1_Click() {
         return;
     }
     const QScopedValueRollback handingOff(m_handingOff, true);
-    const std::string filename = PathFromText(m_txtFilename->text());
     // The outline of a file that changed since it was read would send a line that now holds
     // something else: the file is read again first, and the selection follows its node.
     if (m_shown.Shows(filename) && m_shown.ChangedSinceShown() && !ReloadShown(true, true))

@@ -80,6 +80,9 @@ public:
     // Measurements of the last walk, for the benchmark.
     const EventPacer& Pacer() const noexcept { return m_pacer; }
     bool Walking() const noexcept { return m_walking; }
+    // Closes as the user would, for an end by a signal (a logout): what cannot be done then is
+    // said on stderr, not in a box nobody answers.
+    void CloseFromOutside();
 
     // The handlers, by their control and event.
     void Form_Load();
@@ -112,6 +115,8 @@ public:
     void GoToDefinition();
     // F4, Shift+F4: the next or previous use of the last find uses list.
     void GoToNextUse(bool forward);
+    // Opens `filename` in the editor at the selected node's line.
+    void HandOffLine(const std::string& filename);
 
     // Loads a file of the folder as Load would and selects the node of the line.
     void GoToPlace(const FolderPlace& place);
@@ -209,8 +214,9 @@ private:
     // Chk_Comments is checked; the load's worker thread reads it line by line.
     std::atomic<bool> m_showComments{false};
     bool m_walking = false;
-    int m_busy = 0;         // walks and editor hand-offs on the stack
-    bool m_closing = false; // a close was asked for; it completes once nothing is busy
+    int m_busy = 0;                   // walks and editor hand-offs on the stack
+    bool m_closing = false;           // a close was asked for; it completes once nothing is busy
+    bool m_closedFromOutside = false; // by a signal: nobody is there to answer a box
     // The block the last click filled: the second click of a double-click leaves it open.
     std::optional<NodeKey> m_filledByLastClick;
     // A reload noticed on its own failed and said so; it says so again after one succeeded.

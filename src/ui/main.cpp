@@ -146,7 +146,7 @@ int main(int argc, char** argv) {
     if (const int caught = quitSignals.Caught(); caught != 0) {
         // Ended from outside, by a logout say: the window closes as it does for the user, so
         // the file it shows is remembered.
-        form.close();
+        form.CloseFromOutside();
         ini::EndBySignal(caught);
     }
     return code;

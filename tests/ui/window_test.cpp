@@ -293,6 +293,13 @@ void WindowTest::nameNotRememberedIsExplained() {
     QFile file(settings);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), content);
+
+    // Ended by a signal, nobody answers a box: the reason goes to stderr alone.
+    window.warnings.clear();
+    window.Open();
+    window.form->CloseFromOutside();
+    QVERIFY(window.warnings.isEmpty());
+    QVERIFY(!window.form->isVisible());
 }
 
 void WindowTest::driveChangeFollowsOrReturns() {
