@@ -176,6 +176,7 @@ void FolderListDialog::ShowRows(const QStringList& rows, std::vector<FolderPlace
     if (!append) {
         m_list->clear();
         m_places.clear();
+        m_wentToRow = false;
     }
     m_list->addItems(rows);
     m_places.insert(m_places.end(), std::make_move_iterator(places.begin()),
@@ -212,10 +213,12 @@ bool FolderListDialog::GoToNext(bool forward) {
     const int rows = static_cast<int>(std::min<std::size_t>(m_places.size(), m_list->count()));
     if (rows == 0 || !goTo)
         return false;
-    const int row = m_list->currentRow();
-    // From no row, forward starts at the first and backward at the last.
+    // The row shown as current was not gone to yet: forward starts at the first, backward at
+    // the last.
+    const int row = m_wentToRow ? m_list->currentRow() : -1;
     const int next = row < 0 ? (forward ? 0 : rows - 1) : (row + (forward ? 1 : rows - 1)) % rows;
     m_list->setCurrentRow(next);
+    m_wentToRow = true;
     goTo(m_places[static_cast<std::size_t>(next)]);
     return true;
 }
@@ -229,6 +232,7 @@ void FolderListDialog::Choose() {
         return;
     }
     m_chooseOnRows = false;
+    m_wentToRow = true;
     const FolderPlace place = m_places[static_cast<std::size_t>(row)];
     accept();
     goTo(place);

@@ -84,6 +84,7 @@ protected:
     // Goes to the chosen row's place, or waits for rows still coming.
     void Choose();
     bool m_chooseOnRows = false; // an Enter waits for rows still coming
+    bool m_wentToRow = false;    // a row of this list was gone to (the current row then)
 
     QLineEdit* m_filter = nullptr;
     QListWidget* m_list = nullptr;

@@ -191,6 +191,13 @@ void FolderViewsTest::goToBlockFindUsesAndGoToDefinition() {
     QCOMPARE(window.Find<QLineEdit>("Txt_Filename")->text(),
              mod + QStringLiteral("/Weapons/Guns.ini"));
     QCOMPARE(window.SelectedLine(), std::optional<LineIndex>(3));
+    // A new list's first F4 goes to its first use, not past it.
+    window.form->FindUses();
+    QTRY_VERIFY(!Header(uses).contains(QStringLiteral("searching")) && uses->Unlisted() == 0);
+    window.form->activateWindow();
+    QTRY_VERIFY(window.form->isActiveWindow());
+    QTest::keyClick(window.form.get(), Qt::Key_F4);
+    QCOMPARE(window.Find<QLineEdit>("Txt_Filename")->text(), mod + QStringLiteral("/Latin.ini"));
     // The same from the tree's menu, for the mouse, which offers what the keys do.
     window.Load(mod + QStringLiteral("/Units/Tank.ini"));
     emit window.Tree()->clicked(window.Node(0));
