@@ -586,6 +586,7 @@ void EditorWindowTest::anEndBySignalKeepsWhatWasNotSaved() {
     QVERIFY(second.ok());
     QCOMPARE(second.value(), path.chopped(4) + ".ini.2.unsaved");
     QVERIFY(QFileInfo::exists(path + ".unsaved"));
+    QCOMPARE(KeptCopies(path).size(), 2);
 
     // The file's folder moved away meanwhile: the home folder takes them, beside what it holds.
     QTemporaryDir home;

@@ -190,9 +190,14 @@ void EditorWindow::Open(const QString& path) {
         m_disk = DiskState::Of(path, bytes);
         statusBar()->clearMessage();
         // Changes kept at an earlier end by a signal are easy to forget: they are named.
-        if (const QString kept = path + QStringLiteral(".unsaved"); QFileInfo::exists(kept))
-            statusBar()->showMessage(tr("Changes not saved when an editor was ended are kept in %1")
-                                         .arg(ShownPath(kept)));
+        if (const QFileInfoList kept = KeptCopies(path); !kept.isEmpty())
+            statusBar()->showMessage(
+                (kept.size() == 1
+                     ? tr("Changes not saved when an editor was ended are kept in %1")
+                     : tr("Changes not saved when an editor was ended are kept in %1 (the newest "
+                          "of %2 copies)"))
+                    .arg(ShownPath(kept.front().filePath()))
+                    .arg(kept.size()));
     }
     ShowLines(*m_edit->document(), m_document);
     ShowEditable(true);
@@ -349,6 +354,30 @@ QString FreePlace(const QDir& folder, const QString& name) {
 }
 
 } // namespace
+
+QFileInfoList KeptCopies(const QString& path) {
+    const QString name = QFileInfo(path).fileName();
+    // FILE.unsaved or FILE.N.unsaved, as FreePlace names them.
+    const auto isCopy = [&name](const QString& candidate) {
+        if (!candidate.startsWith(name + QLatin1Char('.')))
+            return false;
+        const QString rest = candidate.mid(name.size() + 1);
+        const QString number = rest.chopped(std::min<qsizetype>(rest.size(), 8));
+        return rest == QStringLiteral("unsaved") ||
+               (rest.endsWith(QStringLiteral(".unsaved")) && !number.isEmpty() &&
+                std::all_of(number.begin(), number.end(), [](QChar c) { return c.isDigit(); }));
+    };
+    QFileInfoList found;
+    for (const QDir& folder : {QFileInfo(path).dir(), QDir::home()}) {
+        for (const QFileInfo& entry : folder.entryInfoList(QDir::Files | QDir::Hidden))
+            if (isCopy(entry.fileName()) && !found.contains(entry))
+                found.push_back(entry);
+    }
+    std::sort(found.begin(), found.end(), [](const QFileInfo& a, const QFileInfo& b) {
+        return a.lastModified() > b.lastModified();
+    });
+    return found;
+}
 
 Result<QString> EditorWindow::KeepUnsaved() {
     if (IsReadOnly() || !m_edit->document()->isModified())

@@ -4,6 +4,7 @@
 #include "notepad/text_file.h"
 #include "notepad/text_search.h"
 
+#include <QFileInfo>
 #include <QMainWindow>
 #include <QString>
 
@@ -18,6 +19,10 @@ class QPlainTextEdit;
 class QTextCursor;
 
 namespace ini {
+
+// The copies of changes kept at ends by a signal for the file at `path`, beside it and in the
+// home folder, newest first.
+QFileInfoList KeptCopies(const QString& path);
 
 class TextFindBar;
 class GoToLineBar;
@@ -63,9 +68,9 @@ public:
 
     // For an end by a signal (a logout, a kill), which leaves no time to ask: changes not saved
     // are written beside the file, as its name with ".unsaved" added (or ".2.unsaved" and so
-    // on, where earlier ones are kept: a new file, never the file itself), or in the home folder for a text never saved or a folder that has gone or
-    // refuses new files. Gives where they went, empty when there were none, or why they could
-    // not be kept.
+    // on, where earlier ones are kept: a new file, never the file itself), or in the home folder
+    // for a text never saved or a folder that has gone or refuses new files. Gives where they went,
+    // empty when there were none, or why they could not be kept.
     Result<QString> KeepUnsaved();
 
     // Puts the caret at the start of line (counted from 1, clamped to the text) and closes the
