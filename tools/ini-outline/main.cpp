@@ -135,9 +135,7 @@ Parsed ParseArguments(int argc, char** argv, Options& options) {
         (options.stream.showComments || options.stream.topLevelOnly))
         return UsageError("--comments and --top-level go with the outline only");
     if (options.files.empty())
-        return UsageError(options.mode == Mode::Outline || options.mode == Mode::Check
-                              ? "no FILE given"
-                              : "no PATH given");
+        return UsageError(options.mode == Mode::Outline ? "no FILE given" : "no PATH given");
     return Parsed::Run;
 }
 
