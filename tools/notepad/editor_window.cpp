@@ -189,15 +189,7 @@ void EditorWindow::Open(const QString& path) {
         m_document = std::move(document);
         m_disk = DiskState::Of(path, bytes);
         statusBar()->clearMessage();
-        // Changes kept at an earlier end by a signal are easy to forget: they are named.
-        if (const QFileInfoList kept = KeptCopies(path); !kept.isEmpty())
-            statusBar()->showMessage(
-                (kept.size() == 1
-                     ? tr("Changes not saved when an editor was ended are kept in %1")
-                     : tr("Changes not saved when an editor was ended are kept in %1 (the newest "
-                          "of %2 copies)"))
-                    .arg(ShownPath(kept.front().filePath()))
-                    .arg(kept.size()));
+        NameKeptCopies(path);
     }
     ShowLines(*m_edit->document(), m_document);
     ShowEditable(true);
@@ -377,6 +369,19 @@ QFileInfoList KeptCopies(const QString& path) {
         return a.lastModified() > b.lastModified();
     });
     return found;
+}
+
+void EditorWindow::NameKeptCopies(const QString& path) {
+    // Changes kept at an earlier end by a signal are easy to forget.
+    const QFileInfoList kept = KeptCopies(path);
+    if (kept.isEmpty())
+        return;
+    statusBar()->showMessage(
+        (kept.size() == 1 ? tr("Changes not saved when an editor was ended are kept in %1")
+                          : tr("Changes not saved when an editor was ended are kept in %1 (the "
+                               "newest of %2 copies)"))
+            .arg(ShownPath(kept.front().filePath()))
+            .arg(kept.size()));
 }
 
 Result<QString> EditorWindow::KeepUnsaved() {

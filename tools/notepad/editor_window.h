@@ -72,6 +72,8 @@ public:
     // for a text never saved or a folder that has gone or refuses new files. Gives where they went,
     // empty when there were none, or why they could not be kept.
     Result<QString> KeepUnsaved();
+    // Names in the status bar the newest copy KeepUnsaved left for `path`, if any.
+    void NameKeptCopies(const QString& path);
 
     // Puts the caret at the start of line (counted from 1, clamped to the text) and closes the
     // go-to-line bar.
