@@ -568,6 +568,13 @@ void EditorWindowTest::anEndBySignalKeepsWhatWasNotSaved() {
     const Result<QString> nothing = window.KeepUnsaved();
     QVERIFY(nothing.ok() && nothing.value().isEmpty());
     QVERIFY(!QFileInfo::exists(path + ".unsaved"));
+    // A change undone by hand leaves nothing to keep either.
+    GoTo("3");
+    QTest::keyClicks(Focused(), "x");
+    QTest::keyClick(Focused(), Qt::Key_Backspace);
+    const Result<QString> same = window.KeepUnsaved();
+    QVERIFY(same.ok() && same.value().isEmpty());
+    QVERIFY(!QFileInfo::exists(path + ".unsaved"));
 
     GoTo("3");
     QTest::keyClicks(Focused(), "ab");

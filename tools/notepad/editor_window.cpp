@@ -391,6 +391,9 @@ Result<QString> EditorWindow::KeepUnsaved() {
         m_document.WithLines(CollectLines(*m_edit->document())).ToBytes();
     if (!bytes.ok())
         return bytes.failure();
+    // An edit undone by hand leaves the text as the file holds it: nothing to keep.
+    if (!m_path.isEmpty() && m_disk.Held(bytes.value()) && !m_disk.ChangedAt(m_path))
+        return QString();
     // Beside the file; where its folder has gone or refuses a new file, in the home folder.
     const QFileInfo file(m_path.isEmpty() ? QStringLiteral("untitled") : m_path);
     if (!m_path.isEmpty()) {

@@ -281,6 +281,11 @@ DiskState DiskState::Of(const QString& path, const QByteArray& bytes) {
     return state;
 }
 
+bool DiskState::Held(const QByteArray& bytes) const {
+    return m_exists && bytes.size() == m_size &&
+           QCryptographicHash::hash(bytes, QCryptographicHash::Sha256) == m_hash;
+}
+
 bool DiskState::ChangedAt(const QString& path) const {
     struct stat info {};
     const bool exists = ::stat(PathToBytes(path).constData(), &info) == 0;

@@ -46,6 +46,8 @@ public:
     // size, time or content. The content is compared too, since two saves within one tick of
     // the file system's clock can leave size and time alike.
     bool ChangedAt(const QString& path) const;
+    // Whether the file held exactly `bytes` in this state.
+    bool Held(const QByteArray& bytes) const;
 
 private:
     bool m_exists = false;
