@@ -3,6 +3,7 @@
 #include "ui/live_folder.h"
 #include "ui/path_text.h"
 
+#include "parse/line_ends.h"
 #include "parse/text_encoding.h"
 
 #include <QCoreApplication>
@@ -112,29 +113,24 @@ struct StoreLine {
     qsizetype end = 0;   // the start of the next line
 };
 
-// Lines end as in the block files: at a CR, an LF or a CR LF pair.
+// Lines end as in the block files.
 std::vector<StoreLine> LinesOf(const QByteArray& text) {
     std::vector<StoreLine> lines;
-    for (qsizetype start = 0; start < text.size();) {
-        qsizetype end = start;
-        while (end < text.size() && text[end] != '\n' && text[end] != '\r')
-            ++end;
-        if (end < text.size())
-            end += text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1;
-        lines.push_back({start, end});
-        start = end;
-    }
+    LineEndScanner scanner({text.constData(), static_cast<std::size_t>(text.size())});
+    for (std::size_t start = 0; scanner.Next(); start = scanner.Position())
+        lines.push_back(
+            {static_cast<qsizetype>(start), static_cast<qsizetype>(scanner.Position())});
     return lines;
 }
 
 bool HasLineEnd(const QByteArray& text, const StoreLine& line) {
-    return line.end > line.start && (text[line.end - 1] == '\n' || text[line.end - 1] == '\r');
+    return line.end > line.start && IsLineBreak(text[line.end - 1]);
 }
 
 // A line's text without its line end, and without the byte order mark before the first.
 QByteArray TextOf(const QByteArray& text, const StoreLine& line) {
     QByteArray bytes = text.mid(line.start, line.end - line.start);
-    while (bytes.endsWith('\n') || bytes.endsWith('\r'))
+    while (!bytes.isEmpty() && IsLineBreak(bytes.back()))
         bytes.chop(1);
     if (line.start == 0 && bytes.startsWith(QByteArray(utf8Bom.data(), utf8Bom.size())))
         bytes.remove(0, static_cast<qsizetype>(utf8Bom.size()));
@@ -207,7 +203,7 @@ QByteArray WithKeyLine(QByteArray text, const QString& key, const QByteArray& li
     }
     if (!lines.empty())
         return text;
-    if (!text.isEmpty() && !text.endsWith('\n') && !text.endsWith('\r'))
+    if (!text.isEmpty() && !IsLineBreak(text.back()))
         text += lineEnd;
     const QByteArray group = GroupOfKey(key);
     // After the group's last line that holds something: a blank line before the next group stays.

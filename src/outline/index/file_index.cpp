@@ -270,7 +270,7 @@ FoundIn SearchLines(std::string_view lines, LineIndex first, bool more, const st
             break;
         const std::size_t at = from + found;
         std::size_t start = at;
-        while (start > from && lines[start - 1] != '\n' && lines[start - 1] != '\r')
+        while (start > from && !IsLineBreak(lines[start - 1]))
             --start;
         const std::size_t end = FindLineBreak(lines, start);
         const std::string_view line = lines.substr(start, end - start);
