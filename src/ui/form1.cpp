@@ -12,6 +12,7 @@
 #include "ui/editor_handoff.h"
 #include "ui/file_list.h"
 #include "ui/find_bar.h"
+#include "ui/focus_marks.h"
 #include "ui/folder_index.h"
 #include "ui/folder_list.h"
 #include "ui/folder_views.h"
@@ -222,6 +223,10 @@ void Form1::CreateControls() {
     }
     m_drive1->NoteFolderShown(m_dir1->Path());
     m_file1->SetFolder(m_dir1->Path());
+
+    for (QAbstractItemView* list :
+         std::initializer_list<QAbstractItemView*>{m_treeView1, m_dir1, m_file1})
+        MarkFocusBySelection(*list);
 
     QWidget::setTabOrder(m_treeView1, m_txtFilename);
     QWidget::setTabOrder(m_txtFilename, m_cmdLoad);
@@ -485,6 +490,8 @@ void Form1::GoToPlace(const FolderPlace& place) {
         NoteBusy();
         return;
     }
+    // A note about the place left, such as "no block found yet", is out of date at the next.
+    QToolTip::hideText();
     m_txtFilename->setText(TextFromPath(place.file));
     ShowFolderOf(m_txtFilename->text());
     // A place in the file shown, as it was read, keeps the blocks that are open there.
@@ -656,6 +663,7 @@ WalkResult Form1::LoadShown(const std::string& path, std::function<void()> befor
     m_filledByLastClick.reset();
     m_lastProblem.reset();
     m_definitionWhenRead.reset();
+    QToolTip::hideText(); // a note at the tree told of the outline replaced
     m_rootHashes.Restart();
     m_model->SetProblems(std::move(result.problems), result.problemsNotKept);
     ShowProblemCount();
@@ -868,6 +876,10 @@ bool Form1::GoToLine(LineIndex line) {
         m_treeView1->expand(above);
     m_treeView1->setCurrentIndex(index);
     m_treeView1->scrollTo(index);
+    // The next key acts on the node gone to (Enter in the name box would load the file again),
+    // unless it goes on searching in the find bar.
+    if (!m_findBar->isAncestorOf(QApplication::focusWidget()))
+        m_treeView1->setFocus();
     return true;
 }
 

@@ -24,6 +24,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolTip>
 #include <QTreeView>
 #include <QtTest>
 
@@ -70,6 +71,7 @@ private slots:
     void editorButtonHandsOverSelectedLine();
     void editorFailureIsShown();
     void editorButtonIgnoresAFocusFrameWithoutSelection();
+    void aNodeGoneToTakesTheKeysAndShowsIt();
     void ownEditorSettingStartsItWithTheLine();
     void fileFromOutsideShowsItsFolderAndLoads();
     void droppedFileIsTypedAndLoaded();
@@ -726,6 +728,41 @@ void WindowTest::editorButtonIgnoresAFocusFrameWithoutSelection() {
     QCOMPARE(window.desktop->calls, expected);
 }
 
+// F8 from the name box: the next Enter must act on the node found, not load the file again. The
+// list that takes the keys is the one whose selection shows in the highlight colour.
+void WindowTest::aNodeGoneToTakesTheKeysAndShowsIt() {
+    Harness window;
+    window.Open().show();
+    QVERIFY(QTest::qWaitForWindowActive(window.form.get()));
+    window.Load(window.WriteFile(QStringLiteral("stray.ini"),
+                                 "Object Tank\n  Speed = 3\nEnd\nEnd\nObject Jeep\nEnd\n"));
+    auto* filename = window.Find<QLineEdit>("Txt_Filename");
+    auto* files = window.Find<QAbstractItemView>("File1");
+    const auto highlighted = [](QWidget* list) {
+        return list->palette().color(QPalette::Active, QPalette::Highlight);
+    };
+    const QColor highlight = filename->palette().color(QPalette::Active, QPalette::Highlight);
+    filename->setFocus();
+    QTRY_VERIFY(filename->hasFocus());
+    QVERIFY(highlighted(window.Tree()) != highlight);
+    QVERIFY(highlighted(files) != highlight);
+
+    QTest::keyClick(window.form.get(), Qt::Key_F8);
+    QCOMPARE(window.SelectedLine(), std::optional<LineIndex>(1));
+    QTRY_VERIFY(window.Tree()->hasFocus());
+    QCOMPARE(highlighted(window.Tree()), highlight);
+    QVERIFY(QToolTip::isVisible());
+    QTest::keyClick(window.Tree(), Qt::Key_Return);
+    QCOMPARE(window.SelectedLine(), std::optional<LineIndex>(1));
+
+    // The problem's note told of the outline a load replaces.
+    window.Load(filename->text());
+    QTRY_VERIFY(!QToolTip::isVisible());
+    files->setFocus();
+    QTRY_COMPARE(highlighted(files), highlight);
+    QVERIFY(highlighted(window.Tree()) != highlight);
+}
+
 void WindowTest::ownEditorSettingStartsItWithTheLine() {
     Harness window;
     QVERIFY(window.WriteSettings("[options]\nlastfile=\neditor=code -g %f:%l,x\n"));
@@ -763,6 +800,7 @@ void WindowTest::findFillsBlocksAndSelectsMatches() {
     QTest::keyClick(text, Qt::Key_Return);
     QTRY_COMPARE(selected(), NodeKey{5});
     QCOMPARE(status->text(), QStringLiteral("2 of 2"));
+    QCOMPARE(QApplication::focusWidget(), text); // the next Enter searches on
     QVERIFY(window.Tree()->isExpanded(window.Node(4)));
     QTest::keyClick(text, Qt::Key_F3);
     QTRY_COMPARE(selected(), NodeKey{3});
