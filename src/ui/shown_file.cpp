@@ -23,7 +23,13 @@ ShownFile::ShownFile(QObject* parent) : QObject(parent) {
     connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, &ShownFile::Noticed);
     // The folder too: a save that renames a new file over this one, or a file that comes back
     // after it was removed, shows only there.
-    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, &ShownFile::Noticed);
+    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, [this](const QString& path) {
+        // A folder further up changes with whatever else it holds: that does not put the check
+        // off again and again, as the file's own writes do until they settle.
+        const QString file = QFile::decodeName(QByteArray::fromStdString(m_path));
+        if (path == QFileInfo(file).absolutePath() || !m_settle.isActive())
+            Noticed();
+    });
     connect(&m_settle, &QTimer::timeout, this, [this] {
         Watch(); // a file replaced by another is watched again
         if (ChangedSinceShown())
@@ -54,21 +60,42 @@ void ShownFile::SetWatching(bool on) {
     Watch();
 }
 
+namespace {
+
+// The file, its folder and every folder above: a watch on a folder tells of what happens inside
+// it, not of its own rename, which shows only in the folder above.
+QStringList PathsToWatch(const QString& file) {
+    QStringList paths{file};
+    for (QString folder = QFileInfo(file).absolutePath(); !paths.contains(folder);
+         folder = QFileInfo(folder).absolutePath())
+        paths.append(folder);
+    return paths;
+}
+
+} // namespace
+
 void ShownFile::Watch() {
     const QString file = QFile::decodeName(QByteArray::fromStdString(m_path));
     const QString folder = QFileInfo(file).absolutePath();
-    const QStringList wanted =
-        m_watching && !m_path.empty() ? QStringList{file, folder} : QStringList{};
+    const QStringList wanted = m_watching && !m_path.empty() ? PathsToWatch(file) : QStringList{};
     // Watched paths that are no longer wanted go; a path that is gone cannot be watched and is
     // tried again at the next change in its folder.
     QStringList stale = m_watcher.files() + m_watcher.directories();
     stale.removeIf([&](const QString& watched) { return wanted.contains(watched); });
     if (!stale.isEmpty())
         m_watcher.removePaths(stale);
-    for (const QString& path : wanted)
-        if (!m_watcher.files().contains(path) && !m_watcher.directories().contains(path) &&
-            QFileInfo::exists(path))
-            m_watcher.addPath(path);
+    for (const QString& path : wanted) {
+        const FileStamp now = FileStamp::Of(QFile::encodeName(path).toStdString());
+        const bool watched =
+            m_watcher.files().contains(path) || m_watcher.directories().contains(path);
+        if (watched && m_watched.value(path).SameFileAs(now))
+            continue;
+        // A watch on what was moved away from the path, and maybe changes still, goes.
+        if (watched)
+            m_watcher.removePath(path);
+        if (now.exists && m_watcher.addPath(path))
+            m_watched.insert(path, now);
+    }
     if (!wanted.isEmpty() && !m_watcher.directories().contains(folder))
         m_lookForFolder.start();
     else

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFileSystemWatcher>
+#include <QHash>
 #include <QObject>
 #include <QTimer>
 
@@ -21,12 +22,17 @@ struct FileStamp {
 
     static FileStamp Of(const std::string& path) noexcept;
     friend bool operator==(const FileStamp&, const FileStamp&) = default;
+    // Whether both name one file that is there, written since or not.
+    bool SameFileAs(const FileStamp& other) const noexcept {
+        return exists && other.exists && device == other.device && inode == other.inode;
+    }
 };
 
 // The file the outline shows, and whether it changed since it was read. While watching, writes
 // to it, an editor's save that renames a new file over it, and its removal raise changed() once
 // the writes have settled: an editor that writes a file in several steps causes one reload. So
-// does the file's return with its folder, after the folder itself was removed.
+// do the file's return with its folder, after the folder itself was removed, and a folder above
+// it renamed or replaced by another.
 class ShownFile : public QObject {
     Q_OBJECT
 
@@ -56,6 +62,9 @@ private:
     void Noticed();
 
     QFileSystemWatcher m_watcher;
+    // What each watched path named when its watch began: a watch follows that file or folder,
+    // also once it is moved away from the path.
+    QHash<QString, FileStamp> m_watched;
     QTimer m_settle;
     QTimer m_lookForFolder;
     std::string m_path;

@@ -77,6 +77,7 @@ private slots:
     void failedReloadKeepsTheOutlineAndSaysSoOnce();
     void aFailedReloadsBoxBlocksNothingAndGoesWhenTheFileIsBack();
     void aFileBackWithItsRemovedFolderIsReadAgain();
+    void aFolderSwappedForAnotherIsFollowed();
     void mistakesAreMarkedAndWalkedWithF8();
     void newLoadStartsAtTheTopAndHighlightsTheFile();
     void tooltipGivesTheLineNumberAndMoreOfALongLine();
@@ -274,6 +275,28 @@ void LiveOutlineTest::aFileBackWithItsRemovedFolderIsReadAgain() {
     window.WriteFile(QStringLiteral("mod/example.ini"), inserted + example);
     QTRY_COMPARE(window.Model()->rowCount(), 5);
     QCOMPARE(window.warnings.size(), 1);
+}
+
+// The file's folder moved away and another put in its place (a backup restored, a checkout of
+// that folder): the watches went with the old folder, yet the new file is read and followed.
+void LiveOutlineTest::aFolderSwappedForAnotherIsFollowed() {
+    Harness window;
+    window.Open();
+    const QString folder = window.Folder() + QStringLiteral("/mod");
+    QVERIFY(QDir().mkpath(folder + QStringLiteral("/inner")));
+    window.Load(window.WriteFile(QStringLiteral("mod/inner/example.ini"), example));
+    QCOMPARE(window.Model()->rowCount(), 3);
+    // Written first, so that the swap is one rename each.
+    QVERIFY(QDir().mkpath(window.Folder() + QStringLiteral("/other/inner")));
+    window.WriteFile(QStringLiteral("other/inner/example.ini"), inserted + example);
+    QVERIFY(QDir().rename(folder, window.Folder() + QStringLiteral("/old")));
+    QVERIFY(QDir().rename(window.Folder() + QStringLiteral("/other"), folder));
+    QTRY_COMPARE(window.Model()->rowCount(), 5);
+    // The moved-away copy is not what is shown any more; the new one is.
+    QVERIFY(SaveInPlace(window.Folder() + QStringLiteral("/old/inner/example.ini"), inserted));
+    QVERIFY(SaveInPlace(folder + QStringLiteral("/inner/example.ini"), example + inserted));
+    QTRY_COMPARE(window.Model()->index(4, 0).data().toString(), QStringLiteral("Object Omega"));
+    QVERIFY(window.warnings.isEmpty());
 }
 
 void LiveOutlineTest::mistakesAreMarkedAndWalkedWithF8() {
