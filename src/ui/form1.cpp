@@ -302,7 +302,7 @@ void Form1::CreateKeyActions() {
         m_keyActions.push_back(action);
     };
     // The line in the file it was read from, whatever the name box names since.
-    add(QStringLiteral("Open in the editor at this line"), {}, [this] {
+    add(QStringLiteral("Open in the editor at this line"), Qt::CTRL | Qt::Key_Return, [this] {
         HandOffLine(m_shown.Path().empty() ? PathFromText(m_txtFilename->text()) : m_shown.Path());
     });
     add(QStringLiteral("Go to definition"), Qt::Key_F12, [this] { GoToDefinition(); });

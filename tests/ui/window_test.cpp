@@ -754,6 +754,11 @@ void WindowTest::aNodeGoneToTakesTheKeysAndShowsIt() {
     QVERIFY(QToolTip::isVisible());
     QTest::keyClick(window.Tree(), Qt::Key_Return);
     QCOMPARE(window.SelectedLine(), std::optional<LineIndex>(1));
+    // Ctrl+Enter hands that line to the editor, as the button does.
+    QTest::keyClick(window.Tree(), Qt::Key_Return, Qt::ControlModifier);
+    QCOMPARE(window.desktop->calls.back(), std::string("keys {ENTER}"));
+    QVERIFY(std::find(window.desktop->calls.begin(), window.desktop->calls.end(), "keys 2") !=
+            window.desktop->calls.end());
 
     // The problem's note told of the outline a load replaces.
     window.Load(filename->text());
