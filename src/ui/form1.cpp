@@ -428,15 +428,30 @@ void Form1::FindUses() {
             ClassifyFirstWord(first, BlockStacks{}, m_keywords).lineClass == LineClass::Opener)
             name = std::string(WordAfter(line, first));
     }
-    if (name.empty()) {
-        bool ok = false;
-        const QString asked =
-            QInputDialog::getText(this, QStringLiteral("Find uses"), QStringLiteral("Name:"),
-                                  QLineEdit::Normal, QString(), &ok);
-        if (!ok || asked.trimmed().isEmpty())
-            return;
-        name = PathFromText(asked.trimmed());
+    std::fprintf(stderr, "DEBUG key=%d name=%s\n", key ? int(key->line) : -1, name.c_str());
+    if (name.empty())
+        name = AskUseName();
+    if (!name.empty())
+        FindUsesOf(name);
+}
+
+std::string Form1::AskUseName() {
+    // A line such as "Armor = PlatedArmor" names what its user most likely looks for.
+    std::string offered;
+    if (SelectedKey()) {
+        const NamedOnLine named = NamedOnSelectedLine(*Index().Snapshot());
+        if (!named.names.empty())
+            offered = named.names.front();
     }
+    bool ok = false;
+    const QString asked =
+        QInputDialog::getText(this, QStringLiteral("Find uses"), QStringLiteral("Name:"),
+                              QLineEdit::Normal, TextFromPath(offered), &ok);
+    return ok ? PathFromText(asked.trimmed()) : std::string();
+}
+
+void Form1::FindUsesOf(const std::string& name) {
+    m_usesName = name;
     if (m_useSearch == nullptr) {
         m_useSearch = new UseSearch(m_keywords, this);
         m_usesDialog = new UsesDialog(*m_useSearch, this);
@@ -444,7 +459,7 @@ void Form1::FindUses() {
         m_usesDialog->goTo = [this](const FolderPlace& place) { GoToPlace(place); };
         m_usesDialog->changeFolder = [this] {
             ChangeIndexFolder(m_usesDialog);
-            FindUses();
+            FindUsesOf(m_usesName);
         };
     }
     // The search lists the folder itself: it need not wait for the index to be complete.
@@ -457,16 +472,20 @@ void Form1::FindUses() {
     m_usesDialog->activateWindow();
 }
 
+NamedOnLine Form1::NamedOnSelectedLine(const FolderIndexState& index) const {
+    // Of a long line, what its label shows.
+    const std::string line = SelectedLineText();
+    return DefinitionsNamedOn(
+        index, ContentOf(std::string_view(line).substr(0, OutlineModel::labelBytes)));
+}
+
 void Form1::GoToDefinition() {
     if (!SelectedKey()) {
         NoteAtTree(QStringLiteral("No line is selected: select the line that names a block"));
         return;
     }
     const FolderIndexSnapshot index = Index().Snapshot();
-    // Of a long line, what its label shows.
-    const std::string line = SelectedLineText();
-    auto [names, places] = DefinitionsNamedOn(
-        *index, ContentOf(std::string_view(line).substr(0, OutlineModel::labelBytes)));
+    auto [names, places] = NamedOnSelectedLine(*index);
     if (places.size() == 1) {
         GoToPlace(places.front());
         return;

@@ -39,7 +39,9 @@ class FolderList;
 class GoToBlockDialog;
 class UseSearch;
 class UsesDialog;
+struct FolderIndexState;
 struct FolderPlace;
+struct NamedOnLine;
 class OutlineModel;
 
 // What the window takes from outside; tests replace each part.
@@ -111,6 +113,10 @@ public:
     // Ctrl+Shift+F: every line of the folder that uses the selected block's name (or a name
     // asked for).
     void FindUses();
+    void FindUsesOf(const std::string& name);
+    // The name find uses asks for, offered as a name of the folder the selected line holds;
+    // empty when the user gave none.
+    std::string AskUseName();
     // F12: the definition of a name the selected line holds; a list when it holds several.
     void GoToDefinition();
     // F4, Shift+F4: the next or previous use of the last find uses list.
@@ -161,6 +167,8 @@ private:
     // The selected node's key, when it stands for a line of the file shown.
     std::optional<NodeKey> SelectedKey() const;
     std::string SelectedLineText() const;
+    // The folder's definitions that the selected line names (see DefinitionsNamedOn).
+    NamedOnLine NamedOnSelectedLine(const FolderIndexState& index) const;
     void TreeView1_DoubleClick(const QModelIndex& index);
     void TreeView1_Expanded(const QModelIndex& index);
     // Fills a root node's block as a click does; true when it got nodes (and was opened).
@@ -210,6 +218,7 @@ private:
     UseSearch* m_useSearch = nullptr;
     GoToBlockDialog* m_goToBlock = nullptr;
     UsesDialog* m_usesDialog = nullptr;
+    std::string m_usesName; // of the last search, searched again in a folder chosen for it
 
     // Chk_Comments is checked; the load's worker thread reads it line by line.
     std::atomic<bool> m_showComments{false};
