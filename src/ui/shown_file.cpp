@@ -23,16 +23,20 @@ ShownFile::ShownFile(QObject* parent) : QObject(parent) {
     connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, &ShownFile::Noticed);
     // The folder too: a save that renames a new file over this one, or a file that comes back
     // after it was removed, shows only there.
-    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, [this](const QString& path) {
-        // A folder further up changes with whatever else it holds: that does not put the check
-        // off again and again, as the file's own writes do until they settle.
-        const QString file = QFile::decodeName(QByteArray::fromStdString(m_path));
-        if (path == QFileInfo(file).absolutePath() || !m_settle.isActive())
+    // A folder changes with whatever else it holds: that does not put the check off again and
+    // again, as the file's own writes do until they settle.
+    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, [this] {
+        if (!m_settle.isActive())
             Noticed();
     });
     connect(&m_settle, &QTimer::timeout, this, [this] {
         Watch(); // a file replaced by another is watched again
-        if (ChangedSinceShown())
+        // A file back as it was, after it was gone, is read again too: the failed reload's
+        // message goes with that read.
+        const bool exists = FileStamp::Of(m_path).exists;
+        const bool back = m_wasGone && exists;
+        m_wasGone = !exists;
+        if (back || ChangedSinceShown())
             emit changed();
     });
     // A folder that went tells nothing when it is made again (a checkout switched, a folder
@@ -48,6 +52,7 @@ ShownFile::ShownFile(QObject* parent) : QObject(parent) {
 void ShownFile::Show(const std::string& path, const FileStamp& stamp) {
     m_path = path;
     m_stamp = stamp;
+    m_wasGone = false;
     Watch();
     // A file renamed over this one while it was read for the first time was not watched yet:
     // the read gave the old file's lines.

@@ -69,6 +69,7 @@ private:
     QTimer m_lookForFolder;
     std::string m_path;
     FileStamp m_stamp;
+    bool m_wasGone = false; // at the last check since Show
     bool m_watching = true;
 };
 

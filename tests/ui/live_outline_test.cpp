@@ -17,6 +17,7 @@
 #include <QToolTip>
 #include <QtTest>
 
+#include <algorithm>
 #include <cstdio>
 
 using namespace ini;
@@ -77,6 +78,8 @@ private slots:
     void failedReloadKeepsTheOutlineAndSaysSoOnce();
     void aFailedReloadsBoxBlocksNothingAndGoesWhenTheFileIsBack();
     void aFileBackWithItsRemovedFolderIsReadAgain();
+    void aFileMovedAwayAndBackAsItWasEndsTheFailure();
+    void aBusyFolderDoesNotHoldBackTheFilesEdits();
     void aFolderSwappedForAnotherIsFollowed();
     void mistakesAreMarkedAndWalkedWithF8();
     void newLoadStartsAtTheTopAndHighlightsTheFile();
@@ -258,6 +261,47 @@ void LiveOutlineTest::aFailedReloadsBoxBlocksNothingAndGoesWhenTheFileIsBack() {
     QTRY_VERIFY(box() == nullptr);
 
     QVERIFY(!window.WriteFile(QStringLiteral("example.ini"), inserted + example).isEmpty());
+    QTRY_COMPARE(window.Model()->rowCount(), 5);
+}
+
+// Renamed away and back unchanged: the file is what the outline shows, so the failed reload's
+// box has nothing more to say.
+void LiveOutlineTest::aFileMovedAwayAndBackAsItWasEndsTheFailure() {
+    Harness window;
+    window.RealNotices().Open().show();
+    const QString path = window.WriteFile(QStringLiteral("example.ini"), example);
+    window.Load(path);
+    const auto boxShown = [] {
+        const QWidgetList widgets = QApplication::topLevelWidgets();
+        return std::any_of(widgets.begin(), widgets.end(), [](QWidget* widget) {
+            return qobject_cast<QMessageBox*>(widget) != nullptr && widget->isVisible();
+        });
+    };
+    QVERIFY(QFile::rename(path, path + QStringLiteral(".away")));
+    QTRY_VERIFY(boxShown());
+    QVERIFY(QFile::rename(path + QStringLiteral(".away"), path));
+    QTRY_VERIFY(!boxShown());
+    QCOMPARE(window.Model()->rowCount(), 3);
+}
+
+// Other files made and removed beside the shown one all the time (a build writing there): the
+// shown file's own edit still shows.
+void LiveOutlineTest::aBusyFolderDoesNotHoldBackTheFilesEdits() {
+    Harness window;
+    window.Open();
+    const QString path = window.WriteFile(QStringLiteral("example.ini"), example);
+    window.Load(path);
+    QTimer churn;
+    int round = 0;
+    QObject::connect(&churn, &QTimer::timeout, [&] {
+        const QString other = window.Folder() + QStringLiteral("/other%1.tmp").arg(round % 2);
+        if (++round % 2 == 0)
+            QFile::remove(other);
+        else
+            window.WriteFile(QFileInfo(other).fileName(), "x");
+    });
+    churn.start(std::chrono::milliseconds(50));
+    QVERIFY(SaveInPlace(path, inserted + example));
     QTRY_COMPARE(window.Model()->rowCount(), 5);
 }
 
