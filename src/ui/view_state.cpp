@@ -3,6 +3,8 @@
 #include <QItemSelectionModel>
 #include <QTreeView>
 
+#include <algorithm>
+
 namespace ini {
 
 namespace {
@@ -110,17 +112,19 @@ void ViewState::Reopen(OutlineModel& model, const LineStore& lines, QTreeView& v
 
 OutlineNodes::NodeId ViewState::AtSelectedPlace(const OutlineNodes& nodes, const LineStore& lines,
                                                 std::size_t i) const {
+    // The last of its level deleted: the one now last stands in for it, or the block it was in.
     const NodePath& path = m_paths[i];
     if (path.size() == 1)
-        return m_selectedRow < nodes.RootCount() ? OutlineNodes::RootAt(m_selectedRow)
-                                                 : OutlineNodes::none;
+        return nodes.RootCount() == 0
+                   ? OutlineNodes::none
+                   : OutlineNodes::RootAt(std::min(m_selectedRow, nodes.RootCount() - 1));
     if (m_roots[i] == OutlineNodes::none)
         return OutlineNodes::none;
     const NodeId parent =
         FindBelow(nodes, lines, m_roots[i], NodePath(path.begin(), path.end() - 1));
-    if (parent == OutlineNodes::none || m_selectedRow >= nodes.ChildCountOf(parent))
-        return OutlineNodes::none;
-    return nodes.ChildAt(parent, m_selectedRow);
+    if (parent == OutlineNodes::none || nodes.ChildCountOf(parent) == 0)
+        return parent;
+    return nodes.ChildAt(parent, std::min(m_selectedRow, nodes.ChildCountOf(parent) - 1));
 }
 
 } // namespace ini

@@ -164,6 +164,15 @@ void LiveOutlineTest::reloadFollowsTheFileAndKeepsWhatWasOpen() {
     QVERIFY(window.Tree()->isExpanded(window.Node(0)));
     QVERIFY(window.Tree()->isExpanded(window.Node(3)));
     QCOMPARE(window.SelectedLine(), std::optional<LineIndex>(5));
+
+    // The selected line deleted, the last of its block: the block is selected, so the editor
+    // button does not fall back to line 1.
+    edited.replace("      Model = M1\r\n", "");
+    QVERIFY(SaveInPlace(path, edited));
+    QTRY_COMPARE(window.SelectedLine(), std::optional<LineIndex>(4));
+    // Its block closed by its arrow: the block, in sight, is what is selected.
+    window.Tree()->collapse(window.Node(3));
+    QCOMPARE(window.SelectedLine(), std::optional<LineIndex>(3));
     QVERIFY(window.warnings.isEmpty());
 }
 
