@@ -105,27 +105,51 @@ int Print(const QByteArray& text) {
     return 1;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    // Help and version need no display: they are answered before the window system is opened.
-    const Request early = Parse(argc, argv);
-    if (early.kind == Request::Kind::Help)
-        return Print(usage);
-    if (early.kind == Request::Kind::Version)
-        return Print("ini-file-parser " INI_VERSION "\n");
-
-    // QApplication takes its own options (-platform, -display ...) out of argc and argv first.
-    QApplication app(argc, argv);
-    Request request = Parse(argc, argv);
+// With the folder given checked: a folder named that is not there is a usage error too.
+Request Checked(Request request) {
     if (request.kind == Request::Kind::Run && request.folder) {
         if (std::optional<std::string> problem = FolderProblem(*request.folder))
             request = {Request::Kind::UsageError, {}, {}, std::move(*problem)};
     }
-    if (request.kind == Request::Kind::UsageError) {
-        std::fprintf(stderr, "ini-file-parser: %s\n%s", request.error.c_str(), usage);
-        return 2;
+    return request;
+}
+
+int UsageError(const Request& request) {
+    std::fprintf(stderr, "ini-file-parser: %s\n%s", request.error.c_str(), usage);
+    return 2;
+}
+
+// Whether an argument may be one of the window system's own options (-platform, -display ...),
+// which only it can take out: those all start with a single dash.
+bool MayHoldWindowSystemOption(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument == "--")
+            return false;
+        if (argument.size() > 1 && argument[0] == '-' && argument[1] != '-')
+            return true;
     }
+    return false;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // Help, version and usage errors need no display: they are answered before the window
+    // system is opened, so that a script without one gets them too.
+    const Request early = Checked(Parse(argc, argv));
+    if (early.kind == Request::Kind::Help)
+        return Print(usage);
+    if (early.kind == Request::Kind::Version)
+        return Print("ini-file-parser " INI_VERSION "\n");
+    if (early.kind == Request::Kind::UsageError && !MayHoldWindowSystemOption(argc, argv))
+        return UsageError(early);
+
+    // QApplication takes its own options (-platform, -display ...) out of argc and argv first.
+    QApplication app(argc, argv);
+    const Request request = Checked(Parse(argc, argv));
+    if (request.kind == Request::Kind::UsageError)
+        return UsageError(request);
     // The settings store is addressed by the executable's name, as application and organisation.
     const QString name = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
     QApplication::setApplicationName(name);

@@ -23,11 +23,12 @@ for option in --help --version; do
     check "$option to a full disk reported" grep -q "cannot write" "$tmp/err"
 done
 
-# Usage errors end before any window opens, with the reason and the usage on stderr.
+# Usage errors end before any window opens, with the reason and the usage on stderr; they need
+# no display either.
 usage_error() { # name, expected text, arguments...
     local name=$1 text=$2
     shift 2
-    QT_QPA_PLATFORM=offscreen "$viewer" "$@" >"$tmp/out" 2>"$tmp/err"
+    env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$viewer" "$@" >"$tmp/out" 2>"$tmp/err"
     check "$name exit 2" test $? -eq 2
     check "$name reason" grep -qF -- "$text" "$tmp/err"
     check "$name no stdout" test ! -s "$tmp/out"
@@ -40,6 +41,8 @@ usage_error "empty folder" "--folder needs a folder" --folder ""
 usage_error "missing folder" "--folder '$tmp/gone': No such file or directory" --folder "$tmp/gone"
 : >"$tmp/a.ini"
 usage_error "folder that is a file" "--folder '$tmp/a.ini' is not a folder" --folder "$tmp/a.ini"
+QT_QPA_PLATFORM=offscreen "$viewer" -platform offscreen --bogus >"$tmp/out" 2>"$tmp/err"
+check "unknown option after the window system's own exit 2" test $? -eq 2
 
 # Ended by a signal (a logout), the viewer closes as for the user: the file shown is remembered,
 # and the signal still ends the process. Sent as soon as the handler is in place.
