@@ -123,8 +123,11 @@ std::vector<StoreLine> LinesOf(const QByteArray& text) {
     return lines;
 }
 
-bool HasLineEnd(const QByteArray& text, const StoreLine& line) {
-    return line.end > line.start && IsLineBreak(text[line.end - 1]);
+// The line end a line has (none for a last line without one).
+QByteArray LineEndOf(const QByteArray& text, const StoreLine& line) {
+    const std::size_t length = TerminatorLength(
+        {text.constData() + line.start, static_cast<std::size_t>(line.end - line.start)});
+    return text.mid(line.end - static_cast<qsizetype>(length), static_cast<qsizetype>(length));
 }
 
 // A line's text without its line end, and without the byte order mark before the first.
@@ -197,14 +200,12 @@ QByteArray WithKeyLine(QByteArray text, const QString& key, const QByteArray& li
     const std::vector<StoreLine> lines = KeyLines(text, key);
     for (auto old = lines.rbegin(); old != lines.rend(); ++old) {
         const bool first = old == std::prev(lines.rend());
-        // The last line of the file keeps going without a line end if it had none.
-        const QByteArray replaced = line + (HasLineEnd(text, *old) ? lineEnd : QByteArray());
+        // The line keeps its own line end, and the last line of the file none if it had none.
+        const QByteArray replaced = line + LineEndOf(text, *old);
         text.replace(old->start, old->end - old->start, first ? replaced : QByteArray());
     }
     if (!lines.empty())
         return text;
-    if (!text.isEmpty() && !IsLineBreak(text.back()))
-        text += lineEnd;
     const QByteArray group = GroupOfKey(key);
     // After the group's last line that holds something: a blank line before the next group stays.
     std::optional<qsizetype> at;
@@ -212,6 +213,12 @@ QByteArray WithKeyLine(QByteArray text, const QString& key, const QByteArray& li
         if (!bytes.trimmed().isEmpty())
             at = stored.end;
     });
+    // The file's last line gets a line end only when the new line is to follow it.
+    if ((!at || *at == text.size()) && !text.isEmpty() && !IsLineBreak(text.back())) {
+        text += lineEnd;
+        if (at)
+            at = text.size();
+    }
     if (!at)
         return text + "[" + group + "]" + lineEnd + line + lineEnd;
     return text.insert(*at, line + lineEnd);

@@ -391,6 +391,12 @@ void ChooserTest::storingChangesTheValuesLineAlone_data() {
         << QByteArray("\xEF\xBB\xBF[options] ; mine\nlastfile=/new.ini");
     QTest::newRow("lone CRs") << QByteArray("[options]\rlastfile=/old.ini\r[other]\rk=v\r")
                               << QByteArray("[options]\rlastfile=/new.ini\r[other]\rk=v\r");
+    QTest::newRow("mixed line ends: the line keeps its own")
+        << QByteArray("[options]\r\nlastfile=/old.ini\r[other]\r\nk=v\r\n")
+        << QByteArray("[options]\r\nlastfile=/new.ini\r[other]\r\nk=v\r\n");
+    QTest::newRow("another group last, without a last line end")
+        << QByteArray("[options]\neditor=x\n[other]\nk=v")
+        << QByteArray("[options]\neditor=x\nlastfile=/new.ini\n[other]\nk=v");
     // A command with a comma once had to be quoted whole.
     QTest::newRow("command quoted whole")
         << QByteArray("[options]\neditor=\"code -g %f:%l,x\"\n")
