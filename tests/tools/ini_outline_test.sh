@@ -36,6 +36,9 @@ printf 'End\n' >"$tmp/mod/notes.txt"
 check "--check of a folder: exit 1" test $? -eq 1
 check "--check of a folder: its block files" test "$(cut -d: -f1 "$tmp/out" | sort -u)" = "$tmp/mod/sub/b.INI"
 check "--check of a folder: every problem" test "$(wc -l <"$tmp/out")" -eq 5
+# A file reached by several paths (the folder, the file in it, the folder spelled again) once.
+"$tool" --check "$tmp/mod" "$tmp/mod/sub/b.INI" "$tmp/mod/./sub" >"$tmp/out"
+check "--check of a file reached three times: once" test "$(wc -l <"$tmp/out")" -eq 5
 "$tool" --check /nonexistent/file.ini >"$tmp/out" 2>"$tmp/err"
 check "--check of a missing file: exit 1" test $? -eq 1
 check "--check of a missing file: said on stderr" grep -q "No such file or directory" "$tmp/err"

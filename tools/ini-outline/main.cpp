@@ -8,12 +8,15 @@
 #include "parse/in_order.h"
 #include "parse/keywords.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <new>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -48,8 +51,8 @@ constexpr std::string_view usage =
     "                 (LINE counts from 1): a block never closed, an End that closes none,\n"
     "                 a block name or End followed by a tab, a top-level opener inside a\n"
     "                 block (an End missing above it), a top-level block defined twice,\n"
-    "                 a file of UTF-16 text; a folder PATH stands for its block files, the\n"
-    "                 files given stay in their order\n"
+    "                 a file of UTF-16 text; a folder PATH stands for its block files; the\n"
+    "                 PATHs stay in their order, and a file reached again is checked once\n"
     "  --definitions  print each definition as FILE<TAB>LINE<TAB>TYPE<TAB>NAME\n"
     "  --uses NAME    print each line whose text before ';' holds NAME as a whole word (no\n"
     "                 ASCII letter, digit or _ next to it), as FILE:LINE:LINE-TEXT, the form of\n"
@@ -222,13 +225,19 @@ bool Settle(Output& out, const ini::Result<void>& done, int& status) {
 // files in it and below, as the index reads them (a CI job checks a whole mod folder at once).
 std::vector<std::string> FilesToCheck(const std::vector<std::string>& given, int& status) {
     std::vector<std::string> files;
+    std::set<std::pair<dev_t, ino_t>> seen; // a file reached again is checked once, the first time
     for (const std::string& path : given) {
         // One path at a time: a file stands for itself, in its place.
         const ini::BlockFiles listed = ini::ListBlockFiles({path});
         for (const ini::Failure& failure : listed.failures)
             ReportFailure(failure);
         status = listed.failures.empty() ? status : 1;
-        files.insert(files.end(), listed.files.begin(), listed.files.end());
+        for (const std::string& file : listed.files) {
+            struct stat info {};
+            // One that cannot be looked at is kept: reading it says why.
+            if (::stat(file.c_str(), &info) != 0 || seen.insert({info.st_dev, info.st_ino}).second)
+                files.push_back(file);
+        }
     }
     return files;
 }
