@@ -251,16 +251,7 @@ void Form1::ConnectHandlers() {
     connect(m_treeView1, &QTreeView::clicked, this, &Form1::TreeView1_NodeClick);
     connect(m_treeView1, &QTreeView::doubleClicked, this, &Form1::TreeView1_DoubleClick);
     connect(m_treeView1, &QTreeView::expanded, this, &Form1::TreeView1_Expanded);
-    // A node hidden in a block closed by its arrow stays selected in Qt, out of sight, and the
-    // editor button would hand its line over: the block takes the selection, as Left does.
-    connect(m_treeView1, &QTreeView::collapsed, this, [this](const QModelIndex& block) {
-        for (QModelIndex above = m_treeView1->currentIndex().parent(); above.isValid();
-             above = above.parent())
-            if (above == block) {
-                m_treeView1->setCurrentIndex(block);
-                return;
-            }
-    });
+    connect(m_treeView1, &QTreeView::collapsed, this, &Form1::TreeView1_Collapsed);
     // Enter on a node fills it as a click does.
     connect(m_treeView1, &QTreeView::activated, this, [this](const QModelIndex& index) {
         if (const std::optional<NodeKey> key = m_model->KeyAt(index))
@@ -850,6 +841,18 @@ bool Form1::FillBlock(NodeKey key) {
         return false;
     m_treeView1->expand(m_model->IndexOf(key));
     return true;
+}
+
+void Form1::TreeView1_Collapsed(const QModelIndex& block) {
+    // A node hidden in a block closed by its arrow stays selected in Qt, out of sight, and the
+    // editor button would hand its line over: the block takes the selection, as Left does.
+    for (QModelIndex above = m_treeView1->currentIndex().parent(); above.isValid();
+         above = above.parent()) {
+        if (above == block) {
+            m_treeView1->setCurrentIndex(block);
+            return;
+        }
+    }
 }
 
 void Form1::TreeView1_Expanded(const QModelIndex& index) {

@@ -171,6 +171,7 @@ private:
     NamedOnLine NamedOnSelectedLine(const FolderIndexState& index) const;
     void TreeView1_DoubleClick(const QModelIndex& index);
     void TreeView1_Expanded(const QModelIndex& index);
+    void TreeView1_Collapsed(const QModelIndex& block);
     // Fills a root node's block as a click does; true when it got nodes (and was opened).
     bool FillBlock(NodeKey key);
     // Selects the node of `line` (or, for a line without one, the node before it), filling its
