@@ -429,7 +429,6 @@ void Form1::FindUses() {
             ClassifyFirstWord(first, BlockStacks{}, m_keywords).lineClass == LineClass::Opener)
             name = std::string(WordAfter(line, first));
     }
-    std::fprintf(stderr, "DEBUG key=%d name=%s\n", key ? int(key->line) : -1, name.c_str());
     if (name.empty())
         name = AskUseName();
     if (!name.empty())
