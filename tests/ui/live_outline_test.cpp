@@ -17,7 +17,6 @@
 #include <QToolTip>
 #include <QtTest>
 
-#include <algorithm>
 #include <cstdio>
 
 using namespace ini;
@@ -42,6 +41,14 @@ bool SaveByRename(const QString& path, const QByteArray& bytes) {
     file.close();
     return std::rename(QFile::encodeName(temporary).constData(),
                        QFile::encodeName(path).constData()) == 0;
+}
+
+// The message box a failed reload shows, while it is shown.
+QMessageBox* ShownMessageBox() {
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (auto* found = qobject_cast<QMessageBox*>(widget); found && found->isVisible())
+            return found;
+    return nullptr;
 }
 
 bool SaveInPlace(const QString& path, const QByteArray& bytes) {
@@ -250,12 +257,7 @@ void LiveOutlineTest::aFailedReloadsBoxBlocksNothingAndGoesWhenTheFileIsBack() {
     const QString path = window.WriteFile(QStringLiteral("example.ini"), example);
     window.Load(path);
     QVERIFY(QFile::remove(path));
-    const auto box = [] {
-        for (QWidget* widget : QApplication::topLevelWidgets())
-            if (auto* found = qobject_cast<QMessageBox*>(widget); found && found->isVisible())
-                return found;
-        return static_cast<QMessageBox*>(nullptr);
-    };
+    const auto box = ShownMessageBox;
     QTRY_VERIFY(box() != nullptr);
     QVERIFY2(box()->text().contains(QStringLiteral("example.ini")), qPrintable(box()->text()));
     // Nothing blocks the window's keys and clicks meanwhile.
@@ -280,16 +282,10 @@ void LiveOutlineTest::aFileMovedAwayAndBackAsItWasEndsTheFailure() {
     window.RealNotices().Open().show();
     const QString path = window.WriteFile(QStringLiteral("example.ini"), example);
     window.Load(path);
-    const auto boxShown = [] {
-        const QWidgetList widgets = QApplication::topLevelWidgets();
-        return std::any_of(widgets.begin(), widgets.end(), [](QWidget* widget) {
-            return qobject_cast<QMessageBox*>(widget) != nullptr && widget->isVisible();
-        });
-    };
     QVERIFY(QFile::rename(path, path + QStringLiteral(".away")));
-    QTRY_VERIFY(boxShown());
+    QTRY_VERIFY(ShownMessageBox() != nullptr);
     QVERIFY(QFile::rename(path + QStringLiteral(".away"), path));
-    QTRY_VERIFY(!boxShown());
+    QTRY_VERIFY(ShownMessageBox() == nullptr);
     QCOMPARE(window.Model()->rowCount(), 3);
 }
 
