@@ -315,6 +315,8 @@ void Form1::CreateKeyActions() {
     add(QStringLiteral("Previous problem"), Qt::SHIFT | Qt::Key_F8, [this] { GoToProblem(false); });
     m_keyActions.push_back(nullptr);
     add(QStringLiteral("Go to block..."), Qt::CTRL | Qt::Key_P, [this] { OpenGoToBlock(); });
+    add(QStringLiteral("Back"), Qt::ALT | Qt::Key_Left, [this] { GoBack(true); });
+    add(QStringLiteral("Forward"), Qt::ALT | Qt::Key_Right, [this] { GoBack(false); });
     add(QStringLiteral("Find in the file..."), QKeySequence::Find, [this] { m_findBar->Open(); });
     add(QStringLiteral("Reload"), QKeySequence::Refresh, [this] { ReloadShown(true); });
 }
@@ -509,6 +511,46 @@ void Form1::GoToPlace(const FolderPlace& place) {
         NoteBusy();
         return;
     }
+    if (std::optional<FolderPlace> here = Here();
+        here && (here->file != place.file || here->line != place.line))
+        m_history.Leave(std::move(*here));
+    ShowPlace(place);
+}
+
+void Form1::GoBack(bool back) {
+    if (m_walking) {
+        NoteBusy();
+        return;
+    }
+    if (std::optional<FolderPlace> to = back ? m_history.Back(Here()) : m_history.Forward(Here()))
+        ShowPlace(*to);
+    else
+        NoteAtTree(back ? QStringLiteral("No place to go back to: going to a block, a definition "
+                                         "or a use leaves one")
+                        : QStringLiteral("No place to go forward to: Back leaves one"));
+}
+
+std::optional<FolderPlace> Form1::Here() const {
+    if (m_shown.Path().empty())
+        return std::nullopt;
+    FolderPlace here;
+    here.file = m_shown.Path();
+    if (const std::optional<NodeKey> key = SelectedKey()) {
+        // Enough of the line to find it again when lines come or go above it.
+        constexpr std::size_t mostKept = 200;
+        const std::string_view line = m_lines.Line(key->line);
+        here.line = key->line;
+        here.text = std::string(line.substr(0, mostKept));
+        here.textCut = line.size() > mostKept;
+    }
+    return here;
+}
+
+void Form1::ShowPlace(const FolderPlace& place) {
+    if (m_walking) {
+        NoteBusy();
+        return;
+    }
     // A note about the place left, such as "no block found yet", is out of date at the next.
     QToolTip::hideText();
     m_txtFilename->setText(TextFromPath(place.file));
@@ -532,8 +574,8 @@ void Form1::GoToPlace(const FolderPlace& place) {
     }
     // A line that is gone is not stood in for by whatever holds its number now.
     m_treeView1->clearSelection();
-    NoteAtTree(QStringLiteral("Line %1 no longer holds what was listed: the file changed since "
-                              "the search")
+    NoteAtTree(QStringLiteral("Line %1 no longer holds what it held when it was listed or left: "
+                              "the file changed since")
                    .arg(place.line + 1));
 }
 

@@ -6,6 +6,7 @@
 #include "parse/keywords.h"
 #include "ui/drive_list.h"
 #include "ui/event_pacer.h"
+#include "ui/jump_history.h"
 #include "ui/remembered_file.h"
 #include "ui/root_hashing.h"
 #include "ui/shown_file.h"
@@ -124,8 +125,11 @@ public:
     // Opens `filename` in the editor at the selected node's line.
     void HandOffLine(const std::string& filename);
 
-    // Loads a file of the folder as Load would and selects the node of the line.
+    // Loads a file of the folder as Load would and selects the node of the line; Back returns
+    // to where the user was.
     void GoToPlace(const FolderPlace& place);
+    // Alt+Left, Alt+Right: back to the place a jump left, and forward again.
+    void GoBack(bool back);
     // Short notes that need no answer, as tooltips: below the tree's current row, and at Load
     // (or `near` the control used) for a request turned away while a file is read.
     void NoteAtTree(const QString& text);
@@ -167,6 +171,10 @@ private:
     // The selected node's key, when it stands for a line of the file shown.
     std::optional<NodeKey> SelectedKey() const;
     std::string SelectedLineText() const;
+    // The selected line of the file shown, as a place to come back to; none when no file is.
+    std::optional<FolderPlace> Here() const;
+    // GoToPlace without leaving a place to go back to.
+    void ShowPlace(const FolderPlace& place);
     // The folder's definitions that the selected line names (see DefinitionsNamedOn).
     NamedOnLine NamedOnSelectedLine(const FolderIndexState& index) const;
     void TreeView1_DoubleClick(const QModelIndex& index);
@@ -220,6 +228,7 @@ private:
     GoToBlockDialog* m_goToBlock = nullptr;
     UsesDialog* m_usesDialog = nullptr;
     std::string m_usesName; // of the last search, searched again in a folder chosen for it
+    JumpHistory m_history;
 
     // Chk_Comments is checked; the load's worker thread reads it line by line.
     std::atomic<bool> m_showComments{false};

@@ -6,6 +6,7 @@
 
 #include "outline/index/file_index.h"
 #include "ui/folder_views.h"
+#include "ui/jump_history.h"
 
 #include <QInputDialog>
 #include <QLabel>
@@ -122,6 +123,8 @@ private slots:
     void aPlaceInTheShownFileKeepsItsOpenBlocksAndWhatCannotBeReadIsNamed();
     void anEnterTypedWhileTheFolderIsReadGoesOnceItIsRead();
     void anF12BeforeTheFolderIsReadGoesOnceItIs();
+    void backAndForwardRetraceTheJumps();
+    void theOldestPlacesGoFirst();
 };
 
 void FolderViewsTest::goToBlockFindUsesAndGoToDefinition() {
@@ -593,6 +596,70 @@ void FolderViewsTest::anF12BeforeTheFolderIsReadGoesOnceItIs() {
     QTRY_COMPARE(window.Find<QLineEdit>("Txt_Filename")->text(),
                  mod + QStringLiteral("/Weapons/Guns.ini"));
     QCOMPARE(window.SelectedLine(), std::optional<LineIndex>(3));
+}
+
+// Alt+Left and Alt+Right go back and forth over the places the jumps left, as a browser does.
+void FolderViewsTest::backAndForwardRetraceTheJumps() {
+    Harness window;
+    const QString mod = ShowWithMod(window);
+    QVERIFY(!mod.isEmpty());
+    const auto shown = [&] {
+        return std::pair(window.Find<QLineEdit>("Txt_Filename")->text().mid(mod.size() + 1),
+                         window.SelectedLine());
+    };
+    const auto press = [&](Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::AltModifier) {
+        window.form->activateWindow();
+        QTRY_VERIFY(window.form->isActiveWindow());
+        QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+    };
+    const auto at = [](const char* file, LineIndex line) {
+        return std::pair(QString::fromLatin1(file), std::optional<LineIndex>(line));
+    };
+    window.Load(mod + QStringLiteral("/Units/Tank.ini"));
+    emit window.Tree()->clicked(window.Node(0));
+    window.Tree()->setCurrentIndex(window.Node(1));
+    press(Qt::Key_F12, Qt::NoModifier);
+    QTRY_COMPARE(shown(), at("Weapons/Guns.ini", 3));
+    window.form->GoToPlace(
+        FolderPlace{(mod + QStringLiteral("/Armor.ini")).toStdString(), 2, {}, false});
+    QCOMPARE(shown(), at("Armor.ini", 2));
+
+    // Lines added above the place left while away: it is found where it went.
+    QVERIFY(!window
+                 .WriteFile(QStringLiteral("mod/Units/Tank.ini"),
+                            "; added\nObject Tank\n  PrimaryWeapon = LancerGun ; main\n"
+                            "  Armor = TankArmor\nEnd\n")
+                 .isEmpty());
+    press(Qt::Key_Left);
+    QCOMPARE(shown(), at("Weapons/Guns.ini", 3));
+    press(Qt::Key_Left);
+    QCOMPARE(shown(), at("Units/Tank.ini", 2));
+    // Nothing before the first jump: the place stays.
+    press(Qt::Key_Left);
+    QCOMPARE(shown(), at("Units/Tank.ini", 2));
+    press(Qt::Key_Right);
+    QCOMPARE(shown(), at("Weapons/Guns.ini", 3));
+
+    // A new jump after going back drops the places ahead; back then returns to the place left.
+    window.form->GoToPlace(
+        FolderPlace{(mod + QStringLiteral("/Latin.ini")).toStdString(), 1, {}, false});
+    press(Qt::Key_Right);
+    QCOMPARE(shown(), at("Latin.ini", 1));
+    press(Qt::Key_Left);
+    QCOMPARE(shown(), at("Weapons/Guns.ini", 3));
+    QVERIFY(window.warnings.isEmpty());
+}
+
+void FolderViewsTest::theOldestPlacesGoFirst() {
+    JumpHistory history;
+    for (LineIndex line = 0; line <= JumpHistory::mostPlaces; ++line)
+        history.Leave(FolderPlace{"a.ini", line, {}, false});
+    std::vector<LineIndex> back;
+    while (const std::optional<FolderPlace> place = history.Back(std::nullopt))
+        back.push_back(place->line);
+    QCOMPARE(back.size(), JumpHistory::mostPlaces);
+    QCOMPARE(back.front(), LineIndex(JumpHistory::mostPlaces));
+    QCOMPARE(back.back(), LineIndex(1));
 }
 
 QTEST_MAIN(FolderViewsTest)
