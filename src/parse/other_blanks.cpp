@@ -39,15 +39,12 @@ std::size_t OtherBlankWords::LineStart(std::string_view text, std::size_t at) co
     return at;
 }
 
-OtherBlankWords::Place OtherBlankWords::PlaceOf(std::string_view text, std::size_t line,
-                                                std::size_t at) noexcept {
+bool OtherBlankWords::InFirstWord(std::string_view text, std::size_t line,
+                                  std::size_t at) noexcept {
     std::size_t word = line;
     while (word < at && text[word] == ' ')
         ++word;
-    if (word == at)
-        return Place::WordStart;
-    const std::string_view before = text.substr(word, at - word);
-    return before.find_first_of(" ;") == std::string_view::npos ? Place::InWord : Place::PastWord;
+    return text.substr(word, at - word).find_first_of(" ;") == std::string_view::npos;
 }
 
 } // namespace ini

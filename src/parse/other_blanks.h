@@ -11,18 +11,18 @@
 
 namespace ini {
 
-// Only spaces separate words, so a first word may hold another blank (a tab, say) and then
-// names no block even where it starts with a block name. These are the bytes that may be or
-// start such a blank: a control byte or one from 0x80 up (the no-break space in either
+// Only spaces separate words and indent a line, so a first word may hold another blank (a tab,
+// say), before or after a block name, and then names no block. These are the bytes that may be
+// or start such a blank: a control byte or one from 0x80 up (the no-break space in either
 // encoding).
 constexpr bool MayBeOtherBlank(char c) noexcept {
     return static_cast<signed char>(c) < 0x20;
 }
 
-// Whether `word` holds, after its first byte, one that may be a blank other than the space.
+// Whether `word` holds a byte that may be a blank other than the space.
 inline bool MayHoldOtherBlank(std::string_view word) noexcept {
     bool found = false;
-    for (std::size_t at = 1; at < word.size(); ++at)
+    for (std::size_t at = 0; at < word.size(); ++at)
         found |= MayBeOtherBlank(word[at]);
     return found;
 }
@@ -31,7 +31,7 @@ inline bool MayHoldOtherBlank(std::string_view word) noexcept {
 // whose first word may begin a block name often start with a long one (ConditionState).
 inline bool MayHoldOtherBlankFast(std::string_view word, std::string_view line) noexcept {
     const auto lineLeft = static_cast<std::size_t>(line.data() + line.size() - word.data());
-    std::size_t at = 1;
+    std::size_t at = 0;
     if constexpr (std::endian::native == std::endian::little) {
         for (; at < word.size() && lineLeft - at >= 8; at += 8) {
             std::uint64_t bytes = 0;
@@ -51,10 +51,10 @@ inline bool MayHoldOtherBlankFast(std::string_view word, std::string_view line) 
     return found;
 }
 
-// Finds, in a text that grows as it is read, the lines whose first word holds another blank
-// after its first byte (MayHoldOtherBlank(FirstWordOf(line)), lines as LineEndScanner cuts
-// them). Most files have none, so a walk told where they are need not look at every first
-// word. Each byte is looked at about once, whatever the lines' lengths.
+// Finds, in a text that grows as it is read, the lines whose first word may hold another blank
+// (MayHoldOtherBlank(FirstWordOf(line)), lines as LineEndScanner cuts them). Most files have none,
+// so a walk told where they are need not look at every first word. Each byte is looked at about
+// once, whatever the lines' lengths.
 class OtherBlankWords {
 public:
     // The text's first line starts at `firstLine` (past a byte order mark).
@@ -68,12 +68,10 @@ public:
     static std::size_t FindOtherBlank(std::string_view text, std::size_t from) noexcept;
 
 private:
-    enum class Place { InWord, PastWord, WordStart };
     // Where the line that holds the byte at `at` starts.
     std::size_t LineStart(std::string_view text, std::size_t at) const noexcept;
-    // Where the byte at `at` stands in its line, which starts at `line`: inside the first word
-    // after its first byte, past that word, or as its first byte (a later byte may still count).
-    static Place PlaceOf(std::string_view text, std::size_t line, std::size_t at) noexcept;
+    // Whether the byte at `at` stands in the first word of its line, which starts at `line`.
+    static bool InFirstWord(std::string_view text, std::size_t line, std::size_t at) noexcept;
 
     std::size_t m_firstLine;
     std::size_t m_at;        // where the scan goes on
@@ -93,11 +91,10 @@ template <typename OnLine> void OtherBlankWords::Scan(std::string_view text, OnL
             m_at = at;
             return;
         }
-        const std::size_t line = LineStart(text, at);
-        const Place place = PlaceOf(text, line, at);
-        if (place == Place::InWord)
+        // Either way the rest of the line can change nothing.
+        if (const std::size_t line = LineStart(text, at); InFirstWord(text, line, at))
             onLine(line);
-        m_lineDone = place != Place::WordStart;
+        m_lineDone = true;
         m_at = at + 1;
     }
 }

@@ -78,6 +78,18 @@ TEST(StructureChecks, EachMistakeIsNamedWhereItIs) {
           {3, "'Weapon W' at line 4 opens no block: the block opened at line 1 is still open "
               "here; is an End missing above it?"},
           {5, "'End' at line 6 closes no block: none is open here, so it is passed over"}}},
+        {"indented with a tab",
+         "Object Tank\n\tDraw = ModelA\n\t  Model = M1\n\tEnd\nEnd\n\tObject B\nEnd\n"
+         "  \t Draw = X\nObject C\n\t \tend\n\xC3\x9C" "ber = 1\nEnd\n",
+         {{1, "'<TAB>Draw' at line 2 opens no block: only spaces indent a line, so its first word "
+              "is '<TAB>Draw', not 'Draw'; indent with spaces"},
+          {3, "'<TAB>End' at line 4 closes no block: only spaces indent a line, so its first word "
+              "is '<TAB>End', not 'End'; indent with spaces"},
+          {5, "'<TAB>Object' at line 6 opens no block: only spaces indent a line, so its first "
+              "word is '<TAB>Object', not 'Object'; indent with spaces"},
+          {6, "'End' at line 7 closes no block: none is open here, so it is passed over"},
+          {9, "'<TAB> <TAB>end' at line 10 closes no block: only spaces indent a line, so its "
+              "first word is '<TAB>', not 'end'; indent with spaces"}}},
         {"a tab after a name not known there",
          "Draw\tX\nObject A\n  Weapon\tB\nEnd\nNote\tx\n",
          {}},

@@ -24,13 +24,13 @@ printf 'Weapon A\r\nEnd\r\nEnd\r\nObject\tTank\r\nWeapon A\r\nEnd\r\nObject B\r\
 check "--check finds problems: exit 1" test $? -eq 1
 check "--check lines" test "$(cut -d: -f2 "$tmp/out" | paste -sd,)" = "1,3,4,5,7"
 check "--check form" grep -qx "$tmp/mistakes.ini:3: warning: 'End' at line 3 closes no block: none is open here, so it is passed over" "$tmp/out"
-"$tool" --check "$source_dir/samples/Units.ini" >"$tmp/out"
+"$tool" --check "$source_dir/samples/Weapons.ini" >"$tmp/out"
 check "--check of a sound file: exit 0" test $? -eq 0
 check "--check of a sound file: silent" test ! -s "$tmp/out"
 # A folder stands for its block files, as a CI job checks a whole mod.
 mkdir -p "$tmp/mod/sub"
 cp "$tmp/mistakes.ini" "$tmp/mod/sub/b.INI"
-cp "$source_dir/samples/Units.ini" "$tmp/mod/a.ini"
+cp "$source_dir/samples/Weapons.ini" "$tmp/mod/a.ini"
 printf 'End\n' >"$tmp/mod/notes.txt"
 "$tool" --check "$tmp/mod" >"$tmp/out"
 check "--check of a folder: exit 1" test $? -eq 1

@@ -91,7 +91,7 @@ void StructureChecks::TopLevel(bool end, LineIndex index, std::string_view text)
         CheckDefinition(index, text, FirstWordOf(text));
 }
 
-void StructureChecks::CheckBlank(LineIndex index, std::string_view word,
+void StructureChecks::CheckBlank(LineIndex index, std::string_view line, std::string_view word,
                                  const BlockStacks& stacks) {
     static constexpr std::array<bool, 256> mayStartBlank = [] {
         std::array<bool, 256> starts{};
@@ -99,21 +99,51 @@ void StructureChecks::CheckBlank(LineIndex index, std::string_view word,
             starts[c] = true;
         return starts;
     }();
+    if (BlankAt(word) > 0) {
+        CheckIndented(index, line, word, stacks);
+        return;
+    }
     for (std::size_t at = 1; at < word.size(); ++at) {
         if (!mayStartBlank[static_cast<unsigned char>(word[at])] || BlankAt(word.substr(at)) == 0)
             continue;
-        const std::string_view name = word.substr(0, at);
-        // Outside every block an end line would close nothing anyway.
-        if (IsEndWord(name) && !stacks.Empty())
-            Add(index, Quoted(word) + AtLine(index) +
-                           " closes no block: only spaces separate words, so its first word is " +
-                           Quoted(word) + ", not " + Quoted(name));
-        else if (m_keywords.FindChild(stacks.TopPath(), name) != noBlockOpen)
-            Add(index, Quoted(word) + AtLine(index) +
-                           " opens no block: only spaces separate words, so its first word is " +
-                           Quoted(word) + ", not " + Quoted(name));
+        AddBlank(index, word, word, word.substr(0, at), "separate words", stacks);
         return;
     }
+}
+
+void StructureChecks::CheckIndented(LineIndex index, std::string_view line, std::string_view word,
+                                    const BlockStacks& stacks) {
+    // What a reader that takes every blank for a space sees as the first word: after the
+    // blanks (and spaces among them), up to the next blank, space or ";".
+    const auto first = static_cast<std::size_t>(word.data() - line.data());
+    std::size_t from = first;
+    while (from < line.size() && (line[from] == ' ' || BlankAt(line.substr(from)) > 0))
+        from += line[from] == ' ' ? 1 : BlankAt(line.substr(from));
+    std::size_t to = from;
+    while (to < line.size() && line[to] != ' ' && line[to] != ';' && BlankAt(line.substr(to)) == 0)
+        ++to;
+    AddBlank(index, line.substr(first, to - first), word, line.substr(from, to - from),
+             "indent a line", stacks);
+}
+
+void StructureChecks::AddBlank(LineIndex index, std::string_view written, std::string_view word,
+                               std::string_view meant, std::string_view why,
+                               const BlockStacks& stacks) {
+    const char* what = nullptr;
+    // Outside every block an end line would close nothing anyway.
+    if (IsEndWord(meant) && !stacks.Empty())
+        what = " closes no block";
+    else if (!meant.empty() && m_keywords.FindChild(stacks.TopPath(), meant) != noBlockOpen)
+        what = " opens no block";
+    // A file indented with tabs throughout holds such a line in every block.
+    if (what == nullptr || Counted())
+        return;
+    std::string message = Quoted(written) + AtLine(index) + what + ": only spaces " +
+                          std::string(why) + ", so its first word is " + Quoted(word) + ", not " +
+                          Quoted(meant);
+    if (why == "indent a line")
+        message += "; indent with spaces";
+    Add(index, std::move(message));
 }
 
 void StructureChecks::CheckMissingEnd(LineIndex index, std::string_view text, std::string_view word,
@@ -251,8 +281,9 @@ void StructureChecks::LookForBlank(LineIndex index, std::string_view line,
     if (m_marked && !PassMarked(line.data()))
         return;
     const std::string_view word = FirstWordOf(line);
-    if (m_keywords.MayBeginNameOrEnd(stacks.TopPath(), word) && MayHoldOtherBlankFast(word, line))
-        CheckBlank(index, word, stacks);
+    if (!word.empty() && MayBeginNameOrBlank(stacks.TopPath(), word) &&
+        MayHoldOtherBlankFast(word, line))
+        CheckBlank(index, line, word, stacks);
 }
 
 void StructureChecks::TextStarts(std::string_view bytes) {
@@ -261,6 +292,13 @@ void StructureChecks::TextStarts(std::string_view bytes) {
     if (StartsLikeUtf16(bytes))
         Add(0, "the file is UTF-16 text, which is read byte for byte: none of its block names or "
                "end lines is read as such; save it as ANSI or UTF-8 text");
+}
+
+bool StructureChecks::Counted() {
+    if (m_finishing || m_problems.size() < mostProblems)
+        return false;
+    ++m_uncounted;
+    return true;
 }
 
 void StructureChecks::Add(LineIndex line, std::string message) {

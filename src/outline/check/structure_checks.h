@@ -34,7 +34,8 @@ struct Problem {
 // - an end line with no block open, which the walk passes over;
 // - a line whose first word starts with a block name known where it stands, followed by a tab
 //   or another blank that is not a space: only spaces separate words, so it opens no block;
-//   the same after an end word inside a block, which then closes nothing;
+//   the same after an end word inside a block, which then closes nothing; and the same for
+//   such a name or end word indented with a tab, since only spaces indent a line;
 // - a line at the very start of its line, inside a block, whose first word opens a block at the
 //   top level and which names one (`Weapon GunB`, not `Weapon = GunB`): where it stands it opens
 //   nothing, and the likely cause is an End missing above it, which hides that block;
@@ -107,9 +108,9 @@ private:
             // walk keeps no more than the line's start for this test.
             if constexpr (copyOpeners) {
                 if (reinterpret_cast<std::uintptr_t>(line.text.line.data()) >= m_nextMarked &&
-                    m_keywords.MayBeginNameOrEnd(line.stacks.TopPath(), line.firstWord) &&
+                    MayBeginNameOrBlank(line.stacks.TopPath(), line.firstWord) &&
                     MayHoldOtherBlankFast(line.firstWord, line.text.line))
-                    CheckBlank(line.index, line.firstWord, line.stacks);
+                    CheckBlank(line.index, line.text.line, line.firstWord, line.stacks);
             } else if (reinterpret_cast<std::uintptr_t>(line.text.line.data()) >= m_nextMarked) {
                 LookForBlank(line.index, line.text.line, line.stacks);
             }
@@ -139,7 +140,25 @@ private:
     void StrayEnd(LineIndex index, std::string_view text);
     // An end line or an opener while no block is open (its first word is found again, as above).
     void TopLevel(bool end, LineIndex index, std::string_view text);
-    void CheckBlank(LineIndex index, std::string_view firstWord, const BlockStacks& stacks);
+    // Whether a first word may start with a block name or end word known inside `parent`, or
+    // with another blank before one.
+    bool MayBeginNameOrBlank(PathNode parent, std::string_view firstWord) const noexcept {
+        return MayBeOtherBlank(firstWord.front()) ||
+               m_keywords.MayBeginNameOrEnd(parent, firstWord);
+    }
+    // `firstWord` is a view into `line`.
+    void CheckBlank(LineIndex index, std::string_view line, std::string_view firstWord,
+                    const BlockStacks& stacks);
+    // CheckBlank for a first word that starts with another blank.
+    void CheckIndented(LineIndex index, std::string_view line, std::string_view firstWord,
+                       const BlockStacks& stacks);
+    // Adds the problem of a name or end word `meant` that opens or closes nothing where it
+    // stands, `written` with a blank in the line's first word: only spaces do `why`.
+    void AddBlank(LineIndex index, std::string_view written, std::string_view firstWord,
+                  std::string_view meant, std::string_view why, const BlockStacks& stacks);
+    // Counts a problem found now when no more are kept, so that its message need not be made;
+    // whether it did.
+    bool Counted();
     void CheckMissingEnd(LineIndex index, std::string_view text, std::string_view firstWord,
                          const BlockStacks& stacks);
     void CheckDefinition(LineIndex index, std::string_view text, std::string_view firstWord);
