@@ -35,6 +35,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QScopedValueRollback>
 #include <QShortcut>
@@ -186,6 +187,7 @@ void Form1::CreateControls() {
     m_treeView1->setExpandsOnDoubleClick(false);
     m_treeView1->setItemDelegate(new ProblemMarks(m_treeView1));
     m_treeView1->installEventFilter(this);
+    m_treeView1->viewport()->installEventFilter(this);
     m_treeView1->setContextMenuPolicy(Qt::CustomContextMenu);
 
     m_txtFilename = Place<QLineEdit>(this, "Txt_Filename", layout::txtFilename);
@@ -331,6 +333,14 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_treeView1 && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_End)
         m_model->ShowAllRoots();
+    // A mouse's side buttons go back and forward, as in a web browser.
+    if (watched == m_treeView1->viewport() && event->type() == QEvent::MouseButtonPress) {
+        const Qt::MouseButton button = static_cast<QMouseEvent*>(event)->button();
+        if (button == Qt::BackButton || button == Qt::ForwardButton) {
+            GoBack(button == Qt::BackButton);
+            return true;
+        }
+    }
     return QWidget::eventFilter(watched, event);
 }
 

@@ -639,6 +639,11 @@ void FolderViewsTest::backAndForwardRetraceTheJumps() {
     QCOMPARE(shown(), at("Units/Tank.ini", 2));
     press(Qt::Key_Right);
     QCOMPARE(shown(), at("Weapons/Guns.ini", 3));
+    // A mouse's side buttons do the same over the tree.
+    QTest::mouseClick(window.Tree()->viewport(), Qt::ForwardButton);
+    QCOMPARE(shown(), at("Armor.ini", 2));
+    QTest::mouseClick(window.Tree()->viewport(), Qt::BackButton);
+    QCOMPARE(shown(), at("Weapons/Guns.ini", 3));
 
     // A new jump after going back drops the places ahead; back then returns to the place left.
     window.form->GoToPlace(
