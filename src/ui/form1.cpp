@@ -866,7 +866,8 @@ void Form1::GoToProblem(bool forward) {
         next = problems.size() - 1;
     }
     next %= problems.size();
-    if (!GoToLine(problems[next].line))
+    if (!(problems[next].betweenBlocks ? GoToRootAt(problems[next].line)
+                                       : GoToLine(problems[next].line)))
         return;
     m_lastProblem = ProblemVisit{next, SelectedKey()};
     NoteAtTree(TextFromPath(problems[next].message));
@@ -933,6 +934,17 @@ void Form1::TreeView1_DoubleClick(const QModelIndex& index) {
     m_treeView1->setExpanded(index, !m_treeView1->isExpanded(index));
 }
 
+bool Form1::GoToRootAt(LineIndex line) {
+    if (m_walking)
+        return false;
+    const OutlineNodes& nodes = m_model->Nodes();
+    OutlineNodes::NodeId root = nodes.RootAtOrBefore(NodeKey{line});
+    if (root == OutlineNodes::none && nodes.RootCount() > 0)
+        root = OutlineNodes::RootAt(0);
+    SelectNode(root == OutlineNodes::none ? QModelIndex() : m_model->Reveal(nodes.KeyOf(root)));
+    return true;
+}
+
 bool Form1::GoToLine(LineIndex line) {
     if (m_walking)
         return false;
@@ -948,12 +960,16 @@ bool Form1::GoToLine(LineIndex line) {
     }
     const OutlineNodes::NodeId node =
         root ? m_model->Nodes().NodeAtOrBefore(NodeKey{line}) : OutlineNodes::none;
-    const QModelIndex index =
-        node == OutlineNodes::none ? QModelIndex() : m_model->Reveal(m_model->Nodes().KeyOf(node));
+    SelectNode(node == OutlineNodes::none ? QModelIndex()
+                                          : m_model->Reveal(m_model->Nodes().KeyOf(node)));
+    return true;
+}
+
+void Form1::SelectNode(const QModelIndex& index) {
     if (!index.isValid()) {
         // No node stands for the line: a selection elsewhere would point at another one.
         m_treeView1->selectionModel()->clearSelection();
-        return true;
+        return;
     }
     for (QModelIndex above = index.parent(); above.isValid(); above = above.parent())
         m_treeView1->expand(above);
@@ -963,7 +979,6 @@ bool Form1::GoToLine(LineIndex line) {
     // unless it goes on searching in the find bar.
     if (!m_findBar->isAncestorOf(QApplication::focusWidget()))
         m_treeView1->setFocus();
-    return true;
 }
 
 void Form1::Command1_Click() {
@@ -992,6 +1007,11 @@ void Form1::HandOffLine(const std::string& filename) {
         if (const auto node = m_model->KeyAt(selected.front()))
             key = node->ToString();
     }
+    // Right after F8 went to a line that has no node (an End with no block open), that line.
+    if (m_lastProblem && m_lastProblem->selected == SelectedKey() &&
+        m_lastProblem->problem < m_model->Problems().size() &&
+        m_model->Problems()[m_lastProblem->problem].betweenBlocks)
+        key = NodeKey{m_model->Problems()[m_lastProblem->problem].line}.ToString();
     if (!m_desktop)
         m_desktop = m_services.makeDesktop();
     if (!m_desktop)

@@ -186,6 +186,10 @@ private:
     // block first as a click on its root would; false while a walk runs, so the find bar asks
     // again later.
     bool GoToLine(LineIndex line);
+    // Selects the root that shows a line between blocks: the one before it, else the first.
+    bool GoToRootAt(LineIndex line);
+    // Selects a node gone to and shows it, its blocks opened; none clears the selection.
+    void SelectNode(const QModelIndex& index);
     // Every failure the window tells goes through here or NoteReloadFailure: the message, its
     // paths read the way the file name box shows them, in a box of its own.
     void ShowFailure(const QString& title, const Failure& failure);

@@ -88,11 +88,17 @@ int main(int argc, char** argv) {
     Check(Painted(loaded, problemCount), "the problem count is shown");
     Check(loaded.save(screenshot), "the viewer's screenshot is saved");
 
-    // The first row (line 1, a problem itself), then F8 twice: the stray end's node (line 2,
-    // its block filled on the way) and the next problem; each press moves the selection.
+    // The first row clicked (which fills its block) and Down twice, past its one line, to
+    // Object Tank (line 5), then F8 twice: the name followed by a tab (line 6, its block filled
+    // on the way) and the next problem; each press moves the selection.
     screen.Click(*window, tree.topLeft() + QPoint(60, 10));
     Check(WaitFor([&] { return screen.Grab(*window).copy(tree) != loaded.copy(tree); }),
           "clicking the first row selects it");
+    for (const char* what : {"Down selects the block's line", "Down again selects Object Tank"}) {
+        const QImage before = GrabSettled(screen, *window);
+        screen.PressKey(XK_Down);
+        Check(WaitFor([&] { return screen.Grab(*window).copy(tree) != before.copy(tree); }), what);
+    }
     const QImage clicked = GrabSettled(screen, *window);
     screen.PressKey(XK_F8);
     Check(WaitFor([&] { return screen.Grab(*window).copy(tree) != clicked.copy(tree); }),
@@ -106,7 +112,7 @@ int main(int argc, char** argv) {
     Check(WaitFor([&] { return screen.Grab(*window).copy(tree) != second.copy(tree); }),
           "Shift+F8 goes back to that problem");
 
-    // The selected node is line 2; three lines come above it, saved by a rename.
+    // The selected node is line 6; three lines come above it, saved by a rename.
     const QImage before = GrabSettled(screen, *window);
     const QString saved = file + QStringLiteral(".new");
     Check(e2e::WriteFile(saved, insertedAbove + mistakes) && QFile::remove(file) &&
@@ -117,7 +123,7 @@ int main(int argc, char** argv) {
     GrabSettled(screen, *window);
     screen.Click(*window, editorButton.center());
     const e2e::EditorSeen seen = e2e::WaitForEditor(screen, QStringLiteral("Mistakes.ini"),
-                                                    QStringLiteral(" - Ln 5, Col 1"));
+                                                    QStringLiteral(" - Ln 9, Col 1"));
     Check(seen.window.has_value(), "the editor opens the file");
     Check(seen.onLine, "the editor's caret is on the node's new line");
     if (seen.window)

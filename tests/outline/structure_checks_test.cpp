@@ -58,7 +58,11 @@ TEST(StructureChecks, EachMistakeIsNamedWhereItIs) {
           {2, "'Draw = ModelA' at line 3 is never closed: every line after it belongs to it"}}},
         {"stray end",
          "Object A\nEnd\n  end ; again\n",
-         {{2, "'end' at line 3 closes no block: none is open here, so it is passed over"}}},
+         {{2,
+           "'end' at line 3 closes no block: none is open here, so it is passed over; the last "
+           "block, opened at line 1, was closed at line 2: is an End too many in it, or a "
+           "block name misspelt?",
+           true}}},
         {"tab after a block name",
          "Object\tTank\n  Speed = 3\n",
          {{0, "'Object<TAB>Tank' at line 1 opens no block: only spaces separate words, so its "
@@ -71,23 +75,34 @@ TEST(StructureChecks, EachMistakeIsNamedWhereItIs) {
          "\xEF\xBB\xBF  Object\tTank\n",
          {{0, "'Object<TAB>Tank' at line 1 opens no block: only spaces separate words, so its "
               "first word is 'Object<TAB>Tank', not 'Object'"}}},
-        {"a tab after an end word inside a block, not outside",
+        {"a tab after an end word, inside a block and outside",
          "Object A\n  X = 1\nEnd\t\nWeapon W\nEnd\nEnd\nend\x0B; x\n",
          {{2, "'End<TAB>' at line 3 closes no block: only spaces separate words, so its first "
               "word is 'End<TAB>', not 'End'"},
           {3, "'Weapon W' at line 4 opens no block: the block opened at line 1 is still open "
               "here; is an End missing above it?"},
-          {5, "'End' at line 6 closes no block: none is open here, so it is passed over"}}},
+          {5,
+           "'End' at line 6 closes no block: none is open here, so it is passed over; the last "
+           "block, opened at line 1, was closed at line 5: is an End too many in it, or a block "
+           "name misspelt?",
+           true},
+          {6, "'end<VT>' at line 7 closes no block: none is open here, and only spaces separate "
+              "words, so its first word is 'end<VT>', not 'end'"}}},
         {"indented with a tab",
          "Object Tank\n\tDraw = ModelA\n\t  Model = M1\n\tEnd\nEnd\n\tObject B\nEnd\n"
-         "  \t Draw = X\nObject C\n\t \tend\n\xC3\x9C" "ber = 1\nEnd\n",
+         "  \t Draw = X\nObject C\n\t \tend\n\xC3\x9C"
+         "ber = 1\nEnd\n",
          {{1, "'<TAB>Draw' at line 2 opens no block: only spaces indent a line, so its first word "
               "is '<TAB>Draw', not 'Draw'; indent with spaces"},
           {3, "'<TAB>End' at line 4 closes no block: only spaces indent a line, so its first word "
               "is '<TAB>End', not 'End'; indent with spaces"},
           {5, "'<TAB>Object' at line 6 opens no block: only spaces indent a line, so its first "
               "word is '<TAB>Object', not 'Object'; indent with spaces"},
-          {6, "'End' at line 7 closes no block: none is open here, so it is passed over"},
+          {6,
+           "'End' at line 7 closes no block: none is open here, so it is passed over; the last "
+           "block, opened at line 1, was closed at line 5: is an End too many in it, or a block "
+           "name misspelt?",
+           true},
           {9, "'<TAB> <TAB>end' at line 10 closes no block: only spaces indent a line, so its "
               "first word is '<TAB>', not 'end'; indent with spaces"}}},
         {"a tab after a name not known there",
@@ -110,8 +125,18 @@ TEST(StructureChecks, EachMistakeIsNamedWhereItIs) {
         {"NUL bytes that are no text", std::string("\0\0\0\0Version = 1\n", 16), {}},
         {"control bytes are quoted by their value, not sent to the terminal",
          "End \x1b[31m\x7f\n",
-         {{0, "'End <0x1B>[31m<0x7F>' at line 1 closes no block: none is open here, so it is "
-              "passed over"}}},
+         {{0,
+           "'End <0x1B>[31m<0x7F>' at line 1 closes no block: none is open here, so it is "
+           "passed over",
+           true}}},
+        {"value lines left outside their block, and a name that holds a tab",
+         "Object = Factory\nEnd\nObject = Factory\nEnd\nObject TankA\t; the tank\nEnd\n",
+         {{0, "'Object =' at line 1 opens a block named '=': that is the form of a value inside "
+              "a block; is an End too many above it?"},
+          {2, "'Object =' at line 3 opens a block named '=': that is the form of a value inside "
+              "a block; is an End too many above it?"},
+          {4, "'Object TankA<TAB>' at line 5 names its block 'TankA<TAB>': only spaces separate "
+              "words, so the blank is part of its name"}}},
         {"a first line that only starts like one", "\xFFVersion = 1\n", {}},
         {"a top-level opener inside a block: an End missing above it",
          "Weapon GunA\n  Damage = 1\nWeapon GunB ; the End of GunA was lost\n  Damage = 2\nEnd\n"
@@ -128,6 +153,7 @@ TEST(StructureChecks, EachMistakeIsNamedWhereItIs) {
         for (std::size_t i = 0; i < std::min(got.size(), c.problems.size()); ++i) {
             EXPECT_EQ(got[i].line, c.problems[i].line) << c.name;
             EXPECT_EQ(got[i].message, c.problems[i].message) << c.name;
+            EXPECT_EQ(got[i].betweenBlocks, c.problems[i].betweenBlocks) << c.name;
         }
     }
 }

@@ -23,7 +23,7 @@ printf 'Weapon A\r\nEnd\r\nEnd\r\nObject\tTank\r\nWeapon A\r\nEnd\r\nObject B\r\
 "$tool" --check "$tmp/mistakes.ini" >"$tmp/out"
 check "--check finds problems: exit 1" test $? -eq 1
 check "--check lines" test "$(cut -d: -f2 "$tmp/out" | paste -sd,)" = "1,3,4,5,7"
-check "--check form" grep -qx "$tmp/mistakes.ini:3: warning: 'End' at line 3 closes no block: none is open here, so it is passed over" "$tmp/out"
+check "--check form" grep -qx "$tmp/mistakes.ini:3: warning: 'End' at line 3 closes no block: none is open here, so it is passed over; the last block, opened at line 1, was closed at line 2: is an End too many in it, or a block name misspelt?" "$tmp/out"
 "$tool" --check "$source_dir/samples/Weapons.ini" >"$tmp/out"
 check "--check of a sound file: exit 0" test $? -eq 0
 check "--check of a sound file: silent" test ! -s "$tmp/out"

@@ -16,6 +16,7 @@
 #include <QScrollBar>
 #include <QToolTip>
 #include <QtTest>
+#include <algorithm>
 
 #include <cstdio>
 
@@ -368,28 +369,37 @@ void LiveOutlineTest::mistakesAreMarkedAndWalkedWithF8() {
     QVERIFY(window.Node(4).data(Qt::ToolTipRole).toString().contains(QStringLiteral("<TAB>")));
 
     // F8 goes through them in file order, filling blocks on the way, then starts over; the
-    // stray end, which has no node, selects the node before it. A row with only the focus frame
-    // is not selected: the first F8 starts at the first problem, there on that row.
+    // stray end, which has no node and stands after the first Weapon's block, selects that
+    // block, and the editor button then opens the end's own line. A row with only the focus
+    // frame is not selected: the first F8 starts at the first problem, there on that row.
     window.Tree()->selectionModel()->setCurrentIndex(window.Node(0), QItemSelectionModel::NoUpdate);
-    const std::vector<LineIndex> order = {0, 1, 5, 8, 11, 0};
-    for (const LineIndex line : order) {
+    const std::vector<LineIndex> order = {0, 0, 5, 8, 11, 0};
+    for (std::size_t i = 0; i < order.size(); ++i) {
         QTest::keyClick(window.form.get(), Qt::Key_F8);
-        QCOMPARE(window.SelectedLine(), std::optional(line));
+        QCOMPARE(window.SelectedLine(), std::optional(order[i]));
+        if (i == 1) {
+            window.Find<QPushButton>("Command1")->click();
+            QVERIFY(window.desktop != nullptr);
+            QVERIFY(std::ranges::count(window.desktop->calls, "keys 4") == 1);
+        }
     }
+    // The nodes inside that block do not hold the end that follows it.
+    QVERIFY(!problemOf(1).contains(QStringLiteral("closes no block")));
     QVERIFY(window.Tree()->isExpanded(window.Node(4)));
     for (const LineIndex line : {11, 8, 5}) {
         QTest::keyClick(window.form.get(), Qt::Key_F8, Qt::ShiftModifier);
         QCOMPARE(window.SelectedLine(), std::optional(line));
     }
 
-    // A stray end before every node has no node to select: F8 there leaves nothing selected,
-    // and the next F8 goes on to the next problem, also when it came round from the last.
+    // A stray end before every node is shown at the first one, and the next F8 goes on to the
+    // next problem, also when it came round from the last.
     window.Load(window.WriteFile(QStringLiteral("stray-first.ini"),
                                  "End\nObject Tank\n  Speed = 3\nEnd\nEnd\nObject Open\n"));
-    const std::vector<std::optional<LineIndex>> round = {std::nullopt, 2, 5, std::nullopt, 2};
-    for (const std::optional<LineIndex> line : round) {
+    QVERIFY(problemOf(1).contains(QStringLiteral("'End' at line 1")));
+    const std::vector<LineIndex> round = {1, 1, 5, 1, 1};
+    for (const LineIndex line : round) {
         QTest::keyClick(window.form.get(), Qt::Key_F8);
-        QCOMPARE(window.SelectedLine(), line);
+        QCOMPARE(window.SelectedLine(), std::optional(line));
     }
 
     // More than the load keeps: all are counted, and the tooltip says which are marked.

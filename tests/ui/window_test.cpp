@@ -747,17 +747,18 @@ void WindowTest::aNodeGoneToTakesTheKeysAndShowsIt() {
     QVERIFY(highlighted(window.Tree()) != highlight);
     QVERIFY(highlighted(files) != highlight);
 
+    // The stray end stands after the Tank's block: F8 selects that block.
     QTest::keyClick(window.form.get(), Qt::Key_F8);
-    QCOMPARE(window.SelectedLine(), std::optional<LineIndex>(1));
+    QCOMPARE(window.SelectedLine(), std::optional<LineIndex>(0));
     QTRY_VERIFY(window.Tree()->hasFocus());
     QCOMPARE(highlighted(window.Tree()), highlight);
     QVERIFY(QToolTip::isVisible());
     QTest::keyClick(window.Tree(), Qt::Key_Return);
-    QCOMPARE(window.SelectedLine(), std::optional<LineIndex>(1));
-    // Ctrl+Enter hands that line to the editor, as the button does.
+    QCOMPARE(window.SelectedLine(), std::optional<LineIndex>(0));
+    // Ctrl+Enter hands the end's own line to the editor, as the button does.
     QTest::keyClick(window.Tree(), Qt::Key_Return, Qt::ControlModifier);
     QCOMPARE(window.desktop->calls.back(), std::string("keys {ENTER}"));
-    QVERIFY(std::find(window.desktop->calls.begin(), window.desktop->calls.end(), "keys 2") !=
+    QVERIFY(std::find(window.desktop->calls.begin(), window.desktop->calls.end(), "keys 4") !=
             window.desktop->calls.end());
 
     // The problem's note told of the outline a load replaces.

@@ -29,6 +29,13 @@ std::size_t BlankAt(std::string_view text) noexcept {
     }
 }
 
+bool HoldsBlank(std::string_view text) noexcept {
+    for (std::size_t at = 0; at < text.size(); ++at)
+        if (BlankAt(text.substr(at)) > 0)
+            return true;
+    return false;
+}
+
 // The text as a message quotes it: blanks that do not show are named, and other control bytes
 // given by their value, so that a message never drives the terminal it is printed on.
 std::string Quoted(std::string_view text) {
@@ -72,8 +79,18 @@ std::string AtLine(LineIndex line) {
 } // namespace
 
 void StructureChecks::StrayEnd(LineIndex index, std::string_view text) {
-    Add(index, Quoted(m_splitter.ParseLine(text, false).content) + AtLine(index) +
-                   " closes no block: none is open here, so it is passed over");
+    std::string message = Quoted(m_splitter.ParseLine(text, false).content) + AtLine(index) +
+                          " closes no block: none is open here, so it is passed over";
+    // Where to look: the extra End, or the misspelt opener whose End this was, is in there.
+    if (m_lastClosed)
+        message += "; the last block, opened" + AtLine(m_lastClosed->opener) + ", was closed" +
+                   AtLine(m_lastClosed->end) + ": is an End too many in it, or a block name " +
+                   "misspelt?";
+    Add(index, std::move(message), true);
+}
+
+void StructureChecks::ClosedAtTopLevel(LineIndex opener, LineIndex end) noexcept {
+    m_lastClosed = ClosedBlock{opener, end};
 }
 
 void StructureChecks::LinesLeaving() {
@@ -129,18 +146,16 @@ void StructureChecks::CheckIndented(LineIndex index, std::string_view line, std:
 void StructureChecks::AddBlank(LineIndex index, std::string_view written, std::string_view word,
                                std::string_view meant, std::string_view why,
                                const BlockStacks& stacks) {
-    const char* what = nullptr;
-    // Outside every block an end line would close nothing anyway.
-    if (IsEndWord(meant) && !stacks.Empty())
-        what = " closes no block";
-    else if (!meant.empty() && m_keywords.FindChild(stacks.TopPath(), meant) != noBlockOpen)
-        what = " opens no block";
-    // A file indented with tabs throughout holds such a line in every block.
-    if (what == nullptr || Counted())
+    const bool end = IsEndWord(meant);
+    if (!end && (meant.empty() || m_keywords.FindChild(stacks.TopPath(), meant) == noBlockOpen))
         return;
-    std::string message = Quoted(written) + AtLine(index) + what + ": only spaces " +
-                          std::string(why) + ", so its first word is " + Quoted(word) + ", not " +
-                          Quoted(meant);
+    // A file indented with tabs throughout holds such a line in every block.
+    if (Counted())
+        return;
+    std::string message =
+        Quoted(written) + AtLine(index) + (end ? " closes no block: " : " opens no block: ") +
+        (end && stacks.Empty() ? "none is open here, and " : "") + "only spaces " +
+        std::string(why) + ", so its first word is " + Quoted(word) + ", not " + Quoted(meant);
     if (why == "indent a line")
         message += "; indent with spaces";
     Add(index, std::move(message));
@@ -195,6 +210,15 @@ void StructureChecks::AddDefinition(LineIndex index, std::string_view first,
                                     std::string_view name) {
     if (name.empty())
         return;
+    const auto written = [&] { return Quoted(std::string(first) + ' ' + std::string(name)); };
+    if (name.front() == '=') {
+        Add(index, written() + AtLine(index) + " opens a block named '=': that is the form of a " +
+                       "value inside a block; is an End too many above it?");
+        return;
+    }
+    if (MayHoldOtherBlank(name) && HoldsBlank(name))
+        Add(index, written() + AtLine(index) + " names its block " + Quoted(name) +
+                       ": only spaces separate words, so the blank is part of its name");
     m_definitions.push_back(Definition{DefinitionCounts::HashOf(first, name), index});
     if (m_copyOpeners) {
         // A line a walk over pieces holds whole fits in a piece, far below 4 GiB; so does the
@@ -301,7 +325,7 @@ bool StructureChecks::Counted() {
     return true;
 }
 
-void StructureChecks::Add(LineIndex line, std::string message) {
+void StructureChecks::Add(LineIndex line, std::string message, bool betweenBlocks) {
     // The walk finds problems in file order, so the first it keeps are the first by line. Those
     // found at the end may stand anywhere: they are kept, and the first by line are picked.
     if (m_problems.size() >= (m_finishing ? 2 * mostProblems : mostProblems)) {
@@ -311,7 +335,7 @@ void StructureChecks::Add(LineIndex line, std::string message) {
         }
         KeepFirstByLine();
     }
-    m_problems.push_back(Problem{line, std::move(message)});
+    m_problems.push_back(Problem{line, std::move(message), betweenBlocks});
 }
 
 void StructureChecks::KeepFirstByLine() {

@@ -23,6 +23,9 @@ namespace ini {
 struct Problem {
     LineIndex line = 0; // 0-based, as node keys count
     std::string message;
+    // The line stands outside every block and has no node (an end line with no block open): it
+    // belongs to no block, so the outline shows it at the top-level node before it.
+    bool betweenBlocks = false;
 
     friend bool operator==(const Problem&, const Problem&) = default;
 };
@@ -39,6 +42,9 @@ struct Problem {
 // - a line at the very start of its line, inside a block, whose first word opens a block at the
 //   top level and which names one (`Weapon GunB`, not `Weapon = GunB`): where it stands it opens
 //   nothing, and the likely cause is an End missing above it, which hides that block;
+// - a top-level opener named "=" (`Object = Factory`): the form of a value inside a block, left
+//   outside it by an End too many;
+// - a top-level block's name that holds a tab or another blank (`Object Tank<TAB>; x`);
 // - the same block type and name defined twice at the top level (both lines are named);
 // - a file of UTF-16 text, which is read byte for byte, so none of its words is read as written.
 class StructureChecks {
@@ -126,6 +132,8 @@ private:
         }
         if (line.stacks.Empty())
             TopLevel(line.lineClass == LineClass::End, line.index, line.text.line);
+        else if (line.lineClass == LineClass::End && line.stacks.Depth() == 1)
+            ClosedAtTopLevel(line.stacks.OpenKeys().front().line, line.index);
     }
 
     // How much of an opener's line a message quotes.
@@ -136,8 +144,10 @@ private:
     // CheckBlank for a line at or past the next mark (every line when none are known). Its first
     // word is found again, so that the walk need not keep it for this call.
     void LookForBlank(LineIndex index, std::string_view line, const BlockStacks& stacks);
-    void Add(LineIndex line, std::string message);
+    void Add(LineIndex line, std::string message, bool betweenBlocks = false);
     void StrayEnd(LineIndex index, std::string_view text);
+    // Out of line, so that the walk's step stays small enough to be inlined.
+    void ClosedAtTopLevel(LineIndex opener, LineIndex end) noexcept;
     // An end line or an opener while no block is open (its first word is found again, as above).
     void TopLevel(bool end, LineIndex index, std::string_view text);
     // Whether a first word may start with a block name or end word known inside `parent`, or
@@ -208,6 +218,12 @@ private:
         bool nameDone = false;
     };
     LongDefinition m_long;
+    // The last top-level block closed so far, when one was: its opener's line and its end's.
+    struct ClosedBlock {
+        LineIndex opener;
+        LineIndex end;
+    };
+    std::optional<ClosedBlock> m_lastClosed;
     LineSplitter m_splitter;
     // With marked lines: those the walk has not reached yet, from m_markedAt on, and where the
     // next starts (past every line when none is left); without, 0: every line is looked at.

@@ -332,9 +332,15 @@ void OutlineModel::SetProblems(std::vector<Problem> problems, std::size_t notKep
 
 std::pair<std::vector<Problem>::const_iterator, std::vector<Problem>::const_iterator>
 OutlineModel::ProblemsOf(NodeId id) const {
-    // A node stands for the lines up to its next sibling, or its nearest ancestor's.
+    // A node stands for the lines up to its next sibling, or its nearest ancestor's. A line
+    // between blocks belongs to the root before it, or to the first root when none comes before.
     NodeKey key = m_nodes.KeyOf(id, m_cursor);
-    const LineIndex first = key.line;
+    const bool root = !m_nodes.Parent(key);
+    const LineIndex first =
+        root && (key.line == 0 ||
+                 m_nodes.RootAtOrBefore(NodeKey{key.line - 1}) == OutlineNodes::none)
+            ? 0
+            : key.line;
     LineIndex end = m_lines.Count();
     for (;;) {
         if (const std::optional<NodeKey> next = m_nodes.NextSibling(key)) {
@@ -348,7 +354,11 @@ OutlineModel::ProblemsOf(NodeId id) const {
     }
     const auto byLine = [](const Problem& problem, LineIndex line) { return problem.line < line; };
     const auto from = std::lower_bound(m_problems.begin(), m_problems.end(), first, byLine);
-    return {from, std::lower_bound(from, m_problems.end(), end, byLine)};
+    const auto to = std::lower_bound(from, m_problems.end(), end, byLine);
+    // Past the root's block, what a node's lines reach holds only lines between blocks.
+    if (!root)
+        return {from, std::find_if(from, to, [](const Problem& p) { return p.betweenBlocks; })};
+    return {from, to};
 }
 
 QString OutlineModel::ProblemText(NodeId id) const {
