@@ -105,6 +105,23 @@ TEST(StructureChecks, EachMistakeIsNamedWhereItIs) {
            true},
           {9, "'<TAB> <TAB>end' at line 10 closes no block: only spaces indent a line, so its "
               "first word is '<TAB>', not 'end'; indent with spaces"}}},
+        {"bytes that do not show: a byte order mark from joined files, an end-of-file byte",
+         "Object TankA\nEnd\n\xEF\xBB\xBFObject TankB\n  Speed = 1\nEnd\nObject C\nEnd\x1A\n",
+         {{2, "'<BOM>Object' at line 3 opens no block: bytes that do not show stand before it, so "
+              "its first word is '<BOM>Object', not 'Object'; remove them"},
+          {4,
+           "'End' at line 5 closes no block: none is open here, so it is passed over; the last "
+           "block, opened at line 1, was closed at line 2: is an End too many in it, or a block "
+           "name misspelt?",
+           true},
+          {5, "'Object C' at line 6 is never closed: every line after it belongs to it"},
+          {6, "'End<0x1A>' at line 7 closes no block: a byte that does not show stands in it, so "
+              "its first word is 'End<0x1A>', not 'End'; remove it"}}},
+        {"NUL bytes before a block",
+         std::string("\0\0Object A\nEnd\n", 14),
+         {{0, "'<0x00><0x00>Object' at line 1 opens no block: bytes that do not show stand "
+              "before it, so its first word is '<0x00><0x00>Object', not 'Object'; remove them"},
+          {1, "'End' at line 2 closes no block: none is open here, so it is passed over", true}}},
         {"a tab after a name not known there",
          "Draw\tX\nObject A\n  Weapon\tB\nEnd\nNote\tx\n",
          {}},

@@ -29,6 +29,20 @@ std::size_t BlankAt(std::string_view text) noexcept {
     }
 }
 
+// The length of a blank other than the space, or of bytes that do not show, at the start of
+// `text` (a control byte other than a line end, a UTF-8 byte order mark left inside a text by
+// joining files), or 0.
+std::size_t UnseenAt(std::string_view text) noexcept {
+    if (const std::size_t blank = BlankAt(text); blank > 0)
+        return blank;
+    if (text.starts_with(utf8Bom))
+        return utf8Bom.size();
+    return !text.empty() && static_cast<unsigned char>(text.front()) < 0x20 &&
+                   !IsLineBreak(text.front())
+               ? 1
+               : 0;
+}
+
 bool HoldsBlank(std::string_view text) noexcept {
     for (std::size_t at = 0; at < text.size(); ++at)
         if (BlankAt(text.substr(at)) > 0)
@@ -43,6 +57,11 @@ std::string Quoted(std::string_view text) {
     while (!text.empty()) {
         const std::size_t blank = BlankAt(text);
         const auto byte = static_cast<unsigned char>(text.front());
+        if (blank == 0 && text.starts_with(utf8Bom)) {
+            out += "<BOM>";
+            text.remove_prefix(utf8Bom.size());
+            continue;
+        }
         if (blank == 0 && (byte < 0x20 || byte == 0x7F)) {
             static constexpr char digits[] = "0123456789ABCDEF";
             out.append("<0x").append(1, digits[byte >> 4]).append(1, digits[byte & 15]) += '>';
@@ -110,20 +129,25 @@ void StructureChecks::TopLevel(bool end, LineIndex index, std::string_view text)
 
 void StructureChecks::CheckBlank(LineIndex index, std::string_view line, std::string_view word,
                                  const BlockStacks& stacks) {
-    static constexpr std::array<bool, 256> mayStartBlank = [] {
+    static constexpr std::array<bool, 256> mayStartUnseen = [] {
         std::array<bool, 256> starts{};
-        for (const unsigned char c : {'\t', '\v', '\f', '\xA0', '\xC2'})
+        for (unsigned char c = 0; c < 0x20; ++c)
+            starts[c] = true;
+        for (const unsigned char c : {'\xA0', '\xC2', '\xEF'})
             starts[c] = true;
         return starts;
     }();
-    if (BlankAt(word) > 0) {
+    if (UnseenAt(word) > 0) {
         CheckIndented(index, line, word, stacks);
         return;
     }
     for (std::size_t at = 1; at < word.size(); ++at) {
-        if (!mayStartBlank[static_cast<unsigned char>(word[at])] || BlankAt(word.substr(at)) == 0)
+        if (!mayStartUnseen[static_cast<unsigned char>(word[at])] || UnseenAt(word.substr(at)) == 0)
             continue;
-        AddBlank(index, word, word, word.substr(0, at), "separate words", stacks);
+        const bool blank = BlankAt(word.substr(at)) > 0;
+        AddUnseen(index, word, word, word.substr(0, at),
+                  blank ? "only spaces separate words" : "a byte that does not show stands in it",
+                  blank ? "" : "; remove it", stacks);
         return;
     }
 }
@@ -131,34 +155,36 @@ void StructureChecks::CheckBlank(LineIndex index, std::string_view line, std::st
 void StructureChecks::CheckIndented(LineIndex index, std::string_view line, std::string_view word,
                                     const BlockStacks& stacks) {
     // What a reader that takes every blank for a space sees as the first word: after the
-    // blanks (and spaces among them), up to the next blank, space or ";".
+    // blanks and bytes that do not show (and spaces among them), up to the next of them, a
+    // space or ";".
     const auto first = static_cast<std::size_t>(word.data() - line.data());
     std::size_t from = first;
-    while (from < line.size() && (line[from] == ' ' || BlankAt(line.substr(from)) > 0))
-        from += line[from] == ' ' ? 1 : BlankAt(line.substr(from));
+    bool onlyBlanks = true;
+    while (from < line.size() && (line[from] == ' ' || UnseenAt(line.substr(from)) > 0)) {
+        onlyBlanks = onlyBlanks && (line[from] == ' ' || BlankAt(line.substr(from)) > 0);
+        from += line[from] == ' ' ? 1 : UnseenAt(line.substr(from));
+    }
     std::size_t to = from;
-    while (to < line.size() && line[to] != ' ' && line[to] != ';' && BlankAt(line.substr(to)) == 0)
+    while (to < line.size() && line[to] != ' ' && line[to] != ';' && UnseenAt(line.substr(to)) == 0)
         ++to;
-    AddBlank(index, line.substr(first, to - first), word, line.substr(from, to - from),
-             "indent a line", stacks);
+    AddUnseen(index, line.substr(first, to - first), word, line.substr(from, to - from),
+              onlyBlanks ? "only spaces indent a line" : "bytes that do not show stand before it",
+              onlyBlanks ? "; indent with spaces" : "; remove them", stacks);
 }
 
-void StructureChecks::AddBlank(LineIndex index, std::string_view written, std::string_view word,
-                               std::string_view meant, std::string_view why,
-                               const BlockStacks& stacks) {
+void StructureChecks::AddUnseen(LineIndex index, std::string_view written, std::string_view word,
+                                std::string_view meant, std::string_view why, std::string_view fix,
+                                const BlockStacks& stacks) {
     const bool end = IsEndWord(meant);
     if (!end && (meant.empty() || m_keywords.FindChild(stacks.TopPath(), meant) == noBlockOpen))
         return;
     // A file indented with tabs throughout holds such a line in every block.
     if (Counted())
         return;
-    std::string message =
+    Add(index,
         Quoted(written) + AtLine(index) + (end ? " closes no block: " : " opens no block: ") +
-        (end && stacks.Empty() ? "none is open here, and " : "") + "only spaces " +
-        std::string(why) + ", so its first word is " + Quoted(word) + ", not " + Quoted(meant);
-    if (why == "indent a line")
-        message += "; indent with spaces";
-    Add(index, std::move(message));
+            (end && stacks.Empty() ? "none is open here, and " : "") + std::string(why) +
+            ", so its first word is " + Quoted(word) + ", not " + Quoted(meant) + std::string(fix));
 }
 
 void StructureChecks::CheckMissingEnd(LineIndex index, std::string_view text, std::string_view word,

@@ -163,9 +163,11 @@ private:
     void CheckIndented(LineIndex index, std::string_view line, std::string_view firstWord,
                        const BlockStacks& stacks);
     // Adds the problem of a name or end word `meant` that opens or closes nothing where it
-    // stands, `written` with a blank in the line's first word: only spaces do `why`.
-    void AddBlank(LineIndex index, std::string_view written, std::string_view firstWord,
-                  std::string_view meant, std::string_view why, const BlockStacks& stacks);
+    // stands, `written` with a blank or a byte that does not show in the line's first word:
+    // `why` that is, and `fix` what to do.
+    void AddUnseen(LineIndex index, std::string_view written, std::string_view firstWord,
+                   std::string_view meant, std::string_view why, std::string_view fix,
+                   const BlockStacks& stacks);
     // Counts a problem found now when no more are kept, so that its message need not be made;
     // whether it did.
     bool Counted();
