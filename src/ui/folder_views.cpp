@@ -208,19 +208,22 @@ void FolderListDialog::keyPressEvent(QKeyEvent* event) {
     QDialog::keyPressEvent(event);
 }
 
-bool FolderListDialog::GoToNext(bool forward) {
+FolderListDialog::Step FolderListDialog::GoToNext(bool forward) {
     SettleRows();
     const int rows = static_cast<int>(std::min<std::size_t>(m_places.size(), m_list->count()));
     if (rows == 0 || !goTo)
-        return false;
+        return Step::NoRows;
     // The row shown as current was not gone to yet: forward starts at the first, backward at
     // the last.
     const int row = m_wentToRow ? m_list->currentRow() : -1;
+    const bool round = row >= 0 && (forward ? row == rows - 1 : row == 0);
+    if (round && !EndNote().isEmpty())
+        return Step::AtEnd;
     const int next = row < 0 ? (forward ? 0 : rows - 1) : (row + (forward ? 1 : rows - 1)) % rows;
     m_list->setCurrentRow(next);
     m_wentToRow = true;
     goTo(m_places[static_cast<std::size_t>(next)]);
-    return true;
+    return Step::Went;
 }
 
 void FolderListDialog::Choose() {
@@ -500,6 +503,17 @@ void UsesDialog::ListSome() {
         m_listMore.start();
     else
         emit listed();
+}
+
+QString UsesDialog::EndNote() const {
+    if (m_search.StoppedAtMost())
+        return QStringLiteral("That was the last use listed, not the last there is: the search "
+                              "stops at the first %1 (ini-outline --uses lists them all)")
+            .arg(m_count);
+    if (m_search.Cancelled())
+        return QStringLiteral("That was the last use listed: the search was stopped before it had "
+                              "searched every file");
+    return {};
 }
 
 void UsesDialog::ShowCount() {

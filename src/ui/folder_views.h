@@ -60,9 +60,13 @@ public:
     // A line shown below what the view covers (why it covers that folder); empty for none.
     void SetNote(const QString& note);
     // Moves to the row after the current one (`forward`) or before it, round the end, and goes
-    // to its place, the list shown or not: a list of uses is worked through one by one.
-    // Whether there was a row.
-    bool GoToNext(bool forward);
+    // to its place, the list shown or not: a list of uses is worked through one by one. A list
+    // that may not hold everything there is (EndNote) stops at its ends instead.
+    enum class Step { Went, NoRows, AtEnd };
+    Step GoToNext(bool forward);
+    // Why the list may not hold everything there is, so that going round its end would pass
+    // over the rest; empty when it holds it all.
+    virtual QString EndNote() const { return {}; }
 
 protected:
     FolderListDialog(const QString& title, bool withFilter, QWidget* parent);
@@ -170,6 +174,7 @@ public:
     void Follow(const std::string& folder);
     // Uses found that are not in the list yet.
     std::size_t Unlisted() const noexcept { return m_unlisted.size(); }
+    QString EndNote() const override;
 
 signals:
     // Every use found so far is in the list.

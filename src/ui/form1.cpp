@@ -324,8 +324,17 @@ void Form1::CreateKeyActions() {
 }
 
 void Form1::GoToNextUse(bool forward) {
-    if (m_usesDialog == nullptr || !m_usesDialog->GoToNext(forward))
+    switch (m_usesDialog == nullptr ? FolderListDialog::Step::NoRows
+                                    : m_usesDialog->GoToNext(forward)) {
+    case FolderListDialog::Step::NoRows:
         NoteAtTree(QStringLiteral("No uses are listed: Ctrl+Shift+F finds the uses of a block"));
+        break;
+    case FolderListDialog::Step::AtEnd:
+        NoteAtTree(m_usesDialog->EndNote());
+        break;
+    case FolderListDialog::Step::Went:
+        break;
+    }
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
