@@ -46,7 +46,7 @@ NamedOnLine DefinitionsNamedOn(const FolderIndexState& index, std::string_view c
                 defined.insert(definition.Name());
                 found.emplace_back(
                     definition.Name(),
-                    FolderPlace{std::string(file->Path()), definition.line, {}, false});
+                    FolderPlace{std::string(file->Path()), definition.line, {}, false, {}});
             }
     }
     std::vector<std::string_view> named;
@@ -61,21 +61,27 @@ NamedOnLine DefinitionsNamedOn(const FolderIndexState& index, std::string_view c
     return result;
 }
 
+std::string_view Trimmed(std::string_view text) noexcept {
+    const std::size_t start = std::min(text.find_first_not_of(" \t"), text.size());
+    return text.substr(start, text.find_last_not_of(" \t") + 1 - start);
+}
+
 std::optional<LineIndex> LineNow(const FolderPlace& place, const LineStore& lines) {
     if (!place.text)
         return place.line < lines.Count() ? std::optional(place.line) : std::nullopt;
-    const auto trimmed = [](std::string_view text) {
-        const std::size_t start = std::min(text.find_first_not_of(" \t"), text.size());
-        return text.substr(start, text.find_last_not_of(" \t") + 1 - start);
-    };
-    const std::string_view wanted = trimmed(*place.text);
+    const std::string_view wanted = Trimmed(*place.text);
     const auto holds = [&](LineIndex line) {
-        const std::string_view now = trimmed(lines.Line(line));
+        const std::string_view now = Trimmed(lines.Line(line));
         return place.textCut ? now.starts_with(wanted) : now == wanted;
     };
+    const LineIndex count = static_cast<LineIndex>(lines.Count());
+    if (place.sameTextBefore) {
+        for (LineIndex line = 0, seen = 0; line < count; ++line)
+            if (holds(line) && seen++ == *place.sameTextBefore)
+                return line;
+    }
     // Far enough for the edits of a save or two, near enough to stay quick in a huge file.
     constexpr LineIndex reach = 100'000;
-    const LineIndex count = static_cast<LineIndex>(lines.Count());
     for (LineIndex away = 0; away <= reach; ++away) {
         if (place.line >= away && place.line - away < count && holds(place.line - away))
             return place.line - away;
@@ -424,7 +430,7 @@ void GoToBlockDialog::ShowBest() {
         if (m_timesDefined[row] > 1)
             text += QStringLiteral("   (defined %1 times)").arg(m_timesDefined[row]);
         rows.append(text);
-        places.push_back(FolderPlace{std::string(path), definition.line, {}, false});
+        places.push_back(FolderPlace{std::string(path), definition.line, {}, false, {}});
     }
     ShowRows(rows, std::move(places));
     if (m_chooseOnRows && !RowsStillComing())
@@ -460,6 +466,8 @@ void UsesDialog::Follow(const std::string& folder) {
     m_unreadable = 0;
     m_failures.clear();
     m_unlisted.clear();
+    m_countedFile.clear();
+    m_textsListed.clear();
     ShowRows({}, {});
     TakeFound();
 }
@@ -493,7 +501,13 @@ void UsesDialog::ListSome() {
                         .arg(Shown(m_folder, use.file))
                         .arg(use.line + 1)
                         .arg(text.trimmed()));
-        places.push_back(FolderPlace{std::move(use.file), use.line, std::move(use.text), use.cut});
+        if (use.file != m_countedFile) {
+            m_countedFile = use.file;
+            m_textsListed.clear();
+        }
+        const std::size_t before = m_textsListed[std::string(Trimmed(use.text))]++;
+        places.push_back(
+            FolderPlace{std::move(use.file), use.line, std::move(use.text), use.cut, before});
         m_unlisted.pop_front();
     }
     if (!places.empty())

@@ -32,13 +32,19 @@ struct FolderPlace {
     // changed since, and the line moved. Its whole text, or with `textCut` its start.
     std::optional<std::string> text;
     bool textCut = false;
+    // How many lines before it in the file held the same text when it was listed, when that is
+    // known (a use): two uses written alike are told apart by their order.
+    std::optional<std::size_t> sameTextBefore;
 };
 
 class LineStore;
 // Where `place`'s line is in `lines` now: the line itself while it holds what it held when it
 // was listed, else the nearest that does (a few lines added above it move it), nothing when no
-// line near it does. Blanks around the texts do not count.
+// line near it does. Of lines written alike, the one with as many before it as it had then is
+// meant. Blanks around the texts do not count.
 std::optional<LineIndex> LineNow(const FolderPlace& place, const LineStore& lines);
+// A line's text without the spaces and tabs around it, as places compare them.
+std::string_view Trimmed(std::string_view text) noexcept;
 
 // The definitions of the folder that a line's content names: whole words of it, as a search for
 // uses finds a name, that are not part of a longer such name (on "x = Tank-2", Tank-2 and not
@@ -189,6 +195,9 @@ private:
     UseSearch& m_search;
     std::string m_folder;
     std::deque<FoundUse> m_unlisted;
+    // The texts of the uses listed so far in the file listed last, with how many hold each.
+    std::string m_countedFile;
+    std::unordered_map<std::string, std::size_t> m_textsListed;
     QTimer m_listMore;
     std::size_t m_count = 0;
     std::size_t m_unreadable = 0;

@@ -473,8 +473,23 @@ void FolderViewsTest::aUseListedBeforeItsFileChangedIsFoundWhereItMoved() {
     QCOMPARE(window.Find<QLineEdit>("Txt_Filename")->text(), tank);
     QCOMPARE(window.SelectedLine(), std::optional<LineIndex>(4));
 
+    // Two uses written alike, lines removed above them: each is found by its order, not by
+    // the nearest line that reads the same.
+    window.WriteFile(QStringLiteral("mod/Units/Tank.ini"),
+                     "; one\n; two\n; three\n; four\nObject Tank\n  PrimaryWeapon = LancerGun ; "
+                     "main\nEnd\nObject Tank2\n  PrimaryWeapon = LancerGun ; main\nEnd\n");
     list = listUses();
-    QVERIFY(list && list->count() == 2);
+    QVERIFY(list && list->count() == 3);
+    window.WriteFile(QStringLiteral("mod/Units/Tank.ini"),
+                     "Object Tank\n  PrimaryWeapon = LancerGun ; main\nEnd\nObject Tank2\n"
+                     "  PrimaryWeapon = LancerGun ; main\nEnd\n");
+    choose(list, 1);
+    QCOMPARE(window.SelectedLine(), std::optional<LineIndex>(1));
+    choose(list, 2);
+    QCOMPARE(window.SelectedLine(), std::optional<LineIndex>(4));
+
+    list = listUses();
+    QVERIFY(list && list->count() == 3);
     window.WriteFile(QStringLiteral("mod/Units/Tank.ini"),
                      "; one\n; two\n; three\nObject Tank\n  PrimaryWeapon = RailGun\nEnd\n");
     choose(list, 1);
@@ -496,7 +511,7 @@ void FolderViewsTest::aGoToWhileAFileIsReadIsTurnedAway() {
     QTimer::singleShot(0, window.form.get(), [&] {
         triedDuringWalk = window.form->Walking();
         uses->goTo(
-            FolderPlace{(mod + QStringLiteral("/Units/Tank.ini")).toStdString(), 1, {}, false});
+            FolderPlace{(mod + QStringLiteral("/Units/Tank.ini")).toStdString(), 1, {}, false, {}});
     });
     window.Load(many);
     QVERIFY(triedDuringWalk);
@@ -568,7 +583,7 @@ void FolderViewsTest::aPlaceInTheShownFileKeepsItsOpenBlocksAndWhatCannotBeReadI
     // A place in a file gone since it was listed: the load says why, and the name box names
     // the file shown again, so that the editor button does not open the one gone.
     QVERIFY(window.warnings.isEmpty());
-    uses->goTo(FolderPlace{(mod + QStringLiteral("/Gone.ini")).toStdString(), 0, {}, false});
+    uses->goTo(FolderPlace{(mod + QStringLiteral("/Gone.ini")).toStdString(), 0, {}, false, {}});
     QCOMPARE(window.warnings.size(), 1);
     QCOMPARE(window.Find<QLineEdit>("Txt_Filename")->text(),
              mod + QStringLiteral("/Weapons/Guns.ini"));
@@ -639,7 +654,7 @@ void FolderViewsTest::backAndForwardRetraceTheJumps() {
     press(Qt::Key_F12, Qt::NoModifier);
     QTRY_COMPARE(shown(), at("Weapons/Guns.ini", 3));
     window.form->GoToPlace(
-        FolderPlace{(mod + QStringLiteral("/Armor.ini")).toStdString(), 2, {}, false});
+        FolderPlace{(mod + QStringLiteral("/Armor.ini")).toStdString(), 2, {}, false, {}});
     QCOMPARE(shown(), at("Armor.ini", 2));
 
     // Lines added above the place left while away: it is found where it went.
@@ -665,7 +680,7 @@ void FolderViewsTest::backAndForwardRetraceTheJumps() {
 
     // A new jump after going back drops the places ahead; back then returns to the place left.
     window.form->GoToPlace(
-        FolderPlace{(mod + QStringLiteral("/Latin.ini")).toStdString(), 1, {}, false});
+        FolderPlace{(mod + QStringLiteral("/Latin.ini")).toStdString(), 1, {}, false, {}});
     press(Qt::Key_Right);
     QCOMPARE(shown(), at("Latin.ini", 1));
     press(Qt::Key_Left);
@@ -676,7 +691,7 @@ void FolderViewsTest::backAndForwardRetraceTheJumps() {
 void FolderViewsTest::theOldestPlacesGoFirst() {
     JumpHistory history;
     for (LineIndex line = 0; line <= JumpHistory::mostPlaces; ++line)
-        history.Leave(FolderPlace{"a.ini", line, {}, false});
+        history.Leave(FolderPlace{"a.ini", line, {}, false, {}});
     std::vector<LineIndex> back;
     while (const std::optional<FolderPlace> place = history.Back(std::nullopt))
         back.push_back(place->line);
