@@ -334,7 +334,14 @@ void GoToBlockDialog::SettleRows() {
 
 void GoToBlockDialog::Refill() {
     m_sinceRefill.start();
-    m_ranking.emplace(PathFromText(m_filter->text().trimmed()), mostRows);
+    // Rows ranked for another text must not stand under this one while a long ranking runs.
+    std::string query = PathFromText(m_filter->text().trimmed());
+    if (query != m_rowsQuery || m_only != m_rowsOnly) {
+        ShowRows({}, {});
+        m_rowsQuery = query;
+        m_rowsOnly = m_only;
+    }
+    m_ranking.emplace(std::move(query), mostRows);
     m_ranked = {};
     m_counted.reset();
     Work(sliceBudget);

@@ -130,7 +130,10 @@ signals:
 
 protected:
     void SettleRows() override;
-    bool RowsStillComing() const override { return m_index && !m_index->complete; }
+    // While the folder is read or the rows are ranked for what was typed.
+    bool RowsStillComing() const override {
+        return m_index && (!m_index->complete || m_ranking || m_counted);
+    }
 
 private:
     // Ranks again for the text typed now.
@@ -154,6 +157,9 @@ private:
 
     FolderIndexSnapshot m_index;
     std::vector<std::string> m_only;
+    // What the rows shown were ranked for.
+    std::string m_rowsQuery;
+    std::vector<std::string> m_rowsOnly;
     // The ranking under way, and how far it went.
     std::optional<BestMatches> m_ranking;
     Cursor m_ranked;

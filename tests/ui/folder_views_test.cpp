@@ -348,6 +348,15 @@ void FolderViewsTest::manyBlocksAreRankedWithoutHoldingUpTyping() {
     QCOMPARE(chosen->line, LineIndex(900'000));
     QCOMPARE(Rows(&dialog).front(),
              QStringLiteral("Weapon LancerGun \u2014 All.ini:900001   (defined 2 times)"));
+
+    // Opened again: the rows of the last text do not stand under the empty box while the list
+    // is ranked, and an Enter typed meanwhile goes once it is.
+    dialog.ShowAll();
+    QVERIFY(Rows(&dialog).isEmpty() ||
+            Rows(&dialog).front() == QStringLiteral("Object Unit_0 \u2014 All.ini:1"));
+    filter->setText(QStringLiteral("unit_29999"));
+    QTest::keyClick(filter, Qt::Key_Return);
+    QTRY_COMPARE(chosen->line, LineIndex(89'997));
 }
 
 // Files are searched on every core and their uses listed in file order; a name used more often
