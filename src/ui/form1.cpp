@@ -46,6 +46,7 @@
 #include <QTreeView>
 #include <QUrl>
 
+#include <array>
 #include <cstdio>
 #include <exception>
 #include <functional>
@@ -230,14 +231,15 @@ void Form1::CreateControls() {
          std::initializer_list<QAbstractItemView*>{m_treeView1, m_dir1, m_file1})
         MarkFocusBySelection(*list);
 
-    QWidget::setTabOrder(m_treeView1, m_txtFilename);
-    QWidget::setTabOrder(m_txtFilename, m_cmdLoad);
-    QWidget::setTabOrder(m_cmdLoad, m_drive1);
-    QWidget::setTabOrder(m_drive1, m_dir1);
-    QWidget::setTabOrder(m_dir1, m_file1);
-    QWidget::setTabOrder(m_file1, m_command1);
-    QWidget::setTabOrder(m_command1, m_chkComments);
+    SetTabOrder();
     m_treeView1->setFocus();
+}
+
+void Form1::SetTabOrder() {
+    const std::array<QWidget*, 8> order = {m_treeView1, m_txtFilename, m_cmdLoad,  m_drive1,
+                                           m_dir1,      m_file1,       m_command1, m_chkComments};
+    for (std::size_t i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
 }
 
 void Form1::ConnectHandlers() {

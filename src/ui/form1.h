@@ -146,6 +146,8 @@ protected:
 
 private:
     void CreateControls();
+    // Tab goes through the controls in the order they stand in.
+    void SetTabOrder();
     // The problem count and, in its place while a long load runs, the note that says so.
     void CreateStatusLabels();
     void CreateFindBar();
