@@ -72,7 +72,17 @@ ViewState ViewState::Capture(const OutlineModel& model, const LineStore& lines,
 
 std::vector<NodeKey> ViewState::RootsToFill(const OutlineModel& model, const LineStore& lines,
                                             RootTextHashes* made) {
-    m_roots = FindRoots(model.Nodes(), lines, m_paths, made);
+    // A selected line inside a block that now stands at the top level (the End missing above it
+    // was added) is looked for among the roots too, in the same pass.
+    std::vector<NodePath> wanted = m_paths;
+    const std::size_t selected = m_filled + m_expanded;
+    const bool nested = m_hasSelected && m_paths[selected].size() > 1;
+    if (nested)
+        wanted.push_back({NodeStep{m_paths[selected].back().text, 0}});
+    m_roots = FindRoots(model.Nodes(), lines, wanted, made);
+    m_selectedAsRoot = nested ? m_roots.back() : OutlineNodes::none;
+    if (nested)
+        m_roots.pop_back();
     if (model.Nodes().RootCount() == m_rootCount)
         for (std::size_t i = 0; i < m_roots.size(); ++i)
             if (m_roots[i] == OutlineNodes::none)
@@ -93,7 +103,9 @@ void ViewState::Reopen(OutlineModel& model, const LineStore& lines, QTreeView& v
                           ? OutlineNodes::none
                           : FindBelow(model.Nodes(), lines, m_roots[i], m_paths[i]);
         if (node == OutlineNodes::none && selected)
-            node = AtSelectedPlace(model.Nodes(), lines, i);
+            node = m_selectedAsRoot != OutlineNodes::none
+                       ? m_selectedAsRoot
+                       : AtSelectedPlace(model.Nodes(), lines, i);
         return node == OutlineNodes::none ? QModelIndex() : model.Reveal(model.Nodes().KeyOf(node));
     };
     std::size_t next = m_filled;

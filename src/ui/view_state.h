@@ -49,6 +49,8 @@ private:
     std::size_t m_rootCount = 0;
     // The roots in the new outline of every path, once found.
     std::vector<OutlineNodes::NodeId> m_roots;
+    // The root that now holds the selected line's text, when that line stood inside a block.
+    OutlineNodes::NodeId m_selectedAsRoot = OutlineNodes::none;
 };
 
 } // namespace ini

@@ -90,6 +90,7 @@ private slots:
     void aBusyFolderDoesNotHoldBackTheFilesEdits();
     void aFolderSwappedForAnotherIsFollowed();
     void mistakesAreMarkedAndWalkedWithF8();
+    void aLineLeftAtTheTopLevelByAMendStaysSelected();
     void newLoadStartsAtTheTopAndHighlightsTheFile();
     void tooltipGivesTheLineNumberAndMoreOfALongLine();
     void rootsAreHashedOnlyWhileNothingElseWalks();
@@ -412,6 +413,22 @@ void LiveOutlineTest::mistakesAreMarkedAndWalkedWithF8() {
         count->toolTip().contains(QStringLiteral("first %1").arg(StructureChecks::mostProblems)));
     QVERIFY(count->toolTip().contains(
         QStringLiteral("%1 problems in all").arg(StructureChecks::mostProblems + 5)));
+}
+
+// F8 on a top-level opener inside a block (its End missing above it), then the End added: the
+// line, a root now, stays selected.
+void LiveOutlineTest::aLineLeftAtTheTopLevelByAMendStaysSelected() {
+    Harness window;
+    window.Interval(std::chrono::milliseconds(0)).Open().show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.form.get()));
+    const QString path = window.WriteFile(
+        QStringLiteral("mend.ini"), "Weapon GunA\n  Damage = 1\nWeapon GunB\n  Damage = 2\nEnd\n");
+    window.Load(path);
+    QTest::keyClick(window.form.get(), Qt::Key_F8);
+    QCOMPARE(window.SelectedLine(), std::optional<LineIndex>(2));
+    QVERIFY(SaveByRename(path, "Weapon GunA\n  Damage = 1\nEnd\nWeapon GunB\n  Damage = 2\nEnd\n"));
+    QTRY_COMPARE(window.Model()->rowCount(), 2);
+    QCOMPARE(window.SelectedLine(), std::optional<LineIndex>(3));
 }
 
 void LiveOutlineTest::newLoadStartsAtTheTopAndHighlightsTheFile() {
