@@ -75,6 +75,10 @@ std::optional<LineIndex> LineNow(const FolderPlace& place, const LineStore& line
         return place.textCut ? now.starts_with(wanted) : now == wanted;
     };
     const LineIndex count = static_cast<LineIndex>(lines.Count());
+    // A line that still holds its text is the one meant: the uses before it may have been
+    // renamed (F4, edit, save), which changes their order, not this line's place.
+    if (place.line < count && holds(place.line))
+        return place.line;
     if (place.sameTextBefore) {
         for (LineIndex line = 0, seen = 0; line < count; ++line)
             if (holds(line) && seen++ == *place.sameTextBefore)

@@ -40,8 +40,8 @@ struct FolderPlace {
 class LineStore;
 // Where `place`'s line is in `lines` now: the line itself while it holds what it held when it
 // was listed, else the nearest that does (a few lines added above it move it), nothing when no
-// line near it does. Of lines written alike, the one with as many before it as it had then is
-// meant. Blanks around the texts do not count.
+// line near it does. When the line itself no longer holds it, of lines written alike the one
+// with as many before it as it had then is meant. Blanks around the texts do not count.
 std::optional<LineIndex> LineNow(const FolderPlace& place, const LineStore& lines);
 // A line's text without the spaces and tabs around it, as places compare them.
 std::string_view Trimmed(std::string_view text) noexcept;

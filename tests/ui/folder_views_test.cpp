@@ -496,6 +496,22 @@ void FolderViewsTest::aUseListedBeforeItsFileChangedIsFoundWhereItMoved() {
     QCOMPARE(window.SelectedLine(), std::optional<LineIndex>(1));
     choose(list, 2);
     QCOMPARE(window.SelectedLine(), std::optional<LineIndex>(4));
+    // Three alike, the first renamed in place as F4, edit, save does: the second is itself
+    // still, not the one that is now second of its text.
+    const QByteArray three = "Object Tank\n  PrimaryWeapon = LancerGun ; main\nEnd\n"
+                             "Object Tank2\n  PrimaryWeapon = LancerGun ; main\nEnd\n"
+                             "Object Tank3\n  PrimaryWeapon = LancerGun ; main\nEnd\n";
+    window.WriteFile(QStringLiteral("mod/Units/Tank.ini"), three);
+    list = listUses();
+    QVERIFY(list && list->count() == 4);
+    window.WriteFile(QStringLiteral("mod/Units/Tank.ini"),
+                     QByteArray(three).replace("Tank\n  PrimaryWeapon = LancerGun ;",
+                                               "Tank\n  PrimaryWeapon = LancerGun2 ;"));
+    choose(list, 2);
+    QCOMPARE(window.SelectedLine(), std::optional<LineIndex>(4));
+    window.WriteFile(QStringLiteral("mod/Units/Tank.ini"),
+                     "Object Tank\n  PrimaryWeapon = LancerGun ; main\nEnd\nObject Tank2\n"
+                     "  PrimaryWeapon = LancerGun ; main\nEnd\n");
 
     list = listUses();
     QVERIFY(list && list->count() == 3);
