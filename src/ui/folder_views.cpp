@@ -227,7 +227,7 @@ FolderListDialog::Step FolderListDialog::GoToNext(bool forward) {
     // the last.
     const int row = m_wentToRow ? m_list->currentRow() : -1;
     const bool round = row >= 0 && (forward ? row == rows - 1 : row == 0);
-    if (round && !EndNote().isEmpty())
+    if (round && !EndNote(forward).isEmpty())
         return Step::AtEnd;
     const int next = row < 0 ? (forward ? 0 : rows - 1) : (row + (forward ? 1 : rows - 1)) % rows;
     m_list->setCurrentRow(next);
@@ -530,14 +530,20 @@ void UsesDialog::ListSome() {
         emit listed();
 }
 
-QString UsesDialog::EndNote() const {
+QString UsesDialog::EndNote(bool forward) const {
+    const QString end = forward
+                            ? QStringLiteral("That was the last use listed, not the last there "
+                                             "is")
+                            : QStringLiteral("That was the first use listed: going round to the "
+                                             "last listed would pass over those not listed");
     if (m_search.StoppedAtMost())
-        return QStringLiteral("That was the last use listed, not the last there is: the search "
-                              "stops at the first %1 (ini-outline --uses lists them all)")
+        return QStringLiteral("%1: the search stops at the first %2 (ini-outline --uses lists them "
+                              "all)")
+            .arg(end)
             .arg(m_count);
     if (m_search.Cancelled())
-        return QStringLiteral("That was the last use listed: the search was stopped before it had "
-                              "searched every file");
+        return QStringLiteral("%1: the search was stopped before it had searched every file")
+            .arg(end);
     return {};
 }
 

@@ -70,9 +70,9 @@ public:
     // that may not hold everything there is (EndNote) stops at its ends instead.
     enum class Step { Went, NoRows, AtEnd };
     Step GoToNext(bool forward);
-    // Why the list may not hold everything there is, so that going round its end would pass
-    // over the rest; empty when it holds it all.
-    virtual QString EndNote() const { return {}; }
+    // Why the list may not hold everything there is, so that going round its end (the last
+    // row `forward`, else the first) would pass over the rest; empty when it holds it all.
+    virtual QString EndNote(bool /*forward*/) const { return {}; }
 
 protected:
     FolderListDialog(const QString& title, bool withFilter, QWidget* parent);
@@ -186,7 +186,7 @@ public:
     void Follow(const std::string& folder);
     // Uses found that are not in the list yet.
     std::size_t Unlisted() const noexcept { return m_unlisted.size(); }
-    QString EndNote() const override;
+    QString EndNote(bool forward) const override;
 
 signals:
     // Every use found so far is in the list.

@@ -276,23 +276,30 @@ void Form1::ConnectHandlers() {
             m_findBar, &FindBar::FindPrevious);
     connect(&m_shown, &ShownFile::changed, this, &Form1::ShownFileChanged);
     CreateKeyActions();
-    connect(m_treeView1, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
-        // What the keys do, for the mouse, with the keys beside them so they are learnt. The
-        // entries stand for the actions, which run once the menu is gone: a note one shows
-        // would go with it.
-        QMenu menu(this);
-        for (std::size_t i = 0; i < m_keyActions.size(); ++i) {
-            if (m_keyActions[i] == nullptr) {
-                menu.addSeparator();
-                continue;
-            }
-            QAction* entry = menu.addAction(m_keyActions[i]->text());
-            entry->setShortcut(m_keyActions[i]->shortcut());
-            entry->setData(static_cast<qulonglong>(i));
+    connect(m_treeView1, &QWidget::customContextMenuRequested, this, &Form1::ShowTreeMenu);
+    // The End's own line goes to the editor only while the node F8 chose for it is selected.
+    connect(m_treeView1->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this] { m_problemLineForEditor.reset(); });
+}
+
+void Form1::ShowTreeMenu(const QPoint& at) {
+    // What the keys do, for the mouse, with the keys beside them so they are learnt. The entries
+    // stand for the actions, which run once the menu is gone: a note one shows would go with it.
+    QMenu menu(this);
+    for (std::size_t i = 0; i < m_keyActions.size(); ++i) {
+        if (m_keyActions[i] == nullptr) {
+            menu.addSeparator();
+            continue;
         }
-        if (const QAction* chosen = menu.exec(m_treeView1->viewport()->mapToGlobal(at)))
-            m_keyActions[chosen->data().toULongLong()]->trigger();
-    });
+        QAction* entry = menu.addAction(m_keyActions[i]->text());
+        entry->setShortcut(m_keyActions[i]->shortcut());
+        entry->setData(static_cast<qulonglong>(i));
+        if (m_keyActions[i] == m_backAction || m_keyActions[i] == m_forwardAction)
+            entry->setEnabled(m_keyActions[i] == m_backAction ? m_history.CanGoBack()
+                                                              : m_history.CanGoForward());
+    }
+    if (const QAction* chosen = menu.exec(m_treeView1->viewport()->mapToGlobal(at)))
+        m_keyActions[chosen->data().toULongLong()]->trigger();
 }
 
 void Form1::CreateKeyActions() {
@@ -320,7 +327,9 @@ void Form1::CreateKeyActions() {
     m_keyActions.push_back(nullptr);
     add(QStringLiteral("Go to block..."), Qt::CTRL | Qt::Key_P, [this] { OpenGoToBlock(); });
     add(QStringLiteral("Back"), Qt::ALT | Qt::Key_Left, [this] { GoBack(true); });
+    m_backAction = m_keyActions.back();
     add(QStringLiteral("Forward"), Qt::ALT | Qt::Key_Right, [this] { GoBack(false); });
+    m_forwardAction = m_keyActions.back();
     add(QStringLiteral("Find in the file..."), QKeySequence::Find, [this] { m_findBar->Open(); });
     add(QStringLiteral("Reload"), QKeySequence::Refresh, [this] { ReloadShown(true); });
 }
@@ -332,7 +341,7 @@ void Form1::GoToNextUse(bool forward) {
         NoteAtTree(QStringLiteral("No uses are listed: Ctrl+Shift+F finds the uses of a block"));
         break;
     case FolderListDialog::Step::AtEnd:
-        NoteAtTree(m_usesDialog->EndNote());
+        NoteAtTree(m_usesDialog->EndNote(forward));
         break;
     case FolderListDialog::Step::Went:
         break;
@@ -744,6 +753,7 @@ WalkResult Form1::LoadShown(const std::string& path, std::function<void()> befor
     }
     m_filledByLastClick.reset();
     m_lastProblem.reset();
+    m_problemLineForEditor.reset();
     m_definitionWhenRead.reset();
     QToolTip::hideText(); // a note at the tree told of the outline replaced
     m_rootHashes.Restart();
@@ -881,6 +891,8 @@ void Form1::GoToProblem(bool forward) {
                                        : GoToLine(problems[next].line)))
         return;
     m_lastProblem = ProblemVisit{next, SelectedKey()};
+    m_problemLineForEditor =
+        problems[next].betweenBlocks ? std::optional(problems[next].line) : std::nullopt;
     NoteAtTree(TextFromPath(problems[next].message));
 }
 
@@ -1019,10 +1031,8 @@ void Form1::HandOffLine(const std::string& filename) {
             key = node->ToString();
     }
     // Right after F8 went to a line that has no node (an End with no block open), that line.
-    if (m_lastProblem && m_lastProblem->selected == SelectedKey() &&
-        m_lastProblem->problem < m_model->Problems().size() &&
-        m_model->Problems()[m_lastProblem->problem].betweenBlocks)
-        key = NodeKey{m_model->Problems()[m_lastProblem->problem].line}.ToString();
+    if (m_problemLineForEditor && *m_problemLineForEditor < m_lines.Count())
+        key = NodeKey{*m_problemLineForEditor}.ToString();
     if (!m_desktop)
         m_desktop = m_services.makeDesktop();
     if (!m_desktop)

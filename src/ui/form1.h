@@ -154,6 +154,8 @@ private:
     void ConnectHandlers();
     // The actions that have keys, for the keys and the tree's menu.
     void CreateKeyActions();
+    // The tree's right-click menu: the actions that have keys.
+    void ShowTreeMenu(const QPoint& at);
     void ShowFolderOf(const QString& path);
     WalkHooks Hooks();
     // Runs one walk with the window marked busy, then publishes what it added and completes a
@@ -259,6 +261,11 @@ private:
         std::optional<NodeKey> selected;
     };
     std::optional<ProblemVisit> m_lastProblem;
+    // The line of the problem F8 last went to when it has no node of its own, while the node
+    // chosen for it stays selected: the editor opens that line.
+    std::optional<LineIndex> m_problemLineForEditor;
+    QAction* m_backAction = nullptr;
+    QAction* m_forwardAction = nullptr;
     // The hashes of the shown outline's roots, so that a reload's capture looks at few lines.
     RootHashing m_rootHashes;
 };

@@ -22,6 +22,9 @@ public:
     // last jump.
     std::optional<FolderPlace> Forward(std::optional<FolderPlace> here);
 
+    bool CanGoBack() const noexcept { return !m_back.empty(); }
+    bool CanGoForward() const noexcept { return !m_forward.empty(); }
+
     // A day of jumping must not grow without end: the oldest places go first.
     static constexpr std::size_t mostPlaces = 100;
 

@@ -382,6 +382,11 @@ void LiveOutlineTest::mistakesAreMarkedAndWalkedWithF8() {
             window.Find<QPushButton>("Command1")->click();
             QVERIFY(window.desktop != nullptr);
             QVERIFY(std::ranges::count(window.desktop->calls, "keys 4") == 1);
+            // Once another node was selected, that block's own line again.
+            window.Tree()->setCurrentIndex(window.Node(4));
+            window.Tree()->setCurrentIndex(window.Node(0));
+            window.Find<QPushButton>("Command1")->click();
+            QVERIFY(std::ranges::count(window.desktop->calls, "keys 1") == 1);
         }
     }
     // The nodes inside that block do not hold the end that follows it.
