@@ -521,6 +521,7 @@ private:
             state->filesTotal = m_files.size();
         }
         state->complete = m_complete;
+        state->changesToRead = m_complete ? m_pending.size() : 0;
         state->unfollowed = m_unfollowed;
         state->unfollowedReason = m_unfollowedReason;
         m_dirty = false;

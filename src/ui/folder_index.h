@@ -192,6 +192,8 @@ struct FolderIndexState {
     std::string unfollowedReason;
     std::size_t filesTotal = 0; // files found; files.size() of them read so far
     bool complete = false;      // the first build is done
+    // Once it is: files changed on disk that are still to be read again.
+    std::size_t changesToRead = 0;
 };
 using FolderIndexSnapshot = std::shared_ptr<const FolderIndexState>;
 

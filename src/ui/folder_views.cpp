@@ -302,6 +302,10 @@ void GoToBlockDialog::SetIndex(FolderIndexSnapshot index) {
         header += QStringLiteral(" (reading %1 of %2 files)")
                       .arg(m_index->files.size())
                       .arg(m_index->filesTotal);
+    else if (m_index->changesToRead > 0)
+        header += m_index->changesToRead == 1
+                      ? QStringLiteral(" (reading 1 changed file)")
+                      : QStringLiteral(" (reading %1 changed files)").arg(m_index->changesToRead);
     if (!failures.empty())
         header += QStringLiteral(", %1 could not be read").arg(failures.size());
     if (m_index->unfollowed > 0)

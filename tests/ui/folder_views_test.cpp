@@ -336,6 +336,12 @@ void FolderViewsTest::manyBlocksAreRankedWithoutHoldingUpTyping() {
     dialog.ShowAll();
     QTRY_VERIFY(!shown.isEmpty());
     QCOMPARE(Rows(&dialog).size(), int(GoToBlockDialog::mostRows));
+    // Files changed on disk and not read again yet are said to be under way.
+    auto catchingUp = std::make_shared<FolderIndexState>(*state);
+    catchingUp->changesToRead = 3;
+    dialog.SetIndex(catchingUp);
+    QCOMPARE(Header(&dialog), QStringLiteral("300002 blocks in /mod (reading 3 changed files)"));
+    dialog.SetIndex(state);
     QCOMPARE(Rows(&dialog).front(), QStringLiteral("Object Unit_0 \u2014 All.ini:1"));
 
     auto* filter = dialog.findChild<QLineEdit*>(QStringLiteral("Block_Filter"));
