@@ -577,10 +577,6 @@ std::optional<FolderPlace> Form1::Here() const {
 }
 
 void Form1::ShowPlace(const FolderPlace& place) {
-    if (m_walking) {
-        NoteBusy();
-        return;
-    }
     // A note about the place left, such as "no block found yet", is out of date at the next.
     QToolTip::hideText();
     m_txtFilename->setText(TextFromPath(place.file));

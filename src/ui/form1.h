@@ -177,7 +177,7 @@ private:
     std::string SelectedLineText() const;
     // The selected line of the file shown, as a place to come back to; none when no file is.
     std::optional<FolderPlace> Here() const;
-    // GoToPlace without leaving a place to go back to.
+    // GoToPlace without leaving a place to go back to; its callers turn it away while a walk runs.
     void ShowPlace(const FolderPlace& place);
     // The folder's definitions that the selected line names (see DefinitionsNamedOn).
     NamedOnLine NamedOnSelectedLine(const FolderIndexState& index) const;
