@@ -70,6 +70,15 @@ public:
         return true;
     }
 
+    // Keeps the stacks right for a line that nobody looks at, given its first word: no node step,
+    // no events. Most lines of a file stand inside blocks, and a walk that shows only the top
+    // level needs them for nothing else.
+    void Pass(LineIndex index, std::string_view word) noexcept {
+        if (!word.empty())
+            m_stacks.UpdateOpenBlocks(ClassifyFirstWord(word, m_stacks, m_keywords),
+                                      NodeKey{index});
+    }
+
     // The blocks open after the lines walked so far.
     const BlockStacks& Stacks() const noexcept { return m_stacks; }
 

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -433,10 +434,27 @@ private:
         });
     }
 
+    // A folder holds millions of definitions: each line is put together in place, with no
+    // temporary strings.
     static void AddDefinition(std::string& text, std::string_view lead,
                               const ini::DefinitionLine& definition) {
-        text.append(lead).append(std::to_string(definition.line + 1)).append("\t");
-        text.append(definition.type).append("\t").append(definition.name).append("\n");
+        char number[24];
+        const std::size_t digits = static_cast<std::size_t>(
+            std::to_chars(number, number + sizeof number, definition.line + 1).ptr - number);
+        const std::size_t start = text.size();
+        text.resize(start + lead.size() + digits + definition.type.size() + definition.name.size() +
+                    3);
+        char* at = text.data() + start;
+        const auto put = [&at](std::string_view bytes) {
+            at = std::copy(bytes.begin(), bytes.end(), at);
+        };
+        put(lead);
+        put({number, digits});
+        put("\t");
+        put(definition.type);
+        put("\t");
+        put(definition.name);
+        put("\n");
     }
 
     const Options& m_options;

@@ -70,6 +70,8 @@ public:
     // go to `onUse`.
     explicit IndexSink(OnDefinition onDefinition, std::string name = {}, OnUse onUse = {});
 
+    // Definitions alone stand at the top level.
+    bool SeesOnlyTopLevel() const noexcept { return m_name.empty(); }
     // Inline for the lines that neither define nor are searched, most of a folder's.
     void Line(const WalkedLine& line) {
         if ((line.lineClass == LineClass::Opener && line.stacks.Empty()) || !m_name.empty())

@@ -83,6 +83,7 @@ public:
     OutlinePrinter(const OutlinePrinter&) = delete;
     OutlinePrinter& operator=(const OutlinePrinter&) = delete;
 
+    bool SeesOnlyTopLevel() const noexcept { return m_topLevelOnly; }
     void Line(const WalkedLine& line) {
         if (Prints(line))
             Queue(Of(Kind::Node, line), line.text.line);

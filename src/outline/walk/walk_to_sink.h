@@ -29,6 +29,10 @@ namespace ini {
 //   bool StopBeforePiece()         is asked before each further piece is read: true ends the
 //                                  walk, also within a line too long to hold.
 // A sink with
+//   bool SeesOnlyTopLevel()        true when it takes nothing from lines inside blocks: those are
+//                                  only classed to keep the stacks right, and it gets none of
+//                                  them (asked once, before the first line).
+// A sink with
 //   void End(const BlockStacks&)   gets the blocks still open once a walk over the whole file
 //                                  has passed its last line.
 template <typename Sink>
@@ -42,11 +46,18 @@ concept WalkSink = requires(Sink& sink, const WalkedLine& line) {
 template <WalkSink Sink, typename ShowComments> class WalkToSink {
 public:
     WalkToSink(const Keywords& keywords, ShowComments showComments, Sink& sink)
-        : m_sink(sink), m_walker(keywords, std::move(showComments), NodeStep{this}, GoOn{&sink}) {}
+        : m_sink(sink), m_onlyTopLevel(SeesOnlyTopLevel(sink)),
+          m_walker(keywords, std::move(showComments), NodeStep{this}, GoOn{&sink}) {}
     WalkToSink(const WalkToSink&) = delete;
     WalkToSink& operator=(const WalkToSink&) = delete;
 
-    bool Line(LineIndex index, const CutLine& line) { return m_walker.Step(index, line); }
+    bool Line(LineIndex index, const CutLine& line) {
+        if (m_onlyTopLevel && !m_walker.Stacks().Empty()) {
+            m_walker.Pass(index, line.firstWord);
+            return !m_sink.Stopped();
+        }
+        return m_walker.Step(index, line);
+    }
     // The blocks open after the lines walked so far.
     const BlockStacks& Stacks() const noexcept { return m_walker.Stacks(); }
     bool LongLine(LineIndex index, std::string_view word, std::size_t leadingSpaces) {
@@ -94,6 +105,13 @@ private:
         bool operator()() const { return !sink->Stopped(); }
     };
 
+    static bool SeesOnlyTopLevel(const Sink& sink) {
+        if constexpr (requires { sink.SeesOnlyTopLevel(); })
+            return sink.SeesOnlyTopLevel();
+        else
+            return false;
+    }
+
     void Walked(const WalkedLine& line) {
         if (!m_inLongLine) {
             m_sink.Line(line);
@@ -108,6 +126,7 @@ private:
     }
 
     Sink& m_sink;
+    const bool m_onlyTopLevel;
     bool m_inLongLine = false;
     bool m_longTaken = false; // the sink takes the long line's bytes
     std::size_t m_longLeadingSpaces = 0;
