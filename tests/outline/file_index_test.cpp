@@ -352,8 +352,9 @@ void Write(const std::filesystem::path& path) {
 
 // A folder: every .ini file below it in byte order, links inside not followed, each file once
 // under the first path given that reaches it, though a later one reaches it too (by a link
-// given as a folder, which is followed, or spelled otherwise); a file given by name is read
-// whatever its name.
+// given as a folder, which is followed, or spelled otherwise), also in a later listing that
+// goes on with what one saw; a hard link is a file of its own however the paths are given; a
+// file given by name is read whatever its name.
 TEST(ListBlockFiles, ListsIniFilesBelowFoldersWithoutFollowingLinks) {
     namespace fs = std::filesystem;
     const test::TempFile top("", "Top.txt");
@@ -364,14 +365,22 @@ TEST(ListBlockFiles, ListsIniFilesBelowFoldersWithoutFollowingLinks) {
     fs::create_directory_symlink("..", root / "a" / "loop");
     fs::create_symlink(root / "b.ini", root / "a" / "link.ini");
     fs::create_directory_symlink(root / "other", root / "a" / "to-other");
+    fs::create_hard_link(root / "b.ini", root / "a" / "hard.ini");
     const std::string r = root.string();
     const BlockFiles listed = ListBlockFiles(
         {r + "/a/to-other", r, top.Path(), r + "/b.ini", r + "/a/loop", r + "/./a b"});
     const std::vector<std::string> expected = {
-        r + "/Top.txt",          r + "/a b/c.ini", r + "/a/Z.INI", r + "/a/deep/x.ini",
-        r + "/a/to-other/o.ini", r + "/a/y.Ini",   r + "/b.ini"};
+        r + "/Top.txt",    r + "/a b/c.ini",        r + "/a/Z.INI", r + "/a/deep/x.ini",
+        r + "/a/hard.ini", r + "/a/to-other/o.ini", r + "/a/y.Ini", r + "/b.ini"};
     EXPECT_EQ(listed.files, expected);
     EXPECT_TRUE(listed.failures.empty());
+    EXPECT_EQ(ListBlockFiles({r + "/a"}).files,
+              (std::vector<std::string>{r + "/a/Z.INI", r + "/a/deep/x.ini", r + "/a/hard.ini",
+                                        r + "/a/y.Ini"}));
+    FilesSeen seen;
+    EXPECT_EQ(ListBlockFiles({r + "/a/deep"}, {}, &seen).files,
+              std::vector<std::string>{r + "/a/deep/x.ini"});
+    EXPECT_TRUE(ListBlockFiles({r + "/a/../a/deep/x.ini"}, {}, &seen).files.empty());
 }
 
 TEST(ListBlockFiles, AFolderThatCannotBeReadIsReported) {

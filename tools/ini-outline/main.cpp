@@ -8,8 +8,6 @@
 #include "parse/in_order.h"
 #include "parse/keywords.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -17,7 +15,6 @@
 #include <cstring>
 #include <new>
 #include <optional>
-#include <set>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -226,19 +223,14 @@ bool Settle(Output& out, const ini::Result<void>& done, int& status) {
 // files in it and below, as the index reads them (a CI job checks a whole mod folder at once).
 std::vector<std::string> FilesToCheck(const std::vector<std::string>& given, int& status) {
     std::vector<std::string> files;
-    std::set<std::pair<dev_t, ino_t>> seen; // a file reached again is checked once, the first time
+    ini::FilesSeen seen; // a file reached again is checked once, the first time
     for (const std::string& path : given) {
         // One path at a time: a file stands for itself, in its place.
-        const ini::BlockFiles listed = ini::ListBlockFiles({path});
+        const ini::BlockFiles listed = ini::ListBlockFiles({path}, {}, &seen);
         for (const ini::Failure& failure : listed.failures)
             ReportFailure(failure);
         status = listed.failures.empty() ? status : 1;
-        for (const std::string& file : listed.files) {
-            struct stat info {};
-            // One that cannot be looked at is kept: reading it says why.
-            if (::stat(file.c_str(), &info) != 0 || seen.insert({info.st_dev, info.st_ino}).second)
-                files.push_back(file);
-        }
+        files.insert(files.end(), listed.files.begin(), listed.files.end());
     }
     return files;
 }

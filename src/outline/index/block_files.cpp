@@ -4,8 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <iterator>
-#include <set>
+#include <cstdlib>
 #include <system_error>
 #include <utility>
 
@@ -24,7 +23,7 @@ Failure CannotList(const std::string& folder, int error) {
 // Adds the block files in `folder` and below to `found`, in byte order of their paths; a folder
 // that cannot be read is reported and passed over, its siblings are still listed. Read through
 // the system's own listing: folders of many small files spend much of an index's time here.
-void ListFolder(const std::string& folder, BlockFiles& found,
+void ListFolder(const std::string& folder, BlockFiles& found, FilesSeen* seen,
                 const std::function<void(const std::string&)>& onFolder) {
     if (onFolder)
         onFolder(folder);
@@ -66,8 +65,8 @@ void ListFolder(const std::string& folder, BlockFiles& found,
     for (std::string& name : names) {
         if (name.back() == '/') {
             name.pop_back();
-            ListFolder(prefix + name, found, onFolder);
-        } else {
+            ListFolder(prefix + name, found, seen, onFolder);
+        } else if (seen == nullptr || seen->FirstTimeIn(folder, name)) {
             found.files.push_back(prefix + name);
         }
     }
@@ -75,22 +74,37 @@ void ListFolder(const std::string& folder, BlockFiles& found,
         found.failures.push_back(CannotList(folder, error));
 }
 
-// The files of one path that no path before it reached (a folder given twice in other
-// spellings, one inside another, a link to one), from `from` on: a block read twice would be a
-// duplicate of itself. A file that cannot be looked at stays, for its reader to report.
-void DropFilesSeenBefore(std::vector<std::string>& files, std::size_t from,
-                         std::set<std::pair<dev_t, ino_t>>& seen) {
-    std::vector<std::string> kept;
-    for (std::size_t i = from; i < files.size(); ++i) {
-        struct stat info {};
-        if (::stat(files[i].c_str(), &info) != 0 || seen.emplace(info.st_dev, info.st_ino).second)
-            kept.push_back(std::move(files[i]));
-    }
-    files.resize(from);
-    std::move(kept.begin(), kept.end(), std::back_inserter(files));
+} // namespace
+
+namespace {
+
+// Where `path` stands once every link in it is followed; the path itself when that cannot be
+// told.
+std::string Resolved(const std::string& path) {
+    char* const resolved = ::realpath(path.c_str(), nullptr);
+    if (resolved == nullptr)
+        return path;
+    std::string result(resolved);
+    std::free(resolved);
+    return result;
 }
 
 } // namespace
+
+bool FilesSeen::FirstTime(const std::string& path) {
+    return m_seen.insert(Resolved(path)).second;
+}
+
+bool FilesSeen::FirstTimeIn(const std::string& folder, std::string_view name) {
+    if (folder != m_folder || m_resolvedFolder.empty()) {
+        m_folder = folder;
+        m_resolvedFolder = Resolved(folder);
+    }
+    std::string path = m_resolvedFolder;
+    if (!path.ends_with('/'))
+        path += '/';
+    return m_seen.insert(path.append(name)).second;
+}
 
 bool IsBlockFileName(std::string_view name) noexcept {
     constexpr std::string_view suffix = ".ini";
@@ -102,21 +116,20 @@ bool IsBlockFileName(std::string_view name) noexcept {
 }
 
 BlockFiles ListBlockFiles(const std::vector<std::string>& paths,
-                          const std::function<void(const std::string&)>& onFolder) {
+                          const std::function<void(const std::string&)>& onFolder,
+                          FilesSeen* seen) {
     BlockFiles found;
-    std::set<std::pair<dev_t, ino_t>> seen;
+    // One folder reaches each file once, as links inside are not followed.
+    FilesSeen ownSeen;
+    if (seen == nullptr && paths.size() > 1)
+        seen = &ownSeen;
     for (const std::string& path : paths) {
-        const std::size_t from = found.files.size();
         // A link given as the path is followed.
         struct stat info {};
         if (!path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
-            ListFolder(path, found, onFolder);
-        else
+            ListFolder(path, found, seen, onFolder);
+        else if (seen == nullptr || seen->FirstTime(path))
             found.files.push_back(path);
-        // Within one folder every file has one path, as links inside are not followed (a hard
-        // link aside, which a mod folder hardly holds: a stat of every file would cost more).
-        if (paths.size() > 1)
-            DropFilesSeenBefore(found.files, from, seen);
     }
     // A single folder is listed in order already.
     if (!std::is_sorted(found.files.begin(), found.files.end()))
