@@ -285,21 +285,41 @@ TEST(FindUses, AgreesWithTheWalkAcrossPieces) {
 
 // A long line that holds a use is kept in $TMPDIR until it ends, where the user has room: /tmp
 // is often a small file system in memory.
+// A long line that holds a use waits in a file in $TMPDIR. When none can be made there, that
+// line alone is lost, and said so with the folder: the uses after it are still found, and a
+// long line without the name loses nothing.
 TEST(IndexSink, ALongLineIsKeptInTmpdir) {
     Keywords keywords;
     keywords.InitKeywords();
-    const test::TempFile file("Value = Tank " + std::string(std::size_t{3} << 20, 'x') + "\n");
+    const std::string longTail(std::size_t{3} << 20, 'x');
+    const test::TempFile file("A = Tank\nValue = Tank " + longTail + "\nB = Other " + longTail +
+                              "\nC = Tank\n");
     const char* const was = std::getenv("TMPDIR");
     const std::string saved = was != nullptr ? was : "";
     ASSERT_EQ(setenv("TMPDIR", "/nonexistent/folder-of-this-test", 1), 0);
-    const Result<void> search = FindUses(FileReader::Open(file.Path()).value(), keywords, "Tank",
-                                         [](LineIndex, std::string_view, bool) { return true; });
+    const auto search = [&](const std::string& name) {
+        std::vector<LineIndex> found;
+        const Result<void> done = FindUses(FileReader::Open(file.Path()).value(), keywords, name,
+                                           [&](LineIndex line, std::string_view, bool ends) {
+                                               if (ends)
+                                                   found.push_back(line);
+                                               return true;
+                                           });
+        return std::pair(done, found);
+    };
+    const auto [tank, tankLines] = search("Tank");
+    const auto [other, otherLines] = search("Other");
     if (was != nullptr)
         setenv("TMPDIR", saved.c_str(), 1);
     else
         unsetenv("TMPDIR");
-    ASSERT_FALSE(search.ok());
-    EXPECT_NE(search.error().find("temporary file"), std::string::npos) << search.error();
+    ASSERT_FALSE(tank.ok());
+    EXPECT_NE(tank.error().find("line 2"), std::string::npos) << tank.error();
+    EXPECT_NE(tank.error().find("/nonexistent/folder-of-this-test"), std::string::npos)
+        << tank.error();
+    EXPECT_EQ(tankLines, (std::vector<LineIndex>{0, 3}));
+    ASSERT_FALSE(other.ok()) << "the line that names it is lost";
+    EXPECT_TRUE(otherLines.empty());
 }
 
 // A long line that is only spaces before its name: the name is still the definition's.

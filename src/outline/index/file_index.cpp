@@ -20,12 +20,16 @@ namespace {
 // How much of a long line is read back from its temporary file at a time.
 constexpr std::size_t replayBytes = std::size_t{64} << 10;
 
-// A temporary file in $TMPDIR (or /tmp), gone from its folder at once: std::tmpfile looks at
+// Where temporary files go: $TMPDIR, or /tmp.
+std::string TemporaryFolder() {
+    const char* const folder = std::getenv("TMPDIR");
+    return folder != nullptr && *folder != '\0' ? folder : "/tmp";
+}
+
+// A temporary file in TemporaryFolder(), gone from its folder at once: std::tmpfile looks at
 // /tmp only, which is a small memory-backed file system on many desktops.
 std::FILE* TemporaryFile() {
-    const char* const folder = std::getenv("TMPDIR");
-    std::string path =
-        std::string(folder != nullptr && *folder != '\0' ? folder : "/tmp") + "/ini-outline-XXXXXX";
+    std::string path = TemporaryFolder() + "/ini-outline-XXXXXX";
     const int descriptor = ::mkostemp(path.data(), O_CLOEXEC);
     if (descriptor < 0)
         return nullptr;
@@ -144,8 +148,14 @@ void IndexSink::LongEnd() {
     if (m_long.defines && !m_long.name.empty() && m_onDefinition && !m_stopped)
         Define(m_long.index, m_long.type, m_long.name);
     const bool definesName = m_long.defines && m_long.name == m_name;
-    if (m_long.used && !definesName && !m_stopped)
+    if (!m_long.used || definesName || m_stopped)
+        return;
+    if (m_long.unkept.empty())
         ReplaySpool();
+    else if (!m_failure)
+        m_failure =
+            Failure{"cannot print line " + std::to_string(m_long.index + 1) + ", which names '" +
+                    m_name + "': it is too long to hold in memory, and " + m_long.unkept};
 }
 
 void IndexSink::Define(LineIndex line, std::string_view type, std::string_view name) {
@@ -191,18 +201,21 @@ void IndexSink::Fail(const char* what) {
 }
 
 void IndexSink::Spool(std::string_view bytes) {
-    if (m_stopped || bytes.empty())
+    if (m_stopped || bytes.empty() || !m_long.unkept.empty())
         return;
     errno = 0;
-    if (!m_spool) {
+    if (!m_spool)
         m_spool.reset(TemporaryFile());
-        if (!m_spool)
-            return Fail("in a temporary file");
+    const bool kept = m_spool &&
+                      (m_long.spooled > 0 || std::fseek(m_spool.get(), 0, SEEK_SET) == 0) &&
+                      std::fwrite(bytes.data(), 1, bytes.size(), m_spool.get()) == bytes.size();
+    if (!kept) {
+        // Only a line that holds a use is lost: the walk goes on, and says so at the end if so.
+        m_long.unkept = std::string("no temporary file could be kept in '") + TemporaryFolder() +
+                        "' (TMPDIR): " + std::strerror(errno != 0 ? errno : EIO);
+        m_spool.reset();
+        return;
     }
-    if (m_long.spooled == 0 && std::fseek(m_spool.get(), 0, SEEK_SET) != 0)
-        return Fail("in a temporary file");
-    if (std::fwrite(bytes.data(), 1, bytes.size(), m_spool.get()) != bytes.size())
-        return Fail("in a temporary file");
     m_long.spooled += bytes.size();
 }
 

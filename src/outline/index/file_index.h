@@ -88,7 +88,8 @@ public:
     void LongPart(std::string_view part);
     void LongEnd();
     bool Stopped() const noexcept { return m_stopped; }
-    // Why the walk stopped other than by a callback: a long line could not be kept.
+    // What went wrong other than by a callback: a long line that holds a use could not be kept
+    // to be printed (the walk went on), or not read back (it stopped there).
     const std::optional<Failure>& Failed() const noexcept { return m_failure; }
 
 private:
@@ -108,6 +109,7 @@ private:
         char before = ' '; // the byte in front of `held`
         bool used = false; // the content holds the name
         std::uint64_t spooled = 0;
+        std::string unkept; // why its bytes could not be kept, if they could not
     };
 
     void Define(LineIndex line, std::string_view type, std::string_view name);
