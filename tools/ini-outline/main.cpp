@@ -342,16 +342,21 @@ public:
     }
 
     // Prints each group of definitions of one type and name; whether there was any.
+    // Printed as they are found, a piece at a time: a folder may define millions twice.
     bool PrintDuplicates(const std::vector<std::string>& files) {
-        const auto duplicates = m_groups.Duplicates();
+        bool any = false;
         std::string text;
-        for (const std::vector<ini::PlacedDefinition>& group : duplicates) {
-            for (const ini::PlacedDefinition& definition : group)
-                AddDefinition(text, Lead(files[definition.file], '\t', m_options.null),
-                              {definition.line, definition.type, definition.name});
-        }
+        m_groups.ForEachDuplicate(
+            [&](std::size_t file, const ini::DefinitionLine& definition, bool) {
+                AddDefinition(text, Lead(files[file], '\t', m_options.null), definition);
+                any = true;
+                if (text.size() >= mostKept) {
+                    m_out.Write(text);
+                    text.clear();
+                }
+            });
         m_out.Write(text);
-        return !duplicates.empty();
+        return any;
     }
 
     // Files read ahead of the one being printed, and the most output each keeps meanwhile:

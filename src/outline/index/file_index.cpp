@@ -429,21 +429,4 @@ void DefinitionGroups::Add(std::size_t file, const DefinitionLine& definition) {
     ++m_groups;
 }
 
-std::vector<std::vector<PlacedDefinition>> DefinitionGroups::Duplicates() const {
-    std::vector<std::vector<PlacedDefinition>> twice;
-    for (std::size_t place = 0; place < m_kept.size(); ++place) {
-        const Kept& first = m_kept[place];
-        if (first.last == none || first.last == place)
-            continue; // not first in its group, or alone
-        std::vector<PlacedDefinition>& group = twice.emplace_back();
-        for (const Kept* kept = &first;; kept = &m_kept[kept->next]) {
-            group.push_back(
-                {kept->file, kept->line, std::string(TypeOf(*kept)), std::string(NameOf(*kept))});
-            if (kept->next == none)
-                break;
-        }
-    }
-    return twice;
-}
-
 } // namespace ini

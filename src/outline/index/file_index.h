@@ -148,16 +148,6 @@ Result<void> FindUses(FileReader file, const Keywords& keywords, const std::stri
                       const IndexSink::OnUse& onUse, BigBuffer* room = nullptr,
                       const std::atomic<bool>* stop = nullptr);
 
-// A definition with the file it stands in, by that file's place in a list.
-struct PlacedDefinition {
-    std::size_t file = 0;
-    LineIndex line = 0;
-    std::string type;
-    std::string name;
-
-    friend bool operator==(const PlacedDefinition&, const PlacedDefinition&) = default;
-};
-
 // Definitions gathered from many files, grouped by type (in any letter case) and name (exactly).
 // A folder holds millions of them: each is kept as a record over one shared text and found
 // through a flat table of hashes, so that gathering one costs no allocation and about one cache
@@ -165,9 +155,22 @@ struct PlacedDefinition {
 class DefinitionGroups {
 public:
     void Add(std::size_t file, const DefinitionLine& definition);
-    // Each type and name defined more than once, as the definitions came; groups in the order of
-    // their first definition.
-    std::vector<std::vector<PlacedDefinition>> Duplicates() const;
+    // Gives each definition of a type and name defined more than once to
+    // take(file, definition, startsGroup), group after group in the order of their first
+    // definitions, each group's as they came; nothing is gathered for it.
+    template <typename Take> void ForEachDuplicate(Take&& take) const {
+        for (std::size_t place = 0; place < m_kept.size(); ++place) {
+            const Kept& first = m_kept[place];
+            if (first.last == none || first.last == place)
+                continue; // not first in its group, or alone
+            for (const Kept* kept = &first;; kept = &m_kept[kept->next]) {
+                take(kept->file, DefinitionLine{kept->line, TypeOf(*kept), NameOf(*kept)},
+                     kept == &first);
+                if (kept->next == none)
+                    break;
+            }
+        }
+    }
 
 private:
     static constexpr std::uint32_t none = UINT32_MAX;
