@@ -269,7 +269,24 @@ TEST(StructureChecks, BlocksOpenedPiecesBeforeTheEndAreQuoted) {
     EXPECT_EQ(checked.value().Problems()[0].message, got[0].message);
     const std::string& quoted = checked.value().Problems()[1].message;
     EXPECT_EQ(quoted.substr(0, 7), "'Draw x") << quoted;
-    EXPECT_NE(quoted.find("x' at line "), std::string::npos) << quoted;
+    EXPECT_NE(quoted.find("x...' at line "), std::string::npos) << quoted;
+}
+
+// A long word is quoted the same way whether its line fits in a piece or not: cut after its
+// first bytes, with a mark.
+TEST(StructureChecks, LongWordsAreQuotedCutAndMarked) {
+    const std::string word = "Object\t" + std::string(PieceReader::carryRoom * 2, 'T');
+    const std::vector<Problem> shortLine = ProblemsOf(word + "\nEnd\n");
+    ASSERT_FALSE(shortLine.empty());
+    EXPECT_EQ(shortLine[0].message.substr(0, 14), "'Object<TAB>TT") << shortLine[0].message;
+    EXPECT_LT(shortLine[0].message.size(), 400u);
+    EXPECT_NE(shortLine[0].message.find("TT...' at line 1"), std::string::npos);
+    std::string bytes = word;
+    bytes.resize(PieceReader::pieceBytes + 10, 'T'); // longer than the carry of a piece
+    Result<StructureChecks> longLine = Streamed(bytes + "\nEnd\n");
+    ASSERT_TRUE(longLine.ok());
+    ASSERT_FALSE(longLine.value().Problems().empty());
+    EXPECT_EQ(longLine.value().Problems()[0].message, shortLine[0].message);
 }
 
 } // namespace

@@ -51,10 +51,20 @@ bool HoldsBlank(std::string_view text) noexcept {
 }
 
 // The text as a message quotes it: blanks that do not show are named, and other control bytes
-// given by their value, so that a message never drives the terminal it is printed on.
+// given by their value, so that a message never drives the terminal it is printed on. A long
+// text is cut after some bytes, where a character starts, and "..." says so: the lines the
+// checks copy (mostQuoted bytes) and the words of lines too long for a piece are longer still,
+// so a text cut before it came here shows the mark too.
 std::string Quoted(std::string_view text) {
+    constexpr std::size_t quotedBytes = 120;
+    const std::size_t size = text.size();
     std::string out = "'";
     while (!text.empty()) {
+        const bool startsCharacter = (static_cast<unsigned char>(text.front()) & 0xC0) != 0x80;
+        if (size - text.size() >= quotedBytes && startsCharacter) {
+            out += "...";
+            break;
+        }
         const std::size_t blank = BlankAt(text);
         const auto byte = static_cast<unsigned char>(text.front());
         if (blank == 0 && text.starts_with(utf8Bom)) {
