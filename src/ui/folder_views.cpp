@@ -26,7 +26,13 @@ NamedOnLine DefinitionsNamedOn(const FolderIndexState& index, std::string_view c
     std::size_t longest = 0;
     for (const FileRecord& file : index.files)
         longest = std::max(longest, file->LongestName());
-    const std::vector<std::string_view> words = WholeWordsOf(content, longest);
+    std::vector<std::string_view> words = WholeWordsOf(content, longest);
+    // A stretch without a letter, digit or underscore (the '=' of every value line) names
+    // nothing, though a top-level "Object = Factory" defines a block so named: a mistake the
+    // checks report, which must not take every F12 there.
+    std::erase_if(words, [](std::string_view word) {
+        return std::none_of(word.begin(), word.end(), IsWordByte);
+    });
     const std::unordered_set<std::string_view> candidates(words.begin(), words.end());
     // A folder holds millions of definitions: only the files that may define a word are read.
     std::vector<std::uint32_t> hashes;

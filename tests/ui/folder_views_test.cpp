@@ -251,18 +251,20 @@ void FolderViewsTest::goToBlockFindUsesAndGoToDefinition() {
     QCOMPARE(offeredName, QStringLiteral("TankArmor"));
 }
 
-// What F12 takes a line to name: whole words of it, a name inside a longer one left out.
+// What F12 takes a line to name: whole words of it, a name inside a longer one left out, and
+// never the '=' of a value line, though a top-level "Object = Factory" defines a block so named.
 void FolderViewsTest::aLineNamesWholeWordsOnly() {
     std::string texts;
     std::vector<IndexedDefinition> definitions;
-    for (const std::string_view text : {"Object Tank-2", "Weapon Tank", "Object Caf\xc3\xa9"}) {
+    const std::string_view written[] = {"Object Tank-2", "Weapon Tank", "Object Caf\xc3\xa9",
+                                        "Object ="};
+    for (const std::string_view text : written) {
         definitions.push_back(IndexedDefinition{{}, 6, LineIndex(definitions.size())});
         texts += text;
     }
     for (std::size_t i = 0, at = 0; i < definitions.size(); ++i) {
-        const std::size_t size = i == 0 ? 13 : i == 1 ? 11 : 12;
-        definitions[i].text = std::string_view(texts).substr(at, size);
-        at += size;
+        definitions[i].text = std::string_view(texts).substr(at, written[i].size());
+        at += written[i].size();
     }
     FolderIndexState state;
     state.files.push_back(
@@ -282,6 +284,7 @@ void FolderViewsTest::aLineNamesWholeWordsOnly() {
              std::pair(Names{"Tank-2", "Tank"}, Names{"/mod/All.ini:0", "/mod/All.ini:1"}));
     QCOMPARE(named("Tank_2 xTank Tank2 Tank-"), std::pair(Names{"Tank"}, Names{"/mod/All.ini:1"}));
     QCOMPARE(named("Tank_2 xTank Tank2"), std::pair(Names{}, Names{}));
+    QCOMPARE(named("Ref = TailTab"), std::pair(Names{}, Names{}));
 }
 
 // The window goes while a search for uses still reads the folder: the search stops first.
