@@ -52,7 +52,7 @@ NamedOnLine DefinitionsNamedOn(const FolderIndexState& index, std::string_view c
                 defined.insert(definition.Name());
                 found.emplace_back(
                     definition.Name(),
-                    FolderPlace{std::string(file->Path()), definition.line, {}, false, {}});
+                    FolderPlace{std::string(file->Path()), definition.line, {}, false, {}, {}});
             }
     }
     std::vector<std::string_view> named;
@@ -72,15 +72,54 @@ std::string_view Trimmed(std::string_view text) noexcept {
     return text.substr(start, text.find_last_not_of(" \t") + 1 - start);
 }
 
+namespace {
+
+// Whether a line now holds what `place`'s line held.
+class HoldsText {
+public:
+    explicit HoldsText(const FolderPlace& place)
+        : m_wanted(Trimmed(*place.text)), m_cut(place.textCut) {}
+    bool operator()(std::string_view line) const {
+        const std::string_view now = Trimmed(line);
+        return m_cut ? now.starts_with(m_wanted) : now == m_wanted;
+    }
+
+private:
+    std::string_view m_wanted;
+    bool m_cut;
+};
+
+} // namespace
+
+void CountSameText(FolderPlace& place, const LineStore& lines) {
+    const HoldsText holds(place);
+    std::size_t before = 0, count = 0;
+    for (LineIndex line = 0; line < lines.Count(); ++line) {
+        if (holds(lines.Line(line))) {
+            before += line < place.line ? 1 : 0;
+            ++count;
+        }
+    }
+    place.sameTextBefore = before;
+    place.sameTextCount = count;
+}
+
 std::optional<LineIndex> LineNow(const FolderPlace& place, const LineStore& lines) {
     if (!place.text)
         return place.line < lines.Count() ? std::optional(place.line) : std::nullopt;
-    const std::string_view wanted = Trimmed(*place.text);
-    const auto holds = [&](LineIndex line) {
-        const std::string_view now = Trimmed(lines.Line(line));
-        return place.textCut ? now.starts_with(wanted) : now == wanted;
-    };
+    const HoldsText text(place);
+    const auto holds = [&](LineIndex line) { return text(lines.Line(line)); };
     const LineIndex count = static_cast<LineIndex>(lines.Count());
+    if (place.sameTextBefore && place.sameTextCount) {
+        std::optional<LineIndex> nth;
+        std::size_t seen = 0;
+        for (LineIndex line = 0; line < count; ++line) {
+            if (holds(line) && seen++ == *place.sameTextBefore)
+                nth = line;
+        }
+        if (seen == *place.sameTextCount && nth)
+            return nth;
+    }
     // A line that still holds its text is the one meant: the uses before it may have been
     // renamed (F4, edit, save), which changes their order, not this line's place.
     if (place.line < count && holds(place.line))
@@ -238,8 +277,23 @@ FolderListDialog::Step FolderListDialog::GoToNext(bool forward) {
     const int next = row < 0 ? (forward ? 0 : rows - 1) : (row + (forward ? 1 : rows - 1)) % rows;
     m_list->setCurrentRow(next);
     m_wentToRow = true;
-    goTo(m_places[static_cast<std::size_t>(next)]);
+    goTo(PlaceAt(next));
     return Step::Went;
+}
+
+FolderPlace FolderListDialog::PlaceAt(int row) const {
+    FolderPlace place = m_places[static_cast<std::size_t>(row)];
+    if (!place.sameTextBefore || !place.text)
+        return place;
+    // The uses of a file written alike, as listed: while the file holds as many, the order
+    // tells which is meant (a list still growing or cut short holds fewer).
+    const HoldsText holds(place);
+    place.sameTextCount = static_cast<std::size_t>(
+        std::count_if(m_places.begin(), m_places.end(), [&](const FolderPlace& other) {
+            return other.file == place.file && other.text && other.textCut == place.textCut &&
+                   holds(*other.text);
+        }));
+    return place;
 }
 
 void FolderListDialog::Choose() {
@@ -252,7 +306,7 @@ void FolderListDialog::Choose() {
     }
     m_chooseOnRows = false;
     m_wentToRow = true;
-    const FolderPlace place = m_places[static_cast<std::size_t>(row)];
+    const FolderPlace place = PlaceAt(row);
     accept();
     goTo(place);
 }
@@ -451,7 +505,7 @@ void GoToBlockDialog::ShowBest() {
         if (m_timesDefined[row] > 1)
             text += QStringLiteral("   (defined %1 times)").arg(m_timesDefined[row]);
         rows.append(text);
-        places.push_back(FolderPlace{std::string(path), definition.line, {}, false, {}});
+        places.push_back(FolderPlace{std::string(path), definition.line, {}, false, {}, {}});
     }
     ShowRows(rows, std::move(places));
     if (m_chooseOnRows && !RowsStillComing())
@@ -528,7 +582,7 @@ void UsesDialog::ListSome() {
         }
         const std::size_t before = m_textsListed[std::string(Trimmed(use.text))]++;
         places.push_back(
-            FolderPlace{std::move(use.file), use.line, std::move(use.text), use.cut, before});
+            FolderPlace{std::move(use.file), use.line, std::move(use.text), use.cut, before, {}});
         m_unlisted.pop_front();
     }
     if (!places.empty())

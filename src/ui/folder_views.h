@@ -35,14 +35,20 @@ struct FolderPlace {
     // How many lines before it in the file held the same text when it was listed, when that is
     // known (a use): two uses written alike are told apart by their order.
     std::optional<std::size_t> sameTextBefore;
+    // How many lines of the file held that text then, when that is known.
+    std::optional<std::size_t> sameTextCount;
 };
 
 class LineStore;
-// Where `place`'s line is in `lines` now: the line itself while it holds what it held when it
-// was listed, else the nearest that does (a few lines added above it move it), nothing when no
-// line near it does. When the line itself no longer holds it, of lines written alike the one
-// with as many before it as it had then is meant. Blanks around the texts do not count.
+// Where `place`'s line is in `lines` now. While as many lines hold its text as then, the one
+// with as many of them before it as it had: lines added or removed elsewhere do not move it to
+// another block's line written alike. Otherwise (one of them was edited, say) the line itself
+// while it holds its text, else of lines written alike the one with as many before it as it
+// had, else the nearest that holds it; nothing when no line near it does. Blanks around the
+// texts do not count.
 std::optional<LineIndex> LineNow(const FolderPlace& place, const LineStore& lines);
+// Sets `place`'s sameTextBefore and sameTextCount from `lines`, which holds its file as it is.
+void CountSameText(FolderPlace& place, const LineStore& lines);
 // A line's text without the spaces and tabs around it, as places compare them.
 std::string_view Trimmed(std::string_view text) noexcept;
 
@@ -101,6 +107,8 @@ protected:
 
 private:
     void FocusKeys();
+    // The place of a row, with how many rows of its file are written alike.
+    FolderPlace PlaceAt(int row) const;
 
     QLabel* m_header = nullptr;
     QString m_headerText;

@@ -572,6 +572,8 @@ std::optional<FolderPlace> Form1::Here() const {
         here.line = key->line;
         here.text = std::string(line.substr(0, mostKept));
         here.textCut = line.size() > mostKept;
+        // Lines written alike are told apart by their order, when the file changes meanwhile.
+        CountSameText(here, m_lines);
     }
     return here;
 }
@@ -586,9 +588,11 @@ void Form1::ShowPlace(const FolderPlace& place) {
         Cmd_Load_Click();
     if (!m_shown.Shows(place.file)) {
         // The load failed and said why: the box names the file shown again, which the editor
-        // button opens at the selected line.
-        if (!m_shown.Path().empty())
+        // button opens at the selected line, and the lists show its folder again.
+        if (!m_shown.Path().empty()) {
             m_txtFilename->setText(TextFromPath(m_shown.Path()));
+            ShowFolderOf(m_txtFilename->text());
+        }
         return;
     }
     // The keys go on in the tree: Right opens the block gone to.

@@ -5,6 +5,7 @@
 #include "window_harness.h"
 
 #include "outline/index/file_index.h"
+#include "ui/folder_list.h"
 #include "ui/folder_views.h"
 #include "ui/jump_history.h"
 
@@ -518,6 +519,14 @@ void FolderViewsTest::aUseListedBeforeItsFileChangedIsFoundWhereItMoved() {
                                                "Tank\n  PrimaryWeapon = LancerGun2 ;"));
     choose(list, 2);
     QCOMPARE(window.SelectedLine(), std::optional<LineIndex>(4));
+    // Three alike, lines added above them: the second is Tank2's still, though the line it was
+    // listed at now holds Tank's, written alike.
+    window.WriteFile(QStringLiteral("mod/Units/Tank.ini"), three);
+    list = listUses();
+    QVERIFY(list && list->count() == 4);
+    window.WriteFile(QStringLiteral("mod/Units/Tank.ini"), "; a\n; b\n; c\n" + three);
+    choose(list, 2);
+    QCOMPARE(window.SelectedLine(), std::optional<LineIndex>(7));
     window.WriteFile(QStringLiteral("mod/Units/Tank.ini"),
                      "Object Tank\n  PrimaryWeapon = LancerGun ; main\nEnd\nObject Tank2\n"
                      "  PrimaryWeapon = LancerGun ; main\nEnd\n");
@@ -544,8 +553,8 @@ void FolderViewsTest::aGoToWhileAFileIsReadIsTurnedAway() {
     bool triedDuringWalk = false;
     QTimer::singleShot(0, window.form.get(), [&] {
         triedDuringWalk = window.form->Walking();
-        uses->goTo(
-            FolderPlace{(mod + QStringLiteral("/Units/Tank.ini")).toStdString(), 1, {}, false, {}});
+        uses->goTo(FolderPlace{
+            (mod + QStringLiteral("/Units/Tank.ini")).toStdString(), 1, {}, false, {}, {}});
     });
     window.Load(many);
     QVERIFY(triedDuringWalk);
@@ -615,12 +624,15 @@ void FolderViewsTest::aPlaceInTheShownFileKeepsItsOpenBlocksAndWhatCannotBeReadI
     QVERIFY2(tooltip(uses).contains(QStringLiteral("Pipe.ini")), qPrintable(tooltip(uses)));
 
     // A place in a file gone since it was listed: the load says why, and the name box names
-    // the file shown again, so that the editor button does not open the one gone.
+    // the file shown again, so that the editor button does not open the one gone, and the
+    // folder list shows its folder again.
     QVERIFY(window.warnings.isEmpty());
-    uses->goTo(FolderPlace{(mod + QStringLiteral("/Gone.ini")).toStdString(), 0, {}, false, {}});
+    uses->goTo(
+        FolderPlace{(mod + QStringLiteral("/Gone.ini")).toStdString(), 0, {}, false, {}, {}});
     QCOMPARE(window.warnings.size(), 1);
     QCOMPARE(window.Find<QLineEdit>("Txt_Filename")->text(),
              mod + QStringLiteral("/Weapons/Guns.ini"));
+    QCOMPARE(window.Find<FolderList>("Dir1")->Path(), mod + QStringLiteral("/Weapons"));
 }
 
 // A fast typist's Enter, given before the folder was read, goes to the best row once it is.
@@ -688,7 +700,7 @@ void FolderViewsTest::backAndForwardRetraceTheJumps() {
     press(Qt::Key_F12, Qt::NoModifier);
     QTRY_COMPARE(shown(), at("Weapons/Guns.ini", 3));
     window.form->GoToPlace(
-        FolderPlace{(mod + QStringLiteral("/Armor.ini")).toStdString(), 2, {}, false, {}});
+        FolderPlace{(mod + QStringLiteral("/Armor.ini")).toStdString(), 2, {}, false, {}, {}});
     QCOMPARE(shown(), at("Armor.ini", 2));
 
     // Lines added above the place left while away: it is found where it went.
@@ -714,18 +726,30 @@ void FolderViewsTest::backAndForwardRetraceTheJumps() {
 
     // A new jump after going back drops the places ahead; back then returns to the place left.
     window.form->GoToPlace(
-        FolderPlace{(mod + QStringLiteral("/Latin.ini")).toStdString(), 1, {}, false, {}});
+        FolderPlace{(mod + QStringLiteral("/Latin.ini")).toStdString(), 1, {}, false, {}, {}});
     press(Qt::Key_Right);
     QCOMPARE(shown(), at("Latin.ini", 1));
     press(Qt::Key_Left);
     QCOMPARE(shown(), at("Weapons/Guns.ini", 3));
+
+    // The place left is one of two lines written alike, and lines come above both while away:
+    // back goes to the same one of them, not to the other that now stands at its old line.
+    const QByteArray twice = "Version = 1\nObject A\nEnd\nVersion = 1\nObject B\nEnd\n";
+    window.WriteFile(QStringLiteral("mod/Twice.ini"), twice);
+    window.Load(mod + QStringLiteral("/Twice.ini"));
+    window.Tree()->setCurrentIndex(window.Node(3));
+    window.form->GoToPlace(
+        FolderPlace{(mod + QStringLiteral("/Armor.ini")).toStdString(), 2, {}, false, {}, {}});
+    window.WriteFile(QStringLiteral("mod/Twice.ini"), "; 1\n; 2\n; 3\n" + twice);
+    press(Qt::Key_Left);
+    QCOMPARE(shown(), at("Twice.ini", 6));
     QVERIFY(window.warnings.isEmpty());
 }
 
 void FolderViewsTest::theOldestPlacesGoFirst() {
     JumpHistory history;
     for (LineIndex line = 0; line <= JumpHistory::mostPlaces; ++line)
-        history.Leave(FolderPlace{"a.ini", line, {}, false, {}});
+        history.Leave(FolderPlace{"a.ini", line, {}, false, {}, {}});
     std::vector<LineIndex> back;
     while (const std::optional<FolderPlace> place = history.Back(std::nullopt))
         back.push_back(place->line);
