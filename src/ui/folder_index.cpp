@@ -459,6 +459,9 @@ private:
             }
             ReadAgain(it->first);
             it = m_pending.erase(it);
+            // How many changes are still to read is shown, also when this one changed nothing
+            // (a link or a pipe named as a block file).
+            m_dirty = true;
             if (Clock::now() >= until)
                 return;
         }

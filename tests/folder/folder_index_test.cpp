@@ -250,6 +250,13 @@ void FolderIndexTest::readsAgainOnlyWhatChanged() {
     // What an older snapshot holds stays whole after the index let go of it.
     QCOMPARE(before->files.front()->Definitions().front().Name(), "A0");
     QCOMPARE(before->files.front()->Path(), tree.Path("a.ini"));
+
+    // A link named as a block file is no file to read: once it settled, nothing is left to
+    // read, though a file read meanwhile was shown with the link still waiting.
+    QCOMPARE(::symlink("/nonexistent/x", tree.Path("dangling.ini").c_str()), 0);
+    QVERIFY(tree.Write("new.ini", Objects("New", 1)));
+    QTRY_VERIFY(FileAt(index, tree.Path("new.ini")));
+    QTRY_COMPARE(index.Snapshot()->changesToRead, std::size_t(0));
 }
 
 // A file added in a new folder appears, a removed file and a removed folder's files go, a
