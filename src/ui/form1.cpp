@@ -17,6 +17,7 @@
 #include "ui/folder_list.h"
 #include "ui/folder_views.h"
 #include "ui/path_text.h"
+#include "ui/tree_note.h"
 #include "ui/view_state.h"
 
 #include <QAction>
@@ -156,6 +157,7 @@ void Form1::CreateStatusLabels() {
     m_readingNote->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     m_readingNote->setText(QStringLiteral("Reading..."));
     m_readingNote->hide();
+    m_treeNote = new TreeNote(this);
     m_readingSoon.setSingleShot(true);
     m_readingSoon.setInterval(readingNoteDelay);
     connect(&m_readingSoon, &QTimer::timeout, this, [this] {
@@ -580,7 +582,7 @@ std::optional<FolderPlace> Form1::Here() const {
 
 void Form1::ShowPlace(const FolderPlace& place) {
     // A note about the place left, such as "no block found yet", is out of date at the next.
-    QToolTip::hideText();
+    m_treeNote->hide();
     m_txtFilename->setText(TextFromPath(place.file));
     ShowFolderOf(m_txtFilename->text());
     // A place in the file shown, as it was read, keeps the blocks that are open there.
@@ -611,7 +613,7 @@ void Form1::ShowPlace(const FolderPlace& place) {
 
 void Form1::NoteAtTree(const QString& text) {
     const QRect row = m_treeView1->visualRect(m_treeView1->currentIndex());
-    QToolTip::showText(m_treeView1->viewport()->mapToGlobal(row.bottomLeft()), text, m_treeView1);
+    m_treeNote->ShowAt(m_treeView1->viewport()->mapToGlobal(row.bottomLeft()), text);
 }
 
 void Form1::NoteBusy(QWidget* near) {
@@ -755,7 +757,7 @@ WalkResult Form1::LoadShown(const std::string& path, std::function<void()> befor
     m_lastProblem.reset();
     m_problemLineForEditor.reset();
     m_definitionWhenRead.reset();
-    QToolTip::hideText(); // a note at the tree told of the outline replaced
+    m_treeNote->hide(); // a note at the tree told of the outline replaced
     m_rootHashes.Restart();
     m_model->SetProblems(std::move(result.problems), result.problemsNotKept);
     ShowProblemCount();

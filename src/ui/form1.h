@@ -39,6 +39,7 @@ class FolderIndex;
 class FolderList;
 class GoToBlockDialog;
 class UseSearch;
+class TreeNote;
 class UsesDialog;
 struct FolderIndexState;
 struct FolderPlace;
@@ -225,6 +226,7 @@ private:
     QLabel* m_problemCount = nullptr;
     // Says a load is under way once it has taken readingNoteDelay.
     QLabel* m_readingNote = nullptr;
+    TreeNote* m_treeNote = nullptr; // what a key at the tree did not do, and why
     QTimer m_readingSoon;
     static constexpr std::chrono::milliseconds readingNoteDelay{300};
     ShownFile m_shown;

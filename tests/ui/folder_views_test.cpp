@@ -713,9 +713,17 @@ void FolderViewsTest::backAndForwardRetraceTheJumps() {
     QCOMPARE(shown(), at("Weapons/Guns.ini", 3));
     press(Qt::Key_Left);
     QCOMPARE(shown(), at("Units/Tank.ini", 2));
-    // Nothing before the first jump: the place stays.
+    // Nothing before the first jump: the place stays, and a note says why, which stays to be
+    // read when the focus moves (a tooltip would go).
     press(Qt::Key_Left);
     QCOMPARE(shown(), at("Units/Tank.ini", 2));
+    const auto* note = window.Find<QLabel>("Tree_Note");
+    QVERIFY(note && note->isVisible());
+    QVERIFY2(note->text().startsWith(QStringLiteral("No place to go back to")),
+             qPrintable(note->text()));
+    window.Find<QLineEdit>("Txt_Filename")->setFocus();
+    QTRY_VERIFY(window.Find<QLineEdit>("Txt_Filename")->hasFocus());
+    QVERIFY(note->isVisible());
     press(Qt::Key_Right);
     QCOMPARE(shown(), at("Weapons/Guns.ini", 3));
     // A mouse's side buttons do the same over the tree.

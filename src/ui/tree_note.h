@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QLabel>
+#include <QTimer>
+
+namespace ini {
+
+// A short note at a place of the window, looking like a tooltip, that stays until it can have
+// been read: a tooltip goes at the first move of the mouse over another widget or the first
+// change of focus, often before a note given at a key press (the end of a list, no place to go
+// back to) is seen. It goes when its time is up, when it is clicked, or when another replaces
+// it.
+class TreeNote final : public QLabel {
+    Q_OBJECT
+
+public:
+    explicit TreeNote(QWidget* owner);
+    // Shows `text` with its top left corner at `global`, a point of the screen.
+    void ShowAt(const QPoint& global, const QString& text);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    QTimer m_hide;
+};
+
+} // namespace ini
