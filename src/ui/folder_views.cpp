@@ -366,8 +366,11 @@ void GoToBlockDialog::SetIndex(FolderIndexSnapshot index) {
         header += m_index->changesToRead == 1
                       ? QStringLiteral(" (reading 1 changed file)")
                       : QStringLiteral(" (reading %1 changed files)").arg(m_index->changesToRead);
+    // Files and folders both: the tooltip names them.
     if (!failures.empty())
-        header += QStringLiteral(", %1 could not be read").arg(failures.size());
+        header += (failures.size() == 1 ? QStringLiteral(", %1 file or folder could not be read")
+                                        : QStringLiteral(", %1 files or folders could not be read"))
+                      .arg(failures.size());
     if (m_index->unfollowed > 0)
         header += (m_index->unfollowed == 1
                        ? QStringLiteral("; changes in %1 folder are not followed: %2")

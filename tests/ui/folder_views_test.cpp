@@ -598,7 +598,7 @@ void FolderViewsTest::aPlaceInTheShownFileKeepsItsOpenBlocksAndWhatCannotBeReadI
     QTest::keyClick(window.form.get(), Qt::Key_P, Qt::ControlModifier);
     auto* goTo = window.form->findChild<GoToBlockDialog*>(QStringLiteral("GoToBlock"));
     QVERIFY(goTo);
-    QTRY_VERIFY2(Header(goTo).contains(QStringLiteral(", 1 could not be read")),
+    QTRY_VERIFY2(Header(goTo).contains(QStringLiteral(", 1 file or folder could not be read")),
                  qPrintable(Header(goTo)));
     const auto tooltip = [](QWidget* dialog) {
         return dialog->findChild<QLabel*>(QStringLiteral("Folder_Header"))->toolTip();
