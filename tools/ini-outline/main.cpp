@@ -443,15 +443,16 @@ private:
                     3);
         char* at = text.data() + start;
         const auto put = [&at](std::string_view bytes) {
-            at = std::copy(bytes.begin(), bytes.end(), at);
+            std::memcpy(at, bytes.data(), bytes.size());
+            at += bytes.size();
         };
         put(lead);
         put({number, digits});
-        put("\t");
+        *at++ = '\t';
         put(definition.type);
-        put("\t");
+        *at++ = '\t';
         put(definition.name);
-        put("\n");
+        *at = '\n';
     }
 
     const Options& m_options;
