@@ -74,10 +74,6 @@ void ListFolder(const std::string& folder, BlockFiles& found, FilesSeen* seen,
         found.failures.push_back(CannotList(folder, error));
 }
 
-} // namespace
-
-namespace {
-
 // Where `path` stands once every link in it is followed; the path itself when that cannot be
 // told.
 std::string Resolved(const std::string& path) {

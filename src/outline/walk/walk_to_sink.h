@@ -58,7 +58,7 @@ public:
         }
         // The step hands the line's bytes on by address: a copy made here leaves the cutter's own
         // line in registers for the lines passed over (callgrind: a twentieth fewer
-        // instructions in every stream).
+        // instructions for the definitions and --top-level).
         const CutLine copy = line;
         return m_walker.Step(index, copy);
     }
