@@ -341,8 +341,8 @@ public:
         }
     }
 
-    // Prints each group of definitions of one type and name; whether there was any.
-    // Printed as they are found, a piece at a time: a folder may define millions twice.
+    // Prints each group of definitions of one type and name, a piece at a time as the groups
+    // are walked (a folder may define millions twice); whether there was any.
     bool PrintDuplicates(const std::vector<std::string>& files) {
         bool any = false;
         std::string text;
