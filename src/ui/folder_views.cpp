@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -249,11 +250,14 @@ QString FolderListDialog::Shown(const std::string& folder, std::string_view path
 }
 
 void FolderListDialog::keyPressEvent(QKeyEvent* event) {
-    // Up and Down move in the list while the typing goes on in the filter.
-    if (m_filter != nullptr &&
+    // Up and Down move in the list while the typing goes on in the filter. At the list's end
+    // the list passes the key back up to the dialog: it stops here then, not handed down again.
+    if (m_filter != nullptr && !m_handingKeyToList &&
         (event->key() == Qt::Key_Down || event->key() == Qt::Key_Up ||
          event->key() == Qt::Key_PageDown || event->key() == Qt::Key_PageUp)) {
+        const QScopedValueRollback handing(m_handingKeyToList, true);
         QCoreApplication::sendEvent(m_list, event);
+        event->accept();
         return;
     }
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {

@@ -101,6 +101,7 @@ protected:
     void Choose();
     bool m_chooseOnRows = false; // an Enter waits for rows still coming
     bool m_wentToRow = false;    // a row of this list was gone to (the current row then)
+    bool m_handingKeyToList = false;
 
     QLineEdit* m_filter = nullptr;
     QListWidget* m_list = nullptr;

@@ -159,6 +159,13 @@ void FolderViewsTest::goToBlockFindUsesAndGoToDefinition() {
     filter->clear();
     QTest::keyClicks(filter, QStringLiteral("lancer"));
     QCOMPARE(Rows(goTo).front(), QStringLiteral("Weapon LancerGun \u2014 Weapons/Guns.ini:4"));
+    // Up at the first row moves nothing: the list hands the key back to the dialog, which
+    // must not hand it to the list again.
+    auto* goToList = goTo->findChild<QListWidget*>(QStringLiteral("Folder_List"));
+    QCOMPARE(goToList->currentRow(), 0);
+    QTest::keyClick(filter, Qt::Key_Up);
+    QTest::keyClick(filter, Qt::Key_PageUp);
+    QCOMPARE(goToList->currentRow(), 0);
     QTest::keyClick(filter, Qt::Key_Return);
     QVERIFY(!goTo->isVisible());
     QCOMPARE(window.Find<QLineEdit>("Txt_Filename")->text(),
