@@ -287,6 +287,16 @@ TEST(StructureChecks, LongWordsAreQuotedCutAndMarked) {
     ASSERT_TRUE(longLine.ok());
     ASSERT_FALSE(longLine.value().Problems().empty());
     EXPECT_EQ(longLine.value().Problems()[0].message, shortLine[0].message);
+
+    // A block never closed is quoted by its opener's line, also when that is longer than a
+    // piece: its start, not its first word alone.
+    const std::string opener = "Object LongLine abc " + std::string(PieceReader::pieceBytes, 'x');
+    Result<StructureChecks> unclosed = Streamed(opener + "\n  Speed = 1\n");
+    ASSERT_TRUE(unclosed.ok());
+    ASSERT_EQ(unclosed.value().Problems().size(), 1u);
+    EXPECT_EQ(unclosed.value().Problems()[0].message,
+              "'Object LongLine abc " + std::string(100, 'x') +
+                  "...' at line 1 is never closed: every line after it belongs to it");
 }
 
 } // namespace

@@ -220,15 +220,24 @@ bool StructureChecks::LongLine(const WalkedLine& line) {
     See<true>(line);
     LinesLeaving(); // the word leaves with this call
     m_long = LongDefinition{};
-    if (line.lineClass != LineClass::Opener || !line.stacks.Empty())
+    if (line.lineClass != LineClass::Opener)
         return false;
+    // The opener's line as a message quotes it, should its block never close.
+    if (m_copyOpeners)
+        m_long.quotedDepth = line.stacks.Depth();
+    m_long.defines = line.stacks.Empty();
     m_long.index = line.index;
     m_long.type = line.firstWord;
     return true;
 }
 
 void StructureChecks::LongPart(std::string_view part) {
-    if (m_long.nameDone)
+    if (m_long.quotedDepth) {
+        std::string& quoted = m_openers[*m_long.quotedDepth];
+        quoted.append(part.substr(0, mostQuoted - std::min(mostQuoted, quoted.size())));
+        m_openerLines[*m_long.quotedDepth] = quoted;
+    }
+    if (!m_long.defines || m_long.nameDone)
         return;
     if (m_long.name.empty())
         part.remove_prefix(std::min(part.size(), part.find_first_not_of(' ')));
@@ -238,7 +247,8 @@ void StructureChecks::LongPart(std::string_view part) {
 }
 
 void StructureChecks::LongEnd() {
-    AddDefinition(m_long.index, m_long.type, m_long.name);
+    if (m_long.defines)
+        AddDefinition(m_long.index, m_long.type, m_long.name);
     m_long = LongDefinition{};
 }
 

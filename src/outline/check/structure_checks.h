@@ -74,7 +74,7 @@ public:
     // The file's first bytes, before any line: they tell a file of UTF-16 text.
     void TextStarts(std::string_view bytes);
     // A line too long to hold whole (a walk over pieces that go round) comes as its first word;
-    // the rest of a top-level opener's bytes come through LongPart, for its name.
+    // the rest of an opener's bytes come through LongPart, for its name and its quoted start.
     bool LongLine(const WalkedLine& line);
     void LongPart(std::string_view part);
     void LongEnd();
@@ -213,11 +213,15 @@ private:
     std::size_t m_uncounted = 0;
     bool m_finishing = false; // the walk ended: problems come in any order
     // A top-level opener too long to hold whole, its name gathered part by part.
+    // A long opener's line as its parts come: its name when it is a definition, and its start
+    // for the message about a block never closed.
     struct LongDefinition {
         LineIndex index = 0;
         std::string type;
         std::string name;
         bool nameDone = false;
+        bool defines = false;
+        std::optional<std::size_t> quotedDepth; // of the opener whose line is quoted
     };
     LongDefinition m_long;
     // The last top-level block closed so far, when one was: its opener's line and its end's.
