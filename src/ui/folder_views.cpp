@@ -18,6 +18,8 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdlib>
 #include <iterator>
 #include <unordered_set>
 
@@ -53,7 +55,7 @@ NamedOnLine DefinitionsNamedOn(const FolderIndexState& index, std::string_view c
                 defined.insert(definition.Name());
                 found.emplace_back(
                     definition.Name(),
-                    FolderPlace{std::string(file->Path()), definition.line, {}, false, {}, {}});
+                    FolderPlace{std::string(file->Path()), definition.line, {}, false, {}, {}, {}});
             }
     }
     std::vector<std::string_view> named;
@@ -103,6 +105,7 @@ void CountSameText(FolderPlace& place, const LineStore& lines) {
     }
     place.sameTextBefore = before;
     place.sameTextCount = count;
+    place.linesThen = lines.Count();
 }
 
 std::optional<LineIndex> LineNow(const FolderPlace& place, const LineStore& lines) {
@@ -112,14 +115,28 @@ std::optional<LineIndex> LineNow(const FolderPlace& place, const LineStore& line
     const auto holds = [&](LineIndex line) { return text(lines.Line(line)); };
     const LineIndex count = static_cast<LineIndex>(lines.Count());
     if (place.sameTextBefore && place.sameTextCount) {
-        std::optional<LineIndex> nth;
+        // Where the line stands if all the file grew or shrank by came above it.
+        const auto signedCount = static_cast<std::int64_t>(count);
+        const std::int64_t moved =
+            place.linesThen ? signedCount - static_cast<std::int64_t>(*place.linesThen) : 0;
+        const std::int64_t expected = static_cast<std::int64_t>(place.line) + moved;
+        const auto away = [expected](LineIndex line) {
+            return std::abs(static_cast<std::int64_t>(line) - expected);
+        };
+        std::optional<LineIndex> nth, nearest;
         std::size_t seen = 0;
         for (LineIndex line = 0; line < count; ++line) {
-            if (holds(line) && seen++ == *place.sameTextBefore)
+            if (!holds(line))
+                continue;
+            if (seen++ == *place.sameTextBefore)
                 nth = line;
+            if (!nearest || away(line) < away(*nearest))
+                nearest = line;
         }
         if (seen == *place.sameTextCount && nth)
             return nth;
+        if (place.linesThen && nearest)
+            return nearest;
     }
     // A line that still holds its text is the one meant: the uses before it may have been
     // renamed (F4, edit, save), which changes their order, not this line's place.
@@ -512,7 +529,7 @@ void GoToBlockDialog::ShowBest() {
         if (m_timesDefined[row] > 1)
             text += QStringLiteral("   (defined %1 times)").arg(m_timesDefined[row]);
         rows.append(text);
-        places.push_back(FolderPlace{std::string(path), definition.line, {}, false, {}, {}});
+        places.push_back(FolderPlace{std::string(path), definition.line, {}, false, {}, {}, {}});
     }
     ShowRows(rows, std::move(places));
     if (m_chooseOnRows && !RowsStillComing())
@@ -588,8 +605,8 @@ void UsesDialog::ListSome() {
             m_textsListed.clear();
         }
         const std::size_t before = m_textsListed[std::string(Trimmed(use.text))]++;
-        places.push_back(
-            FolderPlace{std::move(use.file), use.line, std::move(use.text), use.cut, before, {}});
+        places.push_back(FolderPlace{
+            std::move(use.file), use.line, std::move(use.text), use.cut, before, {}, {}});
         m_unlisted.pop_front();
     }
     if (!places.empty())

@@ -37,17 +37,22 @@ struct FolderPlace {
     std::optional<std::size_t> sameTextBefore;
     // How many lines of the file held that text then, when that is known.
     std::optional<std::size_t> sameTextCount;
+    // How many lines the file had then, when that is known (a place left for a jump).
+    std::optional<std::size_t> linesThen;
 };
 
 class LineStore;
 // Where `place`'s line is in `lines` now. While as many lines hold its text as then, the one
 // with as many of them before it as it had: lines added or removed elsewhere do not move it to
-// another block's line written alike. Otherwise (one of them was edited, say) the line itself
-// while it holds its text, else of lines written alike the one with as many before it as it
-// had, else the nearest that holds it; nothing when no line near it does. Blanks around the
-// texts do not count.
+// another block's line written alike. Otherwise, when the file's length then is known, the
+// line that holds it nearest to where the file's growth or shrinking moved the line (a block
+// added or removed above it); else the line itself while it holds its text (one written alike
+// before it was renamed in place), else of lines written alike the one with as many before it
+// as it had, else the nearest that holds it; nothing when no line near it does. Blanks around
+// the texts do not count.
 std::optional<LineIndex> LineNow(const FolderPlace& place, const LineStore& lines);
-// Sets `place`'s sameTextBefore and sameTextCount from `lines`, which holds its file as it is.
+// Sets `place`'s sameTextBefore, sameTextCount and linesThen from `lines`, which holds its file
+// as it is.
 void CountSameText(FolderPlace& place, const LineStore& lines);
 // A line's text without the spaces and tabs around it, as places compare them.
 std::string_view Trimmed(std::string_view text) noexcept;

@@ -561,7 +561,7 @@ void FolderViewsTest::aGoToWhileAFileIsReadIsTurnedAway() {
     QTimer::singleShot(0, window.form.get(), [&] {
         triedDuringWalk = window.form->Walking();
         uses->goTo(FolderPlace{
-            (mod + QStringLiteral("/Units/Tank.ini")).toStdString(), 1, {}, false, {}, {}});
+            (mod + QStringLiteral("/Units/Tank.ini")).toStdString(), 1, {}, false, {}, {}, {}});
     });
     window.Load(many);
     QVERIFY(triedDuringWalk);
@@ -635,7 +635,7 @@ void FolderViewsTest::aPlaceInTheShownFileKeepsItsOpenBlocksAndWhatCannotBeReadI
     // folder list shows its folder again.
     QVERIFY(window.warnings.isEmpty());
     uses->goTo(
-        FolderPlace{(mod + QStringLiteral("/Gone.ini")).toStdString(), 0, {}, false, {}, {}});
+        FolderPlace{(mod + QStringLiteral("/Gone.ini")).toStdString(), 0, {}, false, {}, {}, {}});
     QCOMPARE(window.warnings.size(), 1);
     QCOMPARE(window.Find<QLineEdit>("Txt_Filename")->text(),
              mod + QStringLiteral("/Weapons/Guns.ini"));
@@ -707,7 +707,7 @@ void FolderViewsTest::backAndForwardRetraceTheJumps() {
     press(Qt::Key_F12, Qt::NoModifier);
     QTRY_COMPARE(shown(), at("Weapons/Guns.ini", 3));
     window.form->GoToPlace(
-        FolderPlace{(mod + QStringLiteral("/Armor.ini")).toStdString(), 2, {}, false, {}, {}});
+        FolderPlace{(mod + QStringLiteral("/Armor.ini")).toStdString(), 2, {}, false, {}, {}, {}});
     QCOMPARE(shown(), at("Armor.ini", 2));
 
     // Lines added above the place left while away: it is found where it went.
@@ -741,7 +741,7 @@ void FolderViewsTest::backAndForwardRetraceTheJumps() {
 
     // A new jump after going back drops the places ahead; back then returns to the place left.
     window.form->GoToPlace(
-        FolderPlace{(mod + QStringLiteral("/Latin.ini")).toStdString(), 1, {}, false, {}, {}});
+        FolderPlace{(mod + QStringLiteral("/Latin.ini")).toStdString(), 1, {}, false, {}, {}, {}});
     press(Qt::Key_Right);
     QCOMPARE(shown(), at("Latin.ini", 1));
     press(Qt::Key_Left);
@@ -754,17 +754,31 @@ void FolderViewsTest::backAndForwardRetraceTheJumps() {
     window.Load(mod + QStringLiteral("/Twice.ini"));
     window.Tree()->setCurrentIndex(window.Node(3));
     window.form->GoToPlace(
-        FolderPlace{(mod + QStringLiteral("/Armor.ini")).toStdString(), 2, {}, false, {}, {}});
+        FolderPlace{(mod + QStringLiteral("/Armor.ini")).toStdString(), 2, {}, false, {}, {}, {}});
     window.WriteFile(QStringLiteral("mod/Twice.ini"), "; 1\n; 2\n; 3\n" + twice);
     press(Qt::Key_Left);
     QCOMPARE(shown(), at("Twice.ini", 6));
+    // A block added above that holds a line written alike: the line moved as far as the file
+    // grew, and the one written alike nearest there is meant.
+    const QByteArray blocks = "Object A\n  ArmorSet\n  End\nEnd\nObject B\n  ArmorSet\n  End\nEnd\n"
+                              "Object C\n  ArmorSet\n  End\nEnd\n";
+    window.WriteFile(QStringLiteral("mod/Blocks.ini"), blocks);
+    window.Load(mod + QStringLiteral("/Blocks.ini"));
+    emit window.Tree()->clicked(window.Node(8));
+    window.Tree()->setCurrentIndex(window.Node(9));
+    window.form->GoToPlace(
+        FolderPlace{(mod + QStringLiteral("/Armor.ini")).toStdString(), 2, {}, false, {}, {}, {}});
+    window.WriteFile(QStringLiteral("mod/Blocks.ini"),
+                     "Object N\n  ArmorSet\n  End\nEnd\n" + blocks);
+    press(Qt::Key_Left);
+    QCOMPARE(shown(), at("Blocks.ini", 13));
     QVERIFY(window.warnings.isEmpty());
 }
 
 void FolderViewsTest::theOldestPlacesGoFirst() {
     JumpHistory history;
     for (LineIndex line = 0; line <= JumpHistory::mostPlaces; ++line)
-        history.Leave(FolderPlace{"a.ini", line, {}, false, {}, {}});
+        history.Leave(FolderPlace{"a.ini", line, {}, false, {}, {}, {}});
     std::vector<LineIndex> back;
     while (const std::optional<FolderPlace> place = history.Back(std::nullopt))
         back.push_back(place->line);
