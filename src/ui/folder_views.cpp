@@ -214,6 +214,9 @@ FolderListDialog::FolderListDialog(const QString& title, bool withFilter, QWidge
         FocusKeys(); // back from the folder chooser
     });
     connect(m_list, &QListWidget::itemActivated, this, &FolderListDialog::Choose);
+    // Enter on the list would choose through its activation and then come up to the dialog,
+    // which would choose again: two jumps, one of them left in the back list.
+    m_list->installEventFilter(this);
 }
 
 void FolderListDialog::FocusKeys() {
@@ -266,6 +269,19 @@ QString FolderListDialog::Shown(const std::string& folder, std::string_view path
     return TextFromPath(path).replace(u'\n', QChar(u'\u21B5'));
 }
 
+bool FolderListDialog::IsEnter(const QKeyEvent* event) noexcept {
+    return event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+}
+
+bool FolderListDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_list && event->type() == QEvent::KeyPress &&
+        IsEnter(static_cast<QKeyEvent*>(event))) {
+        Choose();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
 void FolderListDialog::keyPressEvent(QKeyEvent* event) {
     // Up and Down move in the list while the typing goes on in the filter. At the list's end
     // the list passes the key back up to the dialog: it stops here then, not handed down again.
@@ -277,7 +293,7 @@ void FolderListDialog::keyPressEvent(QKeyEvent* event) {
         event->accept();
         return;
     }
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    if (IsEnter(event)) {
         Choose();
         return;
     }

@@ -97,6 +97,8 @@ protected:
     // The file's path as the list shows it: from the folder down.
     QString Shown(const std::string& folder, std::string_view file) const;
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    static bool IsEnter(const QKeyEvent* event) noexcept;
     // Called before a row is chosen: rows still to come for what was typed are made first.
     virtual void SettleRows() {}
     // Whether rows may still come that no settling makes yet (the folder is being read): an

@@ -495,9 +495,16 @@ void FolderViewsTest::aUseListedBeforeItsFileChangedIsFoundWhereItMoved() {
     window.WriteFile(QStringLiteral("mod/Units/Tank.ini"),
                      "; one\n; two\n; three\nObject Tank\n  PrimaryWeapon = LancerGun ; main\n"
                      "  Armor = TankArmor\nEnd\n");
-    choose(list, 1);
+    // Chosen with Enter, which the list and then the dialog both see: one jump, so one Back
+    // returns to the place it left.
+    list->setCurrentRow(1);
+    QTest::keyClick(list, Qt::Key_Return);
     QCOMPARE(window.Find<QLineEdit>("Txt_Filename")->text(), tank);
     QCOMPARE(window.SelectedLine(), std::optional<LineIndex>(4));
+    window.form->GoBack(true);
+    QCOMPARE(window.Find<QLineEdit>("Txt_Filename")->text(),
+             mod + QStringLiteral("/Weapons/Guns.ini"));
+    QCOMPARE(window.SelectedLine(), std::optional<LineIndex>(3));
 
     // Two uses written alike, lines removed above them: each is found by its order, not by
     // the nearest line that reads the same.
