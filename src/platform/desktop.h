@@ -54,6 +54,9 @@ struct DesktopTimings {
     std::chrono::milliseconds windowAppears{8000};
     // For the focus to land once the window was asked to take it.
     std::chrono::milliseconds focusTaken{2000};
+    // For the keys the user still holds (the Ctrl and Enter of Ctrl+Enter) to be released
+    // before keys are typed.
+    std::chrono::milliseconds keysReleased{2000};
     // For the stand-in editor to answer a request on its control channel.
     std::chrono::milliseconds answer{5000};
 };

@@ -18,6 +18,8 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
 
 using namespace ini;
 
@@ -64,6 +66,7 @@ private slots:
     void activationMovesTheFocusBackToAnOlderWindow();
     void protocolErrorsAreRecordedNotFatal();
     void handoffPutsTheEditorsCaretOnTheLine();
+    void keysTheUserStillHoldsAreWaitedFor();
 
 private:
     TaskId Start(const QString& commandLine);
@@ -212,6 +215,33 @@ void X11DesktopTest::handoffPutsTheEditorsCaretOnTheLine() {
     QTRY_VERIFY_WITH_TIMEOUT(WindowTitle(*result.editor).endsWith(" - Ln 3, Col 1"), 5000);
     // The keys went to the prompt, not into the text.
     QVERIFY2(!WindowTitle(*result.editor).contains('*'), qPrintable(WindowTitle(*result.editor)));
+}
+
+// The Enter of Ctrl+Enter still held when the editor is up: the Enter typed waits for it to go
+// up, else the server drops a press of a key that is down already and the editor never sees it.
+void X11DesktopTest::keysTheUserStillHoldsAreWaitedFor() {
+    const QString log = m_root.filePath("held.txt");
+    const TaskId probe = Start("key_probe " + log);
+    QVERIFY(probe != 0);
+    auto user = x11::Connection::Open();
+    QVERIFY2(user.ok(), user.error().c_str());
+    Display* keyboard = user.value().display();
+    const KeyCode enter = XKeysymToKeycode(keyboard, XK_Return);
+    int polls = 0;
+    const auto desktop = MakeX11Desktop([&] {
+        // The user lets go a few polls later.
+        if (++polls == 5) {
+            XTestFakeKeyEvent(keyboard, enter, False, CurrentTime);
+            XSync(keyboard, False);
+        }
+    });
+    QVERIFY(desktop->ActivateWindow(probe).ok());
+    XTestFakeKeyEvent(keyboard, enter, True, CurrentTime);
+    XSync(keyboard, False);
+    const auto sent = desktop->SendKeys("{ENTER}");
+    QVERIFY2(sent.ok(), sent.error().c_str());
+    QVERIFY(polls >= 5);
+    QTRY_COMPARE_WITH_TIMEOUT(ReadLines(log), (QStringList{"Return", "Return"}), 5000);
 }
 
 QTEST_GUILESS_MAIN(X11DesktopTest)

@@ -46,6 +46,7 @@ public:
         Display* display = connection.value().display();
 
         x11::ErrorTrap trap(display);
+        WaitForKeysReleased(display);
         auto typed = x11::TypeKeys(display, strokes.value());
         if (!typed.ok())
             return typed;
@@ -55,6 +56,15 @@ public:
     }
 
 private:
+    // A key the user still holds joins the keys typed: a held Enter swallows the one typed, a
+    // held Ctrl turns the line's digits into shortcuts. Typing waits for the keys to go up, a
+    // while at most: a key stuck down must not stop the hand-off.
+    void WaitForKeysReleased(Display* display) {
+        const auto deadline = Clock::now() + Timings().keysReleased;
+        while (x11::AnyKeyHeld(display) && Clock::now() < deadline)
+            Pause();
+    }
+
     Result<Window> WaitForWindow(Display* display, TaskId task) {
         const auto deadline = Clock::now() + Timings().windowAppears;
         for (;;) {

@@ -4,6 +4,7 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <string>
@@ -128,6 +129,12 @@ Result<void> CheckXTest(Display* display) {
     if (!XTestQueryExtension(display, &eventBase, &errorBase, &major, &minor))
         return Failure{"the X server lacks the XTEST extension needed to type keys"};
     return {};
+}
+
+bool AnyKeyHeld(Display* display) {
+    char keys[32] = {};
+    XQueryKeymap(display, keys);
+    return std::any_of(std::begin(keys), std::end(keys), [](char bits) { return bits != 0; });
 }
 
 Result<void> TypeKeys(Display* display, const std::vector<KeyStroke>& strokes) {

@@ -13,6 +13,9 @@ namespace ini::x11 {
 // Whether the X server can type keys for us (the XTEST extension).
 Result<void> CheckXTest(Display* display);
 
+// Whether a key of the keyboard is down now.
+bool AnyKeyHeld(Display* display);
+
 // Types the keystrokes into the focused window with XTest, in order, and returns once the server
 // has them; it does not wait for the window to handle them. Every stroke is mapped to a key of
 // the current layout first, so text with an untypeable character sends nothing at all.
