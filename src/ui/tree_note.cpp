@@ -1,5 +1,8 @@
 #include "ui/tree_note.h"
 
+#include <QApplication>
+#include <QEvent>
+
 #include <algorithm>
 
 namespace ini {
@@ -24,13 +27,22 @@ void TreeNote::ShowAt(const QPoint& global, const QString& text) {
     move(global);
     show();
     raise();
+    qApp->installEventFilter(this);
     // Time to read it: a few seconds, more for a longer note.
     m_hide.start(std::clamp(3000 + 60 * static_cast<int>(text.size()), 4000, 15000));
 }
 
-void TreeNote::mousePressEvent(QMouseEvent* event) {
-    hide();
-    QLabel::mousePressEvent(event);
+bool TreeNote::eventFilter(QObject* watched, QEvent* event) {
+    const bool ownerLeft = event->type() == QEvent::WindowDeactivate && watched == parentWidget();
+    if (event->type() == QEvent::KeyPress || event->type() == QEvent::MouseButtonPress || ownerLeft)
+        hide();
+    return false;
+}
+
+void TreeNote::hideEvent(QHideEvent* event) {
+    qApp->removeEventFilter(this);
+    m_hide.stop();
+    QLabel::hideEvent(event);
 }
 
 } // namespace ini

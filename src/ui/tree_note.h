@@ -8,8 +8,8 @@ namespace ini {
 // A short note at a place of the window, looking like a tooltip, that stays until it can have
 // been read: a tooltip goes at the first move of the mouse over another widget or the first
 // change of focus, often before a note given at a key press (the end of a list, no place to go
-// back to) is seen. It goes when its time is up, when it is clicked, or when another replaces
-// it.
+// back to) is seen. It goes when its time is up, at the next key pressed or click, when its
+// window loses the focus (another window comes up over it), or when another replaces it.
 class TreeNote final : public QLabel {
     Q_OBJECT
 
@@ -19,7 +19,8 @@ public:
     void ShowAt(const QPoint& global, const QString& text);
 
 protected:
-    void mousePressEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     QTimer m_hide;
