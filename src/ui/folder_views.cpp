@@ -114,17 +114,18 @@ std::optional<LineIndex> LineNow(const FolderPlace& place, const LineStore& line
     const HoldsText text(place);
     const auto holds = [&](LineIndex line) { return text(lines.Line(line)); };
     const LineIndex count = static_cast<LineIndex>(lines.Count());
-    if (place.sameTextBefore && place.sameTextCount) {
-        // Where the line stands if all the file grew or shrank by came above it.
-        const auto signedCount = static_cast<std::int64_t>(count);
-        const std::int64_t moved =
-            place.linesThen ? signedCount - static_cast<std::int64_t>(*place.linesThen) : 0;
+    // The lines written alike, in one pass: the one with as many of them before it as it had,
+    // and the one nearest to where the file's growth or shrinking moved it.
+    std::optional<LineIndex> nth, nearest;
+    std::size_t seen = 0;
+    if (place.sameTextBefore) {
+        const std::int64_t moved = place.linesThen ? static_cast<std::int64_t>(count) -
+                                                         static_cast<std::int64_t>(*place.linesThen)
+                                                   : 0;
         const std::int64_t expected = static_cast<std::int64_t>(place.line) + moved;
         const auto away = [expected](LineIndex line) {
             return std::abs(static_cast<std::int64_t>(line) - expected);
         };
-        std::optional<LineIndex> nth, nearest;
-        std::size_t seen = 0;
         for (LineIndex line = 0; line < count; ++line) {
             if (!holds(line))
                 continue;
@@ -133,20 +134,17 @@ std::optional<LineIndex> LineNow(const FolderPlace& place, const LineStore& line
             if (!nearest || away(line) < away(*nearest))
                 nearest = line;
         }
-        if (seen == *place.sameTextCount && nth)
-            return nth;
-        if (place.linesThen && nearest)
-            return nearest;
     }
+    if (place.sameTextCount && seen == *place.sameTextCount && nth)
+        return nth;
+    if (place.sameTextCount && place.linesThen && nearest)
+        return nearest;
     // A line that still holds its text is the one meant: the uses before it may have been
     // renamed (F4, edit, save), which changes their order, not this line's place.
     if (place.line < count && holds(place.line))
         return place.line;
-    if (place.sameTextBefore) {
-        for (LineIndex line = 0, seen = 0; line < count; ++line)
-            if (holds(line) && seen++ == *place.sameTextBefore)
-                return line;
-    }
+    if (nth)
+        return nth;
     // Far enough for the edits of a save or two, near enough to stay quick in a huge file.
     constexpr LineIndex reach = 100'000;
     for (LineIndex away = 0; away <= reach; ++away) {
