@@ -154,6 +154,51 @@ std::string ToLowerAscii(std::string_view text) {
     return lower;
 }
 
+namespace {
+
+template <std::size_t bytes> std::uint64_t Load(const char* at) noexcept {
+    std::uint64_t word = 0;
+    std::memcpy(&word, at, bytes);
+    return word;
+}
+
+// ToLowerAscii on each of eight bytes at once: A-Z gain 0x20, every other byte stays.
+std::uint64_t LowerAscii8(std::uint64_t bytes) noexcept {
+    constexpr std::uint64_t ones = 0x0101010101010101u;
+    const std::uint64_t low7 = bytes & (0x7F * ones);
+    // Per byte, no carry into the next: top bit set when the low seven bits are >= 'A', > 'Z'.
+    const std::uint64_t fromA = low7 + (0x80 - 'A') * ones;
+    const std::uint64_t pastZ = low7 + (0x80 - 'Z' - 1) * ones;
+    const std::uint64_t upper = fromA & ~pastZ & ~bytes & (0x80 * ones);
+    return bytes | (upper >> 2);
+}
+
+// A word of `size` bytes, lower-cased, as one number: of two words of one size, equal in any
+// case up to their ninth byte exactly when these numbers are. It is their first eight bytes, or
+// for a word of four to eight its first and last four (which overlap), or else its bytes.
+std::uint64_t LoweredHead(const char* word, std::size_t size) noexcept {
+    if (size >= 8)
+        return LowerAscii8(Load<8>(word));
+    if (size >= 4)
+        return LowerAscii8(Load<4>(word) | Load<4>(word + size - 4) << 32);
+    std::uint64_t bytes = 0;
+    for (std::size_t i = 0; i < size; ++i)
+        bytes |= std::uint64_t{static_cast<unsigned char>(word[i])} << (8 * i);
+    return LowerAscii8(bytes);
+}
+
+// Whether `word` lower-cased equals `lower` from their ninth byte on, both `size` bytes (more
+// than eight): eight bytes at a time, the last eight overlapping what was compared already.
+bool TailsEqualLowered(const char* word, const char* lower, std::size_t size) noexcept {
+    for (std::size_t at = 8; at + 8 < size; at += 8) {
+        if (LowerAscii8(Load<8>(word + at)) != Load<8>(lower + at))
+            return false;
+    }
+    return LowerAscii8(Load<8>(word + size - 8)) == Load<8>(lower + size - 8);
+}
+
+} // namespace
+
 void Keywords::InitKeywords() {
     for (std::string_view path : knownBlockPaths)
         m_grow.emplace_back(path);
@@ -189,6 +234,7 @@ void Keywords::BuildLookup() {
         m_groupStart[g + 1] += m_groupStart[g];
     m_grouped.assign(m_groupStart.back(), noBlockOpen);
     m_groupedNames.assign(m_grouped.size() * m_longestName, '\0');
+    m_groupedHeads.assign(m_grouped.size(), 0);
     std::vector<std::uint32_t> filled(m_groupStart.begin(), m_groupStart.end() - 1);
     for (PathNode id = 1; id < m_nodes.size(); ++id) {
         const Node& node = m_nodes[id];
@@ -196,6 +242,7 @@ void Keywords::BuildLookup() {
             const std::uint32_t at = filled[GroupOf(node.parent, node.name.size())]++;
             m_grouped[at] = id;
             node.name.copy(m_groupedNames.data() + at * m_longestName, node.name.size());
+            m_groupedHeads[at] = LoweredHead(node.name.data(), node.name.size());
         }
     }
 }
@@ -226,52 +273,17 @@ PathNode Keywords::AddPath(std::string_view lowerPath) {
     return node;
 }
 
-namespace {
-
-std::uint64_t Load(const char* at, std::size_t bytes) noexcept {
-    std::uint64_t word = 0;
-    std::memcpy(&word, at, bytes);
-    return word;
-}
-
-// ToLowerAscii on each of eight bytes at once: A-Z gain 0x20, every other byte stays.
-std::uint64_t LowerAscii8(std::uint64_t bytes) noexcept {
-    constexpr std::uint64_t ones = 0x0101010101010101u;
-    const std::uint64_t low7 = bytes & (0x7F * ones);
-    // Per byte, no carry into the next: top bit set when the low seven bits are >= 'A', > 'Z'.
-    const std::uint64_t fromA = low7 + (0x80 - 'A') * ones;
-    const std::uint64_t pastZ = low7 + (0x80 - 'Z' - 1) * ones;
-    const std::uint64_t upper = fromA & ~pastZ & ~bytes & (0x80 * ones);
-    return bytes | (upper >> 2);
-}
-
-// Whether `word` lower-cased equals `lower`, both `size` bytes: eight bytes at a time, then the
-// last (up to) eight, which may overlap what was compared already.
-bool EqualsLowered(const char* word, const char* lower, std::size_t size) noexcept {
-    if (size < 8) {
-        if (size >= 4) {
-            const std::size_t tail = size - 4;
-            return LowerAscii8(Load(word, 4) | Load(word + tail, 4) << 32) ==
-                   (Load(lower, 4) | Load(lower + tail, 4) << 32);
-        }
-        return LowerAscii8(Load(word, size)) == Load(lower, size);
-    }
-    for (std::size_t at = 0; at + 8 < size; at += 8) {
-        if (LowerAscii8(Load(word + at, 8)) != Load(lower + at, 8))
-            return false;
-    }
-    return LowerAscii8(Load(word + size - 8, 8)) == Load(lower + size - 8, 8);
-}
-
-} // namespace
-
 PathNode Keywords::FindChild(PathNode parent, std::string_view name) const noexcept {
     if (name.size() > m_longestName || parent >= m_nodes.size())
         return noBlockOpen;
+    // A group's names all have the word's length; most differ from it in their heads.
     const std::size_t group = GroupOf(parent, name.size());
+    const std::uint64_t head = LoweredHead(name.data(), name.size());
     for (std::uint32_t i = m_groupStart[group]; i < m_groupStart[group + 1]; ++i) {
-        // A group's names all have the word's length.
-        if (EqualsLowered(name.data(), m_groupedNames.data() + i * m_longestName, name.size()))
+        if (m_groupedHeads[i] == head &&
+            (name.size() <= 8 ||
+             TailsEqualLowered(name.data(), m_groupedNames.data() + i * m_longestName,
+                               name.size())))
             return m_grouped[i];
     }
     return noBlockOpen;

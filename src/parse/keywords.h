@@ -109,6 +109,8 @@ private:
     // The name of m_grouped[i] at i * m_longestName, side by side, so that a search reads one
     // stretch of memory.
     std::string m_groupedNames;
+    // The head of each of those names (see LoweredHead), to turn a word away with one comparison.
+    std::vector<std::uint64_t> m_groupedHeads;
 };
 
 // ASCII-only lower-casing: A-Z change, every other byte stays as it is.

@@ -136,6 +136,19 @@ std::string_view WordAfter(std::string_view line, std::string_view word) noexcep
     return WordFrom(line, static_cast<std::size_t>(word.data() - line.data()) + word.size());
 }
 
+std::string_view WordAfterFast(std::string_view line, std::string_view word,
+                               LineBytes bytes) noexcept {
+    const auto from = static_cast<std::size_t>(word.data() - line.data()) + word.size();
+    const std::uint64_t inLine = LowBits(line.size());
+    const std::uint64_t nonSpaces = ~bytes.spaces & inLine & ~LowBits(from);
+    if (nonSpaces == 0)
+        return {};
+    // The word runs from the first non-space to the next space, ";" or the line's end.
+    const auto start = static_cast<std::size_t>(std::countr_zero(nonSpaces));
+    const std::uint64_t stops = (bytes.spaces | bytes.semicolons | ~inLine) >> start;
+    return line.substr(start, static_cast<std::size_t>(std::countr_zero(stops)));
+}
+
 SplitLine LineSplitter::ParseLine(std::string_view data, bool showComments) {
     SplitLine result;
     std::string_view content = data;

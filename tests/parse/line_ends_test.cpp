@@ -138,17 +138,46 @@ TEST(LineEnds, CutterAgreesWithTheRulesAtEveryLengthAndPlace) {
         std::vector<std::pair<std::string, std::string>> expected; // line, first word
         for (auto scanner = LineEndScanner(cutBytes); auto line = scanner.Next();)
             expected.emplace_back(*line, FirstWordOf(*line));
-        std::vector<std::pair<std::string, std::string>> cut;
-        const std::size_t consumed = CutCompleteLinesFast(
-            cutBytes, true,
-            [&](const CutLine& line) {
-                EXPECT_EQ(line.text.data(), text.data() + line.start);
-                cut.emplace_back(line.text, line.firstWord);
-                return true;
-            },
-            text.size());
-        EXPECT_EQ(consumed, cutBytes.size());
-        EXPECT_EQ(cut, expected) << testing::PrintToString(cutBytes);
+        const auto cutWith = [&]<typename Masks>(Masks) {
+            std::vector<std::pair<std::string, std::string>> cut;
+            const std::size_t consumed = CutCompleteLinesFast<Masks>(
+                cutBytes, true,
+                [&](const CutLine& line) {
+                    EXPECT_EQ(line.text.data(), text.data() + line.start);
+                    cut.emplace_back(line.text, line.firstWord);
+                    return true;
+                },
+                text.size());
+            EXPECT_EQ(consumed, cutBytes.size());
+            EXPECT_EQ(cut, expected) << testing::PrintToString(cutBytes);
+        };
+        cutWith(detail::Sse2Masks{});
+#ifdef INI_AVX2_MASKS
+        if (detail::CpuHasAvx2())
+            cutWith(detail::Avx2Masks{});
+#endif
+    }
+}
+
+// Each way of classing 64 bytes at once gives what a look at one byte at a time gives.
+TEST(LineEnds, EveryMaskMakerAgreesWithOneByteAtATime) {
+    std::mt19937 random(3);
+    const char alphabet[] = {' ', 'a', ';', '\t', '\r', '\n', '\x80', '\xff'};
+    for (int round = 0; round < 2000; ++round) {
+        char bytes[64];
+        for (char& c : bytes)
+            c = alphabet[random() % sizeof alphabet];
+        const detail::ByteMasks expected = detail::MasksOfFew(bytes, 64);
+        const auto same = [&](const detail::ByteMasks& masks) {
+            EXPECT_EQ(masks.lineBreak, expected.lineBreak);
+            EXPECT_EQ(masks.space, expected.space);
+            EXPECT_EQ(masks.semicolon, expected.semicolon);
+        };
+        same(detail::Sse2Masks::Of64(bytes));
+#ifdef INI_AVX2_MASKS
+        if (detail::CpuHasAvx2())
+            same(detail::Avx2Masks::Of64(bytes));
+#endif
     }
 }
 

@@ -130,6 +130,8 @@ TEST(Splitter, AgreesWithAByteByByteReadingAtEveryLength) {
         EXPECT_EQ(FirstWordOf(line), content.substr(0, wordEnd)) << line;
         const std::string second = wordEnd == std::string::npos ? "" : content.substr(wordEnd + 1);
         EXPECT_EQ(WordAfter(line, FirstWordOf(line)), second.substr(0, second.find(' '))) << line;
+        EXPECT_EQ(WordAfterFast(held, FirstWordOf(held), bytes), second.substr(0, second.find(' ')))
+            << line;
     }
 }
 

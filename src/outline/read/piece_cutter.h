@@ -185,8 +185,10 @@ std::optional<std::string_view> TextStart(std::string_view bytes, bool atEnd, Co
 // start belongs to no line; a line's end follows parse/line_ends.h across pieces (a CR LF pair
 // may straddle two); an unfinished line is carried into the next piece, and one too long to
 // carry is handed on as it comes; the last line needs no terminator. Gives whether the consumer
-// let the cut run to the end of the file, or the read's failure.
-template <LineConsumer Consumer> Result<bool> CutPieces(PieceReader& reader, Consumer& consumer) {
+// let the cut run to the end of the file, or the read's failure. `Masks`: as for
+// CutCompleteLinesFast.
+template <typename Masks = detail::Sse2Masks, LineConsumer Consumer>
+Result<bool> CutPieces(PieceReader& reader, Consumer& consumer) {
     detail::LongLineCut longLine;
     LineIndex next = 0;
     bool stopped = false;
@@ -227,7 +229,7 @@ template <LineConsumer Consumer> Result<bool> CutPieces(PieceReader& reader, Con
             continue;
         }
         const std::size_t readable = piece.readable - (piece.bytes.size() - bytes.size());
-        const std::size_t consumed = CutCompleteLinesFast(
+        const std::size_t consumed = CutCompleteLinesFast<Masks>(
             bytes, piece.atEnd,
             [&](const CutLine& line) {
                 stopped = !consumer.Line(next++, line);

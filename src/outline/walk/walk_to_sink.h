@@ -140,8 +140,9 @@ private:
 // Walks a whole file into `sink` through pieces that go round, as ini-outline reads: memory does
 // not grow with the file. The pieces lie in `room` when it is given (one who reads many files
 // keeps it from one to the next). Gives whether the sink let the walk run to the end, or why the
-// file could not be read (it changed while it was read, say).
-template <WalkSink Sink, typename ShowComments>
+// file could not be read (it changed while it was read, say). `Masks`: as for
+// CutCompleteLinesFast.
+template <typename Masks = detail::Sse2Masks, WalkSink Sink, typename ShowComments>
 Result<bool> StreamFile(FileReader& file, const Keywords& keywords, ShowComments showComments,
                         Sink& sink, Threading threading = Threading::OwnThread,
                         BigBuffer* room = nullptr) {
@@ -154,7 +155,7 @@ Result<bool> StreamFile(FileReader& file, const Keywords& keywords, ShowComments
         else
             reader.emplace(file, threading, PieceReader::pieceBytes, PieceReader::carryRoom,
                            takesOtherBlanks);
-        Result<bool> cut = CutPieces(*reader, walk);
+        Result<bool> cut = CutPieces<Masks>(*reader, walk);
         walk.LinesLeaving(); // the pieces go with the reader
         return cut;
     }();
