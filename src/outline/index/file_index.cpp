@@ -236,34 +236,12 @@ void IndexSink::ReplaySpool() {
     }
 }
 
-namespace {
-
-template <typename Masks>
-Result<bool> WalkForIndex(FileReader& file, const Keywords& keywords, IndexSink& sink,
-                          BigBuffer* room) {
-    return StreamFile<Masks>(
-        file, keywords, [] { return false; }, sink, Threading::OwnThread, room);
-}
-
-#ifdef INI_AVX2_MASKS
-// The whole walk compiled for AVX2, so that the classing of its bytes is inlined into it.
-[[INI_AVX2_TARGET, gnu::flatten]] Result<bool>
-WalkForIndexAvx2(FileReader& file, const Keywords& keywords, IndexSink& sink, BigBuffer* room) {
-    return WalkForIndex<detail::Avx2Masks>(file, keywords, sink, room);
-}
-#endif
-
-} // namespace
-
 Result<void> IndexFile(FileReader file, const Keywords& keywords, IndexSink& sink,
                        BigBuffer* room) try {
-#ifdef INI_AVX2_MASKS
-    const Result<bool> walked = detail::CpuHasAvx2()
-                                    ? WalkForIndexAvx2(file, keywords, sink, room)
-                                    : WalkForIndex<detail::Sse2Masks>(file, keywords, sink, room);
-#else
-    const Result<bool> walked = WalkForIndex<detail::Sse2Masks>(file, keywords, sink, room);
-#endif
+    const Result<bool> walked = WithFastestMasks([&](auto masks) {
+        return StreamFile<decltype(masks)>(
+            file, keywords, [] { return false; }, sink, Threading::OwnThread, room);
+    });
     if (sink.Failed())
         return file.Fail(*sink.Failed());
     if (!walked.ok())

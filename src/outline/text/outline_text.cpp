@@ -185,9 +185,11 @@ Result<void> StreamOutline(FileReader file, const Keywords& keywords, const Stre
                            StreamRoom* room) {
     try {
         OutlinePrinter printer(options, write, threading, room);
-        const Result<bool> walked = StreamFile(
-            file, keywords, [comments = options.showComments] { return comments; }, printer,
-            threading, room != nullptr ? &room->pieces : nullptr);
+        const Result<bool> walked = WithFastestMasks([&](auto masks) {
+            return StreamFile<decltype(masks)>(
+                file, keywords, [comments = options.showComments] { return comments; }, printer,
+                threading, room != nullptr ? &room->pieces : nullptr);
+        });
         if (!walked.ok())
             return walked.failure();
         if (!printer.Finish())
@@ -203,8 +205,10 @@ Result<void> StreamOutline(FileReader file, const Keywords& keywords, const Stre
 Result<StructureChecks> CheckStructure(FileReader file, const Keywords& keywords,
                                        Threading threading, BigBuffer* room) try {
     StructureChecks checks(keywords);
-    if (Result<bool> walked = StreamFile(
-            file, keywords, [] { return false; }, checks, threading, room);
+    if (Result<bool> walked = WithFastestMasks([&](auto masks) {
+            return StreamFile<decltype(masks)>(
+                file, keywords, [] { return false; }, checks, threading, room);
+        });
         !walked.ok())
         return walked.failure();
     checks.Finish();
