@@ -233,7 +233,25 @@ inline std::optional<std::size_t> NextLineStart(std::string_view bytes, std::siz
     return bytes[end + 1] == '\n' ? end + 2 : end + 1;
 }
 
+#ifdef INI_AVX2_MASKS
+// The walk compiled for AVX2, everything it calls inlined into it (so is the classing of bytes,
+// which only such a function may inline).
+template <typename Walk> [[INI_AVX2_TARGET, gnu::flatten]] auto WalkWithAvx2(Walk& walk) {
+    return walk(Avx2Masks{});
+}
+#endif
+
 } // namespace detail
+
+// Gives walk(masks), masks being the fastest way to class bytes this processor has (see
+// CutCompleteLinesFast): a walk over many or large files is mostly that classing.
+template <typename Walk> auto WithFastestMasks(Walk&& walk) {
+#ifdef INI_AVX2_MASKS
+    if (detail::CpuHasAvx2())
+        return detail::WalkWithAvx2(walk);
+#endif
+    return walk(detail::Sse2Masks{});
+}
 
 // Cuts the lines at the front of `bytes` whose end is known, calling onLine(CutLine) for each:
 // the lines LineEndScanner gives, with their first words as FirstWordOf finds them.

@@ -137,28 +137,6 @@ private:
     LineWalker<ShowComments, NodeStep, GoOn> m_walker;
 };
 
-namespace detail {
-
-#ifdef INI_AVX2_MASKS
-// The walk compiled for AVX2, everything it calls inlined into it (so is the classing of bytes,
-// which only such a function may inline).
-template <typename Walk> [[INI_AVX2_TARGET, gnu::flatten]] auto WalkWithAvx2(Walk& walk) {
-    return walk(Avx2Masks{});
-}
-#endif
-
-} // namespace detail
-
-// Gives walk(masks), masks being the fastest way to class bytes this processor has (see
-// CutCompleteLinesFast): a walk over many or large files is mostly that classing.
-template <typename Walk> auto WithFastestMasks(Walk&& walk) {
-#ifdef INI_AVX2_MASKS
-    if (detail::CpuHasAvx2())
-        return detail::WalkWithAvx2(walk);
-#endif
-    return walk(detail::Sse2Masks{});
-}
-
 // Walks a whole file into `sink` through pieces that go round, as ini-outline reads: memory does
 // not grow with the file. The pieces lie in `room` when it is given (one who reads many files
 // keeps it from one to the next). Gives whether the sink let the walk run to the end, or why the
