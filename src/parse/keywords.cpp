@@ -176,7 +176,8 @@ std::uint64_t LowerAscii8(std::uint64_t bytes) noexcept {
 // A word of `size` bytes, lower-cased, as one number: of two words of one size, equal in any
 // case up to their ninth byte exactly when these numbers are. It is their first eight bytes, or
 // for a word of four to eight its first and last four (which overlap), or else its bytes.
-std::uint64_t LoweredHead(const char* word, std::size_t size) noexcept {
+[[gnu::always_inline]] inline std::uint64_t LoweredHead(const char* word,
+                                                        std::size_t size) noexcept {
     if (size >= 8)
         return LowerAscii8(Load<8>(word));
     if (size >= 4)
@@ -274,10 +275,12 @@ PathNode Keywords::AddPath(std::string_view lowerPath) {
 }
 
 PathNode Keywords::FindChild(PathNode parent, std::string_view name) const noexcept {
-    if (name.size() > m_longestName || parent >= m_nodes.size())
+    if (name.size() > m_longestName)
         return noBlockOpen;
     // A group's names all have the word's length; most differ from it in their heads.
     const std::size_t group = GroupOf(parent, name.size());
+    if (group + 1 >= m_groupStart.size())
+        return noBlockOpen; // `parent` is no node of this table
     const std::uint64_t head = LoweredHead(name.data(), name.size());
     for (std::uint32_t i = m_groupStart[group]; i < m_groupStart[group + 1]; ++i) {
         if (m_groupedHeads[i] == head &&
