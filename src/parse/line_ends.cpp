@@ -58,8 +58,8 @@ std::size_t CountLineEnds(std::string_view text) noexcept {
     std::size_t ends = 0;
     // Branch-free, so that the compiler can take many bytes at a time.
     for (std::size_t i = 0; i + 1 < text.size(); ++i)
-        ends += static_cast<std::size_t>((text[i] == '\n') |
-                                         ((text[i] == '\r') & (text[i + 1] != '\n')));
+        ends += static_cast<std::size_t>(int{text[i] == '\n'} |
+                                         (int{text[i] == '\r'} & int{text[i + 1] != '\n'}));
     return ends + (text.back() == '\n' || text.back() == '\r' ? 1 : 0);
 }
 
