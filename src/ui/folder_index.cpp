@@ -290,7 +290,7 @@ private:
         m_watched.clear();
         m_unfollowed = 0;
         m_unfollowedReason.clear();
-        m_build.emplace();
+        m_build.emplace(Build{});
         m_dirty = true;
         m_lookForFolderAt.reset();
         if (m_current.empty())

@@ -528,7 +528,7 @@ void GoToBlockDialog::StartCounting() {
         m_lengths.resize(std::max(m_lengths.size(), definition.text.size() + 1));
         m_lengths[definition.text.size()] = true;
     }
-    m_counted.emplace();
+    m_counted.emplace(Cursor{});
 }
 
 void GoToBlockDialog::ShowBest() {
