@@ -152,8 +152,8 @@ inline bool CpuHasAvx2() noexcept {
 #define INI_AVX2_TARGET gnu::target("avx2,bmi,bmi2")
 
 // The same, 32 bytes at a time, for processors with AVX2 (see CpuHasAvx2). Reading many files
-// is mostly this classing: it makes the folder index a tenth faster. It is inlined only into
-// functions compiled for AVX2 themselves; a caller picks them at run time.
+// is mostly this classing: it makes the folder index about a tenth faster. Only a function
+// compiled for AVX2 itself may inline it: WithFastestMasks runs a walk through one.
 struct Avx2Masks {
     [[INI_AVX2_TARGET]] static ByteMasks Of64(const char* at) noexcept {
         const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
