@@ -33,6 +33,14 @@ HandoffResult CannotStart(HandoffResult result, const Failure& why) {
     return Failed(std::move(result), HandoffStep::StartEditor, "Cannot start the editor", why);
 }
 
+// The file as an editor's argument: a relative name that starts with '-' gets "./" in front, so
+// the editor opens the file "--help" instead of taking it for an option.
+std::string EditorFileArgument(std::string_view filenameText) {
+    if (filenameText.starts_with('-'))
+        return "./" + std::string(filenameText);
+    return std::string(filenameText);
+}
+
 } // namespace
 
 std::string LineNumberText(std::optional<std::string_view> selectedKey) {
@@ -52,7 +60,7 @@ HandoffResult OpenEditorAtLine(Desktop& desktop, std::optional<std::string_view>
     result.lineNumber = LineNumberText(selectedKey);
 
     std::string commandLine = "notepad.exe ";
-    commandLine.append(filenameText);
+    commandLine.append(EditorFileArgument(filenameText));
     const auto started = desktop.StartProgram(commandLine, WindowMode::Normal);
     if (!started.ok())
         return CannotStart(result, started.failure());
@@ -132,8 +140,8 @@ HandoffResult OpenOwnEditorAtLine(Desktop& desktop, std::string_view command,
                                   std::string_view filenameText) {
     HandoffResult result;
     result.lineNumber = LineNumberText(selectedKey);
-    const auto arguments =
-        EditorArguments(command, filenameText, result.lineNumber.empty() ? "1" : result.lineNumber);
+    const auto arguments = EditorArguments(command, EditorFileArgument(filenameText),
+                                           result.lineNumber.empty() ? "1" : result.lineNumber);
     if (!arguments.ok())
         return CannotStart(result, arguments.failure());
     const auto started = desktop.StartCommand(arguments.value());

@@ -37,7 +37,8 @@ struct HandoffResult {
 std::string LineNumberText(std::optional<std::string_view> selectedKey);
 
 // Opens the file in the editor with its caret on the selected node's line: starts
-// "notepad.exe <filenameText>" (the text unchanged, as one argument), activates its window,
+// "notepad.exe <filenameText>" (the text as one argument, "./" in front of a name that starts
+// with '-', which the editor would take for an option), activates its window,
 // then types Ctrl+G, the line number and Enter. Stops at the first step that fails, so keys are
 // only ever typed once the editor's own window has the focus.
 HandoffResult OpenEditorAtLine(Desktop& desktop, std::optional<std::string_view> selectedKey,

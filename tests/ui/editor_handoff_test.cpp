@@ -92,6 +92,11 @@ TEST(EditorHandoff, PassesTheFileNameTextUnchangedAfterOneSpace) {
         ASSERT_FALSE(desktop.calls.empty());
         EXPECT_EQ(desktop.calls.front(), "start[notepad.exe " + name + "] mode 1");
     }
+    // A file named like an option would be read as one by the editor.
+    FakeDesktop desktop;
+    (void)OpenEditorAtLine(desktop, "Key_1", "--help");
+    ASSERT_FALSE(desktop.calls.empty());
+    EXPECT_EQ(desktop.calls.front(), "start[notepad.exe ./--help] mode 1");
 }
 
 struct FailureCase {
@@ -210,7 +215,9 @@ TEST(OwnEditor, StartsWithTheLineOnItsCommandLineAndTypesNothing) {
     const HandoffResult none = OpenOwnEditorAtLine(desktop, "kate -l %l %f", std::nullopt, "a.ini");
     EXPECT_TRUE(selected.ok() && none.ok());
     EXPECT_EQ(selected.editor, TaskId{4242});
-    const Calls expected{"run [kate] [-l] [10] [a.ini]", "run [kate] [-l] [1] [a.ini]"};
+    (void)OpenOwnEditorAtLine(desktop, "kate %f", std::nullopt, "-x.ini");
+    const Calls expected{"run [kate] [-l] [10] [a.ini]", "run [kate] [-l] [1] [a.ini]",
+                         "run [kate] [./-x.ini]"};
     EXPECT_EQ(desktop.calls, expected);
 
     FakeDesktop failing;
