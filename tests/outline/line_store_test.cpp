@@ -112,27 +112,38 @@ TEST(LineStore, FileChangedWhileReadIsAFailure) {
             ::utimensat(AT_FDCWD, path.c_str(), times, 0);
         },
     };
+    // Changes the file once its first line is in.
+    struct ChangeOnce {
+        std::function<void()> change;
+        bool Line(LineIndex, const CutLine&) {
+            if (change)
+                std::exchange(change, nullptr)();
+            return true;
+        }
+        bool LongLine(LineIndex, std::string_view, std::size_t) { return true; }
+        void LongPart(std::string_view) {}
+        void LongEnd() {}
+    };
     for (std::size_t i = 0; i < changes.size(); ++i) {
         const test::TempFile file(text);
         Result<FileReader> opened = FileReader::Open(file.Path());
         ASSERT_TRUE(opened.ok());
-        // Changes the file once its first line is in.
-        struct ChangeOnce {
-            std::function<void()> change;
-            bool Line(LineIndex, const CutLine&) {
-                if (change)
-                    std::exchange(change, nullptr)();
-                return true;
-            }
-            bool LongLine(LineIndex, std::string_view, std::size_t) { return true; }
-            void LongPart(std::string_view) {}
-            void LongEnd() {}
-        } changeOnce{[&] { changes[i](file.Path()); }};
+        ChangeOnce changeOnce{[&] { changes[i](file.Path()); }};
         const Result<LineStore> read = LineStore::ReadFile(std::move(opened).value(), changeOnce);
         ASSERT_FALSE(read.ok()) << "change " << i;
         EXPECT_NE(read.error().find("changed while it was read"), std::string::npos)
             << read.error();
     }
+    // A file empty at open is read then (as a virtual file); written right after (a writer that
+    // empties and rewrites it), what was read may be part of it.
+    const test::TempFile emptied("");
+    Result<FileReader> opened = FileReader::Open(emptied.Path());
+    ASSERT_TRUE(opened.ok());
+    std::ofstream(emptied.Path(), std::ios::app) << text;
+    ChangeOnce nothing;
+    const Result<LineStore> read = LineStore::ReadFile(std::move(opened).value(), nothing);
+    ASSERT_FALSE(read.ok());
+    EXPECT_NE(read.error().find("(0 bytes when opened"), std::string::npos) << read.error();
 }
 
 // The kernel's virtual files read as empty yet hold lines: a load shows them, as it shows a file

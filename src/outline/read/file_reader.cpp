@@ -95,8 +95,11 @@ Result<void> FileReader::HoldAll() {
             m_held.resize(used + static_cast<std::size_t>(n));
             if (n == 0)
                 break;
-            if (m_held.size() > most)
+            if (m_held.size() > most) {
+                if (const std::uint64_t now = SizeNow(); now != 0)
+                    return Fail(ChangedReason(0, now));
                 return Fail("it reads as empty but holds more than 16 MiB", FailureKind::TooLarge);
+            }
         }
     } catch (const std::bad_alloc&) {
         return Fail(NotEnoughMemory("read it"));
@@ -140,12 +143,8 @@ Result<std::size_t> FileReader::Read(char* into, std::size_t max) {
                 continue;
             return Fail(std::strerror(errno));
         }
-        if (n == 0) {
-            struct stat info {};
-            const std::uint64_t now =
-                ::fstat(m_fd, &info) == 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
-            return Fail(ChangedReason(m_size, now));
-        }
+        if (n == 0)
+            return Fail(ChangedReason(m_size, SizeNow()));
         got += static_cast<std::size_t>(n);
     }
     m_done += got;
@@ -159,10 +158,19 @@ Result<void> FileReader::Rewind() {
     return {};
 }
 
+std::uint64_t FileReader::SizeNow() const noexcept {
+    struct stat info {};
+    return ::fstat(m_fd, &info) == 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
+}
+
 Result<void> FileReader::CheckUnchanged() const {
-    // Held bytes were read in one go; a virtual file's time moves whenever it is read.
-    if (m_holds)
+    // A virtual file's time moves whenever it is read, and its size stays 0. A regular file that
+    // was empty at open and has a size now was written meanwhile: what was held may be part of it.
+    if (m_holds) {
+        if (const std::uint64_t now = SizeNow(); now != 0)
+            return Fail(ChangedReason(0, now));
         return {};
+    }
     struct stat info {};
     if (::fstat(m_fd, &info) != 0)
         return Fail(std::strerror(errno));

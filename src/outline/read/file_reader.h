@@ -14,8 +14,9 @@ namespace ini {
 // still appending to cannot keep a load going. A file whose size reads as 0 (the kernel's
 // virtual files do) is read to its end at open instead and served from memory, so it shows what
 // it holds; more than 16 MiB of it is refused. A file that ends early, or whose size or
-// modification time differ after the last read, changed while it was read: that is a failure,
-// since its lines would be a mix of two versions.
+// modification time differ after the last read (for one read as 0 bytes: that has a size by
+// then), changed while it was read: that is a failure, since its lines would be a mix of two
+// versions.
 class FileReader {
 public:
     // Anything that cannot be read as one regular file (an empty path, a missing file, a
@@ -50,6 +51,8 @@ private:
         : m_path(std::move(path)), m_fd(fd), m_size(size), m_mtimeNs(mtimeNs) {}
     // Reads a file whose size reads as 0 to its end, into m_held.
     Result<void> HoldAll();
+    // The file's size now; 0 when it cannot be told.
+    std::uint64_t SizeNow() const noexcept;
 
     std::string m_path;
     int m_fd = -1;
