@@ -782,18 +782,18 @@ bool Form1::ReloadShown(bool sayWhy, bool forEditor) {
     });
     if (result.status == WalkStatus::Failed && result.error && (sayWhy || !m_reloadFailureShown)) {
         m_reloadFailureShown = true;
-        // A box asked for says what the one that came on its own says: one is enough.
-        if (sayWhy && m_reloadNotice)
-            m_reloadNotice->close();
-        if (forEditor)
+        if (forEditor) {
+            // A box asked for says what the one that came on its own says: one is enough.
+            if (m_reloadNotice)
+                m_reloadNotice->close();
             ShowFailure(QStringLiteral("Open in editor"),
                         WithContext("The editor was not started, as the file changed and could not "
                                     "be read again",
                                     *result.error));
-        else if (sayWhy)
-            ShowFailure(QStringLiteral("Reload"), *result.error);
-        else
+        } else {
+            // F5 too: a reload that failed is a state, which the notice shows until it ends.
             NoteReloadFailure(*result.error);
+        }
     }
     if (result.status != WalkStatus::Done)
         return false;

@@ -266,15 +266,20 @@ void LiveOutlineTest::aFailedReloadsBoxBlocksNothingAndGoesWhenTheFileIsBack() {
     QVERIFY(!box()->isModal());
     QVERIFY(QApplication::activeModalWidget() == nullptr);
     QVERIFY(window.warnings.isEmpty());
-    // F5 says it again in a box of its own, which takes the place of this one.
+    // F5 says it again in a box that takes the place of this one, blocks nothing either and
+    // goes, as this one would, once the file is read again.
     window.form->activateWindow();
     QTRY_VERIFY(window.form->isActiveWindow());
+    const QPointer<QMessageBox> first = box();
     QTest::keyClick(window.form.get(), Qt::Key_F5);
-    QCOMPARE(window.warnings.size(), 1);
-    QTRY_VERIFY(box() == nullptr);
+    QTRY_VERIFY(first == nullptr);
+    QVERIFY(box() != nullptr);
+    QVERIFY(!box()->isModal());
+    QVERIFY(window.warnings.isEmpty());
 
     QVERIFY(!window.WriteFile(QStringLiteral("example.ini"), inserted + example).isEmpty());
     QTRY_COMPARE(window.Model()->rowCount(), 5);
+    QTRY_VERIFY(box() == nullptr);
 }
 
 // Renamed away and back unchanged: the file is what the outline shows, so the failed reload's
