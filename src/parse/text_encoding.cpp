@@ -1,5 +1,6 @@
 #include "parse/text_encoding.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -89,13 +90,18 @@ bool IsValidUtf8(std::string_view text) noexcept {
 bool StartsLikeUtf16(std::string_view bytes) noexcept {
     if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF"))
         return true;
-    if (bytes.size() < 4)
+    const std::size_t units = std::min<std::size_t>(bytes.size(), 64) / 2;
+    if (units < 2)
         return false;
-    const auto ascii = [](char c) { return c > '\0' && static_cast<unsigned char>(c) < 0x80; };
     // Low byte first, or high byte first.
     for (const std::size_t low : {0, 1}) {
-        if (ascii(bytes[low]) && bytes[1 - low] == '\0' && ascii(bytes[low + 2]) &&
-            bytes[3 - low] == '\0')
+        std::size_t highNuls = 0;
+        bool lowNul = false;
+        for (std::size_t unit = 0; unit < units; ++unit) {
+            lowNul = lowNul || bytes[2 * unit + low] == '\0';
+            highNuls += bytes[2 * unit + 1 - low] == '\0' ? 1 : 0;
+        }
+        if (!lowNul && 2 * highNuls >= units)
             return true;
     }
     return false;

@@ -25,8 +25,9 @@ Utf8Sequence DecodeUtf8(std::string_view bytes) noexcept;
 bool IsValidUtf8(std::string_view text) noexcept;
 
 // Whether a text that starts with `bytes` is UTF-16: its byte order mark either way round, or,
-// without one, two ASCII characters each with a NUL byte beside it. Read byte for byte, such a
-// text has a NUL beside every letter.
+// without one, in its first 64 bytes (two at least) no character's low byte is NUL and at least
+// half of them have a NUL high byte, as Latin letters, digits and signs have. Read byte for
+// byte, such a text has a NUL beside every letter.
 bool StartsLikeUtf16(std::string_view bytes) noexcept;
 
 } // namespace ini
