@@ -1,5 +1,6 @@
 #include "notepad/editor_window.h"
 #include "notepad/large_file_view.h"
+#include "notepad/path_text.h"
 #include "notepad/remote_control.h"
 
 #include <QAction>
@@ -98,6 +99,7 @@ private slots:
 
     void undoAndRedoFromTheMenu();
     void anEndBySignalKeepsWhatWasNotSaved();
+    void anEndBySignalKeepsChangesWhateverTheNameAndTheCharacters();
     void findStepsThroughMatchesAndWraps();
     void findWithoutMatchLeavesTheCaret();
     void findInReadOnlyView();
@@ -611,6 +613,33 @@ void EditorWindowTest::anEndBySignalKeepsWhatWasNotSaved() {
     QCOMPARE(moved.value(), home.filePath("kept.ini.2.unsaved"));
     QVERIFY(ReadAll(moved.value()).startsWith("Object Alpha\r\n"));
     QCOMPARE(ReadAll(home.filePath("kept.ini.unsaved")), "earlier\n");
+}
+
+// A name that is not UTF-8 is found again by its bytes, so a second end does not replace the
+// first copy; a character the file's 8-bit encoding cannot hold makes the copy UTF-8 rather than
+// losing every change.
+void EditorWindowTest::anEndBySignalKeepsChangesWhateverTheNameAndTheCharacters() {
+    const QString path = m_dir->filePath(PathFromBytes("caf\xE9.ini"));
+    QVERIFY(WriteFileBytes(path, "Name = caf\xE9\r\nEnd\r\n").ok());
+    EditorWindow& window = OpenShown(path);
+    GoTo("2");
+    // As an input method would type it: key clicks carry only Latin-1.
+    window.findChild<QPlainTextEdit*>("text")->insertPlainText(QString::fromUtf8("\u4E2D "));
+    const Result<QString> kept = window.KeepUnsaved();
+    QVERIFY(kept.ok());
+    QCOMPARE(kept.value(), path + ".unsaved");
+    QCOMPARE(ReadFileBytes(kept.value(), 1024).value(),
+             QByteArray("Name = caf\xC3\xA9\r\n\xE4\xB8\xAD End\r\n"));
+    QCOMPARE(ReadFileBytes(path, 1024).value(), QByteArray("Name = caf\xE9\r\nEnd\r\n"));
+
+    const Result<QString> second = window.KeepUnsaved();
+    QVERIFY(second.ok());
+    QCOMPARE(second.value(), path.chopped(4) + ".ini.2.unsaved");
+    QCOMPARE(KeptCopies(path).size(), 2);
+    EditorWindow again;
+    again.Open(path);
+    QVERIFY2(again.statusBar()->currentMessage().contains(QStringLiteral("copies")),
+             qPrintable(again.statusBar()->currentMessage()));
 }
 
 // Matches are found whatever their case, from the caret on, round the end and back round

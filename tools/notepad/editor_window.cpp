@@ -28,6 +28,8 @@
 
 #include <algorithm>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace ini {
 
@@ -169,11 +171,11 @@ void EditorWindow::Open(const QString& path) {
         m_document = TextDocument();
         if (kind == FailureKind::NotFound) {
             // A save makes the file, but not the folder it would stand in.
-            const QFileInfo folder(QFileInfo(path).absolutePath());
-            ShowError(folder.isDir()
+            const QString folder = QFileInfo(path).absolutePath();
+            ShowError(IsFolder(folder)
                           ? tr("%1; saving creates it").arg(FailureText(read.failure()))
                           : tr("%1, and no folder %2 is there to hold it")
-                                .arg(FailureText(read.failure()), ShownPath(folder.filePath())));
+                                .arg(FailureText(read.failure()), ShownPath(folder)));
         } else {
             RefuseSavingOverUnread();
             ShowError(FailureText(read.failure()));
@@ -309,7 +311,7 @@ bool EditorWindow::SaveTo(const QString& path) {
     // Another editor, or another copy of this one, may have saved the file since we read it;
     // writing now would silently undo that.
     if (path == m_path && m_disk.ChangedAt(path)) {
-        const bool gone = !QFileInfo::exists(path);
+        const bool gone = !PathExists(path);
         const QString question =
             gone ? tr("%1 was removed or moved away after it was opened here. Save it again?")
                  : tr("%1 was changed on disk after it was opened here, perhaps by another "
@@ -340,15 +342,16 @@ namespace {
 // changes of files of one name from several folders.
 QString FreePlace(const QDir& folder, const QString& name) {
     QString place = folder.filePath(name + QStringLiteral(".unsaved"));
-    for (int n = 2; QFileInfo::exists(place) && n < 1000; ++n)
+    for (int n = 2; PathExists(place) && n < 1000; ++n)
         place = folder.filePath(QStringLiteral("%1.%2.unsaved").arg(name).arg(n));
     return place;
 }
 
 } // namespace
 
-QFileInfoList KeptCopies(const QString& path) {
-    const QString name = QFileInfo(path).fileName();
+QStringList KeptCopies(const QString& path) {
+    const QFileInfo file(path);
+    const QString name = file.fileName();
     // FILE.unsaved or FILE.N.unsaved, as FreePlace names them.
     const auto isCopy = [&name](const QString& candidate) {
         if (!candidate.startsWith(name + QLatin1Char('.')))
@@ -359,36 +362,46 @@ QFileInfoList KeptCopies(const QString& path) {
                (rest.endsWith(QStringLiteral(".unsaved")) && !number.isEmpty() &&
                 std::all_of(number.begin(), number.end(), [](QChar c) { return c.isDigit(); }));
     };
-    QFileInfoList found;
-    for (const QDir& folder : {QFileInfo(path).dir(), QDir::home()}) {
-        for (const QFileInfo& entry : folder.entryInfoList(QDir::Files | QDir::Hidden))
-            if (isCopy(entry.fileName()) && !found.contains(entry))
-                found.push_back(entry);
+    // Listed by their bytes: a name that is not UTF-8 is matched as the editor holds it.
+    std::vector<std::pair<qint64, QString>> found;
+    QStringList folders{QDir::cleanPath(file.absolutePath())};
+    if (const QString home = QDir::cleanPath(QDir::homePath()); home != folders.front())
+        folders.push_back(home);
+    for (const QString& folder : folders) {
+        for (const FolderFile& entry : FilesIn(folder))
+            if (isCopy(entry.name))
+                found.emplace_back(entry.modifiedNs, QDir(folder).filePath(entry.name));
     }
-    std::sort(found.begin(), found.end(), [](const QFileInfo& a, const QFileInfo& b) {
-        return a.lastModified() > b.lastModified();
-    });
-    return found;
+    std::stable_sort(found.begin(), found.end(),
+                     [](const auto& a, const auto& b) { return a.first > b.first; });
+    QStringList newestFirst;
+    for (auto& [modified, copy] : found)
+        newestFirst.push_back(std::move(copy));
+    return newestFirst;
 }
 
 void EditorWindow::NameKeptCopies(const QString& path) {
     // Changes kept at an earlier end by a signal are easy to forget.
-    const QFileInfoList kept = KeptCopies(path);
+    const QStringList kept = KeptCopies(path);
     if (kept.isEmpty())
         return;
     statusBar()->showMessage(
         (kept.size() == 1 ? tr("Changes not saved when an editor was ended are kept in %1")
                           : tr("Changes not saved when an editor was ended are kept in %1 (the "
                                "newest of %2 copies)"))
-            .arg(ShownPath(kept.front().filePath()))
+            .arg(ShownPath(kept.front()))
             .arg(kept.size()));
 }
 
 Result<QString> EditorWindow::KeepUnsaved() {
     if (IsReadOnly() || !m_edit->document()->isModified())
         return QString();
-    const Result<QByteArray> bytes =
-        m_document.WithLines(CollectLines(*m_edit->document())).ToBytes();
+    const TextDocument edited = m_document.WithLines(CollectLines(*m_edit->document()));
+    Result<QByteArray> bytes = edited.ToBytes();
+    // A character the file's encoding cannot hold must not cost every change: the copy is then
+    // written as UTF-8, which holds them all.
+    if (!bytes.ok())
+        bytes = edited.InUtf8().ToBytes();
     if (!bytes.ok())
         return bytes.failure();
     // An edit undone by hand leaves the text as the file holds it: nothing to keep.

@@ -4,9 +4,9 @@
 #include "notepad/text_file.h"
 #include "notepad/text_search.h"
 
-#include <QFileInfo>
 #include <QMainWindow>
 #include <QString>
+#include <QStringList>
 
 #include <cstddef>
 #include <functional>
@@ -22,7 +22,7 @@ namespace ini {
 
 // The copies of changes kept at ends by a signal for the file at `path`, beside it and in the
 // home folder, newest first.
-QFileInfoList KeptCopies(const QString& path);
+QStringList KeptCopies(const QString& path);
 
 class TextFindBar;
 class GoToLineBar;

@@ -4,7 +4,6 @@
 #include "platform/quit_signals.h"
 
 #include <QApplication>
-#include <QFile>
 
 #include <csignal>
 #include <cstdio>
@@ -41,7 +40,7 @@ void KeepUnsaved(ini::EditorWindow& window) {
                      kept.failure().message.c_str());
     else if (!kept.value().isEmpty())
         std::fprintf(stderr, "notepad: the changes not saved were written to %s\n",
-                     QFile::encodeName(kept.value()).constData());
+                     ini::PathToBytes(kept.value()).constData());
 }
 
 } // namespace

@@ -176,6 +176,12 @@ TextDocument TextDocument::WithLines(std::vector<QString> texts) const {
     return document;
 }
 
+TextDocument TextDocument::InUtf8() const {
+    TextDocument copy = *this;
+    copy.m_format.encoding = TextEncoding::Utf8;
+    return copy;
+}
+
 Result<QByteArray> TextDocument::ToBytes() const {
     qsizetype capacity = static_cast<qsizetype>(utf8Bom.size());
     for (const Line& line : m_lines)

@@ -56,6 +56,8 @@ public:
 
     // The file's bytes. Fails at the place of the first character the encoding cannot hold.
     Result<QByteArray> ToBytes() const;
+    // The same text to be written as UTF-8, which holds every character.
+    TextDocument InUtf8() const;
 
     const std::vector<Line>& Lines() const noexcept { return m_lines; }
     const FileFormat& Format() const noexcept { return m_format; }

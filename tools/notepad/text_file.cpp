@@ -9,7 +9,9 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -269,6 +271,32 @@ Result<void> OverwriteFileInPlace(const QString& path, const QByteArray& bytes) 
                       restored
                           ? QStringLiteral("the old content was written back")
                           : QStringLiteral("the file could not be restored and may be damaged"));
+}
+
+bool PathExists(const QString& path) {
+    struct stat info {};
+    return ::lstat(PathToBytes(path).constData(), &info) == 0;
+}
+
+bool IsFolder(const QString& path) {
+    struct stat info {};
+    return ::stat(PathToBytes(path).constData(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::vector<FolderFile> FilesIn(const QString& folder) {
+    std::vector<FolderFile> files;
+    const QByteArray folderBytes = PathToBytes(folder);
+    const std::unique_ptr<DIR, int (*)(DIR*)> listing(::opendir(folderBytes.constData()),
+                                                      ::closedir);
+    if (!listing)
+        return files;
+    while (const dirent* entry = ::readdir(listing.get())) {
+        struct stat info {};
+        if (::fstatat(::dirfd(listing.get()), entry->d_name, &info, 0) == 0 &&
+            S_ISREG(info.st_mode))
+            files.push_back({PathFromBytes(entry->d_name), ModifiedNs(info)});
+    }
+    return files;
 }
 
 DiskState DiskState::Of(const QString& path, const QByteArray& bytes) {

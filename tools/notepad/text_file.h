@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <optional>
+#include <vector>
 
 namespace ini {
 
@@ -20,6 +21,19 @@ Result<QByteArray> ReadFileBytes(const QString& path, qint64 maxBytes);
 
 // The size of the regular file at path; nothing when no regular file is there.
 std::optional<qint64> RegularFileSize(const QString& path);
+
+// Whether anything stands at path, a link that leads nowhere included.
+bool PathExists(const QString& path);
+// Whether path leads to a folder.
+bool IsFolder(const QString& path);
+
+// A regular file of a folder, by its name there.
+struct FolderFile {
+    QString name;
+    qint64 modifiedNs = 0;
+};
+// The regular files in `folder` (links followed); none when it cannot be listed.
+std::vector<FolderFile> FilesIn(const QString& folder);
 
 // Replaces the file's content only once all of it is on disk: it is written to a new file
 // beside the old one that then takes its place. Where the folder refuses a new file, the file
