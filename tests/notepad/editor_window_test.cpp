@@ -18,6 +18,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <sys/stat.h>
 
 using namespace ini;
 
@@ -631,6 +632,10 @@ void EditorWindowTest::anEndBySignalKeepsChangesWhateverTheNameAndTheCharacters(
     QCOMPARE(ReadFileBytes(kept.value(), 1024).value(),
              QByteArray("Name = caf\xC3\xA9\r\n\xE4\xB8\xAD End\r\n"));
     QCOMPARE(ReadFileBytes(path, 1024).value(), QByteArray("Name = caf\xE9\r\nEnd\r\n"));
+    // The file may be one that others must not read.
+    struct stat copy {};
+    QCOMPARE(::stat(PathToBytes(kept.value()).constData(), &copy), 0);
+    QCOMPARE(copy.st_mode & 0077, mode_t{0});
 
     const Result<QString> second = window.KeepUnsaved();
     QVERIFY(second.ok());

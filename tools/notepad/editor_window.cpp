@@ -407,15 +407,17 @@ Result<QString> EditorWindow::KeepUnsaved() {
     // An edit undone by hand leaves the text as the file holds it: nothing to keep.
     if (!m_path.isEmpty() && m_disk.Held(bytes.value()) && !m_disk.ChangedAt(m_path))
         return QString();
-    // Beside the file; where its folder has gone or refuses a new file, in the home folder.
+    // Beside the file; where its folder has gone or refuses a new file, in the home folder. Only
+    // the owner may read the copy: the file may be one that others must not.
+    constexpr mode_t ownerOnly = 0600;
     const QFileInfo file(m_path.isEmpty() ? QStringLiteral("untitled") : m_path);
     if (!m_path.isEmpty()) {
         const QString beside = FreePlace(file.dir(), file.fileName());
-        if (WriteFileBytes(beside, bytes.value()).ok())
+        if (WriteFileBytes(beside, bytes.value(), ownerOnly).ok())
             return beside;
     }
     const QString home = FreePlace(QDir::home(), file.fileName());
-    if (const Result<void> written = WriteFileBytes(home, bytes.value()); !written.ok())
+    if (const Result<void> written = WriteFileBytes(home, bytes.value(), ownerOnly); !written.ok())
         return written.failure();
     return home;
 }

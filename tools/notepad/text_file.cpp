@@ -181,12 +181,12 @@ std::optional<qint64> RegularFileSize(const QString& path) {
     return info.st_size;
 }
 
-Result<void> WriteFileBytes(const QString& path, const QByteArray& bytes) {
+Result<void> WriteFileBytes(const QString& path, const QByteArray& bytes, mode_t newFileMode) {
     const QByteArray target = SaveTarget(PathToBytes(path));
     struct stat old {};
     const bool exists = ::stat(target.constData(), &old) == 0;
-    // A new file gets the usual permissions less the umask; a replacement keeps the old ones.
-    const mode_t mode = exists ? (old.st_mode & 07777) : 0666;
+    // A new file gets the permissions asked for less the umask; a replacement keeps the old ones.
+    const mode_t mode = exists ? (old.st_mode & 07777) : newFileMode;
     // Its folder would let a new file take its place, but its owner protected it from writes.
     if (exists && ::access(target.constData(), W_OK) != 0 && errno == EACCES)
         return TextFailure(QStringLiteral("Cannot write %1: it is read-only; %2 (Save As writes "

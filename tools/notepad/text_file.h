@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <optional>
+#include <sys/types.h>
 #include <vector>
 
 namespace ini {
@@ -38,8 +39,9 @@ std::vector<FolderFile> FilesIn(const QString& folder);
 // Replaces the file's content only once all of it is on disk: it is written to a new file
 // beside the old one that then takes its place. Where the folder refuses a new file, the file
 // is overwritten in place as OverwriteFileInPlace does. On failure the old bytes are intact and
-// the message names the system's reason.
-Result<void> WriteFileBytes(const QString& path, const QByteArray& bytes);
+// the message names the system's reason. A new file gets `newFileMode` less the umask.
+Result<void> WriteFileBytes(const QString& path, const QByteArray& bytes,
+                            mode_t newFileMode = 0666);
 
 // Overwrites an existing file in place, but only after the space for the new content has been
 // reserved, so a full disk or a size limit stops the save before a byte changes. Should a write
