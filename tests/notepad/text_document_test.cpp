@@ -227,6 +227,21 @@ void TextDocumentTest::linesKeepTheirEnds_data() {
     QTest::newRow("the final line end removed")
         << mixed << QStringList{"a", "b", "c", "d", "e", "f"} << QByteArray("a\nb\r\nc\rd\ne\r\nf");
     QTest::newRow("everything removed") << mixed << QStringList{""} << QByteArray();
+
+    // An edit too large for the shortest edit script: every third of 4,500 lines removed at once.
+    QByteArray many;
+    QStringList kept;
+    QByteArray keptBytes;
+    for (int i = 0; i < 4500; ++i) {
+        const QByteArray line = "K" + QByteArray::number(i) + (i % 2 ? "\r\n" : "\n");
+        many += line;
+        if (i % 3 != 0) {
+            kept.push_back("K" + QString::number(i));
+            keptBytes += line;
+        }
+    }
+    kept.push_back("");
+    QTest::newRow("fifteen hundred lines removed at once") << many << kept << keptBytes;
 }
 
 void TextDocumentTest::linesKeepTheirEnds() {

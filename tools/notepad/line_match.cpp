@@ -1,5 +1,7 @@
 #include "notepad/line_match.h"
 
+#include <QHash>
+
 #include <algorithm>
 #include <optional>
 #include <utility>
@@ -11,7 +13,7 @@ namespace {
 using Pairs = std::vector<std::pair<qsizetype, qsizetype>>;
 
 // Beyond this many inserted and deleted lines between the shared start and end, the shortest
-// edit script costs too much time and memory; the changed middle is then paired as one run.
+// edit script costs too much time and memory.
 constexpr qsizetype kMaxEdits = 1000;
 
 // Lines equal in a[a0, a1) and b[b0, b1) along a shortest edit script (Myers' greedy
@@ -70,6 +72,77 @@ std::optional<Pairs> CommonLines(const std::vector<QString>& a, qsizetype a0, qs
     return std::nullopt;
 }
 
+// Lines that stand once in a[a0, a1) and once in b[b0, b1), the longest chain of them in an
+// order both keep (as patience diff finds it): where the edit script costs too much, these
+// anchor the rest, and a large paste that left most lines as they were keeps them.
+Pairs UniqueCommonLines(const std::vector<QString>& a, qsizetype a0, qsizetype a1,
+                        const std::vector<QString>& b, qsizetype b0, qsizetype b1) {
+    constexpr qsizetype repeated = -2;
+    struct Places {
+        qsizetype inA = -1;
+        qsizetype inB = -1;
+    };
+    QHash<QString, Places> places;
+    const auto note = [](qsizetype& place, qsizetype i) { place = place == -1 ? i : repeated; };
+    for (qsizetype i = a0; i < a1; ++i)
+        note(places[a[i]].inA, i);
+    for (qsizetype i = b0; i < b1; ++i)
+        note(places[b[i]].inB, i);
+    Pairs candidates; // in the order of b
+    for (qsizetype i = b0; i < b1; ++i) {
+        const Places& found = places[b[i]];
+        if (found.inA >= 0 && found.inB == i)
+            candidates.emplace_back(found.inA, i);
+    }
+    // The longest chain rising in a: tails[l] ends the best chain of l + 1 found so far, and
+    // each candidate links to the one before it in its chain (to itself when it starts one).
+    std::vector<std::size_t> tails;
+    std::vector<std::size_t> before(candidates.size());
+    const auto lowerInA = [&](std::size_t c, std::size_t d) {
+        return candidates[c].first < candidates[d].first;
+    };
+    for (std::size_t c = 0; c < candidates.size(); ++c) {
+        const auto rank = std::lower_bound(tails.begin(), tails.end(), c, lowerInA);
+        before[c] = rank == tails.begin() ? c : *(rank - 1);
+        if (rank == tails.end())
+            tails.push_back(c);
+        else
+            *rank = c;
+    }
+    Pairs chain;
+    if (!tails.empty()) {
+        for (std::size_t c = tails.back();; c = before[c]) {
+            chain.push_back(candidates[c]);
+            if (before[c] == c)
+                break;
+        }
+    }
+    std::reverse(chain.begin(), chain.end());
+    return chain;
+}
+
+// The lines equal in both ranges, in order: along a shortest edit script, or for an edit too
+// large for one, through the lines that stand once in both, with a shortest script between them.
+Pairs CommonLinesOfAnyEdit(const std::vector<QString>& a, qsizetype a0, qsizetype a1,
+                           const std::vector<QString>& b, qsizetype b0, qsizetype b1) {
+    if (std::optional<Pairs> pairs = CommonLines(a, a0, a1, b, b0, b1))
+        return std::move(*pairs);
+    Pairs anchors = UniqueCommonLines(a, a0, a1, b, b0, b1);
+    anchors.emplace_back(a1, b1);
+    Pairs pairs;
+    qsizetype aFrom = a0;
+    qsizetype bFrom = b0;
+    for (const auto& [aAt, bAt] : anchors) {
+        const Pairs between = CommonLines(a, aFrom, aAt, b, bFrom, bAt).value_or(Pairs{});
+        pairs.insert(pairs.end(), between.begin(), between.end());
+        if (aAt < a1)
+            pairs.emplace_back(aAt, bAt);
+        aFrom = aAt + 1;
+        bFrom = bAt + 1;
+    }
+    return pairs;
+}
+
 } // namespace
 
 std::vector<qsizetype> MatchLines(const std::vector<QString>& loaded,
@@ -89,7 +162,7 @@ std::vector<qsizetype> MatchLines(const std::vector<QString>& loaded,
     while (tail < n - head && tail < m - head && loaded[n - 1 - tail] == edited[m - 1 - tail])
         pair(n - 1 - tail, m - 1 - tail), ++tail;
 
-    Pairs anchors = CommonLines(loaded, head, n - tail, edited, head, m - tail).value_or(Pairs{});
+    Pairs anchors = CommonLinesOfAnyEdit(loaded, head, n - tail, edited, head, m - tail);
     anchors.emplace_back(n - tail, m - tail);
     qsizetype oldStart = head;
     qsizetype newStart = head;
