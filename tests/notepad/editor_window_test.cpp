@@ -19,6 +19,7 @@
 
 #include <memory>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace ini;
 
@@ -645,6 +646,13 @@ void EditorWindowTest::anEndBySignalKeepsChangesWhateverTheNameAndTheCharacters(
     again.Open(path);
     QVERIFY2(again.statusBar()->currentMessage().contains(QStringLiteral("copies")),
              qPrintable(again.statusBar()->currentMessage()));
+    // The file removed meanwhile, when its kept changes matter most: both are said.
+    QCOMPARE(::unlink(PathToBytes(path).constData()), 0);
+    EditorWindow gone;
+    gone.Open(path);
+    const QString said = gone.statusBar()->currentMessage();
+    QVERIFY2(said.contains(QStringLiteral("saving creates it")) && said.contains("copies"),
+             qPrintable(said));
 }
 
 // Matches are found whatever their case, from the caret on, round the end and back round

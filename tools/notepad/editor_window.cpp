@@ -176,6 +176,8 @@ void EditorWindow::Open(const QString& path) {
                           ? tr("%1; saving creates it").arg(FailureText(read.failure()))
                           : tr("%1, and no folder %2 is there to hold it")
                                 .arg(FailureText(read.failure()), ShownPath(folder)));
+            // A file moved or removed while it was edited is when its kept changes matter most.
+            NameKeptCopies(path);
         } else {
             RefuseSavingOverUnread();
             ShowError(FailureText(read.failure()));
@@ -385,12 +387,14 @@ void EditorWindow::NameKeptCopies(const QString& path) {
     const QStringList kept = KeptCopies(path);
     if (kept.isEmpty())
         return;
-    statusBar()->showMessage(
-        (kept.size() == 1 ? tr("Changes not saved when an editor was ended are kept in %1")
-                          : tr("Changes not saved when an editor was ended are kept in %1 (the "
-                               "newest of %2 copies)"))
-            .arg(ShownPath(kept.front()))
-            .arg(kept.size()));
+    const QString where = ShownPath(kept.front());
+    const QString note = tr("Changes not saved when an editor was ended are kept in %1");
+    const QString text =
+        kept.size() == 1 ? note.arg(where)
+                         : tr("%1 (the newest of %2 copies)").arg(note.arg(where)).arg(kept.size());
+    // After what the status bar says already (that the file is not there, say), not instead.
+    const QString shown = statusBar()->currentMessage();
+    statusBar()->showMessage(shown.isEmpty() ? text : shown + QStringLiteral("; ") + text);
 }
 
 Result<QString> EditorWindow::KeepUnsaved() {
