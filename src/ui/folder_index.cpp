@@ -393,6 +393,8 @@ private:
         } else if ((event.mask & (IN_DELETE_SELF | IN_MOVE_SELF)) != 0) {
             // A folder below is dealt with through its parent's event; the top one is gone.
             m_rebuild = m_rebuild || watched->second == m_current;
+        } else if (event.len == 0 && (event.mask & IN_ATTRIB) != 0) {
+            ReadFailedIn(watched->second);
         } else if (event.len > 0) {
             std::string path = JoinPath(watched->second, event.name);
             if ((event.mask & IN_ISDIR) == 0) {
@@ -413,6 +415,17 @@ private:
                 // failure is told by the listing, so all is listed again. A rare change.
                 m_rebuild = true;
             }
+        }
+    }
+
+    // A watched folder's mode may have changed: its files that could not be read are read
+    // again, as it may be readable now.
+    void ReadFailedIn(const std::string& folder) {
+        const std::string prefix = JoinPath(folder, {});
+        for (auto at = std::lower_bound(m_files.begin(), m_files.end(), prefix, ByPath);
+             at != m_files.end() && (*at)->Path().starts_with(prefix); ++at) {
+            if ((*at)->failure && (*at)->Path().find('/', prefix.size()) == std::string_view::npos)
+                m_pending[std::string((*at)->Path())] = Clock::now() - settleTime;
         }
     }
 
@@ -471,8 +484,11 @@ private:
     void ReadAgain(const std::string& path) {
         struct stat info {};
         FileRecord file;
-        // As the listing does: a link is not read, a folder is not a file.
-        if (lstat(path.c_str(), &info) == 0 && !S_ISLNK(info.st_mode) && !S_ISDIR(info.st_mode))
+        // As the listing does: a link is not read, a folder is not a file. One that cannot be
+        // looked at (its folder cannot be entered now) is read all the same, which says why.
+        const bool seen = lstat(path.c_str(), &info) == 0;
+        if (seen ? !S_ISLNK(info.st_mode) && !S_ISDIR(info.st_mode)
+                 : errno != ENOENT && errno != ENOTDIR)
             file = ReadFile(path, m_rooms[0]);
         if (Abandoned())
             return;

@@ -14,6 +14,7 @@
 #include <map>
 #include <set>
 #include <string_view>
+#include <utility>
 
 namespace ini {
 
@@ -22,8 +23,9 @@ namespace {
 using Clock = std::chrono::steady_clock;
 // How long news may gather before it is sent: short enough that a list fills visibly.
 constexpr auto batchInterval = std::chrono::milliseconds(20);
+// IN_ATTRIB: the folder may have become readable again, and what was made meanwhile is listed.
 constexpr std::uint32_t watchedEvents = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO |
-                                        IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
+                                        IN_DELETE_SELF | IN_MOVE_SELF | IN_ATTRIB | IN_ONLYDIR;
 
 bool EndsWithIni(std::string_view name) {
     if (name.size() < 4)
@@ -130,6 +132,7 @@ private:
         m_news = News{};
         m_news.startOver = true;
         DIR* dir = m_current.empty() ? nullptr : opendir(m_current.c_str());
+        m_readable = dir != nullptr;
         if (dir != nullptr) {
             int sinceCheck = 0;
             while (const dirent* entry = readdir(dir)) {
@@ -161,16 +164,27 @@ private:
                 m_relist = true;
             else if (event.len > 0)
                 names.emplace(event.name);
+            else if ((event.mask & IN_ATTRIB) != 0)
+                m_relist = m_relist || BecameReadable();
         });
         if (m_relist)
             return;
         const int dir = open(m_current.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         const Descriptor closer(dir);
+        m_readable = m_readable && dir >= 0;
         for (const std::string& name : names) {
             m_news.changed[TextFromPath(name)] =
                 dir >= 0 && IsWanted(m_wanted, dir, name.c_str(), DT_UNKNOWN);
         }
         SendIfDue();
+    }
+
+    // Whether the folder can be read now but could not when last looked at: entries made while
+    // it could not were not seen. Its mode changes rarely; its other attributes (its time, its
+    // count of links as folders come and go) change often and need no new listing.
+    bool BecameReadable() {
+        const bool readable = ::access(m_current.c_str(), R_OK | X_OK) == 0;
+        return !std::exchange(m_readable, readable) && readable;
     }
 
     void SendIfDue() {
@@ -213,6 +227,7 @@ private:
     std::string m_current;
     int m_watch = -1;
     bool m_relist = false;
+    bool m_readable = true; // the folder could be read when last looked at
     News m_news;
     FolderSnapshot m_shown; // the state last sent
     Clock::time_point m_lastSent;
