@@ -352,9 +352,19 @@ void Form1::GoToNextUse(bool forward) {
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
     // A long level hands the view its rows as it scrolls; End means the last of them all.
-    if (watched == m_treeView1 && event->type() == QEvent::KeyPress &&
-        static_cast<QKeyEvent*>(event)->key() == Qt::Key_End)
-        m_model->ShowAllRoots();
+    if (watched == m_treeView1 && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_End)
+            m_model->ShowAllRoots();
+        // Shift+F10 opens the tree's menu as the menu key does, at the current node, for
+        // keyboards without that key.
+        if (key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier) {
+            const QRect current = m_treeView1->visualRect(m_treeView1->currentIndex());
+            emit m_treeView1->customContextMenuRequested(
+                current.isValid() ? current.center() : m_treeView1->viewport()->rect().center());
+            return true;
+        }
+    }
     // A mouse's side buttons go back and forward, as in a web browser.
     if (watched == m_treeView1->viewport() && event->type() == QEvent::MouseButtonPress) {
         const Qt::MouseButton button = static_cast<QMouseEvent*>(event)->button();
