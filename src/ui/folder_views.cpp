@@ -25,7 +25,7 @@
 
 namespace ini {
 
-NamedOnLine DefinitionsNamedOn(const FolderIndexState& index, std::string_view content) {
+NamedOnLine DefinitionsNamedOn(const FolderIndexState& index, std::string_view content, bool ends) {
     std::size_t longest = 0;
     for (const FileRecord& file : index.files)
         longest = std::max(longest, file->LongestName());
@@ -33,8 +33,9 @@ NamedOnLine DefinitionsNamedOn(const FolderIndexState& index, std::string_view c
     // A stretch without a letter, digit or underscore (the '=' of every value line) names
     // nothing, though a top-level "Object = Factory" defines a block so named: a mistake the
     // checks report, which must not take every F12 there.
-    std::erase_if(words, [](std::string_view word) {
-        return std::none_of(word.begin(), word.end(), IsWordByte);
+    std::erase_if(words, [&](std::string_view word) {
+        return std::none_of(word.begin(), word.end(), IsWordByte) ||
+               (!ends && word.data() + word.size() == content.data() + content.size());
     });
     const std::unordered_set<std::string_view> candidates(words.begin(), words.end());
     // A folder holds millions of definitions: only the files that may define a word are read.

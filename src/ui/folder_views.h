@@ -59,12 +59,14 @@ std::string_view Trimmed(std::string_view text) noexcept;
 
 // The definitions of the folder that a line's content names: whole words of it, as a search for
 // uses finds a name, that are not part of a longer such name (on "x = Tank-2", Tank-2 and not
-// Tank); the names, then the definitions in folder order.
+// Tank); the names, then the definitions in folder order. When the content does not `end` there
+// (a long line cut inside a word), a name right at its end is not decided and does not count.
 struct NamedOnLine {
     std::vector<std::string> names;
     std::vector<FolderPlace> places;
 };
-NamedOnLine DefinitionsNamedOn(const FolderIndexState& index, std::string_view content);
+NamedOnLine DefinitionsNamedOn(const FolderIndexState& index, std::string_view content,
+                               bool ends = true);
 
 // A window over the folder: what it covers at the top (with a button to choose another
 // folder), a list below; Enter or a double-click on a row goes to its place.

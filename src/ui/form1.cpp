@@ -517,10 +517,13 @@ void Form1::FindUsesOf(const std::string& name) {
 }
 
 NamedOnLine Form1::NamedOnSelectedLine(const FolderIndexState& index) const {
-    // Of a long line, what its label shows.
+    // Of a long line, what its label shows; a word its end cuts goes on past it.
     const std::string line = SelectedLineText();
-    return DefinitionsNamedOn(
-        index, ContentOf(std::string_view(line).substr(0, OutlineModel::labelBytes)));
+    const std::string_view shown = std::string_view(line).substr(0, OutlineModel::labelBytes);
+    const std::string_view content = ContentOf(shown);
+    const bool cutInWord = content.size() == shown.size() && line.size() > shown.size() &&
+                           IsWordByte(line[shown.size()]);
+    return DefinitionsNamedOn(index, content, !cutInWord);
 }
 
 void Form1::GoToDefinition() {

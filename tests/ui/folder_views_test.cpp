@@ -293,6 +293,9 @@ void FolderViewsTest::aLineNamesWholeWordsOnly() {
     QCOMPARE(named("Tank_2 xTank Tank2 Tank-"), std::pair(Names{"Tank"}, Names{"/mod/All.ini:1"}));
     QCOMPARE(named("Tank_2 xTank Tank2"), std::pair(Names{}, Names{}));
     QCOMPARE(named("Ref = TailTab"), std::pair(Names{}, Names{}));
+    // A long line's label cut inside "TankGun": "Tank" is only the start of a word.
+    QCOMPARE(DefinitionsNamedOn(state, "x = Tank", false).names, Names{});
+    QCOMPARE(DefinitionsNamedOn(state, "x = Tank-", false).names, Names{"Tank"});
 }
 
 // The window goes while a search for uses still reads the folder: the search stops first.
