@@ -154,13 +154,16 @@ TEST(StructureChecks, EachMistakeIsNamedWhereItIs) {
            "passed over",
            true}}},
         {"value lines left outside their block, and a name that holds a tab",
-         "Object = Factory\nEnd\nObject = Factory\nEnd\nObject TankA\t; the tank\nEnd\n",
+         "Object = Factory\nEnd\nObject = Factory\nEnd\nObject TankA\t; the tank\nEnd\n"
+         "Object =Factory\nEnd\n",
          {{0, "'Object =' at line 1 opens a block named '=': that is the form of a value inside "
               "a block; is an End too many above it?"},
           {2, "'Object =' at line 3 opens a block named '=': that is the form of a value inside "
               "a block; is an End too many above it?"},
           {4, "'Object TankA<TAB>' at line 5 names its block 'TankA<TAB>': only spaces separate "
-              "words, so the blank is part of its name"}}},
+              "words, so the blank is part of its name"},
+          {6, "'Object =Factory' at line 7 opens a block named '=Factory': that is the form of a "
+              "value inside a block; is an End too many above it?"}}},
         {"a first line that only starts like one", "\xFFVersion = 1\n", {}},
         {"a top-level opener inside a block: an End missing above it",
          "Weapon GunA\n  Damage = 1\nWeapon GunB ; the End of GunA was lost\n  Damage = 2\nEnd\n"

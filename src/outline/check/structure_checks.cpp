@@ -258,8 +258,10 @@ void StructureChecks::AddDefinition(LineIndex index, std::string_view first,
         return;
     const auto written = [&] { return Quoted(std::string(first) + ' ' + std::string(name)); };
     if (name.front() == '=') {
-        Add(index, written() + AtLine(index) + " opens a block named '=': that is the form of a " +
-                       "value inside a block; is an End too many above it?");
+        // "Object =Factory" too: a block's name that starts with '=' is a value's form.
+        Add(index, written() + AtLine(index) + " opens a block named " + Quoted(name) +
+                       ": that is the form of a value inside a block; is an End too many above "
+                       "it?");
         return;
     }
     if (MayHoldOtherBlank(name) && HoldsBlank(name))
