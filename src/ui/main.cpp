@@ -119,13 +119,21 @@ int UsageError(const Request& request) {
     return 2;
 }
 
-// Whether an argument may be one of the window system's own options (-platform, -display ...),
-// which only it can take out: those all start with a single dash.
-bool MayHoldWindowSystemOption(int argc, char** argv) {
+// How many arguments, the program's name included, come before a "--": after it every argument
+// is a file name, whatever it looks like.
+int BeforeOptionsEnd(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
+        if (std::string_view(argv[i]) == "--")
+            return i;
+    }
+    return argc;
+}
+
+// Whether an argument may be one of the window system's own options (-platform, -display ...),
+// which only it can take out: those all start with a single dash and stand before any "--".
+bool MayHoldWindowSystemOption(int argc, char** argv) {
+    for (int i = 1; i < BeforeOptionsEnd(argc, argv); ++i) {
         const std::string_view argument = argv[i];
-        if (argument == "--")
-            return false;
         if (argument.size() > 1 && argument[0] == '-' && argument[1] != '-')
             return true;
     }
@@ -145,9 +153,14 @@ int main(int argc, char** argv) {
     if (early.kind == Request::Kind::UsageError && !MayHoldWindowSystemOption(argc, argv))
         return UsageError(early);
 
-    // QApplication takes its own options (-platform, -display ...) out of argc and argv first.
-    QApplication app(argc, argv);
-    const Request request = Checked(Parse(argc, argv));
+    // QApplication takes its own options (-platform, -display ...) out of the arguments it is
+    // shown first: those before a "--", so that a file named "-reverse" after it stays a file.
+    int windowSystemArgc = BeforeOptionsEnd(argc, argv);
+    const std::vector<char*> afterOptionsEnd(argv + windowSystemArgc, argv + argc);
+    QApplication app(windowSystemArgc, argv);
+    std::vector<char*> arguments(argv, argv + windowSystemArgc);
+    arguments.insert(arguments.end(), afterOptionsEnd.begin(), afterOptionsEnd.end());
+    const Request request = Checked(Parse(static_cast<int>(arguments.size()), arguments.data()));
     if (request.kind == Request::Kind::UsageError)
         return UsageError(request);
     // The settings store is addressed by the executable's name, as application and organisation.

@@ -65,6 +65,8 @@ TEST(ViewerArguments, LoadsTheFileItsBytesName) {
         {"relative", "bad\xffname", "f\xfe.ini", false, false},
         {"every byte, absolute", deep, "f\xfe.ini", true, false},
         {"after --", "", "-\x80.ini", false, true},
+        // The window system's own option: after "--" it is a file name all the same.
+        {"a window system option after --", "", "-reverse", false, true},
     };
     for (const ArgumentCase& c : cases) {
         SCOPED_TRACE(c.label);
