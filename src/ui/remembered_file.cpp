@@ -342,15 +342,20 @@ QString RememberedFile::ReadPath(const QString& key) const {
         return {};
     // A path written by hand with bytes that are not UTF-8 is meant as those bytes; QSettings
     // would make each of them a replacement character.
-    if (const std::optional<QByteArray> raw = RawValue(ReadStore(*file), key);
-        raw && !IsValidUtf8(std::string_view(raw->constData(), raw->size())))
+    const std::optional<QByteArray> raw = RawValue(ReadStore(*file), key);
+    if (raw && !IsValidUtf8(std::string_view(raw->constData(), raw->size())))
         return TextFromPath(raw->toStdString());
     const QVariant value = QSettings(*file, QSettings::IniFormat).value(key);
     switch (value.typeId()) {
     case QMetaType::QByteArray:
         return TextFromPath(value.toByteArray().toStdString());
     case QMetaType::QStringList:
-        // A hand-edited value with bare commas reads back as a list; it was one path all the same.
+        // A hand-edited value with bare commas reads back as a list, each item without its
+        // spaces; it was one path all the same, taken as written up to a comment's ';'.
+        if (raw && !raw->contains('"') && !raw->contains('\\')) {
+            const qsizetype comment = raw->indexOf(';');
+            return QString::fromUtf8((comment < 0 ? *raw : raw->left(comment)).trimmed());
+        }
         return value.toStringList().join(QLatin1Char(','));
     default:
         return value.toString();

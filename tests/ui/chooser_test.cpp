@@ -71,6 +71,8 @@ private slots:
     void rememberedValueRoundTrips();
     void storingChangesTheValuesLineAlone_data();
     void storingChangesTheValuesLineAlone();
+    void handWrittenPathsReadAsWritten_data();
+    void handWrittenPathsReadAsWritten();
     void linkedStoreStaysALink();
     void protectedStoreIsLeftAlone();
     void storeThatIsNoRegularFileIsNotRead();
@@ -422,6 +424,24 @@ void ChooserTest::storingChangesTheValuesLineAlone() {
     const Result<void> written = store.Write(QStringLiteral("/new.ini"));
     QVERIFY2(written.ok(), written.error().c_str());
     QCOMPARE(ReadAll(file), after);
+}
+
+void ChooserTest::handWrittenPathsReadAsWritten_data() {
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QString>("path");
+    QTest::newRow("bare comma") << QByteArray("folder=/maps/a,b") << "/maps/a,b";
+    // Read as a list, whose items lose their spaces: it is one path all the same.
+    QTest::newRow("comma and space")
+        << QByteArray("folder=/maps/My Mods, Vol 2 ") << "/maps/My Mods, Vol 2";
+    QTest::newRow("comma, then a comment") << QByteArray("folder=/m/a, b ; mine") << "/m/a, b";
+    QTest::newRow("quoted") << QByteArray(R"(folder="/m/a, b")") << "/m/a, b";
+}
+
+void ChooserTest::handWrittenPathsReadAsWritten() {
+    QFETCH(QByteArray, line);
+    QFETCH(QString, path);
+    QTemporaryDir dir;
+    QCOMPARE(RememberedFile(StoreHolding(dir, "[options]\n" + line + "\n")).Folder(), path);
 }
 
 // A store that is a link stays one, the file it names written; one its owner made read-only is
