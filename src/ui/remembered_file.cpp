@@ -13,10 +13,14 @@
 #include <QStringList>
 #include <QTemporaryFile>
 
+#include <cerrno>
 #include <cstdio>
 #include <iterator>
 #include <string_view>
 #include <vector>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace ini {
 
@@ -273,6 +277,9 @@ Failure NotStored(const QString& reason) {
 struct StoreText {
     QByteArray text;
     QFileDevice::Permissions permissions = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    // Of a store that is there; -1 leaves the copy's own.
+    uid_t owner = static_cast<uid_t>(-1);
+    gid_t group = static_cast<gid_t>(-1);
 };
 
 // The store at `info` as it is now, or why it is left as it is; `shown` is its name as the user
@@ -293,6 +300,10 @@ Result<StoreText> ReadToChange(const QFileInfo& info, const QString& shown) {
     if (original.error() != QFileDevice::NoError)
         return NotStored(QStringLiteral("cannot read %1").arg(shown));
     now.permissions = original.permissions();
+    if (struct stat held{}; fstat(original.handle(), &held) == 0) {
+        now.owner = held.st_uid;
+        now.group = held.st_gid;
+    }
     // Its folder would let a copy take its place, but the user protected it from writes: told
     // by its mode, as a user who may write any file (root) could still write it.
     constexpr QFileDevice::Permissions writeBits =
@@ -402,6 +413,11 @@ Result<void> RememberedFile::WritePath(const QString& key, const QString& path) 
                              .arg(*file)
                              .arg(changed.size()));
     if (!copy.open() || copy.write(changed) != changed.size() || !copy.flush())
+        return NotStored(QStringLiteral("cannot write in %1").arg(info.absolutePath()));
+    // The user's store stays theirs when someone else writes it (root with the user's HOME, as
+    // sudo may run us), or their own runs could no longer read it. Only root may give a file
+    // away: anyone else's copy stays their own, as the folder lets them replace the store.
+    if (fchown(copy.handle(), now.value().owner, now.value().group) != 0 && errno != EPERM)
         return NotStored(QStringLiteral("cannot write in %1").arg(info.absolutePath()));
     copy.setPermissions(now.value().permissions);
     copy.close();

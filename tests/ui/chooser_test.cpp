@@ -74,6 +74,7 @@ private slots:
     void handWrittenPathsReadAsWritten_data();
     void handWrittenPathsReadAsWritten();
     void linkedStoreStaysALink();
+    void storeStaysItsOwners();
     void protectedStoreIsLeftAlone();
     void storeThatIsNoRegularFileIsNotRead();
     void unreadableSettingsAreLeftAsTheyAre_data();
@@ -463,6 +464,24 @@ void ChooserTest::linkedStoreStaysALink() {
     QVERIFY2(made.ok(), made.error().c_str());
     QVERIFY(QFileInfo(dangling).isSymLink());
     QCOMPARE(ReadAll(later), QByteArray("[options]\nlastfile=/new.ini\n"));
+}
+
+// Root writing a user's store (sudo keeping HOME) leaves it the user's, or the user's own runs
+// could no longer read it.
+void ChooserTest::storeStaysItsOwners() {
+    if (geteuid() != 0)
+        QSKIP("only root may give a file to another user");
+    QTemporaryDir dir;
+    const QString file = StoreHolding(dir, "[options]\nlastfile=/old.ini\n");
+    const std::string bytes = PathFromText(file);
+    QCOMPARE(chown(bytes.c_str(), 65534, 65534), 0);
+    const Result<void> written = RememberedFile(file).Write(QStringLiteral("/new.ini"));
+    QVERIFY2(written.ok(), written.error().c_str());
+    struct stat now {};
+    QCOMPARE(stat(bytes.c_str(), &now), 0);
+    QCOMPARE(now.st_uid, uid_t{65534});
+    QCOMPARE(now.st_gid, gid_t{65534});
+    QCOMPARE(ReadAll(file), QByteArray("[options]\nlastfile=/new.ini\n"));
 }
 
 // Only a regular file is read as a store: a pipe would hold the start up for ever, a device
