@@ -1,6 +1,9 @@
 #include "ui/find_bar.h"
 
+#include "ui/path_text.h"
+
 #include "parse/cp1252.h"
+#include "parse/result.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -233,18 +236,24 @@ void FindBar::ShowStatus() {
         return;
     }
     const OutlineSearch::Tally tally = m_search.Count(m_host.currentLine());
-    const QString more = tally.complete ? QString() : QStringLiteral("+");
+    // A scan cut short by memory found more than it could keep.
+    const QString more = tally.complete && !tally.cutShort ? QString() : QStringLiteral("+");
+    QString text;
     if (tally.matches == 0)
-        m_status->setText(tally.complete ? QStringLiteral("No matches")
-                                         : QStringLiteral("Searching"));
+        text = tally.complete ? QStringLiteral("No matches") : QStringLiteral("Searching");
     else if (tally.ordinal > 0)
-        m_status->setText(
-            QStringLiteral("%1 of %2%3").arg(tally.ordinal).arg(tally.matches).arg(more));
+        text = QStringLiteral("%1 of %2%3").arg(tally.ordinal).arg(tally.matches).arg(more);
     else
-        m_status->setText((tally.matches == 1 && tally.complete ? QStringLiteral("%1%2 match")
-                                                                : QStringLiteral("%1%2 matches"))
-                              .arg(tally.matches)
-                              .arg(more));
+        text = (tally.matches == 1 && more.isEmpty() ? QStringLiteral("%1%2 match")
+                                                     : QStringLiteral("%1%2 matches"))
+                   .arg(tally.matches)
+                   .arg(more);
+    // The field keeps its room: the whole reason is in the tip.
+    m_status->setText(tally.cutShort ? text + QStringLiteral(", not enough memory") : text);
+    m_status->setToolTip(tally.cutShort
+                             ? SentenceOf(NotEnoughMemory("search further")) +
+                                   QStringLiteral(": the matches are those found before it ran out")
+                             : QString());
 }
 
 std::optional<std::string> FindBar::Needle() const {

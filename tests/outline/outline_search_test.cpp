@@ -2,13 +2,19 @@
 
 #include "outline/walk/outline_builder.h"
 #include "outline_test_support.h"
+#include "support/address_space.h"
 #include "support/example_file.h"
 #include "support/loaded_outline.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <malloc.h>
 #include <thread>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace ini {
 namespace {
@@ -171,6 +177,61 @@ TEST_F(OutlineSearchTest, ScanWithoutAThreadIsCompleteOnceStarted) {
     EXPECT_EQ(tally.matches, 2u);
     EXPECT_EQ(tally.ordinal, 2u);
     EXPECT_EQ(inlined.Next(0, false).line, 3u);
+}
+
+// Millions of matches may not fit: the scan ends where memory ran out, complete and saying so,
+// with the matches found before; the window must not go down with it.
+TEST_F(OutlineSearchTest, ScanOutOfMemoryEndsShortWithWhatItFound) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer needs far more address space than the limit";
+#else
+    const auto loadMatches = [this] {
+        std::string text = "Object Alpha\n";
+        for (int i = 0; i < 3'000'000; ++i)
+            text += "  Speed = 1\n";
+        Load(text + "End\n");
+    };
+    const auto plan = std::make_shared<CommentPlan>();
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // The load's threads get no heaps of their own, and whatever room the heap has once the
+        // address space is capped is taken but for 4 MiB, far less than the 12 MB that three
+        // million matches take: earlier tests and the load leave room of any size behind.
+        ::mallopt(M_ARENA_MAX, 1);
+        loadMatches();
+        std::vector<void*> taken;
+        taken.reserve(std::size_t{1} << 16);
+        if (!test::CapAddressSpace(std::size_t{16} << 20))
+            std::_Exit(3);
+        while (taken.size() < taken.capacity()) {
+            void* const block = std::malloc(std::size_t{32} << 10);
+            if (block == nullptr)
+                break;
+            taken.push_back(block);
+        }
+        for (int i = 0; i < 128 && !taken.empty(); ++i) {
+            std::free(taken.back());
+            taken.pop_back();
+        }
+        OutlineSearch capped(Threading::Inline);
+        capped.Start(lines, "speed", plan);
+        const OutlineSearch::Tally tally = capped.Count(1);
+        const bool shortened = tally.complete && tally.cutShort && tally.matches > 0 &&
+                               tally.matches < 3'000'000 && tally.ordinal == 1;
+        std::_Exit(shortened ? 0 : 4);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "the child crashed";
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    // With room enough nothing is cut short.
+    loadMatches();
+    search.Start(lines, "speed", plan);
+    WaitComplete();
+    EXPECT_EQ(search.Count(std::nullopt).matches, 3'000'000u);
+    EXPECT_FALSE(search.Count(std::nullopt).cutShort);
+#endif
 }
 
 TEST_F(OutlineSearchTest, NodeLinesAreWhatFillingEveryBlockGives) {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -158,7 +159,13 @@ void OutlineSearch::Start(const LineStore& lines, std::string_view needle,
     m_complete = false;
     m_stop = false;
     m_worker.Run([this, &lines, lower = ToLowerAscii(needle), plan = std::move(plan)] {
-        Scan(lines, lower, *plan);
+        try {
+            Scan(lines, lower, *plan);
+        } catch (const std::bad_alloc&) {
+            const std::lock_guard lock(m_mutex);
+            m_complete = true;
+            m_cutShort = true;
+        }
     });
 }
 
@@ -173,6 +180,7 @@ void OutlineSearch::Reset() {
     std::vector<std::uint32_t>().swap(m_matches);
     m_scanned = 0;
     m_complete = true;
+    m_cutShort = false;
 }
 
 void OutlineSearch::Scan(const LineStore& lines, std::string_view needle, const CommentPlan& plan) {
@@ -277,7 +285,7 @@ OutlineSearch::WrappedTo(std::vector<std::uint32_t>::const_iterator match) const
 
 OutlineSearch::Tally OutlineSearch::Count(std::optional<LineIndex> at) const {
     const std::lock_guard lock(m_mutex);
-    Tally tally{m_matches.size(), m_complete, 0};
+    Tally tally{m_matches.size(), m_complete, 0, m_cutShort};
     if (at) {
         const auto found = std::lower_bound(m_matches.begin(), m_matches.end(), *at);
         if (found != m_matches.end() && *found == *at)

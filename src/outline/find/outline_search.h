@@ -63,7 +63,8 @@ bool ContainsFolded(std::string_view text, std::string_view needle) noexcept;
 // Finds, on a worker thread, every line whose node text (made or still to be made) holds a
 // needle, in file order. The caller asks for the match next to a line at any time and gets it as
 // soon as the scan has passed the place where it lies, so the first answers come long before the
-// scan ends. When no thread can be had the scan runs within Start.
+// scan ends. When no thread can be had the scan runs within Start. A scan that runs out of memory
+// (millions of matches) ends there, and the tally says so.
 class OutlineSearch {
 public:
     enum class State { Found, Pending, None };
@@ -75,6 +76,8 @@ public:
         std::size_t matches = 0;
         bool complete = false;
         std::size_t ordinal = 0; // 1-based place of the asked line among the matches, 0 if none
+        // The scan ran out of memory and ended there: complete, with the matches found before.
+        bool cutShort = false;
     };
 
     explicit OutlineSearch(Threading threading = Threading::OwnThread) : m_worker(threading) {}
@@ -113,6 +116,7 @@ private:
     std::vector<std::uint32_t> m_matches;
     std::size_t m_scanned = 0;
     bool m_complete = true;
+    bool m_cutShort = false;
 };
 
 } // namespace ini
