@@ -1,10 +1,11 @@
 #pragma once
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstddef>
+#include <exception>
 #include <mutex>
 #include <optional>
-#include <system_error>
 #include <thread>
 #include <type_traits>
 #include <vector>
@@ -21,7 +22,8 @@ namespace ini {
 // items there are. While the next result is not done, the caller starts items itself, so where
 // no thread can be had the work runs on the caller's thread alone, one item after another.
 // `take` returns false to stop: no new item is started, and those under way are waited for.
-// Neither `work` nor `take` may throw.
+// An exception from `work` (on whichever thread) or `take` stops the run the same way and is
+// thrown again from RunInOrder on the caller's thread once every helper is done.
 namespace detail {
 
 // The shared state of one RunInOrder: who does which item, and the results waiting their turn.
@@ -83,15 +85,38 @@ public:
         m_changed.notify_all();
     }
 
+    // Stops the run for what `work` or `take` threw, which the first of them keeps.
+    void Fail(std::exception_ptr failure) {
+        {
+            const std::lock_guard lock(m_mutex);
+            if (!m_failure)
+                m_failure = std::move(failure);
+            m_stopped = true;
+        }
+        m_changed.notify_all();
+    }
+
+    // Once every helper is done: throws what stopped the run, if anything did.
+    void ThrowFailure() {
+        if (m_failure)
+            std::rethrow_exception(m_failure);
+    }
+
 private:
     bool MayStart() const noexcept { return m_started < m_count && m_started < m_taken + m_ahead; }
     // Runs the next item and puts its result in its slot; the lock is held before and after.
     void RunNext(std::unique_lock<std::mutex>& lock, std::size_t helper) {
         const std::size_t item = m_started++;
         lock.unlock();
-        Result result = m_work(item, helper);
+        std::optional<Result> result;
+        try {
+            result.emplace(m_work(item, helper));
+        } catch (...) {
+            Fail(std::current_exception()); // its slot stays empty: the run ends before it
+        }
         lock.lock();
-        m_waiting[item % m_ahead].emplace(std::move(result));
+        if (result)
+            m_waiting[item % m_ahead].emplace(std::move(*result));
     }
 
     const std::size_t m_count;
@@ -102,6 +127,7 @@ private:
     std::size_t m_started = 0;                    // items given to someone
     std::size_t m_taken = 0;                      // items handed to take
     bool m_stopped = false;
+    std::exception_ptr m_failure;
     // Who sleeps: wakes are sent only to those, since a wake costs more than a small item.
     bool m_callerSleeps = false;
     std::size_t m_helpersSleeping = 0;
@@ -117,17 +143,23 @@ void RunInOrder(std::size_t count, std::size_t helpers, std::size_t ahead, Work&
     detail::InOrderRun<Result, std::remove_reference_t<Work>, std::remove_reference_t<Take>> run(
         count, ahead, work, take);
     std::vector<std::thread> threads;
+    threads.reserve(std::min(helpers, count));
     for (std::size_t helper = 1; helper <= helpers && helper < count; ++helper) {
         try {
             threads.emplace_back([&run, helper] { run.Help(helper); });
-        } catch (const std::system_error&) {
-            break; // fewer threads: the caller does more itself
+        } catch (const std::exception&) {
+            break; // no thread (or no memory for one): the caller does more itself
         }
     }
-    run.TakeAll();
+    try {
+        run.TakeAll();
+    } catch (...) {
+        run.Fail(std::current_exception());
+    }
     run.Stop();
     for (std::thread& thread : threads)
         thread.join();
+    run.ThrowFailure();
 }
 
 } // namespace ini

@@ -4,13 +4,18 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
+#include <new>
 #include <set>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
 namespace ini {
 namespace {
+
+using namespace std::chrono_literals;
 
 // A job runs to its end whether or not it gets a thread; without one it has run before Run
 // returns, on the caller's thread.
@@ -110,6 +115,50 @@ TEST(RunInOrder, StopsWhenTakeSaysSo) {
         });
     EXPECT_EQ(taken.size(), 11u);
     EXPECT_LE(started.load(), 11u + 8u);
+}
+
+// Work that throws, on a helper's thread or the caller's, or a take that throws: the run stops,
+// every helper ends, and the caller gets the exception instead of the program ending.
+TEST(RunInOrder, CarriesAnExceptionToTheCaller) {
+    // Alone, the caller runs every item: the twentieth throws.
+    std::size_t taken = 0;
+    EXPECT_THROW(RunInOrder<int>(
+                     1000, 0, 8,
+                     [](std::size_t item, std::size_t) {
+                         if (item == 20)
+                             throw std::bad_alloc();
+                         return 0;
+                     },
+                     [&](std::size_t, int) { return ++taken > 0; }),
+                 std::bad_alloc);
+    EXPECT_EQ(taken, 20u);
+    // The caller's items wait until a helper has thrown, so a helper surely runs one.
+    std::atomic<bool> thrown{false};
+    EXPECT_THROW(RunInOrder<int>(
+                     1000, 2, 8,
+                     [&](std::size_t, std::size_t helper) {
+                         if (helper != 0) {
+                             thrown = true;
+                             throw std::bad_alloc();
+                         }
+                         const auto deadline = std::chrono::steady_clock::now() + 60s;
+                         while (!thrown && std::chrono::steady_clock::now() < deadline)
+                             std::this_thread::yield();
+                         return 0;
+                     },
+                     [](std::size_t, int) { return true; }),
+                 std::bad_alloc);
+    EXPECT_TRUE(thrown);
+    taken = 0;
+    EXPECT_THROW(RunInOrder<int>(
+                     100, 2, 8, [](std::size_t, std::size_t) { return 0; },
+                     [&](std::size_t item, int) {
+                         if (item == 5)
+                             throw std::runtime_error("take");
+                         return ++taken > 0;
+                     }),
+                 std::runtime_error);
+    EXPECT_EQ(taken, 5u);
 }
 
 } // namespace
