@@ -233,6 +233,32 @@ private:
 
     // One round; false once the indexer should end.
     bool Round() {
+        try {
+            return FollowAndRead();
+        } catch (const std::bad_alloc&) {
+            GiveUp();
+            return true;
+        }
+    }
+
+    // Memory ran out (a folder of millions of definitions): what the index held is let go, and it
+    // says why, until a folder is asked for again. Half-done changes leave nothing to follow.
+    void GiveUp() {
+        m_build.reset();
+        Files().swap(m_files);
+        m_pending.clear();
+        for (const auto& [wd, folder] : m_watched)
+            inotify_rm_watch(m_rounds.Notify(), wd);
+        m_watched.clear();
+        m_rebuild = false;
+        m_lookForFolderAt.reset();
+        m_failures.assign(1, NotEnoughMemory("index " + m_current));
+        m_complete = true;
+        m_dirty = true;
+        m_sendAtOnce = true;
+    }
+
+    bool FollowAndRead() {
         std::optional<WatchRounds::Wakeup> wakeup = m_rounds.Await(PollTimeout());
         if (!wakeup)
             return false;
@@ -506,7 +532,16 @@ private:
     // The definitions of the file at `path`, or its failure; null when there is no such file
     // (it went since it was listed).
     // Safe on several threads at once, each with a room of its own.
+    // Runs on the build's helper threads too, which nothing may leave by an exception.
     FileRecord ReadFile(const std::string& path, BigBuffer& room) const {
+        try {
+            return ReadDefinitions(path, room);
+        } catch (const std::bad_alloc&) {
+            return FileDefinitions::Make(path, NotEnoughMemory("index it"));
+        }
+    }
+
+    FileRecord ReadDefinitions(const std::string& path, BigBuffer& room) const {
         Result<FileReader> reader = FileReader::Open(path);
         if (!reader.ok() && reader.failure().kind == FailureKind::NotFound)
             return {};
