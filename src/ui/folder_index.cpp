@@ -246,10 +246,7 @@ private:
     void GiveUp() {
         m_build.reset();
         Files().swap(m_files);
-        m_pending.clear();
-        for (const auto& [wd, folder] : m_watched)
-            inotify_rm_watch(m_rounds.Notify(), wd);
-        m_watched.clear();
+        Unwatch();
         m_rebuild = false;
         m_lookForFolderAt.reset();
         m_failures.assign(1, NotEnoughMemory("index " + m_current));
@@ -306,14 +303,19 @@ private:
         m_lastSent = {};
     }
 
-    // Watches the tree and lists it; the files are read by the rounds that follow. Until the
-    // first build is complete its progress is sent; a later one replaces the files at its end.
-    void StartBuild() {
-        m_rebuild = false;
+    // Nothing of the tree is followed any more, and no change of it is still to be read.
+    void Unwatch() {
         m_pending.clear();
         for (const auto& [wd, folder] : m_watched)
             inotify_rm_watch(m_rounds.Notify(), wd);
         m_watched.clear();
+    }
+
+    // Watches the tree and lists it; the files are read by the rounds that follow. Until the
+    // first build is complete its progress is sent; a later one replaces the files at its end.
+    void StartBuild() {
+        m_rebuild = false;
+        Unwatch();
         m_unfollowed = 0;
         m_unfollowedReason.clear();
         m_build.emplace(Build{});
