@@ -228,26 +228,21 @@ TEST_F(OutlineBuilderTest, FillOutOfMemoryLeavesTheNodesItAddedWhole) {
     text += "End\n";
     const test::TempFile file(text);
     ASSERT_EQ(Load(file.Path()).status, WalkStatus::Done);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        // Room for a few MiB of nodes, far less than the block's 24 MB.
-        if (!test::CapAddressSpace(8u << 20))
-            std::_Exit(3);
-        const WalkResult result = Click(0);
-        const bool warned = result.status == WalkStatus::Failed && result.error &&
-                            result.error->message.find("memory") != std::string::npos;
-        const OutlineNodes& nodes = outline.Nodes();
-        const std::size_t added = nodes.Size() - nodes.RootCount();
-        const bool whole =
-            added > 0 && outline.ChildCount(NodeKey{0}) == added &&
-            nodes.KeyOf(nodes.ChildAt(OutlineNodes::RootAt(0), added - 1)) == NodeKey{added};
-        std::_Exit(!warned ? 4 : !whole ? 5 : 0);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status)) << "the child crashed";
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(test::ExitOfChild([&] {
+                  // Room for a few MiB of nodes, far less than the block's 24 MB.
+                  if (!test::CapAddressSpace(8u << 20))
+                      return 3;
+                  const WalkResult result = Click(0);
+                  const bool warned = result.status == WalkStatus::Failed && result.error &&
+                                      result.error->message.find("memory") != std::string::npos;
+                  const OutlineNodes& nodes = outline.Nodes();
+                  const std::size_t added = nodes.Size() - nodes.RootCount();
+                  const bool whole = added > 0 && outline.ChildCount(NodeKey{0}) == added &&
+                                     nodes.KeyOf(nodes.ChildAt(OutlineNodes::RootAt(0),
+                                                               added - 1)) == NodeKey{added};
+                  return !warned ? 4 : !whole ? 5 : 0;
+              }),
+              0);
 #endif
 }
 

@@ -9,8 +9,6 @@
 #include <QtTest>
 
 #include <fstream>
-#include <sys/wait.h>
-#include <unistd.h>
 
 using namespace ini;
 
@@ -241,30 +239,25 @@ void OutlineModelTest::loadOutOfMemoryKeepsThePreviousOutline() {
             roots += "a\n";
         out << roots;
     }
-    const pid_t child = ::fork();
-    QVERIFY(child >= 0);
-    if (child == 0) {
+    const int exit = test::ExitOfChild([&] {
         LineStore lines;
         OutlineModel model(lines);
         Keywords keywords;
         keywords.InitKeywords();
         FileLoader loader;
         if (loader.LoadFile(small, lines, model, keywords, {}).status != WalkStatus::Done)
-            std::_Exit(2);
+            return 2;
         // Room for what runs now and a little more, far less than the big file and its roots
         // need.
         if (!test::CapAddressSpace(48u << 20))
-            std::_Exit(3);
+            return 3;
         const WalkResult result = loader.LoadFile(big, lines, model, keywords, {});
         const bool warned = result.status == WalkStatus::Failed && result.error &&
                             result.error->message.find("not enough memory") != std::string::npos;
         const bool kept = lines.Count() == 3 && model.rowCount() == 2 && !loader.Loading();
-        std::_Exit(warned && kept ? 0 : 4);
-    }
-    int status = 0;
-    QCOMPARE(::waitpid(child, &status, 0), child);
-    QVERIFY2(WIFEXITED(status), "the child crashed");
-    QCOMPARE(WEXITSTATUS(status), 0);
+        return warned && kept ? 0 : 4;
+    });
+    QCOMPARE(exit, 0);
 #endif
 }
 

@@ -9,12 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <malloc.h>
 #include <thread>
-
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace ini {
 namespace {
@@ -192,39 +188,35 @@ TEST_F(OutlineSearchTest, ScanOutOfMemoryEndsShortWithWhatItFound) {
         Load(text + "End\n");
     };
     const auto plan = std::make_shared<CommentPlan>();
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        // The load's threads get no heaps of their own, and whatever room the heap has once the
-        // address space is capped is taken but for 4 MiB, far less than the 12 MB that three
-        // million matches take: earlier tests and the load leave room of any size behind.
-        ::mallopt(M_ARENA_MAX, 1);
-        loadMatches();
-        std::vector<void*> taken;
-        taken.reserve(std::size_t{1} << 16);
-        if (!test::CapAddressSpace(std::size_t{16} << 20))
-            std::_Exit(3);
-        while (taken.size() < taken.capacity()) {
-            void* const block = std::malloc(std::size_t{32} << 10);
-            if (block == nullptr)
-                break;
-            taken.push_back(block);
-        }
-        for (int i = 0; i < 128 && !taken.empty(); ++i) {
-            std::free(taken.back());
-            taken.pop_back();
-        }
-        OutlineSearch capped(Threading::Inline);
-        capped.Start(lines, "speed", plan);
-        const OutlineSearch::Tally tally = capped.Count(1);
-        const bool shortened = tally.complete && tally.cutShort && tally.matches > 0 &&
-                               tally.matches < 3'000'000 && tally.ordinal == 1;
-        std::_Exit(shortened ? 0 : 4);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status)) << "the child crashed";
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(test::ExitOfChild([&] {
+                  // The load's threads get no heaps of their own, and whatever room the heap has
+                  // once the address space is capped is taken but for 4 MiB, far less than the 12
+                  // MB that three million matches take: earlier tests and the load leave room of
+                  // any size behind.
+                  ::mallopt(M_ARENA_MAX, 1);
+                  loadMatches();
+                  std::vector<void*> taken;
+                  taken.reserve(std::size_t{1} << 16);
+                  if (!test::CapAddressSpace(std::size_t{16} << 20))
+                      return 3;
+                  while (taken.size() < taken.capacity()) {
+                      void* const block = std::malloc(std::size_t{32} << 10);
+                      if (block == nullptr)
+                          break;
+                      taken.push_back(block);
+                  }
+                  for (int i = 0; i < 128 && !taken.empty(); ++i) {
+                      std::free(taken.back());
+                      taken.pop_back();
+                  }
+                  OutlineSearch capped(Threading::Inline);
+                  capped.Start(lines, "speed", plan);
+                  const OutlineSearch::Tally tally = capped.Count(1);
+                  const bool shortened = tally.complete && tally.cutShort && tally.matches > 0 &&
+                                         tally.matches < 3'000'000 && tally.ordinal == 1;
+                  return shortened ? 0 : 4;
+              }),
+              0);
     // With room enough nothing is cut short.
     loadMatches();
     search.Start(lines, "speed", plan);

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdlib>
 #include <fstream>
 
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace ini::test {
@@ -18,6 +20,18 @@ inline bool CapAddressSpace(std::size_t headroom) {
         static_cast<rlim_t>(pages) * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE)) + headroom;
     const rlimit cap{limit, limit};
     return ::setrlimit(RLIMIT_AS, &cap) == 0;
+}
+
+// The exit status of a forked child that runs `body()` and exits with what it gives, or -1 when
+// the child crashed (or could not be made): a child may cap its own address space.
+template <typename Body> int ExitOfChild(Body&& body) {
+    const pid_t child = ::fork();
+    if (child == 0)
+        std::_Exit(body());
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
 }
 
 } // namespace ini::test
