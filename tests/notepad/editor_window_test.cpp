@@ -94,6 +94,7 @@ private slots:
     void cutAndPasteKeepTheBytes_data();
     void cutAndPasteKeepTheBytes();
     void clipboardCarriesTheCharacters();
+    void pastePastTheEditableSizesIsTurnedAway();
     void saveOverAnotherEditorsSaveAsksFirst_data();
     void saveOverAnotherEditorsSaveAsksFirst();
     void largeFileOpensReadOnly();
@@ -419,6 +420,28 @@ void EditorWindowTest::clipboardCarriesTheCharacters() {
     QCOMPARE(ReadAll(path), "Name = a\xE2\x80\xA8"
                             "b\nTag = c\xE2\x80\xA9"
                             "d\nx\xE2\x80\xA8y\xE2\x80\xA9z\xEF\xB7\x90\nw");
+}
+
+// A paste may not take the text past what a file opens editable at: the text widget would need
+// memory by the hundred MB and fail inside Qt when it runs out. Pasting over a selection counts
+// what it replaces.
+void EditorWindowTest::pastePastTheEditableSizesIsTurnedAway() {
+    const QString path = WriteFile("grown.ini", "Object A\nEnd\n");
+    EditorWindow& window = OpenShown(path);
+    const QPlainTextEdit* text = window.findChild<QPlainTextEdit*>("text");
+    QApplication::clipboard()->setText(QString(QStringLiteral("x\n")).repeated(kMaxEditableLines));
+    QVERIFY(TypeInto(window, "^{END}^v").ok());
+    QCOMPARE(text->document()->blockCount(), 3);
+    QVERIFY2(window.statusBar()->currentMessage().startsWith("Not pasted"),
+             qPrintable(window.statusBar()->currentMessage()));
+    QApplication::clipboard()->setText(QString(kLargeFileBytes + 1, QLatin1Char('y')));
+    QVERIFY(TypeInto(window, "^v").ok());
+    QCOMPARE(text->document()->characterCount(), 14);
+    // Just within the limit, over all the text, it goes in.
+    QApplication::clipboard()->setText(
+        QString(QStringLiteral("x\n")).repeated(kMaxEditableLines - 1));
+    QVERIFY(TypeInto(window, "^a^v").ok());
+    QCOMPARE(text->document()->blockCount(), static_cast<int>(kMaxEditableLines));
 }
 
 void EditorWindowTest::saveOverAnotherEditorsSaveAsksFirst_data() {

@@ -1,8 +1,10 @@
 #include "notepad/line_text_edit.h"
 
 #include "notepad/block_lines.h"
+#include "notepad/editor_window.h"
 
 #include <QMimeData>
+#include <QTextCursor>
 
 namespace ini {
 
@@ -12,11 +14,41 @@ QMimeData* LineTextEdit::createMimeDataFromSelection() const {
     return data;
 }
 
+namespace {
+
+// How many line breaks `text` holds (a CR LF pair is one); a paragraph separator is one too in
+// the text widget's own selection.
+qsizetype LineBreaksIn(QStringView text) {
+    qsizetype breaks = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        breaks += c == u'\n' || c == QChar::ParagraphSeparator ||
+                  (c == u'\r' && (i + 1 == text.size() || text[i + 1] != u'\n'));
+    }
+    return breaks;
+}
+
+} // namespace
+
 void LineTextEdit::insertFromMimeData(const QMimeData* source) {
     if (isReadOnly() || !source || !source->hasText())
         return;
     QTextCursor cursor = textCursor();
-    InsertLineText(cursor, source->text());
+    const QString pasted = source->text();
+    // Past the sizes a file opens read-only at, the text widget takes memory by the hundred MB
+    // (some 33 bytes a character), and where that runs out it fails inside Qt, with no way
+    // back: a paste that would take the text there is turned away.
+    const QString replaced = cursor.selectedText();
+    const qsizetype lines = blockCount() + LineBreaksIn(pasted) - LineBreaksIn(replaced);
+    const qsizetype characters = document()->characterCount() + pasted.size() - replaced.size();
+    if (lines > static_cast<qsizetype>(kMaxEditableLines) || characters > kLargeFileBytes) {
+        emit refused(tr("Not pasted: the text would hold more than %1 lines or %2 MiB, more than "
+                        "this editor edits; the text here is kept")
+                         .arg(kMaxEditableLines)
+                         .arg(kLargeFileBytes >> 20));
+        return;
+    }
+    InsertLineText(cursor, pasted);
     setTextCursor(cursor);
     ensureCursorVisible();
 }

@@ -14,6 +14,10 @@ class LineTextEdit : public QPlainTextEdit {
 public:
     using QPlainTextEdit::QPlainTextEdit;
 
+signals:
+    // A paste was turned away; `why` says so to the user.
+    void refused(const QString& why);
+
 protected:
     QMimeData* createMimeDataFromSelection() const override;
     void insertFromMimeData(const QMimeData* source) override;
