@@ -27,6 +27,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <new>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -70,6 +71,7 @@ EditorWindow::EditorWindow(QWidget* parent)
       }) {
     const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     m_edit->setObjectName(QStringLiteral("text"));
+    connect(m_edit, &LineTextEdit::refused, this, &EditorWindow::ShowError);
     m_edit->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_edit->setFont(fixed);
     m_large->setFont(fixed);
@@ -298,6 +300,17 @@ bool EditorWindow::SaveAs() {
 }
 
 bool EditorWindow::SaveTo(const QString& path) {
+    try {
+        return WriteTo(path);
+    } catch (const std::bad_alloc&) {
+        // Only the copy that a save makes of the text ran short: the text itself stays.
+        ShowError(tr("Not saved: %1; the text here is kept")
+                      .arg(FailureText(NotEnoughMemory("make the bytes to save"))));
+        return false;
+    }
+}
+
+bool EditorWindow::WriteTo(const QString& path) {
     QTextDocument& text = *m_edit->document();
     TextDocument next = m_document.WithLines(CollectLines(text));
     const Result<QByteArray> bytes = next.ToBytes();
@@ -498,7 +511,14 @@ void EditorWindow::Find(SearchDirection direction) {
             sincePaint.restart();
         };
         const auto lineText = [this](qint64 line) { return m_large->LineText(line); };
-        found = FindText(lines, lineText, from, needle, direction, looked);
+        try {
+            found = FindText(lines, lineText, from, needle, direction, looked);
+        } catch (const std::bad_alloc&) {
+            // A line of a hundred MB is decoded whole to be searched.
+            ShowError(
+                tr("Search stopped: %1").arg(FailureText(NotEnoughMemory("search this file"))));
+            return;
+        }
         if (told)
             statusBar()->showMessage(before);
     } else {

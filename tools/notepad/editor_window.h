@@ -24,6 +24,7 @@ namespace ini {
 // home folder, newest first.
 QStringList KeptCopies(const QString& path);
 
+class LineTextEdit;
 class TextFindBar;
 class GoToLineBar;
 class LargeFileView;
@@ -97,6 +98,7 @@ private:
     void RefuseSavingOverUnread();
     bool IsReadOnly() const;
     bool SaveTo(const QString& path);
+    bool WriteTo(const QString& path);
     void OpenGoToLine();
     void OpenFind();
     // Hides the bar and gives the focus back to the text.
@@ -114,7 +116,7 @@ private:
     // The last part of the path, as shown.
     QString FileName() const;
 
-    QPlainTextEdit* m_edit;
+    LineTextEdit* m_edit;
     LargeFileView* m_large;
     GoToLineBar* m_goToLine;
     TextFindBar* m_find;
