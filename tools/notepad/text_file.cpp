@@ -118,6 +118,13 @@ qint64 ModifiedNs(const struct stat& info) {
     return qint64{info.st_mtim.tv_sec} * 1'000'000'000 + info.st_mtim.tv_nsec;
 }
 
+// A file that a failed save left as it was keeps the times it had too: a new one would look like
+// another program's change to whoever watches it, this editor's next save included.
+void KeepTimes(int fd, const struct stat& old) {
+    const timespec times[2] = {old.st_atim, old.st_mtim};
+    [[maybe_unused]] const int kept = ::futimens(fd, times);
+}
+
 } // namespace
 
 QString MiB(qint64 bytes) {
@@ -247,6 +254,7 @@ Result<void> OverwriteFileInPlace(const QString& path, const QByteArray& bytes) 
             // A reservation that failed half way may have grown the file by zeros only.
             if (::ftruncate(fd.Get(), old.st_size) != 0)
                 return WriteError(path, error, QStringLiteral("zeros may follow the old content"));
+            KeepTimes(fd.Get(), old);
             return TextFailure(QStringLiteral("Cannot write %1: %2 (no space could be set aside "
                                               "for %3 bytes); %4")
                                    .arg(ShownPath(path), Reason(error))
@@ -267,6 +275,8 @@ Result<void> OverwriteFileInPlace(const QString& path, const QByteArray& bytes) 
     const bool restored = fd.Get() >= 0 &&
                           WriteAll(fd.Get(), previous.constData(), previous.size(), 0) == 0 &&
                           ::ftruncate(fd.Get(), previous.size()) == 0 && ::fsync(fd.Get()) == 0;
+    if (restored)
+        KeepTimes(fd.Get(), old);
     return WriteError(path, error,
                       restored
                           ? QStringLiteral("the old content was written back")
