@@ -89,8 +89,8 @@ private:
         try {
             m_thread = std::thread(body);
             return true;
-        } catch (const std::system_error&) {
-            return false;
+        } catch (const std::exception&) {
+            return false; // refused by the system, or no memory for one
         }
     }
 

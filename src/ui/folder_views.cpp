@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <iterator>
+#include <new>
 #include <unordered_set>
 
 namespace ini {
@@ -600,6 +601,21 @@ void UsesDialog::TakeFound() {
 }
 
 void UsesDialog::ListSome() {
+    try {
+        ListRows();
+    } catch (const std::bad_alloc&) {
+        // Millions of uses may not fit: the search ends, what is listed stays, and the list
+        // says why it ends there.
+        m_search.Cancel();
+        std::deque<FoundUse>().swap(m_unlisted);
+        ++m_unreadable;
+        m_failures.push_back(NotEnoughMemory("list more uses"));
+        ShowCount();
+        emit listed();
+    }
+}
+
+void UsesDialog::ListRows() {
     QElapsedTimer clock;
     clock.start();
     QStringList rows;

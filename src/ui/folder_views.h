@@ -214,6 +214,7 @@ private:
     void TakeFound();
     // Lists uses found for up to about a slice's time; the rest follow at the next turn.
     void ListSome();
+    void ListRows();
     void ShowCount();
 
     UseSearch& m_search;

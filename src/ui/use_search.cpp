@@ -90,6 +90,18 @@ bool KeepUpTo(std::string& kept, std::string_view bytes, std::size_t most) {
 } // namespace
 
 void UseSearch::Search() {
+    try {
+        SearchFolder();
+    } catch (const std::bad_alloc&) {
+        // The uses not taken yet are let go, so that there is room to say why the search ended.
+        const std::lock_guard hold(m_lock);
+        std::vector<FoundUse>().swap(m_found);
+        m_failures.push_back(NotEnoughMemory("search " + m_folder + " further"));
+    }
+    m_done = true;
+}
+
+void UseSearch::SearchFolder() {
     BlockFiles listed = ListBlockFiles({m_folder});
     {
         const std::lock_guard hold(m_lock);
@@ -140,7 +152,6 @@ void UseSearch::Search() {
             m_stoppedAtMost = told == mostUses;
             return !m_stoppedAtMost;
         });
-    m_done = true;
 }
 
 void UseSearch::Poll() {

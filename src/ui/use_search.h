@@ -57,6 +57,7 @@ signals:
 
 private:
     void Search();
+    void SearchFolder();
     void Poll();
 
     const Keywords& m_keywords;
