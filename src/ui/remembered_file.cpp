@@ -327,6 +327,21 @@ Result<QString> FileToWrite(const QString& file) {
     return store;
 }
 
+// Why the copy written for the store `shown` does not read back with `key` set to `value`, if it
+// does not: a store that is no settings file at all is left as it is.
+std::optional<Failure> ReadBackProblem(const QString& copy, const QString& key,
+                                       const QVariant& value, const QString& shown) {
+    // (A store opened under its own name could answer from Qt's cache of files read.)
+    const QSettings written(copy, QSettings::IniFormat);
+    if (written.status() == QSettings::FormatError)
+        return NotStored(QStringLiteral("%1 is not a settings file (a line in it is not "
+                                        "[group], key=value or a comment); it was left as it is")
+                             .arg(shown));
+    if (written.value(key) != value)
+        return NotStored(QStringLiteral("cannot store the value in %1").arg(shown));
+    return std::nullopt;
+}
+
 } // namespace
 
 RememberedFile::RememberedFile(QString settingsFile) : m_settingsFile(std::move(settingsFile)) {}
@@ -421,17 +436,8 @@ Result<void> RememberedFile::WritePath(const QString& key, const QString& path) 
         return NotStored(QStringLiteral("cannot write in %1").arg(info.absolutePath()));
     copy.setPermissions(now.value().permissions);
     copy.close();
-    {
-        // (A store opened under its own name could answer from Qt's cache of files read.)
-        const QSettings written(copy.fileName(), QSettings::IniFormat);
-        if (written.status() == QSettings::FormatError)
-            return NotStored(QStringLiteral("%1 is not a settings file (a line in it is not "
-                                            "[group], key=value or a comment); it was left as it "
-                                            "is")
-                                 .arg(*file));
-        if (written.value(key) != value)
-            return NotStored(QStringLiteral("cannot store the value in %1").arg(*file));
-    }
+    if (std::optional<Failure> unread = ReadBackProblem(copy.fileName(), key, value, *file))
+        return std::move(*unread);
     if (rename(PathFromText(copy.fileName()).c_str(), PathFromText(store).c_str()) != 0)
         return NotStored(QStringLiteral("cannot replace %1").arg(*file));
     copy.setAutoRemove(false);
