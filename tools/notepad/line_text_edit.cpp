@@ -4,6 +4,7 @@
 #include "notepad/editor_window.h"
 
 #include <QMimeData>
+#include <QTextBlock>
 #include <QTextCursor>
 
 namespace ini {
@@ -16,15 +17,13 @@ QMimeData* LineTextEdit::createMimeDataFromSelection() const {
 
 namespace {
 
-// How many line breaks `text` holds (a CR LF pair is one); a paragraph separator is one too in
-// the text widget's own selection.
+// How many lines `text` adds where InsertLineText puts it in: a CR, an LF or a CR LF pair each
+// start one.
 qsizetype LineBreaksIn(QStringView text) {
     qsizetype breaks = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        breaks += c == u'\n' || c == QChar::ParagraphSeparator ||
-                  (c == u'\r' && (i + 1 == text.size() || text[i + 1] != u'\n'));
-    }
+    for (qsizetype i = 0; i < text.size(); ++i)
+        breaks += text[i] == u'\n' ||
+                  (text[i] == u'\r' && (i + 1 == text.size() || text[i + 1] != u'\n'));
     return breaks;
 }
 
@@ -38,9 +37,11 @@ void LineTextEdit::insertFromMimeData(const QMimeData* source) {
     // Past the sizes a file opens read-only at, the text widget takes memory by the hundred MB
     // (some 33 bytes a character), and where that runs out it fails inside Qt, with no way
     // back: a paste that would take the text there is turned away.
-    const QString replaced = cursor.selectedText();
-    const qsizetype lines = blockCount() + LineBreaksIn(pasted) - LineBreaksIn(replaced);
-    const qsizetype characters = document()->characterCount() + pasted.size() - replaced.size();
+    const qsizetype replacedLines = document()->findBlock(cursor.selectionEnd()).blockNumber() -
+                                    document()->findBlock(cursor.selectionStart()).blockNumber();
+    const qsizetype lines = blockCount() + LineBreaksIn(pasted) - replacedLines;
+    const qsizetype characters = document()->characterCount() + pasted.size() -
+                                 (cursor.selectionEnd() - cursor.selectionStart());
     if (lines > static_cast<qsizetype>(kMaxEditableLines) || characters > kLargeFileBytes) {
         emit refused(tr("Not pasted: the text would hold more than %1 lines or %2 MiB, more than "
                         "this editor edits; the text here is kept")
