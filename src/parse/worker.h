@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <future>
+#include <optional>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -20,7 +21,8 @@ enum class Threading { OwnThread, Inline };
 // caller's otherwise, so that a machine out of threads is slower, never stuck.
 //
 // Two shapes of work:
-// - Run(work): one job. Without a thread it runs at once, before Run returns.
+// - Run(work): one job. Without a thread it runs at once, before Run returns. Run throws
+//   std::bad_alloc when there is no memory to set the job up; making a Worker takes none.
 // - Repeat(step): a producer that calls step() until it returns false. Without a thread nothing
 //   runs by itself: whoever would wait for the producer calls StepInline() instead, which runs
 //   one step on its own thread.
@@ -36,11 +38,11 @@ public:
     template <typename Work> void Run(Work&& work) {
         Wait();
         m_job = std::forward<Work>(work);
-        m_finished = std::promise<void>();
-        m_done = m_finished.get_future();
+        m_finished.emplace();
+        m_done = m_finished->get_future();
         const auto job = [this] {
             m_job();
-            m_finished.set_value();
+            m_finished->set_value();
         };
         if (!Start(job))
             job(); // inline: the job runs here, now
@@ -97,7 +99,9 @@ private:
     Threading m_threading;
     std::thread m_thread;
     std::function<void()> m_job;
-    std::promise<void> m_finished;
+    // Made by Run, not here: a promise takes memory, and a Worker is made without failing even
+    // when there is none left.
+    std::optional<std::promise<void>> m_finished;
     std::future<void> m_done;
     std::function<bool()> m_step;
     bool m_inlineSteps = false;

@@ -195,20 +195,8 @@ TEST_F(OutlineSearchTest, ScanOutOfMemoryEndsShortWithWhatItFound) {
                   // any size behind.
                   ::mallopt(M_ARENA_MAX, 1);
                   loadMatches();
-                  std::vector<void*> taken;
-                  taken.reserve(std::size_t{1} << 16);
-                  if (!test::CapAddressSpace(std::size_t{16} << 20))
+                  if (!test::CapAndTakeHeap(std::size_t{16} << 20, std::size_t{4} << 20))
                       return 3;
-                  while (taken.size() < taken.capacity()) {
-                      void* const block = std::malloc(std::size_t{32} << 10);
-                      if (block == nullptr)
-                          break;
-                      taken.push_back(block);
-                  }
-                  for (int i = 0; i < 128 && !taken.empty(); ++i) {
-                      std::free(taken.back());
-                      taken.pop_back();
-                  }
                   OutlineSearch capped(Threading::Inline);
                   capped.Start(lines, "speed", plan);
                   const OutlineSearch::Tally tally = capped.Count(1);

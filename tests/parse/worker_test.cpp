@@ -1,10 +1,12 @@
 #include "parse/in_order.h"
 #include "parse/worker.h"
+#include "support/address_space.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
+#include <malloc.h>
 #include <mutex>
 #include <new>
 #include <set>
@@ -57,6 +59,28 @@ TEST(Worker, RepeatsStepsOnItsThreadOrOneAtATimeForWhoeverWaits) {
         ++calls;
     EXPECT_EQ(calls, 3);
     EXPECT_EQ(steps, 3);
+}
+
+// Readers and searches make their Worker while memory may be all but gone: making one must not
+// end the program; a job that cannot be started for want of memory says so to the caller.
+TEST(Worker, IsMadeWithoutMemoryAndRunSaysWhenThereIsNone) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer needs far more address space than the limit";
+#else
+    EXPECT_EQ(test::ExitOfChild([] {
+                  ::mallopt(M_ARENA_MAX, 1);
+                  if (!test::CapAndTakeHeap(std::size_t{1} << 20, 0))
+                      return 3;
+                  Worker worker;
+                  try {
+                      worker.Run([] {});
+                  } catch (const std::bad_alloc&) {
+                      return 0;
+                  }
+                  return 4;
+              }),
+              0);
+#endif
 }
 
 // Items of uneven cost, done by the caller alone or with threads, come back in their order, each

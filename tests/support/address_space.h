@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdlib>
 #include <fstream>
+#include <vector>
 
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -20,6 +21,31 @@ inline bool CapAddressSpace(std::size_t headroom) {
         static_cast<rlim_t>(pages) * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE)) + headroom;
     const rlimit cap{limit, limit};
     return ::setrlimit(RLIMIT_AS, &cap) == 0;
+}
+
+// Caps the address space as CapAddressSpace does, then takes every heap block that can still be
+// had, large and small, and gives `leave` bytes of them back: room that earlier work left in the
+// heap cannot hide a failure, and what a test makes next has about `leave` bytes. The blocks are
+// kept until the process ends (a forked child's). False when the cap could not be set.
+inline bool CapAndTakeHeap(std::size_t headroom, std::size_t leave) {
+    static std::vector<void*> taken;
+    taken.reserve(std::size_t{1} << 17);
+    if (!CapAddressSpace(headroom))
+        return false;
+    constexpr std::size_t large = std::size_t{32} << 10;
+    for (const std::size_t size : {large, std::size_t{1} << 10, std::size_t{64}, std::size_t{16}}) {
+        while (taken.size() < taken.capacity()) {
+            void* const block = std::malloc(size);
+            if (block == nullptr)
+                break;
+            taken.push_back(block);
+        }
+    }
+    for (std::size_t given = 0; given < leave && !taken.empty(); given += large) {
+        std::free(taken.front());
+        taken.erase(taken.begin());
+    }
+    return true;
 }
 
 // The exit status of a forked child that runs `body()` and exits with what it gives, or -1 when
