@@ -67,4 +67,20 @@ void BigBuffer::Resize(std::size_t bytes) {
     m_capacity = size;
 }
 
+void BigBuffer::Shrink(std::size_t bytes) noexcept {
+    if (bytes >= m_capacity)
+        return;
+    // A size that stays a whole number of huge pages keeps the rest of the mapping huge.
+    const std::size_t keep = RoundUp(bytes, m_capacity >= hugePage ? hugePage : smallPage);
+    if (keep >= m_capacity)
+        return;
+    if (keep == 0) {
+        *this = BigBuffer();
+        return;
+    }
+    // Shrinking in place never moves the mapping and never fails for want of memory.
+    if (::munmap(m_data + keep, m_capacity - keep) == 0)
+        m_capacity = keep;
+}
+
 } // namespace ini

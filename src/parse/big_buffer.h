@@ -35,6 +35,9 @@ public:
     // Makes room for at least `bytes`, keeping the contents. Growing moves the pages, not the
     // bytes, where the system allows it.
     void Resize(std::size_t bytes);
+    // Gives the room past the first `bytes` back to the system (address space included), keeping
+    // those bytes; nothing when there is no whole page to give.
+    void Shrink(std::size_t bytes) noexcept;
     void Swap(BigBuffer& other) noexcept {
         std::swap(m_data, other.m_data);
         std::swap(m_capacity, other.m_capacity);
@@ -75,6 +78,13 @@ public:
         if (count > m_size)
             std::memset(static_cast<void*>(data() + m_size), 0, (count - m_size) * sizeof(T));
         m_size = count;
+    }
+    // Keeps the first `count` elements and gives the room after them back.
+    void shrink(std::size_t count) noexcept {
+        if (count < m_size) {
+            m_size = count;
+            m_buffer.Shrink(count * sizeof(T));
+        }
     }
     void clear() noexcept {
         m_buffer = BigBuffer();

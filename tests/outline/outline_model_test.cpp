@@ -45,6 +45,7 @@ private slots:
     void longLinesShowBoundedLabels();
     void publishesOneInsertionPerParentParentsFirst();
     void rowsComingAlongAreTheFirstRowsOnly();
+    void droppedChildrenLeaveViewsAndTheBlockFillsAgain();
     void loadOutOfMemoryKeepsThePreviousOutline();
     void replacingTheOutlineResets();
     void keysAndIndexesRoundTrip();
@@ -217,6 +218,39 @@ void OutlineModelTest::rowsComingAlongAreTheFirstRowsOnly() {
     QVERIFY(model.canFetchMore(parent));
     model.fetchMore(parent);
     QCOMPARE(model.rowCount(parent), static_cast<int>(many));
+}
+
+// A fill that ran out of memory takes its nodes away: rows the views were given go with a
+// removal they hear of, rows still waiting go unseen, and other blocks stay as they were.
+void OutlineModelTest::droppedChildrenLeaveViewsAndTheBlockFillsAgain() {
+    LineStore lines;
+    OutlineModel model(lines);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    Load("Object A\n  Sub\n    x\n  End\nEnd\nObject B\n  y\nEnd\n", lines, model);
+    QSignalSpy removals(&model, &QAbstractItemModel::rowsRemoved);
+    for (const auto& [parent, child] : {std::pair{5u, 6u}, {0u, 1u}, {1u, 2u}})
+        QCOMPARE(model.AddChild(NodeKey{parent}, NodeKey{child}, Shown({})), AddResult::Added);
+    model.PublishPending();
+    model.DropChildren(NodeKey{0});
+    QCOMPARE(removals.count(), 1);
+    QCOMPARE(removals.at(0).at(0).value<QModelIndex>(), model.IndexOf(NodeKey{0}));
+    QCOMPARE(model.rowCount(model.IndexOf(NodeKey{0})), 0);
+    QVERIFY(!model.Contains(NodeKey{1}) && !model.Contains(NodeKey{2}));
+    QCOMPARE(model.rowCount(model.IndexOf(NodeKey{5})), 1);
+
+    // Dropped before they were published, rows never reach the views.
+    model.AddChild(NodeKey{0}, NodeKey{1}, Shown({}));
+    model.DropChildren(NodeKey{0});
+    QVERIFY(!model.HasPending());
+    model.PublishPending();
+    QCOMPARE(removals.count(), 1);
+    QCOMPARE(model.rowCount(model.IndexOf(NodeKey{0})), 0);
+
+    for (const auto& [parent, child] : {std::pair{0u, 1u}, {1u, 2u}})
+        QCOMPARE(model.AddChild(NodeKey{parent}, NodeKey{child}, Shown({})), AddResult::Added);
+    model.PublishPending();
+    QCOMPARE(model.rowCount(model.IndexOf(NodeKey{0})), 1);
+    QCOMPARE(model.rowCount(model.IndexOf(NodeKey{1})), 1);
 }
 
 // Under a lowered address-space limit a load that cannot get its buffers fails with "not enough

@@ -11,14 +11,18 @@
 
 namespace ini::test {
 
+// The bytes of address space this process holds now.
+inline std::size_t AddressSpaceBytes() {
+    std::size_t pages = 0;
+    std::ifstream("/proc/self/statm") >> pages;
+    return pages * static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+}
+
 // Caps this process's address space at what it holds now plus `headroom` bytes, so that what a
 // test makes next runs out of memory. Meant for a forked child, whose cap cannot hurt the runner;
 // false when the cap could not be set.
 inline bool CapAddressSpace(std::size_t headroom) {
-    long pages = 0;
-    std::ifstream("/proc/self/statm") >> pages;
-    const rlim_t limit =
-        static_cast<rlim_t>(pages) * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE)) + headroom;
+    const rlim_t limit = static_cast<rlim_t>(AddressSpaceBytes() + headroom);
     const rlimit cap{limit, limit};
     return ::setrlimit(RLIMIT_AS, &cap) == 0;
 }

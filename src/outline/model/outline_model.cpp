@@ -90,6 +90,23 @@ AddResult OutlineModel::AddChild(NodeKey relative, NodeKey key, const NodeText& 
     return added.result;
 }
 
+void OutlineModel::DropChildren(NodeKey root) {
+    const NodeId id = m_nodes.Find(root);
+    if (id == OutlineNodes::none || !OutlineNodes::IsRoot(id) || m_nodes.ChildCountOf(id) == 0)
+        return;
+    const std::size_t shown = IsShown(id) ? ShownChildren(id) : 0;
+    if (shown > 0)
+        beginRemoveRows(IndexOfId(id), 0, ClampToInt(shown) - 1);
+    const auto inBlock = [id](NodeId node) { return OutlineNodes::RootOfNode(node) == id; };
+    std::erase_if(m_shownChildren, [&](const auto& entry) { return inBlock(entry.first); });
+    std::erase_if(m_dirtyParents, inBlock);
+    m_runParent = OutlineNodes::none;
+    m_freshFrom = OutlineNodes::none;
+    m_nodes.DropChildren(root);
+    if (shown > 0)
+        endRemoveRows();
+}
+
 bool OutlineModel::Contains(NodeKey key) const {
     return m_nodes.Find(key) != OutlineNodes::none;
 }

@@ -54,6 +54,8 @@ public:
     // OutlineTree: what the loader and the subtree builder use.
     void Replace(OutlineNodes nodes) override;
     AddResult AddChild(NodeKey relative, NodeKey key, const NodeText& text) override;
+    // The rows the views were given under `root` go too.
+    void DropChildren(NodeKey root) override;
     bool Contains(NodeKey key) const override;
     std::size_t ChildCount(NodeKey key) const override;
     std::optional<NodeKey> Parent(NodeKey key) const override;

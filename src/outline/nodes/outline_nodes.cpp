@@ -162,6 +162,30 @@ OutlineNodes::Block& OutlineNodes::BlockToGrow(std::size_t root, LineIndex rootL
     return block;
 }
 
+void OutlineNodes::DropChildren(NodeKey key) noexcept {
+    if (!RootBit(key.line, &LineGroup::roots))
+        return;
+    const std::size_t root = RootsBefore(key.line);
+    const std::size_t page = root / rootsPerPage;
+    if (page >= m_blockPages.size() || !m_blockPages[page])
+        return;
+    std::uint32_t& blockOfRoot = m_blockPages[page][root % rootsPerPage];
+    if (blockOfRoot == noBlock)
+        return;
+    const Block block = m_blocks[blockOfRoot];
+    m_childCount -= block.size - 1;
+    // The block grown last lies at the pool's end; another's place is left unused, as a moved
+    // block's is.
+    if (block.first + block.size == m_pool.size())
+        m_pool.shrink(block.first);
+    if (blockOfRoot + 1 == m_blocks.size())
+        m_blocks.pop_back();
+    blockOfRoot = noBlock;
+    m_growing = noBlock;
+    // Cursors may have stepped onto the nodes taken away.
+    m_stamp = NewStamp();
+}
+
 OutlineNodes::ChildAdd OutlineNodes::AddChildChecked(NodeKey relative, NodeKey key,
                                                      bool showsComment) {
     const std::size_t root = RootPositionAtOrBefore(relative.line);

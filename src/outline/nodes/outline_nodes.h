@@ -73,6 +73,10 @@ public:
         return AddChildChecked(relative, key, showsComment);
     }
 
+    // Takes away every node under root `key` and gives the pool's room they held back: a fill
+    // that ran out of memory leaves the root unfilled, as it was, not a block cut short.
+    void DropChildren(NodeKey key) noexcept;
+
     NodeId Find(NodeKey key) const noexcept {
         if (RootBit(key.line, &LineGroup::roots))
             return RootAt(RootsBefore(key.line));

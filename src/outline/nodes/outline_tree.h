@@ -28,6 +28,8 @@ public:
     virtual void Replace(OutlineNodes nodes) = 0;
     // A new node after all existing children of `relative`.
     virtual AddResult AddChild(NodeKey relative, NodeKey key, const NodeText& text) = 0;
+    // Takes away every node under root `root`, which is then unfilled again.
+    virtual void DropChildren(NodeKey root) = 0;
 
     virtual bool Contains(NodeKey key) const = 0;
     virtual std::size_t ChildCount(NodeKey key) const = 0;

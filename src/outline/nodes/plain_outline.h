@@ -12,6 +12,7 @@ public:
     AddResult AddChild(NodeKey relative, NodeKey key, const NodeText& text) override {
         return m_nodes.AddChild(relative, key, text.showComments).result;
     }
+    void DropChildren(NodeKey root) override { m_nodes.DropChildren(root); }
     bool Contains(NodeKey key) const override { return m_nodes.Find(key) != OutlineNodes::none; }
     std::size_t ChildCount(NodeKey key) const override { return m_nodes.ChildCount(key); }
     std::optional<NodeKey> Parent(NodeKey key) const override { return m_nodes.Parent(key); }

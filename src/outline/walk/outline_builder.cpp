@@ -160,6 +160,8 @@ WalkResult BuildSubtree(NodeKey start, NodeKey end, const LineStore& store, Outl
             result.status = WalkStatus::Stopped;
         return result;
     } catch (const std::bad_alloc&) {
+        // A block cut short would pass for the whole of it; its nodes' room is given back too.
+        tree.DropChildren(start);
         return Failed(NotEnoughMemory("fill this block"));
     }
 }

@@ -91,7 +91,8 @@ WalkResult ClickNode(NodeKey clicked, const LineStore& store, OutlineTree& tree,
                      const Keywords& keywords, const WalkHooks& hooks);
 
 // Adds a child node, under the innermost open block, for every line from `start` to `end`
-// (both included) that lies inside a block, has content and is not a block end.
+// (both included) that lies inside a block, has content and is not a block end. One that runs
+// out of memory takes away what it added and fails: the block is unfilled, as it was.
 WalkResult BuildSubtree(NodeKey start, NodeKey end, const LineStore& store, OutlineTree& tree,
                         const Keywords& keywords, const WalkHooks& hooks);
 
