@@ -38,7 +38,14 @@ void UseSearch::Start(std::string folder, std::string name) {
     m_stoppedAtMost = false;
     m_cancelled = false;
     m_running = true;
-    m_worker.Run([this] { Search(); });
+    try {
+        m_worker.Run([this] { Search(); });
+    } catch (const std::bad_alloc&) {
+        // No room even to start: the poll ends the search with why.
+        const std::lock_guard hold(m_lock);
+        m_failures.push_back(NotEnoughMemory("search " + m_folder));
+        m_done = true;
+    }
     m_poll.start();
 }
 

@@ -158,15 +158,23 @@ void OutlineSearch::Start(const LineStore& lines, std::string_view needle,
         return;
     m_complete = false;
     m_stop = false;
-    m_worker.Run([this, &lines, lower = ToLowerAscii(needle), plan = std::move(plan)] {
-        try {
-            Scan(lines, lower, *plan);
-        } catch (const std::bad_alloc&) {
-            const std::lock_guard lock(m_mutex);
-            m_complete = true;
-            m_cutShort = true;
-        }
-    });
+    const auto cutShort = [this] {
+        const std::lock_guard lock(m_mutex);
+        m_complete = true;
+        m_cutShort = true;
+    };
+    try {
+        m_worker.Run(
+            [this, &lines, lower = ToLowerAscii(needle), plan = std::move(plan), cutShort] {
+                try {
+                    Scan(lines, lower, *plan);
+                } catch (const std::bad_alloc&) {
+                    cutShort();
+                }
+            });
+    } catch (const std::bad_alloc&) {
+        cutShort(); // no room even to start: nothing found, and it says why
+    }
 }
 
 void OutlineSearch::Stop() {
