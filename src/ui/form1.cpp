@@ -625,8 +625,10 @@ void Form1::ShowPlace(const FolderPlace& place) {
 }
 
 void Form1::NoteAtTree(const QString& text) {
+    const QWidget* const rows = m_treeView1->viewport();
     const QRect row = m_treeView1->visualRect(m_treeView1->currentIndex());
-    m_treeNote->ShowAt(m_treeView1->viewport()->mapToGlobal(row.bottomLeft()), text);
+    m_treeNote->ShowAt(QRect(rows->mapToGlobal(row.topLeft()), row.size()),
+                       rows->mapToGlobal(rows->rect().bottomLeft()).y(), text);
 }
 
 void Form1::NoteBusy(QWidget* near) {

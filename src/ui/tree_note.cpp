@@ -19,12 +19,13 @@ TreeNote::TreeNote(QWidget* owner) : QLabel(owner, Qt::ToolTip | Qt::BypassGraph
     connect(&m_hide, &QTimer::timeout, this, &QWidget::hide);
 }
 
-void TreeNote::ShowAt(const QPoint& global, const QString& text) {
+void TreeNote::ShowAt(const QRect& row, int lowest, const QString& text) {
     // One line while it fits: a wrapped label is made narrow.
     setWordWrap(fontMetrics().horizontalAdvance(text) > maximumWidth());
     setText(text);
     adjustSize();
-    move(global);
+    const bool roomBelow = row.bottom() + height() <= lowest;
+    move(row.left(), roomBelow ? row.bottom() : row.top() - height());
     show();
     raise();
     qApp->installEventFilter(this);

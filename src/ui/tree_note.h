@@ -15,8 +15,10 @@ class TreeNote final : public QLabel {
 
 public:
     explicit TreeNote(QWidget* owner);
-    // Shows `text` with its top left corner at `global`, a point of the screen.
-    void ShowAt(const QPoint& global, const QString& text);
+    // Shows `text` under `row` (a rectangle of the screen), or over it where under it the note
+    // would reach below `lowest` (a y of the screen): past the tree's foot it would cover the
+    // buttons there and take the click meant for one of them.
+    void ShowAt(const QRect& row, int lowest, const QString& text);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -71,6 +71,7 @@ private slots:
     void editorFailureIsShown();
     void editorButtonIgnoresAFocusFrameWithoutSelection();
     void aNodeGoneToTakesTheKeysAndShowsIt();
+    void aNoteAtTheTreesFootLeavesTheButtonsClear();
     void ownEditorSettingStartsItWithTheLine();
     void fileFromOutsideShowsItsFolderAndLoads();
     void droppedFileIsTypedAndLoaded();
@@ -768,6 +769,29 @@ void WindowTest::aNodeGoneToTakesTheKeysAndShowsIt() {
     files->setFocus();
     QTRY_COMPARE(highlighted(files), highlight);
     QVERIFY(highlighted(window.Tree()) != highlight);
+}
+
+// A problem far down is scrolled to the tree's last row: its note goes over the row, since under
+// it the note would cover the editor button and take the click meant for it.
+void WindowTest::aNoteAtTheTreesFootLeavesTheButtonsClear() {
+    Harness window;
+    window.Open().show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.form.get()));
+    std::string text;
+    for (int i = 0; i < 300; ++i)
+        text += "Object Tank" + std::to_string(i) + "\nEnd\n";
+    window.Load(
+        window.WriteFile(QStringLiteral("many.ini"), QByteArray::fromStdString(text + "End\n")));
+    window.Tree()->setCurrentIndex(window.Node(0));
+    QTest::keyClick(window.Tree(), Qt::Key_F8);
+    QCOMPARE(window.SelectedLine(), std::optional<LineIndex>(598));
+    const auto* note = window.Find<QLabel>("Tree_Note");
+    QVERIFY(note->isVisible());
+    const auto* button = window.Find<QPushButton>("Command1");
+    const QRect buttonOnScreen(button->mapToGlobal(QPoint(0, 0)), button->size());
+    QVERIFY(!note->geometry().intersects(buttonOnScreen));
+    const QRect row = window.Tree()->visualRect(window.Tree()->currentIndex());
+    QVERIFY(note->geometry().top() < window.Tree()->viewport()->mapToGlobal(row.topLeft()).y());
 }
 
 void WindowTest::ownEditorSettingStartsItWithTheLine() {
